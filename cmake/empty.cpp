@@ -1,0 +1,1 @@
+// Intentionally empty: an area whose sources are not written yet.

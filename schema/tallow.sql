@@ -1,0 +1,131 @@
+-- The delivered database: every table of the program with the records a
+-- guide finds on first start. Built into tallow.mdb when the program is built.
+-- Kinds: TEXT is free text, DATE holds 'YYYY-MM-DD', CURRENCY holds an amount
+-- as a whole number of ten-thousandths (250.00 is 2500000).
+-- ID is the hidden record identity; screens never show it.
+
+PRAGMA page_size = 4096;
+
+CREATE TABLE "Lakes Fished" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Lake" TEXT);
+CREATE TABLE "Marinas" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Ramps" TEXT);
+CREATE TABLE "Lures" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Bait" TEXT);
+CREATE TABLE "Lure Color" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Color" TEXT);
+CREATE TABLE "Species" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Fish" TEXT);
+CREATE TABLE "Trip Type" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Trip Type" TEXT);
+CREATE TABLE "Trip Rates" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Trip Rates" TEXT);
+CREATE TABLE "Deposits" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Deposits" TEXT);
+
+CREATE TABLE "Guide Info" (
+  ID INTEGER PRIMARY KEY AUTOINCREMENT,
+  "Guide Name" TEXT, "Address" TEXT, "City" TEXT, "State" TEXT, "ZipCode" TEXT,
+  "Phone" TEXT, "Email" TEXT, "Website" TEXT);
+
+CREATE TABLE "Phone" (
+  ID INTEGER PRIMARY KEY AUTOINCREMENT,
+  "Name" TEXT, "Address" TEXT, "City" TEXT, "State" TEXT, "Zip Code" TEXT,
+  "Home Telephone Number" TEXT, "Work Telephone Number" TEXT,
+  "Mobile Phone Number" TEXT, "Email" TEXT, "Remarks" TEXT);
+
+CREATE TABLE "Booking" (
+  ID INTEGER PRIMARY KEY AUTOINCREMENT,
+  "Date" DATE, "Lake" TEXT, "Type" TEXT, "Name" TEXT, "Meet At" TEXT,
+  "Address" TEXT, "Address2" TEXT, "City" TEXT, "State" TEXT, "ZipCode" TEXT,
+  "Telephone" TEXT, "Work Phone" TEXT, "Cell Phone" TEXT, "Email" TEXT,
+  "Lodging" TEXT, "Notes" TEXT,
+  "Total Charge" CURRENCY, "Deposit Amount" CURRENCY, "Balance Due" CURRENCY,
+  "Deposit Received" DATE, "Paid By" TEXT, "Billing Notes" TEXT,
+  "Weather" TEXT, "Air Temp" TEXT, "Wind Direction" TEXT, "Wind Speed" TEXT,
+  "Lake Area" TEXT, "Depth" TEXT, "Water Temp" TEXT, "Water Color" TEXT,
+  "Structure" TEXT, "Species" TEXT, "Total Fish" TEXT, "Big Fish" TEXT,
+  "Weight" TEXT, "Length" TEXT, "Lure" TEXT, "Lure Color" TEXT, "Remarks" TEXT,
+  "GS Qty" TEXT, "GS Total" CURRENCY, "Goods" TEXT, "Goods Qty" TEXT,
+  "Goods Cost" CURRENCY, "Goods Total" CURRENCY, "Sub Total" CURRENCY,
+  "Tax Rate" TEXT, "Tax" CURRENCY, "Charge Total" CURRENCY,
+  "Less Deposit" CURRENCY, "Picture" TEXT);
+
+CREATE TABLE "Reminder" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Date" DATE, "Reminder" TEXT);
+
+CREATE TABLE "Diary" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "Date" DATE, "Subject" TEXT, "Page" TEXT);
+
+CREATE TABLE "Patterns" (
+  ID INTEGER PRIMARY KEY AUTOINCREMENT,
+  "Lake" TEXT, "Month" TEXT, "Moon Phase" TEXT, "Air Temp" TEXT, "Water Temp" TEXT,
+  "Structure" TEXT, "Best Depth" TEXT, "Lure" TEXT, "Lure Color" TEXT,
+  "Pattern" TEXT, "Remarks" TEXT);
+
+CREATE TABLE "Rods" (
+  ID INTEGER PRIMARY KEY AUTOINCREMENT,
+  "Reel Make" TEXT, "Reel Model" TEXT, "Reel Type" TEXT, "Reel Note" TEXT,
+  "Rod Make" TEXT, "Rod Model" TEXT, "Rod Length" TEXT, "Rod Note" TEXT);
+
+CREATE TABLE "Boat" (
+  ID INTEGER PRIMARY KEY AUTOINCREMENT,
+  "Boat" TEXT, "Serial" TEXT, "Maint" TEXT, "Motor" TEXT, "SerialM" TEXT, "MaintM" TEXT);
+
+CREATE TABLE "Equipment" (
+  ID INTEGER PRIMARY KEY AUTOINCREMENT,
+  "Item" TEXT, "Make" TEXT, "Model" TEXT, "Serial No" TEXT, "Price" TEXT, "Remarks" TEXT);
+
+-- Starter records ---------------------------------------------------------
+
+INSERT INTO "Guide Info" ("Guide Name", "Address", "City", "State", "ZipCode", "Phone", "Email", "Website")
+VALUES ('Your Guide Service', '123 Main Street', 'Your Town', 'MO', '00000',
+        '(555) 555-0100', 'you@example.com', 'www.example.com');
+
+INSERT INTO "Lakes Fished" ("Lake") VALUES ('Table Rock Lake');
+INSERT INTO "Marinas" ("Ramps") VALUES ('State Park Marina');
+
+INSERT INTO "Lures" ("Bait") VALUES ('Plastic Worm'), ('Spinnerbait'), ('Crankbait'),
+  ('Jig and Pig'), ('Topwater Popper'), ('Jerkbait'), ('Spoon'), ('Live Minnows'),
+  ('Nightcrawlers');
+INSERT INTO "Lure Color" ("Color") VALUES ('Black'), ('White'), ('Chartreuse'),
+  ('Watermelon'), ('Green Pumpkin'), ('Junebug'), ('Red'), ('Silver'), ('Firetiger');
+INSERT INTO "Species" ("Fish") VALUES ('Largemouth Bass'), ('Smallmouth Bass'),
+  ('Spotted Bass'), ('Striped Bass'), ('White Bass'), ('Walleye'), ('Crappie'),
+  ('Bluegill'), ('Channel Catfish'), ('Rainbow Trout'), ('Brown Trout'),
+  ('Northern Pike'), ('Muskellunge');
+INSERT INTO "Trip Type" ("Trip Type") VALUES ('Half Day'), ('Full Day'),
+  ('Evening Trip'), ('Fly Fishing'), ('Multi-Day Trip');
+INSERT INTO "Trip Rates" ("Trip Rates") VALUES ('250.00'), ('400.00');
+INSERT INTO "Deposits" ("Deposits") VALUES ('50.00'), ('100.00');
+
+INSERT INTO "Phone" ("Name", "Address", "City", "State", "Zip Code", "Home Telephone Number",
+  "Work Telephone Number", "Mobile Phone Number", "Email", "Remarks")
+VALUES ('Sample Customer', '1 Lake Road', 'Your Town', 'MO', '00000', '(555) 555-0111',
+  '', '(555) 555-0112', 'customer@example.com',
+  'An example contact. Edit it or delete it once you have added your own.');
+
+INSERT INTO "Booking" ("Date", "Lake", "Type", "Name", "Meet At", "Address", "City", "State",
+  "ZipCode", "Telephone", "Cell Phone", "Email", "Lodging", "Notes",
+  "Total Charge", "Deposit Amount", "Balance Due", "Deposit Received", "Paid By",
+  "Billing Notes")
+VALUES ('2026-06-06', 'Table Rock Lake', 'Full Day', 'Sample Customer', 'State Park Marina',
+  '1 Lake Road', 'Your Town', 'MO', '00000', '(555) 555-0111', '(555) 555-0112',
+  'customer@example.com', 'Lakeside Cabins', 'An example booking.',
+  4000000, 1000000, 3000000, '2026-05-01', 'Check', '');
+
+INSERT INTO "Reminder" ("Date", "Reminder")
+VALUES ('2026-03-01', 'Renew the fishing guide licence.');
+
+INSERT INTO "Diary" ("Date", "Subject", "Page")
+VALUES ('2026-04-18', 'First trip of the season',
+  'Water still cold. Bass holding on the secondary points; slow jig bite.');
+
+INSERT INTO "Patterns" ("Lake", "Month", "Moon Phase", "Air Temp", "Water Temp", "Structure",
+  "Best Depth", "Lure", "Lure Color", "Pattern", "Remarks")
+VALUES ('Table Rock Lake', 'April', 'Full Moon', '60''s', '50''s', 'Points', '8 to 12 feet',
+  'Jig and Pig', 'Green Pumpkin', 'Pre-spawn bass on secondary points',
+  'Slow the retrieve on cold mornings.');
+
+INSERT INTO "Rods" ("Reel Make", "Reel Model", "Reel Type", "Reel Note", "Rod Make",
+  "Rod Model", "Rod Length", "Rod Note")
+VALUES ('Example Reels', 'BC-100', 'Baitcaster', 'New line in spring', 'Example Rods',
+  'Medium Heavy', '7 ft', 'For jigs and worms');
+
+INSERT INTO "Boat" ("Boat", "Serial", "Maint", "Motor", "SerialM", "MaintM")
+VALUES ('Example 18 ft bass boat', 'HULL-0001', 'Trailer bearings greased in March',
+  'Example 150 HP outboard', 'MTR-0001', 'Lower unit oil changed in March');
+
+INSERT INTO "Equipment" ("Item", "Make", "Model", "Serial No", "Price", "Remarks")
+VALUES ('Depth finder', 'Example Electronics', 'DF-5', 'DF5-0001', '499.00',
+  'Mounted at the console');

@@ -1,0 +1,58 @@
+#include "data/apppaths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace bm {
+
+QString appFolder()
+{
+    // The same folder as AppDataLocation for the application "Brindlemoor",
+    // whatever name the running executable (a test, a benchmark) has.
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("Brindlemoor"));
+}
+
+QString appFile(const QString &name)
+{
+    return QDir(appFolder()).filePath(name);
+}
+
+QString databasePath()
+{
+    return appFile(QStringLiteral("tallow.mdb"));
+}
+
+Status installDeliveredFiles()
+{
+    const QString folder = appFolder();
+    if (!QDir().mkpath(folder))
+        return Status::failure(QStringLiteral("The folder %1 can not be created.")
+                                   .arg(QDir::toNativeSeparators(folder)));
+    QDirIterator it(QStringLiteral(":/delivered"), QDir::Files);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = QDir(folder).filePath(it.fileName());
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+            continue;
+        const QString partial = target + QStringLiteral(".part");
+        QFile::remove(partial);
+        if (!QFile::copy(source, partial)) {
+            return Status::failure(QStringLiteral("The file %1 can not be written in %2.")
+                                       .arg(it.fileName(), QDir::toNativeSeparators(folder)));
+        }
+        QFile::setPermissions(partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                           | QFile::ReadOther);
+        if (!QFile::rename(partial, target)) {
+            QFile::remove(partial);
+            return Status::failure(QStringLiteral("The file %1 can not be written in %2.")
+                                       .arg(it.fileName(), QDir::toNativeSeparators(folder)));
+        }
+    }
+    return Status::ok();
+}
+
+} // namespace bm

@@ -1,0 +1,245 @@
+#include "data/database.h"
+
+#include "data/apppaths.h"
+#include "data/dates.h"
+#include "data/filter.h"
+#include "data/money.h"
+#include "data/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+namespace bm::database {
+
+namespace {
+
+struct Open
+{
+    QString connectionName;
+    quint64 generation = 1;
+};
+
+QHash<QString, Open> &opened()
+{
+    static QHash<QString, Open> map;
+    return map;
+}
+
+QString key(const QString &path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+// bm_like(pattern, value, kind): the LIKE of filter expressions, evaluated by
+// our own matcher; the pattern is compiled once per statement.
+void likeFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    if (argc != 3) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    auto *pattern = static_cast<filter::Pattern *>(sqlite3_get_auxdata(ctx, 0));
+    std::optional<filter::Pattern> local;
+    if (!pattern) {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+        local = filter::Pattern::compile(QString::fromUtf8(text ? text : "", sqlite3_value_bytes(argv[0])));
+        if (!local) {
+            sqlite3_result_error(ctx, "invalid pattern", -1);
+            return;
+        }
+        sqlite3_set_auxdata(ctx, 0, new filter::Pattern(*local),
+                            [](void *p) { delete static_cast<filter::Pattern *>(p); });
+        pattern = static_cast<filter::Pattern *>(sqlite3_get_auxdata(ctx, 0));
+        if (!pattern) // SQLite could not keep it for the next rows
+            pattern = &*local;
+    }
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    const int kind = sqlite3_value_int(argv[2]);
+    if (kind == int(FieldKind::Text)) {
+        const auto *v = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+        sqlite3_result_int(ctx, pattern->matchesUtf8(v, std::size_t(sqlite3_value_bytes(argv[1]))));
+        return;
+    }
+    QString shown;
+    if (kind == int(FieldKind::Date)) {
+        const auto *v = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+        shown = shortDate(QDate::fromString(QString::fromUtf8(v), Qt::ISODate));
+    } else {
+        shown = Money::fromUnits(sqlite3_value_int64(argv[1])).toString();
+    }
+    sqlite3_result_int(ctx, pattern->matches(shown));
+}
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant v = db.driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3 *const *>(v.constData());
+    return nullptr;
+}
+
+Status fail(const QString &path, const QString &what)
+{
+    return Status::failure(QStringLiteral("The database file %1 %2").arg(displayName(path), what));
+}
+
+} // namespace
+
+QString displayName(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+Status check(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return fail(path, QStringLiteral("does not exist."));
+    if (!info.isFile())
+        return fail(path, QStringLiteral("is not a file and can not be opened."));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(path, QStringLiteral("can not be read: %1.").arg(file.errorString()));
+    const QByteArray header = file.read(16);
+    file.close();
+    if (header != QByteArray("SQLite format 3\0", 16))
+        return fail(path, QStringLiteral("is not a Brindlemoor database. It was left as it is."));
+    if (!info.isWritable())
+        return fail(path, QStringLiteral("is read-only, so nothing could be saved. "
+                                         "Allow changes to the file and start again."));
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        return fail(path, QStringLiteral("lies in a read-only folder, so nothing could be saved. "
+                                         "Allow changes to the folder and start again."));
+
+    Status status;
+    QSqlDatabase db = connection(path, &status);
+    if (!db.isValid())
+        return status;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check"))) {
+        const QString reason = q.lastError().text();
+        q = QSqlQuery();
+        closeAll();
+        return fail(path, QStringLiteral("is damaged and can not be opened (%1). "
+                                         "Restore a backup copy.").arg(reason));
+    }
+    if (!q.next() || q.value(0).toString() != QLatin1String("ok")) {
+        q = QSqlQuery();
+        closeAll();
+        return fail(path, QStringLiteral("is damaged. Restore a backup copy."));
+    }
+    for (const TableDef &t : schema::tables()) {
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(schema::quoted(t.name)))) {
+            q = QSqlQuery();
+            closeAll();
+            return fail(path, QStringLiteral("can not be read (%1).").arg(q.lastError().text()));
+        }
+        QStringList columns;
+        while (q.next())
+            columns << q.value(1).toString();
+        QString missing;
+        if (columns.isEmpty())
+            missing = QStringLiteral("the table %1").arg(t.name);
+        else if (!columns.contains(QLatin1String(schema::keyColumn)))
+            missing = QStringLiteral("the key of the table %1").arg(t.name);
+        else
+            for (const FieldDef &f : t.fields)
+                if (!columns.contains(f.name)) {
+                    missing = QStringLiteral("the field %1 of the table %2").arg(f.name, t.name);
+                    break;
+                }
+        if (!missing.isEmpty()) {
+            q = QSqlQuery();
+            closeAll();
+            return fail(path, QStringLiteral("is not a complete Brindlemoor database: %1 is missing.")
+                                  .arg(missing));
+        }
+    }
+    return Status::ok();
+}
+
+Status prepare()
+{
+    const Status installed = installDeliveredFiles();
+    if (!installed)
+        return installed;
+    return check(databasePath());
+}
+
+QSqlDatabase connection(const QString &path, Status *status)
+{
+    const QString k = key(path);
+    auto it = opened().find(k);
+    if (it != opened().end()) {
+        QSqlDatabase db = QSqlDatabase::database(it->connectionName, false);
+        if (db.isOpen())
+            return db;
+    }
+    if (!QFileInfo(k).isFile()) {
+        if (status)
+            *status = fail(path, QStringLiteral("does not exist."));
+        return {};
+    }
+    const QString name = QStringLiteral("bm-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(k);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        const QString reason = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        if (status)
+            *status = fail(path, QStringLiteral("can not be opened (%1).").arg(reason));
+        return {};
+    }
+    QSqlQuery q(db);
+    // One file, no side files left behind: a rollback journal, synced on
+    // every commit so that a saved record survives a crash or power cut.
+    q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    if (sqlite3 *h = handleOf(db))
+        sqlite3_create_function_v2(h, "bm_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                   likeFunction, nullptr, nullptr, nullptr);
+    opened().insert(k, Open{name, 1});
+    if (status)
+        *status = Status::ok();
+    return db;
+}
+
+void closeAll()
+{
+    for (const Open &o : std::as_const(opened())) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(o.connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(o.connectionName);
+    }
+    opened().clear();
+}
+
+quint64 generation(const QString &path)
+{
+    auto it = opened().constFind(key(path));
+    return it == opened().constEnd() ? 0 : it->generation;
+}
+
+void bumpGeneration(const QString &path)
+{
+    auto it = opened().find(key(path));
+    if (it != opened().end())
+        ++it->generation;
+}
+
+} // namespace bm::database

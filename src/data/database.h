@@ -1,0 +1,40 @@
+#pragma once
+
+#include "data/status.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace bm {
+
+// The open database files. Every record source on one file shares one
+// connection; each write is committed at once, durably.
+namespace database {
+
+// Checks that the file is this program's database and can be used: it can be
+// read, its folder and the file can be written, it is an intact database and
+// holds every table and field. Never changes the file. The message names the
+// file and what is wrong.
+Status check(const QString &path);
+
+// Start-up: lays the delivered files in where missing, then checks the
+// database file.
+Status prepare();
+
+// The shared connection to a file (opened on first use, after check()).
+// Returns an invalid connection with the reason when it can not be opened.
+QSqlDatabase connection(const QString &path, Status *status = nullptr);
+
+// Closes every connection (before a file is replaced, and at exit).
+void closeAll();
+
+// A counter that grows with every write through any record source on the
+// file, so cached counts know when to read again.
+quint64 generation(const QString &path);
+void bumpGeneration(const QString &path);
+
+// The file's name as the messages show it.
+QString displayName(const QString &path);
+
+} // namespace database
+} // namespace bm

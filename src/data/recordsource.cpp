@@ -1,0 +1,599 @@
+#include "data/recordsource.h"
+
+#include "data/apppaths.h"
+#include "data/database.h"
+#include "data/dates.h"
+#include "data/filter.h"
+#include "data/money.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlRecord>
+
+namespace bm {
+
+namespace {
+
+const QString keyName = QString::fromLatin1(schema::keyColumn);
+
+QString shownText(const QVariant &v)
+{
+    if (v.isNull())
+        return {};
+    if (v.metaType() == QMetaType::fromType<Money>())
+        return v.value<Money>().toString();
+    if (v.metaType() == QMetaType::fromType<QDate>())
+        return shortDate(v.toDate());
+    return v.toString();
+}
+
+QString noCurrent()
+{
+    return QStringLiteral("There is no current record.");
+}
+
+} // namespace
+
+RecordSource::RecordSource(const QString &objectName, const QString &source, QObject *parent,
+                           const QString &databasePath)
+    : QObject(parent), m_path(databasePath.isEmpty() ? bm::databasePath() : databasePath),
+      m_source(source)
+{
+    setObjectName(objectName);
+    // The one query: SELECT * FROM <table> WHERE <field>.
+    static const QRegularExpression query(
+        QStringLiteral("^\\s*SELECT\\s+\\*\\s+FROM\\s+(\\[[^\\]]+\\]|\\w+)\\s+WHERE\\s+(\\[[^\\]]+\\]|\\w+)\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString conditionField;
+    const QRegularExpressionMatch m = query.match(source);
+    if (m.hasMatch()) {
+        auto bare = [](QString s) { return s.startsWith(QLatin1Char('[')) ? s.mid(1, s.size() - 2) : s; };
+        m_table = bare(m.captured(1));
+        conditionField = bare(m.captured(2));
+    } else {
+        m_table = source;
+    }
+    const TableDef *def = nullptr;
+    for (const TableDef &t : schema::tables())
+        if (t.name.compare(m_table, Qt::CaseInsensitive) == 0)
+            def = &t;
+    if (!def) {
+        m_openStatus = Status::failure(QStringLiteral("There is no table named %1.").arg(m_table));
+        m_pos = Pos::EOF_;
+        return;
+    }
+    m_table = def->name;
+    m_fields = def->fields;
+    for (int i = 0; i < m_fields.size(); ++i)
+        m_index.insert(m_fields[i].name, i);
+    if (!conditionField.isEmpty()) {
+        QString exact;
+        for (const FieldDef &f : m_fields)
+            if (f.name.compare(conditionField, Qt::CaseInsensitive) == 0)
+                exact = f.name;
+        if (exact.isEmpty()) {
+            m_openStatus = Status::failure(
+                QStringLiteral("The table %1 has no field named %2.").arg(m_table, conditionField));
+            m_pos = Pos::EOF_;
+            return;
+        }
+        // The bare field as a condition: true for any set, non-zero value.
+        m_condition = QStringLiteral("(%1 IS NOT NULL AND %1 <> '' AND %1 <> 0)").arg(schema::quoted(exact));
+    }
+    m_db = database::connection(m_path, &m_openStatus);
+    if (!m_openStatus) {
+        m_pos = Pos::EOF_;
+        return;
+    }
+    m_openStatus = MoveFirst();
+}
+
+RecordSource::~RecordSource()
+{
+    flushImplicit();
+}
+
+QStringList RecordSource::fieldNames() const
+{
+    QStringList names;
+    for (const FieldDef &f : m_fields)
+        names << f.name;
+    return names;
+}
+
+FieldKind RecordSource::kind(const QString &field) const
+{
+    const auto it = m_index.constFind(field);
+    return it == m_index.constEnd() ? FieldKind::Text : m_fields[*it].kind;
+}
+
+QString RecordSource::where(const QString &extra) const
+{
+    QStringList parts;
+    if (!m_condition.isEmpty())
+        parts << m_condition;
+    if (!extra.isEmpty())
+        parts << extra;
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
+}
+
+Status RecordSource::engineError(const QSqlQuery &q) const
+{
+    return Status::failure(QStringLiteral("The database could not do this: %1")
+                               .arg(q.lastError().text().trimmed()));
+}
+
+int RecordSource::RecordCount() const
+{
+    if (!m_db.isValid())
+        return 0;
+    const quint64 gen = database::generation(m_path);
+    if (m_count >= 0 && gen == m_countGeneration)
+        return m_count;
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(schema::quoted(m_table), where({})))
+        || !q.next())
+        return 0;
+    m_count = q.value(0).toInt();
+    m_countGeneration = gen;
+    return m_count;
+}
+
+void RecordSource::setPosition(Pos pos, qint64 id)
+{
+    m_pos = pos;
+    m_id = pos == Pos::Record || pos == Pos::Deleted ? id : 0;
+    m_loaded = false;
+    m_current.clear();
+}
+
+Status RecordSource::moveTo(const QString &sqlTail, const QVariantList &binds, Pos ifNone)
+{
+    if (!m_db.isValid())
+        return Status::failure(noCurrent());
+    if (Status s = flushImplicit(); !s)
+        return s;
+    if (m_mode != EditMode::None)
+        CancelUpdate();
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        return engineError(q);
+    if (q.next())
+        setPosition(Pos::Record, q.value(0).toLongLong());
+    else
+        setPosition(ifNone, 0);
+    emit currentChanged();
+    return Status::ok();
+}
+
+Status RecordSource::MoveFirst()
+{
+    return moveTo(where({}) + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName), {}, Pos::EOF_);
+}
+
+Status RecordSource::MoveLast()
+{
+    return moveTo(where({}) + QStringLiteral(" ORDER BY %1 DESC LIMIT 1").arg(keyName), {}, Pos::BOF);
+}
+
+Status RecordSource::MoveNext()
+{
+    if (m_pos == Pos::EOF_)
+        return Status::failure(noCurrent());
+    if (m_pos == Pos::BOF)
+        return moveTo(where({}) + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName), {}, Pos::EOF_);
+    return moveTo(where(keyName + QStringLiteral(" > ?")) + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName),
+                  {m_id}, Pos::EOF_);
+}
+
+Status RecordSource::MovePrevious()
+{
+    if (m_pos == Pos::BOF)
+        return Status::failure(noCurrent());
+    if (m_pos == Pos::EOF_)
+        return moveTo(where({}) + QStringLiteral(" ORDER BY %1 DESC LIMIT 1").arg(keyName), {}, Pos::BOF);
+    return moveTo(where(keyName + QStringLiteral(" < ?"))
+                      + QStringLiteral(" ORDER BY %1 DESC LIMIT 1").arg(keyName),
+                  {m_id}, Pos::BOF);
+}
+
+Status RecordSource::Refresh()
+{
+    if (m_mode != EditMode::None)
+        CancelUpdate();
+    m_count = -1;
+    return MoveFirst();
+}
+
+Bookmark RecordSource::bookmark() const
+{
+    return m_pos == Pos::Record ? Bookmark{m_id} : Bookmark{};
+}
+
+Status RecordSource::setBookmark(Bookmark bookmark)
+{
+    if (!bookmark.isValid())
+        return Status::failure(QStringLiteral("The record can not be found."));
+    if (!m_db.isValid())
+        return Status::failure(noCurrent());
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+              + where(keyName + QStringLiteral(" = ?")));
+    q.addBindValue(bookmark.id);
+    if (!q.exec())
+        return engineError(q);
+    if (!q.next())
+        return Status::failure(QStringLiteral("The record can not be found; it may have been deleted."));
+    if (Status s = flushImplicit(); !s)
+        return s;
+    if (m_mode != EditMode::None)
+        CancelUpdate();
+    setPosition(Pos::Record, bookmark.id);
+    emit currentChanged();
+    return Status::ok();
+}
+
+void RecordSource::loadCurrent() const
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    m_current = QVector<QVariant>(m_fields.size());
+    if (m_pos != Pos::Record || !m_db.isValid())
+        return;
+    QStringList cols;
+    for (const FieldDef &f : m_fields)
+        cols << schema::quoted(f.name);
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                  .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName));
+    q.addBindValue(m_id);
+    if (!q.exec() || !q.next())
+        return; // deleted by another record source: the record shows empty
+    for (int i = 0; i < m_fields.size(); ++i)
+        m_current[i] = fromStored(i, q.value(i));
+}
+
+QVariant RecordSource::fromStored(int column, const QVariant &stored) const
+{
+    if (stored.isNull())
+        return {};
+    switch (m_fields[column].kind) {
+    case FieldKind::Text:
+        return stored.toString();
+    case FieldKind::Date: {
+        const QDate d = QDate::fromString(stored.toString(), Qt::ISODate);
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case FieldKind::Amount:
+        return QVariant::fromValue(Money::fromUnits(stored.toLongLong()));
+    }
+    return {};
+}
+
+QVariant RecordSource::value(const QString &field) const
+{
+    const auto it = m_index.constFind(field);
+    if (it == m_index.constEnd())
+        return {};
+    if (m_mode != EditMode::None)
+        return m_pending.value(*it);
+    if (m_implicit.contains(*it)) {
+        QVariant converted;
+        if (convert(*it, m_implicit.value(*it), converted))
+            return converted;
+        return m_implicit.value(*it);
+    }
+    loadCurrent();
+    return m_current.value(*it);
+}
+
+QString RecordSource::text(const QString &field) const
+{
+    return shownText(value(field));
+}
+
+// Turns a value handed by a screen into the field's typed value, or says why
+// it can not be stored.
+Status RecordSource::convert(int column, const QVariant &in, QVariant &out) const
+{
+    const FieldDef &f = m_fields[column];
+    out = QVariant();
+    if (in.isNull() || !in.isValid())
+        return Status::ok();
+    auto refuse = [&](const QString &shown) {
+        return Status::failure(QStringLiteral("The value %1 can not be stored in %2.").arg(shown, f.name));
+    };
+    switch (f.kind) {
+    case FieldKind::Text:
+        out = in.toString();
+        return Status::ok();
+    case FieldKind::Date: {
+        if (in.metaType() == QMetaType::fromType<QDate>()) {
+            if (in.toDate().isValid())
+                out = in.toDate();
+            return Status::ok();
+        }
+        if (in.metaType() == QMetaType::fromType<QDateTime>()) {
+            if (in.toDateTime().isValid())
+                out = in.toDateTime().date();
+            return Status::ok();
+        }
+        const QString t = in.toString();
+        if (t.trimmed().isEmpty())
+            return Status::ok();
+        const QDate d = parseDate(t);
+        if (!d.isValid())
+            return refuse(t);
+        out = d;
+        return Status::ok();
+    }
+    case FieldKind::Amount: {
+        if (in.metaType() == QMetaType::fromType<Money>()) {
+            out = in;
+            return Status::ok();
+        }
+        if (in.metaType() == QMetaType::fromType<double>() || in.metaType() == QMetaType::fromType<float>()) {
+            const std::optional<Money> m = Money::fromDouble(in.toDouble());
+            if (!m)
+                return refuse(in.toString());
+            out = QVariant::fromValue(*m);
+            return Status::ok();
+        }
+        if (in.metaType() == QMetaType::fromType<int>() || in.metaType() == QMetaType::fromType<qlonglong>()) {
+            const qlonglong whole = in.toLongLong();
+            if (whole > 900000000000000LL || whole < -900000000000000LL)
+                return refuse(in.toString());
+            out = QVariant::fromValue(Money::fromUnits(whole * Money::scale));
+            return Status::ok();
+        }
+        const QString t = in.toString();
+        if (t.trimmed().isEmpty())
+            return Status::ok();
+        const std::optional<Money> m = Money::parse(t);
+        if (!m)
+            return refuse(t);
+        out = QVariant::fromValue(*m);
+        return Status::ok();
+    }
+    }
+    return Status::ok();
+}
+
+static QVariant toStored(const QVariant &typed)
+{
+    if (typed.isNull())
+        return QVariant(QMetaType::fromType<QString>());
+    if (typed.metaType() == QMetaType::fromType<Money>())
+        return QVariant(qlonglong(typed.value<Money>().units()));
+    if (typed.metaType() == QMetaType::fromType<QDate>())
+        return typed.toDate().toString(Qt::ISODate);
+    return typed.toString();
+}
+
+Status RecordSource::setValue(const QString &field, const QVariant &value)
+{
+    const auto it = m_index.constFind(field);
+    if (it == m_index.constEnd())
+        return Status::failure(QStringLiteral("There is no field named %1.").arg(field));
+    if (m_mode != EditMode::None) {
+        m_pending[*it] = value;
+        return Status::ok();
+    }
+    if (m_pos != Pos::Record)
+        return Status::failure(noCurrent());
+    m_implicit.insert(*it, value);
+    return Status::ok();
+}
+
+Status RecordSource::flushImplicit()
+{
+    if (m_implicit.isEmpty() || m_pos != Pos::Record) {
+        m_implicit.clear();
+        return Status::ok();
+    }
+    QStringList sets;
+    QVariantList binds;
+    for (auto it = m_implicit.cbegin(); it != m_implicit.cend(); ++it) {
+        QVariant typed;
+        if (Status s = convert(it.key(), it.value(), typed); !s)
+            return s;
+        sets << schema::quoted(m_fields[it.key()].name) + QStringLiteral(" = ?");
+        binds << toStored(typed);
+    }
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                  .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName));
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    q.addBindValue(m_id);
+    if (!q.exec())
+        return engineError(q);
+    m_implicit.clear();
+    m_loaded = false;
+    m_lastModified = Bookmark{m_id};
+    database::bumpGeneration(m_path);
+    return Status::ok();
+}
+
+Status RecordSource::AddNew()
+{
+    if (!m_db.isValid())
+        return m_openStatus;
+    if (Status s = flushImplicit(); !s)
+        return s;
+    if (m_mode == EditMode::None) {
+        m_beforeAddPos = m_pos;
+        m_beforeAddId = m_id;
+    }
+    m_mode = EditMode::Add;
+    m_pending = QVector<QVariant>(m_fields.size());
+    emit currentChanged();
+    return Status::ok();
+}
+
+Status RecordSource::Edit()
+{
+    if (m_pos != Pos::Record)
+        return Status::failure(noCurrent());
+    if (Status s = flushImplicit(); !s)
+        return s;
+    if (m_mode == EditMode::Add) {
+        m_pos = m_beforeAddPos;
+        m_id = m_beforeAddId;
+    }
+    loadCurrent();
+    m_pending = m_current;
+    m_mode = EditMode::Edit;
+    emit currentChanged();
+    return Status::ok();
+}
+
+Status RecordSource::Update()
+{
+    if (m_mode == EditMode::None)
+        return Status::failure(QStringLiteral("There is no new or changed record to save."));
+    emit aboutToWrite();
+    QVector<QVariant> typed(m_fields.size());
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (Status s = convert(i, m_pending[i], typed[i]); !s)
+            return s;
+    QStringList cols;
+    for (const FieldDef &f : m_fields)
+        cols << schema::quoted(f.name);
+    QSqlQuery q(m_db);
+    if (m_mode == EditMode::Add) {
+        q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
+                           QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", "))));
+    } else {
+        for (QString &c : cols)
+            c += QStringLiteral(" = ?");
+        q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                      .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName));
+    }
+    for (const QVariant &v : typed)
+        q.addBindValue(toStored(v));
+    if (m_mode == EditMode::Edit)
+        q.addBindValue(m_id);
+    if (!q.exec())
+        return engineError(q); // nothing written: the record stays pending
+    database::bumpGeneration(m_path);
+    if (m_mode == EditMode::Add) {
+        m_lastModified = Bookmark{q.lastInsertId().toLongLong()};
+        m_mode = EditMode::None;
+        setPosition(m_beforeAddPos, m_beforeAddId);
+    } else {
+        m_lastModified = Bookmark{m_id};
+        m_mode = EditMode::None;
+        m_loaded = false;
+    }
+    m_pending.clear();
+    emit currentChanged();
+    return Status::ok();
+}
+
+void RecordSource::CancelUpdate()
+{
+    if (m_mode == EditMode::Add)
+        setPosition(m_beforeAddPos, m_beforeAddId);
+    m_mode = EditMode::None;
+    m_pending.clear();
+    emit currentChanged();
+}
+
+Status RecordSource::Delete()
+{
+    if (m_mode != EditMode::None)
+        return Status::failure(QStringLiteral("Save or cancel the changes before deleting."));
+    if (m_pos != Pos::Record)
+        return Status::failure(noCurrent());
+    m_implicit.clear();
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName));
+    q.addBindValue(m_id);
+    if (!q.exec())
+        return engineError(q);
+    database::bumpGeneration(m_path);
+    setPosition(Pos::Deleted, m_id);
+    emit currentChanged();
+    return Status::ok();
+}
+
+Status RecordSource::FindFirst(const QString &expression)
+{
+    return find(expression, true);
+}
+
+Status RecordSource::FindNext(const QString &expression)
+{
+    return find(expression, false);
+}
+
+Status RecordSource::find(const QString &expression, bool fromStart)
+{
+    QString error;
+    const std::optional<filter::Expression> e = filter::parse(expression, fieldNames(), &error);
+    if (!e)
+        return Status::failure(error);
+    if (!m_db.isValid())
+        return m_openStatus;
+    const QString test = QStringLiteral("bm_like(?, %1, %2)")
+                             .arg(schema::quoted(e->field))
+                             .arg(int(kind(e->field)));
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    const bool fromHere = !fromStart && (m_pos == Pos::Record || m_pos == Pos::Deleted);
+    if (!fromStart && m_pos == Pos::EOF_) {
+        m_noMatch = true;
+        return Status::ok();
+    }
+    q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+              + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
+              + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName));
+    if (fromHere)
+        q.addBindValue(m_id);
+    q.addBindValue(e->patternText);
+    if (!q.exec())
+        return engineError(q);
+    if (!q.next()) {
+        m_noMatch = true; // the position stays where it was
+        return Status::ok();
+    }
+    const qint64 id = q.value(0).toLongLong();
+    q.finish();
+    if (Status s = flushImplicit(); !s)
+        return s;
+    if (m_mode != EditMode::None)
+        CancelUpdate();
+    m_noMatch = false;
+    setPosition(Pos::Record, id);
+    emit currentChanged();
+    return Status::ok();
+}
+
+QVector<QPair<Bookmark, QString>> RecordSource::column(const QString &field) const
+{
+    QVector<QPair<Bookmark, QString>> rows;
+    const auto it = m_index.constFind(field);
+    if (it == m_index.constEnd() || !m_db.isValid())
+        return rows;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1, %2 FROM %3").arg(keyName, schema::quoted(field), schema::quoted(m_table))
+                + where({}) + QStringLiteral(" ORDER BY %1").arg(keyName)))
+        return rows;
+    while (q.next()) {
+        rows.append({Bookmark{q.value(0).toLongLong()}, shownText(fromStored(*it, q.value(1)))});
+    }
+    return rows;
+}
+
+} // namespace bm

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "data/schema.h"
+#include "data/status.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+namespace bm {
+
+// A token for one record of a table. A bookmark read from one record source
+// positions any other record source over the same table on the same record.
+struct Bookmark
+{
+    qint64 id = 0;
+    bool isValid() const { return id > 0; }
+    bool operator==(const Bookmark &) const = default;
+};
+
+// One open table (or the one query over Booking) of a database file, with a
+// current-record position and a pending new or changed record.
+//
+// Values: text fields give QString; date fields QDate; amount fields Money.
+// setValue() takes those, or text in the system's formats; Update() refuses a
+// value its field can not hold and leaves the record pending.
+class RecordSource : public QObject
+{
+    Q_OBJECT
+public:
+    enum class EditMode { None, Edit, Add };
+
+    // source: a table name, or "SELECT * FROM Booking WHERE Date".
+    // The record source opens at once, on the first record; openStatus()
+    // tells whether it could.
+    RecordSource(const QString &objectName, const QString &source, QObject *parent = nullptr,
+                 const QString &databasePath = QString());
+    ~RecordSource() override;
+
+    const Status &openStatus() const { return m_openStatus; }
+    const QString &source() const { return m_source; }
+    const QString &tableName() const { return m_table; }
+    QStringList fieldNames() const;
+    FieldKind kind(const QString &field) const;
+    bool hasField(const QString &field) const { return m_index.contains(field); }
+
+    bool isBOF() const { return m_pos == Pos::BOF; }
+    bool isEOF() const { return m_pos == Pos::EOF_; }
+    bool hasCurrent() const { return m_pos == Pos::Record; }
+    int RecordCount() const;
+
+    Status MoveFirst();
+    Status MoveLast();
+    Status MoveNext();
+    Status MovePrevious();
+
+    Status AddNew();
+    Status Edit();
+    Status Update();
+    void CancelUpdate();
+    Status Delete();
+    Status Refresh();
+    EditMode editMode() const { return m_mode; }
+
+    Bookmark bookmark() const;
+    Status setBookmark(Bookmark bookmark);
+    Bookmark LastModified() const { return m_lastModified; }
+
+    Status FindFirst(const QString &expression);
+    Status FindNext(const QString &expression);
+    bool NoMatch() const { return m_noMatch; }
+
+    // Fields(name).Value: of the pending record while one is pending.
+    QVariant value(const QString &field) const;
+    // The value as a screen shows it: dates in the short format, amounts
+    // with their decimals ("250.00"), empty for no value.
+    QString text(const QString &field) const;
+    // Sets a value of the pending record; outside AddNew/Edit the change is
+    // written when the record source moves or closes.
+    Status setValue(const QString &field, const QVariant &value);
+
+    // Every record's values of one field in the record source's order, with
+    // their bookmarks (for lists of names and dates).
+    QVector<QPair<Bookmark, QString>> column(const QString &field) const;
+
+signals:
+    // The current or pending record has changed: bound fields show it again.
+    void currentChanged();
+    // Update() is about to write: bound fields hand over their values now.
+    void aboutToWrite();
+
+private:
+    enum class Pos { BOF, Record, EOF_, Deleted };
+
+    Status find(const QString &expression, bool fromStart);
+    Status moveTo(const QString &sqlTail, const QVariantList &binds, Pos ifNone);
+    Status flushImplicit();
+    void loadCurrent() const;
+    Status convert(int column, const QVariant &in, QVariant &out) const;
+    QVariant fromStored(int column, const QVariant &stored) const;
+    QString where(const QString &extra) const;
+    Status engineError(const QSqlQuery &q) const;
+    void setPosition(Pos pos, qint64 id);
+
+    QString m_path;
+    QString m_source;
+    QString m_table;
+    QString m_condition; // SQL condition of the query source, fixed text
+    Status m_openStatus;
+    QSqlDatabase m_db;
+    QList<FieldDef> m_fields;
+    QHash<QString, int> m_index;
+
+    Pos m_pos = Pos::BOF;
+    qint64 m_id = 0;
+    mutable bool m_loaded = false;
+    mutable QVector<QVariant> m_current; // typed values of the current record
+
+    EditMode m_mode = EditMode::None;
+    QVector<QVariant> m_pending;
+    Pos m_beforeAddPos = Pos::BOF;
+    qint64 m_beforeAddId = 0;
+    QHash<int, QVariant> m_implicit;
+
+    Bookmark m_lastModified;
+    bool m_noMatch = false;
+    mutable int m_count = -1;
+    mutable quint64 m_countGeneration = 0;
+};
+
+} // namespace bm

@@ -1,0 +1,42 @@
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "data/database.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QTemporaryDir>
+
+namespace bm::test {
+
+namespace {
+QTemporaryDir &home()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+} // namespace
+
+QString dataHome()
+{
+    return home().path();
+}
+
+void setUpEnvironment()
+{
+    qputenv("XDG_DATA_HOME", home().path().toLocal8Bit());
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCoreApplication::setApplicationName(QStringLiteral("Brindlemoor"));
+    resetDatabase();
+}
+
+void resetDatabase()
+{
+    database::closeAll();
+    QDir(appFolder()).removeRecursively();
+    const Status s = installDeliveredFiles();
+    if (!s)
+        qFatal("%s", qPrintable(s.message()));
+}
+
+} // namespace bm::test

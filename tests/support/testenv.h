@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QTest>
+
+namespace bm::test {
+
+// Points the application folder at a fresh temporary folder, pins the
+// locale to en_US and lays the delivered files in. Called once by BM_TEST_MAIN.
+void setUpEnvironment();
+
+// Closes every connection and lays a fresh delivered database in.
+void resetDatabase();
+
+// The temporary folder that stands for the user's data folder.
+QString dataHome();
+
+} // namespace bm::test
+
+#define BM_TEST_MAIN(TestObject)                                                                   \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        QApplication app(argc, argv);                                                              \
+        bm::test::setUpEnvironment();                                                              \
+        TestObject tc;                                                                             \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
