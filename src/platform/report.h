@@ -1,0 +1,42 @@
+#pragma once
+
+#include "data/recordsource.h"
+
+#include <QObject>
+#include <QString>
+
+namespace bm::platform {
+
+// Runs a report definition and shows the result in the "Print Preview"
+// window. Production uses the report engine; tests record what was run.
+class ReportService
+{
+public:
+    virtual ~ReportService() = default;
+    // selection: the one record the report is for (the invoice), or none.
+    virtual void run(const QString &reportFile, Bookmark selection) = 0;
+};
+
+ReportService &reportService();
+void setReportService(ReportService *service); // nullptr restores production
+
+// The main window's report component: set the report file name (a full
+// path), then set the action to 1 to run it.
+class ReportComponent : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    void setReportFileName(const QString &path) { m_file = path; }
+    const QString &reportFileName() const { return m_file; }
+    // The booking the invoice is printed for; cleared after each run.
+    void setSelection(Bookmark selection) { m_selection = selection; }
+    void setAction(int action);
+
+private:
+    QString m_file;
+    Bookmark m_selection;
+};
+
+} // namespace bm::platform

@@ -1,0 +1,192 @@
+#include "recordform/binder.h"
+
+#include "data/money.h"
+#include "recordform/datepicker.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace bm {
+
+FieldBinder::FieldBinder(RecordSource *source, QObject *parent) : QObject(parent), m_source(source)
+{
+    connect(source, &RecordSource::currentChanged, this, &FieldBinder::showRecord);
+    connect(source, &RecordSource::aboutToWrite, this, &FieldBinder::collect);
+}
+
+void FieldBinder::bind(QWidget *widget, const QString &field)
+{
+    m_bindings.append({widget, field});
+    if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->installEventFilter(this);
+        if (combo->lineEdit())
+            combo->lineEdit()->installEventFilter(this);
+    }
+    setLockedWidget(widget, m_locked);
+    showIn(widget, field);
+}
+
+QList<QWidget *> FieldBinder::widgets() const
+{
+    QList<QWidget *> list;
+    for (const Binding &b : m_bindings)
+        if (b.widget)
+            list << b.widget;
+    return list;
+}
+
+QWidget *FieldBinder::widgetFor(const QString &field) const
+{
+    for (const Binding &b : m_bindings)
+        if (b.field == field)
+            return b.widget;
+    return nullptr;
+}
+
+void FieldBinder::setLockedWidget(QWidget *w, bool locked)
+{
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        e->setReadOnly(locked);
+    else if (auto *p = qobject_cast<QPlainTextEdit *>(w))
+        p->setReadOnly(locked);
+    else if (auto *t = qobject_cast<QTextEdit *>(w))
+        t->setReadOnly(locked);
+    else if (auto *d = qobject_cast<QAbstractSpinBox *>(w))
+        d->setReadOnly(locked);
+    else if (auto *c = qobject_cast<QComboBox *>(w)) {
+        if (c->lineEdit())
+            c->lineEdit()->setReadOnly(locked);
+        c->setProperty("bmLocked", locked);
+    }
+}
+
+void FieldBinder::setLocked(bool locked)
+{
+    m_locked = locked;
+    for (QWidget *w : widgets())
+        setLockedWidget(w, locked);
+}
+
+// A locked drop-down list neither opens nor steps through its entries.
+bool FieldBinder::eventFilter(QObject *watched, QEvent *event)
+{
+    QWidget *w = qobject_cast<QWidget *>(watched);
+    QComboBox *combo = qobject_cast<QComboBox *>(w);
+    if (!combo && w)
+        combo = qobject_cast<QComboBox *>(w->parentWidget());
+    if (combo && combo->property("bmLocked").toBool()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            return watched == combo;
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
+                   || key == Qt::Key_PageDown || key == Qt::Key_F4
+                   || (key == Qt::Key_Down && (static_cast<QKeyEvent *>(event)->modifiers() & Qt::AltModifier));
+        }
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FieldBinder::showIn(QWidget *w, const QString &field)
+{
+    if (!w)
+        return;
+    if (auto *d = qobject_cast<DatePicker *>(w)) {
+        d->setValue(m_source->value(field).toDate());
+        return;
+    }
+    const QString text = m_source->text(field);
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        e->setText(text), e->setCursorPosition(0);
+    else if (auto *c = qobject_cast<QComboBox *>(w))
+        c->setEditText(text);
+    else if (auto *p = qobject_cast<QPlainTextEdit *>(w))
+        p->setPlainText(text);
+    else if (auto *t = qobject_cast<QTextEdit *>(w))
+        t->setPlainText(text);
+    else if (auto *l = qobject_cast<QLabel *>(w))
+        l->setText(text);
+    else if (auto *de = qobject_cast<QDateEdit *>(w))
+        de->setDate(m_source->value(field).toDate());
+}
+
+void FieldBinder::showRecord()
+{
+    for (const Binding &b : std::as_const(m_bindings))
+        showIn(b.widget, b.field);
+}
+
+QString FieldBinder::widgetText(const QWidget *w)
+{
+    if (auto *e = qobject_cast<const QLineEdit *>(w))
+        return e->text();
+    if (auto *c = qobject_cast<const QComboBox *>(w))
+        return c->currentText();
+    if (auto *p = qobject_cast<const QPlainTextEdit *>(w))
+        return p->toPlainText();
+    if (auto *t = qobject_cast<const QTextEdit *>(w))
+        return t->toPlainText();
+    if (auto *l = qobject_cast<const QLabel *>(w))
+        return l->text();
+    if (auto *d = qobject_cast<const QDateEdit *>(w))
+        return d->text();
+    return {};
+}
+
+void FieldBinder::collect()
+{
+    for (const Binding &b : std::as_const(m_bindings)) {
+        if (!b.widget || qobject_cast<QLabel *>(b.widget))
+            continue;
+        if (auto *d = qobject_cast<DatePicker *>(b.widget))
+            m_source->setValue(b.field, d->value());
+        else if (auto *de = qobject_cast<QDateEdit *>(b.widget))
+            m_source->setValue(b.field, de->date());
+        else
+            m_source->setValue(b.field, widgetText(b.widget));
+    }
+}
+
+void fillList(QComboBox *box, const RecordSource &source, const QString &field)
+{
+    QStringList entries;
+    for (const auto &row : source.column(field))
+        entries << row.second;
+    fillList(box, entries);
+}
+
+void fillList(QComboBox *box, const QStringList &entries)
+{
+    const QString text = box->currentText();
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->clear();
+    box->addItems(entries);
+    box->setEditText(text);
+}
+
+const QStringList &stateCodes()
+{
+    static const QStringList codes{
+        "AL", "AK", "AZ", "AR", "CA", "CO", "CT", "DE", "DC", "FL", "GA", "HI", "ID",
+        "IL", "IN", "IA", "KS", "KY", "LA", "ME", "MD", "MA", "MI", "MN", "MS", "MO",
+        "MT", "NE", "NV", "NH", "NJ", "NM", "NY", "NC", "ND", "OH", "OK", "OR", "PA",
+        "PR", "RI", "SC", "SD", "TN", "TX", "UT", "VT", "VA", "WA", "WV", "WI", "WY"};
+    return codes;
+}
+
+} // namespace bm

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "data/recordsource.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QWidget;
+class QComboBox;
+
+namespace bm {
+
+// Binds input widgets to fields of a record source's current record: they
+// show it whenever it changes, and hand their values over when it is
+// written. Takes line edits, combo boxes (their text), date pickers,
+// multi-line boxes and labels (display only).
+class FieldBinder : public QObject
+{
+    Q_OBJECT
+public:
+    FieldBinder(RecordSource *source, QObject *parent);
+
+    void bind(QWidget *widget, const QString &field);
+    RecordSource *source() const { return m_source; }
+    QList<QWidget *> widgets() const;
+    QWidget *widgetFor(const QString &field) const;
+
+    // Locked fields are read-only but still show their values and take the
+    // focus.
+    void setLocked(bool locked);
+    bool isLocked() const { return m_locked; }
+
+    // Shows the current record in every bound widget (also done on every
+    // change of the record source).
+    void showRecord();
+    // Hands every bound widget's value to the pending record.
+    void collect();
+
+    // The text a widget holds as the user sees it.
+    static QString widgetText(const QWidget *widget);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Binding
+    {
+        QPointer<QWidget> widget;
+        QString field;
+    };
+    static void setLockedWidget(QWidget *w, bool locked);
+    void showIn(QWidget *w, const QString &field);
+
+    RecordSource *m_source;
+    QList<Binding> m_bindings;
+    bool m_locked = false;
+};
+
+// Fills a drop-down list with one field of every record of a record source,
+// in the record source's order; the box keeps taking typed text.
+void fillList(QComboBox *box, const RecordSource &source, const QString &field);
+
+// Fills a drop-down list with fixed entries; the box also takes typed text.
+void fillList(QComboBox *box, const QStringList &entries);
+
+// The 52 state codes of the state lists, in their order.
+const QStringList &stateCodes();
+
+} // namespace bm
