@@ -6,7 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace bm {
+namespace bm
+{
 
 QString appFolder()
 {
@@ -30,8 +31,8 @@ Status installDeliveredFiles()
 {
     const QString folder = appFolder();
     if (!QDir().mkpath(folder))
-        return Status::failure(QStringLiteral("The folder %1 can not be created.")
-                                   .arg(QDir::toNativeSeparators(folder)));
+        return Status::failure(
+            QStringLiteral("The folder %1 can not be created.").arg(QDir::toNativeSeparators(folder)));
     QDirIterator it(QStringLiteral(":/delivered"), QDir::Files);
     while (it.hasNext()) {
         const QString source = it.next();
@@ -44,8 +45,8 @@ Status installDeliveredFiles()
             return Status::failure(QStringLiteral("The file %1 can not be written in %2.")
                                        .arg(it.fileName(), QDir::toNativeSeparators(folder)));
         }
-        QFile::setPermissions(partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                           | QFile::ReadOther);
+        QFile::setPermissions(
+            partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         if (!QFile::rename(partial, target)) {
             QFile::remove(partial);
             return Status::failure(QStringLiteral("The file %1 can not be written in %2.")

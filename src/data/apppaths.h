@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace bm {
+namespace bm
+{
 
 // The one folder that holds tallow.mdb, the report definitions and the help
 // file: the user's application data folder (honours XDG_DATA_HOME).

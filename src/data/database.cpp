@@ -17,12 +17,13 @@
 
 #include <sqlite3.h>
 
-namespace bm::database {
-
-namespace {
-
-struct Open
+namespace bm::database
 {
+
+namespace
+{
+
+struct Open {
     QString connectionName;
     quint64 generation = 1;
 };
@@ -55,8 +56,8 @@ void likeFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv)
             sqlite3_result_error(ctx, "invalid pattern", -1);
             return;
         }
-        sqlite3_set_auxdata(ctx, 0, new filter::Pattern(*local),
-                            [](void *p) { delete static_cast<filter::Pattern *>(p); });
+        sqlite3_set_auxdata(
+            ctx, 0, new filter::Pattern(*local), [](void *p) { delete static_cast<filter::Pattern *>(p); });
         pattern = static_cast<filter::Pattern *>(sqlite3_get_auxdata(ctx, 0));
         if (!pattern) // SQLite could not keep it for the next rows
             pattern = &*local;
@@ -116,11 +117,13 @@ Status check(const QString &path)
     if (header != QByteArray("SQLite format 3\0", 16))
         return fail(path, QStringLiteral("is not a Brindlemoor database. It was left as it is."));
     if (!info.isWritable())
-        return fail(path, QStringLiteral("is read-only, so nothing could be saved. "
-                                         "Allow changes to the file and start again."));
+        return fail(path,
+            QStringLiteral("is read-only, so nothing could be saved. "
+                           "Allow changes to the file and start again."));
     if (!QFileInfo(info.absolutePath()).isWritable())
-        return fail(path, QStringLiteral("lies in a read-only folder, so nothing could be saved. "
-                                         "Allow changes to the folder and start again."));
+        return fail(path,
+            QStringLiteral("lies in a read-only folder, so nothing could be saved. "
+                           "Allow changes to the folder and start again."));
 
     Status status;
     QSqlDatabase db = connection(path, &status);
@@ -131,8 +134,10 @@ Status check(const QString &path)
         const QString reason = q.lastError().text();
         q = QSqlQuery();
         closeAll();
-        return fail(path, QStringLiteral("is damaged and can not be opened (%1). "
-                                         "Restore a backup copy.").arg(reason));
+        return fail(path,
+            QStringLiteral("is damaged and can not be opened (%1). "
+                           "Restore a backup copy.")
+                .arg(reason));
     }
     if (!q.next() || q.value(0).toString() != QLatin1String("ok")) {
         q = QSqlQuery();
@@ -162,8 +167,8 @@ Status check(const QString &path)
         if (!missing.isEmpty()) {
             q = QSqlQuery();
             closeAll();
-            return fail(path, QStringLiteral("is not a complete Brindlemoor database: %1 is missing.")
-                                  .arg(missing));
+            return fail(
+                path, QStringLiteral("is not a complete Brindlemoor database: %1 is missing.").arg(missing));
         }
     }
     return Status::ok();
@@ -209,9 +214,9 @@ QSqlDatabase connection(const QString &path, Status *status)
     q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
     q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     if (sqlite3 *h = handleOf(db))
-        sqlite3_create_function_v2(h, "bm_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                   likeFunction, nullptr, nullptr, nullptr);
-    opened().insert(k, Open{name, 1});
+        sqlite3_create_function_v2(h, "bm_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+            nullptr, nullptr, nullptr);
+    opened().insert(k, Open { name, 1 });
     if (status)
         *status = Status::ok();
     return db;

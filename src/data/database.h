@@ -5,11 +5,13 @@
 #include <QSqlDatabase>
 #include <QString>
 
-namespace bm {
+namespace bm
+{
 
 // The open database files. Every record source on one file shares one
 // connection; each write is committed at once, durably.
-namespace database {
+namespace database
+{
 
 // Checks that the file is this program's database and can be used: it can be
 // read, its folder and the file can be written, it is an intact database and

@@ -2,7 +2,8 @@
 
 #include <QRegularExpression>
 
-namespace bm {
+namespace bm
+{
 
 QString shortDateFormat(const QLocale &locale)
 {

@@ -4,7 +4,8 @@
 #include <QLocale>
 #include <QString>
 
-namespace bm {
+namespace bm
+{
 
 // The system's short date format with the year always in four digits
 // (5/14/2005 rather than 5/14/05), so a shown date reads back unchanged.

@@ -2,9 +2,11 @@
 
 #include <QChar>
 
-namespace bm::filter {
+namespace bm::filter
+{
 
-namespace {
+namespace
+{
 
 char32_t fold(char32_t c)
 {
@@ -79,7 +81,7 @@ std::optional<Pattern> Pattern::compile(QStringView text, QString *error)
     const std::u32string chars = text.toString().toStdU32String();
     for (std::size_t i = 0; i < chars.size(); ++i) {
         const char32_t c = chars[i];
-        Token t{Token::Literal, 0, false, {}};
+        Token t { Token::Literal, 0, false, {} };
         if (c == U'*') {
             if (!p.m_tokens.empty() && p.m_tokens.back().kind == Token::AnyMany)
                 continue;
@@ -256,7 +258,7 @@ std::optional<Expression> parse(QStringView text, const QStringList &fields, QSt
     std::optional<Pattern> pattern = Pattern::compile(body, error);
     if (!pattern)
         return std::nullopt;
-    return Expression{exact, body.toString(), std::move(*pattern)};
+    return Expression { exact, body.toString(), std::move(*pattern) };
 }
 
 } // namespace bm::filter

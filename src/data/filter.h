@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace bm::filter {
+namespace bm::filter
+{
 
 // A LIKE pattern: * any characters, ? one character, # one digit, [abc] and
 // [!abc] (with ranges a-z) one character of a list. Letters compare without
@@ -21,11 +22,10 @@ public:
     bool matchesUtf8(const char *text, std::size_t length) const;
 
 private:
-    struct Token
-    {
+    struct Token {
         enum Kind { Literal, AnyOne, Digit, AnyMany, Set } kind;
-        char32_t ch = 0;                               // Literal (folded)
-        bool negated = false;                          // Set
+        char32_t ch = 0; // Literal (folded)
+        bool negated = false; // Set
         std::vector<std::pair<char32_t, char32_t>> ranges; // Set (folded)
     };
     bool matchToken(const Token &t, char32_t c) const;
@@ -35,9 +35,8 @@ private:
 
 // A filter expression: Field LIKE 'pattern', the field bare or in square
 // brackets, keyword and field name without regard to case.
-struct Expression
-{
-    QString field;       // the field's exact name
+struct Expression {
+    QString field; // the field's exact name
     QString patternText; // the pattern as written between the quotes
     Pattern pattern;
 };
@@ -45,7 +44,6 @@ struct Expression
 // Parses an expression against the fields a record source has. Anything
 // else (an unknown field, an unterminated quote, text after the closing
 // quote, an unclosed bracket) is rejected with a message.
-std::optional<Expression> parse(QStringView text, const QStringList &fields,
-                                QString *error = nullptr);
+std::optional<Expression> parse(QStringView text, const QStringList &fields, QString *error = nullptr);
 
 } // namespace bm::filter

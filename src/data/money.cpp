@@ -3,9 +3,11 @@
 #include <cmath>
 #include <limits>
 
-namespace bm {
+namespace bm
+{
 
-namespace {
+namespace
+{
 
 constexpr std::int64_t maxUnits = std::numeric_limits<std::int64_t>::max();
 
@@ -79,10 +81,10 @@ std::optional<Money> parseDecimal(QStringView s, QChar point, QChar group, QChar
 std::optional<Money> Money::parse(const QString &text, const QLocale &locale)
 {
     const QChar group = (locale.numberOptions() & QLocale::RejectGroupSeparator)
-                            ? QChar()
-                            : locale.groupSeparator().front();
-    return parseDecimal(text, locale.decimalPoint().front(), group,
-                        locale.negativeSign().front(), locale.positiveSign().front());
+        ? QChar()
+        : locale.groupSeparator().front();
+    return parseDecimal(text, locale.decimalPoint().front(), group, locale.negativeSign().front(),
+        locale.positiveSign().front());
 }
 
 std::optional<Money> Money::fromDouble(double value)
@@ -123,8 +125,7 @@ QString Money::format(const QLocale &locale) const
     const QString whole = QString::number(cents / 100);
     const QString frac = QStringLiteral("%1").arg(cents % 100, 2, 10, QLatin1Char('0'));
     const bool zero = cents == 0;
-    return (negative && !zero ? locale.negativeSign() : QString()) + whole + locale.decimalPoint()
-           + frac;
+    return (negative && !zero ? locale.negativeSign() : QString()) + whole + locale.decimalPoint() + frac;
 }
 
 QString Money::toString(const QLocale &locale) const
@@ -135,7 +136,7 @@ QString Money::toString(const QLocale &locale) const
     while (frac.size() > 2 && frac.endsWith(QLatin1Char('0')))
         frac.chop(1);
     return (negative ? locale.negativeSign() : QString()) + QString::number(mag / scale)
-           + locale.decimalPoint() + frac;
+        + locale.decimalPoint() + frac;
 }
 
 QString formatAmountText(const QString &text, const QLocale &locale)

@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <optional>
 
-namespace bm {
+namespace bm
+{
 
 // A sum of money as a fixed-point value with four decimal places (the
 // currency kind of the database). Sums never pass through binary floating
@@ -33,7 +34,7 @@ public:
     std::int64_t units() const { return m_units; }
     double toDouble() const { return double(m_units) / scale; }
 
-    std::optional<Money> plus(Money other) const;  // none on overflow
+    std::optional<Money> plus(Money other) const; // none on overflow
     std::optional<Money> minus(Money other) const; // none on overflow
 
     // "###0.00": at least one digit before the point, exactly two after,
@@ -47,7 +48,10 @@ public:
     auto operator<=>(const Money &) const = default;
 
 private:
-    constexpr explicit Money(std::int64_t units) : m_units(units) {}
+    constexpr explicit Money(std::int64_t units)
+        : m_units(units)
+    {
+    }
     std::int64_t m_units = 0;
 };
 

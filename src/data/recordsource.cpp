@@ -12,9 +12,11 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
-namespace bm {
+namespace bm
+{
 
-namespace {
+namespace
+{
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
@@ -36,15 +38,17 @@ QString noCurrent()
 
 } // namespace
 
-RecordSource::RecordSource(const QString &objectName, const QString &source, QObject *parent,
-                           const QString &databasePath)
-    : QObject(parent), m_path(databasePath.isEmpty() ? bm::databasePath() : databasePath),
-      m_source(source)
+RecordSource::RecordSource(
+    const QString &objectName, const QString &source, QObject *parent, const QString &databasePath)
+    : QObject(parent)
+    , m_path(databasePath.isEmpty() ? bm::databasePath() : databasePath)
+    , m_source(source)
 {
     setObjectName(objectName);
     // The one query: SELECT * FROM <table> WHERE <field>.
     static const QRegularExpression query(
-        QStringLiteral("^\\s*SELECT\\s+\\*\\s+FROM\\s+(\\[[^\\]]+\\]|\\w+)\\s+WHERE\\s+(\\[[^\\]]+\\]|\\w+)\\s*$"),
+        QStringLiteral(
+            "^\\s*SELECT\\s+\\*\\s+FROM\\s+(\\[[^\\]]+\\]|\\w+)\\s+WHERE\\s+(\\[[^\\]]+\\]|\\w+)\\s*$"),
         QRegularExpression::CaseInsensitiveOption);
     QString conditionField;
     const QRegularExpressionMatch m = query.match(source);
@@ -121,8 +125,8 @@ QString RecordSource::where(const QString &extra) const
 
 Status RecordSource::engineError(const QSqlQuery &q) const
 {
-    return Status::failure(QStringLiteral("The database could not do this: %1")
-                               .arg(q.lastError().text().trimmed()));
+    return Status::failure(
+        QStringLiteral("The database could not do this: %1").arg(q.lastError().text().trimmed()));
 }
 
 int RecordSource::RecordCount() const
@@ -188,8 +192,9 @@ Status RecordSource::MoveNext()
         return Status::failure(noCurrent());
     if (m_pos == Pos::BOF)
         return moveTo(where({}) + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName), {}, Pos::EOF_);
-    return moveTo(where(keyName + QStringLiteral(" > ?")) + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName),
-                  {m_id}, Pos::EOF_);
+    return moveTo(
+        where(keyName + QStringLiteral(" > ?")) + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName),
+        { m_id }, Pos::EOF_);
 }
 
 Status RecordSource::MovePrevious()
@@ -198,9 +203,9 @@ Status RecordSource::MovePrevious()
         return Status::failure(noCurrent());
     if (m_pos == Pos::EOF_)
         return moveTo(where({}) + QStringLiteral(" ORDER BY %1 DESC LIMIT 1").arg(keyName), {}, Pos::BOF);
-    return moveTo(where(keyName + QStringLiteral(" < ?"))
-                      + QStringLiteral(" ORDER BY %1 DESC LIMIT 1").arg(keyName),
-                  {m_id}, Pos::BOF);
+    return moveTo(
+        where(keyName + QStringLiteral(" < ?")) + QStringLiteral(" ORDER BY %1 DESC LIMIT 1").arg(keyName),
+        { m_id }, Pos::BOF);
 }
 
 Status RecordSource::Refresh()
@@ -213,7 +218,7 @@ Status RecordSource::Refresh()
 
 Bookmark RecordSource::bookmark() const
 {
-    return m_pos == Pos::Record ? Bookmark{m_id} : Bookmark{};
+    return m_pos == Pos::Record ? Bookmark { m_id } : Bookmark {};
 }
 
 Status RecordSource::setBookmark(Bookmark bookmark)
@@ -224,7 +229,7 @@ Status RecordSource::setBookmark(Bookmark bookmark)
         return Status::failure(noCurrent());
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-              + where(keyName + QStringLiteral(" = ?")));
+        + where(keyName + QStringLiteral(" = ?")));
     q.addBindValue(bookmark.id);
     if (!q.exec())
         return engineError(q);
@@ -347,7 +352,8 @@ Status RecordSource::convert(int column, const QVariant &in, QVariant &out) cons
             out = QVariant::fromValue(*m);
             return Status::ok();
         }
-        if (in.metaType() == QMetaType::fromType<int>() || in.metaType() == QMetaType::fromType<qlonglong>()) {
+        if (in.metaType() == QMetaType::fromType<int>()
+            || in.metaType() == QMetaType::fromType<qlonglong>()) {
             const qlonglong whole = in.toLongLong();
             if (whole > 900000000000000LL || whole < -900000000000000LL)
                 return refuse(in.toString());
@@ -418,7 +424,7 @@ Status RecordSource::flushImplicit()
         return engineError(q);
     m_implicit.clear();
     m_loaded = false;
-    m_lastModified = Bookmark{m_id};
+    m_lastModified = Bookmark { m_id };
     database::bumpGeneration(m_path);
     return Status::ok();
 }
@@ -472,7 +478,7 @@ Status RecordSource::Update()
     if (m_mode == EditMode::Add) {
         q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
-                           QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", "))));
+                          QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", "))));
     } else {
         for (QString &c : cols)
             c += QStringLiteral(" = ?");
@@ -487,11 +493,11 @@ Status RecordSource::Update()
         return engineError(q); // nothing written: the record stays pending
     database::bumpGeneration(m_path);
     if (m_mode == EditMode::Add) {
-        m_lastModified = Bookmark{q.lastInsertId().toLongLong()};
+        m_lastModified = Bookmark { q.lastInsertId().toLongLong() };
         m_mode = EditMode::None;
         setPosition(m_beforeAddPos, m_beforeAddId);
     } else {
-        m_lastModified = Bookmark{m_id};
+        m_lastModified = Bookmark { m_id };
         m_mode = EditMode::None;
         m_loaded = false;
     }
@@ -545,9 +551,8 @@ Status RecordSource::find(const QString &expression, bool fromStart)
         return Status::failure(error);
     if (!m_db.isValid())
         return m_openStatus;
-    const QString test = QStringLiteral("bm_like(?, %1, %2)")
-                             .arg(schema::quoted(e->field))
-                             .arg(int(kind(e->field)));
+    const QString test
+        = QStringLiteral("bm_like(?, %1, %2)").arg(schema::quoted(e->field)).arg(int(kind(e->field)));
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     const bool fromHere = !fromStart && (m_pos == Pos::Record || m_pos == Pos::Deleted);
@@ -556,8 +561,8 @@ Status RecordSource::find(const QString &expression, bool fromStart)
         return Status::ok();
     }
     q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-              + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
-              + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName));
+        + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
+        + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName));
     if (fromHere)
         q.addBindValue(m_id);
     q.addBindValue(e->patternText);
@@ -587,11 +592,12 @@ QVector<QPair<Bookmark, QString>> RecordSource::column(const QString &field) con
         return rows;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1, %2 FROM %3").arg(keyName, schema::quoted(field), schema::quoted(m_table))
-                + where({}) + QStringLiteral(" ORDER BY %1").arg(keyName)))
+    if (!q.exec(QStringLiteral("SELECT %1, %2 FROM %3")
+                    .arg(keyName, schema::quoted(field), schema::quoted(m_table))
+            + where({}) + QStringLiteral(" ORDER BY %1").arg(keyName)))
         return rows;
     while (q.next()) {
-        rows.append({Bookmark{q.value(0).toLongLong()}, shownText(fromStored(*it, q.value(1)))});
+        rows.append({ Bookmark { q.value(0).toLongLong() }, shownText(fromStored(*it, q.value(1))) });
     }
     return rows;
 }

@@ -12,12 +12,12 @@
 #include <QVariant>
 #include <QVector>
 
-namespace bm {
+namespace bm
+{
 
 // A token for one record of a table. A bookmark read from one record source
 // positions any other record source over the same table on the same record.
-struct Bookmark
-{
+struct Bookmark {
     qint64 id = 0;
     bool isValid() const { return id > 0; }
     bool operator==(const Bookmark &) const = default;
@@ -39,7 +39,7 @@ public:
     // The record source opens at once, on the first record; openStatus()
     // tells whether it could.
     RecordSource(const QString &objectName, const QString &source, QObject *parent = nullptr,
-                 const QString &databasePath = QString());
+        const QString &databasePath = QString());
     ~RecordSource() override;
 
     const Status &openStatus() const { return m_openStatus; }

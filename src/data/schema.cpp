@@ -1,14 +1,16 @@
 #include "data/schema.h"
 
-namespace bm::schema {
+namespace bm::schema
+{
 
-namespace {
+namespace
+{
 
 QList<FieldDef> texts(const QStringList &names)
 {
     QList<FieldDef> fields;
     for (const QString &n : names)
-        fields.append({n, FieldKind::Text});
+        fields.append({ n, FieldKind::Text });
     return fields;
 }
 
@@ -16,46 +18,42 @@ QList<TableDef> makeTables()
 {
     const FieldKind T = FieldKind::Text, D = FieldKind::Date, A = FieldKind::Amount;
     QList<TableDef> t;
-    t.append({"Lakes Fished", texts({"Lake"})});
-    t.append({"Marinas", texts({"Ramps"})});
-    t.append({"Lures", texts({"Bait"})});
-    t.append({"Lure Color", texts({"Color"})});
-    t.append({"Species", texts({"Fish"})});
-    t.append({"Trip Type", texts({"Trip Type"})});
-    t.append({"Trip Rates", texts({"Trip Rates"})});
-    t.append({"Deposits", texts({"Deposits"})});
-    t.append({"Guide Info", texts({"Guide Name", "Address", "City", "State", "ZipCode", "Phone",
-                                   "Email", "Website"})});
-    t.append({"Phone", texts({"Name", "Address", "City", "State", "Zip Code",
-                              "Home Telephone Number", "Work Telephone Number",
-                              "Mobile Phone Number", "Email", "Remarks"})});
-    t.append({"Booking",
-              {{"Date", D},           {"Lake", T},          {"Type", T},
-               {"Name", T},           {"Meet At", T},       {"Address", T},
-               {"Address2", T},       {"City", T},          {"State", T},
-               {"ZipCode", T},        {"Telephone", T},     {"Work Phone", T},
-               {"Cell Phone", T},     {"Email", T},         {"Lodging", T},
-               {"Notes", T},          {"Total Charge", A},  {"Deposit Amount", A},
-               {"Balance Due", A},    {"Deposit Received", D}, {"Paid By", T},
-               {"Billing Notes", T},  {"Weather", T},       {"Air Temp", T},
-               {"Wind Direction", T}, {"Wind Speed", T},    {"Lake Area", T},
-               {"Depth", T},          {"Water Temp", T},    {"Water Color", T},
-               {"Structure", T},      {"Species", T},       {"Total Fish", T},
-               {"Big Fish", T},       {"Weight", T},        {"Length", T},
-               {"Lure", T},           {"Lure Color", T},    {"Remarks", T},
-               {"GS Qty", T},         {"GS Total", A},      {"Goods", T},
-               {"Goods Qty", T},      {"Goods Cost", A},    {"Goods Total", A},
-               {"Sub Total", A},      {"Tax Rate", T},      {"Tax", A},
-               {"Charge Total", A},   {"Less Deposit", A},  {"Picture", T}}});
-    t.append({"Reminder", {{"Date", D}, {"Reminder", T}}});
-    t.append({"Diary", {{"Date", D}, {"Subject", T}, {"Page", T}}});
-    t.append({"Patterns", texts({"Lake", "Month", "Moon Phase", "Air Temp", "Water Temp",
-                                 "Structure", "Best Depth", "Lure", "Lure Color", "Pattern",
-                                 "Remarks"})});
-    t.append({"Rods", texts({"Reel Make", "Reel Model", "Reel Type", "Reel Note", "Rod Make",
-                             "Rod Model", "Rod Length", "Rod Note"})});
-    t.append({"Boat", texts({"Boat", "Serial", "Maint", "Motor", "SerialM", "MaintM"})});
-    t.append({"Equipment", texts({"Item", "Make", "Model", "Serial No", "Price", "Remarks"})});
+    t.append({ "Lakes Fished", texts({ "Lake" }) });
+    t.append({ "Marinas", texts({ "Ramps" }) });
+    t.append({ "Lures", texts({ "Bait" }) });
+    t.append({ "Lure Color", texts({ "Color" }) });
+    t.append({ "Species", texts({ "Fish" }) });
+    t.append({ "Trip Type", texts({ "Trip Type" }) });
+    t.append({ "Trip Rates", texts({ "Trip Rates" }) });
+    t.append({ "Deposits", texts({ "Deposits" }) });
+    t.append({ "Guide Info",
+        texts({ "Guide Name", "Address", "City", "State", "ZipCode", "Phone", "Email", "Website" }) });
+    t.append({ "Phone",
+        texts({ "Name", "Address", "City", "State", "Zip Code", "Home Telephone Number",
+            "Work Telephone Number", "Mobile Phone Number", "Email", "Remarks" }) });
+    t.append({ "Booking",
+        { { "Date", D }, { "Lake", T }, { "Type", T }, { "Name", T }, { "Meet At", T }, { "Address", T },
+            { "Address2", T }, { "City", T }, { "State", T }, { "ZipCode", T }, { "Telephone", T },
+            { "Work Phone", T }, { "Cell Phone", T }, { "Email", T }, { "Lodging", T }, { "Notes", T },
+            { "Total Charge", A }, { "Deposit Amount", A }, { "Balance Due", A }, { "Deposit Received", D },
+            { "Paid By", T }, { "Billing Notes", T }, { "Weather", T }, { "Air Temp", T },
+            { "Wind Direction", T }, { "Wind Speed", T }, { "Lake Area", T }, { "Depth", T },
+            { "Water Temp", T }, { "Water Color", T }, { "Structure", T }, { "Species", T },
+            { "Total Fish", T }, { "Big Fish", T }, { "Weight", T }, { "Length", T }, { "Lure", T },
+            { "Lure Color", T }, { "Remarks", T }, { "GS Qty", T }, { "GS Total", A }, { "Goods", T },
+            { "Goods Qty", T }, { "Goods Cost", A }, { "Goods Total", A }, { "Sub Total", A },
+            { "Tax Rate", T }, { "Tax", A }, { "Charge Total", A }, { "Less Deposit", A },
+            { "Picture", T } } });
+    t.append({ "Reminder", { { "Date", D }, { "Reminder", T } } });
+    t.append({ "Diary", { { "Date", D }, { "Subject", T }, { "Page", T } } });
+    t.append({ "Patterns",
+        texts({ "Lake", "Month", "Moon Phase", "Air Temp", "Water Temp", "Structure", "Best Depth", "Lure",
+            "Lure Color", "Pattern", "Remarks" }) });
+    t.append({ "Rods",
+        texts({ "Reel Make", "Reel Model", "Reel Type", "Reel Note", "Rod Make", "Rod Model", "Rod Length",
+            "Rod Note" }) });
+    t.append({ "Boat", texts({ "Boat", "Serial", "Maint", "Motor", "SerialM", "MaintM" }) });
+    t.append({ "Equipment", texts({ "Item", "Make", "Model", "Serial No", "Price", "Remarks" }) });
     return t;
 }
 

@@ -4,24 +4,24 @@
 #include <QString>
 #include <QStringList>
 
-namespace bm {
+namespace bm
+{
 
 // What a field holds, as the screens give it values.
 enum class FieldKind { Text, Date, Amount };
 
-struct FieldDef
-{
+struct FieldDef {
     QString name;
     FieldKind kind;
 };
 
-struct TableDef
-{
+struct TableDef {
     QString name;
     QList<FieldDef> fields; // in the table's order, without the hidden key
 };
 
-namespace schema {
+namespace schema
+{
 
 // The name of the hidden integer key column every table has.
 inline constexpr const char *keyColumn = "ID";

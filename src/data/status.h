@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace bm {
+namespace bm
+{
 
 // The outcome of an operation that can fail: either ok, or a message in words
 // a guide understands. The data layer never shows a window; callers show it.
@@ -18,7 +19,11 @@ public:
     const QString &message() const { return m_message; }
 
 private:
-    explicit Status(const QString &message) : m_failed(true), m_message(message) {}
+    explicit Status(const QString &message)
+        : m_failed(true)
+        , m_message(message)
+    {
+    }
     bool m_failed = false;
     QString m_message;
 };

@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFileDialog>
 
-namespace bm::platform {
+namespace bm::platform
+{
 
-namespace {
+namespace
+{
 
 class QtFileDialogs : public FileDialogService
 {
@@ -41,7 +43,13 @@ FileDialogService *current = &production;
 
 } // namespace
 
-FileDialogService &fileDialogService() { return *current; }
-void setFileDialogService(FileDialogService *service) { current = service ? service : &production; }
+FileDialogService &fileDialogService()
+{
+    return *current;
+}
+void setFileDialogService(FileDialogService *service)
+{
+    current = service ? service : &production;
+}
 
 } // namespace bm::platform

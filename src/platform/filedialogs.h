@@ -4,12 +4,12 @@
 
 class QWidget;
 
-namespace bm::platform {
-
-struct FileRequest
+namespace bm::platform
 {
+
+struct FileRequest {
     QString title;
-    QString filter;       // Qt's form: "Database Files (*.mdb)"
+    QString filter; // Qt's form: "Database Files (*.mdb)"
     QString proposedName; // a file name, or empty
     bool confirmOverwrite = true; // save dialogs only
 };

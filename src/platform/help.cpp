@@ -1,14 +1,16 @@
 #include "platform/help.h"
 
-namespace bm::platform {
+namespace bm::platform
+{
 
-namespace {
+namespace
+{
 
 // Until the help viewer window is built the topics go nowhere.
 class NoViewer : public HelpViewerService
 {
 public:
-    void showTopic(const QString &, int) override {}
+    void showTopic(const QString &, int) override { }
 };
 
 NoViewer fallback;
@@ -17,8 +19,14 @@ HelpViewerService *current = nullptr;
 
 } // namespace
 
-HelpViewerService &helpViewerService() { return current ? *current : *production; }
-void setHelpViewerService(HelpViewerService *service) { current = service; }
+HelpViewerService &helpViewerService()
+{
+    return current ? *current : *production;
+}
+void setHelpViewerService(HelpViewerService *service)
+{
+    current = service;
+}
 
 void HelpComponent::ShowHelp()
 {

@@ -3,7 +3,8 @@
 #include <QObject>
 #include <QString>
 
-namespace bm::platform {
+namespace bm::platform
+{
 
 // Shows a topic of the help file. Production opens the program's own help
 // viewer beside the program; tests record the topics asked for.

@@ -2,14 +2,22 @@
 
 #include "data/apppaths.h"
 
-namespace bm::platform {
+namespace bm::platform
+{
 
-namespace {
+namespace
+{
 MainHub *hub = nullptr;
 }
 
-MainHub *mainHub() { return hub; }
-void setMainHub(MainHub *h) { hub = h; }
+MainHub *mainHub()
+{
+    return hub;
+}
+void setMainHub(MainHub *h)
+{
+    hub = h;
+}
 
 void showHelpTopic(const QString &topicNumber)
 {

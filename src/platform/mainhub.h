@@ -6,7 +6,8 @@
 
 class QWidget;
 
-namespace bm::platform {
+namespace bm::platform
+{
 
 // What the main window shares with every other window: its two record
 // sources (the current contact and booking), its report and help

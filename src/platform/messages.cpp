@@ -2,9 +2,11 @@
 
 #include <QMessageBox>
 
-namespace bm::platform {
+namespace bm::platform
+{
 
-namespace {
+namespace
+{
 
 class QtMessages : public MessageService
 {
@@ -15,11 +17,21 @@ public:
         box.setWindowTitle(m.caption);
         box.setText(m.text);
         switch (m.icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-        case Icon::Question: box.setIcon(QMessageBox::Question); break;
-        case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+        case Icon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case Icon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
         }
         if (m.buttons == Buttons::YesNo) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -50,7 +62,7 @@ void setMessageService(MessageService *service)
 
 Answer message(const QString &text, Icon icon, Buttons buttons, const QString &caption, QWidget *parent)
 {
-    return current->show(Message{text, icon, buttons, caption}, parent);
+    return current->show(Message { text, icon, buttons, caption }, parent);
 }
 
 } // namespace bm::platform

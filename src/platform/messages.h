@@ -4,14 +4,14 @@
 
 class QWidget;
 
-namespace bm::platform {
+namespace bm::platform
+{
 
 enum class Icon { None, Information, Exclamation, Question, Critical };
 enum class Buttons { Ok, YesNo }; // with Yes and No, Yes is the default
 enum class Answer { Ok, Yes, No };
 
-struct Message
-{
+struct Message {
     QString text;
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
@@ -32,7 +32,7 @@ void setMessageService(MessageService *service); // nullptr restores production
 
 // Shows one box and returns the answer.
 Answer message(const QString &text, Icon icon = Icon::None, Buttons buttons = Buttons::Ok,
-               const QString &caption = QStringLiteral("Brindlemoor"), QWidget *parent = nullptr);
+    const QString &caption = QStringLiteral("Brindlemoor"), QWidget *parent = nullptr);
 
 // The usual kinds of box, by icon.
 inline void inform(const QString &text, QWidget *parent = nullptr)

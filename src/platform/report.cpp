@@ -1,14 +1,16 @@
 #include "platform/report.h"
 
-namespace bm::platform {
+namespace bm::platform
+{
 
-namespace {
+namespace
+{
 
 // Until the report engine is built reports go nowhere.
 class NoReports : public ReportService
 {
 public:
-    void run(const QString &, Bookmark) override {}
+    void run(const QString &, Bookmark) override { }
 };
 
 NoReports fallback;
@@ -16,8 +18,14 @@ ReportService *current = nullptr;
 
 } // namespace
 
-ReportService &reportService() { return current ? *current : fallback; }
-void setReportService(ReportService *service) { current = service; }
+ReportService &reportService()
+{
+    return current ? *current : fallback;
+}
+void setReportService(ReportService *service)
+{
+    current = service;
+}
 
 void ReportComponent::setAction(int action)
 {

@@ -5,7 +5,8 @@
 #include <QObject>
 #include <QString>
 
-namespace bm::platform {
+namespace bm::platform
+{
 
 // Runs a report definition and shows the result in the "Print Preview"
 // window. Production uses the report engine; tests record what was run.

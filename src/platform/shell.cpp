@@ -4,9 +4,11 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-namespace bm::platform {
+namespace bm::platform
+{
 
-namespace {
+namespace
+{
 
 class SystemShell : public ShellService
 {
@@ -14,10 +16,9 @@ public:
     bool openUrl(const QUrl &url) override { return url.isValid() && QDesktopServices::openUrl(url); }
     bool startCalculator() override
     {
-        const QStringList candidates{QStringLiteral("gnome-calculator"), QStringLiteral("kcalc"),
-                                     QStringLiteral("galculator"), QStringLiteral("mate-calc"),
-                                     QStringLiteral("qalculate-gtk"), QStringLiteral("xcalc"),
-                                     QStringLiteral("calc")};
+        const QStringList candidates { QStringLiteral("gnome-calculator"), QStringLiteral("kcalc"),
+            QStringLiteral("galculator"), QStringLiteral("mate-calc"), QStringLiteral("qalculate-gtk"),
+            QStringLiteral("xcalc"), QStringLiteral("calc") };
         for (const QString &c : candidates) {
             const QString exe = QStandardPaths::findExecutable(c);
             if (!exe.isEmpty() && QProcess::startDetached(exe, {}))
@@ -40,11 +41,26 @@ ClockService *clock = &productionClock;
 
 } // namespace
 
-ShellService &shellService() { return *shell; }
-void setShellService(ShellService *service) { shell = service ? service : &productionShell; }
-ClockService &clockService() { return *clock; }
-void setClockService(ClockService *service) { clock = service ? service : &productionClock; }
-QDate today() { return clock->today(); }
+ShellService &shellService()
+{
+    return *shell;
+}
+void setShellService(ShellService *service)
+{
+    shell = service ? service : &productionShell;
+}
+ClockService &clockService()
+{
+    return *clock;
+}
+void setClockService(ClockService *service)
+{
+    clock = service ? service : &productionClock;
+}
+QDate today()
+{
+    return clock->today();
+}
 
 QUrl mailtoUrl(const QString &address)
 {
@@ -55,8 +71,17 @@ QUrl mailtoUrl(const QString &address)
     return url;
 }
 
-bool openMail(const QString &address) { return shell->openUrl(mailtoUrl(address)); }
-bool openWebPage(const QUrl &url) { return shell->openUrl(url); }
-bool startCalculator() { return shell->startCalculator(); }
+bool openMail(const QString &address)
+{
+    return shell->openUrl(mailtoUrl(address));
+}
+bool openWebPage(const QUrl &url)
+{
+    return shell->openUrl(url);
+}
+bool startCalculator()
+{
+    return shell->startCalculator();
+}
 
 } // namespace bm::platform

@@ -6,7 +6,8 @@
 
 class QWidget;
 
-namespace bm::platform {
+namespace bm::platform
+{
 
 // Requests to the system: mail, web, calculator. Each says whether the
 // request could be made.

@@ -1,6 +1,7 @@
 #include "platform/windows.h"
 
-namespace bm::platform {
+namespace bm::platform
+{
 
 QWidget *findWindow(const QString &objectName)
 {
@@ -9,7 +10,7 @@ QWidget *findWindow(const QString &objectName)
             continue;
         // A window that was closed waits for its deletion hidden: it is gone.
         const bool closed = w->testAttribute(Qt::WA_DeleteOnClose) && !w->isVisible()
-                            && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
+            && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
         if (!closed)
             return w;
     }

@@ -3,7 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
-namespace bm::platform {
+namespace bm::platform
+{
 
 // The open top-level window with this object name, or nullptr.
 QWidget *findWindow(const QString &objectName);

@@ -12,9 +12,12 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
-namespace bm {
+namespace bm
+{
 
-FieldBinder::FieldBinder(RecordSource *source, QObject *parent) : QObject(parent), m_source(source)
+FieldBinder::FieldBinder(RecordSource *source, QObject *parent)
+    : QObject(parent)
+    , m_source(source)
 {
     connect(source, &RecordSource::currentChanged, this, &FieldBinder::showRecord);
     connect(source, &RecordSource::aboutToWrite, this, &FieldBinder::collect);
@@ -22,7 +25,7 @@ FieldBinder::FieldBinder(RecordSource *source, QObject *parent) : QObject(parent
 
 void FieldBinder::bind(QWidget *widget, const QString &field)
 {
-    m_bindings.append({widget, field});
+    m_bindings.append({ widget, field });
     if (auto *combo = qobject_cast<QComboBox *>(widget)) {
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
@@ -91,8 +94,8 @@ bool FieldBinder::eventFilter(QObject *watched, QEvent *event)
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent *>(event)->key();
             return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
-                   || key == Qt::Key_PageDown || key == Qt::Key_F4
-                   || (key == Qt::Key_Down && (static_cast<QKeyEvent *>(event)->modifiers() & Qt::AltModifier));
+                || key == Qt::Key_PageDown || key == Qt::Key_F4
+                || (key == Qt::Key_Down && (static_cast<QKeyEvent *>(event)->modifiers() & Qt::AltModifier));
         }
         default:
             break;
@@ -181,11 +184,10 @@ void fillList(QComboBox *box, const QStringList &entries)
 
 const QStringList &stateCodes()
 {
-    static const QStringList codes{
-        "AL", "AK", "AZ", "AR", "CA", "CO", "CT", "DE", "DC", "FL", "GA", "HI", "ID",
-        "IL", "IN", "IA", "KS", "KY", "LA", "ME", "MD", "MA", "MI", "MN", "MS", "MO",
-        "MT", "NE", "NV", "NH", "NJ", "NM", "NY", "NC", "ND", "OH", "OK", "OR", "PA",
-        "PR", "RI", "SC", "SD", "TN", "TX", "UT", "VT", "VA", "WA", "WV", "WI", "WY"};
+    static const QStringList codes { "AL", "AK", "AZ", "AR", "CA", "CO", "CT", "DE", "DC", "FL", "GA", "HI",
+        "ID", "IL", "IN", "IA", "KS", "KY", "LA", "ME", "MD", "MA", "MI", "MN", "MS", "MO", "MT", "NE", "NV",
+        "NH", "NJ", "NM", "NY", "NC", "ND", "OH", "OK", "OR", "PA", "PR", "RI", "SC", "SD", "TN", "TX", "UT",
+        "VT", "VA", "WA", "WV", "WI", "WY" };
     return codes;
 }
 

@@ -10,7 +10,8 @@
 class QWidget;
 class QComboBox;
 
-namespace bm {
+namespace bm
+{
 
 // Binds input widgets to fields of a record source's current record: they
 // show it whenever it changes, and hand their values over when it is
@@ -44,8 +45,7 @@ public:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Binding
-    {
+    struct Binding {
         QPointer<QWidget> widget;
         QString field;
     };

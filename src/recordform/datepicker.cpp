@@ -2,14 +2,17 @@
 
 #include "data/dates.h"
 
-namespace bm {
+namespace bm
+{
 
-namespace {
+namespace
+{
 // The lowest date stands for "no date" and shows blank.
 const QDate noDate(1752, 9, 14);
 } // namespace
 
-DatePicker::DatePicker(QWidget *parent) : QDateEdit(parent)
+DatePicker::DatePicker(QWidget *parent)
+    : QDateEdit(parent)
 {
     setCalendarPopup(true);
     setDisplayFormat(shortDateFormat());

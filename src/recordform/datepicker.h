@@ -3,7 +3,8 @@
 #include <QDate>
 #include <QDateEdit>
 
-namespace bm {
+namespace bm
+{
 
 // A date picker in the short date format (four-digit year) with a calendar
 // drop-down, that can also hold no date (shown blank).

@@ -7,9 +7,11 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
-namespace bm::test {
+namespace bm::test
+{
 
-namespace {
+namespace
+{
 QTemporaryDir &home()
 {
     static QTemporaryDir dir;

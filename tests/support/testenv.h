@@ -4,7 +4,8 @@
 #include <QString>
 #include <QTest>
 
-namespace bm::test {
+namespace bm::test
+{
 
 // Points the application folder at a fresh temporary folder, pins the
 // locale to en_US and lays the delivered files in. Called once by BM_TEST_MAIN.
@@ -18,11 +19,11 @@ QString dataHome();
 
 } // namespace bm::test
 
-#define BM_TEST_MAIN(TestObject)                                                                   \
-    int main(int argc, char *argv[])                                                               \
-    {                                                                                              \
-        QApplication app(argc, argv);                                                              \
-        bm::test::setUpEnvironment();                                                              \
-        TestObject tc;                                                                             \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+#define BM_TEST_MAIN(TestObject)                                                                             \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        QApplication app(argc, argv);                                                                        \
+        bm::test::setUpEnvironment();                                                                        \
+        TestObject tc;                                                                                       \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }

@@ -1,0 +1,100 @@
+#include "doubles.h"
+
+#include <QTest>
+#include <QWidget>
+
+namespace bm::test
+{
+
+ScriptedMessages::ScriptedMessages()
+{
+    platform::setMessageService(this);
+}
+ScriptedMessages::~ScriptedMessages()
+{
+    platform::setMessageService(nullptr);
+}
+
+platform::Answer ScriptedMessages::show(const platform::Message &message, QWidget *)
+{
+    shown.append(message);
+    if (m_script.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: \"%1\"").arg(message.text)), __FILE__,
+            __LINE__);
+        return message.buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+    }
+    return m_script.takeFirst();
+}
+
+FakeShell::FakeShell()
+{
+    platform::setShellService(this);
+}
+FakeShell::~FakeShell()
+{
+    platform::setShellService(nullptr);
+}
+
+FakeClock::FakeClock(QDate d)
+    : date(d)
+{
+    platform::setClockService(this);
+}
+FakeClock::~FakeClock()
+{
+    platform::setClockService(nullptr);
+}
+
+FakeFileDialogs::FakeFileDialogs()
+{
+    platform::setFileDialogService(this);
+}
+FakeFileDialogs::~FakeFileDialogs()
+{
+    platform::setFileDialogService(nullptr);
+}
+
+QString FakeFileDialogs::openFile(const platform::FileRequest &r, QWidget *)
+{
+    requests.append(r);
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
+QString FakeFileDialogs::saveFile(const platform::FileRequest &r, QWidget *)
+{
+    requests.append(r);
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
+RecordingHelp::RecordingHelp()
+{
+    platform::setHelpViewerService(this);
+}
+RecordingHelp::~RecordingHelp()
+{
+    platform::setHelpViewerService(nullptr);
+}
+
+RecordingReports::RecordingReports()
+{
+    platform::setReportService(this);
+}
+RecordingReports::~RecordingReports()
+{
+    platform::setReportService(nullptr);
+}
+
+FakeHub::FakeHub()
+    : contacts(std::make_unique<RecordSource>(QStringLiteral("DatContacts"), QStringLiteral("Phone")))
+    , bookings(std::make_unique<RecordSource>(QStringLiteral("DatBookings"), QStringLiteral("Booking")))
+    , mainWindow(std::make_unique<QWidget>())
+{
+    platform::setMainHub(this);
+}
+
+FakeHub::~FakeHub()
+{
+    platform::setMainHub(nullptr);
+}
+
+} // namespace bm::test

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "platform/filedialogs.h"
+#include "platform/help.h"
+#include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "platform/report.h"
+#include "platform/shell.h"
+
+#include <QDate>
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+
+namespace bm::test
+{
+
+// Records every message box and answers from a script. A box that no test
+// expected (the script is empty) fails the running test.
+class ScriptedMessages : public platform::MessageService
+{
+public:
+    ScriptedMessages();
+    ~ScriptedMessages() override;
+
+    // The next box shown is answered with this.
+    void expect(platform::Answer answer = platform::Answer::Ok) { m_script.append(answer); }
+    platform::Answer show(const platform::Message &message, QWidget *parent) override;
+
+    QList<platform::Message> shown;
+    const platform::Message &last() const { return shown.constLast(); }
+    int pending() const { return int(m_script.size()); }
+    void clear()
+    {
+        shown.clear();
+        m_script.clear();
+    }
+
+private:
+    QList<platform::Answer> m_script;
+};
+
+class FakeShell : public platform::ShellService
+{
+public:
+    FakeShell();
+    ~FakeShell() override;
+    bool openUrl(const QUrl &url) override
+    {
+        urls.append(url);
+        return canOpen;
+    }
+    bool startCalculator() override
+    {
+        ++calculatorStarts;
+        return canStartCalculator;
+    }
+
+    bool canOpen = true;
+    bool canStartCalculator = true;
+    QList<QUrl> urls;
+    int calculatorStarts = 0;
+};
+
+class FakeClock : public platform::ClockService
+{
+public:
+    explicit FakeClock(QDate date = QDate(2026, 12, 8));
+    ~FakeClock() override;
+    QDate today() override { return date; }
+    QDate date;
+};
+
+class FakeFileDialogs : public platform::FileDialogService
+{
+public:
+    FakeFileDialogs();
+    ~FakeFileDialogs() override;
+    QString openFile(const platform::FileRequest &r, QWidget *) override;
+    QString saveFile(const platform::FileRequest &r, QWidget *) override;
+
+    QStringList answers; // the next dialog returns the first; empty = cancel
+    QList<platform::FileRequest> requests;
+};
+
+class RecordingHelp : public platform::HelpViewerService
+{
+public:
+    RecordingHelp();
+    ~RecordingHelp() override;
+    void showTopic(const QString &helpFile, int topic) override
+    {
+        files.append(helpFile);
+        topics.append(topic);
+    }
+    QStringList files;
+    QList<int> topics; // 0 is the contents
+};
+
+class RecordingReports : public platform::ReportService
+{
+public:
+    RecordingReports();
+    ~RecordingReports() override;
+    void run(const QString &reportFile, Bookmark selection) override
+    {
+        files.append(reportFile);
+        selections.append(selection);
+    }
+    QStringList files;
+    QList<Bookmark> selections;
+};
+
+// A stand-in for the main window: its two record sources and components.
+class FakeHub : public platform::MainHub
+{
+public:
+    FakeHub();
+    ~FakeHub() override;
+    RecordSource &datContacts() override { return *contacts; }
+    RecordSource &datBookings() override { return *bookings; }
+    void rewriteContactsCount() override { ++contactsCountRewrites; }
+    platform::HelpComponent &dlgHelp() override { return help; }
+    platform::ReportComponent &report() override { return reports; }
+    QWidget *window() override { return mainWindow.get(); }
+
+    std::unique_ptr<RecordSource> contacts;
+    std::unique_ptr<RecordSource> bookings;
+    platform::HelpComponent help;
+    platform::ReportComponent reports;
+    std::unique_ptr<QWidget> mainWindow;
+    int contactsCountRewrites = 0;
+};
+
+} // namespace bm::test
