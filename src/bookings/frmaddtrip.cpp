@@ -1,0 +1,210 @@
+#include "bookings/frmaddtrip.h"
+
+#include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "recordform/binder.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+namespace
+{
+
+struct Entry {
+    const char *label;
+    const char *field;
+    QStringList entries; // empty: the entries of a list table
+};
+
+QStringList numbered(int from, int to, const QString &pattern)
+{
+    QStringList list;
+    for (int i = from; i <= to; ++i)
+        list << pattern.arg(i);
+    return list;
+}
+
+} // namespace
+
+FrmAddtrip::FrmAddtrip(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Booking"), this))
+    , m_dataSpecies(new RecordSource(QStringLiteral("DataSpecies"), QStringLiteral("Species"), this))
+    , m_dataLure(new RecordSource(QStringLiteral("DataLure"), QStringLiteral("Lures"), this))
+    , m_dataColor(new RecordSource(QStringLiteral("DataColor"), QStringLiteral("Lure Color"), this))
+    , m_binder(new FieldBinder(m_data1, this))
+{
+    setObjectName(QStringLiteral("frmAddtrip"));
+    setWindowTitle(QStringLiteral("Add Trip Summary"));
+
+    auto *instruction = new QLabel(
+        QStringLiteral("Make a selection from the drop-down boxes or type in your own description."), this);
+    instruction->setObjectName(QStringLiteral("lblInstruction"));
+
+    const QList<Entry> weather {
+        { "Weather:", "Weather", { "Sunny", "Partly Cloudy", "Cloudy", "Overcast", "Rain", "Snow", "Fog" } },
+        { "Air Temp:", "Air Temp",
+            { "'Teens", "20's", "30's", "40's", "50's", "60's", "70's", "80's", "90's" } },
+        { "Wind Direction:", "Wind Direction",
+            { "North", "Northeast", "East", "Southeast", "South", "Southwest", "West", "Northwest" } },
+        { "Wind Speed:", "Wind Speed", { "Calm", "Light", "Moderate", "Strong", "Gusty" } },
+    };
+    const QList<Entry> fishing {
+        { "Lake Area:", "Lake Area",
+            { "Upper Lake", "Lower Lake", "Mid Lake", "Upper River", "Lower River", "Mid River" } },
+        { "Depth Fished:", "Depth", { "Top Water", "Shallow", "Medium", "Deep" } },
+        { "Water Temp:", "Water Temp", { "30's", "40's", "50's", "60's", "70's", "80's", "90's" } },
+        { "Water Color:", "Water Color", { "Clear", "Stained", "Muddy" } },
+        { "Structure:", "Structure",
+            { "Banks", "Brush Piles", "Docks", "Coves", "Points", "Submerged Trees", "Stumps", "Logs",
+                "Rocks", "Weeds", "Lily Pads" } },
+        { "Primary Species:", "Species", {} },
+        { "Lure / Bait:", "Lure", {} },
+        { "Lure Color:", "Lure Color", {} },
+    };
+    const QList<Entry> caught {
+        { "Total Fish:", "Total Fish", numbered(1, 13, QStringLiteral("%1")) },
+        { "Big Fish:", "Big Fish",
+            { "Largemouth Bass", "Smallmouth Bass", "Striper", "Hybrid", "Rainbow Trout", "Brown Trout",
+                "Walleye", "Catfish", "Crappie", "Carp", "Northern Pike", "Bluegill" } },
+        { "Big Fish Weight:", "Weight", numbered(5, 13, QStringLiteral("%1 lbs.")) },
+        { "Big Fish Length:", "Length", numbered(15, 24, QStringLiteral("%1 inches")) },
+    };
+
+    int number = 0;
+    auto group = [&](const QString &title, const QList<Entry> &entries) {
+        auto *box = new QGroupBox(title, this);
+        auto *form = new QFormLayout(box);
+        for (const Entry &e : entries) {
+            auto *combo = new QComboBox(box);
+            combo->setObjectName(QStringLiteral("Combo%1").arg(++number));
+            combo->setMinimumWidth(160);
+            const QString field = QString::fromLatin1(e.field);
+            if (field == QLatin1String("Species"))
+                fillList(combo, *m_dataSpecies, QStringLiteral("Fish"));
+            else if (field == QLatin1String("Lure"))
+                fillList(combo, *m_dataLure, QStringLiteral("Bait"));
+            else if (field == QLatin1String("Lure Color"))
+                fillList(combo, *m_dataColor, QStringLiteral("Color"));
+            else
+                fillList(combo, e.entries);
+            m_binder->bind(combo, field);
+            form->addRow(QString::fromLatin1(e.label), combo);
+        }
+        return box;
+    };
+
+    QGroupBox *weatherBox = group(QStringLiteral("Weather Conditions"), weather);
+    QGroupBox *fishingBox = group(QStringLiteral("Fishing Conditions"), fishing);
+    QGroupBox *caughtBox = group(QStringLiteral("Fish Caught"), caught);
+    auto *remarks = new QPlainTextEdit(caughtBox);
+    remarks->setObjectName(QStringLiteral("Text1"));
+    remarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    remarks->setTabChangesFocus(true);
+    m_binder->bind(remarks, QStringLiteral("Remarks"));
+    static_cast<QFormLayout *>(caughtBox->layout())->addRow(QStringLiteral("Remarks:"), remarks);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(weatherBox);
+    left->addWidget(caughtBox, 1);
+    auto *groups = new QHBoxLayout;
+    groups->addLayout(left);
+    groups->addWidget(fishingBox, 0, Qt::AlignTop);
+
+    auto *cmdSave = new QPushButton(QStringLiteral("&Save"), this);
+    cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    connect(cmdSave, &QPushButton::clicked, this, [this] { save(); });
+    auto *cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(cmdCancel, &QPushButton::clicked, this, &FrmAddtrip::cancel);
+    auto *commands = new QHBoxLayout;
+    commands->addStretch();
+    commands->addWidget(cmdSave);
+    commands->addWidget(cmdCancel);
+
+    auto *top = new QVBoxLayout(this);
+    top->addWidget(instruction);
+    top->addWidget(buildSummary());
+    top->addLayout(groups, 1);
+    top->addLayout(commands);
+
+    // The tab order follows the groups: weather, fishing, then the catch.
+    QWidget *previous = nullptr;
+    for (int i = 1; i <= number; ++i) {
+        auto *combo = findChild<QComboBox *>(QStringLiteral("Combo%1").arg(i));
+        if (previous)
+            setTabOrder(previous, combo);
+        previous = combo;
+    }
+    setTabOrder(previous, remarks);
+    setTabOrder(remarks, cmdSave);
+    setTabOrder(cmdSave, cmdCancel);
+}
+
+QWidget *FrmAddtrip::buildSummary()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Summary for:"), this);
+    frame->setObjectName(QStringLiteral("fraSummary"));
+    auto *grid = new QGridLayout(frame);
+    const std::pair<const char *, const char *> shown[] = { { "Trip Date:", "Date" }, { "Client:", "Name" },
+        { "Lake / River:", "Lake" }, { "Type Trip:", "Type" } };
+    int i = 0;
+    for (const auto &[caption, field] : shown) {
+        auto *value = new QLabel(frame);
+        value->setObjectName(QStringLiteral("lbl") + QString::fromLatin1(field));
+        QFont bold = value->font();
+        bold.setBold(true);
+        value->setFont(bold);
+        m_binder->bind(value, QString::fromLatin1(field));
+        grid->addWidget(new QLabel(QString::fromLatin1(caption), frame), i / 2, (i % 2) * 2);
+        grid->addWidget(value, i / 2, (i % 2) * 2 + 1);
+        ++i;
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    return frame;
+}
+
+QWidget *FrmAddtrip::boxFor(const QString &field) const
+{
+    return m_binder->widgetFor(field);
+}
+
+bool FrmAddtrip::save()
+{
+    if (const Status s = m_data1->Update(); !s) {
+        platform::warn(s.message(), this);
+        return false;
+    }
+    if (platform::MainHub *hub = platform::mainHub())
+        hub->datBookings().Refresh();
+    close();
+    return true;
+}
+
+void FrmAddtrip::cancel()
+{
+    m_data1->CancelUpdate();
+    close();
+}
+
+// Leaving the window by any other way drops the changes, as Cancel does.
+void FrmAddtrip::closeEvent(QCloseEvent *event)
+{
+    if (m_data1->editMode() != RecordSource::EditMode::None)
+        m_data1->CancelUpdate();
+    QWidget::closeEvent(event);
+}
+
+} // namespace bm

@@ -1,0 +1,541 @@
+#include "bookings/frminvoice.h"
+
+#include "bookings/numberkeys.h"
+#include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "platform/shell.h"
+#include "recordform/binder.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+namespace
+{
+
+const QString failureText
+    = QStringLiteral("No Text Box can be Blank.\nPlease enter a Zero or a Dollar Amount.");
+
+QLineEdit *lineEdit(const QString &name, QWidget *parent, bool money = false)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(name);
+    if (money) {
+        e->setAlignment(Qt::AlignRight);
+        e->setFixedWidth(90);
+    }
+    return e;
+}
+
+// A computed box keeps the grey of a read-only field in both modes.
+QLineEdit *computedBox(const QString &name, QWidget *parent)
+{
+    QLineEdit *e = lineEdit(name, parent, true);
+    QPalette p = e->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Window));
+    e->setPalette(p);
+    return e;
+}
+
+QComboBox *listBox(const QString &name, const QStringList &entries, QWidget *parent)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(name);
+    fillList(c, entries);
+    c->setFixedWidth(70);
+    return c;
+}
+
+// The fixed picture of the letterhead: a leaping fish.
+QPixmap letterheadPicture()
+{
+    QPixmap pm(110, 70);
+    pm.fill(Qt::white);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(30, 80, 120), 2));
+    for (int i = 0; i < 3; ++i)
+        p.drawArc(QRectF(8 + i * 32, 54, 32, 12), 0, 180 * 16);
+    QPainterPath body;
+    body.moveTo(20, 44);
+    body.cubicTo(35, 12, 70, 10, 88, 28);
+    body.cubicTo(70, 40, 40, 46, 20, 44);
+    QPainterPath tail;
+    tail.moveTo(24, 42);
+    tail.lineTo(8, 30);
+    tail.lineTo(12, 52);
+    tail.closeSubpath();
+    p.setBrush(QColor(60, 120, 70));
+    p.drawPath(tail);
+    p.drawPath(body);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(78, 26), 2.5, 2.5);
+    return pm;
+}
+
+} // namespace
+
+FrmInvoice::FrmInvoice(QWidget *parent)
+    : QWidget(
+        parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
+    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Guide Info"), this))
+    , m_data2(new RecordSource(QStringLiteral("Data2"), QStringLiteral("Booking"), this))
+    , m_letterhead(new FieldBinder(m_data1, this))
+    , m_binder(new FieldBinder(m_data2, this))
+    , m_numberKeys(new NumberKeyFilter(this))
+{
+    setObjectName(QStringLiteral("frmInvoice"));
+    setWindowTitle(QStringLiteral("Invoice"));
+
+    auto *instructions = new QLabel(
+        QStringLiteral(
+            "To complete the invoice: Press the \"Edit\" button and make any changes if necessary. "
+            "Press the \"Save\" button and all calculations will be performed automatically."),
+        this);
+    instructions->setObjectName(QStringLiteral("lblInstructions"));
+    instructions->setWordWrap(true);
+    m_editNote
+        = new QLabel(QStringLiteral("Before you can exit or print the Invoice - you must click  either the "
+                                    "\"Save\" or \"Cancel\" button."),
+            this);
+    m_editNote->setObjectName(QStringLiteral("lblEditNote"));
+    m_editNote->setWordWrap(true);
+    QFont bold = m_editNote->font();
+    bold.setBold(true);
+    m_editNote->setFont(bold);
+    m_editNote->setStyleSheet(QStringLiteral("color: #a00000;"));
+
+    auto *side = new QVBoxLayout;
+    side->addWidget(instructions);
+    side->addSpacing(8);
+    side->addWidget(m_editNote);
+    side->addStretch();
+
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(buildBillTo(), 3);
+    middle->addSpacing(12);
+    middle->addLayout(side, 2);
+
+    auto *top = new QVBoxLayout(this);
+    top->addWidget(buildLetterhead());
+    top->addLayout(middle);
+    top->addWidget(buildInvoiceBody());
+    top->addWidget(buildCommands());
+
+    const QString numberOnly = QStringLiteral("Please enter a number only.");
+    m_numberKeys->watch(m_combo1, numberOnly);
+    m_numberKeys->watch(m_combo2, numberOnly);
+    m_numberKeys->watch(m_combo3, numberOnly);
+    m_numberKeys->watch(m_text17, numberOnly);
+    m_numberKeys->watch(m_text9, QStringLiteral("Please enter the cost of your Guide Service."));
+    m_numberKeys->watch(m_text12, QStringLiteral("Please enter the cost of the Goods or Service."));
+
+    setEditMode(false);
+    resize(780, 700);
+}
+
+QWidget *FrmInvoice::buildLetterhead()
+{
+    auto *panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("picLetterhead"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setAutoFillBackground(true);
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    p.setColor(QPalette::WindowText, Qt::black);
+    panel->setPalette(p);
+
+    auto shown = [&](const QString &name, const QString &field) {
+        auto *l = new QLabel(panel);
+        l->setObjectName(name);
+        m_letterhead->bind(l, field);
+        return l;
+    };
+    QLabel *name = shown(QStringLiteral("lblGuideName"), QStringLiteral("Guide Name"));
+    QFont big = name->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    name->setFont(big);
+
+    auto *cityLine = new QHBoxLayout;
+    cityLine->setSpacing(4);
+    cityLine->addWidget(shown(QStringLiteral("lblGuideCity"), QStringLiteral("City")));
+    cityLine->addWidget(shown(QStringLiteral("lblGuideState"), QStringLiteral("State")));
+    cityLine->addWidget(shown(QStringLiteral("lblGuideZip"), QStringLiteral("ZipCode")));
+    cityLine->addStretch();
+
+    auto *details = new QVBoxLayout;
+    details->setSpacing(1);
+    details->addWidget(name);
+    details->addWidget(shown(QStringLiteral("lblGuideAddress"), QStringLiteral("Address")));
+    details->addLayout(cityLine);
+    details->addWidget(shown(QStringLiteral("lblGuidePhone"), QStringLiteral("Phone")));
+
+    auto *contact = new QGridLayout;
+    contact->setVerticalSpacing(1);
+    contact->addWidget(new QLabel(QStringLiteral("Email:"), panel), 0, 0);
+    contact->addWidget(shown(QStringLiteral("lblGuideEmail"), QStringLiteral("Email")), 0, 1);
+    contact->addWidget(new QLabel(QStringLiteral("Website:"), panel), 1, 0);
+    contact->addWidget(shown(QStringLiteral("lblGuideWebsite"), QStringLiteral("Website")), 1, 1);
+    contact->setRowStretch(2, 1);
+
+    auto *picture = new QLabel(panel);
+    picture->setObjectName(QStringLiteral("imgLetterhead"));
+    picture->setPixmap(letterheadPicture());
+
+    auto *row = new QHBoxLayout(panel);
+    row->addWidget(picture);
+    row->addSpacing(12);
+    row->addLayout(details);
+    row->addStretch();
+    row->addLayout(contact);
+    return panel;
+}
+
+QWidget *FrmInvoice::buildBillTo()
+{
+    auto *box = new QWidget(this);
+    auto *frame = new QGroupBox(QStringLiteral("Bill To:"), box);
+    frame->setObjectName(QStringLiteral("fraBillTo"));
+    auto *form = new QFormLayout(frame);
+    const std::pair<const char *, const char *> rows[] = { { "Name:", "Name" }, { "Address:", "Address" },
+        { "Address:", "Address2" }, { "City:", "City" }, { "State:", "State" }, { "Zip Code:", "ZipCode" },
+        { "Paid By:", "Paid By" }, { "Deposit Received:", "Deposit Received" } };
+    for (const auto &[caption, field] : rows) {
+        QString name = QStringLiteral("txt") + QString::fromLatin1(field).remove(QLatin1Char(' '));
+        QLineEdit *e = lineEdit(name, frame);
+        m_binder->bind(e, QString::fromLatin1(field));
+        form->addRow(QString::fromLatin1(caption), e);
+    }
+    auto *note
+        = new QLabel(QStringLiteral("To edit the \"Bill To\" information you will have to exit this form "
+                                    "and click on the \"Edit this Booking\" button."),
+            box);
+    note->setObjectName(QStringLiteral("lblBillToNote"));
+    note->setWordWrap(true);
+    auto *v = new QVBoxLayout(box);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addWidget(frame);
+    v->addWidget(note);
+    return box;
+}
+
+QWidget *FrmInvoice::buildInvoiceBody()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Invoice:"), this);
+    frame->setObjectName(QStringLiteral("fraInvoice"));
+    auto *g = new QGridLayout(frame);
+    const QStringList quantities { "0", "1", "2", "3", "4", "5" };
+    const QStringList rates { ".01", ".02", ".03", ".04", ".05", ".06", ".07", ".08", ".09" };
+
+    m_combo1 = listBox(QStringLiteral("Combo1"), quantities, frame);
+    auto *text7 = lineEdit(QStringLiteral("Text7"), frame);
+    text7->setFixedWidth(90);
+    auto *text8 = lineEdit(QStringLiteral("Text8"), frame);
+    m_text9 = lineEdit(QStringLiteral("Text9"), frame, true);
+    m_text10 = computedBox(QStringLiteral("Text10"), frame);
+    m_combo2 = listBox(QStringLiteral("Combo2"), quantities, frame);
+    m_text11 = new QPlainTextEdit(frame);
+    m_text11->setObjectName(QStringLiteral("Text11"));
+    m_text11->setFixedHeight(48);
+    m_text12 = lineEdit(QStringLiteral("Text12"), frame, true);
+    m_text13 = computedBox(QStringLiteral("Text13"), frame);
+    m_text14 = computedBox(QStringLiteral("Text14"), frame);
+    m_text17 = lineEdit(QStringLiteral("Text17"), frame, true);
+    m_text18 = computedBox(QStringLiteral("Text18"), frame);
+    m_combo3 = listBox(QStringLiteral("Combo3"), rates, frame);
+    m_text15 = computedBox(QStringLiteral("Text15"), frame);
+    m_text16 = computedBox(QStringLiteral("Text16"), frame);
+
+    const std::pair<QWidget *, const char *> bound[] = { { m_combo1, "GS Qty" }, { text7, "Date" },
+        { text8, "Lake" }, { m_text9, "Total Charge" }, { m_text10, "GS Total" }, { m_combo2, "Goods Qty" },
+        { m_text11, "Goods" }, { m_text12, "Goods Cost" }, { m_text13, "Goods Total" },
+        { m_text14, "Sub Total" }, { m_text17, "Deposit Amount" }, { m_text18, "Less Deposit" },
+        { m_combo3, "Tax Rate" }, { m_text15, "Tax" }, { m_text16, "Charge Total" } };
+    for (const auto &[w, field] : bound)
+        m_binder->bind(w, QString::fromLatin1(field));
+
+    auto label = [frame](const QString &text, Qt::Alignment a = Qt::AlignLeft) {
+        auto *l = new QLabel(text, frame);
+        l->setAlignment(a | Qt::AlignVCenter);
+        return l;
+    };
+    auto pair = [frame](QWidget *a, QWidget *b) {
+        auto *w = new QWidget(frame);
+        auto *h = new QHBoxLayout(w);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->addWidget(a);
+        h->addWidget(b, 1);
+        return w;
+    };
+    const Qt::Alignment right = Qt::AlignRight;
+    QFont headFont = font();
+    headFont.setBold(true);
+    int col = 0;
+    for (const char *head : { "Quantity", "Description", "Cost", "Total" }) {
+        QLabel *h = label(QString::fromLatin1(head), col >= 2 ? right : Qt::AlignLeft);
+        h->setFont(headFont);
+        g->addWidget(h, 0, col == 3 ? 3 : col, 1, col == 3 ? 2 : 1);
+        ++col;
+    }
+    auto *service = new QHBoxLayout;
+    service->addWidget(label(QStringLiteral("Guide Service on:")));
+    service->addWidget(text7);
+    service->addWidget(text8, 1);
+    g->addWidget(m_combo1, 1, 0, Qt::AlignTop);
+    g->addLayout(service, 1, 1);
+    g->addWidget(pair(label(QStringLiteral("at"), right), m_text9), 1, 2);
+    g->addWidget(m_text10, 1, 4);
+
+    auto *goods = new QVBoxLayout;
+    goods->addWidget(label(QStringLiteral("Other Goods or Services:")));
+    goods->addWidget(m_text11);
+    g->addWidget(m_combo2, 2, 0, Qt::AlignTop);
+    g->addLayout(goods, 2, 1);
+    g->addWidget(m_text12, 2, 2, Qt::AlignRight | Qt::AlignBottom);
+    g->addWidget(m_text13, 2, 4, Qt::AlignBottom);
+
+    g->addWidget(label(QStringLiteral("Sub Total:"), right), 3, 1);
+    g->addWidget(m_text14, 3, 4);
+    g->addWidget(label(QStringLiteral("Less Deposit:"), right), 4, 1);
+    g->addWidget(m_text17, 4, 2, Qt::AlignRight);
+    g->addWidget(m_text18, 4, 4);
+    g->addWidget(label(QStringLiteral("Add Tax"), right), 5, 1);
+    g->addWidget(m_combo3, 5, 2, Qt::AlignRight);
+    g->addWidget(label(QStringLiteral("$"), right), 5, 3);
+    g->addWidget(m_text15, 5, 4);
+    g->addWidget(label(QStringLiteral("Total Charge ="), right), 6, 1);
+    g->addWidget(label(QStringLiteral("$"), right), 6, 3);
+    g->addWidget(m_text16, 6, 4);
+    g->setColumnStretch(1, 1);
+    return frame;
+}
+
+QWidget *FrmInvoice::buildCommands()
+{
+    auto *row = new QWidget(this);
+    auto *h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    auto command = [&](const char *name, const char *caption, void (FrmInvoice::*handler)()) {
+        auto *b = new QPushButton(QString::fromLatin1(caption), row);
+        b->setObjectName(QString::fromLatin1(name));
+        connect(b, &QPushButton::clicked, this, handler);
+        h->addWidget(b);
+        return b;
+    };
+    m_cmdEdit = command("cmdEdit", "&Edit", &FrmInvoice::edit);
+    m_cmdSave = new QPushButton(QStringLiteral("&Save"), row);
+    m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    connect(m_cmdSave, &QPushButton::clicked, this, [this] { save(); });
+    h->addWidget(m_cmdSave);
+    m_cmdCancel = command("cmdCancel", "C&ancel", &FrmInvoice::cancel);
+    m_cmdPrint = command("cmdPrint", "&Print", &FrmInvoice::print);
+    m_cmdExit = new QPushButton(QStringLiteral("&Close"), row);
+    m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    connect(m_cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    h->addWidget(m_cmdExit);
+    h->addStretch();
+    command("cmdHelp", "&Help", &FrmInvoice::help);
+    command("cmdCalculator", "Calc&ulator", &FrmInvoice::calculator);
+    return row;
+}
+
+bool FrmInvoice::isEditMode() const
+{
+    return !m_cmdEdit->isEnabled();
+}
+
+void FrmInvoice::setEditMode(bool editing)
+{
+    m_cmdEdit->setEnabled(!editing);
+    m_cmdSave->setEnabled(editing);
+    m_cmdCancel->setEnabled(editing);
+    m_cmdPrint->setEnabled(!editing);
+    m_cmdExit->setEnabled(!editing);
+    m_editNote->setVisible(editing);
+    m_binder->setLocked(!editing);
+}
+
+void FrmInvoice::fillDefaults()
+{
+    if (m_text12->text().isEmpty())
+        m_text12->setText(QStringLiteral("0"));
+    if (m_text11->toPlainText().isEmpty())
+        m_text11->setPlainText(QStringLiteral("None"));
+    if (m_combo1->currentText().isEmpty())
+        m_combo1->setEditText(QStringLiteral("1"));
+    if (m_combo2->currentText().isEmpty())
+        m_combo2->setEditText(QStringLiteral("0"));
+    if (m_combo3->currentText().isEmpty())
+        m_combo3->setEditText(QStringLiteral("0"));
+}
+
+void FrmInvoice::becomeActive()
+{
+    m_combo1->setFocus();
+    fillDefaults();
+}
+
+void FrmInvoice::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange) {
+        if (isActiveWindow()) {
+            if (!m_returning)
+                becomeActive();
+            m_returning = false;
+        } else {
+            const QWidget *now = QApplication::activeWindow();
+            m_returning = !now || now->isModal() || qobject_cast<const QDialog *>(now);
+        }
+    }
+    QWidget::changeEvent(event);
+}
+
+void FrmInvoice::edit()
+{
+    if (const Status s = m_data2->Edit(); !s) {
+        platform::warn(s.message(), this);
+        return;
+    }
+    // Starting the change shows the stored record again: the defaults of an
+    // empty invoice are put back.
+    fillDefaults();
+    setEditMode(true);
+}
+
+invoice::Boxes FrmInvoice::readBoxes() const
+{
+    invoice::Boxes b;
+    b.gsQty = m_combo1->currentText();
+    b.gsPrice = m_text9->text();
+    b.goodsQty = m_combo2->currentText();
+    b.goodsCost = m_text12->text();
+    b.deposit = m_text17->text();
+    b.taxRate = m_combo3->currentText();
+    b.gsTotal = m_text10->text();
+    b.goodsTotal = m_text13->text();
+    b.subTotal = m_text14->text();
+    b.lessDeposit = m_text18->text();
+    b.tax = m_text15->text();
+    b.chargeTotal = m_text16->text();
+    return b;
+}
+
+void FrmInvoice::writeResults(const invoice::Boxes &b)
+{
+    m_text10->setText(b.gsTotal);
+    m_text13->setText(b.goodsTotal);
+    m_text14->setText(b.subTotal);
+    m_text18->setText(b.lessDeposit);
+    m_text15->setText(b.tax);
+    m_text16->setText(b.chargeTotal);
+}
+
+QWidget *FrmInvoice::inputBox(invoice::Input input) const
+{
+    switch (input) {
+    case invoice::Input::GsQty:
+        return m_combo1;
+    case invoice::Input::GsPrice:
+        return m_text9;
+    case invoice::Input::GoodsQty:
+        return m_combo2;
+    case invoice::Input::GoodsCost:
+        return m_text12;
+    case invoice::Input::Deposit:
+        return m_text17;
+    case invoice::Input::TaxRate:
+        return m_combo3;
+    }
+    return nullptr;
+}
+
+void FrmInvoice::saveFailed()
+{
+    platform::warn(failureText, this);
+}
+
+bool FrmInvoice::save()
+{
+    invoice::Boxes boxes = readBoxes();
+    if (const auto empty = invoice::firstEmpty(boxes)) {
+        static const QString messages[] = { QStringLiteral("Please enter a Quantity for Guide Service."),
+            QStringLiteral("Please enter a Zero or a Dollar Amount."),
+            QStringLiteral("Please enter a Zero or a Quantity for Goods or Service."),
+            QStringLiteral("Please enter a Zero or a Dollar Amount for Goods or Service."),
+            QStringLiteral("Please enter a Zero or a Deposit Amount."),
+            QStringLiteral("The Tax Rate can not be Blank.\nPlease enter a Zero or a Percentage.") };
+        platform::warn(messages[int(*empty)], this);
+        inputBox(*empty)->setFocus();
+        return false;
+    }
+    const bool computed = invoice::compute(boxes);
+    writeResults(boxes);
+    if (!computed) {
+        saveFailed();
+        return false;
+    }
+    const Bookmark booking = m_data2->bookmark();
+    if (!m_data2->Update()) {
+        saveFailed();
+        return false;
+    }
+    platform::inform(QStringLiteral("Changes have been Saved."), this);
+    m_data2->Refresh();
+    m_data2->setBookmark(booking);
+    setEditMode(false);
+    return true;
+}
+
+void FrmInvoice::cancel()
+{
+    m_data2->CancelUpdate();
+    fillDefaults();
+    setEditMode(false);
+}
+
+void FrmInvoice::closeEvent(QCloseEvent *event)
+{
+    if (isEditMode()) {
+        platform::warn(QStringLiteral("Please click the Save or Cancel button before exiting."), this);
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
+        hub->window()->show();
+}
+
+void FrmInvoice::print()
+{
+    // The report shows the invoice of the booking on screen.
+    platform::printReport(QStringLiteral("invoice.rpt"), m_data2->bookmark());
+}
+
+void FrmInvoice::help()
+{
+    platform::showHelpTopic(QStringLiteral("3300"));
+}
+
+void FrmInvoice::calculator()
+{
+    if (!platform::startCalculator())
+        platform::warn(QStringLiteral("Can not find the Calculator."), this);
+}
+
+} // namespace bm

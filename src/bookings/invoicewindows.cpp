@@ -1,0 +1,40 @@
+#include "bookings/invoicewindows.h"
+
+#include "bookings/frmaddtrip.h"
+#include "bookings/frminvoice.h"
+#include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "platform/windows.h"
+
+#include <QWidget>
+
+namespace bm
+{
+
+FrmAddtrip *openTripLog(Bookmark booking)
+{
+    auto *w = platform::loadWindow<FrmAddtrip>(QStringLiteral("frmAddtrip"));
+    platform::bringToFront(w);
+    Status s = w->data1()->setBookmark(booking);
+    if (s)
+        s = w->data1()->Edit();
+    if (!s)
+        platform::warn(s.message(), w);
+    return w;
+}
+
+FrmInvoice *openInvoice(Bookmark booking)
+{
+    // Positioned before it is shown, so that the defaults it fills in on
+    // becoming active land on this booking.
+    auto *w = platform::loadWindow<FrmInvoice>(QStringLiteral("frmInvoice"));
+    const Status s = w->data2()->setBookmark(booking);
+    platform::bringToFront(w);
+    if (!s)
+        platform::warn(s.message(), w);
+    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
+        hub->window()->hide();
+    return w;
+}
+
+} // namespace bm
