@@ -491,6 +491,8 @@ Status RecordSource::Update()
         q.addBindValue(m_id);
     if (!q.exec())
         return engineError(q); // nothing written: the record stays pending
+    if (m_mode == EditMode::Edit && q.numRowsAffected() == 0)
+        return Status::failure(QStringLiteral("The record can not be found; it may have been deleted."));
     database::bumpGeneration(m_path);
     if (m_mode == EditMode::Add) {
         m_lastModified = Bookmark { q.lastInsertId().toLongLong() };
