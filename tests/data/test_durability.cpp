@@ -20,7 +20,7 @@ private slots:
             test::resetDatabase();
             database::closeAll();
             QProcess child;
-            child.start(QStringLiteral(DURABILITY_CHILD), {databasePath()});
+            child.start(QStringLiteral(DURABILITY_CHILD), { databasePath() });
             QVERIFY(child.waitForStarted());
             QByteArray out;
             while (out.count('\n') < 40 + round * 30 && child.state() == QProcess::Running) {

@@ -9,7 +9,8 @@
 
 using namespace bm;
 
-namespace {
+namespace
+{
 
 // Replaces the records of a reference table with the given entries.
 void fillTable(const QString &table, const QString &field, const QStringList &entries)
@@ -45,7 +46,7 @@ private slots:
 
     void opensOnFirstRecordAndWalksToTheEnds()
     {
-        fillTable("Lakes Fished", "Lake", {"Alpha", "Beta", "Gamma"});
+        fillTable("Lakes Fished", "Lake", { "Alpha", "Beta", "Gamma" });
         RecordSource rs("Data2", "Lakes Fished");
         QVERIFY(rs.openStatus());
         QCOMPARE(rs.objectName(), QString("Data2"));
@@ -65,7 +66,7 @@ private slots:
         QVERIFY(rs.isEOF());
         QVERIFY(rs.MovePrevious());
         QCOMPARE(rs.text("Lake"), QString("Gamma"));
-        QCOMPARE(walk(rs, "Lake"), QStringList({"Alpha", "Beta", "Gamma"}));
+        QCOMPARE(walk(rs, "Lake"), QStringList({ "Alpha", "Beta", "Gamma" }));
     }
 
     void oneRecordIsBothEnds()
@@ -102,16 +103,16 @@ private slots:
         QTest::addColumn<int>("deleteIndex");
         QTest::addColumn<QString>("currentAfter");
         QTest::addColumn<QStringList>("remaining");
-        QTest::newRow("first") << 0 << "Beta" << QStringList{"Beta", "Gamma", "Delta"};
-        QTest::newRow("middle") << 1 << "Gamma" << QStringList{"Alpha", "Gamma", "Delta"};
-        QTest::newRow("last") << 3 << "Gamma" << QStringList{"Alpha", "Beta", "Gamma"};
+        QTest::newRow("first") << 0 << "Beta" << QStringList { "Beta", "Gamma", "Delta" };
+        QTest::newRow("middle") << 1 << "Gamma" << QStringList { "Alpha", "Gamma", "Delta" };
+        QTest::newRow("last") << 3 << "Gamma" << QStringList { "Alpha", "Beta", "Gamma" };
     }
     void deleteThenMove()
     {
         QFETCH(int, deleteIndex);
         QFETCH(QString, currentAfter);
         QFETCH(QStringList, remaining);
-        fillTable("Lures", "Bait", {"Alpha", "Beta", "Gamma", "Delta"});
+        fillTable("Lures", "Bait", { "Alpha", "Beta", "Gamma", "Delta" });
         RecordSource rs("Data3", "Lures");
         for (int i = 0; i < deleteIndex; ++i)
             rs.MoveNext();
@@ -128,7 +129,7 @@ private slots:
 
     void addNewUpdateStandsOnThePreviousRecord()
     {
-        fillTable("Species", "Fish", {"Bass", "Pike"});
+        fillTable("Species", "Fish", { "Bass", "Pike" });
         RecordSource rs("Data6", "Species");
         rs.MoveNext(); // Pike
         QVERIFY(rs.AddNew());
@@ -140,12 +141,12 @@ private slots:
         QCOMPARE(rs.RecordCount(), 3);
         QVERIFY(rs.setBookmark(rs.LastModified()));
         QCOMPARE(rs.text("Fish"), QString("Walleye"));
-        QCOMPARE(walk(rs, "Fish"), QStringList({"Bass", "Pike", "Walleye"}));
+        QCOMPARE(walk(rs, "Fish"), QStringList({ "Bass", "Pike", "Walleye" }));
     }
 
     void cancelUpdateDropsNewAndChangedRecords()
     {
-        fillTable("Species", "Fish", {"Bass", "Pike"});
+        fillTable("Species", "Fish", { "Bass", "Pike" });
         RecordSource rs("Data6", "Species");
         QVERIFY(rs.AddNew());
         rs.setValue("Fish", "Dropped");
@@ -155,13 +156,13 @@ private slots:
         rs.setValue("Fish", "Changed");
         rs.CancelUpdate();
         QCOMPARE(rs.text("Fish"), QString("Bass"));
-        QCOMPARE(walk(rs, "Fish"), QStringList({"Bass", "Pike"}));
+        QCOMPARE(walk(rs, "Fish"), QStringList({ "Bass", "Pike" }));
         QCOMPARE(rs.editMode(), RecordSource::EditMode::None);
     }
 
     void editUpdateKeepsPositionAndSetsLastModified()
     {
-        fillTable("Species", "Fish", {"Bass", "Pike", "Perch"});
+        fillTable("Species", "Fish", { "Bass", "Pike", "Perch" });
         RecordSource rs("Data6", "Species");
         rs.MoveNext();
         const Bookmark pike = rs.bookmark();
@@ -175,7 +176,7 @@ private slots:
 
     void bookmarksCrossRecordSourcesAndRefresh()
     {
-        fillTable("Lakes Fished", "Lake", {"Alpha", "Beta", "Gamma"});
+        fillTable("Lakes Fished", "Lake", { "Alpha", "Beta", "Gamma" });
         RecordSource a("DatA", "Lakes Fished");
         RecordSource b("DatB", "Lakes Fished");
         a.MoveLast();
@@ -200,7 +201,7 @@ private slots:
         QVERIFY(a.Update());
         QCOMPARE(b.RecordCount(), 3);
         b.Refresh();
-        QCOMPARE(walk(b, "Lake"), QStringList({"Alpha", "Beta", "Delta"}));
+        QCOMPARE(walk(b, "Lake"), QStringList({ "Alpha", "Beta", "Delta" }));
     }
 
     void pendingRecordsAreIndependent()
@@ -225,8 +226,8 @@ private slots:
         QTest::newRow("amount grouped") << "Total Charge" << QVariant("1,250.5") << true << "1250.50";
         QTest::newRow("amount negative") << "Balance Due" << QVariant("-20") << true << "-20.00";
         QTest::newRow("amount empty") << "Total Charge" << QVariant("") << true << "";
-        QTest::newRow("amount money") << "Tax" << QVariant::fromValue(Money::fromUnits(202500)) << true
-                                      << "20.25";
+        QTest::newRow("amount money")
+            << "Tax" << QVariant::fromValue(Money::fromUnits(202500)) << true << "20.25";
         QTest::newRow("amount slash") << "Total Charge" << QVariant("1/2") << false << "";
         QTest::newRow("amount letters") << "Deposit Amount" << QVariant("fifty") << false << "";
         QTest::newRow("amount dollar sign") << "Deposit Amount" << QVariant("$50") << false << "";
@@ -237,8 +238,8 @@ private slots:
         QTest::newRow("date empty") << "Deposit Received" << QVariant(QDate()) << true << "";
         QTest::newRow("date invalid") << "Date" << QVariant("2/30/2005") << false << "";
         QTest::newRow("date words") << "Date" << QVariant("next Tuesday") << false << "";
-        QTest::newRow("text anything") << "Remarks" << QVariant("O'Brien; DROP TABLE \"Booking\" --")
-                                       << true << "O'Brien; DROP TABLE \"Booking\" --";
+        QTest::newRow("text anything") << "Remarks" << QVariant("O'Brien; DROP TABLE \"Booking\" --") << true
+                                       << "O'Brien; DROP TABLE \"Booking\" --";
         QTest::newRow("text blanks") << "Name" << QVariant("   ") << true << "   ";
         QTest::newRow("text long") << "Notes" << QVariant(QString(100000, QChar(0x00e9))) << true
                                    << QString(100000, QChar(0x00e9));
@@ -257,7 +258,8 @@ private slots:
         const Status s = rs.Update();
         QCOMPARE(bool(s), accepted);
         if (!accepted) {
-            QCOMPARE(s.message(), QString("The value %1 can not be stored in %2.").arg(input.toString(), field));
+            QCOMPARE(
+                s.message(), QString("The value %1 can not be stored in %2.").arg(input.toString(), field));
             QCOMPARE(rs.editMode(), RecordSource::EditMode::Add); // still pending
             QCOMPARE(rs.text("Name"), QString("Kind test"));
             QCOMPARE(rs.RecordCount(), before); // nothing written
@@ -277,7 +279,8 @@ private slots:
         rs.setValue("Deposit Amount", "0.2");
         QVERIFY(rs.Update());
         QSqlQuery q(database::connection(databasePath()));
-        QVERIFY(q.exec("SELECT typeof(\"Total Charge\"), \"Total Charge\" + \"Deposit Amount\" FROM Booking"));
+        QVERIFY(
+            q.exec("SELECT typeof(\"Total Charge\"), \"Total Charge\" + \"Deposit Amount\" FROM Booking"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QString("integer"));
         QCOMPARE(q.value(1).toLongLong(), 3000LL);
@@ -287,7 +290,8 @@ private slots:
     void queryYieldsBookingsWithADate()
     {
         RecordSource all("Data1", "Booking");
-        for (const QVariant &date : {QVariant(QDate(2005, 5, 14)), QVariant(), QVariant(QDate(2006, 1, 3))}) {
+        for (const QVariant &date :
+            { QVariant(QDate(2005, 5, 14)), QVariant(), QVariant(QDate(2006, 1, 3)) }) {
             QVERIFY(all.AddNew());
             all.setValue("Name", date.isNull() ? "No date" : "Dated");
             all.setValue("Date", date);
@@ -297,7 +301,7 @@ private slots:
         QVERIFY(dated.openStatus());
         QCOMPARE(all.RecordCount(), 4);
         QCOMPARE(dated.RecordCount(), 3);
-        QCOMPARE(walk(dated, "Name"), QStringList({"Sample Customer", "Dated", "Dated"}));
+        QCOMPARE(walk(dated, "Name"), QStringList({ "Sample Customer", "Dated", "Dated" }));
         QCOMPARE(RecordSource("X", "select * from booking where [Date]").RecordCount(), 3);
         QVERIFY(!RecordSource("X", "SELECT * FROM Booking WHERE Nonsense").openStatus());
         QVERIFY(!RecordSource("X", "No Such Table").openStatus());
@@ -305,7 +309,7 @@ private slots:
 
     void implicitChangeIsWrittenOnMoveAndClose()
     {
-        fillTable("Lakes Fished", "Lake", {"Alpha", "Beta"});
+        fillTable("Lakes Fished", "Lake", { "Alpha", "Beta" });
         {
             RecordSource rs("Data1", "Lakes Fished");
             QVERIFY(rs.setValue("Lake", "Alpha Lake"));
@@ -313,13 +317,13 @@ private slots:
             QVERIFY(rs.setValue("Lake", "Beta Lake"));
         } // closes
         RecordSource check("Check", "Lakes Fished");
-        QCOMPARE(walk(check, "Lake"), QStringList({"Alpha Lake", "Beta Lake"}));
+        QCOMPARE(walk(check, "Lake"), QStringList({ "Alpha Lake", "Beta Lake" }));
     }
 
     void findFirstAndNext()
     {
         RecordSource rs("Data1", "Booking");
-        const QStringList remarks{"Big bass on a jig", "nothing", "JIGS all day", "rain", "jigging"};
+        const QStringList remarks { "Big bass on a jig", "nothing", "JIGS all day", "rain", "jigging" };
         for (const QString &r : remarks) {
             rs.AddNew();
             rs.setValue("Remarks", r);
@@ -331,7 +335,7 @@ private slots:
             found << rs.text("Remarks");
             QVERIFY(rs.FindNext("Remarks LIKE '*jig*'"));
         }
-        QCOMPARE(found, QStringList({"Big bass on a jig", "JIGS all day", "jigging"}));
+        QCOMPARE(found, QStringList({ "Big bass on a jig", "JIGS all day", "jigging" }));
         QCOMPARE(rs.text("Remarks"), QString("jigging")); // stays on the last match
 
         QVERIFY(rs.FindFirst("[Lake Area] LIKE '*x*'"));
@@ -346,7 +350,7 @@ private slots:
 
     void columnListsEveryRecordInOrder()
     {
-        fillTable("Trip Type", "Trip Type", {"Half Day", "", "Full Day"});
+        fillTable("Trip Type", "Trip Type", { "Half Day", "", "Full Day" });
         RecordSource rs("Data7", "Trip Type");
         const auto rows = rs.column("Trip Type");
         QCOMPARE(rows.size(), 3);

@@ -12,7 +12,8 @@
 
 using namespace bm;
 
-namespace {
+namespace
+{
 
 QByteArray fileHash(const QString &path)
 {
@@ -72,9 +73,9 @@ private slots:
     {
         QVERIFY(database::prepare());
         QSqlQuery q(database::connection(databasePath()));
-        for (const char *table : {"Lakes Fished", "Marinas", "Lures", "Lure Color", "Species", "Trip Type",
-                                  "Trip Rates", "Deposits", "Guide Info", "Phone", "Booking", "Reminder",
-                                  "Diary", "Patterns", "Rods", "Boat", "Equipment"}) {
+        for (const char *table : { "Lakes Fished", "Marinas", "Lures", "Lure Color", "Species", "Trip Type",
+                 "Trip Rates", "Deposits", "Guide Info", "Phone", "Booking", "Reminder", "Diary", "Patterns",
+                 "Rods", "Boat", "Equipment" }) {
             QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)));
             QVERIFY(q.next());
             QVERIFY2(q.value(0).toInt() >= 1, table);
@@ -100,16 +101,26 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("words");
-        QTest::newRow("not a database") << "text" << "is not a Brindlemoor database";
-        QTest::newRow("empty file") << "empty" << "is not a Brindlemoor database";
-        QTest::newRow("corrupt") << "corrupt" << "damaged";
-        QTest::newRow("missing table") << "drop table" << "the table Diary is missing";
-        QTest::newRow("missing field") << "drop field" << "the field Remarks of the table Equipment is missing";
-        QTest::newRow("foreign database") << "foreign" << "the table Lakes Fished is missing";
-        QTest::newRow("a folder") << "folder" << "is not a file";
-        QTest::newRow("unreadable") << "unreadable" << "can not be read";
-        QTest::newRow("read-only file") << "read-only file" << "is read-only";
-        QTest::newRow("read-only folder") << "read-only folder" << "read-only folder";
+        QTest::newRow("not a database") << "text"
+                                        << "is not a Brindlemoor database";
+        QTest::newRow("empty file") << "empty"
+                                    << "is not a Brindlemoor database";
+        QTest::newRow("corrupt") << "corrupt"
+                                 << "damaged";
+        QTest::newRow("missing table") << "drop table"
+                                       << "the table Diary is missing";
+        QTest::newRow("missing field") << "drop field"
+                                       << "the field Remarks of the table Equipment is missing";
+        QTest::newRow("foreign database") << "foreign"
+                                          << "the table Lakes Fished is missing";
+        QTest::newRow("a folder") << "folder"
+                                  << "is not a file";
+        QTest::newRow("unreadable") << "unreadable"
+                                    << "can not be read";
+        QTest::newRow("read-only file") << "read-only file"
+                                        << "is read-only";
+        QTest::newRow("read-only folder") << "read-only folder"
+                                          << "read-only folder";
     }
     void unusableDatabaseIsRefusedAndLeftAlone()
     {
@@ -145,9 +156,9 @@ private slots:
                 else if (damage == "drop field")
                     QVERIFY(q.exec("ALTER TABLE Equipment DROP COLUMN Remarks"));
                 else {
-                    for (const char *t : {"Lakes Fished", "Marinas", "Lures", "Lure Color", "Species", "Trip Type",
-                                          "Trip Rates", "Deposits", "Guide Info", "Phone", "Booking",
-                                          "Reminder", "Diary", "Patterns", "Rods", "Boat", "Equipment"})
+                    for (const char *t : { "Lakes Fished", "Marinas", "Lures", "Lure Color", "Species",
+                             "Trip Type", "Trip Rates", "Deposits", "Guide Info", "Phone", "Booking",
+                             "Reminder", "Diary", "Patterns", "Rods", "Boat", "Equipment" })
                         QVERIFY(q.exec(QStringLiteral("DROP TABLE \"%1\"").arg(t)));
                     QVERIFY(q.exec("CREATE TABLE recipes (name TEXT)"));
                 }
