@@ -437,7 +437,7 @@ Status RecordSource::AddNew()
         return m_openStatus;
     if (Status s = flushImplicit(); !s)
         return s;
-    if (m_mode == EditMode::None) {
+    if (m_mode != EditMode::Add) { // a pending change is dropped for the new record
         m_beforeAddPos = m_pos;
         m_beforeAddId = m_id;
     }

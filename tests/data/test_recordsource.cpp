@@ -160,6 +160,20 @@ private slots:
         QCOMPARE(rs.editMode(), RecordSource::EditMode::None);
     }
 
+    void addNewDuringEditDropsTheChange()
+    {
+        fillTable("Species", "Fish", {"Bass", "Pike"});
+        RecordSource rs("Data6", "Species");
+        rs.MoveNext();
+        QVERIFY(rs.Edit());
+        rs.setValue("Fish", "Dropped change");
+        QVERIFY(rs.AddNew());
+        rs.setValue("Fish", "Perch");
+        QVERIFY(rs.Update());
+        QCOMPARE(rs.text("Fish"), QString("Pike"));
+        QCOMPARE(walk(rs, "Fish"), QStringList({"Bass", "Pike", "Perch"}));
+    }
+
     void editUpdateKeepsPositionAndSetsLastModified()
     {
         fillTable("Species", "Fish", { "Bass", "Pike", "Perch" });
