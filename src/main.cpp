@@ -1,5 +1,6 @@
 #include "data/database.h"
 #include "main/frmmain.h"
+#include "maintenance/helpviewer.h"
 #include "platform/messages.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
         bm::platform::stop(ready.message());
         return 1;
     }
+    bm::installHelpViewer();
     auto *main = new bm::FrmMain;
     main->show();
     return app.exec();
