@@ -150,6 +150,7 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     setTabOrder(previous, remarks);
     setTabOrder(remarks, cmdSave);
     setTabOrder(cmdSave, cmdCancel);
+    adjustSize();
 }
 
 QWidget *FrmAddtrip::buildSummary()
@@ -162,6 +163,7 @@ QWidget *FrmAddtrip::buildSummary()
     int i = 0;
     for (const auto &[caption, field] : shown) {
         auto *value = new QLabel(frame);
+        value->setTextFormat(Qt::PlainText);
         value->setObjectName(QStringLiteral("lbl") + QString::fromLatin1(field));
         QFont bold = value->font();
         bold.setBold(true);

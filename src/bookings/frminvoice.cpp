@@ -163,6 +163,7 @@ QWidget *FrmInvoice::buildLetterhead()
     auto shown = [&](const QString &name, const QString &field) {
         auto *l = new QLabel(panel);
         l->setObjectName(name);
+        l->setTextFormat(Qt::PlainText);
         m_letterhead->bind(l, field);
         return l;
     };

@@ -51,6 +51,7 @@ private slots:
 
     void opensInBrowseModeWithDefaults();
     void defaultsKeepFilledBoxes();
+    void activationFillsTheDefaults();
     void letterheadAndBillTo();
     void modeEnabling_data();
     void modeEnabling();
@@ -160,6 +161,17 @@ void TestInvoice::defaultsKeepFilledBoxes()
     QCOMPARE(box<QLineEdit>("Text12")->text(), QString("7.50"));
     QCOMPARE(box<QPlainTextEdit>("Text11")->toPlainText(), QString("Lunch"));
     QCOMPARE(box<QComboBox>("Combo3")->currentText(), QString(".07"));
+}
+
+void TestInvoice::activationFillsTheDefaults()
+{
+    m_window->close();
+    delete m_window;
+    m_window = openInvoice(m_second);
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QCOMPARE(box<QComboBox>("Combo1")->currentText(), QString("1"));
+    QCOMPARE(box<QPlainTextEdit>("Text11")->toPlainText(), QString("None"));
+    QCOMPARE(QApplication::focusWidget(), box<QComboBox>("Combo1"));
 }
 
 void TestInvoice::letterheadAndBillTo()
