@@ -2,7 +2,6 @@
 #include "testenv.h"
 
 using bm::invoice::Boxes;
-using bm::invoice::Input;
 
 class TestInvoiceMath : public QObject
 {
@@ -10,8 +9,6 @@ class TestInvoiceMath : public QObject
 private slots:
     void compute_data();
     void compute();
-    void firstEmpty_data();
-    void firstEmpty();
 };
 
 void TestInvoiceMath::compute_data()
@@ -75,36 +72,6 @@ void TestInvoiceMath::compute()
         (QStringList { b.gsTotal, b.goodsTotal, b.subTotal, b.lessDeposit, b.tax, b.chargeTotal }), results);
     // The inputs are read, never rewritten.
     QCOMPARE((QStringList { b.gsPrice, b.gsQty, b.goodsCost, b.goodsQty, b.deposit, b.taxRate }), inputs);
-}
-
-void TestInvoiceMath::firstEmpty_data()
-{
-    QTest::addColumn<QStringList>("inputs"); // qty, price, goods qty, goods cost, deposit, tax rate
-    QTest::addColumn<int>("expected"); // -1: none
-
-    QTest::newRow("all filled") << QStringList { "1", "150", "0", "0", "0", "0" } << -1;
-    QTest::newRow("a blank is not empty") << QStringList { " ", " ", " ", " ", " ", " " } << -1;
-    QTest::newRow("all empty") << QStringList { "", "", "", "", "", "" } << int(Input::GsQty);
-    QTest::newRow("price and tax") << QStringList { "1", "", "0", "0", "0", "" } << int(Input::GsPrice);
-    QTest::newRow("goods qty") << QStringList { "1", "1", "", "", "0", "0" } << int(Input::GoodsQty);
-    QTest::newRow("goods cost") << QStringList { "1", "1", "0", "", "", "" } << int(Input::GoodsCost);
-    QTest::newRow("deposit") << QStringList { "1", "1", "0", "0", "", "" } << int(Input::Deposit);
-    QTest::newRow("tax rate") << QStringList { "1", "1", "0", "0", "0", "" } << int(Input::TaxRate);
-}
-
-void TestInvoiceMath::firstEmpty()
-{
-    QFETCH(QStringList, inputs);
-    QFETCH(int, expected);
-    Boxes b;
-    b.gsQty = inputs[0];
-    b.gsPrice = inputs[1];
-    b.goodsQty = inputs[2];
-    b.goodsCost = inputs[3];
-    b.deposit = inputs[4];
-    b.taxRate = inputs[5];
-    const auto found = bm::invoice::firstEmpty(b);
-    QCOMPARE(found ? int(*found) : -1, expected);
 }
 
 BM_TEST_MAIN(TestInvoiceMath)
