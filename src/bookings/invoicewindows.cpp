@@ -32,7 +32,8 @@ FrmInvoice *openInvoice(Bookmark booking)
     platform::bringToFront(w);
     if (!s)
         platform::warn(s.message(), w);
-    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
+    // Hidden with no other window shown, the program could not be reached.
+    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window() && w->isVisible())
         hub->window()->hide();
     return w;
 }
