@@ -113,10 +113,13 @@ void TestFrmMain::init()
 
 void TestFrmMain::cleanup()
 {
+    QList<QPointer<QWidget>> windows;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (w != main.data())
-            delete w;
+            windows.append(w);
     }
+    for (const QPointer<QWidget> &w : windows)
+        delete w.data();
     delete main.data();
     deleteAllDeferred();
     QCOMPARE(platform::mainHub(), nullptr);
