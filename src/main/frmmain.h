@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QMainWindow>
-#include <QStyle>
 
 class QAction;
 class QActionGroup;
@@ -65,8 +64,8 @@ private:
     void buildMenus();
     void buildToolbar();
     void buildStatusStrip();
-    QAction *addButton(const QString &key, const QString &tooltip, QStyle::StandardPixmap icon);
-    QAction *addItem(QMenu *menu, const QString &name, const QString &caption, QStyle::StandardPixmap icon);
+    QAction *addButton(const QString &key, const QString &tooltip, const QString &icon);
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon);
 
     void showView(View view);
     void pressButton(const QString &key);
