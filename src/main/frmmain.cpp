@@ -362,9 +362,15 @@ void FrmMain::showHelpContents()
 }
 
 // The windows below are opened here once they exist, one line each:
-// platform::showWindow<FrmReminder>("frmReminder") and the like. The gear and
-// patterns commands hide the main window only after their window is open:
-// hidden with no other window, the program could not be reached any more.
+// platform::showWindow<FrmReminder>("frmReminder") and the like; the gear and
+// patterns windows as hideBehind(platform::showWindow<FrmFgear>("frmFgear")).
+void FrmMain::hideBehind(QWidget *window)
+{
+    // Hidden with no other window shown, the program could not be reached.
+    if (window && window != this && window->isVisible())
+        hide();
+}
+
 void FrmMain::openReminders() { }
 
 void FrmMain::openCalendar() { }

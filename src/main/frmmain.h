@@ -46,6 +46,11 @@ public:
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);
 
+    // The gear and patterns windows: the main window hides while the window
+    // is open (it shows the main window again when it closes). Nothing
+    // happens when the window could not be shown.
+    void hideBehind(QWidget *window);
+
     ScheduleView *scheduleView() const { return m_schedule; }
     ContactsPanel *contactsPanel() const { return m_contacts; }
     BookingsPanel *bookingsPanel() const { return m_bookings; }

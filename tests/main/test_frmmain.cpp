@@ -82,6 +82,7 @@ private slots:
     void windowsNotBuiltYet_data();
     void windowsNotBuiltYet();
 
+    void hideBehindAWindow();
     void counts();
     void countsOnReturning();
     void countsAfterHiddenAndShown();
@@ -330,6 +331,21 @@ void TestFrmMain::windowsNotBuiltYet()
     QVERIFY(main->toolbarButton(QStringLiteral("Bookings"))->isChecked());
     QCOMPARE(int(QApplication::topLevelWidgets().size()), windows);
     QVERIFY(boxes.shown.isEmpty());
+}
+
+// The main window hides behind the gear and patterns windows, but never
+// when the window did not open.
+void TestFrmMain::hideBehindAWindow()
+{
+    main->hideBehind(nullptr);
+    QVERIFY(main->isVisible());
+    QWidget gear;
+    main->hideBehind(&gear);
+    QVERIFY(main->isVisible());
+    gear.show();
+    main->hideBehind(&gear);
+    QVERIFY(!main->isVisible());
+    QVERIFY(main);
 }
 
 void TestFrmMain::counts()

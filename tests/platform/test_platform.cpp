@@ -55,7 +55,6 @@ private slots:
     void refusedRequests();
     void clock();
 
-    void fileDialogFake();
     void productionFileDialog();
 
     void windowsOnce();
@@ -234,18 +233,6 @@ void TestPlatform::clock()
     const QDate before = QDate::currentDate();
     const QDate now = today();
     QVERIFY(now == before || now == QDate::currentDate());
-}
-
-void TestPlatform::fileDialogFake()
-{
-    test::FakeFileDialogs dialogs;
-    dialogs.answers << QStringLiteral("/tmp/backup/tallow.mdb");
-    const FileRequest request { QStringLiteral("Save Database Backup"),
-        QStringLiteral("Database Files (*.mdb)"), QStringLiteral("tallow"), true };
-    QCOMPARE(saveFileName(request), QStringLiteral("/tmp/backup/tallow.mdb"));
-    QCOMPARE(openFileName(request), QString());
-    QCOMPARE(dialogs.requests.size(), 2);
-    QCOMPARE(dialogs.requests.constFirst().title, request.title);
 }
 
 // The real save dialog: its title, filter and proposed name; cancelling gives
