@@ -201,16 +201,22 @@ void RecordForm::clearSelection(QWidget *w) const
 
 // --- Modes ------------------------------------------------------------------
 
+// What becomes usable is enabled before what becomes unusable is disabled,
+// so that the focus leaving a disabled button moves on to a usable one.
 void RecordForm::setCommandsEnabled(bool editing)
 {
-    for (auto it = m_commands.cbegin(); it != m_commands.cend(); ++it) {
-        const auto command = FormCommand(it.key());
-        const bool editCommand = command == FormCommand::Save || command == FormCommand::Cancel;
-        for (const QPointer<QObject> &o : it.value())
-            setObjectEnabled(o, editCommand == editing);
+    for (const bool pass : { true, false }) {
+        for (auto it = m_commands.cbegin(); it != m_commands.cend(); ++it) {
+            const auto command = FormCommand(it.key());
+            const bool enabled = (command == FormCommand::Save || command == FormCommand::Cancel) == editing;
+            if (enabled == pass)
+                for (const QPointer<QObject> &o : it.value())
+                    setObjectEnabled(o, enabled);
+        }
+        if (pass == !editing)
+            for (const QPointer<QObject> &o : std::as_const(m_ownToolbarActions))
+                setObjectEnabled(o, !editing);
     }
-    for (const QPointer<QObject> &o : std::as_const(m_ownToolbarActions))
-        setObjectEnabled(o, !editing);
 }
 
 void RecordForm::setMode(bool editing)
@@ -218,11 +224,19 @@ void RecordForm::setMode(bool editing)
     m_editing = editing;
     if (m_decl.binder)
         m_decl.binder->setLocked(!editing);
+    if (!editing) {
+        for (QObject *o : std::as_const(m_decl.windowCommands))
+            setObjectEnabled(o, true);
+        for (QWidget *w : std::as_const(m_decl.siblingPanels))
+            w->setEnabled(true);
+    }
     setCommandsEnabled(editing);
-    for (QObject *o : std::as_const(m_decl.windowCommands))
-        setObjectEnabled(o, !editing);
-    for (QWidget *w : std::as_const(m_decl.siblingPanels))
-        w->setEnabled(!editing);
+    if (editing) {
+        for (QObject *o : std::as_const(m_decl.windowCommands))
+            setObjectEnabled(o, false);
+        for (QWidget *w : std::as_const(m_decl.siblingPanels))
+            w->setEnabled(false);
+    }
     if (m_decl.editNotice)
         m_decl.editNotice->setVisible(editing);
     if (!editing && m_decl.selectAllOnEdit && editFocus())
