@@ -9,8 +9,10 @@ QWidget *findWindow(const QString &objectName)
         if (w->objectName() != objectName)
             continue;
         // A window that was closed waits for its deletion hidden: it is gone.
-        const bool closed = w->testAttribute(Qt::WA_DeleteOnClose) && !w->isVisible()
-            && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
+        const bool deleteOnClose
+            = w->testAttribute(Qt::WA_DeleteOnClose) || w->property("bmDeleteOnClose").toBool();
+        const bool closed
+            = deleteOnClose && !w->isVisible() && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
         if (!closed)
             return w;
     }

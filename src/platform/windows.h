@@ -19,6 +19,9 @@ template <class W> W *loadWindow(const QString &objectName)
     auto *w = new W();
     w->setObjectName(objectName);
     w->setAttribute(Qt::WA_DeleteOnClose);
+    // Closing clears WA_DeleteOnClose as the deletion is posted; this mark
+    // stays, so that findWindow() can tell a closed window from an open one.
+    w->setProperty("bmDeleteOnClose", true);
     return w;
 }
 
