@@ -8,6 +8,8 @@
 #include "main/scheduleview.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "platform/windows.h"
+#include "setup/frmsetup.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -383,7 +385,10 @@ void FrmMain::openLog() { }
 
 void FrmMain::openSearch() { }
 
-void FrmMain::openDatabaseOptions() { }
+void FrmMain::openDatabaseOptions()
+{
+    platform::showWindow<FrmSetup>(QStringLiteral("frmSetup"));
+}
 
 void FrmMain::openUpdate() { }
 
