@@ -309,7 +309,7 @@ void TestFrmMain::windowsNotBuiltYet_data()
     for (const char *key : { "Reminders", "Calendar", "Gear", "Patterns", "Log", "Search" })
         QTest::newRow(key) << false << key;
     for (const char *item : { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog",
-             "mnuDBOptions", "mnuSearch", "mnuUpdate", "mnuAbout" })
+             "mnuSearch", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << true << item;
 }
 
