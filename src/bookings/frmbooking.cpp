@@ -254,7 +254,7 @@ void FrmBooking::buildForm()
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(groups, 1);
     layout->addLayout(buttons);
-    resize(760, 500);
+    resize(sizeHint().expandedTo(QSize(760, 0)));
 }
 
 void FrmBooking::startNew(const QDate &date)
