@@ -1,8 +1,9 @@
 #include "data/database.h"
+#include "main/frmmain.h"
+#include "maintenance/helpviewer.h"
+#include "platform/messages.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMessageBox>
 
 int main(int argc, char *argv[])
 {
@@ -10,10 +11,11 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Brindlemoor"));
     const bm::Status ready = bm::database::prepare();
     if (!ready) {
-        QMessageBox::critical(nullptr, QStringLiteral("Brindlemoor"), ready.message());
+        bm::platform::stop(ready.message());
         return 1;
     }
-    QLabel placeholder(QStringLiteral("Brindlemoor"));
-    placeholder.show();
+    bm::installHelpViewer();
+    auto *main = new bm::FrmMain;
+    main->show();
     return app.exec();
 }

@@ -12,6 +12,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 namespace bm
 {
 
@@ -129,6 +131,10 @@ private:
 
     Bookmark m_lastModified;
     bool m_noMatch = false;
+    std::unique_ptr<QSqlQuery> m_findCursor;
+    QString m_findExpression;
+    qint64 m_findLastId = 0;
+    quint64 m_findGeneration = 0;
     mutable int m_count = -1;
     mutable quint64 m_countGeneration = 0;
 };
