@@ -94,6 +94,8 @@ private slots:
     void saveNeedsAName();
     void saveRefusedByTheEngine();
     void editShowsAndSavesTheBooking();
+    void bookingWithNoDateKeepsNone();
+    void clientFieldsInTabOrder();
     void cancelLeavesEverything_data();
     void cancelLeavesEverything();
     void givingTheCommandAgainStartsOver();
@@ -613,6 +615,37 @@ void TestBooking::editShowsAndSavesTheBooking()
     QCOMPARE(bookingCount(), 2);
     // The main window's bookings were re-read: first booking, new name.
     QCOMPARE(m_hub->bookings->text(QStringLiteral("Name")), QStringLiteral("Renamed Customer"));
+}
+
+void TestBooking::bookingWithNoDateKeepsNone()
+{
+    {
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec(QStringLiteral("UPDATE Booking SET Date = NULL, \"Deposit Received\" = ''")));
+    }
+    m_hub->bookings->Refresh();
+    FrmBooking *w = openEdit();
+    QVERIFY(w);
+    QVERIFY(child<DatePicker>("DTPicker1")->isEmpty());
+    QVERIFY(child<DatePicker>("DTPicker2")->isEmpty());
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(m_hub->bookings->value(QStringLiteral("Date")), QVariant());
+    QCOMPARE(m_hub->bookings->text(QStringLiteral("Deposit Received")), QString());
+}
+
+void TestBooking::clientFieldsInTabOrder()
+{
+    openNew();
+    focus(child<QLineEdit>("Text2"));
+    QStringList order { QApplication::focusWidget()->objectName() };
+    for (int i = 0; i < 11; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order,
+        QStringList({ "Text2", "Text3", "Text4", "Text5", "cmbState", "Text6", "Text7", "Text13", "Text14",
+            "Text8", "Text9", "Text1" }));
 }
 
 void TestBooking::cancelLeavesEverything_data()
