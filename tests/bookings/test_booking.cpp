@@ -88,7 +88,6 @@ private slots:
     void balance_data();
     void balance();
     void typedPricesGiveTheBalance();
-    void fullStopAloneSendsBackToTotalCharge();
     void saveNew();
     void saveNeedsAName_data();
     void saveNeedsAName();
@@ -99,7 +98,6 @@ private slots:
     void cancelLeavesEverything_data();
     void cancelLeavesEverything();
     void givingTheCommandAgainStartsOver();
-    void help();
 
 private:
     FrmBooking *openNew();
@@ -490,22 +488,6 @@ void TestBooking::typedPricesGiveTheBalance()
     QCOMPARE(child<QLineEdit>("Text12")->text(), QStringLiteral("200.00"));
 }
 
-void TestBooking::fullStopAloneSendsBackToTotalCharge()
-{
-    openNew();
-    QComboBox *charge = combo("DBCombo3");
-    focus(charge);
-    QTest::keyClicks(charge, QStringLiteral("."));
-    QTest::keyClick(charge, Qt::Key_Tab);
-    QCOMPARE(charge->currentText(), QStringLiteral("."));
-    QTest::keyClicks(combo("DBCombo5"), QStringLiteral("50"));
-    m_messages->expect(Answer::Ok);
-    QTest::keyClick(combo("DBCombo5"), Qt::Key_Tab);
-    QCOMPARE(m_messages->shown.size(), 1);
-    QCOMPARE(m_messages->last().icon, Icon::Critical);
-    QCOMPARE(QApplication::focusWidget(), charge);
-}
-
 void TestBooking::saveNew()
 {
     m_hub->bookings->MoveLast();
@@ -693,15 +675,6 @@ void TestBooking::givingTheCommandAgainStartsOver()
     QCOMPARE(bookingCount(), 2);
     RecordSource check(QStringLiteral("check"), QStringLiteral("Booking"));
     QCOMPARE(check.text(QStringLiteral("Name")), QStringLiteral("Sample Customer"));
-}
-
-void TestBooking::help()
-{
-    test::RecordingHelp help;
-    openNew();
-    QTest::mouseClick(child<QPushButton>("cmdHelp"), Qt::LeftButton);
-    QCOMPARE(help.topics, QList<int>({ 400 }));
-    QVERIFY(m_window->isVisible());
 }
 
 BM_TEST_MAIN(TestBooking)

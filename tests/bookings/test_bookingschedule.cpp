@@ -41,7 +41,6 @@ private slots:
     void sorts();
     void rereadShowsRecordOrderAgain();
     void gridAndCurrentBookingFollowEachOther();
-    void printSchedule();
     void newBooking();
 
 private:
@@ -182,15 +181,6 @@ void TestBookingSchedule::gridAndCurrentBookingFollowEachOther()
     QCOMPARE(source.text(QStringLiteral("Name")), QStringLiteral("B"));
     QTest::keyClick(grid(), Qt::Key_Down);
     QCOMPARE(source.text(QStringLiteral("Name")), QStringLiteral("A"));
-}
-
-void TestBookingSchedule::printSchedule()
-{
-    test::RecordingReports reports;
-    openView();
-    click("cmdPrintsched");
-    QCOMPARE(reports.files, QStringList({ appFile(QStringLiteral("schedule.rpt")) }));
-    QCOMPARE(reports.selections, QList<Bookmark>({ Bookmark {} }));
 }
 
 void TestBookingSchedule::newBooking()

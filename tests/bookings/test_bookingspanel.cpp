@@ -50,7 +50,6 @@ private slots:
     void email_data();
     void email();
     void editThisBooking();
-    void printBooking();
 
 private:
     void openPanel();
@@ -375,18 +374,6 @@ void TestBookingsPanel::editThisBooking()
     QCOMPARE(entry->data1().editMode(), RecordSource::EditMode::Edit);
     QCOMPARE(entry->data1().bookmark(), m_hub->datBookings().bookmark());
     QCOMPARE(entry->findChild<QLineEdit *>(QStringLiteral("Text2"))->text(), QStringLiteral("Bob Smith"));
-}
-
-void TestBookingsPanel::printBooking()
-{
-    test::layInBookings({ { "Ann Lee", "2005-05-14", "" }, { "Bob Smith", "2005-12-30", "" } });
-    test::RecordingReports reports;
-    openPanel();
-    m_hub->datBookings().MoveLast();
-    click("cmdPrintbooking");
-    // The report decides what it shows: no booking is handed to it.
-    QCOMPARE(reports.files, QStringList({ appFile(QStringLiteral("trip.rpt")) }));
-    QCOMPARE(reports.selections, QList<Bookmark>({ Bookmark {} }));
 }
 
 BM_TEST_MAIN(TestBookingsPanel)
