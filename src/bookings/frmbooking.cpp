@@ -51,7 +51,9 @@ bool movedByUser(const QFocusEvent *event)
 // editing keys and shortcuts type none.
 bool typesText(const QKeyEvent *key)
 {
-    if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+    // The line edit's own rule: control keys are shortcuts, not text.
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
         return false;
     for (QChar c : key->text())
         if (c.isPrint())

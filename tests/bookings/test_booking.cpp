@@ -89,6 +89,7 @@ private slots:
     void balance();
     void typedPricesGiveTheBalance();
     void saveNew();
+    void saveByAccessKeyFromAnEmptyPrice();
     void saveNeedsAName_data();
     void saveNeedsAName();
     void saveRefusedByTheEngine();
@@ -523,6 +524,19 @@ void TestBooking::saveNew()
     QCOMPARE(saved.value(QStringLiteral("Notes")).toString(), QStringLiteral("Bring rain gear"));
     QCOMPARE(saved.value(QStringLiteral("Total Charge")).value<Money>().units(), 2500000);
     QCOMPARE(saved.value(QStringLiteral("Balance Due")).value<Money>().units(), 2000000);
+}
+
+// Saving straight from an empty price box: the booking may go without a price,
+// and the box is not checked while the window closes.
+void TestBooking::saveByAccessKeyFromAnEmptyPrice()
+{
+    FrmBooking *w = openNew();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    focus(combo("DBCombo3"));
+    QTest::keyClick(combo("DBCombo3"), Qt::Key_S, Qt::AltModifier);
+    QTRY_VERIFY(!m_window || !w->isVisible()); // the button clicks itself a moment later
+    QVERIFY(m_messages->shown.isEmpty());
+    QCOMPARE(bookingCount(), 3);
 }
 
 void TestBooking::saveNeedsAName_data()
