@@ -4,6 +4,7 @@
 #include "platform/messages.h"
 
 #include <QApplication>
+#include <QPointer>
 
 int main(int argc, char *argv[])
 {
@@ -15,7 +16,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     bm::installHelpViewer();
-    auto *main = new bm::FrmMain;
+    QPointer<bm::FrmMain> main = new bm::FrmMain;
     main->show();
-    return app.exec();
+    const int result = app.exec();
+    // The main window is discarded when it closes; its record sources write
+    // what is pending as they close with it.
+    delete main.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
 }

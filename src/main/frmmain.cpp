@@ -8,6 +8,8 @@
 #include "main/scheduleview.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "platform/windows.h"
+#include "setup/frmsetup.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -32,6 +34,15 @@ namespace
 int twipsToPixels(int twips, const QWidget *widget)
 {
     return qRound(twips * widget->logicalDpiX() / 1440.0);
+}
+
+// An icon of the program's set, in its three sizes.
+QIcon programIcon(const QString &name)
+{
+    QIcon icon;
+    for (int size : { 16, 22, 32 })
+        icon.addFile(QStringLiteral(":/icons/%1/%2.png").arg(size).arg(name), QSize(size, size));
+    return icon;
 }
 
 } // namespace
@@ -83,10 +94,9 @@ FrmMain::~FrmMain()
         platform::setMainHub(nullptr);
 }
 
-QAction *FrmMain::addItem(
-    QMenu *menu, const QString &name, const QString &caption, QStyle::StandardPixmap icon)
+QAction *FrmMain::addItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon)
 {
-    QAction *item = menu->addAction(style()->standardIcon(icon), caption);
+    QAction *item = menu->addAction(programIcon(icon), caption);
     item->setObjectName(name);
     return item;
 }
@@ -96,60 +106,63 @@ void FrmMain::buildMenus()
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
     connect(addItem(file, QStringLiteral("mnuSchedule"), QStringLiteral("Schedule"),
-                QStyle::SP_FileDialogDetailedView),
+                QStringLiteral("x-office-spreadsheet")),
         &QAction::triggered, this, [this] { menuView(QStringLiteral("Schedule")); });
     connect(addItem(file, QStringLiteral("mnuBookings"), QStringLiteral("Bookings"),
-                QStyle::SP_FileDialogContentsView),
+                QStringLiteral("x-office-document")),
         &QAction::triggered, this, [this] { menuView(QStringLiteral("Bookings")); });
     connect(addItem(file, QStringLiteral("mnuContacts"), QStringLiteral("Contacts"),
-                QStyle::SP_FileDialogInfoView),
+                QStringLiteral("x-office-address-book")),
         &QAction::triggered, this, [this] { menuView(QStringLiteral("Contacts")); });
     file->addSeparator();
-    connect(addItem(file, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QStyle::SP_DialogCloseButton),
+    connect(
+        addItem(file, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QStringLiteral("system-log-out")),
         &QAction::triggered, this, &QWidget::close);
 
     QMenu *utilities = menuBar()->addMenu(QStringLiteral("&Utilities"));
     utilities->setObjectName(QStringLiteral("mnuUtilities"));
     connect(addItem(utilities, QStringLiteral("mnuReminders"), QStringLiteral("Reminders"),
-                QStyle::SP_MessageBoxInformation),
+                QStringLiteral("appointment")),
         &QAction::triggered, this, &FrmMain::openReminders);
     connect(addItem(utilities, QStringLiteral("mnuCalendar"), QStringLiteral("Calendar"),
-                QStyle::SP_FileDialogListView),
+                QStringLiteral("x-office-calendar")),
         &QAction::triggered, this, &FrmMain::openCalendar);
-    connect(
-        addItem(utilities, QStringLiteral("mnuGear"), QStringLiteral("Fishing Gear"), QStyle::SP_DriveHDIcon),
+    connect(addItem(utilities, QStringLiteral("mnuGear"), QStringLiteral("Fishing Gear"),
+                QStringLiteral("package-x-generic")),
         &QAction::triggered, this, &FrmMain::openGear);
     connect(addItem(utilities, QStringLiteral("mnuPatterns"), QStringLiteral("Fishing Patterns"),
-                QStyle::SP_DirIcon),
+                QStringLiteral("weather-few-clouds")),
         &QAction::triggered, this, &FrmMain::openPatterns);
-    connect(addItem(utilities, QStringLiteral("mnuLog"), QStringLiteral("Fishing Log"), QStyle::SP_FileIcon),
+    connect(addItem(utilities, QStringLiteral("mnuLog"), QStringLiteral("Fishing Log"),
+                QStringLiteral("accessories-text-editor")),
         &QAction::triggered, this, &FrmMain::openLog);
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
     connect(addItem(options, QStringLiteral("mnuDBOptions"), QStringLiteral("Database Options"),
-                QStyle::SP_ComputerIcon),
+                QStringLiteral("preferences-system")),
         &QAction::triggered, this, &FrmMain::openDatabaseOptions);
     connect(addItem(options, QStringLiteral("mnuSearch"), QStringLiteral("Search"),
-                QStyle::SP_FileDialogContentsView),
+                QStringLiteral("system-search")),
         &QAction::triggered, this, &FrmMain::openSearch);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     connect(addItem(help, QStringLiteral("mnuShowhelp"), QStringLiteral("Show Help"),
-                QStyle::SP_DialogHelpButton),
+                QStringLiteral("help-browser")),
         &QAction::triggered, this, &FrmMain::showHelp);
     connect(addItem(help, QStringLiteral("mnuUpdate"), QStringLiteral("Check for Updates"),
-                QStyle::SP_BrowserReload),
+                QStringLiteral("system-software-update")),
         &QAction::triggered, this, &FrmMain::openUpdate);
     help->addSeparator();
-    connect(addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("About"), QStyle::SP_MessageBoxQuestion),
+    connect(addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("About"),
+                QStringLiteral("dialog-information")),
         &QAction::triggered, this, &FrmMain::openAbout);
 }
 
-QAction *FrmMain::addButton(const QString &key, const QString &tooltip, QStyle::StandardPixmap icon)
+QAction *FrmMain::addButton(const QString &key, const QString &tooltip, const QString &icon)
 {
-    QAction *button = m_toolbar->addAction(style()->standardIcon(icon), key);
+    QAction *button = m_toolbar->addAction(programIcon(icon), key);
     button->setObjectName(key);
     button->setData(key);
     button->setToolTip(tooltip);
@@ -165,7 +178,7 @@ void FrmMain::buildToolbar()
     m_toolbar->setMovable(false);
     m_toolbar->setFloatable(false);
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolbar->setIconSize(QSize(24, 24));
+    m_toolbar->setIconSize(QSize(32, 32));
     m_toolbar->toggleViewAction()->setVisible(false);
     setContextMenuPolicy(Qt::NoContextMenu);
 
@@ -174,25 +187,27 @@ void FrmMain::buildToolbar()
     m_viewGroup = new QActionGroup(this);
     m_viewGroup->setExclusive(true);
     for (QAction *view : { addButton(QStringLiteral("Schedule"), QStringLiteral("Scheduled Trips"),
-                               QStyle::SP_FileDialogDetailedView),
+                               QStringLiteral("x-office-spreadsheet")),
              addButton(QStringLiteral("Bookings"), QStringLiteral("Booking Information"),
-                 QStyle::SP_FileDialogContentsView),
+                 QStringLiteral("x-office-document")),
              addButton(QStringLiteral("Contacts"), QStringLiteral("Contact Information"),
-                 QStyle::SP_FileDialogInfoView) }) {
+                 QStringLiteral("x-office-address-book")) }) {
         view->setCheckable(true);
         m_viewGroup->addAction(view);
     }
     m_toolbar->addSeparator();
+    addButton(QStringLiteral("Reminders"), QStringLiteral("Show Reminders"), QStringLiteral("appointment"));
     addButton(
-        QStringLiteral("Reminders"), QStringLiteral("Show Reminders"), QStyle::SP_MessageBoxInformation);
-    addButton(QStringLiteral("Calendar"), QStringLiteral("View the Calendar"), QStyle::SP_FileDialogListView);
+        QStringLiteral("Calendar"), QStringLiteral("View the Calendar"), QStringLiteral("x-office-calendar"));
     m_toolbar->addSeparator();
-    addButton(QStringLiteral("Gear"), QStringLiteral("Equipment Log"), QStyle::SP_DriveHDIcon);
-    addButton(QStringLiteral("Patterns"), QStringLiteral("Fishing Patterns"), QStyle::SP_DirIcon);
-    addButton(QStringLiteral("Log"), QStringLiteral("Fishing Log"), QStyle::SP_FileIcon);
+    addButton(QStringLiteral("Gear"), QStringLiteral("Equipment Log"), QStringLiteral("package-x-generic"));
+    addButton(
+        QStringLiteral("Patterns"), QStringLiteral("Fishing Patterns"), QStringLiteral("weather-few-clouds"));
+    addButton(
+        QStringLiteral("Log"), QStringLiteral("Fishing Log"), QStringLiteral("accessories-text-editor"));
     m_toolbar->addSeparator();
-    addButton(QStringLiteral("Search"), QStringLiteral("Search Bookings"), QStyle::SP_FileDialogContentsView);
-    addButton(QStringLiteral("Exit"), QStringLiteral("Close Program"), QStyle::SP_DialogCloseButton);
+    addButton(QStringLiteral("Search"), QStringLiteral("Search Bookings"), QStringLiteral("system-search"));
+    addButton(QStringLiteral("Exit"), QStringLiteral("Close Program"), QStringLiteral("system-log-out"));
     pressButton(QStringLiteral("Schedule"));
 }
 
@@ -349,9 +364,15 @@ void FrmMain::showHelpContents()
 }
 
 // The windows below are opened here once they exist, one line each:
-// platform::showWindow<FrmReminder>("frmReminder") and the like. The gear and
-// patterns commands hide the main window only after their window is open:
-// hidden with no other window, the program could not be reached any more.
+// platform::showWindow<FrmReminder>("frmReminder") and the like; the gear and
+// patterns windows as hideBehind(platform::showWindow<FrmFgear>("frmFgear")).
+void FrmMain::hideBehind(QWidget *window)
+{
+    // Hidden with no other window shown, the program could not be reached.
+    if (window && window != this && window->isVisible())
+        hide();
+}
+
 void FrmMain::openReminders() { }
 
 void FrmMain::openCalendar() { }
@@ -364,7 +385,10 @@ void FrmMain::openLog() { }
 
 void FrmMain::openSearch() { }
 
-void FrmMain::openDatabaseOptions() { }
+void FrmMain::openDatabaseOptions()
+{
+    platform::showWindow<FrmSetup>(QStringLiteral("frmSetup"));
+}
 
 void FrmMain::openUpdate() { }
 

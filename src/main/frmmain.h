@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QMainWindow>
-#include <QStyle>
 
 class QAction;
 class QActionGroup;
@@ -47,6 +46,11 @@ public:
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);
 
+    // The gear and patterns windows: the main window hides while the window
+    // is open (it shows the main window again when it closes). Nothing
+    // happens when the window could not be shown.
+    void hideBehind(QWidget *window);
+
     ScheduleView *scheduleView() const { return m_schedule; }
     ContactsPanel *contactsPanel() const { return m_contacts; }
     BookingsPanel *bookingsPanel() const { return m_bookings; }
@@ -65,8 +69,8 @@ private:
     void buildMenus();
     void buildToolbar();
     void buildStatusStrip();
-    QAction *addButton(const QString &key, const QString &tooltip, QStyle::StandardPixmap icon);
-    QAction *addItem(QMenu *menu, const QString &name, const QString &caption, QStyle::StandardPixmap icon);
+    QAction *addButton(const QString &key, const QString &tooltip, const QString &icon);
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon);
 
     void showView(View view);
     void pressButton(const QString &key);

@@ -1,5 +1,6 @@
 #include "maintenance/helpviewer.h"
 
+#include "platform/mainhub.h"
 #include "platform/windows.h"
 
 #include <QDir>
@@ -149,6 +150,8 @@ void placeBeside(QWidget *viewer, const QWidget *caller)
 void HelpViewerWindows::showTopic(const QString &helpFile, int topic)
 {
     QWidget *caller = QApplication::activeWindow();
+    if (!caller && platform::mainHub())
+        caller = platform::mainHub()->window();
     const bool opening = platform::findWindow(QStringLiteral("frmHelp")) == nullptr;
     auto *viewer = platform::loadWindow<HelpViewer>(QStringLiteral("frmHelp"));
     viewer->showTopic(helpFile, topic);
