@@ -101,7 +101,9 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
     layout->addWidget(view::makeHeading(QStringLiteral("Bookings"), this));
     layout->addLayout(body, 1);
 
-    connect(m_list, &QListView::clicked, this, [this](const QModelIndex &i) { dateChosen(i.row()); });
+    // A click, or the arrow keys, on a date makes that booking the current one.
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex &i) { dateChosen(i.row()); });
     connect(&m_source, &RecordSource::refreshed, this, &BookingsPanel::reread);
     connect(&m_source, &RecordSource::currentChanged, this, &BookingsPanel::showCurrent);
     rewriteCount();
@@ -260,7 +262,7 @@ void BookingsPanel::showCurrent()
 void BookingsPanel::dateChosen(int row)
 {
     const Bookmark chosen = m_dates->bookmarkAt(row);
-    if (chosen.isValid())
+    if (chosen.isValid() && chosen != m_source.bookmark())
         m_source.setBookmark(chosen);
 }
 

@@ -123,9 +123,12 @@ void TestBookingsPanel::listShowsEveryDateAndMovesTheBooking()
     QCOMPARE(shown(QStringLiteral("txtCustomer")), QStringLiteral("Bob Smith"));
     QCOMPARE(shown(QStringLiteral("txtTripdate")), QString());
 
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(shown(QStringLiteral("txtClient")), QStringLiteral("Ann Lee"));
+
     // Moved elsewhere, the list shows the current booking.
-    m_hub->datBookings().MoveFirst();
-    QCOMPARE(list->currentIndex().row(), 0);
+    m_hub->datBookings().MoveLast();
+    QCOMPARE(list->currentIndex().row(), 2);
 }
 
 void TestBookingsPanel::pagesShowTheCurrentBooking_data()
