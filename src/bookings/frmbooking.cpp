@@ -259,12 +259,21 @@ void FrmBooking::buildForm()
     resize(sizeHint().expandedTo(QSize(760, 0)));
 }
 
-void FrmBooking::startNew(const QDate &date)
+// Whatever was pending is dropped without a word, and the money boxes are
+// neither marked nor checked any more.
+void FrmBooking::startOver(const QString &title)
 {
     if (m_data1->editMode() != RecordSource::EditMode::None)
         m_data1->CancelUpdate();
-    setWindowTitle(newTitle);
-    resetHighlights();
+    setWindowTitle(title);
+    m_amountEntered = nullptr;
+    markAmount(m_dbCombo3, false);
+    markAmount(m_dbCombo5, false);
+}
+
+void FrmBooking::startNew(const QDate &date)
+{
+    startOver(newTitle);
     if (Status s = m_data1->AddNew(); !s) {
         platform::message(s.message(), platform::Icon::Exclamation, platform::Buttons::Ok,
             QStringLiteral("Brindlemoor"), this);
@@ -278,10 +287,7 @@ void FrmBooking::startNew(const QDate &date)
 
 bool FrmBooking::startEdit(Bookmark bookmark)
 {
-    if (m_data1->editMode() != RecordSource::EditMode::None)
-        m_data1->CancelUpdate();
-    setWindowTitle(editTitle);
-    resetHighlights();
+    startOver(editTitle);
     Status s = m_data1->setBookmark(bookmark);
     if (s)
         s = m_data1->Edit();
@@ -300,12 +306,6 @@ void FrmBooking::markAmount(QComboBox *box, bool error)
     p.setColor(QPalette::Base, error ? errorColour() : QColor(Qt::white));
     box->setPalette(p);
     box->lineEdit()->setPalette(p);
-}
-
-void FrmBooking::resetHighlights()
-{
-    markAmount(m_dbCombo3, false);
-    markAmount(m_dbCombo5, false);
 }
 
 bool FrmBooking::amountKeyRefused(QComboBox *box, const QString &text)

@@ -40,6 +40,7 @@ protected:
 
 private:
     void buildForm();
+    void startOver(const QString &title);
     void cmdOKClick();
     void cmdCancelClick();
     void cmdHelpClick();
@@ -49,7 +50,6 @@ private:
     void leaveAmount(QComboBox *box);
     void enterBalance();
     void markAmount(QComboBox *box, bool error);
-    void resetHighlights();
 
     RecordSource *m_data1;
     FieldBinder *m_binder;
