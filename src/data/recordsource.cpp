@@ -215,7 +215,9 @@ Status RecordSource::Refresh()
     if (m_mode != EditMode::None)
         CancelUpdate();
     m_count = -1;
-    return MoveFirst();
+    const Status s = MoveFirst();
+    emit refreshed();
+    return s;
 }
 
 Bookmark RecordSource::bookmark() const

@@ -95,6 +95,9 @@ signals:
     void currentChanged();
     // Update() is about to write: bound fields hand over their values now.
     void aboutToWrite();
+    // Refresh() has read the records again (after currentChanged): lists and
+    // grids over all records read them again too.
+    void refreshed();
 
 private:
     enum class Pos { BOF, Record, EOF_, Deleted };

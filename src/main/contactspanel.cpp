@@ -1,5 +1,7 @@
 #include "main/contactspanel.h"
 
+#include "main/emailcommand.h"
+
 #include "data/recordsource.h"
 #include "main/frmaddcontact.h"
 #include "main/viewparts.h"
@@ -181,18 +183,7 @@ void ContactsPanel::deleteContact()
 
 void ContactsPanel::emailContact()
 {
-    const QString address = m_email->text();
-    if (address.isEmpty()) {
-        platform::warn(
-            QStringLiteral("There is no email address for ") + shownName() + QLatin1Char('.'), this);
-        return;
-    }
-    if (!platform::openMail(address))
-        platform::message(
-            QStringLiteral("Can't find Email program.\nThis command may not work if you are not "
-                           "using MS Outlook."),
-            platform::Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Email Program not found"),
-            this);
+    view::emailTo(m_email->text(), shownName(), this);
 }
 
 void ContactsPanel::printContacts()

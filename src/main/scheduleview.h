@@ -9,9 +9,11 @@ class QTableView;
 namespace bm
 {
 class RecordSource;
+class ScheduleModel;
 
 // The schedule view of the main window: every booking in a grid, with the
-// sort and print commands and the trips count.
+// sort and print commands and the trips count. The grid stands on the
+// current booking; choosing a row makes it the current booking.
 class ScheduleView : public QWidget
 {
     Q_OBJECT
@@ -22,6 +24,7 @@ public:
     void rewriteCount();
     QTableView *grid() const { return m_grid; }
     QLabel *countLabel() const { return m_count; }
+    ScheduleModel *model() const { return m_model; }
 
 private:
     void cmdDateClick();
@@ -29,7 +32,14 @@ private:
     void cmdPrintschedClick();
     void cmdAddbookingClick();
 
+    // The bookings were read again: the grid shows them in their order.
+    void reread();
+    // The grid's selection follows the current booking, and the other way.
+    void showCurrent();
+    void rowChosen(int row);
+
     RecordSource &m_bookings;
+    ScheduleModel *m_model;
     QTableView *m_grid;
     QPushButton *m_cmdDate;
     QPushButton *m_cmdLake;

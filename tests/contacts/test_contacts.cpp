@@ -102,10 +102,7 @@ private slots:
     }
     void cleanup()
     {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w != main)
-                delete w;
-        delete main;
+        test::deleteWindows(); // the main window among them
         msgs.reset();
         shell.reset();
         reports.reset();

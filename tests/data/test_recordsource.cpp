@@ -5,6 +5,7 @@
 #include "data/money.h"
 #include "data/recordsource.h"
 
+#include <QSignalSpy>
 #include <QSqlQuery>
 
 using namespace bm;
@@ -197,8 +198,12 @@ private slots:
         const Bookmark gamma = a.bookmark();
         QVERIFY(b.setBookmark(gamma));
         QCOMPARE(b.text("Lake"), QString("Gamma"));
+        QSignalSpy rereads(&a, &RecordSource::refreshed);
         QVERIFY(a.Refresh());
         QCOMPARE(a.text("Lake"), QString("Alpha"));
+        a.MoveNext();
+        QCOMPARE(rereads.count(), 1); // a re-read, not a move
+        a.MoveFirst();
         QVERIFY(b.Refresh());
         QVERIFY(b.setBookmark(gamma));
         QCOMPARE(b.text("Lake"), QString("Gamma"));

@@ -58,12 +58,7 @@ void TestHelp::init()
 void TestHelp::cleanup()
 {
     platform::setHelpViewerService(nullptr);
-    QList<QPointer<QWidget>> windows;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        windows.append(w);
-    for (const QPointer<QWidget> &w : windows)
-        delete w.data();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::deleteWindows();
 }
 
 void TestHelp::everyTopicIsWritten_data()
