@@ -112,15 +112,16 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     remarks->setObjectName(QStringLiteral("Text1"));
     remarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     remarks->setTabChangesFocus(true);
+    remarks->setFixedHeight(96);
     m_binder->bind(remarks, QStringLiteral("Remarks"));
     static_cast<QFormLayout *>(caughtBox->layout())->addRow(QStringLiteral("Remarks:"), remarks);
 
     auto *left = new QVBoxLayout;
     left->addWidget(weatherBox);
-    left->addWidget(caughtBox, 1);
+    left->addWidget(caughtBox);
     auto *groups = new QHBoxLayout;
     groups->addLayout(left);
-    groups->addWidget(fishingBox, 0, Qt::AlignTop);
+    groups->addWidget(fishingBox);
 
     auto *cmdSave = new QPushButton(QStringLiteral("&Save"), this);
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
@@ -150,7 +151,7 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     setTabOrder(previous, remarks);
     setTabOrder(remarks, cmdSave);
     setTabOrder(cmdSave, cmdCancel);
-    adjustSize();
+    resize(sizeHint());
 }
 
 QWidget *FrmAddtrip::buildSummary()

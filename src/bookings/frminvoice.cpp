@@ -146,7 +146,7 @@ FrmInvoice::FrmInvoice(QWidget *parent)
     m_numberKeys->watch(m_text12, QStringLiteral("Please enter the cost of the Goods or Service."));
 
     setEditMode(false);
-    resize(780, 700);
+    resize(sizeHint().expandedTo(QSize(780, 0)));
 }
 
 QWidget *FrmInvoice::buildLetterhead()
