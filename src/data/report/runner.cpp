@@ -505,6 +505,13 @@ Status renderDefinition(const Request &request, Rendered &out)
         }
     }
 
+    for (const auto &[text, where] : { std::pair { def.layout, QStringLiteral("layout") },
+             std::pair { def.footer, QStringLiteral("footer") } }) {
+        km::mustache parsed(utf8(text));
+        if (!parsed.is_valid())
+            return Status::failure(QStringLiteral("The %1 has a mistake: %2.")
+                                       .arg(where, QString::fromStdString(parsed.error_message())));
+    }
     if (const Status s = checkNames(def.layout, known, QStringLiteral("layout")); !s)
         return s;
     if (const Status s = checkNames(def.footer, known, QStringLiteral("footer")); !s)
