@@ -18,6 +18,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -60,7 +61,19 @@ public:
         if (!m_pages)
             return 0;
         const int step = pagePixels().height() + gap;
-        return qBound(0, (y - gap / 2) / qMax(1, step), m_pages->pageCount() - 1);
+        return qBound(0, (y - gap / 2) / qMax(1, step), qMax(1, m_pages->knownPageCount()) - 1);
+    }
+
+    // The pages laid out so far, one under the other.
+    void relayout()
+    {
+        if (!m_pages) {
+            resize(0, 0);
+            return;
+        }
+        const QSize page = pagePixels();
+        resize(page.width() + 2 * gap, m_pages->knownPageCount() * (page.height() + gap) + gap);
+        update();
     }
 
 protected:
@@ -92,17 +105,6 @@ protected:
     }
 
 private:
-    void relayout()
-    {
-        if (!m_pages) {
-            resize(0, 0);
-            return;
-        }
-        const QSize page = pagePixels();
-        resize(page.width() + 2 * gap, m_pages->pageCount() * (page.height() + gap) + gap);
-        update();
-    }
-
     const ReportPages *m_pages = nullptr;
     double m_zoom = 1.0;
 };
@@ -157,7 +159,10 @@ ReportPreview::ReportPreview(QWidget *parent)
     connect(m_first, &QAction::triggered, this, [this] { showPage(0); });
     connect(m_previous, &QAction::triggered, this, [this] { showPage(currentPage() - 1); });
     connect(m_next, &QAction::triggered, this, [this] { showPage(currentPage() + 1); });
-    connect(m_last, &QAction::triggered, this, [this] { showPage(m_pages ? m_pages->pageCount() - 1 : 0); });
+    connect(m_last, &QAction::triggered, this, [this] {
+        layOutAll();
+        showPage(m_pages ? m_pages->knownPageCount() - 1 : 0);
+    });
     bar->addSeparator();
     connect(addCommand(bar, QStringLiteral("cmdZoomOut"), QStringLiteral("Zoom Out"),
                 QStringLiteral("zoom-out"), QStyle::SP_ArrowDown, QKeySequence::ZoomOut, true),
@@ -200,6 +205,29 @@ void ReportPreview::setReport(const report::Rendered &report)
     fitWidth();
     m_scroll->verticalScrollBar()->setValue(0);
     updatePageLabel();
+    if (!m_pages->isComplete())
+        QTimer::singleShot(0, this, &ReportPreview::layOutMore);
+}
+
+void ReportPreview::layOutMore()
+{
+    if (!m_pages)
+        return;
+    if (m_pages->layoutStep())
+        QTimer::singleShot(0, this, &ReportPreview::layOutMore);
+    m_view->relayout(); // the new pages; with the last, every foot has the count
+    updatePageLabel();
+}
+
+void ReportPreview::layOutAll()
+{
+    if (!m_pages || m_pages->isComplete())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_pages->pageCount();
+    QApplication::restoreOverrideCursor();
+    m_view->relayout();
+    updatePageLabel();
 }
 
 int ReportPreview::currentPage() const
@@ -219,7 +247,7 @@ void ReportPreview::showPage(int page)
 {
     if (!m_pages)
         return;
-    page = qBound(0, page, m_pages->pageCount() - 1);
+    page = qBound(0, page, qMax(1, m_pages->knownPageCount()) - 1);
     m_scroll->verticalScrollBar()->setValue(m_view->pageTop(page) - ReportPageView::gap / 2);
     updatePageLabel();
 }
@@ -253,19 +281,25 @@ void ReportPreview::fitWidth()
 
 void ReportPreview::updatePageLabel()
 {
-    const int count = m_pages ? m_pages->pageCount() : 0;
+    const int count = m_pages ? m_pages->knownPageCount() : 0;
+    const bool more = m_pages && !m_pages->isComplete();
     const int page = currentPage();
-    m_pageLabel->setText(count ? QStringLiteral("Page %1 of %2").arg(page + 1).arg(count) : QString());
+    m_pageLabel->setText(count ? QStringLiteral("Page %1 of %2%3")
+                                     .arg(page + 1)
+                                     .arg(count)
+                                     .arg(more ? QStringLiteral("+") : QString())
+                               : QString());
     m_first->setEnabled(count && page > 0);
     m_previous->setEnabled(count && page > 0);
     m_next->setEnabled(count && page + 1 < count);
-    m_last->setEnabled(count && page + 1 < count);
+    m_last->setEnabled(count && (more || page + 1 < count));
 }
 
 void ReportPreview::printReport()
 {
     if (!m_pages)
         return;
+    layOutAll();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(m_pages->report().title);
     printer.setPageSize(m_pages->pageLayout().pageSize());
@@ -316,6 +350,7 @@ void ReportPreview::savePdf()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
+    layOutAll();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const Status saved = m_pages->savePdf(path);
     QApplication::restoreOverrideCursor();

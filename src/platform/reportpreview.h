@@ -39,6 +39,8 @@ public slots:
     void showPage(int page); // 0-based
 
 private:
+    void layOutMore(); // the next pages, while the window waits for commands
+    void layOutAll();
     void updatePageLabel();
     void setZoom(double zoom);
 

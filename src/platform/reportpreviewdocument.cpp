@@ -1,5 +1,7 @@
 #include "platform/reportpreviewdocument.h"
 
+#include "platform/reportpreviewflow.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFileInfo>
@@ -9,8 +11,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextOption>
+#include <QTextTable>
 
 namespace bm::platform
 {
@@ -82,16 +86,129 @@ ReportPages::ReportPages(const report::Rendered &report, const QPageLayout &layo
     : m_report(report)
     , m_layout(layout)
 {
-    build();
+    if (auto f = flow::split(m_report.html))
+        m_flow = std::make_unique<flow::Flow>(std::move(*f));
+    layoutStep();
 }
 
 ReportPages::~ReportPages() = default;
 
-void ReportPages::build()
+std::unique_ptr<QTextDocument> ReportPages::layOut(const QString &html) const
 {
-    m_doc = newDocument();
-    m_doc->setPageSize(contentRect().size());
-    m_doc->setHtml(m_report.html);
+    auto doc = newDocument();
+    doc->setPageSize(contentRect().size());
+    doc->setHtml(html);
+    return doc;
+}
+
+// One more document of the report. It is made of the next rows and what
+// stands between them; its pages are taken up to the last page that begins
+// with a row (not the first) of a table, and the next document starts with
+// that row, under the table's headings, on a fresh page. So every page is
+// as the whole report laid out at once would show it, and each document
+// stays small enough to lay out and draw quickly.
+bool ReportPages::layoutStep() const
+{
+    if (m_complete)
+        return false;
+    if (!m_flow) {
+        Chunk whole;
+        whole.doc = layOut(m_report.html);
+        whole.pages = qMax(1, whole.doc->pageCount());
+        m_known = whole.pages;
+        m_chunks.push_back(std::move(whole));
+        m_complete = true;
+        return false;
+    }
+    constexpr int rowsPerStep = 120;
+    const auto &units = m_flow->units;
+    const int total = int(units.size());
+    int take = qMax(m_chunkUnits, rowsPerStep);
+    for (;;) {
+        const int first = m_nextUnit;
+        const int last = qMin(total, first + take);
+        auto doc = layOut(flow::assemble(*m_flow, first, last));
+        const int pages = qMax(1, doc->pageCount());
+        if (last == total) {
+            m_chunks.push_back({ std::move(doc), m_known, pages });
+            m_known += pages;
+            m_complete = true;
+            return false;
+        }
+        // Where each row of this document stands: its table and its page.
+        const QList<QTextFrame *> frames = doc->rootFrame()->childFrames();
+        const double height = contentRect().height();
+        int frameIndex = -1, rowInTable = 0, previousTable = -2, previousRowPage = -1;
+        bool textSinceRow = false;
+        int splitUnit = -1, splitPage = 0;
+        bool structureKnown = true;
+        for (int i = first; i < last && structureKnown; ++i) {
+            const flow::Unit &u = units.at(i);
+            if (u.table < 0) {
+                // A piece of other content may hold tables of its own.
+                frameIndex += int(u.html.count(QLatin1String("<table"), Qt::CaseInsensitive));
+                previousTable = -1;
+                textSinceRow = textSinceRow || !flow::isEmpty(u.html);
+                continue;
+            }
+            if (u.table != previousTable) {
+                ++frameIndex;
+                rowInTable = 0;
+            }
+            auto *table
+                = frameIndex < frames.size() ? qobject_cast<QTextTable *>(frames.at(frameIndex)) : nullptr;
+            const int row = rowInTable + (table ? table->format().headerRowCount() : 0);
+            if (!table || row >= table->rows()) {
+                structureKnown = false;
+                break;
+            }
+            const QTextBlock block = table->cellAt(row, 0).firstCursorPosition().block();
+            const int page = int(doc->documentLayout()->blockBoundingRect(block).top() / height);
+            // A page may start here when all before it stands on earlier
+            // pages (empty pieces between, such as a page break, are left
+            // out: the next document starts on a fresh page anyway).
+            if (previousRowPage >= 0 && page > previousRowPage && !textSinceRow && page < pages)
+                splitUnit = i, splitPage = page;
+            previousTable = u.table;
+            previousRowPage = page;
+            textSinceRow = false;
+            ++rowInTable;
+        }
+        if (structureKnown && frameIndex + 1 != int(frames.size()))
+            structureKnown = false;
+        if (!structureKnown) {
+            // Not the tables expected: the report is laid out whole.
+            m_flow.reset();
+            m_chunks.clear();
+            m_known = 0;
+            m_nextUnit = 0;
+            return layoutStep();
+        }
+        if (splitUnit > first && splitPage > 0) {
+            m_chunks.push_back({ std::move(doc), m_known, splitPage });
+            m_known += splitPage;
+            m_nextUnit = splitUnit;
+            m_chunkUnits = rowsPerStep;
+            return true;
+        }
+        take *= 2; // no page of these rows can end here: take more
+        m_chunkUnits = take;
+    }
+}
+
+void ReportPages::ensurePage(int page) const
+{
+    while (!m_complete && page >= m_known)
+        layoutStep();
+}
+
+const ReportPages::Chunk *ReportPages::chunkOf(int page) const
+{
+    ensurePage(page);
+    for (const Chunk &c : m_chunks)
+        if (page < c.firstPage + c.pages)
+            return &c;
+    return m_chunks.empty() ? nullptr : &m_chunks.back();
 }
 
 QSizeF ReportPages::pageSize() const
@@ -107,32 +224,62 @@ QRectF ReportPages::contentRect() const
 
 int ReportPages::pageCount() const
 {
-    return qMax(1, m_doc->pageCount());
+    while (layoutStep()) { }
+    return qMax(1, m_known);
 }
 
 double ReportPages::layoutWidth() const
 {
-    return m_doc->documentLayout()->documentSize().width();
+    pageCount();
+    double width = 0;
+    for (const Chunk &c : m_chunks)
+        width = qMax(width, c.doc->documentLayout()->documentSize().width());
+    return width;
+}
+
+QString ReportPages::pageText(int page) const
+{
+    const Chunk *chunk = chunkOf(page);
+    if (!chunk)
+        return {};
+    const double height = contentRect().height();
+    const int local = page - chunk->firstPage;
+    if (local < 0 || local >= chunk->pages)
+        return {};
+    QString text;
+    const QAbstractTextDocumentLayout *layout = chunk->doc->documentLayout();
+    for (QTextBlock b = chunk->doc->begin(); b.isValid(); b = b.next()) {
+        const double top = layout->blockBoundingRect(b).top();
+        if (int(top / height) == local && !b.text().isEmpty())
+            text += b.text() + QLatin1Char('\n');
+    }
+    return text;
 }
 
 QString ReportPages::plainText() const
 {
-    return m_doc->toPlainText();
+    auto doc = newDocument();
+    doc->setHtml(m_report.html);
+    return doc->toPlainText();
 }
 
 void ReportPages::paintPage(QPainter &painter, int page) const
 {
     const QRectF content = contentRect();
     const double height = content.height();
+    const Chunk *chunk = chunkOf(page);
+    if (!chunk)
+        return;
+    const int local = qBound(0, page - chunk->firstPage, chunk->pages - 1);
 
     painter.save();
     painter.translate(content.topLeft());
     painter.setClipRect(QRectF(QPointF(0, 0), content.size()), Qt::IntersectClip);
-    painter.translate(0, -page * height);
+    painter.translate(0, -local * height);
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, page * height, content.width(), height);
+    context.clip = QRectF(0, local * height, content.width(), height);
     context.palette.setColor(QPalette::Text, Qt::black);
-    m_doc->documentLayout()->draw(&painter, context);
+    chunk->doc->documentLayout()->draw(&painter, context);
     painter.restore();
 
     // The foot: a thin rule, then the footer, the print date and the page.
@@ -148,12 +295,12 @@ void ReportPages::paintPage(QPainter &painter, int page) const
     const QString printed = m_report.printDate.isEmpty()
         ? QString()
         : QStringLiteral("Printed %1").arg(m_report.printDate.toHtmlEscaped());
+    const QString number = m_complete ? QStringLiteral("Page %1 of %2").arg(page + 1).arg(m_known)
+                                      : QStringLiteral("Page %1").arg(page + 1);
     foot->setHtml(QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"0\"><tr>"
                                  "<td width=\"45%\">%1</td><td width=\"25%\" align=\"center\">%2</td>"
-                                 "<td width=\"30%\" align=\"right\">Page %3 of %4</td></tr></table>")
-                      .arg(m_report.footer.toHtmlEscaped(), printed)
-                      .arg(page + 1)
-                      .arg(pageCount()));
+                                 "<td width=\"30%\" align=\"right\">%3</td></tr></table>")
+                      .arg(m_report.footer.toHtmlEscaped(), printed, number));
     painter.save();
     painter.translate(content.left(), footTop + 0.05 * unitsPerInch);
     QAbstractTextDocumentLayout::PaintContext footContext;
@@ -164,6 +311,7 @@ void ReportPages::paintPage(QPainter &painter, int page) const
 
 bool ReportPages::paint(QPagedPaintDevice &device, int first, int last) const
 {
+    pageCount(); // every page, so that each foot has the count
     QPainter painter;
     if (!painter.begin(&device))
         return false;

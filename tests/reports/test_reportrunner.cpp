@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace bm;
@@ -319,6 +320,64 @@ private slots:
         const QString text = textOf(rendered);
         QVERIFY2(text.contains(QLatin1String("about 100")), qPrintable(text));
         QVERIFY2(text.contains(QLatin1String("-1.23")), qPrintable(text));
+    }
+
+    // A long report is laid out a few pages at a time; its pages are those
+    // of the whole report: every row once, in order, under the headings,
+    // and no page left short in the middle.
+    void longReportsPageLikeOneDocument_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("bookings");
+        QTest::addColumn<QString>("onEveryPage");
+        QTest::newRow("schedule") << "schedule.rpt" << 900 << "";
+        QTest::newRow("one trip a page") << "trip.rpt" << 200 << "Trip Results";
+    }
+
+    void longReportsPageLikeOneDocument()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, bookings);
+        QFETCH(QString, onEveryPage);
+        test::exec(QStringLiteral("DELETE FROM Booking"));
+        QSqlDatabase db = database::connection(databasePath());
+        db.transaction();
+        for (int i = 0; i < bookings; ++i)
+            test::exec(
+                QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\", \"Total Charge\") VALUES (?, ?, ?)"),
+                { QDate(2020, 1, 1).addDays(i).toString(Qt::ISODate), QStringLiteral("Client %1").arg(i),
+                    qint64(2500000) });
+        db.commit();
+
+        report::Rendered rendered;
+        QVERIFY(report::render(requestFor(file), rendered));
+        const platform::ReportPages pages(rendered);
+        QVERIFY(!pages.isComplete());
+        QVERIFY(pages.knownPageCount() >= 1);
+        const int count = pages.pageCount();
+        QVERIFY(pages.isComplete());
+
+        static const QRegularExpression client(QStringLiteral("Client (\\d+)"));
+        int expected = 0;
+        QList<int> rowsOnPage;
+        for (int p = 0; p < count; ++p) {
+            const QString text = pages.pageText(p);
+            if (!onEveryPage.isEmpty())
+                QVERIFY2(text.count(onEveryPage) == 1,
+                    qPrintable(QStringLiteral("page %1:\n%2").arg(p + 1).arg(text)));
+            int rows = 0;
+            for (auto it = client.globalMatch(text); it.hasNext(); ++rows)
+                QCOMPARE(it.next().captured(1).toInt(), expected++);
+            rowsOnPage.append(rows);
+        }
+        QCOMPARE(expected, bookings);
+        for (int p = 1; p + 1 < count; ++p)
+            QCOMPARE(rowsOnPage.at(p), rowsOnPage.at(1));
+        if (file == QLatin1String("trip.rpt"))
+            QCOMPARE(count, bookings);
+        if (qEnvironmentVariableIsSet("BM_REPORTS_LOOK"))
+            QVERIFY(pages.savePdf(QDir(qEnvironmentVariable("BM_REPORTS_LOOK"))
+                                      .filePath(QStringLiteral("long-") + file + QStringLiteral(".pdf"))));
     }
 
 private:
