@@ -15,6 +15,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QTextTable>
+#include <QUrl>
 
 namespace bm::platform
 {
@@ -97,6 +98,8 @@ std::unique_ptr<QTextDocument> ReportPages::layOut(const QString &html) const
 {
     auto doc = newDocument();
     doc->setPageSize(contentRect().size());
+    if (!m_report.folder.isEmpty()) // <img src="logo.png"> beside the definition
+        doc->setBaseUrl(QUrl::fromLocalFile(m_report.folder + QLatin1Char('/')));
     doc->setHtml(html);
     return doc;
 }

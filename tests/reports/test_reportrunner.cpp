@@ -211,6 +211,11 @@ private slots:
         QTest::newRow("attach") << query("ATTACH 'other.db' AS o") << "would change the database";
         QTest::newRow("second statement")
             << query("SELECT Name FROM Phone; DELETE FROM Phone") << "holds more than one statement";
+        QTest::newRow("section inside itself")
+            << "[query q]\nWITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 1000)\n"
+               "SELECT n AS Name FROM c\n[layout]\n{{#q}}{{#q}}{{#q}}"
+                + QString(400, u'x') + "{{/q}}{{/q}}{{/q}}\n"
+            << "Check that no section stands inside itself";
         QTest::newRow("not a select") << query("EXPLAIN SELECT 1") << "is not a SELECT";
     }
 

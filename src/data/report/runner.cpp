@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
@@ -36,6 +37,8 @@ namespace
 // A query that runs away (an endless recursive WITH) is stopped.
 constexpr qint64 queryTimeLimitMs = 60 * 1000;
 constexpr int maxRows = 1000000;
+constexpr std::size_t maxOutputBytes = std::size_t(256) << 20;
+constexpr double maxRepeats = 2e6;
 
 std::string utf8(const QString &s)
 {
@@ -406,8 +409,13 @@ Status runQuery(sqlite3 *h, const Query &q, const Request &request, km::data &ro
 
 // Every tag of the layout names something the report gives: a typing
 // mistake in a field name would otherwise print as nothing.
-Status checkNames(const QString &layout, const QSet<QString> &known, const QString &where)
+Status checkNames(const QString &layout, const QSet<QString> &known, const QHash<QString, int> &rowCounts,
+    const QString &where)
 {
+    // The rows a section repeats for, multiplied down the sections it stands
+    // in: {{#q}} inside {{#q}} prints every row for every row.
+    QList<QPair<QString, double>> open;
+    double repeats = 1;
     if (layout.contains(QLatin1String("{{=")))
         return Status::ok(); // other tag marks: left to the template library
     static const QRegularExpression tag(
@@ -428,6 +436,22 @@ Status checkNames(const QString &layout, const QSet<QString> &known, const QStri
                     .arg(where, content));
         if (QStringLiteral("#^/&").contains(sigil))
             content = content.mid(1).trimmed();
+        if (sigil == QLatin1Char('#') || sigil == QLatin1Char('^')) {
+            const double times = sigil == QLatin1Char('#') ? rowCounts.value(content, 1) : 1;
+            open.append({ content, times });
+            repeats *= times;
+            if (repeats > maxRepeats)
+                return Status::failure(
+                    QStringLiteral("The %1 repeats {{#%2}} inside another section so often "
+                                   "that it can not be printed. Check that no section "
+                                   "stands inside itself.")
+                        .arg(where, content));
+        } else if (sigil == QLatin1Char('/') && !open.isEmpty() && open.constLast().first == content) {
+            open.removeLast();
+            repeats = 1;
+            for (const auto &section : std::as_const(open))
+                repeats *= section.second;
+        }
         if (content == QLatin1String("."))
             continue;
         for (const QString &part : content.split(QLatin1Char('.'))) {
@@ -447,7 +471,25 @@ Status fill(const QString &text, const km::data &data, bool html, const QString 
         return Status::failure(QStringLiteral("The %1 has a mistake: %2.")
                                    .arg(where, QString::fromStdString(tmpl.error_message())));
     tmpl.set_custom_escape(html ? htmlEscape : plainText);
-    const std::string result = tmpl.render(data);
+    // A section inside itself ({{#q}}{{#q}}..) multiplies the rows: the
+    // layout is given up before it fills the memory.
+    struct TooLong {
+    };
+    std::string result;
+    try {
+        tmpl.render(data, [&result](const std::string &piece) {
+            result += piece;
+            if (result.size() > maxOutputBytes)
+                throw TooLong {};
+        });
+    } catch (const TooLong &) {
+        return Status::failure(QStringLiteral("The %1 would print more than %2 MB. Check that no section "
+                                              "{{#NAME}} stands inside itself.")
+                                   .arg(where)
+                                   .arg(maxOutputBytes >> 20));
+    } catch (const std::bad_alloc &) {
+        return Status::failure(QStringLiteral("The %1 is too large to print.").arg(where));
+    }
     if (!tmpl.is_valid())
         return Status::failure(QStringLiteral("The %1 has a mistake: %2.")
                                    .arg(where, QString::fromStdString(tmpl.error_message())));
@@ -480,6 +522,7 @@ Status renderDefinition(const Request &request, Rendered &out)
         return s;
 
     out.fileName = info.fileName();
+    out.folder = info.absolutePath();
     out.title = def.title.isEmpty() ? info.completeBaseName() : def.title;
     out.landscape = def.landscape;
     out.printDate = shortDate(request.printDate, request.locale);
@@ -491,6 +534,7 @@ Status renderDefinition(const Request &request, Rendered &out)
     QSet<QString> known = { QStringLiteral("Title"), QStringLiteral("Print Date"), QStringLiteral("Report"),
         QStringLiteral("Row Number"), QStringLiteral("First Row"), QStringLiteral("Last Row") };
 
+    QHash<QString, int> rowCounts;
     if (!def.queries.isEmpty()) {
         ReadOnlyConnection connection;
         const QString dbPath = request.databasePath.isEmpty() ? databasePath() : request.databasePath;
@@ -501,6 +545,7 @@ Status renderDefinition(const Request &request, Rendered &out)
             if (const Status s = runQuery(connection.handle(), q, request, rows, known); !s)
                 return s;
             known.insert(q.name);
+            rowCounts.insert(q.name, int(rows.list_value().size()));
             data[utf8(q.name)] = std::move(rows);
         }
     }
@@ -512,9 +557,9 @@ Status renderDefinition(const Request &request, Rendered &out)
             return Status::failure(QStringLiteral("The %1 has a mistake: %2.")
                                        .arg(where, QString::fromStdString(parsed.error_message())));
     }
-    if (const Status s = checkNames(def.layout, known, QStringLiteral("layout")); !s)
+    if (const Status s = checkNames(def.layout, known, rowCounts, QStringLiteral("layout")); !s)
         return s;
-    if (const Status s = checkNames(def.footer, known, QStringLiteral("footer")); !s)
+    if (const Status s = checkNames(def.footer, known, rowCounts, QStringLiteral("footer")); !s)
         return s;
     if (const Status s = fill(def.layout, data, true, QStringLiteral("layout"), out.html); !s)
         return s;

@@ -23,6 +23,7 @@ struct Request {
 // A report laid out as one HTML document, ready to be paginated.
 struct Rendered {
     QString fileName; // "schedule.rpt"
+    QString folder; // where the definition lies: pictures of the layout are found there
     QString title; // the definition's title, else the file's name
     bool landscape = false;
     QString html;
