@@ -167,6 +167,30 @@ private slots:
         QCOMPARE(test::countOf(QStringLiteral("Diary")), diary);
     }
 
+    // A long report shows its first pages at once and lays out the rest
+    // while the window waits for commands.
+    void longReportGrowsWhileShown()
+    {
+        QSqlDatabase db = database::connection(databasePath());
+        db.transaction();
+        for (int i = 0; i < 700; ++i)
+            test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2021-03-04', ?)"),
+                { QStringLiteral("Client %1").arg(i) });
+        db.commit();
+        platform::printReport(QStringLiteral("schedule.rpt"));
+        ReportPreview *preview = openPreview();
+        QVERIFY(preview);
+        auto *label = preview->findChild<QLabel *>(QStringLiteral("lblPage"));
+        QVERIFY(!preview->pages()->isComplete());
+        QVERIFY2(label->text().endsWith(QLatin1Char('+')), qPrintable(label->text()));
+        QTRY_VERIFY_WITH_TIMEOUT(preview->pages()->isComplete(), 60000);
+        const int count = preview->pages()->knownPageCount();
+        QVERIFY(count > 20);
+        QCOMPARE(label->text(), QStringLiteral("Page 1 of %1").arg(count));
+        preview->findChild<QAction *>(QStringLiteral("cmdLast"))->trigger();
+        QCOMPARE(preview->currentPage(), count - 1);
+    }
+
     void deletedDefinitionIsLaidInAgain()
     {
         QVERIFY(QFile::remove(appFile(QStringLiteral("equipment.rpt"))));

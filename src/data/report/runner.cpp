@@ -393,6 +393,7 @@ Status runQuery(sqlite3 *h, const Query &q, const Request &request, km::data &ro
             row[columnNames[std::size_t(c)]] = valueOf(st.stmt, c, kinds[std::size_t(c)], request.locale);
         row["Row Number"] = km::data(std::to_string(list.size() + 1));
         row["First Row"] = km::data(list.empty());
+        row["Even Row"] = km::data(list.size() % 2 == 1);
         list.push_back(std::move(row));
     }
     sqlite3_progress_handler(h, 0, nullptr, nullptr);
@@ -532,7 +533,8 @@ Status renderDefinition(const Request &request, Rendered &out)
     data["Print Date"] = out.printDate.isEmpty() ? km::data(false) : km::data(utf8(out.printDate));
     data["Report"] = km::data(utf8(out.fileName));
     QSet<QString> known = { QStringLiteral("Title"), QStringLiteral("Print Date"), QStringLiteral("Report"),
-        QStringLiteral("Row Number"), QStringLiteral("First Row"), QStringLiteral("Last Row") };
+        QStringLiteral("Row Number"), QStringLiteral("First Row"), QStringLiteral("Last Row"),
+        QStringLiteral("Even Row") };
 
     QHash<QString, int> rowCounts;
     if (!def.queries.isEmpty()) {
