@@ -1,8 +1,10 @@
 #include "data/database.h"
+#include "main/frmmain.h"
+#include "maintenance/helpviewer.h"
+#include "platform/messages.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMessageBox>
+#include <QPointer>
 
 int main(int argc, char *argv[])
 {
@@ -10,10 +12,16 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Brindlemoor"));
     const bm::Status ready = bm::database::prepare();
     if (!ready) {
-        QMessageBox::critical(nullptr, QStringLiteral("Brindlemoor"), ready.message());
+        bm::platform::stop(ready.message());
         return 1;
     }
-    QLabel placeholder(QStringLiteral("Brindlemoor"));
-    placeholder.show();
-    return app.exec();
+    bm::installHelpViewer();
+    QPointer<bm::FrmMain> main = new bm::FrmMain;
+    main->show();
+    const int result = app.exec();
+    // The main window is discarded when it closes; its record sources write
+    // what is pending as they close with it.
+    delete main.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
 }

@@ -123,6 +123,18 @@ std::optional<Pattern> Pattern::compile(QStringView text, QString *error)
         }
         p.m_tokens.push_back(std::move(t));
     }
+    const auto &tk = p.m_tokens;
+    if (tk.size() >= 3 && tk.front().kind == Token::AnyMany && tk.back().kind == Token::AnyMany) {
+        std::string needle;
+        for (std::size_t i = 1; i + 1 < tk.size(); ++i) {
+            if (tk[i].kind != Token::Literal || tk[i].ch >= 128) {
+                needle.clear();
+                break;
+            }
+            needle.push_back(char(tk[i].ch));
+        }
+        p.m_needle = needle;
+    }
     return p;
 }
 
@@ -152,17 +164,18 @@ bool Pattern::matchToken(const Token &t, char32_t c) const
 }
 
 // Wildcard matching with one back-tracking point for the last *: at most
-// text length times pattern length steps, whatever the input.
-bool Pattern::matchFolded(const std::u32string &s) const
+// text length times pattern length steps, whatever the input. The text is
+// read through fold-on-access, so plain ASCII needs no copy.
+template <class Text> bool Pattern::matchText(const Text &s, std::size_t size) const
 {
     std::size_t ti = 0, pi = 0;
     std::size_t starP = SIZE_MAX, starT = 0;
     const std::size_t np = m_tokens.size();
-    while (ti < s.size()) {
+    while (ti < size) {
         if (pi < np && m_tokens[pi].kind == Token::AnyMany) {
             starP = pi++;
             starT = ti;
-        } else if (pi < np && matchToken(m_tokens[pi], s[ti])) {
+        } else if (pi < np && matchToken(m_tokens[pi], s(ti))) {
             ++pi;
             ++ti;
         } else if (starP != SIZE_MAX) {
@@ -177,6 +190,33 @@ bool Pattern::matchFolded(const std::u32string &s) const
     return pi == np;
 }
 
+// "*word*" with a plain ASCII word, the pattern of every search by a word: a
+// case-blind substring search over the bytes. UTF-8 sequences hold no ASCII
+// bytes, so the bytes can be searched as they stand.
+bool Pattern::containsNeedle(const unsigned char *text, std::size_t length) const
+{
+    const std::size_t m = m_needle.size();
+    if (m > length)
+        return false;
+    const unsigned char first = static_cast<unsigned char>(m_needle[0]);
+    const unsigned char firstUpper = (first >= 'a' && first <= 'z') ? first - 32 : first;
+    for (std::size_t i = 0; i + m <= length; ++i) {
+        if (text[i] != first && text[i] != firstUpper)
+            continue;
+        std::size_t k = 1;
+        while (k < m && fold(text[i + k]) == char32_t(static_cast<unsigned char>(m_needle[k])))
+            ++k;
+        if (k == m)
+            return true;
+    }
+    return false;
+}
+
+bool Pattern::matchFolded(const std::u32string &s) const
+{
+    return matchText([&s](std::size_t i) { return s[i]; }, s.size());
+}
+
 bool Pattern::matches(QStringView text) const
 {
     std::u32string s = text.toString().toStdU32String();
@@ -187,6 +227,14 @@ bool Pattern::matches(QStringView text) const
 
 bool Pattern::matchesUtf8(const char *text, std::size_t length) const
 {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    bool ascii = true;
+    for (std::size_t i = 0; i < length && ascii; ++i)
+        ascii = bytes[i] < 0x80;
+    if (!m_needle.empty())
+        return containsNeedle(bytes, length);
+    if (ascii)
+        return matchText([bytes](std::size_t i) { return fold(bytes[i]); }, length);
     thread_local std::u32string buffer;
     decodeFolded(text, length, buffer);
     return matchFolded(buffer);

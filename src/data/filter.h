@@ -30,7 +30,10 @@ private:
     };
     bool matchToken(const Token &t, char32_t c) const;
     bool matchFolded(const std::u32string &text) const;
+    template <class Text> bool matchText(const Text &at, std::size_t size) const;
+    bool containsNeedle(const unsigned char *text, std::size_t length) const;
     std::vector<Token> m_tokens;
+    std::string m_needle; // set for "*word*" with a plain ASCII word
 };
 
 // A filter expression: Field LIKE 'pattern', the field bare or in square

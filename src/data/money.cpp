@@ -60,8 +60,8 @@ std::optional<Money> parseDecimal(QStringView s, QChar point, QChar group, QChar
     std::int64_t units = 0;
     for (QChar c : intDigits) {
         const int d = c.digitValue();
-        if (units > (maxUnits / 10 - d) / Money::scale)
-            return std::nullopt;
+        if (units > (maxUnits / Money::scale - d) / 10)
+            return std::nullopt; // the whole part would not fit beside four decimals
         units = units * 10 + d;
     }
     units *= Money::scale;

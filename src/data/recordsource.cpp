@@ -84,7 +84,7 @@ RecordSource::RecordSource(
             return;
         }
         // The bare field as a condition: true for any set, non-zero value.
-        m_condition = QStringLiteral("(%1 IS NOT NULL AND %1 <> '' AND %1 <> 0)").arg(schema::quoted(exact));
+        m_condition = schema::quoted(exact);
     }
     m_db = database::connection(m_path, &m_openStatus);
     if (!m_openStatus) {
@@ -96,6 +96,7 @@ RecordSource::RecordSource(
 
 RecordSource::~RecordSource()
 {
+    m_findCursor.reset();
     flushImplicit();
 }
 
@@ -155,6 +156,7 @@ void RecordSource::setPosition(Pos pos, qint64 id)
 
 Status RecordSource::moveTo(const QString &sqlTail, const QVariantList &binds, Pos ifNone)
 {
+    m_findCursor.reset();
     if (!m_db.isValid())
         return Status::failure(noCurrent());
     if (Status s = flushImplicit(); !s)
@@ -213,7 +215,9 @@ Status RecordSource::Refresh()
     if (m_mode != EditMode::None)
         CancelUpdate();
     m_count = -1;
-    return MoveFirst();
+    const Status s = MoveFirst();
+    emit refreshed();
+    return s;
 }
 
 Bookmark RecordSource::bookmark() const
@@ -435,7 +439,7 @@ Status RecordSource::AddNew()
         return m_openStatus;
     if (Status s = flushImplicit(); !s)
         return s;
-    if (m_mode == EditMode::None) {
+    if (m_mode != EditMode::Add) { // a pending change is dropped for the new record
         m_beforeAddPos = m_pos;
         m_beforeAddId = m_id;
     }
@@ -543,43 +547,55 @@ Status RecordSource::FindNext(const QString &expression)
     return find(expression, false);
 }
 
+// A find reads the matching records in order through one query; FindNext
+// goes on reading it while nothing has moved or been written in between, so
+// a whole FindFirst/FindNext loop is one pass over the table.
 Status RecordSource::find(const QString &expression, bool fromStart)
 {
-    QString error;
-    const std::optional<filter::Expression> e = filter::parse(expression, fieldNames(), &error);
-    if (!e)
-        return Status::failure(error);
-    if (!m_db.isValid())
-        return m_openStatus;
-    const QString test
-        = QStringLiteral("bm_like(?, %1, %2)").arg(schema::quoted(e->field)).arg(int(kind(e->field)));
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    const bool fromHere = !fromStart && (m_pos == Pos::Record || m_pos == Pos::Deleted);
-    if (!fromStart && m_pos == Pos::EOF_) {
-        m_noMatch = true;
-        return Status::ok();
+    const bool continuing = !fromStart && m_findCursor && expression == m_findExpression
+        && m_pos == Pos::Record && m_id == m_findLastId && database::generation(m_path) == m_findGeneration;
+    if (!continuing) {
+        m_findCursor.reset();
+        QString error;
+        const std::optional<filter::Expression> e = filter::parse(expression, fieldNames(), &error);
+        if (!e)
+            return Status::failure(error);
+        if (!m_db.isValid())
+            return m_openStatus;
+        if (!fromStart && m_pos == Pos::EOF_) {
+            m_noMatch = true;
+            return Status::ok();
+        }
+        const bool fromHere = !fromStart && (m_pos == Pos::Record || m_pos == Pos::Deleted);
+        const QString test
+            = QStringLiteral("bm_like(?, %1, %2)").arg(schema::quoted(e->field)).arg(int(kind(e->field)));
+        auto q = std::make_unique<QSqlQuery>(m_db);
+        q->setForwardOnly(true);
+        q->prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+            + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
+            + QStringLiteral(" ORDER BY %1").arg(keyName));
+        if (fromHere)
+            q->addBindValue(m_id);
+        q->addBindValue(e->patternText);
+        if (!q->exec())
+            return engineError(*q);
+        m_findCursor = std::move(q);
+        m_findExpression = expression;
     }
-    q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-        + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
-        + QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keyName));
-    if (fromHere)
-        q.addBindValue(m_id);
-    q.addBindValue(e->patternText);
-    if (!q.exec())
-        return engineError(q);
-    if (!q.next()) {
+    if (!m_findCursor->next()) {
+        m_findCursor.reset();
         m_noMatch = true; // the position stays where it was
         return Status::ok();
     }
-    const qint64 id = q.value(0).toLongLong();
-    q.finish();
+    const qint64 id = m_findCursor->value(0).toLongLong();
     if (Status s = flushImplicit(); !s)
         return s;
     if (m_mode != EditMode::None)
         CancelUpdate();
     m_noMatch = false;
     setPosition(Pos::Record, id);
+    m_findLastId = id;
+    m_findGeneration = database::generation(m_path);
     emit currentChanged();
     return Status::ok();
 }

@@ -12,6 +12,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 namespace bm
 {
 
@@ -93,6 +95,9 @@ signals:
     void currentChanged();
     // Update() is about to write: bound fields hand over their values now.
     void aboutToWrite();
+    // Refresh() has read the records again (after currentChanged): lists and
+    // grids over all records read them again too.
+    void refreshed();
 
 private:
     enum class Pos { BOF, Record, EOF_, Deleted };
@@ -129,6 +134,10 @@ private:
 
     Bookmark m_lastModified;
     bool m_noMatch = false;
+    std::unique_ptr<QSqlQuery> m_findCursor;
+    QString m_findExpression;
+    qint64 m_findLastId = 0;
+    quint64 m_findGeneration = 0;
     mutable int m_count = -1;
     mutable quint64 m_countGeneration = 0;
 };

@@ -9,8 +9,10 @@ QWidget *findWindow(const QString &objectName)
         if (w->objectName() != objectName)
             continue;
         // A window that was closed waits for its deletion hidden: it is gone.
-        const bool closed = w->testAttribute(Qt::WA_DeleteOnClose) && !w->isVisible()
-            && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
+        // Closing takes WA_DeleteOnClose off a window before it schedules the
+        // deletion, so a window made by loadWindow() without it is closed.
+        const bool closed = w->property(loadedProperty).toBool() && !w->testAttribute(Qt::WA_DeleteOnClose)
+            && !w->isVisible();
         if (!closed)
             return w;
     }

@@ -6,6 +6,9 @@
 namespace bm::platform
 {
 
+// Marks the windows that loadWindow() made.
+inline constexpr char loadedProperty[] = "bmLoadedWindow";
+
 // The open top-level window with this object name, or nullptr.
 QWidget *findWindow(const QString &objectName);
 
@@ -19,6 +22,7 @@ template <class W> W *loadWindow(const QString &objectName)
     auto *w = new W();
     w->setObjectName(objectName);
     w->setAttribute(Qt::WA_DeleteOnClose);
+    w->setProperty(loadedProperty, true);
     return w;
 }
 

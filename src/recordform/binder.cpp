@@ -94,8 +94,7 @@ bool FieldBinder::eventFilter(QObject *watched, QEvent *event)
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent *>(event)->key();
             return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
-                || key == Qt::Key_PageDown || key == Qt::Key_F4
-                || (key == Qt::Key_Down && (static_cast<QKeyEvent *>(event)->modifiers() & Qt::AltModifier));
+                || key == Qt::Key_PageDown || key == Qt::Key_F4;
         }
         default:
             break;

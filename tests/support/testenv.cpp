@@ -4,6 +4,7 @@
 #include "data/database.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -22,6 +23,16 @@ QTemporaryDir &home()
 QString dataHome()
 {
     return home().path();
+}
+
+void deleteWindows()
+{
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        windows.append(w);
+    for (const QPointer<QWidget> &w : windows)
+        delete w.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void setUpEnvironment()

@@ -17,6 +17,10 @@ void resetDatabase();
 // The temporary folder that stands for the user's data folder.
 QString dataHome();
 
+// Deletes every top-level window (popups and menus go with their owners),
+// then runs the deletions posted by closed windows.
+void deleteWindows();
+
 } // namespace bm::test
 
 #define BM_TEST_MAIN(TestObject)                                                                             \

@@ -1,0 +1,440 @@
+#include "bookings/frmbooking.h"
+
+#include "bookings/bookingwindows.h"
+#include "data/money.h"
+#include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "platform/windows.h"
+#include "recordform/binder.h"
+#include "recordform/datepicker.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+namespace
+{
+
+const QString newTitle = QStringLiteral("Add a new Booking");
+const QString editTitle = QStringLiteral("Editing this Booking");
+
+// A focus change the user made inside the window (not a message box or a
+// drop-down list taking the focus for a while).
+bool movedByUser(const QFocusEvent *event)
+{
+    switch (event->reason()) {
+    case Qt::MouseFocusReason:
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// True for a key that would type a character into a box; navigation and
+// editing keys and shortcuts type none.
+bool typesText(const QKeyEvent *key)
+{
+    // The line edit's own rule: control keys are shortcuts, not text.
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    for (QChar c : key->text())
+        if (c.isPrint())
+            return true;
+    return false;
+}
+
+// The keys a money box takes: digits, the full stop and the slash.
+bool amountKeys(const QString &text)
+{
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!(u == u'.' || u == u'/' || (u >= u'0' && u <= u'9')))
+            return false;
+    }
+    return true;
+}
+
+QPlainTextEdit *notesBox(QWidget *parent)
+{
+    auto *box = new QPlainTextEdit(parent);
+    box->setTabChangesFocus(true);
+    box->setFixedHeight(box->fontMetrics().lineSpacing() * 3 + 12);
+    return box;
+}
+
+// The "$" sign before a money box.
+QWidget *withDollarSign(QWidget *box, QWidget *parent)
+{
+    auto *row = new QWidget(parent);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("$"), row));
+    layout->addWidget(box, 1);
+    return row;
+}
+
+template <class W> W *named(W *w, const char *name)
+{
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+} // namespace
+
+const QColor &FrmBooking::errorColour()
+{
+    static const QColor yellow(255, 255, 0);
+    return yellow;
+}
+
+FrmBooking::FrmBooking(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Booking"), this))
+    , m_binder(new FieldBinder(m_data1, this))
+{
+    setObjectName(QStringLiteral("frmBooking"));
+    setWindowTitle(newTitle);
+    buildForm();
+}
+
+void FrmBooking::buildForm()
+{
+    // The reference lists, in their tables' order.
+    auto *data2 = new RecordSource(QStringLiteral("Data2"), QStringLiteral("Lakes Fished"), this);
+    auto *data3 = new RecordSource(QStringLiteral("Data3"), QStringLiteral("Marinas"), this);
+    auto *data4 = new RecordSource(QStringLiteral("Data4"), QStringLiteral("Trip Rates"), this);
+    auto *data5 = new RecordSource(QStringLiteral("Data5"), QStringLiteral("Trip Type"), this);
+    auto *data6 = new RecordSource(QStringLiteral("Data6"), QStringLiteral("Deposits"), this);
+
+    auto *tripGroup = new QGroupBox(QStringLiteral("Trip Information"), this);
+    auto *trip = new QFormLayout(tripGroup);
+    m_dtPicker1 = named(new DatePicker(tripGroup), "DTPicker1");
+    m_dbCombo1 = named(new QComboBox(tripGroup), "DBCombo1");
+    m_dbCombo2 = named(new QComboBox(tripGroup), "DBCombo2");
+    m_dbCombo4 = named(new QComboBox(tripGroup), "DBCombo4");
+    trip->addRow(QStringLiteral("Trip Date:"), m_dtPicker1);
+    trip->addRow(QStringLiteral("Fishing at:"), m_dbCombo1);
+    trip->addRow(QStringLiteral("Meet at:"), m_dbCombo2);
+    trip->addRow(QStringLiteral("Type:"), m_dbCombo4);
+    fillList(m_dbCombo1, *data2, QStringLiteral("Lake"));
+    fillList(m_dbCombo2, *data3, QStringLiteral("Ramps"));
+    fillList(m_dbCombo4, *data5, QStringLiteral("Trip Type"));
+
+    auto *clientGroup = new QGroupBox(QStringLiteral("Client Information"), this);
+    auto *client = new QFormLayout(clientGroup);
+    m_text2 = named(new QLineEdit(clientGroup), "Text2");
+    auto *text3 = named(new QLineEdit(clientGroup), "Text3");
+    auto *text4 = named(new QLineEdit(clientGroup), "Text4");
+    auto *text5 = named(new QLineEdit(clientGroup), "Text5");
+    m_cmbState = named(new QComboBox(clientGroup), "cmbState");
+    auto *text6 = named(new QLineEdit(clientGroup), "Text6");
+    auto *text7 = named(new QLineEdit(clientGroup), "Text7");
+    auto *text13 = named(new QLineEdit(clientGroup), "Text13");
+    auto *text14 = named(new QLineEdit(clientGroup), "Text14");
+    auto *text8 = named(new QLineEdit(clientGroup), "Text8");
+    auto *text9 = named(new QLineEdit(clientGroup), "Text9");
+    auto *text1 = named(notesBox(clientGroup), "Text1");
+    client->addRow(QStringLiteral("Full Name:"), m_text2);
+    client->addRow(QStringLiteral("Address:"), text3);
+    client->addRow(QStringLiteral("Address:"), text4);
+    client->addRow(QStringLiteral("City:"), text5);
+    client->addRow(QStringLiteral("State:"), m_cmbState);
+    client->addRow(QStringLiteral("Zip Code:"), text6);
+    client->addRow(QStringLiteral("Home #:"), text7);
+    client->addRow(QStringLiteral("Work #:"), text13);
+    client->addRow(QStringLiteral("Mobile #:"), text14);
+    client->addRow(QStringLiteral("Email:"), text8);
+    client->addRow(QStringLiteral("Lodging:"), text9);
+    client->addRow(QStringLiteral("Trip Notes:"), text1);
+    fillList(m_cmbState, stateCodes());
+
+    auto *payGroup = new QGroupBox(QStringLiteral("Payment Information"), this);
+    auto *pay = new QFormLayout(payGroup);
+    m_dbCombo3 = named(new QComboBox(payGroup), "DBCombo3");
+    m_dbCombo5 = named(new QComboBox(payGroup), "DBCombo5");
+    m_text12 = named(new QLineEdit(payGroup), "Text12");
+    m_dtPicker2 = named(new DatePicker(payGroup), "DTPicker2");
+    m_combo2 = named(new QComboBox(payGroup), "Combo2");
+    auto *text11 = named(notesBox(payGroup), "Text11");
+    pay->addRow(QStringLiteral("Total Charge:"), withDollarSign(m_dbCombo3, payGroup));
+    pay->addRow(QStringLiteral("Deposit Amount:"), withDollarSign(m_dbCombo5, payGroup));
+    pay->addRow(QStringLiteral("Balance Due:"), withDollarSign(m_text12, payGroup));
+    pay->addRow(QStringLiteral("Deposit Received:"), m_dtPicker2);
+    pay->addRow(QStringLiteral("Paid By:"), m_combo2);
+    pay->addRow(QStringLiteral("Remarks:"), text11);
+    fillList(m_dbCombo3, *data4, QStringLiteral("Trip Rates"));
+    fillList(m_dbCombo5, *data6, QStringLiteral("Deposits"));
+    fillList(m_combo2,
+        { QStringLiteral("Cash"), QStringLiteral("Check"), QStringLiteral("Money Order"),
+            QStringLiteral("Credit Card") });
+
+    m_cmdOK = named(new QPushButton(QStringLiteral("&Save"), this), "cmdOK");
+    m_cmdCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "cmdCancel");
+    m_cmdHelp = named(new QPushButton(QStringLiteral("&Help"), this), "cmdHelp");
+    m_cmdOK->setAutoDefault(false);
+    m_cmdCancel->setAutoDefault(false);
+    m_cmdHelp->setAutoDefault(false);
+
+    const QList<QPair<QWidget *, const char *>> bindings {
+        { m_dtPicker1, "Date" },
+        { m_dbCombo1, "Lake" },
+        { m_dbCombo2, "Meet At" },
+        { m_dbCombo4, "Type" },
+        { m_text2, "Name" },
+        { text3, "Address" },
+        { text4, "Address2" },
+        { text5, "City" },
+        { m_cmbState, "State" },
+        { text6, "ZipCode" },
+        { text7, "Telephone" },
+        { text13, "Work Phone" },
+        { text14, "Cell Phone" },
+        { text8, "Email" },
+        { text9, "Lodging" },
+        { text1, "Notes" },
+        { m_dbCombo3, "Total Charge" },
+        { m_dbCombo5, "Deposit Amount" },
+        { m_text12, "Balance Due" },
+        { m_dtPicker2, "Deposit Received" },
+        { m_combo2, "Paid By" },
+        { text11, "Billing Notes" },
+    };
+    QWidget *previous = nullptr;
+    for (const auto &[widget, field] : bindings) {
+        m_binder->bind(widget, QString::fromLatin1(field));
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+    setTabOrder(previous, m_cmdOK);
+    setTabOrder(m_cmdOK, m_cmdCancel);
+    setTabOrder(m_cmdCancel, m_cmdHelp);
+
+    // A typed price must not be completed into a listed one behind the
+    // user's back.
+    for (QComboBox *box : { m_dbCombo3, m_dbCombo5 }) {
+        box->setCompleter(nullptr);
+        box->installEventFilter(this);
+        box->lineEdit()->installEventFilter(this);
+    }
+    m_text12->installEventFilter(this);
+
+    connect(m_cmdOK, &QPushButton::clicked, this, &FrmBooking::cmdOKClick);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &FrmBooking::cmdCancelClick);
+    connect(m_cmdHelp, &QPushButton::clicked, this, &FrmBooking::cmdHelpClick);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(tripGroup);
+    left->addWidget(payGroup);
+    left->addStretch(1);
+    auto *groups = new QHBoxLayout;
+    groups->addLayout(left, 1);
+    groups->addWidget(clientGroup, 1, Qt::AlignTop);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_cmdOK);
+    buttons->addWidget(m_cmdCancel);
+    buttons->addWidget(m_cmdHelp);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(groups, 1);
+    layout->addLayout(buttons);
+    resize(sizeHint().expandedTo(QSize(760, 0)));
+}
+
+// Whatever was pending is dropped without a word, and the money boxes are
+// neither marked nor checked any more.
+void FrmBooking::startOver(const QString &title)
+{
+    if (m_data1->editMode() != RecordSource::EditMode::None)
+        m_data1->CancelUpdate();
+    setWindowTitle(title);
+    m_amountEntered = nullptr;
+    markAmount(m_dbCombo3, false);
+    markAmount(m_dbCombo5, false);
+}
+
+void FrmBooking::startNew(const QDate &date)
+{
+    startOver(newTitle);
+    if (Status s = m_data1->AddNew(); !s) {
+        platform::message(s.message(), platform::Icon::Exclamation, platform::Buttons::Ok,
+            QStringLiteral("Brindlemoor"), this);
+        return;
+    }
+    m_data1->setValue(QStringLiteral("Date"), date);
+    m_data1->setValue(QStringLiteral("Deposit Received"), date);
+    m_binder->showRecord();
+    m_dtPicker1->setFocus(Qt::OtherFocusReason);
+}
+
+bool FrmBooking::startEdit(Bookmark bookmark)
+{
+    startOver(editTitle);
+    Status s = m_data1->setBookmark(bookmark);
+    if (s)
+        s = m_data1->Edit();
+    if (!s) {
+        platform::message(s.message(), platform::Icon::Exclamation, platform::Buttons::Ok,
+            QStringLiteral("Brindlemoor"), this);
+        return false;
+    }
+    m_dtPicker1->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void FrmBooking::markAmount(QComboBox *box, bool error)
+{
+    QPalette p = box->palette();
+    p.setColor(QPalette::Base, error ? errorColour() : QColor(Qt::white));
+    box->setPalette(p);
+    box->lineEdit()->setPalette(p);
+}
+
+bool FrmBooking::amountKeyRefused(QComboBox *box, const QString &text)
+{
+    if (amountKeys(text))
+        return false;
+    platform::message(box == m_dbCombo3
+            ? QStringLiteral("Please enter the Total Charge in a Dollar Amount.")
+            : QStringLiteral("Please enter the Deposit Received in a Dollar Amount."),
+        platform::Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+    box->setFocus(Qt::OtherFocusReason);
+    markAmount(box, true);
+    box->setEditText(QStringLiteral("0"));
+    return true;
+}
+
+void FrmBooking::leaveAmount(QComboBox *box)
+{
+    // Leaving for Cancel drops the booking anyway: no point in asking for a price.
+    if (QApplication::focusWidget() == m_cmdCancel)
+        return;
+    if (!box->currentText().isEmpty()) {
+        markAmount(box, false);
+        box->setEditText(formatAmountText(box->currentText()));
+        return;
+    }
+    platform::message(box == m_dbCombo3 ? QStringLiteral("Please enter the cost for the Trip")
+                                        : QStringLiteral("Please enter a Deposit amount."),
+        platform::Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+    markAmount(box, true);
+    box->setEditText(QStringLiteral("0"));
+    box->setFocus(Qt::OtherFocusReason);
+}
+
+void FrmBooking::enterBalance()
+{
+    const std::optional<Money> charge = Money::parse(m_dbCombo3->currentText());
+    const std::optional<Money> deposit = Money::parse(m_dbCombo5->currentText());
+    const std::optional<Money> balance = charge && deposit ? charge->minus(*deposit) : std::nullopt;
+    if (!balance) {
+        platform::message(QStringLiteral("Make sure that a price is entered in the Total Charge or Deposit "
+                                         "Amount boxes.\nThey cannot be blank."),
+            platform::Icon::Critical, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        markAmount(m_dbCombo3, true);
+        m_dbCombo3->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    m_text12->setText(balance->format());
+}
+
+bool FrmBooking::eventFilter(QObject *watched, QEvent *event)
+{
+    for (QComboBox *box : { m_dbCombo3, m_dbCombo5 }) {
+        if (watched != box && watched != box->lineEdit())
+            continue;
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (typesText(key) && amountKeyRefused(box, key->text()))
+                return true;
+        } else if (event->type() == QEvent::FocusIn && watched == box) {
+            m_amountEntered = box;
+        } else if (event->type() == QEvent::FocusOut && watched == box && m_amountEntered == box
+            && movedByUser(static_cast<QFocusEvent *>(event))) {
+            // Only a box that was entered is left: focus handed back to a box
+            // from a check passes through its neighbour unseen.
+            m_amountEntered = nullptr;
+            leaveAmount(box);
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    if (watched == m_text12 && event->type() == QEvent::FocusIn
+        && movedByUser(static_cast<QFocusEvent *>(event)))
+        enterBalance();
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmBooking::cmdOKClick()
+{
+    if (m_text2->text().isEmpty()) {
+        platform::message(QStringLiteral("Please enter a client name or press Cancel to exit."),
+            platform::Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        m_text2->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (Status s = m_data1->Update(); !s) {
+        // Nothing was written: the booking stays pending for the user to mend.
+        platform::message(s.message(), platform::Icon::Exclamation, platform::Buttons::Ok,
+            QStringLiteral("Brindlemoor"), this);
+        return;
+    }
+    if (platform::MainHub *hub = platform::mainHub())
+        hub->datBookings().Refresh();
+    close();
+}
+
+void FrmBooking::cmdCancelClick()
+{
+    m_data1->CancelUpdate();
+    close();
+}
+
+void FrmBooking::cmdHelpClick()
+{
+    platform::showHelpTopic(QStringLiteral("400"));
+}
+
+void FrmBooking::closeEvent(QCloseEvent *event)
+{
+    // However the window goes, a booking not saved is dropped.
+    if (m_data1->editMode() != RecordSource::EditMode::None)
+        m_data1->CancelUpdate();
+    event->accept();
+}
+
+FrmBooking *openNewBooking(const QDate &date)
+{
+    auto *w = platform::showWindow<FrmBooking>(QStringLiteral("frmBooking"));
+    w->startNew(date);
+    return w;
+}
+
+FrmBooking *openEditBooking(Bookmark bookmark)
+{
+    auto *w = platform::showWindow<FrmBooking>(QStringLiteral("frmBooking"));
+    if (!w->startEdit(bookmark)) {
+        w->close();
+        return nullptr;
+    }
+    return w;
+}
+
+} // namespace bm

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "data/recordsource.h"
+
+#include <QDate>
+#include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace bm
+{
+
+class DatePicker;
+class FieldBinder;
+
+// The booking entry: one booking of Booking, new or being changed, in three
+// groups of fields. The user leaves it through Save or Cancel.
+class FrmBooking : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmBooking(QWidget *parent = nullptr);
+
+    RecordSource &data1() { return *m_data1; }
+
+    // Drops whatever is pending and starts a new booking with both dates set.
+    void startNew(const QDate &date);
+    // Drops whatever is pending and starts changing the booking the bookmark
+    // names. False (after telling the user) when it can not be found.
+    bool startEdit(Bookmark bookmark);
+
+    static const QColor &errorColour();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildForm();
+    void startOver(const QString &title);
+    void cmdOKClick();
+    void cmdCancelClick();
+    void cmdHelpClick();
+
+    // The money boxes: the key filter, the check on leaving, the balance.
+    bool amountKeyRefused(QComboBox *box, const QString &text);
+    void leaveAmount(QComboBox *box);
+    void enterBalance();
+    void markAmount(QComboBox *box, bool error);
+
+    RecordSource *m_data1;
+    FieldBinder *m_binder;
+
+    DatePicker *m_dtPicker1;
+    QComboBox *m_dbCombo1;
+    QComboBox *m_dbCombo2;
+    QComboBox *m_dbCombo4;
+    QLineEdit *m_text2;
+    QComboBox *m_cmbState;
+    QComboBox *m_dbCombo3;
+    QComboBox *m_dbCombo5;
+    QLineEdit *m_text12;
+    DatePicker *m_dtPicker2;
+    QComboBox *m_combo2;
+    QPushButton *m_cmdOK;
+    QPushButton *m_cmdCancel;
+    QPushButton *m_cmdHelp;
+    QComboBox *m_amountEntered = nullptr; // the money box that holds the focus
+};
+
+} // namespace bm

@@ -1,0 +1,320 @@
+#include "main/bookingspanel.h"
+
+#include "bookings/bookingwindows.h"
+#include "data/recordsource.h"
+#include "main/emailcommand.h"
+#include "main/schedulemodel.h"
+#include "main/viewparts.h"
+#include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "recordform/binder.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+namespace
+{
+
+QPushButton *command(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel *subheading(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
+    : QWidget(parent)
+    , m_source(datBookings)
+    , m_binder(new FieldBinder(&datBookings, this))
+    , m_dates(new ScheduleModel({ QStringLiteral("Date") }, this))
+    , m_list(new QListView(this))
+    , m_count(new QLabel(this))
+    , m_tabs(new QTabWidget(this))
+{
+    setObjectName(QStringLiteral("PicBookings"));
+    m_count->setObjectName(QStringLiteral("lblBookingcount"));
+    m_list->setObjectName(QStringLiteral("lstBookings"));
+    m_list->setModel(m_dates);
+    m_list->setUniformItemSizes(true);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setFixedWidth(m_list->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 40);
+    m_tabs->setObjectName(QStringLiteral("SSTab1"));
+    m_tabs->addTab(tripPage(), QStringLiteral("Trip Information"));
+    m_tabs->addTab(customerPage(), QStringLiteral("Customer Information"));
+    m_binder->setLocked(true); // for display
+
+    auto *list = new QVBoxLayout;
+    list->addWidget(new QLabel(QStringLiteral("Select a Date"), this));
+    list->addWidget(m_list, 1);
+    list->addWidget(m_count);
+
+    auto *commands = new QHBoxLayout;
+    QPushButton *edit = command("cmdEditbooking", QStringLiteral("&Edit this Booking"), this);
+    QPushButton *del = command("cmdDeletebooking", QStringLiteral("&Delete this Booking"), this);
+    QPushButton *trip = command("cmdAddtrip", QStringLiteral("&Add Trip Results"), this);
+    QPushButton *invoice = command("cmdInvoice", QStringLiteral("&Show Invoice"), this);
+    QPushButton *print = command("cmdPrintbooking", QStringLiteral("&Print Booking"), this);
+    QPushButton *pictures = command("cmdPictures", QStringLiteral("&View Pictures"), this);
+    pictures->setToolTip(QStringLiteral("View Picture from trip"));
+    for (QPushButton *b : { edit, del, trip, invoice, print, pictures })
+        commands->addWidget(b);
+    commands->addStretch(1);
+    connect(edit, &QPushButton::clicked, this, &BookingsPanel::cmdEditbookingClick);
+    connect(del, &QPushButton::clicked, this, &BookingsPanel::cmdDeletebookingClick);
+    connect(trip, &QPushButton::clicked, this, &BookingsPanel::addTripResults);
+    connect(invoice, &QPushButton::clicked, this, &BookingsPanel::showInvoice);
+    connect(print, &QPushButton::clicked, this, &BookingsPanel::cmdPrintbookingClick);
+    connect(pictures, &QPushButton::clicked, this, &BookingsPanel::viewPictures);
+
+    auto *details = new QVBoxLayout;
+    details->addWidget(m_tabs, 1);
+    details->addLayout(commands);
+    auto *body = new QHBoxLayout;
+    body->addLayout(list);
+    body->addLayout(details, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(view::makeHeading(QStringLiteral("Bookings"), this));
+    layout->addLayout(body, 1);
+
+    // A click, or the arrow keys, on a date makes that booking the current one.
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex &i) { dateChosen(i.row()); });
+    connect(&m_source, &RecordSource::refreshed, this, &BookingsPanel::reread);
+    connect(&m_source, &RecordSource::currentChanged, this, &BookingsPanel::showCurrent);
+    rewriteCount();
+    showCurrent();
+}
+
+QLineEdit *BookingsPanel::field(QWidget *page, const QString &name, const QString &fieldName)
+{
+    auto *box = new QLineEdit(page);
+    box->setObjectName(name);
+    m_binder->bind(box, fieldName);
+    return box;
+}
+
+QWidget *BookingsPanel::tripPage()
+{
+    auto *page = new QWidget(m_tabs);
+    page->setObjectName(QStringLiteral("tabTrip"));
+    auto *left = new QFormLayout;
+    m_tripDate = field(page, QStringLiteral("txtTripdate"), QStringLiteral("Date"));
+    left->addRow(QStringLiteral("Client:"), field(page, QStringLiteral("txtClient"), QStringLiteral("Name")));
+    left->addRow(
+        QStringLiteral("Trip Type:"), field(page, QStringLiteral("txtTriptype"), QStringLiteral("Type")));
+    left->addRow(QStringLiteral("Lake:"), field(page, QStringLiteral("txtLake"), QStringLiteral("Lake")));
+    left->addRow(QStringLiteral("Trip Date:"), m_tripDate);
+    left->addRow(
+        QStringLiteral("Weather:"), field(page, QStringLiteral("txtWeather"), QStringLiteral("Weather")));
+    left->addRow(
+        QStringLiteral("Air Temp:"), field(page, QStringLiteral("txtAirtemp"), QStringLiteral("Air Temp")));
+    left->addRow(QStringLiteral("Wind Speed:"),
+        field(page, QStringLiteral("txtWindspeed"), QStringLiteral("Wind Speed")));
+    left->addRow(QStringLiteral("Wind Dir:"),
+        field(page, QStringLiteral("txtWinddir"), QStringLiteral("Wind Direction")));
+    left->addRow(QStringLiteral("Water Temp:"),
+        field(page, QStringLiteral("txtWatertemp"), QStringLiteral("Water Temp")));
+    left->addRow(QStringLiteral("Water Color:"),
+        field(page, QStringLiteral("txtWatercolor"), QStringLiteral("Water Color")));
+    left->addRow(QStringLiteral("Lake Area:"),
+        field(page, QStringLiteral("txtLakearea"), QStringLiteral("Lake Area")));
+    left->addRow(
+        QStringLiteral("Depth Fished:"), field(page, QStringLiteral("txtDepth"), QStringLiteral("Depth")));
+
+    auto *right = new QFormLayout;
+    right->addRow(subheading(QStringLiteral("Trip Results"), page));
+    right->addRow(QStringLiteral("Structure:"),
+        field(page, QStringLiteral("txtStructure"), QStringLiteral("Structure")));
+    right->addRow(
+        QStringLiteral("Species:"), field(page, QStringLiteral("txtSpecies"), QStringLiteral("Species")));
+    right->addRow(
+        QStringLiteral("Big Fish:"), field(page, QStringLiteral("txtBigfish"), QStringLiteral("Big Fish")));
+    right->addRow(
+        QStringLiteral("Weight:"), field(page, QStringLiteral("txtWeight"), QStringLiteral("Weight")));
+    right->addRow(
+        QStringLiteral("Length:"), field(page, QStringLiteral("txtLength"), QStringLiteral("Length")));
+    right->addRow(QStringLiteral("Total Fish:"),
+        field(page, QStringLiteral("txtTotalfish"), QStringLiteral("Total Fish")));
+    right->addRow(
+        QStringLiteral("Lure Used:"), field(page, QStringLiteral("txtLure"), QStringLiteral("Lure")));
+    right->addRow(QStringLiteral("Lure Color:"),
+        field(page, QStringLiteral("txtLurecolor"), QStringLiteral("Lure Color")));
+    auto *remarks = new QPlainTextEdit(page);
+    remarks->setObjectName(QStringLiteral("txtRemarks"));
+    remarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    remarks->setTabChangesFocus(true);
+    m_binder->bind(remarks, QStringLiteral("Remarks"));
+    right->addRow(QStringLiteral("Remarks:"), remarks);
+
+    auto *layout = new QHBoxLayout(page);
+    layout->addLayout(left, 1);
+    layout->addSpacing(12);
+    layout->addLayout(right, 1);
+    return page;
+}
+
+QWidget *BookingsPanel::customerPage()
+{
+    auto *page = new QWidget(m_tabs);
+    page->setObjectName(QStringLiteral("tabCustomer"));
+    auto *left = new QFormLayout;
+    m_customer = field(page, QStringLiteral("txtCustomer"), QStringLiteral("Name"));
+    m_email = field(page, QStringLiteral("txtEmail"), QStringLiteral("Email"));
+    auto *cmdEmailcust = command("cmdEmailcust", QStringLiteral("E&mail"), page);
+    cmdEmailcust->setToolTip(QStringLiteral("Send Email to Customer"));
+    connect(cmdEmailcust, &QPushButton::clicked, this, &BookingsPanel::cmdEmailcustClick);
+    auto *email = new QHBoxLayout;
+    email->addWidget(m_email, 1);
+    email->addWidget(cmdEmailcust);
+    auto *notes = new QPlainTextEdit(page);
+    notes->setObjectName(QStringLiteral("txtNotes"));
+    notes->setTabChangesFocus(true);
+    m_binder->bind(notes, QStringLiteral("Notes"));
+    left->addRow(QStringLiteral("Customer:"), m_customer);
+    left->addRow(
+        QStringLiteral("Address:"), field(page, QStringLiteral("txtAddress"), QStringLiteral("Address")));
+    left->addRow(
+        QStringLiteral("Address:"), field(page, QStringLiteral("txtAddress2"), QStringLiteral("Address2")));
+    left->addRow(QStringLiteral("City:"), field(page, QStringLiteral("txtCity"), QStringLiteral("City")));
+    left->addRow(QStringLiteral("State:"), field(page, QStringLiteral("txtState"), QStringLiteral("State")));
+    left->addRow(
+        QStringLiteral("Zip Code:"), field(page, QStringLiteral("txtZipcode"), QStringLiteral("ZipCode")));
+    left->addRow(QStringLiteral("Telephone:"),
+        field(page, QStringLiteral("txtTelephone"), QStringLiteral("Telephone")));
+    left->addRow(QStringLiteral("Work Phone:"),
+        field(page, QStringLiteral("txtWorkphone"), QStringLiteral("Work Phone")));
+    left->addRow(QStringLiteral("Cell Phone:"),
+        field(page, QStringLiteral("txtCellphone"), QStringLiteral("Cell Phone")));
+    left->addRow(QStringLiteral("Email Address:"), email);
+    left->addRow(
+        QStringLiteral("Lodging:"), field(page, QStringLiteral("txtLodging"), QStringLiteral("Lodging")));
+    left->addRow(
+        QStringLiteral("Meet at:"), field(page, QStringLiteral("txtMeetat"), QStringLiteral("Meet At")));
+    left->addRow(QStringLiteral("Notes:"), notes);
+
+    auto *right = new QFormLayout;
+    right->addRow(subheading(QStringLiteral("Payment Details"), page));
+    right->addRow(QStringLiteral("Deposit Received:"),
+        field(page, QStringLiteral("txtDepositreceived"), QStringLiteral("Deposit Received")));
+    right->addRow(QStringLiteral("Balance Due:"),
+        field(page, QStringLiteral("txtBalancedue"), QStringLiteral("Balance Due")));
+    right->addRow(QStringLiteral("Deposit Amount:"),
+        field(page, QStringLiteral("txtDepositamount"), QStringLiteral("Deposit Amount")));
+    right->addRow(
+        QStringLiteral("Paid By:"), field(page, QStringLiteral("txtPaidby"), QStringLiteral("Paid By")));
+    auto *billing = new QPlainTextEdit(page);
+    billing->setObjectName(QStringLiteral("txtBillingnotes"));
+    billing->setTabChangesFocus(true);
+    m_binder->bind(billing, QStringLiteral("Billing Notes"));
+    right->addRow(QStringLiteral("Billing Notes:"), billing);
+
+    auto *layout = new QHBoxLayout(page);
+    layout->addLayout(left, 1);
+    layout->addSpacing(12);
+    layout->addLayout(right, 1);
+    return page;
+}
+
+void BookingsPanel::rewriteCount()
+{
+    m_count->setText(view::countText(m_source, QStringLiteral(" Bookings are Saved")));
+}
+
+void BookingsPanel::reread()
+{
+    m_dates->reload();
+    showCurrent();
+}
+
+void BookingsPanel::showCurrent()
+{
+    const int row = m_dates->rowOf(m_source.bookmark());
+    if (row < 0 || m_list->currentIndex().row() == row)
+        return;
+    m_list->setCurrentIndex(m_dates->index(row, 0));
+}
+
+void BookingsPanel::dateChosen(int row)
+{
+    const Bookmark chosen = m_dates->bookmarkAt(row);
+    if (chosen.isValid() && chosen != m_source.bookmark())
+        m_source.setBookmark(chosen);
+}
+
+void BookingsPanel::cmdEditbookingClick()
+{
+    openEditBooking(m_source.bookmark());
+}
+
+void BookingsPanel::cmdDeletebookingClick()
+{
+    using namespace platform;
+    if (m_source.RecordCount() == 1) {
+        message(QStringLiteral("This Booking can not be deleted.\nYou can edit this Booking.\n"
+                               "At least one record has to be present at all times."),
+            Icon::Exclamation, Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        return;
+    }
+    if (!askYesNo(QStringLiteral("Are you sure you want to delete this Booking for ") + m_tripDate->text()
+                + QStringLiteral("?"),
+            QStringLiteral("Delete Information"), this))
+        return;
+    if (Status s = m_source.Delete(); !s) {
+        warn(s.message(), this);
+        return;
+    }
+    m_source.MoveNext();
+    if (m_source.isEOF())
+        m_source.MovePrevious();
+    m_source.Refresh(); // the grid and the trips count follow the re-read
+    rewriteCount();
+}
+
+void BookingsPanel::cmdPrintbookingClick()
+{
+    platform::printReport(QStringLiteral("trip.rpt"));
+}
+
+void BookingsPanel::cmdEmailcustClick()
+{
+    view::emailTo(m_email->text(), m_customer->text(), this);
+}
+
+// Opens the trip log entry on the current booking (its Data1 bookmark, then
+// Edit) once that window exists.
+void BookingsPanel::addTripResults() { }
+
+// Opens the invoice on the current booking (its Data2 bookmark), then hides
+// the main window, once that window exists.
+void BookingsPanel::showInvoice() { }
+
+// Loads the trip pictures window, sets its Data1 bookmark, then shows it,
+// once that window exists.
+void BookingsPanel::viewPictures() { }
+
+} // namespace bm

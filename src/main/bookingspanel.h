@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QTabWidget;
+
+namespace bm
+{
+class FieldBinder;
+class RecordSource;
+class ScheduleModel;
+
+// The bookings panel of the main window: the list of booking dates, the
+// current booking's fields on two tab pages, the booking commands, and the
+// bookings count.
+class BookingsPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    BookingsPanel(RecordSource &datBookings, QWidget *parent);
+
+    // The record count followed by " Bookings are Saved".
+    void rewriteCount();
+    QLabel *countLabel() const { return m_count; }
+    QListView *dateList() const { return m_list; }
+
+private:
+    QWidget *tripPage();
+    QWidget *customerPage();
+    QLineEdit *field(QWidget *page, const QString &name, const QString &fieldName);
+
+    void cmdEditbookingClick();
+    void cmdDeletebookingClick();
+    void cmdPrintbookingClick();
+    void cmdEmailcustClick();
+    // The windows of the trip's results, its invoice and its pictures.
+    void addTripResults();
+    void showInvoice();
+    void viewPictures();
+
+    void reread();
+    void showCurrent();
+    void dateChosen(int row);
+
+    RecordSource &m_source;
+    FieldBinder *m_binder;
+    ScheduleModel *m_dates;
+    QListView *m_list;
+    QLabel *m_count;
+    QTabWidget *m_tabs;
+    QLineEdit *m_tripDate = nullptr;
+    QLineEdit *m_customer = nullptr;
+    QLineEdit *m_email = nullptr;
+};
+
+} // namespace bm

@@ -1,0 +1,194 @@
+#include "main/contactspanel.h"
+
+#include "main/emailcommand.h"
+
+#include "data/recordsource.h"
+#include "main/frmaddcontact.h"
+#include "main/viewparts.h"
+#include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "platform/shell.h"
+#include "platform/windows.h"
+#include "recordform/recordform.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
+    : QWidget(parent)
+    , m_source(datContacts)
+    , m_binder(new FieldBinder(&datContacts, this))
+    , m_names(new QListWidget(this))
+    , m_count(new QLabel(this))
+{
+    setObjectName(QStringLiteral("PicContacts"));
+    m_count->setObjectName(QStringLiteral("lblContactcount"));
+    m_names->setObjectName(QStringLiteral("lstContacts"));
+    m_names->setMinimumWidth(200);
+
+    auto *list = new QVBoxLayout;
+    list->addWidget(new QLabel(QStringLiteral("Select a Name"), this));
+    list->addWidget(m_names, 1);
+    list->addWidget(m_count);
+
+    // The current contact's fields, shown only.
+    struct Shown {
+        const char *label;
+        const char *field;
+        const char *name;
+    };
+    const Shown shown[] = { { "Name:", "Name", "txtName" }, { "Address:", "Address", "txtAddress" },
+        { "City:", "City", "txtCity" }, { "State:", "State", "txtState" },
+        { "Zip Code:", "Zip Code", "txtZip" }, { "Home Phone:", "Home Telephone Number", "txtHomephone" },
+        { "Work Phone:", "Work Telephone Number", "txtWorkphone" },
+        { "Cell Phone:", "Mobile Phone Number", "txtCellphone" }, { "Email:", "Email", "txtEmail" } };
+    auto *fields = new QGridLayout;
+    int row = 0;
+    for (const Shown &s : shown) {
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromLatin1(s.name));
+        fields->addWidget(new QLabel(QString::fromLatin1(s.label), this), row++, 0);
+        fields->addWidget(edit, row - 1, 1);
+        m_binder->bind(edit, QString::fromLatin1(s.field));
+    }
+    m_name = findChild<QLineEdit *>(QStringLiteral("txtName"));
+    m_email = findChild<QLineEdit *>(QStringLiteral("txtEmail"));
+    auto *remarks = new QPlainTextEdit(this);
+    remarks->setObjectName(QStringLiteral("txtRemarks"));
+    remarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    remarks->setTabChangesFocus(true);
+    fields->addWidget(new QLabel(QStringLiteral("Remarks:"), this), row, 0, Qt::AlignTop);
+    fields->addWidget(remarks, row, 1);
+    fields->setRowStretch(row, 1);
+    m_binder->bind(remarks, QStringLiteral("Remarks"));
+    m_binder->setLocked(true);
+
+    auto *commands = new QVBoxLayout;
+    auto button = [&](const char *name, const QString &caption, void (ContactsPanel::*run)()) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        commands->addWidget(b);
+        connect(b, &QPushButton::clicked, this, run);
+        return b;
+    };
+    button("cmdContadd", QStringLiteral("&Add new Contact"), &ContactsPanel::addContact);
+    button("cmdContedit", QStringLiteral("&Edit this Contact"), &ContactsPanel::editContact);
+    button("cmdContdelete", QStringLiteral("&Delete this Contact"), &ContactsPanel::deleteContact);
+    button("cmdContemail", QStringLiteral("E&mail this Contact"), &ContactsPanel::emailContact);
+    button("cmdContprint", QStringLiteral("&Print Contact List"), &ContactsPanel::printContacts);
+    commands->addStretch(1);
+
+    auto *body = new QHBoxLayout;
+    body->addLayout(list);
+    body->addSpacing(12);
+    body->addLayout(fields, 1);
+    body->addSpacing(12);
+    body->addLayout(commands);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(view::makeHeading(QStringLiteral("Contacts"), this));
+    layout->addLayout(body, 1);
+
+    // The panel has no modes; it follows the record form's delete rule and
+    // its messages, with a question that names the contact.
+    FormDeclaration d;
+    d.source = &m_source;
+    d.texts = FormTexts::forItem(QStringLiteral("Contact"));
+    d.deleteQuestionText = [this] {
+        return QStringLiteral("Are you sure you want to delete ") + shownName() + QStringLiteral(" ?");
+    };
+    d.deleted = [this] {
+        m_source.Refresh();
+        rewriteCount();
+    };
+    m_form = new RecordForm(std::move(d), this);
+
+    connect(m_names, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
+        if (item)
+            m_source.setBookmark(Bookmark { item->data(Qt::UserRole).toLongLong() });
+    });
+    connect(&m_source, &RecordSource::currentChanged, this, &ContactsPanel::markCurrent);
+
+    rewriteCount();
+}
+
+void ContactsPanel::rewriteCount()
+{
+    m_count->setText(view::countText(m_source, QStringLiteral(" Contacts are Saved")));
+    fillNames();
+}
+
+// One line per record, in the record source's order.
+void ContactsPanel::fillNames()
+{
+    const QSignalBlocker block(m_names);
+    m_names->clear();
+    for (const auto &[bookmark, name] : m_source.column(QStringLiteral("Name"))) {
+        auto *item = new QListWidgetItem(name, m_names);
+        item->setData(Qt::UserRole, bookmark.id);
+    }
+    markCurrent();
+}
+
+void ContactsPanel::markCurrent()
+{
+    const QSignalBlocker block(m_names);
+    const qint64 id = m_source.bookmark().id;
+    for (int i = 0; i < m_names->count(); ++i) {
+        if (m_names->item(i)->data(Qt::UserRole).toLongLong() == id) {
+            m_names->setCurrentRow(i);
+            return;
+        }
+    }
+    m_names->setCurrentRow(-1);
+}
+
+QString ContactsPanel::shownName() const
+{
+    return m_name->text();
+}
+
+void ContactsPanel::addContact()
+{
+    auto *entry = platform::loadWindow<FrmAddcontact>(QStringLiteral("frmAddcontact"));
+    platform::bringToFront(entry);
+    // A contact being entered already is kept, not thrown away.
+    if (!entry->isPending())
+        entry->startNew();
+}
+
+void ContactsPanel::editContact()
+{
+    auto *entry = platform::loadWindow<FrmAddcontact>(QStringLiteral("frmAddcontact"));
+    platform::bringToFront(entry);
+    if (!entry->isPending())
+        entry->startEdit(m_source.bookmark());
+}
+
+void ContactsPanel::deleteContact()
+{
+    m_form->deleteRecord();
+}
+
+void ContactsPanel::emailContact()
+{
+    view::emailTo(m_email->text(), shownName(), this);
+}
+
+void ContactsPanel::printContacts()
+{
+    platform::printReport(QStringLiteral("contacts.rpt"));
+}
+
+} // namespace bm

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "platform/help.h"
+#include "platform/mainhub.h"
+#include "platform/report.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QToolBar;
+
+namespace bm
+{
+class RecordSource;
+class ScheduleView;
+class ContactsPanel;
+class BookingsPanel;
+
+// The program's hub: the current contact and booking, the three views of
+// them, the commands that open every other window, the report and help
+// components every window borrows, and the backup question at shut-down.
+class FrmMain : public QMainWindow, public platform::MainHub
+{
+    Q_OBJECT
+public:
+    explicit FrmMain(QWidget *parent = nullptr);
+    ~FrmMain() override;
+
+    // MainHub
+    RecordSource &datContacts() override { return *m_datContacts; }
+    RecordSource &datBookings() override { return *m_datBookings; }
+    void rewriteContactsCount() override;
+    platform::HelpComponent &dlgHelp() override { return *m_dlgHelp; }
+    platform::ReportComponent &report() override { return *m_report; }
+    QWidget *window() override { return this; }
+
+    // What happens each time the window becomes the active window: today's
+    // date, the three counts, the schedule grid's column widths.
+    void becomeActive();
+
+    // A click on a toolbar button, dispatched on its key ("Schedule").
+    void toolbarClick(const QString &key);
+
+    // The gear and patterns windows: the main window hides while the window
+    // is open (it shows the main window again when it closes). Nothing
+    // happens when the window could not be shown.
+    void hideBehind(QWidget *window);
+
+    ScheduleView *scheduleView() const { return m_schedule; }
+    ContactsPanel *contactsPanel() const { return m_contacts; }
+    BookingsPanel *bookingsPanel() const { return m_bookings; }
+    QToolBar *toolbar() const { return m_toolbar; }
+    // The toolbar button with this key, or nullptr.
+    QAction *toolbarButton(const QString &key) const { return m_buttons.value(key); }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    enum class View { Schedule, Bookings, Contacts };
+
+    void buildMenus();
+    void buildToolbar();
+    void buildStatusStrip();
+    QAction *addButton(const QString &key, const QString &tooltip, const QString &icon);
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon);
+
+    void showView(View view);
+    void pressButton(const QString &key);
+    void menuView(const QString &key);
+    void setColumnWidths();
+
+    // The windows the main window opens, one command each.
+    void openReminders();
+    void openCalendar();
+    void openGear();
+    void openPatterns();
+    void openLog();
+    void openSearch();
+    void openDatabaseOptions();
+    void openUpdate();
+    void openAbout();
+    void openDatabaseUtilities();
+    void showHelp();
+    void showHelpContents();
+
+    // Closes every other window of the program; one that refuses stays.
+    void closeOtherWindows();
+
+    RecordSource *m_datContacts;
+    RecordSource *m_datBookings;
+    platform::HelpComponent *m_dlgHelp;
+    platform::ReportComponent *m_report;
+
+    QToolBar *m_toolbar = nullptr;
+    QActionGroup *m_viewGroup = nullptr;
+    QHash<QString, QAction *> m_buttons;
+    QStackedWidget *m_views = nullptr;
+    ScheduleView *m_schedule = nullptr;
+    ContactsPanel *m_contacts = nullptr;
+    BookingsPanel *m_bookings = nullptr;
+    QLabel *m_date = nullptr;
+    bool m_closing = false;
+};
+
+} // namespace bm

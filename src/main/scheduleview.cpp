@@ -1,0 +1,133 @@
+#include "main/scheduleview.h"
+
+#include "bookings/bookingwindows.h"
+#include "data/recordsource.h"
+#include "main/schedulemodel.h"
+#include "main/viewparts.h"
+#include "platform/mainhub.h"
+#include "platform/shell.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
+    : QWidget(parent)
+    , m_bookings(datBookings)
+    , m_model(new ScheduleModel(ScheduleModel::allFields(), this))
+    , m_grid(new QTableView(this))
+    , m_cmdDate(new QPushButton(QStringLiteral("Date"), this))
+    , m_cmdLake(new QPushButton(QStringLiteral("Lake"), this))
+    , m_cmdPrintsched(new QPushButton(QStringLiteral("&Print Schedule"), this))
+    , m_cmdAddbooking(new QPushButton(QStringLiteral("&New Booking"), this))
+    , m_count(new QLabel(this))
+{
+    setObjectName(QStringLiteral("ScheduleView"));
+    m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    m_grid->setModel(m_model);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setWordWrap(false);
+    // Every row one line high: the grid never measures its rows.
+    QHeaderView *rows = m_grid->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_grid->horizontalHeader()->setHighlightSections(false);
+    m_cmdDate->setObjectName(QStringLiteral("cmdDate"));
+    m_cmdLake->setObjectName(QStringLiteral("cmdLake"));
+    m_cmdPrintsched->setObjectName(QStringLiteral("cmdPrintsched"));
+    m_cmdAddbooking->setObjectName(QStringLiteral("cmdAddbooking"));
+    m_count->setObjectName(QStringLiteral("lblTripcount"));
+
+    auto *commands = new QHBoxLayout;
+    commands->addWidget(new QLabel(QStringLiteral("Sort By:"), this));
+    commands->addWidget(m_cmdDate);
+    commands->addWidget(m_cmdLake);
+    commands->addSpacing(24);
+    commands->addWidget(m_count);
+    commands->addStretch(1);
+    commands->addWidget(m_cmdPrintsched);
+    commands->addWidget(m_cmdAddbooking);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(view::makeHeading(QStringLiteral("Scheduled Trips"), this));
+    layout->addWidget(m_grid, 1);
+    layout->addLayout(commands);
+
+    connect(m_cmdDate, &QPushButton::clicked, this, &ScheduleView::cmdDateClick);
+    connect(m_cmdLake, &QPushButton::clicked, this, &ScheduleView::cmdLakeClick);
+    connect(m_cmdPrintsched, &QPushButton::clicked, this, &ScheduleView::cmdPrintschedClick);
+    connect(m_cmdAddbooking, &QPushButton::clicked, this, &ScheduleView::cmdAddbookingClick);
+    connect(&m_bookings, &RecordSource::refreshed, this, &ScheduleView::reread);
+    connect(&m_bookings, &RecordSource::currentChanged, this, &ScheduleView::showCurrent);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex &current) { rowChosen(current.row()); });
+
+    rewriteCount();
+    showCurrent();
+}
+
+void ScheduleView::rewriteCount()
+{
+    m_count->setText(view::countText(m_bookings, QStringLiteral(" Trips are Scheduled")));
+}
+
+void ScheduleView::reread()
+{
+    m_model->reload();
+    rewriteCount();
+    showCurrent();
+}
+
+void ScheduleView::showCurrent()
+{
+    const int row = m_model->rowOf(m_bookings.bookmark());
+    const QModelIndex current = m_grid->currentIndex();
+    if (row < 0 || (current.isValid() && current.row() == row))
+        return;
+    const int column = current.isValid() ? current.column() : 0;
+    m_grid->selectionModel()->setCurrentIndex(
+        m_model->index(row, column), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_grid->scrollTo(m_model->index(row, column));
+}
+
+void ScheduleView::rowChosen(int row)
+{
+    const Bookmark chosen = m_model->bookmarkAt(row);
+    if (chosen.isValid() && chosen != m_bookings.bookmark())
+        m_bookings.setBookmark(chosen);
+}
+
+// The sorts rearrange the rows on display only: the record source keeps its
+// order and its current booking.
+void ScheduleView::cmdDateClick()
+{
+    m_model->sortByDate();
+    showCurrent();
+}
+
+void ScheduleView::cmdLakeClick()
+{
+    m_model->sortByLake();
+    showCurrent();
+}
+
+void ScheduleView::cmdPrintschedClick()
+{
+    platform::printReport(QStringLiteral("schedule.rpt"));
+}
+
+void ScheduleView::cmdAddbookingClick()
+{
+    openNewBooking(platform::today());
+}
+
+} // namespace bm

@@ -1,0 +1,25 @@
+#include "main/viewparts.h"
+
+#include "data/recordsource.h"
+
+#include <QLabel>
+
+namespace bm::view
+{
+
+QLabel *makeHeading(const QString &text, QWidget *parent)
+{
+    auto *heading = new QLabel(text, parent);
+    QFont font = heading->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.4);
+    heading->setFont(font);
+    return heading;
+}
+
+QString countText(const RecordSource &source, const QString &suffix)
+{
+    return QString::number(source.RecordCount()) + suffix;
+}
+
+} // namespace bm::view

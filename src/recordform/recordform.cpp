@@ -1,0 +1,429 @@
+#include "recordform/recordform.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QWidget>
+
+namespace bm
+{
+
+using platform::Icon;
+
+std::optional<FormCommand> commandForKey(const QString &key)
+{
+    static const QHash<QString, FormCommand> keys {
+        { QStringLiteral("New"), FormCommand::Add },
+        { QStringLiteral("Edit"), FormCommand::Edit },
+        { QStringLiteral("Undo"), FormCommand::Cancel },
+        { QStringLiteral("Cancel"), FormCommand::Cancel },
+        { QStringLiteral("Save"), FormCommand::Save },
+        { QStringLiteral("Delete"), FormCommand::Delete },
+        { QStringLiteral("Back"), FormCommand::Back },
+        { QStringLiteral("Next"), FormCommand::Next },
+        { QStringLiteral("First"), FormCommand::First },
+        { QStringLiteral("Last"), FormCommand::Last },
+    };
+    const auto it = keys.constFind(key);
+    if (it == keys.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+QString FormTexts::lastRecordLines(const QString &itemName, const QString &thirdLine)
+{
+    return QStringLiteral("This ") + itemName + QStringLiteral(" can not be deleted.\nYou can edit this ")
+        + itemName + QStringLiteral(".\n") + thirdLine;
+}
+
+FormTexts FormTexts::forItem(const QString &itemName)
+{
+    FormTexts t;
+    t.firstRecord.text = QStringLiteral("This is the first ") + itemName + QLatin1Char('.');
+    t.lastPosition.text = QStringLiteral("This is the last ") + itemName + QLatin1Char('.');
+    t.emptyEntry.text = QStringLiteral("Please enter a ") + itemName + QStringLiteral(" or click Cancel.");
+    t.saved.text = itemName + QStringLiteral(" saved.");
+    t.lastRecord.text = lastRecordLines(itemName);
+    t.deleteQuestion.text
+        = QStringLiteral("Are you sure you want to delete this ") + itemName + QLatin1Char('?');
+    return t;
+}
+
+void setObjectEnabled(QObject *object, bool enabled)
+{
+    if (auto *w = qobject_cast<QWidget *>(object))
+        w->setEnabled(enabled);
+    else if (auto *a = qobject_cast<QAction *>(object))
+        a->setEnabled(enabled);
+}
+
+RecordForm::RecordForm(FormDeclaration declaration, QWidget *window)
+    : QObject(window)
+    , m_decl(std::move(declaration))
+    , m_window(window)
+{
+    Q_ASSERT(m_decl.source);
+    if (m_window)
+        m_window->installEventFilter(this);
+    // A form opens in browse mode, its fields locked from the start.
+    setMode(false);
+    if (m_decl.countLabel)
+        m_decl.countLabel->setText(QString::number(m_decl.source->RecordCount()) + m_decl.countText);
+}
+
+void RecordForm::attach(FormCommand command, QObject *object)
+{
+    if (!object)
+        return;
+    m_commands[int(command)].append(object);
+    if (auto *b = qobject_cast<QAbstractButton *>(object))
+        connect(b, &QAbstractButton::clicked, this, [this, command] { run(command); });
+    else if (auto *a = qobject_cast<QAction *>(object))
+        connect(a, &QAction::triggered, this, [this, command] { run(command); });
+    setCommandsEnabled(m_editing);
+}
+
+static QString keyOf(const QAction *a)
+{
+    const QString key = a->data().toString();
+    return key.isEmpty() ? a->text() : key;
+}
+
+void RecordForm::attachToolbar(QToolBar *toolbar)
+{
+    for (QAction *a : toolbar->actions()) {
+        if (a->isSeparator() || keyOf(a).isEmpty())
+            continue;
+        if (const auto command = commandForKey(keyOf(a)))
+            m_commands[int(*command)].append(a);
+        else
+            m_ownToolbarActions.append(a);
+    }
+    // One handler for the whole toolbar: the clicked button's key decides.
+    connect(toolbar, &QToolBar::actionTriggered, this, [this](QAction *a) { runKey(keyOf(a)); });
+    setCommandsEnabled(m_editing);
+}
+
+void RecordForm::runKey(const QString &key)
+{
+    if (const auto command = commandForKey(key))
+        run(*command);
+    else if (!m_editing && m_decl.ownCommand)
+        m_decl.ownCommand(key);
+}
+
+void RecordForm::run(FormCommand command)
+{
+    switch (command) {
+    case FormCommand::Add:
+        return add();
+    case FormCommand::Edit:
+        return edit();
+    case FormCommand::Save:
+        save();
+        return;
+    case FormCommand::Cancel:
+        return cancel();
+    case FormCommand::Delete:
+        return deleteRecord();
+    case FormCommand::Back:
+        return back();
+    case FormCommand::Next:
+        return next();
+    case FormCommand::First:
+        return first();
+    case FormCommand::Last:
+        return last();
+    }
+}
+
+// --- Messages and focus ------------------------------------------------------
+
+void RecordForm::show(const FormMessage &m, Icon icon) const
+{
+    if (!m.text.isEmpty())
+        platform::message(m.text, icon, platform::Buttons::Ok, m.caption, m_window);
+}
+
+bool RecordForm::report(const Status &s) const
+{
+    if (s)
+        return true;
+    platform::message(
+        s.message(), Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), m_window);
+    return false;
+}
+
+QWidget *RecordForm::addFocus() const
+{
+    return m_decl.focusOnAdd ? m_decl.focusOnAdd : m_decl.keyField;
+}
+
+QWidget *RecordForm::editFocus() const
+{
+    return m_decl.focusOnEdit ? m_decl.focusOnEdit : m_decl.keyField;
+}
+
+void RecordForm::focusInto(QWidget *w, bool selectAll) const
+{
+    if (!w)
+        return;
+    w->setFocus(Qt::OtherFocusReason);
+    if (!selectAll)
+        return;
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        e->selectAll();
+    else if (auto *p = qobject_cast<QPlainTextEdit *>(w))
+        p->selectAll();
+    else if (auto *t = qobject_cast<QTextEdit *>(w))
+        t->selectAll();
+    else if (auto *c = qobject_cast<QComboBox *>(w); c && c->lineEdit())
+        c->lineEdit()->selectAll();
+}
+
+void RecordForm::clearSelection(QWidget *w) const
+{
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        e->deselect();
+    else if (auto *p = qobject_cast<QPlainTextEdit *>(w)) {
+        QTextCursor c = p->textCursor();
+        c.clearSelection();
+        p->setTextCursor(c);
+    } else if (auto *c = qobject_cast<QComboBox *>(w); c && c->lineEdit())
+        c->lineEdit()->deselect();
+}
+
+// --- Modes ------------------------------------------------------------------
+
+// What becomes usable is enabled before what becomes unusable is disabled,
+// so that the focus leaving a disabled button moves on to a usable one.
+void RecordForm::setCommandsEnabled(bool editing)
+{
+    for (const bool pass : { true, false }) {
+        for (auto it = m_commands.cbegin(); it != m_commands.cend(); ++it) {
+            const auto command = FormCommand(it.key());
+            const bool enabled = (command == FormCommand::Save || command == FormCommand::Cancel) == editing;
+            if (enabled == pass)
+                for (const QPointer<QObject> &o : it.value())
+                    setObjectEnabled(o, enabled);
+        }
+        if (pass == !editing)
+            for (const QPointer<QObject> &o : std::as_const(m_ownToolbarActions))
+                setObjectEnabled(o, !editing);
+    }
+}
+
+void RecordForm::setMode(bool editing)
+{
+    m_editing = editing;
+    if (m_decl.binder)
+        m_decl.binder->setLocked(!editing);
+    if (!editing) {
+        for (QObject *o : std::as_const(m_decl.windowCommands))
+            setObjectEnabled(o, true);
+        for (QWidget *w : std::as_const(m_decl.siblingPanels))
+            w->setEnabled(true);
+    }
+    setCommandsEnabled(editing);
+    if (editing) {
+        for (QObject *o : std::as_const(m_decl.windowCommands))
+            setObjectEnabled(o, false);
+        for (QWidget *w : std::as_const(m_decl.siblingPanels))
+            w->setEnabled(false);
+    }
+    if (m_decl.editNotice)
+        m_decl.editNotice->setVisible(editing);
+    if (!editing && m_decl.selectAllOnEdit && editFocus())
+        clearSelection(editFocus());
+    if (m_decl.modeChanged)
+        m_decl.modeChanged(editing);
+    emit modeChanged(editing);
+}
+
+void RecordForm::enterEditMode(FormCommand how)
+{
+    // The focus goes in first, then the fields unlock and the commands,
+    // window commands, notice, navigation and siblings follow.
+    if (how == FormCommand::Add)
+        focusInto(addFocus(), false);
+    else
+        focusInto(editFocus(), m_decl.selectAllOnEdit);
+    setMode(true);
+    if (m_decl.editStarted)
+        m_decl.editStarted(how);
+}
+
+// --- Commands ---------------------------------------------------------------
+
+void RecordForm::add()
+{
+    if (m_editing)
+        return;
+    if (!report(m_decl.source->AddNew()))
+        return;
+    enterEditMode(FormCommand::Add);
+}
+
+void RecordForm::edit()
+{
+    if (m_editing)
+        return;
+    RecordSource *src = m_decl.source;
+    if (!src->hasCurrent() && m_decl.editAddsWhenEmpty && src->RecordCount() == 0) {
+        if (!report(src->AddNew()))
+            return;
+        enterEditMode(FormCommand::Add);
+        return;
+    }
+    if (!report(src->Edit()))
+        return;
+    enterEditMode(FormCommand::Edit);
+}
+
+bool RecordForm::save()
+{
+    if (!m_editing)
+        return false;
+    RecordSource *src = m_decl.source;
+    // The only test: the key field's text exactly empty. Blanks are an entry.
+    if (m_decl.keyField && FieldBinder::widgetText(m_decl.keyField).isEmpty()) {
+        show(m_decl.texts.emptyEntry, Icon::Exclamation);
+        focusInto(m_decl.keyField, false);
+        return false;
+    }
+    // A value a field can not hold: the box, and the record stays pending.
+    if (!report(src->Update()))
+        return false;
+    show(m_decl.texts.saved, Icon::Information);
+    if (m_decl.afterSave == Reposition::MoveLast)
+        report(src->MoveLast());
+    else if (m_decl.afterSave == Reposition::LastModified)
+        report(src->setBookmark(src->LastModified()));
+    if (m_decl.focusAfterSave)
+        focusInto(addFocus(), false);
+    setMode(false);
+    rewriteCount();
+    if (m_decl.saved)
+        m_decl.saved();
+    return true;
+}
+
+void RecordForm::cancel()
+{
+    if (!m_editing)
+        return;
+    m_decl.source->CancelUpdate();
+    if (m_decl.focusAfterCancel)
+        focusInto(addFocus(), false);
+    show(m_decl.texts.cancelled, Icon::Exclamation);
+    setMode(false);
+    if (m_decl.cancelled)
+        m_decl.cancelled();
+}
+
+void RecordForm::dropPending()
+{
+    if (!m_editing)
+        return;
+    m_decl.source->CancelUpdate();
+    setMode(false);
+}
+
+void RecordForm::deleteRecord()
+{
+    if (m_editing)
+        return;
+    RecordSource *src = m_decl.source;
+    // The last record of a table can not be deleted.
+    if (src->RecordCount() == 1) {
+        show(m_decl.texts.lastRecord, Icon::Exclamation);
+        return;
+    }
+    if (!src->hasCurrent())
+        return; // an empty table: nothing to delete
+    const QString question
+        = m_decl.deleteQuestionText ? m_decl.deleteQuestionText() : m_decl.texts.deleteQuestion.text;
+    if (platform::message(
+            question, Icon::Question, platform::Buttons::YesNo, m_decl.texts.deleteQuestion.caption, m_window)
+        != platform::Answer::Yes)
+        return;
+    if (!report(src->Delete()))
+        return;
+    src->MoveNext();
+    if (src->isEOF())
+        src->MovePrevious();
+    rewriteCount();
+    if (m_decl.deleted)
+        m_decl.deleted();
+}
+
+void RecordForm::back()
+{
+    if (m_editing)
+        return;
+    RecordSource *src = m_decl.source;
+    if (src->RecordCount() == 0) {
+        show(m_decl.texts.firstRecord, Icon::Information);
+        return;
+    }
+    if (!report(src->MovePrevious()))
+        return;
+    if (src->isBOF()) {
+        src->MoveNext();
+        show(m_decl.texts.firstRecord, Icon::Information);
+    }
+}
+
+void RecordForm::next()
+{
+    if (m_editing)
+        return;
+    RecordSource *src = m_decl.source;
+    if (src->RecordCount() == 0) {
+        show(m_decl.texts.lastPosition, Icon::Information);
+        return;
+    }
+    if (!report(src->MoveNext()))
+        return;
+    if (src->isEOF()) {
+        src->MovePrevious();
+        show(m_decl.texts.lastPosition, Icon::Information);
+    }
+}
+
+void RecordForm::first()
+{
+    if (!m_editing)
+        report(m_decl.source->MoveFirst());
+}
+
+void RecordForm::last()
+{
+    if (!m_editing)
+        report(m_decl.source->MoveLast());
+}
+
+void RecordForm::rewriteCount()
+{
+    if (m_decl.countLabel)
+        m_decl.countLabel->setText(QString::number(m_decl.source->RecordCount()) + m_decl.countText);
+    if (m_decl.countChanged)
+        m_decl.countChanged();
+}
+
+// Closing the window by its frame while a record is pending drops it, as
+// Cancel would; nothing half-checked is written.
+bool RecordForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::Close)
+        dropPending();
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace bm

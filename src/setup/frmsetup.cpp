@@ -1,0 +1,239 @@
+#include "setup/frmsetup.h"
+
+#include "platform/mainhub.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+FrmSetup::FrmSetup(QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Guide Info"), this))
+    , m_guideBinder(new FieldBinder(m_data1, this))
+{
+    setObjectName(QStringLiteral("frmSetup"));
+    setWindowTitle(QStringLiteral("Database Setup"));
+
+    auto *pages = new QWidget(this);
+    auto *grid = new QGridLayout(pages);
+    grid->setContentsMargins(0, 0, 0, 0);
+    m_picInfo = makeGuidePage();
+    m_instructions = makeInstructions();
+    m_picFish = makeListPage(QStringLiteral("PicFish"), ListEditorSpec::FishingPage);
+    m_picTrip = makeListPage(QStringLiteral("PicTrip"), ListEditorSpec::TripRatesPage);
+    grid->addWidget(m_picInfo, 0, 0);
+    grid->addWidget(m_instructions, 1, 0);
+    grid->setRowStretch(2, 1);
+    // The list pages are taller and take the place of the details and the
+    // instructions below them.
+    grid->addWidget(m_picFish, 0, 0, 3, 1);
+    grid->addWidget(m_picTrip, 0, 0, 3, 1);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(makeLeftColumn());
+    layout->addWidget(pages, 1);
+
+    makeForms();
+    showPage(Page::Info);
+    resize(780, 600);
+}
+
+QWidget *FrmSetup::makeLeftColumn()
+{
+    auto *column = new QWidget(this);
+    column->setFixedWidth(170);
+    auto *v = new QVBoxLayout(column);
+    v->setContentsMargins(0, 0, 0, 0);
+    auto button = [&](const char *name, const QString &caption, int height) {
+        auto *b = new QPushButton(caption, column);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        b->setMinimumHeight(height);
+        v->addWidget(b);
+        return b;
+    };
+    m_cmdInfo = button("cmdInfo", QStringLiteral("&Service Info"), 48);
+    m_cmdRates = button("cmdRates", QStringLiteral("&Trip Rates"), 48);
+    m_cmdFishing = button("cmdFishing", QStringLiteral("&Fishing"), 48);
+
+    m_notice = new QLabel(QStringLiteral(" You must Save or Cancel your changes before exiting. "), column);
+    m_notice->setObjectName(QStringLiteral("Label13"));
+    m_notice->setWordWrap(true);
+    m_notice->setAlignment(Qt::AlignCenter);
+    m_notice->setFrameShape(QFrame::Box);
+    m_notice->setMargin(6);
+    m_notice->setStyleSheet(QStringLiteral("QLabel { background: #ffffc0; color: #a00000; }"));
+    v->addSpacing(12);
+    v->addWidget(m_notice);
+    v->addStretch(1);
+    m_cmdHelp = button("cmdHelp", QStringLiteral("&Help"), 30);
+    m_cmdClose = button("cmdClose", QStringLiteral("&Close"), 30);
+
+    connect(m_cmdInfo, &QPushButton::clicked, this, [this] { showPage(Page::Info); });
+    connect(m_cmdFishing, &QPushButton::clicked, this, [this] { showPage(Page::Fishing); });
+    connect(m_cmdRates, &QPushButton::clicked, this, [this] { showPage(Page::TripRates); });
+    connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3400")); });
+    connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    return column;
+}
+
+QGroupBox *FrmSetup::makeGuidePage()
+{
+    auto *page = new QGroupBox(QStringLiteral("Guide Service Information"), this);
+    page->setObjectName(QStringLiteral("PicInfo"));
+    auto *grid = new QGridLayout(page);
+    auto field = [&](const char *name, const QString &label, const QString &boundField, int row) {
+        auto *edit = new QLineEdit(page);
+        edit->setObjectName(QString::fromLatin1(name));
+        auto *l = new QLabel(label, page);
+        l->setBuddy(edit);
+        grid->addWidget(l, row, 0);
+        grid->addWidget(edit, row, 1, 1, 3);
+        m_guideBinder->bind(edit, boundField);
+        return edit;
+    };
+    m_guideName = field("Text1", QStringLiteral("Name:"), QStringLiteral("Guide Name"), 0);
+    field("Text2", QStringLiteral("Address:"), QStringLiteral("Address"), 1);
+    field("Text3", QStringLiteral("City:"), QStringLiteral("City"), 2);
+
+    auto *state = new QComboBox(page);
+    state->setObjectName(QStringLiteral("cmbState"));
+    fillList(state, stateCodes());
+    m_guideBinder->bind(state, QStringLiteral("State"));
+    auto *zip = new QLineEdit(page);
+    zip->setObjectName(QStringLiteral("Text4"));
+    m_guideBinder->bind(zip, QStringLiteral("ZipCode"));
+    auto *stateLabel = new QLabel(QStringLiteral("State:"), page);
+    stateLabel->setBuddy(state);
+    auto *zipLabel = new QLabel(QStringLiteral("Zip Code:"), page);
+    zipLabel->setBuddy(zip);
+    grid->addWidget(stateLabel, 3, 0);
+    grid->addWidget(state, 3, 1);
+    grid->addWidget(zipLabel, 3, 2, Qt::AlignRight);
+    grid->addWidget(zip, 3, 3);
+    grid->setColumnStretch(3, 1);
+
+    field("Text5", QStringLiteral("Phone:"), QStringLiteral("Phone"), 4);
+    field("Text6", QStringLiteral("Email:"), QStringLiteral("Email"), 5);
+    field("Text7", QStringLiteral("Website:"), QStringLiteral("Website"), 6);
+
+    auto *row = new QHBoxLayout;
+    auto button = [&](const char *name, const char *caption) {
+        auto *b = new QPushButton(QString::fromLatin1(caption), page);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        row->addWidget(b);
+        return b;
+    };
+    m_cmdEditg = button("cmdEditg", "Edit");
+    m_cmdCancelg = button("cmdCancelg", "Cancel");
+    m_cmdSaveg = button("cmdSaveg", "Save");
+    row->addStretch(1);
+    grid->addLayout(row, 7, 0, 1, 4);
+    return page;
+}
+
+QWidget *FrmSetup::makeInstructions()
+{
+    auto *frame = new QFrame(this);
+    frame->setFrameShape(QFrame::Box);
+    frame->setFrameShadow(QFrame::Sunken);
+    auto *v = new QVBoxLayout(frame);
+    for (const QString &line :
+        { QStringLiteral(
+              "Use this form to enter your own choices that will be available in drop-down boxes when "
+              "you are adding information to your bookings."),
+            QStringLiteral(
+                "Begin by clicking the \"Edit\" button above to add your Guide Service information."),
+            QStringLiteral(
+                "Click the buttons on the left side to add other information. You can return at any "
+                "time to add or delete information as necessary.") }) {
+        auto *l = new QLabel(line, frame);
+        l->setWordWrap(true);
+        v->addWidget(l);
+    }
+    return frame;
+}
+
+QWidget *FrmSetup::makeListPage(const QString &name, ListEditorSpec::Page page)
+{
+    auto *w = new QWidget(this);
+    w->setObjectName(name);
+    w->setAutoFillBackground(true);
+    auto *v = new QVBoxLayout(w);
+    v->setContentsMargins(0, 0, 0, 0);
+    for (const ListEditorSpec &spec : listEditorSpecs()) {
+        if (spec.page != page)
+            continue;
+        auto *editor = new ListEditor(spec, this, w);
+        v->addWidget(editor);
+        m_editors.append(editor);
+    }
+    v->addStretch(1);
+    return w;
+}
+
+void FrmSetup::makeForms()
+{
+    const QList<QObject *> windowCommands { m_cmdHelp, m_cmdClose, m_cmdInfo, m_cmdRates, m_cmdFishing };
+
+    FormDeclaration g;
+    g.source = m_data1;
+    g.binder = m_guideBinder;
+    g.keyField = m_guideName;
+    g.texts.emptyEntry.text = QStringLiteral("Please enter the name of your Guide Service.");
+    g.windowCommands = windowCommands;
+    g.editNotice = m_notice;
+    // The guide's details are one record; should it be missing, Edit starts it.
+    g.editAddsWhenEmpty = true;
+    m_guideForm = new RecordForm(std::move(g), this);
+    m_guideForm->attach(FormCommand::Edit, m_cmdEditg);
+    m_guideForm->attach(FormCommand::Cancel, m_cmdCancelg);
+    m_guideForm->attach(FormCommand::Save, m_cmdSaveg);
+
+    // An editor's siblings are the other editors of its page.
+    for (ListEditor *editor : std::as_const(m_editors)) {
+        QList<QWidget *> siblings;
+        for (ListEditor *other : std::as_const(m_editors))
+            if (other != editor && other->spec().page == editor->spec().page)
+                siblings << other;
+        editor->makeForm(windowCommands, siblings, m_notice);
+    }
+}
+
+ListEditor *FrmSetup::editor(const QString &suffix) const
+{
+    for (ListEditor *e : m_editors)
+        if (e->spec().suffix == suffix)
+            return e;
+    return nullptr;
+}
+
+void FrmSetup::showPage(Page page)
+{
+    m_picFish->setVisible(page == Page::Fishing);
+    m_picTrip->setVisible(page == Page::TripRates);
+    m_picInfo->setVisible(page == Page::Info);
+    m_instructions->setVisible(page == Page::Info);
+}
+
+// However the window closes, the main window shows again. A pending record
+// was dropped as the window began to close.
+void FrmSetup::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
+        hub->window()->show();
+}
+
+} // namespace bm

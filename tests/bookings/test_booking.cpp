@@ -1,0 +1,702 @@
+#include "doubles.h"
+#include "testenv.h"
+
+#include "bookings/bookingwindows.h"
+#include "bookings/frmbooking.h"
+#include "data/apppaths.h"
+#include "data/database.h"
+#include "data/money.h"
+#include "platform/windows.h"
+#include "recordform/datepicker.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <memory>
+
+using namespace bm;
+using bm::platform::Answer;
+using bm::platform::Icon;
+
+namespace
+{
+
+const QDate day(2026, 12, 8);
+
+QColor baseOf(const QComboBox *box)
+{
+    return box->lineEdit()->palette().color(QPalette::Base);
+}
+
+void addBooking(const QString &name, const QString &date)
+{
+    QSqlQuery q(database::connection(databasePath()));
+    q.prepare(QStringLiteral("INSERT INTO Booking (Date, Name, \"Total Charge\") VALUES (?, ?, 2500000)"));
+    q.addBindValue(date);
+    q.addBindValue(name);
+    QVERIFY(q.exec());
+}
+
+void addListEntry(const QString &table, const QString &field, const QString &value)
+{
+    QSqlQuery q(database::connection(databasePath()));
+    q.prepare(QStringLiteral("INSERT INTO \"%1\" (\"%2\") VALUES (?)").arg(table, field));
+    q.addBindValue(value);
+    QVERIFY(q.exec());
+}
+
+int bookingCount()
+{
+    QSqlQuery q(database::connection(databasePath()));
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM Booking")) && q.next() ? q.value(0).toInt() : -1;
+}
+
+QStringList items(const QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
+    return list;
+}
+
+} // namespace
+
+class TestBooking : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void newBookingStartsEmpty();
+    void listsFollowTheirTables_data();
+    void listsFollowTheirTables();
+    void amountFilter_data();
+    void amountFilter();
+    void navigationKeysPassTheFilter();
+    void leaveChecks_data();
+    void leaveChecks();
+    void tabbingOnFromAnEmptyBoxAsksOnce_data();
+    void tabbingOnFromAnEmptyBoxAsksOnce();
+    void acceptedAfterErrorTurnsWhite();
+    void leavingForCancelAsksNothing();
+    void balance_data();
+    void balance();
+    void typedPricesGiveTheBalance();
+    void saveNew();
+    void saveByAccessKeyFromAnEmptyPrice();
+    void saveNeedsAName_data();
+    void saveNeedsAName();
+    void saveRefusedByTheEngine();
+    void editShowsAndSavesTheBooking();
+    void bookingWithNoDateKeepsNone();
+    void clientFieldsInTabOrder();
+    void cancelLeavesEverything_data();
+    void cancelLeavesEverything();
+    void givingTheCommandAgainStartsOver();
+
+private:
+    FrmBooking *openNew();
+    FrmBooking *openEdit();
+    template <class W> W *child(const char *name)
+    {
+        W *w = m_window ? m_window->findChild<W *>(QString::fromLatin1(name)) : nullptr;
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+    QComboBox *combo(const char *name) { return child<QComboBox>(name); }
+    void focus(QWidget *w)
+    {
+        w->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(QApplication::focusWidget(), w);
+    }
+
+    std::unique_ptr<test::FakeHub> m_hub;
+    std::unique_ptr<test::ScriptedMessages> m_messages;
+    QPointer<FrmBooking> m_window;
+};
+
+void TestBooking::init()
+{
+    m_hub.reset();
+    test::resetDatabase();
+    addBooking(QStringLiteral("Second Client"), QStringLiteral("2026-07-01"));
+    m_hub = std::make_unique<test::FakeHub>();
+    m_messages = std::make_unique<test::ScriptedMessages>();
+}
+
+void TestBooking::cleanup()
+{
+    if (m_window)
+        m_window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_messages.reset();
+    m_hub.reset();
+}
+
+FrmBooking *TestBooking::openNew()
+{
+    m_window = openNewBooking(day);
+    if (!QTest::qWaitForWindowActive(m_window))
+        qWarning("the booking entry did not become active");
+    return m_window;
+}
+
+FrmBooking *TestBooking::openEdit()
+{
+    m_window = openEditBooking(m_hub->bookings->bookmark());
+    if (m_window && !QTest::qWaitForWindowActive(m_window))
+        qWarning("the booking entry did not become active");
+    return m_window;
+}
+
+void TestBooking::newBookingStartsEmpty()
+{
+    FrmBooking *w = openNew();
+    QCOMPARE(w->objectName(), QStringLiteral("frmBooking"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Add a new Booking"));
+    QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
+    QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+    QCOMPARE(child<DatePicker>("DTPicker1")->value(), day);
+    QCOMPARE(child<DatePicker>("DTPicker2")->value(), day);
+    for (const char *name :
+        { "DBCombo1", "DBCombo2", "DBCombo3", "DBCombo4", "DBCombo5", "cmbState", "Combo2" })
+        QVERIFY2(combo(name)->currentText().isEmpty(), name);
+    for (const char *name : { "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8", "Text9",
+             "Text12", "Text13", "Text14" })
+        QVERIFY2(child<QLineEdit>(name)->text().isEmpty(), name);
+    QVERIFY(child<QPlainTextEdit>("Text1")->toPlainText().isEmpty());
+    QCOMPARE(items(combo("cmbState")).size(), 52);
+    QCOMPARE(items(combo("cmbState")).mid(0, 4), QStringList({ "AL", "AK", "AZ", "AR" }));
+    QCOMPARE(items(combo("cmbState")).last(), QStringLiteral("WY"));
+    QCOMPARE(items(combo("Combo2")), QStringList({ "Cash", "Check", "Money Order", "Credit Card" }));
+}
+
+void TestBooking::listsFollowTheirTables_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("Fishing at") << "DBCombo1"
+                                << "Lakes Fished"
+                                << "Lake" << QStringList { "Table Rock Lake", "Bull Shoals", "Beaver Lake" };
+    QTest::newRow("Meet at") << "DBCombo2"
+                             << "Marinas"
+                             << "Ramps" << QStringList { "State Park Marina", "Bull Shoals", "Beaver Lake" };
+    QTest::newRow("Total Charge") << "DBCombo3"
+                                  << "Trip Rates"
+                                  << "Trip Rates"
+                                  << QStringList { "250.00", "400.00", "Bull Shoals", "Beaver Lake" };
+    QTest::newRow("Type") << "DBCombo4"
+                          << "Trip Type"
+                          << "Trip Type"
+                          << QStringList { "Half Day", "Full Day", "Evening Trip", "Fly Fishing",
+                                 "Multi-Day Trip", "Bull Shoals", "Beaver Lake" };
+    QTest::newRow("Deposit Amount") << "DBCombo5"
+                                    << "Deposits"
+                                    << "Deposits"
+                                    << QStringList { "50.00", "100.00", "Bull Shoals", "Beaver Lake" };
+}
+
+void TestBooking::listsFollowTheirTables()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, table);
+    QFETCH(QString, field);
+    QFETCH(QStringList, expected);
+    // Added out of alphabetical order: the list keeps the table's order.
+    addListEntry(table, field, QStringLiteral("Bull Shoals"));
+    addListEntry(table, field, QStringLiteral("Beaver Lake"));
+    openNew();
+    QCOMPARE(items(combo(control.toLatin1().constData())), expected);
+}
+
+void TestBooking::amountFilter_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("digits point slash") << "DBCombo3"
+                                        << "12.5/3"
+                                        << "12.5/3" << QString();
+    QTest::newRow("letter in charge") << "DBCombo3"
+                                      << "2a"
+                                      << "0"
+                                      << "Please enter the Total Charge in a Dollar Amount.";
+    QTest::newRow("letter in deposit") << "DBCombo5"
+                                       << "x"
+                                       << "0"
+                                       << "Please enter the Deposit Received in a Dollar Amount.";
+    QTest::newRow("minus") << "DBCombo3"
+                           << "-"
+                           << "0"
+                           << "Please enter the Total Charge in a Dollar Amount.";
+    QTest::newRow("comma") << "DBCombo5"
+                           << "1,"
+                           << "0"
+                           << "Please enter the Deposit Received in a Dollar Amount.";
+    QTest::newRow("blank") << "DBCombo3"
+                           << "5 "
+                           << "0"
+                           << "Please enter the Total Charge in a Dollar Amount.";
+    QTest::newRow("dollar sign") << "DBCombo3"
+                                 << "$"
+                                 << "0"
+                                 << "Please enter the Total Charge in a Dollar Amount.";
+}
+
+void TestBooking::amountFilter()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, keys);
+    QFETCH(QString, expected);
+    QFETCH(QString, message);
+    openNew();
+    QComboBox *box = combo(control.toLatin1().constData());
+    focus(box);
+    if (!message.isEmpty())
+        m_messages->expect(Answer::Ok);
+    QTest::keyClicks(box, keys);
+    QCOMPARE(box->currentText(), expected);
+    QCOMPARE(QApplication::focusWidget(), box);
+    if (message.isEmpty()) {
+        QVERIFY(m_messages->shown.isEmpty());
+        QCOMPARE(baseOf(box), QColor(Qt::white));
+    } else {
+        QCOMPARE(m_messages->shown.size(), 1);
+        QCOMPARE(m_messages->last().text, message);
+        QCOMPARE(m_messages->last().icon, Icon::Exclamation);
+        QCOMPARE(m_messages->last().caption, QStringLiteral("Brindlemoor"));
+        QCOMPARE(baseOf(box), QColor(255, 255, 0));
+    }
+}
+
+void TestBooking::navigationKeysPassTheFilter()
+{
+    openNew();
+    QComboBox *box = combo("DBCombo3");
+    focus(box);
+    QTest::keyClicks(box, QStringLiteral("2507"));
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Left);
+    QTest::keyClicks(box, QStringLiteral("1"));
+    QCOMPARE(box->currentText(), QStringLiteral("510"));
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, QStringLiteral("9"));
+    QCOMPARE(box->currentText(), QStringLiteral("9"));
+    QVERIFY(m_messages->shown.isEmpty());
+}
+
+void TestBooking::leaveChecks_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("whole charge") << "DBCombo3"
+                                  << "150"
+                                  << "150.00" << QString();
+    QTest::newRow("charge rounded") << "DBCombo3"
+                                    << "2.675"
+                                    << "2.68" << QString();
+    QTest::newRow("charge full stop unchanged") << "DBCombo3"
+                                                << "."
+                                                << "." << QString();
+    QTest::newRow("charge slash unchanged") << "DBCombo3"
+                                            << "1/2"
+                                            << "1/2" << QString();
+    QTest::newRow("deposit") << "DBCombo5"
+                             << "50"
+                             << "50.00" << QString();
+    QTest::newRow("empty charge") << "DBCombo3"
+                                  << ""
+                                  << "0"
+                                  << "Please enter the cost for the Trip";
+    QTest::newRow("empty deposit") << "DBCombo5"
+                                   << ""
+                                   << "0"
+                                   << "Please enter a Deposit amount.";
+}
+
+void TestBooking::leaveChecks()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QFETCH(QString, message);
+    openNew();
+    QComboBox *box = combo(control.toLatin1().constData());
+    focus(box);
+    box->setEditText(text);
+    if (!message.isEmpty())
+        m_messages->expect(Answer::Ok);
+    QTest::keyClick(box, Qt::Key_Backtab);
+    QCOMPARE(box->currentText(), expected);
+    if (message.isEmpty()) {
+        QVERIFY(m_messages->shown.isEmpty());
+        QVERIFY(QApplication::focusWidget() != box);
+        QCOMPARE(baseOf(box), QColor(Qt::white));
+    } else {
+        QCOMPARE(m_messages->shown.size(), 1);
+        QCOMPARE(m_messages->last().text, message);
+        QCOMPARE(m_messages->last().icon, Icon::Exclamation);
+        QCOMPARE(QApplication::focusWidget(), box);
+        QCOMPARE(baseOf(box), QColor(255, 255, 0));
+    }
+}
+
+void TestBooking::tabbingOnFromAnEmptyBoxAsksOnce_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("charge, towards the deposit") << "DBCombo3"
+                                                 << "Please enter the cost for the Trip";
+    QTest::newRow("deposit, towards the balance") << "DBCombo5"
+                                                  << "Please enter a Deposit amount.";
+}
+
+// The box hands the focus back before the next box (or the balance) is
+// entered: only one message, and the next box is neither checked nor entered.
+void TestBooking::tabbingOnFromAnEmptyBoxAsksOnce()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, message);
+    openNew();
+    QComboBox *box = combo(control.toLatin1().constData());
+    focus(box);
+    m_messages->expect(Answer::Ok);
+    QTest::keyClick(box, Qt::Key_Tab);
+    QCOMPARE(m_messages->shown.size(), 1);
+    QCOMPARE(m_messages->last().text, message);
+    QCOMPARE(QApplication::focusWidget(), box);
+    QCOMPARE(box->currentText(), QStringLiteral("0"));
+    QVERIFY(child<QLineEdit>("Text12")->text().isEmpty());
+}
+
+void TestBooking::acceptedAfterErrorTurnsWhite()
+{
+    openNew();
+    QComboBox *box = combo("DBCombo5");
+    focus(box);
+    m_messages->expect(Answer::Ok);
+    QTest::keyClick(box, Qt::Key_Backtab);
+    QCOMPARE(baseOf(box), QColor(255, 255, 0));
+    QTest::keyClick(box, Qt::Key_Backtab); // leaves with the "0" it was given
+    QCOMPARE(box->currentText(), QStringLiteral("0.00"));
+    QCOMPARE(baseOf(box), QColor(Qt::white));
+}
+
+void TestBooking::leavingForCancelAsksNothing()
+{
+    FrmBooking *w = openNew();
+    focus(combo("DBCombo3"));
+    QTest::mouseClick(child<QPushButton>("cmdCancel"), Qt::LeftButton);
+    QVERIFY(m_messages->shown.isEmpty());
+    QVERIFY(!w->isVisible());
+    QCOMPARE(bookingCount(), 2);
+}
+
+void TestBooking::balance_data()
+{
+    QTest::addColumn<QString>("charge");
+    QTest::addColumn<QString>("deposit");
+    QTest::addColumn<QString>("expected"); // empty: refused
+
+    QTest::newRow("formatted") << "250.00"
+                               << "50.00"
+                               << "200.00";
+    QTest::newRow("as typed") << "250"
+                              << "50"
+                              << "200.00";
+    QTest::newRow("deposit above charge") << "50"
+                                          << "250"
+                                          << "-200.00";
+    QTest::newRow("tenths exactly") << "0.3"
+                                    << "0.1"
+                                    << "0.20";
+    QTest::newRow("rounded on display") << "2.675"
+                                        << "0"
+                                        << "2.68";
+    QTest::newRow("full stop") << "."
+                               << "50" << QString();
+    QTest::newRow("empty charge") << ""
+                                  << "50" << QString();
+    QTest::newRow("empty deposit") << "250"
+                                   << "" << QString();
+    QTest::newRow("slash") << "1/2"
+                           << "0" << QString();
+}
+
+void TestBooking::balance()
+{
+    QFETCH(QString, charge);
+    QFETCH(QString, deposit);
+    QFETCH(QString, expected);
+    openNew();
+    QLineEdit *balance = child<QLineEdit>("Text12");
+    balance->setText(QStringLiteral("12.00"));
+    focus(child<QLineEdit>("Text2"));
+    combo("DBCombo3")->setEditText(charge);
+    combo("DBCombo5")->setEditText(deposit);
+    if (expected.isEmpty())
+        m_messages->expect(Answer::Ok);
+    balance->setFocus(Qt::MouseFocusReason);
+    if (expected.isEmpty()) {
+        QCOMPARE(m_messages->shown.size(), 1);
+        QCOMPARE(m_messages->last().text,
+            QStringLiteral("Make sure that a price is entered in the Total Charge or Deposit Amount boxes.\n"
+                           "They cannot be blank."));
+        QCOMPARE(m_messages->last().icon, Icon::Critical);
+        QCOMPARE(balance->text(), QStringLiteral("12.00"));
+        QCOMPARE(QApplication::focusWidget(), combo("DBCombo3"));
+        QCOMPARE(baseOf(combo("DBCombo3")), QColor(255, 255, 0));
+    } else {
+        QCOMPARE(balance->text(), expected);
+        QCOMPARE(QApplication::focusWidget(), balance);
+    }
+}
+
+void TestBooking::typedPricesGiveTheBalance()
+{
+    openNew();
+    QComboBox *charge = combo("DBCombo3");
+    focus(charge);
+    QTest::keyClicks(charge, QStringLiteral("250"));
+    QTest::keyClick(charge, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), combo("DBCombo5"));
+    QTest::keyClicks(combo("DBCombo5"), QStringLiteral("50"));
+    QTest::keyClick(combo("DBCombo5"), Qt::Key_Tab);
+    QCOMPARE(charge->currentText(), QStringLiteral("250.00"));
+    QCOMPARE(combo("DBCombo5")->currentText(), QStringLiteral("50.00"));
+    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>("Text12"));
+    QCOMPARE(child<QLineEdit>("Text12")->text(), QStringLiteral("200.00"));
+    // A changed price is not taken in until the box is entered again; the
+    // balance may be overtyped.
+    charge->setEditText(QStringLiteral("300"));
+    QCOMPARE(child<QLineEdit>("Text12")->text(), QStringLiteral("200.00"));
+}
+
+void TestBooking::saveNew()
+{
+    m_hub->bookings->MoveLast();
+    const Bookmark first = [] {
+        RecordSource r(QStringLiteral("check"), QStringLiteral("Booking"));
+        return r.bookmark();
+    }();
+    QVERIFY(m_hub->bookings->bookmark() != first);
+    FrmBooking *w = openNew();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    combo("DBCombo1")->setEditText(QStringLiteral("Bull Shoals")); // typed, not in the list
+    combo("DBCombo4")->setCurrentIndex(1);
+    combo("cmbState")->setEditText(QStringLiteral("ON"));
+    combo("DBCombo3")->setEditText(QStringLiteral("250.00"));
+    combo("DBCombo5")->setEditText(QStringLiteral("50.00"));
+    child<QLineEdit>("Text12")->setText(QStringLiteral("200.00"));
+    combo("Combo2")->setEditText(QStringLiteral("Gift Card"));
+    child<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("Bring rain gear"));
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+
+    QVERIFY(!w->isVisible());
+    QCOMPARE(bookingCount(), 3);
+    QCOMPARE(m_hub->bookings->bookmark(), first); // re-read: on the first booking again
+    RecordSource saved(QStringLiteral("check"), QStringLiteral("Booking"));
+    saved.MoveLast();
+    QCOMPARE(saved.value(QStringLiteral("Name")).toString(), QStringLiteral("Ann Angler"));
+    QCOMPARE(saved.value(QStringLiteral("Date")).toDate(), day);
+    QCOMPARE(saved.value(QStringLiteral("Deposit Received")).toDate(), day);
+    QCOMPARE(saved.value(QStringLiteral("Lake")).toString(), QStringLiteral("Bull Shoals"));
+    QCOMPARE(saved.value(QStringLiteral("Type")).toString(), QStringLiteral("Full Day"));
+    QCOMPARE(saved.value(QStringLiteral("State")).toString(), QStringLiteral("ON"));
+    QCOMPARE(saved.value(QStringLiteral("Paid By")).toString(), QStringLiteral("Gift Card"));
+    QCOMPARE(saved.value(QStringLiteral("Notes")).toString(), QStringLiteral("Bring rain gear"));
+    QCOMPARE(saved.value(QStringLiteral("Total Charge")).value<Money>().units(), 2500000);
+    QCOMPARE(saved.value(QStringLiteral("Balance Due")).value<Money>().units(), 2000000);
+}
+
+// Saving straight from an empty price box: the booking may go without a price,
+// and the box is not checked while the window closes.
+void TestBooking::saveByAccessKeyFromAnEmptyPrice()
+{
+    FrmBooking *w = openNew();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    focus(combo("DBCombo3"));
+    QTest::keyClick(combo("DBCombo3"), Qt::Key_S, Qt::AltModifier);
+    QTRY_VERIFY(!m_window || !w->isVisible()); // the button clicks itself a moment later
+    QVERIFY(m_messages->shown.isEmpty());
+    QCOMPARE(bookingCount(), 3);
+}
+
+void TestBooking::saveNeedsAName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("blanks count as a name") << QStringLiteral("  ") << true;
+}
+
+void TestBooking::saveNeedsAName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, saved);
+    FrmBooking *w = openNew();
+    child<QLineEdit>("Text2")->setText(name);
+    if (!saved)
+        m_messages->expect(Answer::Ok);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(bookingCount(), saved ? 3 : 2);
+    QCOMPARE(w->isVisible(), !saved);
+    if (!saved) {
+        QCOMPARE(
+            m_messages->last().text, QStringLiteral("Please enter a client name or press Cancel to exit."));
+        QCOMPARE(m_messages->last().icon, Icon::Exclamation);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>("Text2"));
+        QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+    }
+}
+
+void TestBooking::saveRefusedByTheEngine()
+{
+    FrmBooking *w = openNew();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    QComboBox *charge = combo("DBCombo3");
+    focus(charge);
+    QTest::keyClicks(charge, QStringLiteral("1/2"));
+    m_messages->expect(Answer::Ok);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(m_messages->shown.size(), 1);
+    QCOMPARE(m_messages->last().text, QStringLiteral("The value 1/2 can not be stored in Total Charge."));
+    QCOMPARE(m_messages->last().icon, Icon::Exclamation);
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+    QCOMPARE(bookingCount(), 2);
+    QCOMPARE(child<QLineEdit>("Text2")->text(), QStringLiteral("Ann Angler"));
+
+    // Mended, the same booking saves.
+    charge->setEditText(QStringLiteral("12.50"));
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(bookingCount(), 3);
+}
+
+void TestBooking::editShowsAndSavesTheBooking()
+{
+    FrmBooking *w = openEdit(); // the hub stands on the first booking
+    QVERIFY(w);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Editing this Booking"));
+    QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Edit);
+    QCOMPARE(w->data1().bookmark(), m_hub->bookings->bookmark());
+    QCOMPARE(child<QLineEdit>("Text2")->text(), QStringLiteral("Sample Customer"));
+    QCOMPARE(child<DatePicker>("DTPicker1")->value(), QDate(2026, 6, 6));
+    QCOMPARE(child<DatePicker>("DTPicker2")->value(), QDate(2026, 5, 1));
+    QCOMPARE(combo("DBCombo3")->currentText(), QStringLiteral("400.00"));
+    QCOMPARE(combo("Combo2")->currentText(), QStringLiteral("Check"));
+
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Renamed Customer"));
+    m_hub->bookings->MoveLast();
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(bookingCount(), 2);
+    // The main window's bookings were re-read: first booking, new name.
+    QCOMPARE(m_hub->bookings->text(QStringLiteral("Name")), QStringLiteral("Renamed Customer"));
+}
+
+void TestBooking::bookingWithNoDateKeepsNone()
+{
+    {
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec(QStringLiteral("UPDATE Booking SET Date = NULL, \"Deposit Received\" = ''")));
+    }
+    m_hub->bookings->Refresh();
+    FrmBooking *w = openEdit();
+    QVERIFY(w);
+    QVERIFY(child<DatePicker>("DTPicker1")->isEmpty());
+    QVERIFY(child<DatePicker>("DTPicker2")->isEmpty());
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(m_hub->bookings->value(QStringLiteral("Date")), QVariant());
+    QCOMPARE(m_hub->bookings->text(QStringLiteral("Deposit Received")), QString());
+}
+
+void TestBooking::clientFieldsInTabOrder()
+{
+    openNew();
+    focus(child<QLineEdit>("Text2"));
+    QStringList order { QApplication::focusWidget()->objectName() };
+    for (int i = 0; i < 11; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order,
+        QStringList({ "Text2", "Text3", "Text4", "Text5", "cmbState", "Text6", "Text7", "Text13", "Text14",
+            "Text8", "Text9", "Text1" }));
+}
+
+void TestBooking::cancelLeavesEverything_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::newRow("new") << false;
+    QTest::newRow("edit") << true;
+}
+
+void TestBooking::cancelLeavesEverything()
+{
+    QFETCH(bool, edit);
+    FrmBooking *w = edit ? openEdit() : openNew();
+    QVERIFY(w);
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Not Kept"));
+    m_hub->bookings->MoveLast();
+    const Bookmark before = m_hub->bookings->bookmark();
+    QSignalSpy moves(m_hub->bookings.get(), &RecordSource::currentChanged);
+    QTest::mouseClick(child<QPushButton>("cmdCancel"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(bookingCount(), 2);
+    QCOMPARE(moves.count(), 0);
+    QCOMPARE(m_hub->bookings->bookmark(), before);
+    m_hub->bookings->MoveFirst();
+    QCOMPARE(m_hub->bookings->text(QStringLiteral("Name")), QStringLiteral("Sample Customer"));
+}
+
+void TestBooking::givingTheCommandAgainStartsOver()
+{
+    FrmBooking *w = openEdit();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Dropped"));
+    // Left in an empty price box painted as wrong: starting over neither
+    // checks the box nor keeps the mark.
+    focus(combo("DBCombo5"));
+    m_messages->expect(Answer::Ok);
+    QTest::keyClicks(combo("DBCombo5"), QStringLiteral("x"));
+    combo("DBCombo5")->setEditText(QString());
+    FrmBooking *again = openNewBooking(QDate(2027, 1, 2));
+    QCOMPARE(m_messages->shown.size(), 1);
+    QCOMPARE(baseOf(combo("DBCombo5")), QColor(Qt::white));
+    QCOMPARE(again, w);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Add a new Booking"));
+    QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+    QVERIFY(child<QLineEdit>("Text2")->text().isEmpty());
+    QVERIFY(combo("DBCombo5")->currentText().isEmpty());
+    QCOMPARE(child<DatePicker>("DTPicker1")->value(), QDate(2027, 1, 2));
+
+    m_hub->bookings->MoveLast();
+    QCOMPARE(openEditBooking(m_hub->bookings->bookmark()), w);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Editing this Booking"));
+    QCOMPARE(child<QLineEdit>("Text2")->text(), QStringLiteral("Second Client"));
+    QCOMPARE(bookingCount(), 2);
+    RecordSource check(QStringLiteral("check"), QStringLiteral("Booking"));
+    QCOMPARE(check.text(QStringLiteral("Name")), QStringLiteral("Sample Customer"));
+}
+
+BM_TEST_MAIN(TestBooking)
+#include "test_booking.moc"

@@ -1,0 +1,384 @@
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "data/database.h"
+#include "data/money.h"
+#include "data/recordsource.h"
+
+#include <QSignalSpy>
+#include <QSqlQuery>
+
+using namespace bm;
+
+namespace
+{
+
+// Replaces the records of a reference table with the given entries.
+void fillTable(const QString &table, const QString &field, const QStringList &entries)
+{
+    QSqlQuery q(database::connection(databasePath()));
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table)));
+    for (const QString &e : entries) {
+        q.prepare(QStringLiteral("INSERT INTO \"%1\" (\"%2\") VALUES (?)").arg(table, field));
+        q.addBindValue(e);
+        QVERIFY(q.exec());
+    }
+    database::bumpGeneration(databasePath());
+}
+
+QStringList walk(RecordSource &rs, const QString &field)
+{
+    QStringList seen;
+    rs.MoveFirst();
+    while (!rs.isEOF()) {
+        seen << rs.text(field);
+        rs.MoveNext();
+    }
+    return seen;
+}
+
+} // namespace
+
+class TestRecordSource : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { test::resetDatabase(); }
+
+    void opensOnFirstRecordAndWalksToTheEnds()
+    {
+        fillTable("Lakes Fished", "Lake", { "Alpha", "Beta", "Gamma" });
+        RecordSource rs("Data2", "Lakes Fished");
+        QVERIFY(rs.openStatus());
+        QCOMPARE(rs.objectName(), QString("Data2"));
+        QCOMPARE(rs.RecordCount(), 3);
+        QCOMPARE(rs.text("Lake"), QString("Alpha"));
+        QVERIFY(!rs.isBOF() && !rs.isEOF());
+
+        QVERIFY(rs.MovePrevious());
+        QVERIFY(rs.isBOF());
+        QVERIFY(!rs.MovePrevious()); // nothing before BOF
+        QVERIFY(rs.MoveNext());
+        QCOMPARE(rs.text("Lake"), QString("Alpha"));
+
+        QVERIFY(rs.MoveLast());
+        QCOMPARE(rs.text("Lake"), QString("Gamma"));
+        QVERIFY(rs.MoveNext());
+        QVERIFY(rs.isEOF());
+        QVERIFY(rs.MovePrevious());
+        QCOMPARE(rs.text("Lake"), QString("Gamma"));
+        QCOMPARE(walk(rs, "Lake"), QStringList({ "Alpha", "Beta", "Gamma" }));
+    }
+
+    void oneRecordIsBothEnds()
+    {
+        RecordSource rs("Data1", "Guide Info");
+        QCOMPARE(rs.RecordCount(), 1);
+        QVERIFY(rs.MoveNext());
+        QVERIFY(rs.isEOF());
+        QVERIFY(rs.MovePrevious());
+        QCOMPARE(rs.text("Guide Name"), QString("Your Guide Service"));
+        QVERIFY(rs.MovePrevious());
+        QVERIFY(rs.isBOF());
+        QVERIFY(rs.MoveNext());
+        QVERIFY(rs.hasCurrent());
+    }
+
+    void emptyTableIsBofAndEof()
+    {
+        fillTable("Marinas", "Ramps", {});
+        RecordSource rs("Data5", "Marinas");
+        QVERIFY(rs.openStatus());
+        QVERIFY(rs.isEOF());
+        QCOMPARE(rs.RecordCount(), 0);
+        QVERIFY(!rs.Edit());
+        QVERIFY(!rs.Delete());
+        QVERIFY(rs.AddNew());
+        QVERIFY(rs.setValue("Ramps", "First ramp"));
+        QVERIFY(rs.Update());
+        QCOMPARE(rs.RecordCount(), 1);
+    }
+
+    void deleteThenMove_data()
+    {
+        QTest::addColumn<int>("deleteIndex");
+        QTest::addColumn<QString>("currentAfter");
+        QTest::addColumn<QStringList>("remaining");
+        QTest::newRow("first") << 0 << "Beta" << QStringList { "Beta", "Gamma", "Delta" };
+        QTest::newRow("middle") << 1 << "Gamma" << QStringList { "Alpha", "Gamma", "Delta" };
+        QTest::newRow("last") << 3 << "Gamma" << QStringList { "Alpha", "Beta", "Gamma" };
+    }
+    void deleteThenMove()
+    {
+        QFETCH(int, deleteIndex);
+        QFETCH(QString, currentAfter);
+        QFETCH(QStringList, remaining);
+        fillTable("Lures", "Bait", { "Alpha", "Beta", "Gamma", "Delta" });
+        RecordSource rs("Data3", "Lures");
+        for (int i = 0; i < deleteIndex; ++i)
+            rs.MoveNext();
+        QVERIFY(rs.Delete());
+        QVERIFY(!rs.hasCurrent());
+        QVERIFY(rs.value("Bait").isNull());
+        QCOMPARE(rs.RecordCount(), 3);
+        QVERIFY(rs.MoveNext());
+        if (rs.isEOF())
+            QVERIFY(rs.MovePrevious());
+        QCOMPARE(rs.text("Bait"), currentAfter);
+        QCOMPARE(walk(rs, "Bait"), remaining);
+    }
+
+    void addNewUpdateStandsOnThePreviousRecord()
+    {
+        fillTable("Species", "Fish", { "Bass", "Pike" });
+        RecordSource rs("Data6", "Species");
+        rs.MoveNext(); // Pike
+        QVERIFY(rs.AddNew());
+        QVERIFY(rs.value("Fish").isNull());
+        QVERIFY(rs.setValue("Fish", "Walleye"));
+        QCOMPARE(rs.text("Fish"), QString("Walleye")); // the pending record shows
+        QVERIFY(rs.Update());
+        QCOMPARE(rs.text("Fish"), QString("Pike"));
+        QCOMPARE(rs.RecordCount(), 3);
+        QVERIFY(rs.setBookmark(rs.LastModified()));
+        QCOMPARE(rs.text("Fish"), QString("Walleye"));
+        QCOMPARE(walk(rs, "Fish"), QStringList({ "Bass", "Pike", "Walleye" }));
+    }
+
+    void cancelUpdateDropsNewAndChangedRecords()
+    {
+        fillTable("Species", "Fish", { "Bass", "Pike" });
+        RecordSource rs("Data6", "Species");
+        QVERIFY(rs.AddNew());
+        rs.setValue("Fish", "Dropped");
+        rs.CancelUpdate();
+        QCOMPARE(rs.text("Fish"), QString("Bass"));
+        QVERIFY(rs.Edit());
+        rs.setValue("Fish", "Changed");
+        rs.CancelUpdate();
+        QCOMPARE(rs.text("Fish"), QString("Bass"));
+        QCOMPARE(walk(rs, "Fish"), QStringList({ "Bass", "Pike" }));
+        QCOMPARE(rs.editMode(), RecordSource::EditMode::None);
+    }
+
+    void addNewDuringEditDropsTheChange()
+    {
+        fillTable("Species", "Fish", {"Bass", "Pike"});
+        RecordSource rs("Data6", "Species");
+        rs.MoveNext();
+        QVERIFY(rs.Edit());
+        rs.setValue("Fish", "Dropped change");
+        QVERIFY(rs.AddNew());
+        rs.setValue("Fish", "Perch");
+        QVERIFY(rs.Update());
+        QCOMPARE(rs.text("Fish"), QString("Pike"));
+        QCOMPARE(walk(rs, "Fish"), QStringList({"Bass", "Pike", "Perch"}));
+    }
+
+    void editUpdateKeepsPositionAndSetsLastModified()
+    {
+        fillTable("Species", "Fish", { "Bass", "Pike", "Perch" });
+        RecordSource rs("Data6", "Species");
+        rs.MoveNext();
+        const Bookmark pike = rs.bookmark();
+        QVERIFY(rs.Edit());
+        rs.setValue("Fish", "Northern Pike");
+        QVERIFY(rs.Update());
+        QCOMPARE(rs.bookmark(), pike);
+        QCOMPARE(rs.LastModified(), pike);
+        QCOMPARE(rs.text("Fish"), QString("Northern Pike"));
+    }
+
+    void bookmarksCrossRecordSourcesAndRefresh()
+    {
+        fillTable("Lakes Fished", "Lake", { "Alpha", "Beta", "Gamma" });
+        RecordSource a("DatA", "Lakes Fished");
+        RecordSource b("DatB", "Lakes Fished");
+        a.MoveLast();
+        const Bookmark gamma = a.bookmark();
+        QVERIFY(b.setBookmark(gamma));
+        QCOMPARE(b.text("Lake"), QString("Gamma"));
+        QSignalSpy rereads(&a, &RecordSource::refreshed);
+        QVERIFY(a.Refresh());
+        QCOMPARE(a.text("Lake"), QString("Alpha"));
+        a.MoveNext();
+        QCOMPARE(rereads.count(), 1); // a re-read, not a move
+        a.MoveFirst();
+        QVERIFY(b.Refresh());
+        QVERIFY(b.setBookmark(gamma));
+        QCOMPARE(b.text("Lake"), QString("Gamma"));
+
+        // A record deleted through one record source can't be reached by the other.
+        QVERIFY(b.Delete());
+        QVERIFY(!a.setBookmark(gamma));
+        QCOMPARE(a.text("Lake"), QString("Alpha")); // position unchanged
+
+        // Records added through one show in the other's count at once and
+        // in its records after Refresh.
+        QVERIFY(a.AddNew());
+        a.setValue("Lake", "Delta");
+        QVERIFY(a.Update());
+        QCOMPARE(b.RecordCount(), 3);
+        b.Refresh();
+        QCOMPARE(walk(b, "Lake"), QStringList({ "Alpha", "Beta", "Delta" }));
+    }
+
+    void pendingRecordsAreIndependent()
+    {
+        RecordSource a("A", "Phone");
+        RecordSource b("B", "Phone");
+        QVERIFY(a.Edit());
+        a.setValue("Name", "Changed in A");
+        QCOMPARE(b.text("Name"), QString("Sample Customer"));
+        QCOMPARE(b.editMode(), RecordSource::EditMode::None);
+        a.CancelUpdate();
+    }
+
+    void fieldKinds_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("input");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("amount text") << "Total Charge" << QVariant("250") << true << "250.00";
+        QTest::newRow("amount decimals") << "Total Charge" << QVariant("12.345") << true << "12.345";
+        QTest::newRow("amount grouped") << "Total Charge" << QVariant("1,250.5") << true << "1250.50";
+        QTest::newRow("amount negative") << "Balance Due" << QVariant("-20") << true << "-20.00";
+        QTest::newRow("amount empty") << "Total Charge" << QVariant("") << true << "";
+        QTest::newRow("amount money")
+            << "Tax" << QVariant::fromValue(Money::fromUnits(202500)) << true << "20.25";
+        QTest::newRow("amount slash") << "Total Charge" << QVariant("1/2") << false << "";
+        QTest::newRow("amount letters") << "Deposit Amount" << QVariant("fifty") << false << "";
+        QTest::newRow("amount dollar sign") << "Deposit Amount" << QVariant("$50") << false << "";
+        QTest::newRow("amount lone point") << "Deposit Amount" << QVariant(".") << false << "";
+        QTest::newRow("date") << "Date" << QVariant(QDate(2005, 5, 14)) << true << "5/14/2005";
+        QTest::newRow("date text") << "Date" << QVariant("12/30/2005") << true << "12/30/2005";
+        QTest::newRow("date iso") << "Date" << QVariant("2006-01-03") << true << "1/3/2006";
+        QTest::newRow("date empty") << "Deposit Received" << QVariant(QDate()) << true << "";
+        QTest::newRow("date invalid") << "Date" << QVariant("2/30/2005") << false << "";
+        QTest::newRow("date words") << "Date" << QVariant("next Tuesday") << false << "";
+        QTest::newRow("text anything") << "Remarks" << QVariant("O'Brien; DROP TABLE \"Booking\" --") << true
+                                       << "O'Brien; DROP TABLE \"Booking\" --";
+        QTest::newRow("text blanks") << "Name" << QVariant("   ") << true << "   ";
+        QTest::newRow("text long") << "Notes" << QVariant(QString(100000, QChar(0x00e9))) << true
+                                   << QString(100000, QChar(0x00e9));
+    }
+    void fieldKinds()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, input);
+        QFETCH(bool, accepted);
+        QFETCH(QString, shown);
+        RecordSource rs("Data1", "Booking");
+        const int before = rs.RecordCount();
+        QVERIFY(rs.AddNew());
+        rs.setValue("Name", "Kind test");
+        QVERIFY(rs.setValue(field, input));
+        const Status s = rs.Update();
+        QCOMPARE(bool(s), accepted);
+        if (!accepted) {
+            QCOMPARE(
+                s.message(), QString("The value %1 can not be stored in %2.").arg(input.toString(), field));
+            QCOMPARE(rs.editMode(), RecordSource::EditMode::Add); // still pending
+            QCOMPARE(rs.text("Name"), QString("Kind test"));
+            QCOMPARE(rs.RecordCount(), before); // nothing written
+            rs.CancelUpdate();
+            return;
+        }
+        RecordSource check("Check", "Booking");
+        QVERIFY(check.setBookmark(rs.LastModified()));
+        QCOMPARE(check.text(field), shown);
+    }
+
+    void amountsAreStoredExactly()
+    {
+        RecordSource rs("Data1", "Booking");
+        rs.Edit();
+        rs.setValue("Total Charge", "0.1");
+        rs.setValue("Deposit Amount", "0.2");
+        QVERIFY(rs.Update());
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(
+            q.exec("SELECT typeof(\"Total Charge\"), \"Total Charge\" + \"Deposit Amount\" FROM Booking"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QString("integer"));
+        QCOMPARE(q.value(1).toLongLong(), 3000LL);
+        QCOMPARE(rs.value("Total Charge").value<Money>().units(), 1000);
+    }
+
+    void queryYieldsBookingsWithADate()
+    {
+        RecordSource all("Data1", "Booking");
+        for (const QVariant &date :
+            { QVariant(QDate(2005, 5, 14)), QVariant(), QVariant(QDate(2006, 1, 3)) }) {
+            QVERIFY(all.AddNew());
+            all.setValue("Name", date.isNull() ? "No date" : "Dated");
+            all.setValue("Date", date);
+            QVERIFY(all.Update());
+        }
+        RecordSource dated("Data1", "SELECT * FROM Booking WHERE Date");
+        QVERIFY(dated.openStatus());
+        QCOMPARE(all.RecordCount(), 4);
+        QCOMPARE(dated.RecordCount(), 3);
+        QCOMPARE(walk(dated, "Name"), QStringList({ "Sample Customer", "Dated", "Dated" }));
+        QCOMPARE(RecordSource("X", "select * from booking where [Date]").RecordCount(), 3);
+        QVERIFY(!RecordSource("X", "SELECT * FROM Booking WHERE Nonsense").openStatus());
+        QVERIFY(!RecordSource("X", "No Such Table").openStatus());
+    }
+
+    void implicitChangeIsWrittenOnMoveAndClose()
+    {
+        fillTable("Lakes Fished", "Lake", { "Alpha", "Beta" });
+        {
+            RecordSource rs("Data1", "Lakes Fished");
+            QVERIFY(rs.setValue("Lake", "Alpha Lake"));
+            rs.MoveNext();
+            QVERIFY(rs.setValue("Lake", "Beta Lake"));
+        } // closes
+        RecordSource check("Check", "Lakes Fished");
+        QCOMPARE(walk(check, "Lake"), QStringList({ "Alpha Lake", "Beta Lake" }));
+    }
+
+    void findFirstAndNext()
+    {
+        RecordSource rs("Data1", "Booking");
+        const QStringList remarks { "Big bass on a jig", "nothing", "JIGS all day", "rain", "jigging" };
+        for (const QString &r : remarks) {
+            rs.AddNew();
+            rs.setValue("Remarks", r);
+            QVERIFY(rs.Update());
+        }
+        QStringList found;
+        QVERIFY(rs.FindFirst("Remarks LIKE '*jig*'"));
+        while (!rs.NoMatch()) {
+            found << rs.text("Remarks");
+            QVERIFY(rs.FindNext("Remarks LIKE '*jig*'"));
+        }
+        QCOMPARE(found, QStringList({ "Big bass on a jig", "JIGS all day", "jigging" }));
+        QCOMPARE(rs.text("Remarks"), QString("jigging")); // stays on the last match
+
+        QVERIFY(rs.FindFirst("[Lake Area] LIKE '*x*'"));
+        QVERIFY(rs.NoMatch());
+        QVERIFY(!rs.FindFirst("Remarks LIKE '*O'Brien*'"));
+        QVERIFY(!rs.FindFirst("Nonsense LIKE '*'"));
+
+        QVERIFY(rs.FindFirst("Date LIKE '6/6/2026'"));
+        QVERIFY(!rs.NoMatch());
+        QCOMPARE(rs.text("Name"), QString("Sample Customer"));
+    }
+
+    void columnListsEveryRecordInOrder()
+    {
+        fillTable("Trip Type", "Trip Type", { "Half Day", "", "Full Day" });
+        RecordSource rs("Data7", "Trip Type");
+        const auto rows = rs.column("Trip Type");
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].second, QString("Half Day"));
+        QCOMPARE(rows[1].second, QString());
+        QVERIFY(rs.setBookmark(rows[2].first));
+        QCOMPARE(rs.text("Trip Type"), QString("Full Day"));
+    }
+};
+
+BM_TEST_MAIN(TestRecordSource)
+#include "test_recordsource.moc"

@@ -1,0 +1,192 @@
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "data/database.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+
+#include <unistd.h>
+
+using namespace bm;
+
+namespace
+{
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        database::closeAll();
+        QDir(appFolder()).removeRecursively();
+    }
+    void cleanup()
+    {
+        const QString folder = appFolder();
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(databasePath(), QFile::ReadOwner | QFile::WriteOwner);
+        database::closeAll();
+    }
+
+    void missingFolderOrFileIsLaidIn_data()
+    {
+        QTest::addColumn<bool>("folderExists");
+        QTest::newRow("no folder") << false;
+        QTest::newRow("folder without database") << true;
+    }
+    void missingFolderOrFileIsLaidIn()
+    {
+        QFETCH(bool, folderExists);
+        if (folderExists)
+            QDir().mkpath(appFolder());
+        const Status s = database::prepare();
+        QVERIFY2(s, qPrintable(s.message()));
+        QVERIFY(QFileInfo(databasePath()).isWritable());
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec("SELECT COUNT(*) FROM \"Guide Info\""));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+    }
+
+    void everyTableHoldsARecord()
+    {
+        QVERIFY(database::prepare());
+        QSqlQuery q(database::connection(databasePath()));
+        for (const char *table : { "Lakes Fished", "Marinas", "Lures", "Lure Color", "Species", "Trip Type",
+                 "Trip Rates", "Deposits", "Guide Info", "Phone", "Booking", "Reminder", "Diary", "Patterns",
+                 "Rods", "Boat", "Equipment" }) {
+            QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)));
+            QVERIFY(q.next());
+            QVERIFY2(q.value(0).toInt() >= 1, table);
+        }
+    }
+
+    void existingDatabaseIsKept()
+    {
+        QVERIFY(database::prepare());
+        {
+            QSqlQuery q(database::connection(databasePath()));
+            QVERIFY(q.exec("UPDATE \"Guide Info\" SET \"Guide Name\" = 'Lee''s Guide Service'"));
+        }
+        database::closeAll();
+        QVERIFY(database::prepare());
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec("SELECT \"Guide Name\" FROM \"Guide Info\""));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QString("Lee's Guide Service"));
+    }
+
+    void unusableDatabaseIsRefusedAndLeftAlone_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("not a database") << "text"
+                                        << "is not a Brindlemoor database";
+        QTest::newRow("empty file") << "empty"
+                                    << "is not a Brindlemoor database";
+        QTest::newRow("corrupt") << "corrupt"
+                                 << "damaged";
+        QTest::newRow("missing table") << "drop table"
+                                       << "the table Diary is missing";
+        QTest::newRow("missing field") << "drop field"
+                                       << "the field Remarks of the table Equipment is missing";
+        QTest::newRow("foreign database") << "foreign"
+                                          << "the table Lakes Fished is missing";
+        QTest::newRow("a folder") << "folder"
+                                  << "is not a file";
+        QTest::newRow("unreadable") << "unreadable"
+                                    << "can not be read";
+        QTest::newRow("read-only file") << "read-only file"
+                                        << "is read-only";
+        QTest::newRow("read-only folder") << "read-only folder"
+                                          << "read-only folder";
+    }
+    void unusableDatabaseIsRefusedAndLeftAlone()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, words);
+        const bool permissions = damage == "unreadable" || damage.startsWith("read-only");
+        if (permissions && geteuid() == 0)
+            QSKIP("File permissions do not bind the superuser.");
+
+        QVERIFY(database::prepare());
+        database::closeAll();
+        const QString path = databasePath();
+        if (damage == "text") {
+            writeFile(path, "Name,Phone\nAnn,555\n");
+        } else if (damage == "empty") {
+            writeFile(path, "");
+        } else if (damage == "corrupt") {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QByteArray bytes = f.readAll();
+            for (qsizetype i = 4096; i < bytes.size(); ++i)
+                bytes[i] = char(0xA5 ^ (i & 0xff));
+            f.seek(0);
+            f.write(bytes);
+        } else if (damage == "drop table" || damage == "drop field" || damage == "foreign") {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
+                db.setDatabaseName(path);
+                QVERIFY(db.open());
+                QSqlQuery q(db);
+                if (damage == "drop table")
+                    QVERIFY(q.exec("DROP TABLE Diary"));
+                else if (damage == "drop field")
+                    QVERIFY(q.exec("ALTER TABLE Equipment DROP COLUMN Remarks"));
+                else {
+                    for (const char *t : { "Lakes Fished", "Marinas", "Lures", "Lure Color", "Species",
+                             "Trip Type", "Trip Rates", "Deposits", "Guide Info", "Phone", "Booking",
+                             "Reminder", "Diary", "Patterns", "Rods", "Boat", "Equipment" })
+                        QVERIFY(q.exec(QStringLiteral("DROP TABLE \"%1\"").arg(t)));
+                    QVERIFY(q.exec("CREATE TABLE recipes (name TEXT)"));
+                }
+                db.close();
+            }
+            QSqlDatabase::removeDatabase("damage");
+        } else if (damage == "folder") {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QDir().mkpath(path));
+        } else if (damage == "unreadable") {
+            QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+        } else if (damage == "read-only file") {
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        } else if (damage == "read-only folder") {
+            QVERIFY(QFile::setPermissions(appFolder(), QFile::ReadOwner | QFile::ExeOwner));
+        }
+        const QByteArray before = fileHash(path);
+        const QStringList filesBefore = QDir(appFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+        const Status s = database::prepare();
+        QVERIFY(!s);
+        QVERIFY2(s.message().contains(QDir::toNativeSeparators(path)), qPrintable(s.message()));
+        QVERIFY2(s.message().contains(words), qPrintable(s.message()));
+        database::closeAll();
+        QCOMPARE(fileHash(path), before);
+        QCOMPARE(QDir(appFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), filesBefore);
+    }
+};
+
+BM_TEST_MAIN(TestStartup)
+#include "test_startup.moc"

@@ -1,0 +1,218 @@
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "main/frmmain.h"
+#include "maintenance/helpviewer.h"
+#include "platform/help.h"
+#include "platform/windows.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+
+using namespace bm;
+
+namespace
+{
+
+const QList<int> &tableTopics()
+{
+    static const QList<int> topics { 10, 400, 1200, 2200, 2300, 2600, 2700, 2800, 3000, 3200, 3300, 3400 };
+    return topics;
+}
+
+HelpViewer *viewer()
+{
+    return qobject_cast<HelpViewer *>(platform::findWindow(QStringLiteral("frmHelp")));
+}
+
+} // namespace
+
+class TestHelp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void everyTopicIsWritten_data();
+    void everyTopicIsWritten();
+    void linksLeadToTopics();
+    void topicReachesTheViewer_data();
+    void topicReachesTheViewer();
+    void oneViewerBesideTheCaller();
+    void notices_data();
+    void notices();
+    void linksAndContents();
+    void contentsFromTheMainWindow();
+};
+
+void TestHelp::init()
+{
+    installHelpViewer();
+}
+
+void TestHelp::cleanup()
+{
+    platform::setHelpViewerService(nullptr);
+    test::deleteWindows();
+}
+
+void TestHelp::everyTopicIsWritten_data()
+{
+    QTest::addColumn<int>("topic");
+    QTest::newRow("contents") << 0;
+    for (int t : tableTopics())
+        QTest::newRow(QByteArray::number(t)) << t;
+}
+
+// The delivered help file holds a real page for every topic number.
+void TestHelp::everyTopicIsWritten()
+{
+    QFETCH(int, topic);
+    const HelpFile file = HelpFile::load(appFile(QStringLiteral("tallow.hlp")));
+    QVERIFY2(file.isOpen(), qPrintable(file.error()));
+    QVERIFY(file.contains(topic));
+    QVERIFY(!file.topic(topic).title.isEmpty());
+    QTextDocument doc;
+    doc.setHtml(file.topic(topic).html);
+    QVERIFY2(doc.toPlainText().simplified().size() > 300, qPrintable(doc.toPlainText()));
+}
+
+// Every link goes to a topic of the file, and the contents reach them all.
+void TestHelp::linksLeadToTopics()
+{
+    const HelpFile file = HelpFile::load(appFile(QStringLiteral("tallow.hlp")));
+    static const QRegularExpression link(QStringLiteral("href=\"([^\"]*)\""));
+    for (int t : file.numbers()) {
+        for (auto it = link.globalMatch(file.topic(t).html); it.hasNext();) {
+            const QString target = it.next().captured(1);
+            QVERIFY2(target.startsWith(QLatin1String("topic:")), qPrintable(target));
+            QVERIFY2(file.contains(target.mid(6).toInt()),
+                qPrintable(QStringLiteral("%1 in %2").arg(target).arg(t)));
+        }
+    }
+    for (int t : tableTopics())
+        QVERIFY2(file.topic(0).html.contains(QStringLiteral("href=\"topic:%1\"").arg(t)),
+            qPrintable(QString::number(t)));
+}
+
+void TestHelp::topicReachesTheViewer_data()
+{
+    everyTopicIsWritten_data();
+}
+
+void TestHelp::topicReachesTheViewer()
+{
+    QFETCH(int, topic);
+    const HelpFile file = HelpFile::load(appFile(QStringLiteral("tallow.hlp")));
+    platform::HelpComponent dlgHelp;
+    dlgHelp.setHelpFile(appFile(QStringLiteral("tallow.hlp")));
+    dlgHelp.showTopic(QStringLiteral("3400"));
+    dlgHelp.showTopic(QString::number(topic));
+    QVERIFY(viewer());
+    QVERIFY(viewer()->isVisible());
+    QCOMPARE(viewer()->currentTopic(), topic);
+    QVERIFY(!viewer()->showsNotice());
+    QCOMPARE(viewer()->currentTitle(), file.topic(topic).title);
+    QVERIFY(viewer()->browser()->toPlainText().size() > 300);
+}
+
+// The viewer opens once, beside the window that asked, which keeps the focus.
+void TestHelp::oneViewerBesideTheCaller()
+{
+    QWidget caller;
+    caller.setGeometry(10, 40, 300, 300);
+    caller.show();
+    caller.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&caller));
+    platform::HelpComponent dlgHelp;
+    dlgHelp.setHelpFile(appFile(QStringLiteral("tallow.hlp")));
+    dlgHelp.showTopic(QStringLiteral("2600"));
+    HelpViewer *first = viewer();
+    QVERIFY(first);
+    QVERIFY(!first->frameGeometry().intersects(caller.frameGeometry()));
+    dlgHelp.showTopic(QStringLiteral("2700"));
+    QCOMPARE(viewer(), first);
+    QCOMPARE(first->currentTopic(), 2700);
+    int viewers = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        viewers += qobject_cast<HelpViewer *>(w) ? 1 : 0;
+    QCOMPARE(viewers, 1);
+    QCOMPARE(QApplication::activeWindow(), &caller);
+}
+
+void TestHelp::notices_data()
+{
+    QTest::addColumn<QString>("content"); // empty: no file at all
+    QTest::addColumn<int>("topic");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("missing file") << QString() << 10 << "The help file %1 can not be found.";
+    QTest::newRow("unknown topic") << "<section topic=\"10\" title=\"Main\">x</section>" << 9999
+                                   << "There is no help topic 9999 in the help file.";
+    QTest::newRow("no contents") << "<section topic=\"10\" title=\"Main\">x</section>" << 0
+                                 << "There is no help topic 0 in the help file.";
+    QTest::newRow("not a help file") << "just some text" << 10 << "The help file %1 holds no help topics.";
+}
+
+// A missing file or topic shows a notice in the viewer, never a failure.
+void TestHelp::notices()
+{
+    QFETCH(QString, content);
+    QFETCH(int, topic);
+    QFETCH(QString, notice);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tallow.hlp"));
+    if (!content.isNull()) {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(content.toUtf8());
+    }
+    platform::HelpComponent dlgHelp;
+    dlgHelp.setHelpFile(path);
+    dlgHelp.showTopic(QString::number(topic));
+    QVERIFY(viewer());
+    QVERIFY(viewer()->isVisible());
+    QVERIFY(viewer()->showsNotice());
+    QCOMPARE(viewer()->browser()->toPlainText(),
+        notice.contains(QLatin1String("%1")) ? notice.arg(QDir::toNativeSeparators(path)) : notice);
+}
+
+void TestHelp::linksAndContents()
+{
+    platform::HelpComponent dlgHelp;
+    dlgHelp.setHelpFile(appFile(QStringLiteral("tallow.hlp")));
+    dlgHelp.setHelpCommand(platform::HelpComponent::ContentsRequest);
+    dlgHelp.ShowHelp();
+    QCOMPARE(viewer()->currentTopic(), 0);
+    auto *contents = viewer()->findChild<QPushButton *>(QStringLiteral("cmdContents"));
+    QVERIFY(!contents->isEnabled());
+    emit viewer()->browser()->anchorClicked(QUrl(QStringLiteral("topic:400")));
+    QCOMPARE(viewer()->currentTopic(), 400);
+    QVERIFY(!viewer()->showsNotice());
+    // Links out of the help file lead nowhere.
+    emit viewer()->browser()->anchorClicked(QUrl(QStringLiteral("https://example.com/")));
+    QCOMPARE(viewer()->currentTopic(), 400);
+    QVERIFY(contents->isEnabled());
+    contents->click();
+    QCOMPARE(viewer()->currentTopic(), 0);
+}
+
+void TestHelp::contentsFromTheMainWindow()
+{
+    auto *main = new FrmMain;
+    main->show();
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    QTest::keyClick(main, Qt::Key_F1);
+    QVERIFY(viewer());
+    QCOMPARE(viewer()->currentTopic(), 0);
+    QCOMPARE(viewer()->currentTitle(), QStringLiteral("Brindlemoor Help"));
+    QVERIFY(main->isVisible());
+}
+
+BM_TEST_MAIN(TestHelp)
+#include "test_help.moc"
