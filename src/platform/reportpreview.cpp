@@ -83,7 +83,6 @@ protected:
         painter.fillRect(event->rect(), palette().color(QPalette::Mid));
         if (!m_pages)
             return;
-        painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
         const QSize page = pagePixels();
         const int x = qMax(gap, (width() - page.width()) / 2);
@@ -112,17 +111,17 @@ private:
 namespace
 {
 
-// A toolbar command; iconOnly ones show their caption as a tool tip.
+// A toolbar command; one shown by its icon alone has its caption as a tool tip.
 QAction *addCommand(QToolBar *bar, const QString &name, const QString &caption, const QString &themeIcon,
-    QStyle::StandardPixmap fallback, const QKeySequence &key = QKeySequence(), bool iconOnly = false)
+    QStyle::StandardPixmap fallback, const QKeySequence &key = QKeySequence(),
+    Qt::ToolButtonStyle style = Qt::ToolButtonTextBesideIcon)
 {
     QAction *a = bar->addAction(QIcon::fromTheme(themeIcon, bar->style()->standardIcon(fallback)), caption);
     a->setObjectName(name);
     if (!key.isEmpty())
         a->setShortcut(key);
-    if (iconOnly)
-        if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(a)))
-            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(a)))
+        button->setToolButtonStyle(style);
     return a;
 }
 
@@ -145,17 +144,21 @@ ReportPreview::ReportPreview(QWidget *parent)
         &QAction::triggered, this, &ReportPreview::savePdf);
     bar->addSeparator();
     m_first = addCommand(bar, QStringLiteral("cmdFirst"), QStringLiteral("First Page"),
-        QStringLiteral("go-first"), QStyle::SP_MediaSkipBackward, Qt::CTRL | Qt::Key_Home, true);
+        QStringLiteral("go-first"), QStyle::SP_MediaSkipBackward, Qt::CTRL | Qt::Key_Home,
+        Qt::ToolButtonIconOnly);
     m_previous = addCommand(bar, QStringLiteral("cmdPrevious"), QStringLiteral("Previous Page"),
-        QStringLiteral("go-previous"), QStyle::SP_MediaSeekBackward, Qt::CTRL | Qt::Key_PageUp, true);
+        QStringLiteral("go-previous"), QStyle::SP_MediaSeekBackward, Qt::CTRL | Qt::Key_PageUp,
+        Qt::ToolButtonIconOnly);
     m_pageLabel = new QLabel(bar);
     m_pageLabel->setObjectName(QStringLiteral("lblPage"));
     m_pageLabel->setContentsMargins(8, 0, 8, 0);
     bar->addWidget(m_pageLabel);
-    m_next = addCommand(bar, QStringLiteral("cmdNext"), QStringLiteral("Next Page"),
-        QStringLiteral("go-next"), QStyle::SP_MediaSeekForward, Qt::CTRL | Qt::Key_PageDown, true);
-    m_last = addCommand(bar, QStringLiteral("cmdLast"), QStringLiteral("Last Page"),
-        QStringLiteral("go-last"), QStyle::SP_MediaSkipForward, Qt::CTRL | Qt::Key_End, true);
+    m_next
+        = addCommand(bar, QStringLiteral("cmdNext"), QStringLiteral("Next Page"), QStringLiteral("go-next"),
+            QStyle::SP_MediaSeekForward, Qt::CTRL | Qt::Key_PageDown, Qt::ToolButtonIconOnly);
+    m_last
+        = addCommand(bar, QStringLiteral("cmdLast"), QStringLiteral("Last Page"), QStringLiteral("go-last"),
+            QStyle::SP_MediaSkipForward, Qt::CTRL | Qt::Key_End, Qt::ToolButtonIconOnly);
     connect(m_first, &QAction::triggered, this, [this] { showPage(0); });
     connect(m_previous, &QAction::triggered, this, [this] { showPage(currentPage() - 1); });
     connect(m_next, &QAction::triggered, this, [this] { showPage(currentPage() + 1); });
@@ -164,14 +167,16 @@ ReportPreview::ReportPreview(QWidget *parent)
         showPage(m_pages ? m_pages->knownPageCount() - 1 : 0);
     });
     bar->addSeparator();
-    connect(addCommand(bar, QStringLiteral("cmdZoomOut"), QStringLiteral("Zoom Out"),
-                QStringLiteral("zoom-out"), QStyle::SP_ArrowDown, QKeySequence::ZoomOut, true),
+    connect(
+        addCommand(bar, QStringLiteral("cmdZoomOut"), QStringLiteral("Zoom Out"), QStringLiteral("zoom-out"),
+            QStyle::SP_ArrowDown, QKeySequence::ZoomOut, Qt::ToolButtonTextOnly),
         &QAction::triggered, this, &ReportPreview::zoomOut);
     connect(addCommand(bar, QStringLiteral("cmdZoomIn"), QStringLiteral("Zoom In"), QStringLiteral("zoom-in"),
-                QStyle::SP_ArrowUp, QKeySequence::ZoomIn, true),
+                QStyle::SP_ArrowUp, QKeySequence::ZoomIn, Qt::ToolButtonTextOnly),
         &QAction::triggered, this, &ReportPreview::zoomIn);
     connect(addCommand(bar, QStringLiteral("cmdFitWidth"), QStringLiteral("Fit &Width"),
-                QStringLiteral("zoom-fit-width"), QStyle::SP_TitleBarMaxButton),
+                QStringLiteral("zoom-fit-width"), QStyle::SP_TitleBarMaxButton, QKeySequence(),
+                Qt::ToolButtonTextOnly),
         &QAction::triggered, this, &ReportPreview::fitWidth);
     bar->addSeparator();
     connect(addCommand(bar, QStringLiteral("cmdClose"), QStringLiteral("&Close"),

@@ -318,7 +318,6 @@ bool ReportPages::paint(QPagedPaintDevice &device, int first, int last) const
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const double sx = device.logicalDpiX() / unitsPerInch;
     const double sy = device.logicalDpiY() / unitsPerInch;
