@@ -111,7 +111,10 @@ void amountFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
         return;
     }
     const auto *locale = static_cast<const QLocale *>(sqlite3_user_data(ctx));
-    const QByteArray text = Money::fromUnits(sqlite3_value_int64(argv[0])).format(*locale).toUtf8();
+    const qint64 units = sqlite3_value_type(argv[0]) == SQLITE_FLOAT
+        ? qint64(std::llround(sqlite3_value_double(argv[0])))
+        : sqlite3_value_int64(argv[0]);
+    const QByteArray text = Money::fromUnits(units).format(*locale).toUtf8();
     sqlite3_result_text(ctx, text.constData(), int(text.size()), SQLITE_TRANSIENT);
 }
 
