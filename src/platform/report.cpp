@@ -1,26 +1,56 @@
 #include "platform/report.h"
 
+#include "data/apppaths.h"
+#include "data/report/runner.h"
+#include "platform/messages.h"
+#include "platform/reportpreview.h"
+#include "platform/shell.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
 namespace bm::platform
 {
 
 namespace
 {
 
-// Until the report engine is built reports go nowhere.
-class NoReports : public ReportService
+// The report engine: runs the definition and shows the preview, or says in
+// a message box why the report could not be printed.
+class PreviewReports : public ReportService
 {
 public:
-    void run(const QString &, Bookmark) override { }
+    void run(const QString &reportFile, Bookmark selection) override
+    {
+        // A delivered definition that was deleted is laid in again first.
+        const QFileInfo file(reportFile);
+        if (!file.exists() && QDir(file.absolutePath()) == QDir(appFolder()))
+            installDeliveredFiles();
+
+        report::Request request;
+        request.definitionPath = reportFile;
+        request.selection = selection;
+        request.printDate = today();
+        report::Rendered rendered;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const Status s = report::render(request, rendered);
+        if (s)
+            showPreview(rendered);
+        QApplication::restoreOverrideCursor();
+        if (!s)
+            message(s.message(), Icon::Exclamation);
+    }
 };
 
-NoReports fallback;
+PreviewReports production;
 ReportService *current = nullptr;
 
 } // namespace
 
 ReportService &reportService()
 {
-    return current ? *current : fallback;
+    return current ? *current : production;
 }
 void setReportService(ReportService *service)
 {

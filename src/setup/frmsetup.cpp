@@ -29,8 +29,8 @@ FrmSetup::FrmSetup(QWidget *parent)
     grid->setContentsMargins(0, 0, 0, 0);
     m_picInfo = makeGuidePage();
     m_instructions = makeInstructions();
-    m_picFish = makeListPage(QStringLiteral("PicFish"), ListEditorSpec::FishingPage);
-    m_picTrip = makeListPage(QStringLiteral("PicTrip"), ListEditorSpec::TripRatesPage);
+    m_picFish = makeListPage(QStringLiteral("PicFish"), ListEditorDef::FishingPage);
+    m_picTrip = makeListPage(QStringLiteral("PicTrip"), ListEditorDef::TripRatesPage);
     grid->addWidget(m_picInfo, 0, 0);
     grid->addWidget(m_instructions, 1, 0);
     grid->setRowStretch(2, 1);
@@ -165,17 +165,17 @@ QWidget *FrmSetup::makeInstructions()
     return frame;
 }
 
-QWidget *FrmSetup::makeListPage(const QString &name, ListEditorSpec::Page page)
+QWidget *FrmSetup::makeListPage(const QString &name, ListEditorDef::Page page)
 {
     auto *w = new QWidget(this);
     w->setObjectName(name);
     w->setAutoFillBackground(true);
     auto *v = new QVBoxLayout(w);
     v->setContentsMargins(0, 0, 0, 0);
-    for (const ListEditorSpec &spec : listEditorSpecs()) {
-        if (spec.page != page)
+    for (const ListEditorDef &def : listEditorDefs()) {
+        if (def.page != page)
             continue;
-        auto *editor = new ListEditor(spec, this, w);
+        auto *editor = new ListEditor(def, this, w);
         v->addWidget(editor);
         m_editors.append(editor);
     }
@@ -205,7 +205,7 @@ void FrmSetup::makeForms()
     for (ListEditor *editor : std::as_const(m_editors)) {
         QList<QWidget *> siblings;
         for (ListEditor *other : std::as_const(m_editors))
-            if (other != editor && other->spec().page == editor->spec().page)
+            if (other != editor && other->def().page == editor->def().page)
                 siblings << other;
         editor->makeForm(windowCommands, siblings, m_notice);
     }
@@ -214,7 +214,7 @@ void FrmSetup::makeForms()
 ListEditor *FrmSetup::editor(const QString &suffix) const
 {
     for (ListEditor *e : m_editors)
-        if (e->spec().suffix == suffix)
+        if (e->def().suffix == suffix)
             return e;
     return nullptr;
 }

@@ -35,7 +35,7 @@ protected:
 private:
     QWidget *makeLeftColumn();
     QGroupBox *makeGuidePage();
-    QWidget *makeListPage(const QString &name, ListEditorSpec::Page page);
+    QWidget *makeListPage(const QString &name, ListEditorDef::Page page);
     QWidget *makeInstructions();
     void makeForms();
 

@@ -11,11 +11,11 @@
 namespace bm
 {
 
-const QVector<ListEditorSpec> &listEditorSpecs()
+const QVector<ListEditorDef> &listEditorDefs()
 {
-    using S = ListEditorSpec;
+    using S = ListEditorDef;
     const QString atLeastOne = QStringLiteral("At least one record has to be present at all times.");
-    static const QVector<ListEditorSpec> specs {
+    static const QVector<ListEditorDef> specs {
         { S::FishingPage, "Picture5", "Species Guide For", "Species:", "Data6", "Species", "Fish", "Text9",
             "s", "Species", "Species", "Species", atLeastOne, Reposition::None, true, true, false },
         { S::FishingPage, "Picture6", "Lakes and Rivers Fished", "Lake/River:", "Data2", "Lakes Fished",
@@ -41,13 +41,13 @@ const QVector<ListEditorSpec> &listEditorSpecs()
     return specs;
 }
 
-FormTexts listEditorTexts(const ListEditorSpec &spec)
+FormTexts listEditorTexts(const ListEditorDef &def)
 {
-    FormTexts t = FormTexts::forItem(spec.itemName);
+    FormTexts t = FormTexts::forItem(def.itemName);
     t.emptyEntry.text
-        = QStringLiteral("Please enter a ") + spec.entryPhrase + QStringLiteral(" or click Cancel.");
-    t.saved.text = spec.savedPhrase + QStringLiteral(" saved.");
-    t.lastRecord.text = FormTexts::lastRecordLines(spec.itemName, spec.thirdLine);
+        = QStringLiteral("Please enter a ") + def.entryPhrase + QStringLiteral(" or click Cancel.");
+    t.saved.text = def.savedPhrase + QStringLiteral(" saved.");
+    t.lastRecord.text = FormTexts::lastRecordLines(def.itemName, def.thirdLine);
     return t;
 }
 
@@ -86,23 +86,23 @@ QIcon picture(FormCommand command)
 
 } // namespace
 
-ListEditor::ListEditor(const ListEditorSpec &spec, QWidget *window, QWidget *parent)
-    : QGroupBox(spec.title, parent)
-    , m_spec(spec)
+ListEditor::ListEditor(const ListEditorDef &def, QWidget *window, QWidget *parent)
+    : QGroupBox(def.title, parent)
+    , m_def(def)
     , m_window(window)
-    , m_source(new RecordSource(spec.source, spec.table, window))
+    , m_source(new RecordSource(def.source, def.table, window))
     , m_binder(new FieldBinder(m_source, this))
     , m_entry(new QLineEdit(this))
 {
-    setObjectName(spec.panel);
-    m_entry->setObjectName(spec.entry);
+    setObjectName(def.panel);
+    m_entry->setObjectName(def.entry);
 
     auto *fieldRow = new QHBoxLayout;
-    auto *label = new QLabel(spec.label, this);
+    auto *label = new QLabel(def.label, this);
     label->setMinimumWidth(80);
     label->setBuddy(m_entry);
     fieldRow->addWidget(label);
-    if (spec.amount)
+    if (def.amount)
         fieldRow->addWidget(new QLabel(QStringLiteral("$"), this));
     fieldRow->addWidget(m_entry, 1);
 
@@ -118,7 +118,7 @@ ListEditor::ListEditor(const ListEditorSpec &spec, QWidget *window, QWidget *par
         { FormCommand::Save, "cmdSave", "Save" } };
     for (const Button &b : buttons) {
         auto *button = new QPushButton(QString::fromLatin1(b.caption), this);
-        button->setObjectName(QString::fromLatin1(b.name) + spec.suffix);
+        button->setObjectName(QString::fromLatin1(b.name) + def.suffix);
         button->setAutoDefault(false);
         if (!*b.caption) {
             button->setIcon(picture(b.command));
@@ -134,7 +134,7 @@ ListEditor::ListEditor(const ListEditorSpec &spec, QWidget *window, QWidget *par
     layout->addLayout(fieldRow);
     layout->addLayout(commandRow);
 
-    m_binder->bind(m_entry, spec.field);
+    m_binder->bind(m_entry, def.field);
 }
 
 QPushButton *ListEditor::command(FormCommand command) const
@@ -149,10 +149,10 @@ void ListEditor::makeForm(
     d.source = m_source;
     d.binder = m_binder;
     d.keyField = m_entry;
-    d.texts = listEditorTexts(m_spec);
-    d.afterSave = m_spec.afterSave;
-    d.focusAfterSave = m_spec.focusAfterSave;
-    d.focusAfterCancel = m_spec.focusAfterCancel;
+    d.texts = listEditorTexts(m_def);
+    d.afterSave = m_def.afterSave;
+    d.focusAfterSave = m_def.focusAfterSave;
+    d.focusAfterCancel = m_def.focusAfterCancel;
     d.windowCommands = windowCommands;
     d.siblingPanels = siblings;
     d.editNotice = notice;

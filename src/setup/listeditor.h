@@ -13,7 +13,7 @@ namespace bm
 
 // One pick-list editor of the setup window, as data: where it stands, its
 // names and texts, and what it does after Save and Cancel.
-struct ListEditorSpec {
+struct ListEditorDef {
     enum Page { FishingPage, TripRatesPage };
     Page page;
     QString panel; // "Picture6"
@@ -35,10 +35,10 @@ struct ListEditorSpec {
 };
 
 // The eight editors, in the order their panels stand on their pages.
-const QVector<ListEditorSpec> &listEditorSpecs();
+const QVector<ListEditorDef> &listEditorDefs();
 
 // The texts of an editor's record form.
-FormTexts listEditorTexts(const ListEditorSpec &spec);
+FormTexts listEditorTexts(const ListEditorDef &def);
 
 // An editor's panel: the title, the label and entry field, and the row of
 // Back, Next, Delete, Add, Edit, Cancel and Save. Its record source belongs
@@ -47,19 +47,19 @@ class ListEditor : public QGroupBox
 {
     Q_OBJECT
 public:
-    ListEditor(const ListEditorSpec &spec, QWidget *window, QWidget *parent);
+    ListEditor(const ListEditorDef &def, QWidget *window, QWidget *parent);
 
     // Makes the record form once every panel of the window exists.
     void makeForm(const QList<QObject *> &windowCommands, const QList<QWidget *> &siblings, QWidget *notice);
 
-    const ListEditorSpec &spec() const { return m_spec; }
+    const ListEditorDef &def() const { return m_def; }
     RecordSource *source() const { return m_source; }
     RecordForm *form() const { return m_form; }
     QLineEdit *entry() const { return m_entry; }
     QPushButton *command(FormCommand command) const;
 
 private:
-    ListEditorSpec m_spec;
+    ListEditorDef m_def;
     QWidget *m_window;
     RecordSource *m_source;
     FieldBinder *m_binder;

@@ -64,13 +64,13 @@ class TestSetup : public QObject
     // Opens the window with the editor's table holding these entries.
     ListEditor *openOn(const QString &suffix, const QStringList &entries)
     {
-        for (const ListEditorSpec &s : listEditorSpecs())
+        for (const ListEditorDef &s : listEditorDefs())
             if (s.suffix == suffix)
                 fillTable(s.table, s.field, entries);
         open();
         ListEditor *e = w->editor(suffix);
-        w->showPage(e->spec().page == ListEditorSpec::FishingPage ? FrmSetup::Page::Fishing
-                                                                  : FrmSetup::Page::TripRates);
+        w->showPage(e->def().page == ListEditorDef::FishingPage ? FrmSetup::Page::Fishing
+                                                                : FrmSetup::Page::TripRates);
         return e;
     }
 
@@ -229,20 +229,20 @@ private slots:
         QCOMPARE(msgs->last().buttons, Buttons::YesNo);
         QCOMPARE(msgs->last().icon, Icon::Question);
         QCOMPARE(entry->text(), "Charlie");
-        QCOMPARE(stored(e->spec().table, e->spec().field), fourEntries);
+        QCOMPARE(stored(e->def().table, e->def().field), fourEntries);
 
         // A middle record: the one after it is shown.
         e->command(FormCommand::Back)->click();
         msgs->expect(Answer::Yes);
         e->command(FormCommand::Delete)->click();
         QCOMPARE(entry->text(), "Charlie");
-        QCOMPARE(stored(e->spec().table, e->spec().field), QStringList({ "Alpha", "Charlie", "Delta" }));
+        QCOMPARE(stored(e->def().table, e->def().field), QStringList({ "Alpha", "Charlie", "Delta" }));
         // The last record: the new last one is shown.
         e->command(FormCommand::Next)->click();
         msgs->expect(Answer::Yes);
         e->command(FormCommand::Delete)->click();
         QCOMPARE(entry->text(), "Charlie");
-        QCOMPARE(stored(e->spec().table, e->spec().field), QStringList({ "Alpha", "Charlie" }));
+        QCOMPARE(stored(e->def().table, e->def().field), QStringList({ "Alpha", "Charlie" }));
         msgs->expect(Answer::Yes);
         e->command(FormCommand::Delete)->click();
         QCOMPARE(entry->text(), "Alpha");
@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(msgs->last().text,
             "This " + item + " can not be deleted.\nYou can edit this " + item + ".\n" + third);
         QCOMPARE(msgs->last().icon, Icon::Exclamation);
-        QCOMPARE(stored(e->spec().table, e->spec().field), QStringList({ "Alpha" }));
+        QCOMPARE(stored(e->def().table, e->def().field), QStringList({ "Alpha" }));
         QCOMPARE(msgs->pending(), 0);
     }
 
@@ -274,7 +274,7 @@ private slots:
         QFETCH(bool, movesLast);
         QFETCH(bool, focusAfter);
         ListEditor *e = openOn(suffix, fourEntries);
-        const QString table = e->spec().table, field = e->spec().field;
+        const QString table = e->def().table, field = e->def().field;
         QLineEdit *entry = e->entry();
         e->command(FormCommand::Next)->click();
 
@@ -343,7 +343,7 @@ private slots:
             checkOnlyUsable(
                 { e->command(FormCommand::Save), e->command(FormCommand::Cancel) }, { e->entry() });
             for (ListEditor *other : w->editors())
-                if (other != e && other->spec().page == e->spec().page)
+                if (other != e && other->def().page == e->def().page)
                     QVERIFY(!other->isEnabled());
             e->command(FormCommand::Cancel)->click();
             checkAllBrowsing();

@@ -1,0 +1,156 @@
+// Report figures with 10,000 bookings: how long "schedule.rpt" takes from
+// the print command until the preview shows its first page, its parts, and
+// how long saving it as PDF takes.
+//
+//   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_reports
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_reports
+
+#include "data/apppaths.h"
+#include "data/database.h"
+#include "data/report/runner.h"
+#include "platform/report.h"
+#include "platform/reportpreview.h"
+#include "platform/windows.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace bm;
+
+namespace
+{
+
+constexpr int bookings = 10000;
+
+void fillBookings()
+{
+    QSqlDatabase db = database::connection(databasePath());
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\", \"Lake\", \"Meet At\", \"Type\", "
+                             "\"Total Charge\", \"Deposit Amount\", \"Balance Due\", \"Remarks\") "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const QDate start(2020, 1, 1);
+    for (int i = 0; i < bookings - 1; ++i) {
+        q.addBindValue(start.addDays(i % 2500).toString(Qt::ISODate));
+        q.addBindValue(QStringLiteral("Client number %1").arg(i));
+        q.addBindValue(i % 3 ? QStringLiteral("Table Rock Lake") : QStringLiteral("Bull Shoals Lake"));
+        q.addBindValue(QStringLiteral("State Park Marina"));
+        q.addBindValue(i % 2 ? QStringLiteral("Full Day") : QStringLiteral("Half Day"));
+        q.addBindValue(qint64(4000000 + i));
+        q.addBindValue(qint64(1000000));
+        q.addBindValue(qint64(3000000 + i));
+        q.addBindValue(QStringLiteral("Caught a few on the points."));
+        q.exec();
+    }
+    db.commit();
+}
+
+report::Request scheduleRequest()
+{
+    report::Request r;
+    r.definitionPath = appFile(QStringLiteral("schedule.rpt"));
+    r.printDate = QDate(2026, 12, 8);
+    return r;
+}
+
+// The whole command: run the report, lay it out, open the preview and
+// paint the page in sight.
+void BM_ScheduleFirstPage(benchmark::State &state)
+{
+    for (auto _ : state) {
+        platform::reportService().run(appFile(QStringLiteral("schedule.rpt")), {});
+        auto *preview
+            = qobject_cast<platform::ReportPreview *>(platform::findWindow(QStringLiteral("frmPreview")));
+        if (!preview) {
+            state.SkipWithError("no preview");
+            return;
+        }
+        const QPixmap shown = preview->grab();
+        benchmark::DoNotOptimize(shown);
+        state.PauseTiming();
+        state.counters["pages"] = preview->pages()->pageCount();
+        preview->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ScheduleFirstPage)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ScheduleRender(benchmark::State &state)
+{
+    for (auto _ : state) {
+        report::Rendered rendered;
+        const Status s = report::render(scheduleRequest(), rendered);
+        benchmark::DoNotOptimize(rendered.html);
+        if (!s)
+            state.SkipWithError(qPrintable(s.message()));
+    }
+}
+BENCHMARK(BM_ScheduleRender)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Laying out the pages the preview shows first.
+void BM_ScheduleFirstPages(benchmark::State &state)
+{
+    report::Rendered rendered;
+    report::render(scheduleRequest(), rendered);
+    for (auto _ : state) {
+        platform::ReportPages pages(rendered);
+        state.counters["known"] = pages.knownPageCount();
+    }
+}
+BENCHMARK(BM_ScheduleFirstPages)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ScheduleLayout(benchmark::State &state)
+{
+    report::Rendered rendered;
+    report::render(scheduleRequest(), rendered);
+    for (auto _ : state) {
+        platform::ReportPages pages(rendered);
+        state.counters["pages"] = pages.pageCount();
+    }
+}
+BENCHMARK(BM_ScheduleLayout)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ScheduleSavePdf(benchmark::State &state)
+{
+    report::Rendered rendered;
+    report::render(scheduleRequest(), rendered);
+    const platform::ReportPages pages(rendered);
+    pages.pageCount(); // laid out by the preview while the guide looks at it
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        const Status s = pages.savePdf(dir.filePath(QStringLiteral("schedule.pdf")));
+        if (!s)
+            state.SkipWithError(qPrintable(s.message()));
+    }
+    state.counters["pages"] = pages.pageCount();
+    state.counters["MB"] = QFileInfo(dir.filePath(QStringLiteral("schedule.pdf"))).size() / 1e6;
+}
+BENCHMARK(BM_ScheduleSavePdf)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (const Status s = database::prepare(); !s) {
+        qCritical("%s", qPrintable(s.message()));
+        return 1;
+    }
+    fillBookings();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    database::closeAll();
+    return 0;
+}

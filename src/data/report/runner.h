@@ -1,0 +1,40 @@
+#pragma once
+
+#include "data/recordsource.h"
+#include "data/status.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+
+namespace bm::report
+{
+
+// What to print: a definition file, the database it reads, the one booking
+// it is for (the invoice; none for every booking) and the print date.
+struct Request {
+    QString definitionPath; // the full path of the .rpt file
+    QString databasePath; // empty: the application's tallow.mdb
+    Bookmark selection; // bound to :booking in the queries; none gives null
+    QDate printDate;
+    QLocale locale = QLocale();
+};
+
+// A report laid out as one HTML document, ready to be paginated.
+struct Rendered {
+    QString fileName; // "schedule.rpt"
+    QString folder; // where the definition lies: pictures of the layout are found there
+    QString title; // the definition's title, else the file's name
+    bool landscape = false;
+    QString html;
+    QString footer; // plain text for the foot of every page
+    QString printDate; // the print date as shown
+};
+
+// Reads the definition, runs its queries through a connection of its own
+// that can only read, and fills its layout. Amounts print as "###0.00",
+// dates in the short date format, every value escaped so that it prints as
+// typed. A failure names the report and says why it could not be printed.
+Status render(const Request &request, Rendered &out);
+
+} // namespace bm::report

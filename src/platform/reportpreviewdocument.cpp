@@ -1,0 +1,363 @@
+#include "platform/reportpreviewdocument.h"
+
+#include "platform/reportpreviewflow.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QLocale>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextOption>
+#include <QTextTable>
+#include <QUrl>
+
+namespace bm::platform
+{
+
+namespace
+{
+
+// Reports are laid out for a device of 96 dots to the inch with the fonts'
+// design metrics, so that the preview, the printer and the PDF break lines
+// and pages in the same places whatever the screen.
+QPaintDevice &referenceDevice()
+{
+    static QImage image = [] {
+        QImage i(1, 1, QImage::Format_ARGB32);
+        const int dotsPerMeter = qRound(ReportPages::unitsPerInch / 0.0254);
+        i.setDotsPerMeterX(dotsPerMeter);
+        i.setDotsPerMeterY(dotsPerMeter);
+        return i;
+    }();
+    return image;
+}
+
+QFont reportFont(double points)
+{
+    QFont f;
+    f.setFamilies({ QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"), QStringLiteral("Arial"),
+        QStringLiteral("DejaVu Sans") });
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(points);
+    return f;
+}
+
+std::unique_ptr<QTextDocument> newDocument()
+{
+    auto doc = std::make_unique<QTextDocument>();
+    doc->documentLayout()->setPaintDevice(&referenceDevice());
+    doc->setUseDesignMetrics(true);
+    doc->setDocumentMargin(0);
+    doc->setDefaultFont(reportFont(10));
+    QTextOption option = doc->defaultTextOption();
+    // A word longer than its column (a pasted link, a row of dashes) breaks
+    // where it must instead of pushing the page wider.
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    doc->setDefaultTextOption(option);
+    return doc;
+}
+
+QPageLayout withoutMargins(const QPageLayout &layout)
+{
+    return QPageLayout(layout.pageSize(), layout.orientation(), QMarginsF(0, 0, 0, 0));
+}
+
+} // namespace
+
+QPageLayout ReportPages::defaultLayout(bool landscape)
+{
+    const bool inches = QLocale().measurementSystem() == QLocale::ImperialUSSystem;
+    return QPageLayout(QPageSize(inches ? QPageSize::Letter : QPageSize::A4),
+        landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(16, 14, 16, 20),
+        QPageLayout::Millimeter);
+}
+
+ReportPages::ReportPages(const report::Rendered &report)
+    : ReportPages(report, defaultLayout(report.landscape))
+{
+}
+
+ReportPages::ReportPages(const report::Rendered &report, const QPageLayout &layout)
+    : m_report(report)
+    , m_layout(layout)
+{
+    if (auto f = flow::split(m_report.html))
+        m_flow = std::make_unique<flow::Flow>(std::move(*f));
+    layoutStep();
+}
+
+ReportPages::~ReportPages() = default;
+
+std::unique_ptr<QTextDocument> ReportPages::layOut(const QString &html) const
+{
+    auto doc = newDocument();
+    doc->setPageSize(contentRect().size());
+    if (!m_report.folder.isEmpty()) // <img src="logo.png"> beside the definition
+        doc->setBaseUrl(QUrl::fromLocalFile(m_report.folder + QLatin1Char('/')));
+    doc->setHtml(html);
+    return doc;
+}
+
+// One more document of the report. It is made of the next rows and what
+// stands between them; its pages are taken up to the last page that begins
+// with a row (not the first) of a table, and the next document starts with
+// that row, under the table's headings, on a fresh page. So every page is
+// as the whole report laid out at once would show it, and each document
+// stays small enough to lay out and draw quickly.
+bool ReportPages::layoutStep() const
+{
+    if (m_complete)
+        return false;
+    if (!m_flow) {
+        Chunk whole;
+        whole.doc = layOut(m_report.html);
+        whole.pages = qMax(1, whole.doc->pageCount());
+        m_known = whole.pages;
+        m_chunks.push_back(std::move(whole));
+        m_complete = true;
+        return false;
+    }
+    constexpr int rowsPerStep = 120;
+    const auto &units = m_flow->units;
+    const int total = int(units.size());
+    int take = qMax(m_chunkUnits, rowsPerStep);
+    for (;;) {
+        const int first = m_nextUnit;
+        const int last = qMin(total, first + take);
+        auto doc = layOut(flow::assemble(*m_flow, first, last));
+        const int pages = qMax(1, doc->pageCount());
+        if (last == total) {
+            m_chunks.push_back({ std::move(doc), m_known, pages });
+            m_known += pages;
+            m_complete = true;
+            return false;
+        }
+        // Where each row of this document stands: its table and its page.
+        const QList<QTextFrame *> frames = doc->rootFrame()->childFrames();
+        const double height = contentRect().height();
+        int frameIndex = -1, rowInTable = 0, previousTable = -2, previousRowPage = -1;
+        bool textSinceRow = false;
+        int splitUnit = -1, splitPage = 0;
+        bool structureKnown = true;
+        for (int i = first; i < last && structureKnown; ++i) {
+            const flow::Unit &u = units.at(i);
+            if (u.table < 0) {
+                // A piece of other content may hold tables of its own.
+                frameIndex += int(u.html.count(QLatin1String("<table"), Qt::CaseInsensitive));
+                previousTable = -1;
+                textSinceRow = textSinceRow || !flow::isEmpty(u.html);
+                continue;
+            }
+            if (u.table != previousTable) {
+                ++frameIndex;
+                rowInTable = 0;
+            }
+            auto *table
+                = frameIndex < frames.size() ? qobject_cast<QTextTable *>(frames.at(frameIndex)) : nullptr;
+            const int row = rowInTable + (table ? table->format().headerRowCount() : 0);
+            if (!table || row >= table->rows()) {
+                structureKnown = false;
+                break;
+            }
+            const QTextBlock block = table->cellAt(row, 0).firstCursorPosition().block();
+            const int page = int(doc->documentLayout()->blockBoundingRect(block).top() / height);
+            // A page may start here when all before it stands on earlier
+            // pages (empty pieces between, such as a page break, are left
+            // out: the next document starts on a fresh page anyway).
+            if (previousRowPage >= 0 && page > previousRowPage && !textSinceRow && page < pages)
+                splitUnit = i, splitPage = page;
+            previousTable = u.table;
+            previousRowPage = page;
+            textSinceRow = false;
+            ++rowInTable;
+        }
+        if (structureKnown && frameIndex + 1 != int(frames.size()))
+            structureKnown = false;
+        if (!structureKnown) {
+            // Not the tables expected: the report is laid out whole.
+            m_flow.reset();
+            m_chunks.clear();
+            m_known = 0;
+            m_nextUnit = 0;
+            return layoutStep();
+        }
+        if (splitUnit > first && splitPage > 0) {
+            m_chunks.push_back({ std::move(doc), m_known, splitPage });
+            m_known += splitPage;
+            m_nextUnit = splitUnit;
+            m_chunkUnits = rowsPerStep;
+            return true;
+        }
+        take *= 2; // no page of these rows can end here: take more
+        m_chunkUnits = take;
+    }
+}
+
+void ReportPages::ensurePage(int page) const
+{
+    while (!m_complete && page >= m_known)
+        layoutStep();
+}
+
+const ReportPages::Chunk *ReportPages::chunkOf(int page) const
+{
+    ensurePage(page);
+    for (const Chunk &c : m_chunks)
+        if (page < c.firstPage + c.pages)
+            return &c;
+    return m_chunks.empty() ? nullptr : &m_chunks.back();
+}
+
+QSizeF ReportPages::pageSize() const
+{
+    return m_layout.fullRect(QPageLayout::Inch).size() * unitsPerInch;
+}
+
+QRectF ReportPages::contentRect() const
+{
+    const QRectF r = m_layout.paintRect(QPageLayout::Inch);
+    return QRectF(r.topLeft() * unitsPerInch, r.size() * unitsPerInch);
+}
+
+int ReportPages::pageCount() const
+{
+    while (layoutStep()) { }
+    return qMax(1, m_known);
+}
+
+double ReportPages::layoutWidth() const
+{
+    pageCount();
+    double width = 0;
+    for (const Chunk &c : m_chunks)
+        width = qMax(width, c.doc->documentLayout()->documentSize().width());
+    return width;
+}
+
+QString ReportPages::pageText(int page) const
+{
+    const Chunk *chunk = chunkOf(page);
+    if (!chunk)
+        return {};
+    const double height = contentRect().height();
+    const int local = page - chunk->firstPage;
+    if (local < 0 || local >= chunk->pages)
+        return {};
+    QString text;
+    const QAbstractTextDocumentLayout *layout = chunk->doc->documentLayout();
+    for (QTextBlock b = chunk->doc->begin(); b.isValid(); b = b.next()) {
+        const double top = layout->blockBoundingRect(b).top();
+        if (int(top / height) == local && !b.text().isEmpty())
+            text += b.text() + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString ReportPages::plainText() const
+{
+    auto doc = newDocument();
+    doc->setHtml(m_report.html);
+    return doc->toPlainText();
+}
+
+void ReportPages::paintPage(QPainter &painter, int page) const
+{
+    const QRectF content = contentRect();
+    const double height = content.height();
+    const Chunk *chunk = chunkOf(page);
+    if (!chunk)
+        return;
+    const int local = qBound(0, page - chunk->firstPage, chunk->pages - 1);
+
+    painter.save();
+    painter.translate(content.topLeft());
+    painter.setClipRect(QRectF(QPointF(0, 0), content.size()), Qt::IntersectClip);
+    painter.translate(0, -local * height);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = QRectF(0, local * height, content.width(), height);
+    context.palette.setColor(QPalette::Text, Qt::black);
+    chunk->doc->documentLayout()->draw(&painter, context);
+    painter.restore();
+
+    // The foot: a thin rule, then the footer, the print date and the page.
+    const double footTop = content.bottom() + 0.12 * unitsPerInch;
+    painter.save();
+    painter.setPen(QPen(QColor(0x1f, 0x3b, 0x57), 0.75));
+    painter.drawLine(QPointF(content.left(), footTop), QPointF(content.right(), footTop));
+    painter.restore();
+
+    auto foot = newDocument();
+    foot->setDefaultFont(reportFont(8));
+    foot->setTextWidth(content.width());
+    const QString printed = m_report.printDate.isEmpty()
+        ? QString()
+        : QStringLiteral("Printed %1").arg(m_report.printDate.toHtmlEscaped());
+    const QString number = m_complete ? QStringLiteral("Page %1 of %2").arg(page + 1).arg(m_known)
+                                      : QStringLiteral("Page %1").arg(page + 1);
+    foot->setHtml(QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"0\"><tr>"
+                                 "<td width=\"45%\">%1</td><td width=\"25%\" align=\"center\">%2</td>"
+                                 "<td width=\"30%\" align=\"right\">%3</td></tr></table>")
+                      .arg(m_report.footer.toHtmlEscaped(), printed, number));
+    painter.save();
+    painter.translate(content.left(), footTop + 0.05 * unitsPerInch);
+    QAbstractTextDocumentLayout::PaintContext footContext;
+    footContext.palette.setColor(QPalette::Text, QColor(0x4a, 0x4a, 0x4a));
+    foot->documentLayout()->draw(&painter, footContext);
+    painter.restore();
+}
+
+bool ReportPages::paint(QPagedPaintDevice &device, int first, int last) const
+{
+    pageCount(); // every page, so that each foot has the count
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const double sx = device.logicalDpiX() / unitsPerInch;
+    const double sy = device.logicalDpiY() / unitsPerInch;
+    first = qBound(0, first, pageCount() - 1);
+    last = qBound(first, last, pageCount() - 1);
+    for (int page = first; page <= last; ++page) {
+        if (page > first && !device.newPage()) {
+            painter.end();
+            return false;
+        }
+        painter.save();
+        painter.scale(sx, sy);
+        paintPage(painter, page);
+        painter.restore();
+    }
+    return painter.end();
+}
+
+Status ReportPages::savePdf(const QString &path) const
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Status::failure(
+            QStringLiteral("The file %1 can not be written: %2.").arg(shown, file.errorString()));
+    {
+        QPdfWriter writer(&file);
+        writer.setPageLayout(withoutMargins(m_layout));
+        writer.setResolution(600);
+        writer.setTitle(m_report.title);
+        writer.setCreator(QStringLiteral("Brindlemoor"));
+        if (!paint(writer, 0, pageCount() - 1)) {
+            file.cancelWriting();
+            return Status::failure(QStringLiteral("The file %1 could not be written.").arg(shown));
+        }
+    }
+    if (!file.commit())
+        return Status::failure(
+            QStringLiteral("The file %1 can not be written: %2.").arg(shown, file.errorString()));
+    return Status::ok();
+}
+
+} // namespace bm::platform
