@@ -1,5 +1,6 @@
 #include "bookings/frmaddtrip.h"
 #include "bookings/frminvoice.h"
+#include "data/report/runner.h"
 #include "doubles.h"
 #include "main/bookingspanel.h"
 #include "main/frmmain.h"
@@ -24,6 +25,7 @@ private slots:
     void cleanup();
     void addTripResultsOnTheCurrentBooking();
     void showInvoiceHidesTheMainWindow();
+    void printShowsTheInvoiceOnScreen();
 
 private:
     void choose(int row);
@@ -106,6 +108,25 @@ void TestInvoiceMain::showInvoiceHidesTheMainWindow()
     QVERIFY(!platform::findWindow("frmInvoice"));
     QVERIFY(m_main->isVisible());
     QCOMPARE(m_main->datBookings().bookmark(), m_second);
+}
+
+void TestInvoiceMain::printShowsTheInvoiceOnScreen()
+{
+    test::RecordingReports reports;
+    click("cmdInvoice");
+    auto *invoice = qobject_cast<FrmInvoice *>(platform::findWindow("frmInvoice"));
+    QVERIFY(invoice);
+    invoice->findChild<QPushButton *>("cmdPrint")->click();
+    QCOMPARE(reports.files.size(), 1);
+
+    report::Request request;
+    request.definitionPath = reports.files[0];
+    request.selection = reports.selections[0];
+    report::Rendered out;
+    const Status s = report::render(request, out);
+    QVERIFY2(s, qPrintable(s.message()));
+    QVERIFY(out.html.contains("Second Client"));
+    QVERIFY(!out.html.contains("Sample Customer"));
 }
 
 BM_TEST_MAIN(TestInvoiceMain)
