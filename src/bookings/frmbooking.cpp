@@ -1,5 +1,7 @@
 #include "bookings/frmbooking.h"
 
+#include "bookings/numberkeys.h"
+
 #include "bookings/bookingwindows.h"
 #include "data/money.h"
 #include "platform/mainhub.h"
@@ -45,31 +47,6 @@ bool movedByUser(const QFocusEvent *event)
     default:
         return false;
     }
-}
-
-// True for a key that would type a character into a box; navigation and
-// editing keys and shortcuts type none.
-bool typesText(const QKeyEvent *key)
-{
-    // The line edit's own rule: control keys are shortcuts, not text.
-    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
-        return false;
-    for (QChar c : key->text())
-        if (c.isPrint())
-            return true;
-    return false;
-}
-
-// The keys a money box takes: digits, the full stop and the slash.
-bool amountKeys(const QString &text)
-{
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (!(u == u'.' || u == u'/' || (u >= u'0' && u <= u'9')))
-            return false;
-    }
-    return true;
 }
 
 QPlainTextEdit *notesBox(QWidget *parent)
@@ -308,10 +285,8 @@ void FrmBooking::markAmount(QComboBox *box, bool error)
     box->lineEdit()->setPalette(p);
 }
 
-bool FrmBooking::amountKeyRefused(QComboBox *box, const QString &text)
+void FrmBooking::refuseAmountKey(QComboBox *box)
 {
-    if (amountKeys(text))
-        return false;
     platform::message(box == m_dbCombo3
             ? QStringLiteral("Please enter the Total Charge in a Dollar Amount.")
             : QStringLiteral("Please enter the Deposit Received in a Dollar Amount."),
@@ -319,7 +294,6 @@ bool FrmBooking::amountKeyRefused(QComboBox *box, const QString &text)
     box->setFocus(Qt::OtherFocusReason);
     markAmount(box, true);
     box->setEditText(QStringLiteral("0"));
-    return true;
 }
 
 void FrmBooking::leaveAmount(QComboBox *box)
@@ -363,8 +337,10 @@ bool FrmBooking::eventFilter(QObject *watched, QEvent *event)
             continue;
         if (event->type() == QEvent::KeyPress) {
             const auto *key = static_cast<QKeyEvent *>(event);
-            if (typesText(key) && amountKeyRefused(box, key->text()))
+            if (NumberKeyFilter::refuses(key)) {
+                refuseAmountKey(box);
                 return true;
+            }
         } else if (event->type() == QEvent::FocusIn && watched == box) {
             m_amountEntered = box;
         } else if (event->type() == QEvent::FocusOut && watched == box && m_amountEntered == box

@@ -46,7 +46,7 @@ private:
     void cmdHelpClick();
 
     // The money boxes: the key filter, the check on leaving, the balance.
-    bool amountKeyRefused(QComboBox *box, const QString &text);
+    void refuseAmountKey(QComboBox *box);
     void leaveAmount(QComboBox *box);
     void enterBalance();
     void markAmount(QComboBox *box, bool error);

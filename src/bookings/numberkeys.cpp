@@ -26,6 +26,18 @@ bool NumberKeyFilter::isAccepted(QChar typed)
     return c == 8 || c == u'.' || c == u'/' || (c >= u'0' && c <= u'9');
 }
 
+bool NumberKeyFilter::refuses(const QKeyEvent *key)
+{
+    // The line edit's own rule: control keys are shortcuts, not text.
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    for (QChar c : key->text())
+        if (c.isPrint() && !isAccepted(c))
+            return true;
+    return false;
+}
+
 bool NumberKeyFilter::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress)
@@ -33,14 +45,7 @@ bool NumberKeyFilter::eventFilter(QObject *watched, QEvent *event)
     const auto it = m_watched.constFind(watched);
     if (it == m_watched.constEnd() || !it->box)
         return QObject::eventFilter(watched, event);
-    const auto *key = static_cast<QKeyEvent *>(event);
-    const QString text = key->text();
-    if (text.isEmpty() || !text.front().isPrint() || (key->modifiers() & Qt::ControlModifier))
-        return QObject::eventFilter(watched, event);
-    bool accepted = true;
-    for (QChar c : text)
-        accepted = accepted && isAccepted(c);
-    if (accepted)
+    if (!refuses(static_cast<QKeyEvent *>(event)))
         return QObject::eventFilter(watched, event);
     QPointer<QWidget> box = it->box;
     const QString message = it->message;

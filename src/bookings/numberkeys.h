@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 
+class QKeyEvent;
 class QWidget;
 
 namespace bm
@@ -22,6 +23,9 @@ public:
 
     void watch(QWidget *box, const QString &message);
     static bool isAccepted(QChar typed);
+    // True for a key that would type a character the number boxes refuse;
+    // keys that type nothing (navigation, shortcuts) are never refused.
+    static bool refuses(const QKeyEvent *key);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
