@@ -25,7 +25,8 @@ DatePicker::DatePicker(QWidget *parent)
     setMaximumDate(QDate(9999, 12, 31));
     setSpecialValueText(QStringLiteral(" "));
     setDate(noDate);
-    calendarWidget()->installEventFilter(this);
+    if (QCalendarWidget *calendar = calendarWidget())
+        calendar->installEventFilter(this);
 }
 
 void DatePicker::setValue(const QDate &d)
@@ -71,7 +72,7 @@ void DatePicker::keyPressEvent(QKeyEvent *event)
 // on the month that stands for "no date".
 bool DatePicker::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == calendarWidget() && event->type() == QEvent::Show && isEmpty()) {
+    if (event->type() == QEvent::Show && watched == calendarWidget() && isEmpty()) {
         const QDate today = platform::today();
         calendarWidget()->setCurrentPage(today.year(), today.month());
     }
