@@ -19,6 +19,13 @@ public:
     // The date, or an invalid date when the picker holds none.
     QDate value() const;
     bool isEmpty() const { return date() == minimumDate(); }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void startFromToday();
 };
 
 } // namespace bm

@@ -121,6 +121,10 @@ ListEditor::ListEditor(const ListEditorDef &def, QWidget *window, QWidget *paren
         button->setObjectName(QString::fromLatin1(b.name) + def.suffix);
         button->setAutoDefault(false);
         if (!*b.caption) {
+            // A picture alone: its name shows when the pointer rests on it.
+            const QString name = QString::fromLatin1(b.name).mid(3);
+            button->setToolTip(name);
+            button->setAccessibleName(name);
             button->setIcon(picture(b.command));
             button->setIconSize(QSize(16, 16));
             button->setFixedWidth(32);

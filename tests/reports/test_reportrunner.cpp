@@ -327,6 +327,18 @@ private slots:
         QVERIFY2(text.contains(QLatin1String("-1.23")), qPrintable(text));
     }
 
+    // The schedule's total line counts its trips in words that fit the count.
+    void scheduleCountsOneTrip()
+    {
+        test::exec(QStringLiteral("DELETE FROM Booking WHERE \"Name\" <> 'Sample Customer'"));
+        report::Rendered rendered;
+        const Status s = report::render(requestFor(QStringLiteral("schedule.rpt")), rendered);
+        QVERIFY2(s, qPrintable(s.message()));
+        const QString text = textOf(rendered);
+        QVERIFY2(text.contains(QLatin1String("1 trip")), qPrintable(text));
+        QVERIFY2(!text.contains(QLatin1String("1 trips")), qPrintable(text));
+    }
+
     // A long report is laid out a few pages at a time; its pages are those
     // of the whole report: every row once, in order, under the headings,
     // and no page left short in the middle.
