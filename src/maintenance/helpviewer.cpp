@@ -1,11 +1,16 @@
 #include "maintenance/helpviewer.h"
 
+#include "data/apppaths.h"
 #include "platform/mainhub.h"
 #include "platform/windows.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -165,10 +170,83 @@ void HelpViewerWindows::showTopic(const QString &helpFile, int topic)
     viewer->raise();
 }
 
+namespace
+{
+
+// A window's Help command: its button cmdHelp, or its toolbar button with the
+// key "Help", shown and enabled.
+bool runHelpCommand(QWidget *window)
+{
+    for (QAbstractButton *b : window->findChildren<QAbstractButton *>(QStringLiteral("cmdHelp"))) {
+        if (b->isVisible() && b->isEnabled()) {
+            b->click();
+            return true;
+        }
+    }
+    for (QAction *a : window->findChildren<QAction *>()) {
+        const QString key
+            = a->data().toString().isEmpty() ? a->text().remove(QLatin1Char('&')) : a->data().toString();
+        if (key != QLatin1String("Help") || !a->isEnabled() || !a->isVisible())
+            continue;
+        for (QObject *o : a->associatedObjects()) {
+            if (auto *w = qobject_cast<QWidget *>(o); w && w->isVisible()) {
+                a->trigger();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// F1 anywhere but in the main window, which has its own key.
+class HelpKey : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent *>(event)->key() != Qt::Key_F1
+            || static_cast<QKeyEvent *>(event)->modifiers() != Qt::NoModifier)
+            return false;
+        auto *widget = qobject_cast<QWidget *>(watched);
+        // Under a message box the viewer could not be used.
+        if (!widget || QApplication::activeModalWidget())
+            return false;
+        QWidget *window = widget->window();
+        if (platform::mainHub() && window == platform::mainHub()->window())
+            return false;
+        showHelpForWindow(window);
+        return true;
+    }
+};
+
+} // namespace
+
+void showHelpForWindow(QWidget *window)
+{
+    if (window && runHelpCommand(window))
+        return;
+    if (platform::MainHub *hub = platform::mainHub()) {
+        platform::HelpComponent &help = hub->dlgHelp();
+        help.setHelpCommand(platform::HelpComponent::ContentsRequest);
+        help.ShowHelp();
+        return;
+    }
+    // The database utilities outlive the main window.
+    platform::helpViewerService().showTopic(appFile(QStringLiteral("tallow.hlp")), 0);
+}
+
 void installHelpViewer()
 {
     static HelpViewerWindows viewer;
     platform::setHelpViewerService(&viewer);
+    static HelpKey *key = nullptr;
+    if (!key) {
+        key = new HelpKey(qApp);
+        qApp->installEventFilter(key);
+    }
 }
 
 } // namespace bm

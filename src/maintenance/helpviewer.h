@@ -75,7 +75,13 @@ public:
     void showTopic(const QString &helpFile, int topic) override;
 };
 
-// Makes the viewer window the program's help viewer (at start-up).
+// F1 in a window of the program other than the main window (which opens the
+// contents itself): the window's own Help command when it has one that is
+// enabled, else the help file at its contents.
+void showHelpForWindow(QWidget *window);
+
+// Makes the viewer window the program's help viewer and F1 its key in every
+// window (at start-up).
 void installHelpViewer();
 
 } // namespace bm

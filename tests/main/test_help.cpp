@@ -1,3 +1,4 @@
+#include "doubles.h"
 #include "testenv.h"
 
 #include "data/apppaths.h"
@@ -6,12 +7,15 @@
 #include "platform/help.h"
 #include "platform/windows.h"
 
+#include <QAction>
 #include <QFile>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QToolBar>
 
 using namespace bm;
 
@@ -48,6 +52,9 @@ private slots:
     void notices();
     void linksAndContents();
     void contentsFromTheMainWindow();
+    void helpKeyInOtherWindows_data();
+    void helpKeyInOtherWindows();
+    void helpKeyBesideTheMainWindow();
 };
 
 void TestHelp::init()
@@ -212,6 +219,77 @@ void TestHelp::contentsFromTheMainWindow()
     QCOMPARE(viewer()->currentTopic(), 0);
     QCOMPARE(viewer()->currentTitle(), QStringLiteral("Brindlemoor Help"));
     QVERIFY(main->isVisible());
+}
+
+void TestHelp::helpKeyInOtherWindows_data()
+{
+    QTest::addColumn<QString>("command"); // the window's Help command
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("topic");
+    QTest::newRow("Help button") << "button" << true << 400;
+    QTest::newRow("Help button, disabled") << "button" << false << 0;
+    QTest::newRow("Help on the toolbar") << "toolbar" << true << 2600;
+    QTest::newRow("Help on the toolbar, disabled") << "toolbar" << false << 0;
+    QTest::newRow("no Help command") << "" << true << 0;
+}
+
+// F1 in another window runs its Help command, else opens the contents; with
+// no main window left the help file is still the program's.
+void TestHelp::helpKeyInOtherWindows()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, enabled);
+    QFETCH(int, topic);
+    test::RecordingHelp recorded;
+    platform::HelpComponent dlgHelp;
+    dlgHelp.setHelpFile(appFile(QStringLiteral("tallow.hlp")));
+    QWidget window;
+    auto *box = new QLineEdit(&window);
+    if (command == QLatin1String("button")) {
+        auto *help = new QPushButton(QStringLiteral("&Help"), &window);
+        help->setObjectName(QStringLiteral("cmdHelp"));
+        help->setEnabled(enabled);
+        help->move(0, 40);
+        connect(help, &QPushButton::clicked, &dlgHelp, [&] { dlgHelp.showTopic(QStringLiteral("400")); });
+    } else if (command == QLatin1String("toolbar")) {
+        auto *bar = new QToolBar(&window);
+        bar->move(0, 40);
+        QAction *help = bar->addAction(QStringLiteral("Help"));
+        help->setData(QStringLiteral("Help"));
+        help->setEnabled(enabled);
+        connect(help, &QAction::triggered, &dlgHelp, [&] { dlgHelp.showTopic(QStringLiteral("2600")); });
+    }
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_F1);
+    QCOMPARE(recorded.topics, QList<int> { topic });
+    QCOMPARE(recorded.files, QStringList { appFile(QStringLiteral("tallow.hlp")) });
+}
+
+// The main window opens the contents once; the contact entry beside it, which
+// has no Help command, opens them through the main window's dlgHelp.
+void TestHelp::helpKeyBesideTheMainWindow()
+{
+    test::RecordingHelp recorded;
+    auto *main = new FrmMain;
+    main->show();
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    QTest::keyClick(main->findChild<QWidget *>(QStringLiteral("DBGrid1")), Qt::Key_F1);
+    QCOMPARE(recorded.topics, QList<int> { 0 });
+
+    QWidget *entry = new QWidget;
+    entry->setAttribute(Qt::WA_DeleteOnClose);
+    auto *box = new QLineEdit(entry);
+    entry->show();
+    entry->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(entry));
+    main->dlgHelp().setHelpFile(QStringLiteral("/elsewhere/tallow.hlp"));
+    QTest::keyClick(box, Qt::Key_F1);
+    QCOMPARE(recorded.topics, (QList<int> { 0, 0 }));
+    QCOMPARE(recorded.files.constLast(), QStringLiteral("/elsewhere/tallow.hlp"));
 }
 
 BM_TEST_MAIN(TestHelp)
