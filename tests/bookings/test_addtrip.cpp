@@ -43,6 +43,8 @@ private slots:
     void lists();
     void opensOnTheBookingWithEmptyBoxes();
     void saveWritesTypedTextAndRereadsTheMainWindow();
+    void typedStartOfAnEntryIsNotCompleted_data();
+    void typedStartOfAnEntryIsNotCompleted();
     void cancelLeavesTheBooking();
     void openingAgainMovesToTheCurrentBooking();
     void writeFailureKeepsTheWindowOpen();
@@ -214,6 +216,35 @@ void TestAddtrip::saveWritesTypedTextAndRereadsTheMainWindow()
     QCOMPARE(m_hub->datBookings().bookmark(), m_first);
     m_hub->datBookings().setBookmark(m_second);
     QCOMPARE(m_hub->datBookings().text("Wind Speed"), QString("Windy"));
+}
+
+void TestAddtrip::typedStartOfAnEntryIsNotCompleted_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("wind speed") << "Wind Speed"
+                                << "Gust";
+    QTest::newRow("lake area") << "Lake Area"
+                               << "Mid";
+    QTest::newRow("weight") << "Weight"
+                            << "5";
+    QTest::newRow("species") << "Species"
+                             << "B";
+}
+
+void TestAddtrip::typedStartOfAnEntryIsNotCompleted()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    // Typed with the focus in the box, as the user does.
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QComboBox *box = combo(field);
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    QTest::keyClicks(box, typed);
+    QCOMPARE(box->currentText(), typed);
+    m_window->findChild<QPushButton *>("cmdSave")->click();
+    QCOMPARE(stored(m_second, field), typed);
 }
 
 void TestAddtrip::cancelLeavesTheBooking()

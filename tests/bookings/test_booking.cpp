@@ -79,6 +79,8 @@ private slots:
     void amountFilter_data();
     void amountFilter();
     void navigationKeysPassTheFilter();
+    void typedTextIsNotCompleted_data();
+    void typedTextIsNotCompleted();
     void leaveChecks_data();
     void leaveChecks();
     void tabbingOnFromAnEmptyBoxAsksOnce_data();
@@ -297,6 +299,31 @@ void TestBooking::navigationKeysPassTheFilter()
     QTest::keyClicks(box, QStringLiteral("9"));
     QCOMPARE(box->currentText(), QStringLiteral("9"));
     QVERIFY(m_messages->shown.isEmpty());
+}
+
+void TestBooking::typedTextIsNotCompleted_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("lake") << "DBCombo1"
+                          << "Table";
+    QTest::newRow("state") << "cmbState"
+                           << "M";
+    QTest::newRow("paid by") << "Combo2"
+                             << "C";
+    QTest::newRow("charge") << "DBCombo3"
+                            << "2";
+}
+
+void TestBooking::typedTextIsNotCompleted()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    openNew();
+    QComboBox *box = combo(control.toLatin1().constData());
+    focus(box);
+    QTest::keyClicks(box, typed);
+    QCOMPARE(box->currentText(), typed);
 }
 
 void TestBooking::leaveChecks_data()

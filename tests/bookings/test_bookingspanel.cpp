@@ -50,6 +50,8 @@ private slots:
     void email_data();
     void email();
     void editThisBooking();
+    void printsTheFixedReport_data();
+    void printsTheFixedReport();
 
 private:
     void openPanel();
@@ -377,6 +379,36 @@ void TestBookingsPanel::editThisBooking()
     QCOMPARE(entry->data1().editMode(), RecordSource::EditMode::Edit);
     QCOMPARE(entry->data1().bookmark(), m_hub->datBookings().bookmark());
     QCOMPARE(entry->findChild<QLineEdit *>(QStringLiteral("Text2"))->text(), QStringLiteral("Bob Smith"));
+}
+
+void TestBookingsPanel::printsTheFixedReport_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("Print Booking") << "cmdPrintbooking"
+                                   << "/trip.rpt";
+    QTest::newRow("Print Schedule") << "cmdPrintsched"
+                                    << "/schedule.rpt";
+}
+
+void TestBookingsPanel::printsTheFixedReport()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, report);
+    test::layInBookings({ { "Ann Lee", "2005-05-14", "" }, { "Bob Smith", "2005-12-30", "" } });
+    openPanel();
+    test::RecordingReports reports;
+    // Whatever booking is current, the report is handed no selection.
+    m_hub->datBookings().MoveLast();
+    QPushButton *button = m_panel->findChild<QPushButton *>(command);
+    if (!button)
+        button = m_schedule->findChild<QPushButton *>(command);
+    QVERIFY(button);
+    button->click();
+    QCOMPARE(reports.files.size(), 1);
+    QVERIFY2(reports.files[0].endsWith(report), qPrintable(reports.files[0]));
+    QVERIFY(!reports.selections[0].isValid());
+    QVERIFY(m_messages->shown.isEmpty());
 }
 
 BM_TEST_MAIN(TestBookingsPanel)

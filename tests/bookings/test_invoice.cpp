@@ -64,6 +64,7 @@ private slots:
     void closeRefusedInEditMode();
     void inputFilter_data();
     void inputFilter();
+    void typedTaxRateIsNotCompleted();
     void printsTheBookingOnScreen();
     void helpAndCalculator();
 
@@ -414,6 +415,19 @@ void TestInvoice::inputFilter()
     QCOMPARE(m_window->focusWidget(), w);
     QTest::keyClick(w, Qt::Key_Backspace);
     QCOMPARE(edit->text(), QString("1.5"));
+}
+
+void TestInvoice::typedTaxRateIsNotCompleted()
+{
+    m_window->edit();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    auto *rate = box<QComboBox>("Combo3");
+    rate->setFocus();
+    QTRY_VERIFY(rate->hasFocus());
+    rate->lineEdit()->clear();
+    // ".0" is the start of the listed ".01", and stays what was typed.
+    QTest::keyClicks(rate, ".0");
+    QCOMPARE(rate->currentText(), QString(".0"));
 }
 
 void TestInvoice::printsTheBookingOnScreen()
