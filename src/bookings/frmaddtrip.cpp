@@ -99,8 +99,6 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
                 fillList(combo, *m_dataColor, QStringLiteral("Color"));
             else
                 fillList(combo, e.entries);
-            // What is typed is stored as typed, not completed into an entry.
-            combo->setCompleter(nullptr);
             m_binder->bind(combo, field);
             form->addRow(QString::fromLatin1(e.label), combo);
         }

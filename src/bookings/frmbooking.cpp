@@ -205,11 +205,6 @@ void FrmBooking::buildForm()
     setTabOrder(m_cmdOK, m_cmdCancel);
     setTabOrder(m_cmdCancel, m_cmdHelp);
 
-    // What is typed is stored as typed: a price, a lake or a state is not
-    // completed into a listed one behind the user's back.
-    for (QComboBox *box :
-        { m_dbCombo1, m_dbCombo2, m_dbCombo4, m_cmbState, m_dbCombo3, m_dbCombo5, m_combo2 })
-        box->setCompleter(nullptr);
     for (QComboBox *box : { m_dbCombo3, m_dbCombo5 }) {
         box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);

@@ -57,7 +57,6 @@ QComboBox *listBox(const QString &name, const QStringList &entries, QWidget *par
     auto *c = new QComboBox(parent);
     c->setObjectName(name);
     fillList(c, entries);
-    c->setCompleter(nullptr); // ".0" typed is not completed into ".01"
     c->setFixedWidth(70);
     return c;
 }

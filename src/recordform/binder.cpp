@@ -27,8 +27,7 @@ void FieldBinder::bind(QWidget *widget, const QString &field)
 {
     m_bindings.append({ widget, field });
     if (auto *combo = qobject_cast<QComboBox *>(widget)) {
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
+        takeTypedText(combo);
         combo->installEventFilter(this);
         if (combo->lineEdit())
             combo->lineEdit()->installEventFilter(this);
@@ -171,11 +170,18 @@ void fillList(QComboBox *box, const RecordSource &source, const QString &field)
     fillList(box, entries);
 }
 
+void takeTypedText(QComboBox *box)
+{
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed is stored as typed: "Gust" is not completed into "Gusty".
+    box->setCompleter(nullptr);
+}
+
 void fillList(QComboBox *box, const QStringList &entries)
 {
     const QString text = box->currentText();
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
+    takeTypedText(box);
     box->clear();
     box->addItems(entries);
     box->setEditText(text);

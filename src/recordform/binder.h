@@ -61,6 +61,10 @@ private:
 // in the record source's order; the box keeps taking typed text.
 void fillList(QComboBox *box, const RecordSource &source, const QString &field);
 
+// Makes a drop-down list take typed text, kept as typed (no insertion into
+// the list, no completion into a listed entry).
+void takeTypedText(QComboBox *box);
+
 // Fills a drop-down list with fixed entries; the box also takes typed text.
 void fillList(QComboBox *box, const QStringList &entries);
 
