@@ -163,7 +163,7 @@ private slots:
 
     void addNewDuringEditDropsTheChange()
     {
-        fillTable("Species", "Fish", {"Bass", "Pike"});
+        fillTable("Species", "Fish", { "Bass", "Pike" });
         RecordSource rs("Data6", "Species");
         rs.MoveNext();
         QVERIFY(rs.Edit());
@@ -172,7 +172,7 @@ private slots:
         rs.setValue("Fish", "Perch");
         QVERIFY(rs.Update());
         QCOMPARE(rs.text("Fish"), QString("Pike"));
-        QCOMPARE(walk(rs, "Fish"), QStringList({"Bass", "Pike", "Perch"}));
+        QCOMPARE(walk(rs, "Fish"), QStringList({ "Bass", "Pike", "Perch" }));
     }
 
     void editUpdateKeepsPositionAndSetsLastModified()

@@ -4,8 +4,8 @@
 #include "data/database.h"
 
 #include <QDir>
-#include <QPointer>
 #include <QLocale>
+#include <QPointer>
 #include <QTemporaryDir>
 
 namespace bm::test
