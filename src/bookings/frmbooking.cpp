@@ -249,8 +249,7 @@ void FrmBooking::startNew(const QDate &date)
 {
     startOver(newTitle);
     if (Status s = m_data1->AddNew(); !s) {
-        platform::message(s.message(), platform::Icon::Exclamation, platform::Buttons::Ok,
-            QStringLiteral("Brindlemoor"), this);
+        platform::warn(s.message(), this);
         return;
     }
     m_data1->setValue(QStringLiteral("Date"), date);
@@ -266,8 +265,7 @@ bool FrmBooking::startEdit(Bookmark bookmark)
     if (s)
         s = m_data1->Edit();
     if (!s) {
-        platform::message(s.message(), platform::Icon::Exclamation, platform::Buttons::Ok,
-            QStringLiteral("Brindlemoor"), this);
+        platform::warn(s.message(), this);
         return false;
     }
     m_dtPicker1->setFocus(Qt::OtherFocusReason);
@@ -284,10 +282,10 @@ void FrmBooking::markAmount(QComboBox *box, bool error)
 
 void FrmBooking::refuseAmountKey(QComboBox *box)
 {
-    platform::message(box == m_dbCombo3
+    platform::warn(box == m_dbCombo3
             ? QStringLiteral("Please enter the Total Charge in a Dollar Amount.")
             : QStringLiteral("Please enter the Deposit Received in a Dollar Amount."),
-        platform::Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        this);
     box->setFocus(Qt::OtherFocusReason);
     markAmount(box, true);
     box->setEditText(QStringLiteral("0"));
@@ -303,9 +301,9 @@ void FrmBooking::leaveAmount(QComboBox *box)
         box->setEditText(formatAmountText(box->currentText()));
         return;
     }
-    platform::message(box == m_dbCombo3 ? QStringLiteral("Please enter the cost for the Trip")
-                                        : QStringLiteral("Please enter a Deposit amount."),
-        platform::Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+    platform::warn(box == m_dbCombo3 ? QStringLiteral("Please enter the cost for the Trip")
+                                     : QStringLiteral("Please enter a Deposit amount."),
+        this);
     markAmount(box, true);
     box->setEditText(QStringLiteral("0"));
     box->setFocus(Qt::OtherFocusReason);
@@ -317,9 +315,9 @@ void FrmBooking::enterBalance()
     const std::optional<Money> deposit = Money::parse(m_dbCombo5->currentText());
     const std::optional<Money> balance = charge && deposit ? charge->minus(*deposit) : std::nullopt;
     if (!balance) {
-        platform::message(QStringLiteral("Make sure that a price is entered in the Total Charge or Deposit "
-                                         "Amount boxes.\nThey cannot be blank."),
-            platform::Icon::Critical, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        platform::stop(QStringLiteral("Make sure that a price is entered in the Total Charge or Deposit "
+                                      "Amount boxes.\nThey cannot be blank."),
+            this);
         markAmount(m_dbCombo3, true);
         m_dbCombo3->setFocus(Qt::OtherFocusReason);
         return;
@@ -358,15 +356,13 @@ bool FrmBooking::eventFilter(QObject *watched, QEvent *event)
 void FrmBooking::cmdOKClick()
 {
     if (m_text2->text().isEmpty()) {
-        platform::message(QStringLiteral("Please enter a client name or press Cancel to exit."),
-            platform::Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        platform::warn(QStringLiteral("Please enter a client name or press Cancel to exit."), this);
         m_text2->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (Status s = m_data1->Update(); !s) {
         // Nothing was written: the booking stays pending for the user to mend.
-        platform::message(s.message(), platform::Icon::Exclamation, platform::Buttons::Ok,
-            QStringLiteral("Brindlemoor"), this);
+        platform::warn(s.message(), this);
         return;
     }
     if (platform::MainHub *hub = platform::mainHub())

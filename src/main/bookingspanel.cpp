@@ -276,9 +276,9 @@ void BookingsPanel::cmdDeletebookingClick()
 {
     using namespace platform;
     if (m_source.RecordCount() == 1) {
-        message(QStringLiteral("This Booking can not be deleted.\nYou can edit this Booking.\n"
-                               "At least one record has to be present at all times."),
-            Icon::Exclamation, Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        warn(QStringLiteral("This Booking can not be deleted.\nYou can edit this Booking.\n"
+                            "At least one record has to be present at all times."),
+            this);
         return;
     }
     if (!askYesNo(QStringLiteral("Are you sure you want to delete this Booking for ") + m_tripDate->text()

@@ -10,8 +10,7 @@ void emailTo(const QString &address, const QString &name, QWidget *parent)
 {
     using namespace platform;
     if (address.isEmpty()) {
-        message(QStringLiteral("There is no email address for ") + name + QStringLiteral("."),
-            Icon::Exclamation, Buttons::Ok, QStringLiteral("Brindlemoor"), parent);
+        warn(QStringLiteral("There is no email address for ") + name + QStringLiteral("."), parent);
         return;
     }
     if (!openMail(address))

@@ -337,9 +337,9 @@ void ReportPreview::printReport()
     const bool printed = pages->paint(printer, first, last);
     QApplication::restoreOverrideCursor();
     if (!printed)
-        message(QStringLiteral("The report \"%1\" could not be printed.\nThe printer did not accept it.")
-                    .arg(m_pages->report().fileName),
-            Icon::Exclamation, Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        warn(QStringLiteral("The report \"%1\" could not be printed.\nThe printer did not accept it.")
+                 .arg(m_pages->report().fileName),
+            this);
 }
 
 void ReportPreview::savePdf()
@@ -360,9 +360,9 @@ void ReportPreview::savePdf()
     const Status saved = m_pages->savePdf(path);
     QApplication::restoreOverrideCursor();
     if (!saved)
-        message(QStringLiteral("The report \"%1\" could not be saved as PDF.\n%2")
-                    .arg(m_pages->report().fileName, saved.message()),
-            Icon::Exclamation, Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        warn(QStringLiteral("The report \"%1\" could not be saved as PDF.\n%2")
+                 .arg(m_pages->report().fileName, saved.message()),
+            this);
 }
 
 ReportPreview *showPreview(const report::Rendered &report)

@@ -155,8 +155,7 @@ bool RecordForm::report(const Status &s) const
 {
     if (s)
         return true;
-    platform::message(
-        s.message(), Icon::Exclamation, platform::Buttons::Ok, QStringLiteral("Brindlemoor"), m_window);
+    platform::warn(s.message(), m_window);
     return false;
 }
 
