@@ -1,5 +1,7 @@
 #include "data/recordsource.h"
 
+#include "data/changes.h"
+
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "data/dates.h"
@@ -430,6 +432,7 @@ Status RecordSource::flushImplicit()
     m_loaded = false;
     m_lastModified = Bookmark { m_id };
     database::bumpGeneration(m_path);
+    DataChanges::instance().notify(m_path, m_table);
     return Status::ok();
 }
 
@@ -498,6 +501,7 @@ Status RecordSource::Update()
     if (m_mode == EditMode::Edit && q.numRowsAffected() == 0)
         return Status::failure(QStringLiteral("The record can not be found; it may have been deleted."));
     database::bumpGeneration(m_path);
+    DataChanges::instance().notify(m_path, m_table);
     if (m_mode == EditMode::Add) {
         m_lastModified = Bookmark { q.lastInsertId().toLongLong() };
         m_mode = EditMode::None;
@@ -534,6 +538,7 @@ Status RecordSource::Delete()
     if (!q.exec())
         return engineError(q);
     database::bumpGeneration(m_path);
+    DataChanges::instance().notify(m_path, m_table);
     setPosition(Pos::Deleted, m_id);
     emit currentChanged();
     return Status::ok();

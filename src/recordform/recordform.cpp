@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -95,12 +96,38 @@ static QString keyOf(const QAction *a)
     return key.isEmpty() ? a->text() : key;
 }
 
+void buildToolbar(QToolBar *toolbar, const QList<ToolbarPosition> &positions)
+{
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    for (const ToolbarPosition &p : positions) {
+        if (p.isSeparator()) {
+            toolbar->addSeparator();
+            continue;
+        }
+        auto *a = new QAction(p.icon.isEmpty() ? QIcon() : QIcon(p.icon), p.caption, toolbar);
+        a->setData(p.key);
+        a->setToolTip(p.tooltip);
+        a->setObjectName(QStringLiteral("tb") + QString(p.key).remove(QLatin1Char(' ')));
+        a->setProperty("bmEnabled", int(p.enabled));
+        toolbar->addAction(a);
+    }
+}
+
+void RecordForm::attachToolbar(QToolBar *toolbar, const QList<ToolbarPosition> &positions)
+{
+    buildToolbar(toolbar, positions);
+    attachToolbar(toolbar);
+}
+
 void RecordForm::attachToolbar(QToolBar *toolbar)
 {
     for (QAction *a : toolbar->actions()) {
         if (a->isSeparator() || keyOf(a).isEmpty())
             continue;
-        if (const auto command = commandForKey(keyOf(a)))
+        const auto fixed = ToolbarPosition::Enabled(a->property("bmEnabled").toInt());
+        if (fixed != ToolbarPosition::Enabled::ByKey)
+            m_fixedActions.append({ a, fixed });
+        else if (const auto command = commandForKey(keyOf(a)))
             m_commands[int(*command)].append(a);
         else
             m_ownToolbarActions.append(a);
@@ -215,6 +242,12 @@ void RecordForm::setCommandsEnabled(bool editing)
         if (pass == !editing)
             for (const QPointer<QObject> &o : std::as_const(m_ownToolbarActions))
                 setObjectEnabled(o, !editing);
+        for (const auto &[o, how] : std::as_const(m_fixedActions)) {
+            const bool enabled = how == ToolbarPosition::Enabled::Always
+                || (how == ToolbarPosition::Enabled::Edit) == editing;
+            if (enabled == pass)
+                setObjectEnabled(o, enabled);
+        }
     }
 }
 
@@ -296,6 +329,8 @@ bool RecordForm::save()
         focusInto(m_decl.keyField, false);
         return false;
     }
+    if (m_decl.validate && !m_decl.validate())
+        return false;
     // A value a field can not hold: the box, and the record stays pending.
     if (!report(src->Update()))
         return false;

@@ -53,6 +53,40 @@ struct FormTexts {
         const QString &thirdLine = QStringLiteral("At least one record has to be present at all times."));
 };
 
+// One position of a toolbar screen's toolbar, in order: a button with its
+// key, caption, tooltip and icon, or a separator (an empty key). The key
+// decides the command (commandForKey) and so when the button is enabled:
+// Save and Undo/Cancel in edit mode only, every other button in browse mode
+// only, unless the position says otherwise.
+struct ToolbarPosition {
+    enum class Enabled { ByKey, Browse, Edit, Always };
+
+    ToolbarPosition() = default;
+    ToolbarPosition(QString key, QString caption, QString tooltip = {}, QString icon = {},
+        Enabled enabled = Enabled::ByKey)
+        : key(std::move(key))
+        , caption(std::move(caption))
+        , tooltip(std::move(tooltip))
+        , icon(std::move(icon))
+        , enabled(enabled)
+    {
+    }
+
+    QString key; // empty: a separator
+    QString caption;
+    QString tooltip;
+    QString icon; // a resource path; empty for none
+    Enabled enabled = Enabled::ByKey;
+
+    static ToolbarPosition separator() { return {}; }
+    bool isSeparator() const { return key.isEmpty(); }
+};
+
+// Fills the toolbar with the table's positions, in order. Each button is a
+// QAction whose data() is its key and whose objectName is "tb" + key (blanks
+// removed); the toolbar shows captions under the icons.
+void buildToolbar(QToolBar *toolbar, const QList<ToolbarPosition> &positions);
+
 // Where the form stands after a successful Save.
 enum class Reposition { None, MoveLast, LastModified };
 
@@ -92,10 +126,15 @@ struct FormDeclaration {
     // (a one-record table that has lost its record).
     bool editAddsWhenEmpty = false;
 
+    // Save's own check after the key field's: a screen's further tests and
+    // computations (it shows its own message). False keeps the form in edit
+    // mode with the record pending; nothing is written.
+    std::function<bool()> validate;
+
     // Screen departures, each optional.
     std::function<void(bool editing)> modeChanged; // after the mode's element states are set
     std::function<void(FormCommand)> editStarted; // after Add or Edit entered edit mode
-    std::function<void()> saved; // after a save and the return to browse mode
+    std::function<void()> saved; // after a save and the return to browse mode (re-reads, closing)
     std::function<void()> cancelled; // after Cancel and the return to browse mode
     std::function<void()> deleted; // after a deletion and its move
     std::function<void()> countChanged; // a count other than countLabel to rewrite
@@ -118,6 +157,8 @@ public:
     // The toolbar variant: one handler reads the clicked action's key
     // (its data(), else its text) and runs that command or the screen's own.
     void attachToolbar(QToolBar *toolbar);
+    // Builds the toolbar from the table, then attaches it.
+    void attachToolbar(QToolBar *toolbar, const QList<ToolbarPosition> &positions);
 
     bool isEditing() const { return m_editing; }
     RecordSource *source() const { return m_decl.source; }
@@ -163,6 +204,8 @@ private:
     QPointer<QWidget> m_window;
     QHash<int, QList<QPointer<QObject>>> m_commands; // by FormCommand
     QList<QPointer<QObject>> m_ownToolbarActions;
+    // Toolbar buttons whose position fixes their enabling, and how.
+    QList<QPair<QPointer<QObject>, ToolbarPosition::Enabled>> m_fixedActions;
     bool m_editing = false;
 };
 

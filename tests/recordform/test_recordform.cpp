@@ -59,19 +59,20 @@ public:
         if (toolbar) {
             bar = new QToolBar(this);
             layout->addWidget(bar);
-            const QList<QPair<QString, QString>> buttons { { "New", "New" }, { "Edit", "Edit" },
-                { "Cancel", "Undo" }, { "Save", "Save" }, { "Delete", "Delete" }, { "First", "First" },
-                { "Back", "Back" }, { "Next", "Next" }, { "Last", "Last" }, { "Print", "Print" },
-                { "Help", "Help" } };
-            for (const auto &[caption, k] : buttons) {
-                QAction *a = bar->addAction(caption);
-                a->setData(k);
+            // Captions differ from keys: "Cancel" carries the key "Undo".
+            const QList<ToolbarPosition> positions { { "New", "New", "Add a thing" }, { "Edit", "Edit" },
+                { "Undo", "Cancel" }, { "Save", "Save" }, { "Delete", "Delete" },
+                ToolbarPosition::separator(), { "First", "First" }, { "Back", "Back" }, { "Next", "Next" },
+                { "Last", "Last" }, { "Print", "Print" }, { "Help", "Help" } };
+            form->attachToolbar(bar, positions);
+            for (QAction *a : bar->actions()) {
+                if (a->isSeparator())
+                    continue;
+                const QString k = a->data().toString();
                 actions.insert(int(commandForKey(k).value_or(FormCommand(-1))), a);
                 if (!commandForKey(k))
                     own << a;
             }
-            bar->addSeparator();
-            form->attachToolbar(bar);
         } else {
             for (FormCommand c : { FormCommand::Add, FormCommand::Edit, FormCommand::Save,
                      FormCommand::Cancel, FormCommand::Delete, FormCommand::Back, FormCommand::Next,
@@ -327,6 +328,68 @@ private slots:
         emit s->bar->actionTriggered(s->own.first());
         s->form->runKey(QStringLiteral("Nonsense"));
         QCOMPARE(s->ownKeys, QStringList({ "Print", "Nonsense" }));
+        // The table gave the positions, separator included, in order.
+        QStringList laid;
+        for (QAction *a : s->bar->actions())
+            laid << (a->isSeparator() ? QStringLiteral("|") : a->data().toString());
+        QCOMPARE(laid.join(' '), "New Edit Undo Save Delete | First Back Next Last Print Help");
+        QCOMPARE(s->actions.value(int(FormCommand::Add))->toolTip(), "Add a thing");
+        QCOMPARE(s->actions.value(int(FormCommand::Add))->objectName(), "tbNew");
+    }
+
+    // A position may fix its own enabling instead of following its key.
+    void toolbarFixedEnabling()
+    {
+        fill("Rods", "Reel Make", four);
+        s = new Screen("Rods", "Reel Make", "Rod Note", false, Reposition::None);
+        auto *bar = new QToolBar(s);
+        using E = ToolbarPosition::Enabled;
+        s->form->attachToolbar(bar,
+            { { "Help", "Help", {}, {}, E::Always }, { "Find", "Find", {}, {}, E::Edit },
+                { "Print", "Print" } });
+        const QList<QAction *> a = bar->actions();
+        const auto states = [&] {
+            return QList<bool> { a[0]->isEnabled(), a[1]->isEnabled(), a[2]->isEnabled() };
+        };
+        QCOMPARE(states(), QList<bool>({ true, false, true }));
+        s->press(FormCommand::Edit);
+        QCOMPARE(states(), QList<bool>({ true, true, false }));
+        s->press(FormCommand::Cancel);
+        QCOMPARE(states(), QList<bool>({ true, false, true }));
+    }
+
+    // The screen's own check runs after the key field's: refusing it writes
+    // nothing and keeps the record pending; passing it saves.
+    void validationStep()
+    {
+        fill("Lakes Fished", "Lake", four);
+        s = new Screen("Lakes Fished", "Lake", "", false, Reposition::None);
+        FormDeclaration d = s->form->declaration();
+        bool pass = false;
+        int asked = 0;
+        d.validate = [&] {
+            ++asked;
+            return pass;
+        };
+        RecordForm form(d, s);
+        QPushButton add, save;
+        form.attach(FormCommand::Add, &add);
+        form.attach(FormCommand::Save, &save);
+        add.click();
+        msgs->expect();
+        save.click(); // empty key: the key check stops it before validation
+        QCOMPARE(asked, 0);
+        s->key->setText(QStringLiteral("Fifth"));
+        save.click();
+        QCOMPARE(asked, 1);
+        QVERIFY(form.isEditing());
+        QCOMPARE(s->source->editMode(), RecordSource::EditMode::Add);
+        QCOMPARE(stored("Lakes Fished", "Lake"), four);
+        pass = true;
+        msgs->expect();
+        save.click();
+        QVERIFY(!form.isEditing());
+        QCOMPARE(stored("Lakes Fished", "Lake").count("Fifth"), 1);
     }
 
     // A value its field can not hold: the box, edit mode, the record pending.

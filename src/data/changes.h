@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace bm
+{
+
+// Tells every window that the rows of a table have changed (a record was
+// written or deleted through any record source), so that lists, grids and
+// counts over that table read themselves again. Windows connect to it; no
+// window refreshes another.
+class DataChanges : public QObject
+{
+    Q_OBJECT
+public:
+    static DataChanges &instance();
+
+    // Said by the data layer after a write to the table of the file at path.
+    void notify(const QString &path, const QString &table);
+
+signals:
+    void tableChanged(const QString &path, const QString &table);
+
+private:
+    DataChanges() = default;
+};
+
+} // namespace bm
