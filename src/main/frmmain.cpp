@@ -3,6 +3,7 @@
 #include "data/apppaths.h"
 #include "data/dates.h"
 #include "data/recordsource.h"
+#include "gear/frmfgear.h"
 #include "main/bookingspanel.h"
 #include "main/contactspanel.h"
 #include "main/scheduleview.h"
@@ -377,7 +378,10 @@ void FrmMain::openReminders() { }
 
 void FrmMain::openCalendar() { }
 
-void FrmMain::openGear() { }
+void FrmMain::openGear()
+{
+    hideBehind(platform::showWindow<FrmFgear>(QStringLiteral("frmFgear")));
+}
 
 void FrmMain::openPatterns() { }
 

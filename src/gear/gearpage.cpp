@@ -1,0 +1,264 @@
+#include "gear/gearpage.h"
+
+#include "platform/mainhub.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+const QStringList &equipmentItems()
+{
+    static const QStringList items { "Depth Finder", "Trolling Motor", "Global Positioning System",
+        "Spare Prop", "Life Jacket", "Tackle Box", "Battery Charger", "Downrigger", "Rain Suit" };
+    return items;
+}
+
+const QList<GearPageDef> &gearPageDefs()
+{
+    using F = GearField;
+    static const QList<GearPageDef> defs {
+        { "Rods and Reels", "Data1", "Rods", { "Reels", "Rods" },
+            {
+                { "Text1", "Make:", "Reel Make", F::Line, 0 },
+                { "Text2", "Model:", "Reel Model", F::Line, 0 },
+                { "Text3", "Type:", "Reel Type", F::Line, 0 },
+                { "Text4", "Remarks:", "Reel Note", F::Notes, 0 },
+                { "Text5", "Make:", "Rod Make", F::Line, 1 },
+                { "Text6", "Model:", "Rod Model", F::Line, 1 },
+                { "Text7", "Length:", "Rod Length", F::Line, 1 },
+                { "Text8", "Remarks:", "Rod Note", F::Notes, 1 },
+            },
+            {}, "Toolbar1", "Add a new Rod or Reel", "Edit this Rod or Reel", "Delete this Rod and Reel",
+            "Frame5", "", "Rod and Reel", "Rod and Reel", " Rods and Reels are saved.", QColor(0, 128, 0),
+            "rods.rpt", "2600", "Text1", "Text1" },
+        { "Boat and Motor", "Data2", "Boat", { "Boat", "Motor" },
+            {
+                { "Text9", "Make & Model:", "Boat", F::Line, 0 },
+                { "Text10", "Serial No:", "Serial", F::Line, 0 },
+                { "Text11", "Notes:", "Maint", F::Notes, 0 },
+                { "Text12", "Make & Model:", "Motor", F::Line, 1 },
+                { "Text13", "Serial No:", "SerialM", F::Line, 1 },
+                { "Text14", "Notes:", "MaintM", F::Notes, 1 },
+            },
+            {}, "Toolbar2", "Add a new Boat and Motor", "Edit this Boat and Motor",
+            "Delete this Boat and Motor", "Frame8", "B", "Boat and Motor", "boat record",
+            " Boats and Motors are saved.", QColor(128, 0, 0), "boat.rpt", "2700", "Text9", "Text9" },
+        { "Other Equipment", "Data3", "Equipment", {},
+            {
+                { "Combo1", "Item:", "Item", F::ItemList },
+                { "Text15", "Make:", "Make" },
+                { "Text16", "Model:", "Model" },
+                { "Text17", "Serial No:", "Serial No" },
+                { "Text18", "Price:", "Price" },
+                { "Text19", "Remarks:", "Remarks", F::Notes },
+            },
+            "Select an Item or type your own in the item box.", "Toolbar3", "Add new Equipment",
+            "Edit this item", "Delete this item", "Frame7", "E", "item", "item",
+            " Equipment Items are saved.", QColor(0, 0, 192), "equipment.rpt", "2800", "Combo1", "Text15" },
+    };
+    return defs;
+}
+
+QList<ToolbarPosition> gearToolbarPositions(const GearPageDef &def)
+{
+    // The captions of the editing buttons end in a blank.
+    return {
+        { "New", "New ", def.tipNew },
+        { "Edit", "Edit ", def.tipEdit },
+        { "Undo", "Undo ", "Undo changes" },
+        { "Save", "Save ", "Save changes" },
+        { "Delete", "Delete ", def.tipDelete },
+        ToolbarPosition::separator(),
+        { "Print", "Print", "Print Preview" },
+        { "Help", "Help", "Show Help" },
+        { "Exit", "Exit", "Exit" },
+    };
+}
+
+FormTexts gearTexts(const GearPageDef &def)
+{
+    FormTexts t = FormTexts::forItem(def.itemName);
+    t.firstRecord.text = QStringLiteral("This is the first ") + def.navItemName + QLatin1Char('.');
+    t.lastPosition.text = QStringLiteral("This is the last ") + def.navItemName + QLatin1Char('.');
+    t.saved.text = QStringLiteral("Changes have been saved.");
+    // The gear pages test no field on Save.
+    t.emptyEntry.text.clear();
+    return t;
+}
+
+GearPage::GearPage(const GearPageDef &def, QWidget *window, QLabel *countLine, QWidget *parent)
+    : QWidget(parent)
+    , m_def(def)
+    , m_window(window)
+    , m_source(new RecordSource(def.source, def.table, window))
+    , m_binder(new FieldBinder(m_source, this))
+    , m_toolbar(new QToolBar(this))
+{
+    setObjectName(QStringLiteral("page") + def.source);
+    m_toolbar->setObjectName(def.toolbar);
+    m_toolbar->setIconSize(QSize(22, 22));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_toolbar);
+    layout->addWidget(makeFields(), 1);
+    layout->addWidget(makeFrame());
+    makeForm(countLine);
+}
+
+QWidget *GearPage::makeFields()
+{
+    auto *area = new QWidget(this);
+    auto *row = new QHBoxLayout(area);
+    row->setContentsMargins(0, 0, 0, 0);
+    QList<QGridLayout *> grids;
+    const int groups = std::max<int>(1, int(m_def.groups.size()));
+    for (int g = 0; g < groups; ++g) {
+        auto *box = new QGroupBox(m_def.groups.value(g), area);
+        grids << new QGridLayout(box);
+        row->addWidget(box, 1);
+    }
+
+    for (const GearField &f : m_def.fields) {
+        QGridLayout *grid = grids.value(std::max(0, f.group));
+        QWidget *box = grid->parentWidget();
+        QWidget *w = nullptr;
+        if (f.kind == GearField::Notes) {
+            auto *notes = new QPlainTextEdit(box);
+            notes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            notes->setTabChangesFocus(true);
+            w = notes;
+        } else if (f.kind == GearField::ItemList) {
+            auto *list = new QComboBox(box);
+            fillList(list, equipmentItems());
+            w = list;
+        } else {
+            w = new QLineEdit(box);
+        }
+        w->setObjectName(f.control);
+        auto *label = new QLabel(f.label, box);
+        // A buddy would take the "&" of "Make & Model:" for an access key.
+        if (!f.label.contains(QLatin1Char('&')))
+            label->setBuddy(w);
+        const int r = grid->rowCount();
+        grid->addWidget(label, r, 0, f.kind == GearField::Notes ? Qt::AlignTop : Qt::Alignment());
+        grid->addWidget(w, r, 1);
+        if (f.kind == GearField::Notes)
+            grid->setRowStretch(r, 1);
+        m_binder->bind(w, f.field);
+        m_controls.insert(f.control, w);
+    }
+    if (!m_def.hint.isEmpty()) {
+        QGridLayout *grid = grids.first();
+        auto *hint = new QLabel(m_def.hint, grid->parentWidget());
+        hint->setWordWrap(true);
+        grid->addWidget(hint, grid->rowCount(), 1);
+    }
+    for (QGridLayout *grid : std::as_const(grids))
+        grid->setColumnStretch(1, 1);
+    return area;
+}
+
+QGroupBox *GearPage::makeFrame()
+{
+    m_frame = new QGroupBox(QStringLiteral("Select"), this);
+    m_frame->setObjectName(m_def.frame);
+    auto *row = new QHBoxLayout(m_frame);
+    struct Button {
+        FormCommand command;
+        const char *name;
+        const char *caption;
+    };
+    const Button buttons[]
+        = { { FormCommand::First, "cmdFirst", "<< First" }, { FormCommand::Back, "cmdBack", "< Back" },
+              { FormCommand::Next, "cmdNext", "Next >" }, { FormCommand::Last, "cmdLast", "Last >>" } };
+    for (const Button &b : buttons) {
+        auto *button = new QPushButton(QString::fromLatin1(b.caption), m_frame);
+        button->setObjectName(QString::fromLatin1(b.name) + m_def.navSuffix);
+        button->setAutoDefault(false);
+        button->setMinimumWidth(90);
+        row->addWidget(button);
+        m_navigation.insert(int(b.command), button);
+    }
+    row->addStretch(1);
+    return m_frame;
+}
+
+void GearPage::makeForm(QLabel *countLine)
+{
+    FormDeclaration d;
+    d.source = m_source;
+    d.binder = m_binder;
+    d.focusOnAdd = control(m_def.focusOnAdd);
+    d.focusOnEdit = control(m_def.focusOnEdit);
+    d.selectAllOnEdit = true;
+    d.texts = gearTexts(m_def);
+    d.afterSave = Reposition::LastModified;
+    d.windowCommands = { m_frame };
+    d.countLabel = countLine;
+    d.countText = m_def.countText;
+    d.editAddsWhenEmpty = true;
+    d.ownCommand = [this](const QString &key) { ownCommand(key); };
+    m_form = new RecordForm(std::move(d), m_window);
+    m_form->attachToolbar(m_toolbar, gearToolbarPositions(m_def));
+    for (auto it = m_navigation.cbegin(); it != m_navigation.cend(); ++it)
+        m_form->attach(FormCommand(it.key()), it.value());
+    setToolbarIcons();
+}
+
+void GearPage::setToolbarIcons()
+{
+    const QHash<QString, QPair<const char *, QStyle::StandardPixmap>> icons {
+        { "New", { "document-new", QStyle::SP_FileIcon } },
+        { "Edit", { "document-properties", QStyle::SP_FileDialogDetailedView } },
+        { "Undo", { "edit-undo", QStyle::SP_ArrowBack } },
+        { "Save", { "document-save", QStyle::SP_DialogSaveButton } },
+        { "Delete", { "edit-delete", QStyle::SP_TrashIcon } },
+        { "Print", { "document-print", QStyle::SP_FileDialogContentsView } },
+        { "Help", { "help-browser", QStyle::SP_DialogHelpButton } },
+        { "Exit", { "application-exit", QStyle::SP_DialogCloseButton } },
+    };
+    for (QAction *a : m_toolbar->actions()) {
+        const auto it = icons.constFind(a->data().toString());
+        if (it != icons.constEnd())
+            a->setIcon(QIcon::fromTheme(QString::fromLatin1(it->first), style()->standardIcon(it->second)));
+    }
+}
+
+QAction *GearPage::action(const QString &key) const
+{
+    for (QAction *a : m_toolbar->actions())
+        if (!a->isSeparator() && a->data().toString() == key)
+            return a;
+    return nullptr;
+}
+
+QString GearPage::countLine() const
+{
+    return QString::number(m_source->RecordCount()) + m_def.countText;
+}
+
+// The page's own keys; a key that names no command does nothing.
+void GearPage::ownCommand(const QString &key)
+{
+    if (key == QLatin1String("Print"))
+        platform::printReport(m_def.report);
+    else if (key == QLatin1String("Help"))
+        platform::showHelpTopic(m_def.helpTopic);
+    else if (key == QLatin1String("Exit"))
+        m_window->close();
+}
+
+} // namespace bm
