@@ -1,4 +1,3 @@
-#include "data/apppaths.h"
 #include "doubles.h"
 #include "gear/frmfgear.h"
 #include "main/frmmain.h"
@@ -17,8 +16,6 @@ class TestGearMain : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::ScriptedMessages> msgs;
-    std::unique_ptr<test::RecordingHelp> help;
-    std::unique_ptr<test::RecordingReports> reports;
     QPointer<FrmMain> main;
 
     int gearWindows() const
@@ -34,8 +31,6 @@ private slots:
     {
         test::resetDatabase();
         msgs = std::make_unique<test::ScriptedMessages>();
-        help = std::make_unique<test::RecordingHelp>();
-        reports = std::make_unique<test::RecordingReports>();
         main = new FrmMain;
         main->show();
     }
@@ -43,8 +38,6 @@ private slots:
     {
         test::deleteWindows();
         msgs.reset();
-        help.reset();
-        reports.reset();
     }
 
     void opensOnceAndHidesMain_data()
@@ -64,15 +57,6 @@ private slots:
         QVERIFY(gear->isVisible());
         QVERIFY(!main->isVisible());
         QCOMPARE(gearWindows(), 1);
-
-        // Print and Help go through the main window's components.
-        GearPage *boats = gear->page(1);
-        for (const char *key : { "Print", "Help" }) {
-            QAction *a = boats->action(key);
-            emit boats->toolbar()->actionTriggered(a);
-        }
-        QCOMPARE(reports->files, QStringList({ appFile("boat.rpt") }));
-        QCOMPARE(help->topics, QList<int>({ 2700 }));
 
         emit gear->page(0)->toolbar()->actionTriggered(gear->page(0)->action("Exit"));
         QVERIFY(main->isVisible());
