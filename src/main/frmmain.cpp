@@ -9,6 +9,8 @@
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
+#include "records/frmdiary.h"
+#include "records/frmpatterns.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -379,9 +381,15 @@ void FrmMain::openCalendar() { }
 
 void FrmMain::openGear() { }
 
-void FrmMain::openPatterns() { }
+void FrmMain::openPatterns()
+{
+    hideBehind(platform::showWindow<FrmPatterns>(QStringLiteral("frmPatterns")));
+}
 
-void FrmMain::openLog() { }
+void FrmMain::openLog()
+{
+    platform::showWindow<FrmDiary>(QStringLiteral("frmDiary"));
+}
 
 void FrmMain::openSearch() { }
 
