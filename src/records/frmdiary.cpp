@@ -91,6 +91,8 @@ FrmDiary::FrmDiary(QWidget *parent)
     m_page->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_page->setTabChangesFocus(true);
     m_page->setMinimumSize(560, 300);
+    // The subject keeps its height with or without its border.
+    m_subject->setFixedHeight(m_subject->sizeHint().height());
 
     // The date picker lies over the date label, in the same place.
     m_dateLabel->setMinimumWidth(m_datePicker->sizeHint().width());
