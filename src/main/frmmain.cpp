@@ -10,6 +10,8 @@
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
+#include "records/frmdiary.h"
+#include "records/frmpatterns.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -383,9 +385,15 @@ void FrmMain::openGear()
     hideBehind(platform::showWindow<FrmFgear>(QStringLiteral("frmFgear")));
 }
 
-void FrmMain::openPatterns() { }
+void FrmMain::openPatterns()
+{
+    hideBehind(platform::showWindow<FrmPatterns>(QStringLiteral("frmPatterns")));
+}
 
-void FrmMain::openLog() { }
+void FrmMain::openLog()
+{
+    platform::showWindow<FrmDiary>(QStringLiteral("frmDiary"));
+}
 
 void FrmMain::openSearch() { }
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTextEdit>
 
 namespace bm
@@ -131,6 +132,16 @@ void FieldBinder::showRecord()
         showIn(b.widget, b.field);
 }
 
+// The text of a multi-line box as typed: non-breaking blanks and line
+// separators stay what they are (the document's plain text would turn them
+// into blanks and line feeds); each paragraph ends in a line feed.
+static QString typedText(const QTextDocument *document)
+{
+    QString text = document->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
 QString FieldBinder::widgetText(const QWidget *w)
 {
     if (auto *e = qobject_cast<const QLineEdit *>(w))
@@ -138,9 +149,9 @@ QString FieldBinder::widgetText(const QWidget *w)
     if (auto *c = qobject_cast<const QComboBox *>(w))
         return c->currentText();
     if (auto *p = qobject_cast<const QPlainTextEdit *>(w))
-        return p->toPlainText();
+        return typedText(p->document());
     if (auto *t = qobject_cast<const QTextEdit *>(w))
-        return t->toPlainText();
+        return typedText(t->document());
     if (auto *l = qobject_cast<const QLabel *>(w))
         return l->text();
     if (auto *d = qobject_cast<const QDateEdit *>(w))
