@@ -9,6 +9,8 @@
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
+#include "reminders/frmcalendar.h"
+#include "reminders/frmreminder.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -373,9 +375,15 @@ void FrmMain::hideBehind(QWidget *window)
         hide();
 }
 
-void FrmMain::openReminders() { }
+void FrmMain::openReminders()
+{
+    openReminderList();
+}
 
-void FrmMain::openCalendar() { }
+void FrmMain::openCalendar()
+{
+    openCalendarWindow();
+}
 
 void FrmMain::openGear() { }
 
