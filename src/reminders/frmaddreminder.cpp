@@ -33,8 +33,8 @@ QPushButton *button(const char *name, const QString &caption, QWidget *parent)
 
 FrmAddreminder::FrmAddreminder(QWidget *parent)
     // No close box: the user leaves through Close.
-    : QWidget(parent,
-          Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
+    : QWidget(
+        parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
     , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Reminder"), this))
     , m_dtPicker1(new DatePicker(this))
     , m_text1(new QPlainTextEdit(this))
@@ -85,9 +85,9 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     const Command menuCommands[] = { { FormCommand::Add, "cmdAdd", "&New" },
         { FormCommand::Edit, "cmdEdit", "&Edit" }, { FormCommand::Delete, "cmdDelete", "&Delete" },
         { FormCommand::Save, "cmdSave", "&Save" }, { FormCommand::Cancel, "cmdUndo", "C&ancel" } };
-    const Command navigationCommands[] = { { FormCommand::First, "cmdFirst", "First" },
-        { FormCommand::Back, "cmdBack", "Back" }, { FormCommand::Next, "cmdNext", "Next" },
-        { FormCommand::Last, "cmdLast", "Last" } };
+    const Command navigationCommands[]
+        = { { FormCommand::First, "cmdFirst", "First" }, { FormCommand::Back, "cmdBack", "Back" },
+              { FormCommand::Next, "cmdNext", "Next" }, { FormCommand::Last, "cmdLast", "Last" } };
     QList<QPair<FormCommand, QPushButton *>> commands;
     for (const Command &c : menuCommands) {
         QPushButton *b = button(c.name, QString::fromLatin1(c.caption), menu);

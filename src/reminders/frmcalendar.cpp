@@ -17,8 +17,8 @@ namespace bm
 FrmCalendar::FrmCalendar(QWidget *parent)
     // No maximise button.
     : QWidget(parent,
-          Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_monthView1(new QCalendarWidget(this))
 {
     setObjectName(QStringLiteral("frmCalendar"));

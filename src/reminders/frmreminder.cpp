@@ -32,8 +32,8 @@ int twipsToPixels(int twips, const QWidget *widget)
 
 FrmReminder::FrmReminder(QWidget *parent)
     : QWidget(parent,
-          Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Reminder"), this))
     , m_rows(new ReminderRows(this))
     , m_grid(new QTableView(this))
@@ -69,9 +69,9 @@ FrmReminder::FrmReminder(QWidget *parent)
         const char *caption;
         const char *tooltip;
     };
-    const Command commands[] = { { "cmdNew", "&New", "Add or Edit a Reminder" },
-        { "cmdSort", "Sort", "Sort By Date" }, { "cmdPrint", "&Print", "Print the Reminders" },
-        { "cmdClose", "&Close", "Close Reminders" } };
+    const Command commands[]
+        = { { "cmdNew", "&New", "Add or Edit a Reminder" }, { "cmdSort", "Sort", "Sort By Date" },
+              { "cmdPrint", "&Print", "Print the Reminders" }, { "cmdClose", "&Close", "Close Reminders" } };
     auto *buttons = new QHBoxLayout;
     QHash<QString, QPushButton *> button;
     for (const Command &c : commands) {
@@ -94,7 +94,8 @@ FrmReminder::FrmReminder(QWidget *parent)
     layout->addWidget(hint);
     layout->addLayout(buttons);
 
-    connect(button.value(QStringLiteral("cmdNew")), &QPushButton::clicked, this, [] { openReminderEditor(); });
+    connect(
+        button.value(QStringLiteral("cmdNew")), &QPushButton::clicked, this, [] { openReminderEditor(); });
     connect(add, &QAction::triggered, this, [] { openReminderEditor(); });
     connect(button.value(QStringLiteral("cmdSort")), &QPushButton::clicked, this, &FrmReminder::cmdSortClick);
     connect(button.value(QStringLiteral("cmdPrint")), &QPushButton::clicked, this,

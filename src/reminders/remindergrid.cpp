@@ -57,7 +57,8 @@ bool ReminderRows::sortByDate()
             return false;
         keys.append({ d.toJulianDay(), i });
     }
-    std::stable_sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::stable_sort(
+        keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     QVector<Row> sorted;
     sorted.reserve(m_rows.size());
     for (const auto &k : std::as_const(keys))

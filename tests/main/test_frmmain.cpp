@@ -306,10 +306,9 @@ void TestFrmMain::windowsNotBuiltYet_data()
 {
     QTest::addColumn<bool>("fromMenu");
     QTest::addColumn<QString>("command");
-    for (const char *key : { "Reminders", "Calendar", "Gear", "Patterns", "Log", "Search" })
+    for (const char *key : { "Gear", "Patterns", "Log", "Search" })
         QTest::newRow(key) << false << key;
-    for (const char *item : { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch",
-             "mnuUpdate", "mnuAbout" })
+    for (const char *item : { "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << true << item;
 }
 

@@ -4,11 +4,11 @@
 
 #include "bookings/frmbooking.h"
 #include "main/frmmain.h"
+#include "platform/windows.h"
 #include "recordform/datepicker.h"
 #include "recordform/recordform.h"
 #include "reminders/frmaddreminder.h"
 #include "reminders/frmcalendar.h"
-#include "platform/windows.h"
 #include "reminders/frmreminder.h"
 #include "reminders/remindergrid.h"
 
@@ -66,7 +66,8 @@ private slots:
         QCOMPARE(w->monthView()->objectName(), "MonthView1");
         QCOMPARE(w->chosenDate(), QDate(2026, 3, 9));
         QCOMPARE(w->monthView()->monthShown(), 3);
-        QCOMPARE(test::child<QLabel>(w, "lblInstruction")->text(), "Select a Date and then choose an option below.");
+        QCOMPARE(test::child<QLabel>(w, "lblInstruction")->text(),
+            "Select a Date and then choose an option below.");
         QCOMPARE(cmd("cmdBooking")->text(), "Schedule a &Booking");
         QCOMPARE(cmd("cmdReminder")->text(), "Schedule a &Reminder");
         QCOMPARE(cmd("cmdClose")->text(), "&Close");
@@ -104,10 +105,7 @@ private slots:
 
     // A new reminder on the chosen day, in edit mode with the focus in its
     // empty text; Cancel there drops it, Save keeps the day.
-    void scheduleReminder_data()
-    {
-        days_data();
-    }
+    void scheduleReminder_data() { days_data(); }
     void scheduleReminder()
     {
         QFETCH(QDate, day);

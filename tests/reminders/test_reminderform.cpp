@@ -2,10 +2,10 @@
 #include "reminderfixture.h"
 #include "testenv.h"
 
+#include "platform/windows.h"
 #include "recordform/datepicker.h"
 #include "recordform/recordform.h"
 #include "reminders/frmaddreminder.h"
-#include "platform/windows.h"
 #include "reminders/frmreminder.h"
 #include "reminders/remindergrid.h"
 
@@ -77,8 +77,8 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("usable");
         QTest::addColumn<bool>("editing");
-        const QStringList browse { "cmdAdd", "cmdEdit", "cmdDelete", "cmdFirst", "cmdBack", "cmdNext", "cmdLast",
-            "cmdClose" };
+        const QStringList browse { "cmdAdd", "cmdEdit", "cmdDelete", "cmdFirst", "cmdBack", "cmdNext",
+            "cmdLast", "cmdClose" };
         const QStringList edit { "cmdSave", "cmdUndo" };
         QTest::newRow("opened") << QStringList {} << browse << false;
         QTest::newRow("new") << QStringList { "cmdAdd" } << edit << true;
@@ -237,7 +237,8 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::newRow("100,000 characters") << QString(100000, QLatin1Char('x')).replace(99999, 1, "!");
-        QTest::newRow("quotes") << QString::fromUtf8("It's \"Ann's\" `boat` \u2018new\u2019 \u201cline\u201d; --");
+        QTest::newRow("quotes") << QString::fromUtf8(
+            "It's \"Ann's\" `boat` \u2018new\u2019 \u201cline\u201d; --");
         QTest::newRow("line breaks") << "first line\nsecond line\n\n\tindented\nlast";
         QTest::newRow("blank") << " ";
     }

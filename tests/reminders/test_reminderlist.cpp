@@ -2,11 +2,11 @@
 #include "reminderfixture.h"
 #include "testenv.h"
 
+#include "platform/windows.h"
 #include "recordform/recordform.h"
 #include "reminders/frmaddreminder.h"
 #include "reminders/frmreminder.h"
 #include "reminders/remindergrid.h"
-#include "platform/windows.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -124,17 +124,15 @@ private slots:
         QTest::addColumn<QVariantList>("stored"); // the Date values as stored
         QTest::addColumn<QStringList>("expected"); // the texts after Sort; empty: refused
         QTest::newRow("across a year end")
-            << QVariantList { "2006-01-03", "2005-12-30", "2006-02-14" }
-            << QStringList { "r1", "r0", "r2" };
+            << QVariantList { "2006-01-03", "2005-12-30", "2006-02-14" } << QStringList { "r1", "r0", "r2" };
         QTest::newRow("not as text") << QVariantList { "2006-10-02", "2006-09-30", "2006-01-10" }
                                      << QStringList { "r2", "r1", "r0" };
-        QTest::newRow("same day keeps order")
-            << QVariantList { "2006-05-14", "2001-01-01", "2006-05-14", "2006-05-14" }
-            << QStringList { "r1", "r0", "r2", "r3" };
+        QTest::newRow("same day keeps order") << QVariantList { "2006-05-14", "2001-01-01", "2006-05-14",
+            "2006-05-14" } << QStringList { "r1", "r0", "r2", "r3" };
         QTest::newRow("already sorted")
             << QVariantList { "1999-12-31", "2000-01-01" } << QStringList { "r0", "r1" };
-        QTest::newRow("unreadable date") << QVariantList { "2006-01-03", "next spring", "2005-12-30" }
-                                         << QStringList {};
+        QTest::newRow("unreadable date")
+            << QVariantList { "2006-01-03", "next spring", "2005-12-30" } << QStringList {};
         QTest::newRow("no date") << QVariantList { "2006-01-03", QVariant(), "2005-12-30" } << QStringList {};
     }
     void sort()
@@ -175,8 +173,10 @@ private slots:
         open();
         cmd("cmdSort")->click();
         QCOMPARE(shownTexts(w), QStringList({ "Renew the licence", "Order new line", "Boat show" }));
-        test::fillReminders(test::threeReminders() + QList<test::Reminder> { { QDate(2004, 1, 1), "Oldest" } });
-        QCOMPARE(shownTexts(w), QStringList({ "Order new line", "Renew the licence", "Boat show", "Oldest" }));
+        test::fillReminders(
+            test::threeReminders() + QList<test::Reminder> { { QDate(2004, 1, 1), "Oldest" } });
+        QCOMPARE(
+            shownTexts(w), QStringList({ "Order new line", "Renew the licence", "Boat show", "Oldest" }));
         QCOMPARE(test::child<QLabel>(w, "lblCount")->text(), "4 Reminders are listed.");
     }
 
