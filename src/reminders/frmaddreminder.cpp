@@ -57,6 +57,9 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     m_notice->setFrameShape(QFrame::Box);
     m_notice->setMargin(4);
     m_notice->setStyleSheet(QStringLiteral("QLabel { background: #ffffc0; color: #a00000; }"));
+    QSizePolicy keepPlace = m_notice->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true); // the window keeps its size in both modes
+    m_notice->setSizePolicy(keepPlace);
     m_count->setObjectName(QStringLiteral("lblCount"));
 
     auto *binder = new FieldBinder(m_data1, this);
