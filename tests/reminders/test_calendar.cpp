@@ -63,14 +63,8 @@ private slots:
         open();
         QCOMPARE(w->windowTitle(), " Calendar");
         QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(w->monthView()->objectName(), "MonthView1");
         QCOMPARE(w->chosenDate(), QDate(2026, 3, 9));
         QCOMPARE(w->monthView()->monthShown(), 3);
-        QCOMPARE(test::child<QLabel>(w, "lblInstruction")->text(),
-            "Select a Date and then choose an option below.");
-        QCOMPARE(cmd("cmdBooking")->text(), "Schedule a &Booking");
-        QCOMPARE(cmd("cmdReminder")->text(), "Schedule a &Reminder");
-        QCOMPARE(cmd("cmdClose")->text(), "&Close");
         cmd("cmdClose")->click();
         QVERIFY(!w->isVisible());
     }

@@ -306,20 +306,6 @@ private slots:
         QVERIFY(shown.contains("Changed while the list was closed"));
         QCOMPARE(shown.size(), 3);
     }
-
-    // The window has no close box; Close leaves it, only while browsing.
-    void closeCommand()
-    {
-        open();
-        QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
-        QCOMPARE(w->windowTitle(), "Add or Edit a Reminder");
-        cmd("cmdAdd")->click();
-        QVERIFY(!cmd("cmdClose")->isEnabled());
-        cmd("cmdUndo")->click();
-        cmd("cmdClose")->click();
-        QVERIFY(!w->isVisible());
-        QCOMPARE(test::storedTexts().size(), 3);
-    }
 };
 
 BM_TEST_MAIN(TestReminderForm)
