@@ -12,6 +12,8 @@
 #include "platform/windows.h"
 #include "records/frmdiary.h"
 #include "records/frmpatterns.h"
+#include "reminders/frmcalendar.h"
+#include "reminders/frmreminder.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -376,9 +378,15 @@ void FrmMain::hideBehind(QWidget *window)
         hide();
 }
 
-void FrmMain::openReminders() { }
+void FrmMain::openReminders()
+{
+    openReminderList();
+}
 
-void FrmMain::openCalendar() { }
+void FrmMain::openCalendar()
+{
+    openCalendarWindow();
+}
 
 void FrmMain::openGear()
 {

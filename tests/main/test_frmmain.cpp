@@ -306,9 +306,9 @@ void TestFrmMain::windowsNotBuiltYet_data()
 {
     QTest::addColumn<bool>("fromMenu");
     QTest::addColumn<QString>("command");
-    for (const char *key : { "Reminders", "Calendar", "Search" })
+    for (const char *key : { "Search" })
         QTest::newRow(key) << false << key;
-    for (const char *item : { "mnuReminders", "mnuCalendar", "mnuSearch", "mnuUpdate", "mnuAbout" })
+    for (const char *item : { "mnuSearch", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << true << item;
 }
 

@@ -1,0 +1,128 @@
+// The reminder list over 10,000 reminders: opening it to its first
+// activation, the date sort, and the re-read after another window writes a
+// reminder.
+//   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_reminders
+//   QT_QPA_PLATFORM=offscreen ./build/bench/bench_reminders
+// Each figure is the median of five rounds, each on a freshly opened list.
+#include "data/apppaths.h"
+#include "data/database.h"
+#include "data/recordsource.h"
+#include "reminders/frmreminder.h"
+#include "reminders/remindergrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace bm;
+
+namespace
+{
+
+constexpr int reminders = 10000;
+
+void generateReminders()
+{
+    QSqlQuery q(database::connection(databasePath()));
+    q.exec("BEGIN");
+    q.prepare("INSERT INTO Reminder (\"Date\", \"Reminder\") VALUES (?, ?)");
+    const QStringList words { "call", "marina", "order", "line", "renew", "licence", "boat", "service",
+        "trailer", "bearings", "client", "deposit", "lures", "jig", "tournament" };
+    QRandomGenerator rng(7);
+    for (int i = 0; i < reminders; ++i) {
+        QStringList text;
+        const int length = 6 + int(rng.bounded(30));
+        for (int w = 0; w < length; ++w)
+            text << words[int(rng.bounded(words.size()))];
+        q.addBindValue(QDate(1998, 1, 1).addDays(int(rng.bounded(10000))).toString(Qt::ISODate));
+        q.addBindValue(text.join(' '));
+        q.exec();
+    }
+    q.exec("COMMIT");
+    database::bumpGeneration(databasePath());
+}
+
+template <class F> void waitFor(F condition)
+{
+    while (!condition())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double timed(const std::function<void()> &step)
+{
+    QElapsedTimer t;
+    t.start();
+    step();
+    return t.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Brindlemoor");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (!database::prepare())
+        return 1;
+    generateReminders();
+    // The list opens while the program runs: the file is open already, and
+    // the first round reads it from the disk cache like every later one.
+    database::closeAll();
+    database::connection(databasePath());
+
+    QList<double> open, sort, openAndSort, reread;
+    for (int round = 0; round < 5; ++round) {
+        FrmReminder *w = nullptr;
+        const double opened = timed([&] {
+            w = openReminderList();
+            waitFor([w] { return w->isActiveWindow(); });
+            w->repaint();
+        });
+        QPushButton *cmdSort = w->findChild<QPushButton *>("cmdSort");
+        const double sorted = timed([&] {
+            cmdSort->click();
+            w->repaint();
+        });
+        open << opened;
+        sort << sorted;
+        openAndSort << opened + sorted;
+        reread << timed([&] {
+            RecordSource other("other", "Reminder");
+            other.AddNew();
+            other.setValue("Reminder", "Written by another window");
+            other.setValue("Date", QDate(2026, 5, 14));
+            other.Update();
+            w->repaint();
+        });
+        delete w;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    std::printf("reminders: %d\n", reminders);
+    std::printf("open to active:       median %7.1f ms (first %7.1f ms)\n", median(open), open[0]);
+    std::printf("sort by date:         median %7.1f ms\n", median(sort));
+    std::printf("open and sort:        median %7.1f ms (first %7.1f ms; limit 300 ms)\n", median(openAndSort),
+        openAndSort[0]);
+    std::printf("re-read after a save: median %7.1f ms\n", median(reread));
+    database::closeAll();
+    return 0;
+}

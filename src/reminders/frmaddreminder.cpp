@@ -1,0 +1,175 @@
+#include "reminders/frmaddreminder.h"
+
+#include "platform/shell.h"
+#include "platform/windows.h"
+#include "recordform/binder.h"
+#include "recordform/datepicker.h"
+#include "recordform/recordform.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+namespace
+{
+
+QPushButton *button(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+FrmAddreminder::FrmAddreminder(QWidget *parent)
+    // No close box: the user leaves through Close.
+    : QWidget(
+        parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
+    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Reminder"), this))
+    , m_dtPicker1(new DatePicker(this))
+    , m_text1(new QPlainTextEdit(this))
+    , m_navigation(new QGroupBox(QStringLiteral("Select a Reminder"), this))
+    , m_cmdClose(button("cmdClose", QStringLiteral("&Close"), this))
+    , m_notice(new QLabel(QStringLiteral("  Click Cancel or Save before you can exit. "), this))
+    , m_count(new QLabel(this))
+{
+    setObjectName(QStringLiteral("frmAddreminder"));
+    setWindowTitle(QStringLiteral("Add or Edit a Reminder"));
+
+    m_dtPicker1->setObjectName(QStringLiteral("DTPicker1"));
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_text1->setTabChangesFocus(true);
+    m_text1->setMinimumSize(380, 150);
+    m_navigation->setObjectName(QStringLiteral("Frame1"));
+    m_notice->setObjectName(QStringLiteral("lblNotice"));
+    m_notice->setAlignment(Qt::AlignCenter);
+    m_notice->setFrameShape(QFrame::Box);
+    m_notice->setMargin(4);
+    m_notice->setStyleSheet(QStringLiteral("QLabel { background: #ffffc0; color: #a00000; }"));
+    QSizePolicy keepPlace = m_notice->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true); // the window keeps its size in both modes
+    m_notice->setSizePolicy(keepPlace);
+    m_count->setObjectName(QStringLiteral("lblCount"));
+
+    auto *binder = new FieldBinder(m_data1, this);
+    binder->bind(m_dtPicker1, QStringLiteral("Date"));
+    binder->bind(m_text1, QStringLiteral("Reminder"));
+
+    auto *fields = new QGridLayout;
+    auto *dateLabel = new QLabel(QStringLiteral("Date"), this);
+    dateLabel->setBuddy(m_dtPicker1);
+    auto *textLabel = new QLabel(QStringLiteral("Reminder"), this);
+    textLabel->setBuddy(m_text1);
+    fields->addWidget(dateLabel, 0, 0);
+    fields->addWidget(m_dtPicker1, 0, 1, Qt::AlignLeft);
+    fields->addWidget(textLabel, 1, 0, Qt::AlignTop);
+    fields->addWidget(m_text1, 1, 1);
+    fields->setColumnStretch(1, 1);
+
+    auto *menu = new QGroupBox(QStringLiteral("Menu"), this);
+    menu->setObjectName(QStringLiteral("Frame2"));
+    auto *menuColumn = new QVBoxLayout(menu);
+    struct Command {
+        FormCommand command;
+        const char *name;
+        const char *caption;
+    };
+    const Command menuCommands[] = { { FormCommand::Add, "cmdAdd", "&New" },
+        { FormCommand::Edit, "cmdEdit", "&Edit" }, { FormCommand::Delete, "cmdDelete", "&Delete" },
+        { FormCommand::Save, "cmdSave", "&Save" }, { FormCommand::Cancel, "cmdUndo", "C&ancel" } };
+    const Command navigationCommands[]
+        = { { FormCommand::First, "cmdFirst", "First" }, { FormCommand::Back, "cmdBack", "Back" },
+              { FormCommand::Next, "cmdNext", "Next" }, { FormCommand::Last, "cmdLast", "Last" } };
+    QList<QPair<FormCommand, QPushButton *>> commands;
+    for (const Command &c : menuCommands) {
+        QPushButton *b = button(c.name, QString::fromLatin1(c.caption), menu);
+        menuColumn->addWidget(b);
+        commands.append({ c.command, b });
+    }
+    menuColumn->addStretch(1);
+    auto *navigationRow = new QHBoxLayout(m_navigation);
+    for (const Command &c : navigationCommands) {
+        QPushButton *b = button(c.name, QString::fromLatin1(c.caption), m_navigation);
+        navigationRow->addWidget(b);
+        commands.append({ c.command, b });
+    }
+
+    auto *top = new QHBoxLayout;
+    top->addLayout(fields, 1);
+    top->addWidget(menu);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_navigation, 1);
+    bottom->addWidget(m_cmdClose, 0, Qt::AlignBottom);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addWidget(m_notice);
+    layout->addLayout(bottom);
+    layout->addWidget(m_count);
+
+    FormDeclaration d;
+    d.source = m_data1;
+    d.binder = binder;
+    d.keyField = m_text1;
+    d.selectAllOnEdit = true;
+    d.texts = FormTexts::forItem(QStringLiteral("Reminder"));
+    d.texts.saved = { QStringLiteral("Information has been Saved !"), QStringLiteral("Information Saved") };
+    d.afterSave = Reposition::LastModified;
+    d.windowCommands = { m_cmdClose };
+    d.siblingPanels = { m_navigation };
+    d.editNotice = m_notice;
+    d.countLabel = m_count;
+    d.countText = QStringLiteral(" Reminders are saved.");
+    // The date can only be changed while editing: disabled, not just locked.
+    d.modeChanged = [this](bool editing) { m_dtPicker1->setEnabled(editing); };
+    // A new reminder starts on today's date, or on the day it was asked for.
+    d.editStarted = [this](FormCommand how) {
+        if (how == FormCommand::Add)
+            m_dtPicker1->setValue(m_newDate.isValid() ? m_newDate : platform::today());
+    };
+    m_form = new RecordForm(std::move(d), this);
+    for (const auto &[command, b] : std::as_const(commands))
+        m_form->attach(command, b);
+    connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
+}
+
+bool FrmAddreminder::startNew(const QDate &date)
+{
+    if (m_form->isEditing())
+        return false;
+    m_newDate = date;
+    m_form->add();
+    m_newDate = QDate();
+    return m_form->isEditing();
+}
+
+void FrmAddreminder::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_form->rewriteCount();
+    QWidget::changeEvent(event);
+}
+
+FrmAddreminder *openReminderEditor()
+{
+    return platform::showWindow<FrmAddreminder>(QStringLiteral("frmAddreminder"));
+}
+
+FrmAddreminder *openNewReminder(const QDate &date)
+{
+    FrmAddreminder *w = openReminderEditor();
+    w->startNew(date);
+    return w;
+}
+
+} // namespace bm

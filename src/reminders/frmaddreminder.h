@@ -1,0 +1,57 @@
+#pragma once
+
+#include "data/recordsource.h"
+
+#include <QDate>
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace bm
+{
+
+class DatePicker;
+class RecordForm;
+
+// "Add or Edit a Reminder": the record form over Reminder, a date and a
+// text per reminder. Left only through its Close command.
+class FrmAddreminder : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmAddreminder(QWidget *parent = nullptr);
+
+    // Starts a new reminder on the given day, in edit mode with the focus in
+    // its text. An entry already pending is kept (false): nothing typed is
+    // thrown away.
+    bool startNew(const QDate &date);
+
+    RecordSource &data1() { return *m_data1; }
+    RecordForm *form() const { return m_form; }
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    RecordSource *m_data1;
+    DatePicker *m_dtPicker1;
+    QPlainTextEdit *m_text1;
+    QGroupBox *m_navigation;
+    QPushButton *m_cmdClose;
+    QLabel *m_notice;
+    QLabel *m_count;
+    RecordForm *m_form = nullptr;
+    QDate m_newDate; // the day a new reminder starts on; today when none
+};
+
+// Opens the reminder editor (or brings it forward) as the reminder list
+// does: browsing, on its first reminder when it is new.
+FrmAddreminder *openReminderEditor();
+
+// Opens the reminder editor on a new reminder of the given day.
+FrmAddreminder *openNewReminder(const QDate &date);
+
+} // namespace bm
