@@ -33,6 +33,9 @@ Status installDeliveredFiles()
     if (!QDir().mkpath(folder))
         return Status::failure(
             QStringLiteral("The folder %1 can not be created.").arg(QDir::toNativeSeparators(folder)));
+    // The folder holds the clients' names, addresses and telephone numbers:
+    // only the user may look into it, also where an older install left it open.
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QDirIterator it(QStringLiteral(":/delivered"), QDir::Files);
     while (it.hasNext()) {
         const QString source = it.next();
@@ -45,8 +48,7 @@ Status installDeliveredFiles()
             return Status::failure(QStringLiteral("The file %1 can not be written in %2.")
                                        .arg(it.fileName(), QDir::toNativeSeparators(folder)));
         }
-        QFile::setPermissions(
-            partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(partial, QFile::ReadOwner | QFile::WriteOwner);
         if (!QFile::rename(partial, target)) {
             QFile::remove(partial);
             return Status::failure(QStringLiteral("The file %1 can not be written in %2.")

@@ -308,8 +308,8 @@ void TestFrmMain::windowsNotBuiltYet_data()
     QTest::addColumn<QString>("command");
     for (const char *key : { "Reminders", "Calendar", "Gear", "Patterns", "Log", "Search" })
         QTest::newRow(key) << false << key;
-    for (const char *item : { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch",
-             "mnuUpdate", "mnuAbout" })
+    for (const char *item :
+        { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch" })
         QTest::newRow(item) << true << item;
 }
 
