@@ -92,6 +92,7 @@ FrmAbout::FrmAbout(QWidget *parent)
                               "prosecution."),
             "lblDisclaimer", this);
     legal->setWordWrap(true);
+    legal->setAlignment(Qt::AlignTop | Qt::AlignLeft);
 
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("cmdExit"));

@@ -105,7 +105,7 @@ FrmDbutility::FrmDbutility(QWidget *parent)
     layout->addLayout(buttons);
 
     m_currentSize->setText(sizeOf(databasePath()));
-    resize(520, 400);
+    resize(500, 340);
 }
 
 QPushButton *FrmDbutility::makeButton(const char *name, const QString &caption, QWidget *parent)
