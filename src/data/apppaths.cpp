@@ -35,7 +35,11 @@ Status installDeliveredFiles()
             QStringLiteral("The folder %1 can not be created.").arg(QDir::toNativeSeparators(folder)));
     // The folder holds the clients' names, addresses and telephone numbers:
     // only the user may look into it, also where an older install left it open.
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Tightening only takes rights away: a folder the user made read-only stays so.
+    const QFile::Permissions open = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+        | QFile::WriteOther | QFile::ExeOther;
+    if (const QFile::Permissions now = QFile::permissions(folder); now & open)
+        QFile::setPermissions(folder, now & ~open);
     QDirIterator it(QStringLiteral(":/delivered"), QDir::Files);
     while (it.hasNext()) {
         const QString source = it.next();
