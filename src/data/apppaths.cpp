@@ -33,6 +33,13 @@ Status installDeliveredFiles()
     if (!QDir().mkpath(folder))
         return Status::failure(
             QStringLiteral("The folder %1 can not be created.").arg(QDir::toNativeSeparators(folder)));
+    // The folder holds the clients' names, addresses and telephone numbers:
+    // only the user may look into it, also where an older install left it open.
+    // Tightening only takes rights away: a folder the user made read-only stays so.
+    const QFile::Permissions open = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+        | QFile::WriteOther | QFile::ExeOther;
+    if (const QFile::Permissions now = QFile::permissions(folder); now & open)
+        QFile::setPermissions(folder, now & ~open);
     QDirIterator it(QStringLiteral(":/delivered"), QDir::Files);
     while (it.hasNext()) {
         const QString source = it.next();
@@ -45,8 +52,7 @@ Status installDeliveredFiles()
             return Status::failure(QStringLiteral("The file %1 can not be written in %2.")
                                        .arg(it.fileName(), QDir::toNativeSeparators(folder)));
         }
-        QFile::setPermissions(
-            partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(partial, QFile::ReadOwner | QFile::WriteOwner);
         if (!QFile::rename(partial, target)) {
             QFile::remove(partial);
             return Status::failure(QStringLiteral("The file %1 can not be written in %2.")

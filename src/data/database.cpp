@@ -133,7 +133,8 @@ Status check(const QString &path)
     if (!q.exec(QStringLiteral("PRAGMA quick_check"))) {
         const QString reason = q.lastError().text();
         q = QSqlQuery();
-        closeAll();
+        db = QSqlDatabase();
+        close(path);
         return fail(path,
             QStringLiteral("is damaged and can not be opened (%1). "
                            "Restore a backup copy.")
@@ -141,14 +142,17 @@ Status check(const QString &path)
     }
     if (!q.next() || q.value(0).toString() != QLatin1String("ok")) {
         q = QSqlQuery();
-        closeAll();
+        db = QSqlDatabase();
+        close(path);
         return fail(path, QStringLiteral("is damaged. Restore a backup copy."));
     }
     for (const TableDef &t : schema::tables()) {
         if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(schema::quoted(t.name)))) {
+            const QString reason = q.lastError().text();
             q = QSqlQuery();
-            closeAll();
-            return fail(path, QStringLiteral("can not be read (%1).").arg(q.lastError().text()));
+            db = QSqlDatabase();
+            close(path);
+            return fail(path, QStringLiteral("can not be read (%1).").arg(reason));
         }
         QStringList columns;
         while (q.next())
@@ -166,7 +170,8 @@ Status check(const QString &path)
                 }
         if (!missing.isEmpty()) {
             q = QSqlQuery();
-            closeAll();
+            db = QSqlDatabase();
+            close(path);
             return fail(
                 path, QStringLiteral("is not a complete Brindlemoor database: %1 is missing.").arg(missing));
         }
@@ -232,6 +237,20 @@ void closeAll()
         QSqlDatabase::removeDatabase(o.connectionName);
     }
     opened().clear();
+}
+
+void close(const QString &path)
+{
+    const auto it = opened().constFind(key(path));
+    if (it == opened().constEnd())
+        return;
+    const QString name = it->connectionName;
+    opened().erase(it);
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 quint64 generation(const QString &path)

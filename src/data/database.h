@@ -30,6 +30,12 @@ QSqlDatabase connection(const QString &path, Status *status = nullptr);
 // Closes every connection (before a file is replaced, and at exit).
 void closeAll();
 
+// Closes the connection to one file, so that nothing of the program holds it
+// (before the file is copied over or replaced). The next connection() opens
+// the file afresh. No record source on the file may be alive: it would lose
+// its connection.
+void close(const QString &path);
+
 // A counter that grows with every write through any record source on the
 // file, so cached counts know when to read again.
 quint64 generation(const QString &path);

@@ -7,6 +7,9 @@
 #include "main/bookingspanel.h"
 #include "main/contactspanel.h"
 #include "main/scheduleview.h"
+#include "maintenance/frmabout.h"
+#include "maintenance/frmdbutility.h"
+#include "maintenance/frmupdate.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
@@ -410,11 +413,22 @@ void FrmMain::openDatabaseOptions()
     platform::showWindow<FrmSetup>(QStringLiteral("frmSetup"));
 }
 
-void FrmMain::openUpdate() { }
+void FrmMain::openUpdate()
+{
+    platform::showWindow<FrmUpdate>(QStringLiteral("frmUpdate"));
+}
 
-void FrmMain::openAbout() { }
+void FrmMain::openAbout()
+{
+    platform::showWindow<FrmAbout>(QStringLiteral("frmAbout"));
+}
 
-// After the backup question's Yes, as the program's only window.
-void FrmMain::openDatabaseUtilities() { }
+// After the backup question's Yes, as the program's only window. It is shown
+// before the main window has gone, so the program does not end; its file
+// operations run once the main window and its record sources are deleted.
+void FrmMain::openDatabaseUtilities()
+{
+    platform::showWindow<FrmDbutility>(QStringLiteral("frmDbutility"));
+}
 
 } // namespace bm

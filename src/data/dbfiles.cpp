@@ -1,0 +1,420 @@
+#include "data/dbfiles.h"
+
+#include "data/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace bm::dbfiles
+{
+
+namespace
+{
+
+constexpr qint64 chunkSize = 256 * 1024;
+
+// The observer of one operation (a silent one when none is given).
+class Run
+{
+public:
+    explicit Run(Observer *observer)
+        : m_observer(observer ? observer : &m_silent)
+    {
+    }
+    bool step(Step s) { return m_observer->proceed(s); }
+    void progress() { m_observer->progress(); }
+
+private:
+    Observer m_silent;
+    Observer *m_observer;
+};
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+// An engine connection of the operation's own, closed when it goes.
+class Engine
+{
+public:
+    Engine() = default;
+    Engine(const Engine &) = delete;
+    Engine &operator=(const Engine &) = delete;
+    ~Engine() { close(); }
+
+    // Opens an existing file and reads its schema, which also rolls back what
+    // a crash left half written.
+    Status open(const QString &path, Run &run)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr)
+            != SQLITE_OK)
+            return failure(QStringLiteral("%1 can not be opened").arg(shown(path)));
+        sqlite3_busy_timeout(m_db, 5000);
+        sqlite3_progress_handler(
+            m_db, 20000,
+            [](void *r) {
+                static_cast<Run *>(r)->progress();
+                return 0;
+            },
+            &run);
+        return exec(
+            "SELECT count(*) FROM sqlite_master", QStringLiteral("%1 can not be read").arg(shown(path)));
+    }
+
+    Status exec(const QByteArray &sql, const QString &what)
+    {
+        if (sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return failure(what);
+        return Status::ok();
+    }
+
+    // PRAGMA integrity_check: the whole file, every page and index.
+    bool intact()
+    {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(m_db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK)
+            return false;
+        bool ok = sqlite3_step(stmt) == SQLITE_ROW
+            && qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0
+            && sqlite3_step(stmt) == SQLITE_DONE;
+        sqlite3_finalize(stmt);
+        return ok;
+    }
+
+    void close()
+    {
+        if (m_db)
+            sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+
+private:
+    Status failure(const QString &what) const
+    {
+        return Status::failure(QStringLiteral("%1 (%2).")
+                                   .arg(what, QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : "no memory")));
+    }
+
+    sqlite3 *m_db = nullptr;
+};
+
+// A new file of the operation's own, owner-only, removed again unless it
+// has taken its final name.
+class NewFile
+{
+public:
+    NewFile() = default;
+    NewFile(const NewFile &) = delete;
+    NewFile &operator=(const NewFile &) = delete;
+    ~NewFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+    }
+
+    // Creates exactly this file; fails when it exists.
+    Status create(const QString &path)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        m_error = m_fd < 0 ? errno : 0;
+        if (m_fd < 0)
+            return Status::failure(
+                QStringLiteral("%1 can not be created (%2).").arg(shown(path), systemError(m_error)));
+        m_path = path;
+        return Status::ok();
+    }
+
+    // A file of an unused name beside target.
+    Status createBeside(const QString &target)
+    {
+        const QFileInfo info(target);
+        Status s;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            const QString name = QStringLiteral(".%1.%2.part")
+                                     .arg(info.fileName())
+                                     .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+            s = create(info.dir().filePath(name));
+            if (s || m_error != EEXIST)
+                return s;
+        }
+        return s;
+    }
+
+    Status write(const char *data, qint64 size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd, data, size_t(size));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return Status::failure(
+                    QStringLiteral("%1 can not be written (%2).").arg(shown(m_path), systemError(errno)));
+            data += n;
+            size -= n;
+        }
+        return Status::ok();
+    }
+
+    // What was written reaches the disk, and the file is closed.
+    Status sync()
+    {
+        if (m_fd < 0) {
+            m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+            if (m_fd < 0)
+                return Status::failure(
+                    QStringLiteral("%1 can not be opened (%2).").arg(shown(m_path), systemError(errno)));
+        }
+        const bool synced = ::fsync(m_fd) == 0;
+        const int error = errno;
+        const bool closed = ::close(m_fd) == 0;
+        m_fd = -1;
+        if (!synced || !closed)
+            return Status::failure(QStringLiteral("%1 can not be saved to the disk (%2).")
+                                       .arg(shown(m_path), systemError(synced ? errno : error)));
+        return Status::ok();
+    }
+
+    // The engine writes the file itself: this one lets go of it.
+    void closeHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+    const QString &path() const { return m_path; }
+
+    // The file has taken its final name: nothing to remove.
+    void keep() { m_path.clear(); }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+    QString m_path;
+};
+
+Status refused(Step step)
+{
+    switch (step) {
+    case Step::OpenSource:
+        return Status::failure(QStringLiteral("The file to copy can not be read."));
+    case Step::CreateTemp:
+        return Status::failure(QStringLiteral("The new file can not be created."));
+    case Step::CopyChunk:
+        return Status::failure(QStringLiteral("The new file can not be written."));
+    case Step::Compact:
+        return Status::failure(QStringLiteral("The database can not be compacted."));
+    case Step::SyncFile:
+    case Step::SyncFolder:
+        return Status::failure(QStringLiteral("The new file can not be saved to the disk."));
+    case Step::Verify:
+        return Status::failure(QStringLiteral("The new file is not an intact database."));
+    case Step::Replace:
+        return Status::failure(QStringLiteral("The new file can not take the old one's name."));
+    }
+    return Status::failure(QString());
+}
+
+// Copies source into the new file, piece by piece.
+Status copy(const QString &source, NewFile &target, Run &run)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return Status::failure(
+            QStringLiteral("%1 can not be read (%2).").arg(shown(source), in.errorString()));
+    QByteArray buffer(chunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return Status::failure(
+                QStringLiteral("%1 can not be read (%2).").arg(shown(source), in.errorString()));
+        if (n == 0)
+            return Status::ok();
+        if (!run.step(Step::CopyChunk))
+            return refused(Step::CopyChunk);
+        if (const Status s = target.write(buffer.constData(), n); !s)
+            return s;
+        run.progress();
+    }
+}
+
+// The new file is an intact database of this program: every page sound and
+// every table and field there.
+Status verify(const QString &path, Run &run)
+{
+    if (!run.step(Step::Verify))
+        return refused(Step::Verify);
+    {
+        Engine engine;
+        if (const Status s = engine.open(path, run); !s)
+            return Status::failure(QStringLiteral("It is not a Brindlemoor database."));
+        if (!engine.intact())
+            return Status::failure(QStringLiteral("It is damaged."));
+    }
+    const Status s = database::check(path);
+    database::close(path);
+    if (!s)
+        return Status::failure(QStringLiteral("It is not a complete Brindlemoor database."));
+    return Status::ok();
+}
+
+// Nothing that a crash left half written may lie beside the file that is
+// about to be replaced: the engine would apply it to the new file.
+void settle(const QString &target, Run &run)
+{
+    database::close(target);
+    if (QFileInfo::exists(target)) {
+        Engine engine;
+        engine.open(target, run);
+    }
+    QFile::remove(target + QStringLiteral("-journal"));
+}
+
+Status syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return Status::ok(); // nothing to flush through
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    const int error = errno;
+    ::close(fd);
+    if (!synced)
+        return Status::failure(QStringLiteral("The folder %1 can not be saved to the disk (%2).")
+                                   .arg(shown(folder), systemError(error)));
+    return Status::ok();
+}
+
+// The new file takes the target's name in one step, and the rename reaches
+// the disk.
+Status replace(NewFile &file, const QString &target, Run &run)
+{
+    if (!run.step(Step::Replace))
+        return refused(Step::Replace);
+    if (::rename(QFile::encodeName(file.path()).constData(), QFile::encodeName(target).constData()) != 0)
+        return Status::failure(
+            QStringLiteral("%1 can not be replaced (%2).").arg(shown(target), systemError(errno)));
+    file.keep();
+    if (!run.step(Step::SyncFolder))
+        return refused(Step::SyncFolder);
+    return syncFolder(QFileInfo(target).absolutePath());
+}
+
+// One copy, from opening the source to the new file in the target's place.
+Status copyOver(const QString &source, const QString &target, Run &run, bool settleTarget)
+{
+    if (!run.step(Step::OpenSource))
+        return refused(Step::OpenSource);
+    if (!QFileInfo(source).isFile())
+        return Status::failure(QStringLiteral("%1 does not exist.").arg(shown(source)));
+    if (!run.step(Step::CreateTemp))
+        return refused(Step::CreateTemp);
+    NewFile file;
+    if (const Status s = file.createBeside(target); !s)
+        return s;
+    if (const Status s = copy(source, file, run); !s)
+        return s;
+    if (!run.step(Step::SyncFile))
+        return refused(Step::SyncFile);
+    if (const Status s = file.sync(); !s)
+        return s;
+    if (const Status s = verify(file.path(), run); !s)
+        return s;
+    if (settleTarget)
+        settle(target, run);
+    return replace(file, target, run);
+}
+
+} // namespace
+
+Status backup(const QString &databasePath, const QString &folder, Observer *observer)
+{
+    Run run(observer);
+    // What a crash left half written is rolled back before the copy.
+    database::close(databasePath);
+    if (QFileInfo::exists(databasePath)) {
+        Engine engine;
+        engine.open(databasePath, run);
+    }
+    const QString target = QDir(folder).filePath(QString::fromLatin1(databaseName));
+    const bool older = QFileInfo::exists(target);
+    const Status s = copyOver(databasePath, target, run, false);
+    if (!s && older)
+        return Status::failure(QStringLiteral("%1 The older backup was kept.").arg(s.message()));
+    return s;
+}
+
+Status restore(const QString &folder, const QString &databasePath, Observer *observer)
+{
+    Run run(observer);
+    return copyOver(QDir(folder).filePath(QString::fromLatin1(databaseName)), databasePath, run, true);
+}
+
+Status repair(const QString &databasePath, Observer *observer)
+{
+    Run run(observer);
+    const QString compact = QFileInfo(databasePath).dir().filePath(QString::fromLatin1(compactName));
+    if (QFileInfo::exists(compact) || QFileInfo(compact).isSymLink())
+        return Status::failure(QStringLiteral("%1 is there already.").arg(shown(compact)));
+
+    if (!run.step(Step::OpenSource))
+        return refused(Step::OpenSource);
+    database::close(databasePath);
+    Engine engine;
+    if (const Status s = engine.open(databasePath, run); !s)
+        return s;
+    if (!run.step(Step::CreateTemp))
+        return refused(Step::CreateTemp);
+    NewFile file;
+    if (const Status s = file.create(compact); !s)
+        return s;
+    file.closeHandle();
+    if (!run.step(Step::Compact))
+        return refused(Step::Compact);
+    char *into = sqlite3_mprintf("VACUUM INTO %Q", QFile::encodeName(compact).constData());
+    const Status compacted
+        = engine.exec(into, QStringLiteral("%1 can not be compacted").arg(shown(databasePath)));
+    sqlite3_free(into);
+    engine.close();
+    if (!compacted)
+        return compacted;
+    if (!run.step(Step::SyncFile))
+        return refused(Step::SyncFile);
+    if (const Status s = file.sync(); !s)
+        return s;
+    if (const Status s = verify(compact, run); !s)
+        return s;
+    settle(databasePath, run);
+    return replace(file, databasePath, run);
+}
+
+qint64 fileSize(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() ? info.size() : -1;
+}
+
+QString sizeText(qint64 bytes, const QLocale &locale)
+{
+    QLocale plain = locale;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    return plain.toString(double(bytes) / 1024.0, 'g', 15) + QStringLiteral(" KB");
+}
+
+} // namespace bm::dbfiles
