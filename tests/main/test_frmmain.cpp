@@ -13,9 +13,11 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
@@ -84,6 +86,9 @@ private slots:
 
     void hideBehindAWindow();
     void counts();
+    void countsFollowWrites();
+    void commandEnabling_data();
+    void commandEnabling();
     void countsOnReturning();
     void countsAfterHiddenAndShown();
     void statusDate();
@@ -213,8 +218,77 @@ void TestFrmMain::menus()
         QCOMPARE(a->objectName(), item.at(0));
         QCOMPARE(a->text(), item.at(1));
         QVERIFY2(!a->icon().pixmap(16, 16).isNull(), qPrintable(item.at(0)));
-        QVERIFY(a->isEnabled());
     }
+}
+
+// A command whose window is not built yet is disabled wherever it shows; the
+// others are usable.
+void TestFrmMain::commandEnabling_data()
+{
+    QTest::addColumn<QString>("where"); // "toolbar", "menu" or "bookings panel"
+    QTest::addColumn<QString>("command"); // toolbar key or object name
+    QTest::addColumn<bool>("enabled");
+    // The windows not built yet; a row moves to the list below when its
+    // window is added.
+    for (const char *key : { "Reminders", "Calendar", "Gear", "Patterns", "Log", "Search" })
+        QTest::newRow(key) << "toolbar" << key << false;
+    for (const char *item : { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch",
+             "mnuUpdate", "mnuAbout" })
+        QTest::newRow(item) << "menu" << item << false;
+    QTest::newRow("cmdPictures") << "bookings panel"
+                                 << "cmdPictures" << false;
+
+    for (const char *key : { "Schedule", "Bookings", "Contacts", "Exit" })
+        QTest::newRow(key) << "toolbar" << key << true;
+    for (const char *item :
+        { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuExit", "mnuDBOptions", "mnuShowhelp" })
+        QTest::newRow(item) << "menu" << item << true;
+    for (const char *name :
+        { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPrintbooking" })
+        QTest::newRow(name) << "bookings panel" << name << true;
+}
+
+void TestFrmMain::commandEnabling()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, command);
+    QFETCH(bool, enabled);
+    QObject *found = nullptr;
+    if (where == "toolbar")
+        found = main->toolbarButton(command);
+    else if (where == "menu")
+        found = menuItem(command);
+    else
+        found = main->bookingsPanel()->findChild<QPushButton *>(command);
+    QVERIFY2(found, qPrintable(command));
+    if (auto *a = qobject_cast<QAction *>(found))
+        QCOMPARE(a->isEnabled(), enabled);
+    else
+        QCOMPARE(qobject_cast<QWidget *>(found)->isEnabled(), enabled);
+}
+
+// Another window's write reaches the counts and the lists at once, through
+// the data layer: nobody asks the main window to rewrite them.
+void TestFrmMain::countsFollowWrites()
+{
+    const int contacts = countOf(QStringLiteral("Phone"));
+    const int bookings = countOf(QStringLiteral("Booking"));
+    RecordSource other(QStringLiteral("other"), QStringLiteral("Phone"));
+    QVERIFY(other.AddNew());
+    QVERIFY(other.setValue(QStringLiteral("Name"), QStringLiteral("Ada Angler")));
+    QVERIFY(other.Update());
+    RecordSource trips(QStringLiteral("trips"), QStringLiteral("Booking"));
+    QVERIFY(trips.AddNew());
+    QVERIFY(trips.setValue(QStringLiteral("Date"), QDate(2026, 6, 1)));
+    QVERIFY(trips.Update());
+    QCOMPARE(labelText(main->contactsPanel(), "lblContactcount"),
+        QString::number(contacts + 1) + QStringLiteral(" Contacts are Saved"));
+    QCOMPARE(labelText(main->scheduleView(), "lblTripcount"),
+        QString::number(bookings + 1) + QStringLiteral(" Trips are Scheduled"));
+    QCOMPARE(labelText(main->bookingsPanel(), "lblBookingcount"),
+        QString::number(bookings + 1) + QStringLiteral(" Bookings are Saved"));
+    QCOMPARE(main->scheduleView()->grid()->model()->rowCount(), bookings + 1);
+    QCOMPARE(main->contactsPanel()->names()->count(), contacts + 1);
 }
 
 void TestFrmMain::toolbar()
