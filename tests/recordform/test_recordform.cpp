@@ -1,5 +1,3 @@
-#include "data/apppaths.h"
-#include "data/database.h"
 #include "doubles.h"
 #include "platform/follow.h"
 #include "recordform/recordform.h"
@@ -7,7 +5,6 @@
 
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSqlQuery>
 
 #include <QAction>
 #include <QLabel>
@@ -521,83 +518,6 @@ private slots:
         QCOMPARE(binder.status().message(), expected);
         binder.showRecord();
         QCOMPARE(box->text(), "untouched");
-    }
-
-    // A screen that names a message refuses to close while a record is
-    // pending; after Cancel it closes without a word.
-    void closeRefusedWhileEditing()
-    {
-        fill("Lakes Fished", "Lake", four);
-        s = new Screen("Lakes Fished", "Lake", "", false, Reposition::None);
-        FormDeclaration d = s->form->declaration();
-        d.texts.closeWhileEditing.text
-            = QStringLiteral("Please click the Save or Cancel button before exiting.");
-        RecordForm form(d, s);
-        QPushButton edit, cancel;
-        form.attach(FormCommand::Edit, &edit);
-        form.attach(FormCommand::Cancel, &cancel);
-        s->show();
-        edit.click();
-        s->key->setText(QStringLiteral("Half typed"));
-        msgs->expect();
-        QVERIFY(!s->QWidget::close());
-        QCOMPARE(msgs->last().text, "Please click the Save or Cancel button before exiting.");
-        QCOMPARE(msgs->last().icon, Icon::Exclamation);
-        QVERIFY(s->isVisible());
-        QVERIFY(form.isEditing());
-        QCOMPARE(s->key->text(), "Half typed");
-        cancel.click();
-        QVERIFY(s->QWidget::close());
-        QCOMPARE(msgs->shown.size(), 1);
-        QCOMPARE(stored("Lakes Fished", "Lake"), four);
-    }
-
-    // Reread: the records are read again and the form returns to the one
-    // saved; a failure of that return is shown, not passed over.
-    void rereadAfterSave_data()
-    {
-        QTest::addColumn<bool>("goneAfterWrite");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("back on the saved record") << false << QStringList { "Thing saved." };
-        QTest::newRow("record gone after the write")
-            << true
-            << QStringList { "Thing saved.", "The record can not be found; it may have been deleted." };
-    }
-    void rereadAfterSave()
-    {
-        QFETCH(bool, goneAfterWrite);
-        QFETCH(QStringList, messages);
-        fill("Lakes Fished", "Lake", four);
-        s = new Screen("Lakes Fished", "Lake", "", false, Reposition::Reread);
-        s->press(FormCommand::Next);
-        s->press(FormCommand::Next);
-        QCOMPARE(s->key->text(), "Charlie");
-        const Bookmark charlie = s->source->bookmark();
-        if (goneAfterWrite) {
-            QSqlQuery q(database::connection(databasePath()));
-            QVERIFY(q.exec("CREATE TRIGGER gone AFTER UPDATE ON \"Lakes Fished\" "
-                           "BEGIN DELETE FROM \"Lakes Fished\" WHERE ID = NEW.ID; END"));
-        }
-        QSignalSpy reread(s->source, &RecordSource::refreshed);
-        s->press(FormCommand::Edit);
-        s->key->setText(QStringLiteral("Charles"));
-        for (int i = 0; i < messages.size(); ++i)
-            msgs->expect();
-        if (goneAfterWrite)
-            QTest::ignoreMessage(QtWarningMsg, "The record can not be found; it may have been deleted.");
-        QVERIFY(s->form->save());
-        QStringList shown;
-        for (const platform::Message &m : std::as_const(msgs->shown))
-            shown << m.text;
-        QCOMPARE(shown, messages);
-        QCOMPARE(reread.count(), 1);
-        QVERIFY(!s->form->isEditing());
-        if (goneAfterWrite) {
-            QCOMPARE(s->key->text(), "Alpha"); // read again, on the first record
-        } else {
-            QCOMPARE(s->source->bookmark(), charlie);
-            QCOMPARE(s->key->text(), "Charles");
-        }
     }
 
     // A record source that follows its table re-reads after another record
