@@ -1,10 +1,8 @@
 #include "bookings/frmaddtrip.h"
 
-#include "platform/mainhub.h"
-#include "platform/messages.h"
-#include "recordform/binder.h"
+#include "platform/failures.h"
+#include "recordform/recordform.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -125,10 +123,8 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
 
     auto *cmdSave = new QPushButton(QStringLiteral("&Save"), this);
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
-    connect(cmdSave, &QPushButton::clicked, this, [this] { save(); });
     auto *cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(cmdCancel, &QPushButton::clicked, this, &FrmAddtrip::cancel);
     auto *commands = new QHBoxLayout;
     commands->addStretch();
     commands->addWidget(cmdSave);
@@ -152,6 +148,16 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     setTabOrder(remarks, cmdSave);
     setTabOrder(cmdSave, cmdCancel);
     resize(sizeHint());
+
+    // In edit mode while shown, on the booking it was opened for: Save
+    // writes and Cancel drops the changes, and both close the window.
+    FormDeclaration d;
+    d.source = m_data1;
+    d.binder = m_binder;
+    d.saved = d.cancelled = [this] { close(); };
+    m_form = new RecordForm(std::move(d), this);
+    m_form->attach(FormCommand::Save, cmdSave);
+    m_form->attach(FormCommand::Cancel, cmdCancel);
 }
 
 QWidget *FrmAddtrip::buildSummary()
@@ -184,30 +190,23 @@ QWidget *FrmAddtrip::boxFor(const QString &field) const
     return m_binder->widgetFor(field);
 }
 
+bool FrmAddtrip::startEdit(Bookmark booking)
+{
+    m_form->dropPending();
+    if (!platform::reportFailure(m_data1->setBookmark(booking), this))
+        return false;
+    m_form->edit();
+    return m_form->isEditing();
+}
+
 bool FrmAddtrip::save()
 {
-    if (const Status s = m_data1->Update(); !s) {
-        platform::warn(s.message(), this);
-        return false;
-    }
-    if (platform::MainHub *hub = platform::mainHub())
-        hub->datBookings().Refresh();
-    close();
-    return true;
+    return m_form->save();
 }
 
 void FrmAddtrip::cancel()
 {
-    m_data1->CancelUpdate();
-    close();
-}
-
-// Leaving the window by any other way drops the changes, as Cancel does.
-void FrmAddtrip::closeEvent(QCloseEvent *event)
-{
-    if (m_data1->editMode() != RecordSource::EditMode::None)
-        m_data1->CancelUpdate();
-    QWidget::closeEvent(event);
+    m_form->cancel();
 }
 
 } // namespace bm

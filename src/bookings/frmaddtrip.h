@@ -8,6 +8,7 @@ namespace bm
 {
 
 class FieldBinder;
+class RecordForm;
 
 // The trip log entry: the weather, conditions and catch of a trip, entered
 // into the booking itself. Every list offers typical answers and takes typed
@@ -23,11 +24,11 @@ public:
     // The entry box of a field of the booking.
     QWidget *boxFor(const QString &field) const;
 
+    // Drops whatever is pending and starts changing the booking the
+    // bookmark names. False (after telling the user) when it can not.
+    bool startEdit(Bookmark booking);
     bool save();
     void cancel();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     QWidget *buildSummary();
@@ -37,6 +38,7 @@ private:
     RecordSource *m_dataLure;
     RecordSource *m_dataColor;
     FieldBinder *m_binder;
+    RecordForm *m_form = nullptr;
 };
 
 } // namespace bm

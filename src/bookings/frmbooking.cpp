@@ -4,14 +4,15 @@
 
 #include "bookings/bookingwindows.h"
 #include "data/money.h"
+#include "platform/failures.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/windows.h"
 #include "recordform/binder.h"
 #include "recordform/datepicker.h"
+#include "recordform/recordform.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QFormLayout>
@@ -90,6 +91,23 @@ FrmBooking::FrmBooking(QWidget *parent)
     setObjectName(QStringLiteral("frmBooking"));
     setWindowTitle(newTitle);
     buildForm();
+    declareForm();
+}
+
+// Always in edit mode while shown: Save writes the booking unless the client
+// name is empty, and Save and Cancel both close the window.
+void FrmBooking::declareForm()
+{
+    FormDeclaration d;
+    d.source = m_data1;
+    d.binder = m_binder;
+    d.keyField = m_text2;
+    d.texts.emptyEntry.text = QStringLiteral("Please enter a client name or press Cancel to exit.");
+    d.focusOnAdd = d.focusOnEdit = m_dtPicker1;
+    d.saved = d.cancelled = [this] { close(); };
+    m_form = new RecordForm(std::move(d), this);
+    m_form->attach(FormCommand::Save, m_cmdOK);
+    m_form->attach(FormCommand::Cancel, m_cmdCancel);
 }
 
 void FrmBooking::buildForm()
@@ -211,8 +229,6 @@ void FrmBooking::buildForm()
     }
     m_text12->installEventFilter(this);
 
-    connect(m_cmdOK, &QPushButton::clicked, this, &FrmBooking::cmdOKClick);
-    connect(m_cmdCancel, &QPushButton::clicked, this, &FrmBooking::cmdCancelClick);
     connect(m_cmdHelp, &QPushButton::clicked, this, &FrmBooking::cmdHelpClick);
 
     auto *left = new QVBoxLayout;
@@ -237,8 +253,7 @@ void FrmBooking::buildForm()
 // neither marked nor checked any more.
 void FrmBooking::startOver(const QString &title)
 {
-    if (m_data1->editMode() != RecordSource::EditMode::None)
-        m_data1->CancelUpdate();
+    m_form->dropPending();
     setWindowTitle(title);
     m_amountEntered = nullptr;
     markAmount(m_dbCombo3, false);
@@ -248,28 +263,21 @@ void FrmBooking::startOver(const QString &title)
 void FrmBooking::startNew(const QDate &date)
 {
     startOver(newTitle);
-    if (Status s = m_data1->AddNew(); !s) {
-        platform::warn(s.message(), this);
+    m_form->add();
+    if (!m_form->isEditing())
         return;
-    }
     m_data1->setValue(QStringLiteral("Date"), date);
     m_data1->setValue(QStringLiteral("Deposit Received"), date);
     m_binder->showRecord();
-    m_dtPicker1->setFocus(Qt::OtherFocusReason);
 }
 
 bool FrmBooking::startEdit(Bookmark bookmark)
 {
     startOver(editTitle);
-    Status s = m_data1->setBookmark(bookmark);
-    if (s)
-        s = m_data1->Edit();
-    if (!s) {
-        platform::warn(s.message(), this);
+    if (!platform::reportFailure(m_data1->setBookmark(bookmark), this))
         return false;
-    }
-    m_dtPicker1->setFocus(Qt::OtherFocusReason);
-    return true;
+    m_form->edit();
+    return m_form->isEditing();
 }
 
 void FrmBooking::markAmount(QComboBox *box, bool error)
@@ -353,40 +361,9 @@ bool FrmBooking::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void FrmBooking::cmdOKClick()
-{
-    if (m_text2->text().isEmpty()) {
-        platform::warn(QStringLiteral("Please enter a client name or press Cancel to exit."), this);
-        m_text2->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    if (Status s = m_data1->Update(); !s) {
-        // Nothing was written: the booking stays pending for the user to mend.
-        platform::warn(s.message(), this);
-        return;
-    }
-    if (platform::MainHub *hub = platform::mainHub())
-        hub->datBookings().Refresh();
-    close();
-}
-
-void FrmBooking::cmdCancelClick()
-{
-    m_data1->CancelUpdate();
-    close();
-}
-
 void FrmBooking::cmdHelpClick()
 {
     platform::showHelpTopic(QStringLiteral("400"));
-}
-
-void FrmBooking::closeEvent(QCloseEvent *event)
-{
-    // However the window goes, a booking not saved is dropped.
-    if (m_data1->editMode() != RecordSource::EditMode::None)
-        m_data1->CancelUpdate();
-    event->accept();
 }
 
 FrmBooking *openNewBooking(const QDate &date)

@@ -15,6 +15,7 @@ namespace bm
 
 class DatePicker;
 class FieldBinder;
+class RecordForm;
 
 // The booking entry: one booking of Booking, new or being changed, in three
 // groups of fields. The user leaves it through Save or Cancel.
@@ -36,13 +37,11 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildForm();
+    void declareForm();
     void startOver(const QString &title);
-    void cmdOKClick();
-    void cmdCancelClick();
     void cmdHelpClick();
 
     // The money boxes: the key filter, the check on leaving, the balance.
@@ -53,6 +52,7 @@ private:
 
     RecordSource *m_data1;
     FieldBinder *m_binder;
+    RecordForm *m_form = nullptr;
 
     DatePicker *m_dtPicker1;
     QComboBox *m_dbCombo1;

@@ -5,6 +5,7 @@
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "recordform/binder.h"
+#include "recordform/recordform.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -145,8 +146,32 @@ FrmInvoice::FrmInvoice(QWidget *parent)
     m_numberKeys->watch(m_text9, QStringLiteral("Please enter the cost of your Guide Service."));
     m_numberKeys->watch(m_text12, QStringLiteral("Please enter the cost of the Goods or Service."));
 
-    setEditMode(false);
+    declareForm();
     resize(sizeHint().expandedTo(QSize(780, 0)));
+}
+
+// Browse mode shows the invoice locked; Edit unlocks it until Save or Cancel,
+// and the window can neither print nor close meanwhile. Save checks and
+// computes, writes, then reads the bookings again and returns to this one.
+void FrmInvoice::declareForm()
+{
+    FormDeclaration d;
+    d.source = m_data2;
+    d.binder = m_binder;
+    d.texts.saved.text = QStringLiteral("Changes have been Saved.");
+    d.texts.closeWhileEditing.text = QStringLiteral("Please click the Save or Cancel button before exiting.");
+    d.afterSave = Reposition::Reread;
+    d.windowCommands = { m_cmdPrint, m_cmdExit };
+    d.editNotice = m_editNote;
+    d.validate = [this] { return checkAndCompute(); };
+    // Starting the change shows the stored record again, and so does Cancel:
+    // the defaults of an empty invoice are put back.
+    d.editStarted = [this](FormCommand) { fillDefaults(); };
+    d.cancelled = [this] { fillDefaults(); };
+    m_form = new RecordForm(std::move(d), this);
+    m_form->attach(FormCommand::Edit, m_cmdEdit);
+    m_form->attach(FormCommand::Save, m_cmdSave);
+    m_form->attach(FormCommand::Cancel, m_cmdCancel);
 }
 
 QWidget *FrmInvoice::buildLetterhead()
@@ -335,16 +360,15 @@ QWidget *FrmInvoice::buildCommands()
     auto command = [&](const char *name, const char *caption, void (FrmInvoice::*handler)()) {
         auto *b = new QPushButton(QString::fromLatin1(caption), row);
         b->setObjectName(QString::fromLatin1(name));
-        connect(b, &QPushButton::clicked, this, handler);
+        if (handler)
+            connect(b, &QPushButton::clicked, this, handler);
         h->addWidget(b);
         return b;
     };
-    m_cmdEdit = command("cmdEdit", "&Edit", &FrmInvoice::edit);
-    m_cmdSave = new QPushButton(QStringLiteral("&Save"), row);
-    m_cmdSave->setObjectName(QStringLiteral("cmdSave"));
-    connect(m_cmdSave, &QPushButton::clicked, this, [this] { save(); });
-    h->addWidget(m_cmdSave);
-    m_cmdCancel = command("cmdCancel", "C&ancel", &FrmInvoice::cancel);
+    // Edit, Save and Cancel are the record form's.
+    m_cmdEdit = command("cmdEdit", "&Edit", nullptr);
+    m_cmdSave = command("cmdSave", "&Save", nullptr);
+    m_cmdCancel = command("cmdCancel", "C&ancel", nullptr);
     m_cmdPrint = command("cmdPrint", "&Print", &FrmInvoice::print);
     m_cmdExit = new QPushButton(QStringLiteral("&Close"), row);
     m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
@@ -358,18 +382,7 @@ QWidget *FrmInvoice::buildCommands()
 
 bool FrmInvoice::isEditMode() const
 {
-    return !m_cmdEdit->isEnabled();
-}
-
-void FrmInvoice::setEditMode(bool editing)
-{
-    m_cmdEdit->setEnabled(!editing);
-    m_cmdSave->setEnabled(editing);
-    m_cmdCancel->setEnabled(editing);
-    m_cmdPrint->setEnabled(!editing);
-    m_cmdExit->setEnabled(!editing);
-    m_editNote->setVisible(editing);
-    m_binder->setLocked(!editing);
+    return m_form->isEditing();
 }
 
 void FrmInvoice::fillDefaults()
@@ -409,14 +422,7 @@ void FrmInvoice::changeEvent(QEvent *event)
 
 void FrmInvoice::edit()
 {
-    if (const Status s = m_data2->Edit(); !s) {
-        platform::warn(s.message(), this);
-        return;
-    }
-    // Starting the change shows the stored record again: the defaults of an
-    // empty invoice are put back.
-    fillDefaults();
-    setEditMode(true);
+    m_form->edit();
 }
 
 invoice::Boxes FrmInvoice::readBoxes() const
@@ -466,12 +472,9 @@ QWidget *FrmInvoice::inputBox(invoice::Input input) const
     return nullptr;
 }
 
-void FrmInvoice::saveFailed()
-{
-    platform::warn(failureText, this);
-}
-
-bool FrmInvoice::save()
+// The six empty-box checks in order, then the computations; a value that
+// does not read as a number, a date or an amount shows one fixed message.
+bool FrmInvoice::checkAndCompute()
 {
     invoice::Boxes boxes = readBoxes();
     if (const auto empty = invoice::firstEmpty(boxes)) {
@@ -487,36 +490,26 @@ bool FrmInvoice::save()
     }
     const bool computed = invoice::compute(boxes);
     writeResults(boxes);
-    if (!computed) {
-        saveFailed();
+    if (!computed || m_binder->refusedValue()) {
+        platform::warn(failureText, this);
         return false;
     }
-    const Bookmark booking = m_data2->bookmark();
-    if (!m_data2->Update()) {
-        saveFailed();
-        return false;
-    }
-    platform::inform(QStringLiteral("Changes have been Saved."), this);
-    m_data2->Refresh();
-    m_data2->setBookmark(booking);
-    setEditMode(false);
     return true;
+}
+
+bool FrmInvoice::save()
+{
+    return m_form->save();
 }
 
 void FrmInvoice::cancel()
 {
-    m_data2->CancelUpdate();
-    fillDefaults();
-    setEditMode(false);
+    m_form->cancel();
 }
 
+// Refused by the record form while the invoice is being changed.
 void FrmInvoice::closeEvent(QCloseEvent *event)
 {
-    if (isEditMode()) {
-        platform::warn(QStringLiteral("Please click the Save or Cancel button before exiting."), this);
-        event->ignore();
-        return;
-    }
     event->accept();
     if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
         hub->window()->show();

@@ -16,6 +16,7 @@ namespace bm
 
 class FieldBinder;
 class NumberKeyFilter;
+class RecordForm;
 
 // The invoice of one booking: the guide's letterhead, the customer's billing
 // details and the invoice body, whose totals Save computes and writes into
@@ -52,18 +53,20 @@ private:
     QWidget *buildBillTo();
     QWidget *buildInvoiceBody();
     QWidget *buildCommands();
-    void setEditMode(bool editing);
+    void declareForm();
     void fillDefaults();
+    // Save's checks and computations, before anything is written.
+    bool checkAndCompute();
     invoice::Boxes readBoxes() const;
     void writeResults(const invoice::Boxes &boxes);
     QWidget *inputBox(invoice::Input input) const;
-    void saveFailed();
 
     RecordSource *m_data1;
     RecordSource *m_data2;
     FieldBinder *m_letterhead;
     FieldBinder *m_binder;
     NumberKeyFilter *m_numberKeys;
+    RecordForm *m_form = nullptr;
 
     QComboBox *m_combo1 = nullptr; // GS Qty
     QLineEdit *m_text9 = nullptr; // Total Charge: the guide service price

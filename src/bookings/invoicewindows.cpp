@@ -2,8 +2,8 @@
 
 #include "bookings/frmaddtrip.h"
 #include "bookings/frminvoice.h"
+#include "platform/failures.h"
 #include "platform/mainhub.h"
-#include "platform/messages.h"
 #include "platform/windows.h"
 
 #include <QWidget>
@@ -15,11 +15,7 @@ FrmAddtrip *openTripLog(Bookmark booking)
 {
     auto *w = platform::loadWindow<FrmAddtrip>(QStringLiteral("frmAddtrip"));
     platform::bringToFront(w);
-    Status s = w->data1()->setBookmark(booking);
-    if (s)
-        s = w->data1()->Edit();
-    if (!s)
-        platform::warn(s.message(), w);
+    w->startEdit(booking);
     return w;
 }
 
@@ -30,8 +26,7 @@ FrmInvoice *openInvoice(Bookmark booking)
     auto *w = platform::loadWindow<FrmInvoice>(QStringLiteral("frmInvoice"));
     const Status s = w->data2()->setBookmark(booking);
     platform::bringToFront(w);
-    if (!s)
-        platform::warn(s.message(), w);
+    platform::reportFailure(s, w);
     // Hidden with no other window shown, the program could not be reached.
     if (platform::MainHub *hub = platform::mainHub(); hub && hub->window() && w->isVisible())
         hub->window()->hide();

@@ -6,9 +6,9 @@
 #include "main/emailcommand.h"
 #include "main/schedulemodel.h"
 #include "main/viewparts.h"
+#include "platform/failures.h"
 #include "platform/mainhub.h"
-#include "platform/messages.h"
-#include "recordform/binder.h"
+#include "recordform/recordform.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -73,23 +73,33 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
     list->addWidget(m_list, 1);
     list->addWidget(m_count);
 
+    // The booking commands, in order. A command whose window is not built
+    // yet stays disabled.
+    struct Command {
+        const char *name;
+        const char *caption;
+        const char *tooltip;
+        void (BookingsPanel::*run)();
+        bool built;
+    };
+    static const Command table[] = {
+        { "cmdEditbooking", "&Edit this Booking", nullptr, &BookingsPanel::cmdEditbookingClick, true },
+        { "cmdDeletebooking", "&Delete this Booking", nullptr, &BookingsPanel::cmdDeletebookingClick, true },
+        { "cmdAddtrip", "&Add Trip Results", nullptr, &BookingsPanel::addTripResults, true },
+        { "cmdInvoice", "&Show Invoice", nullptr, &BookingsPanel::showInvoice, true },
+        { "cmdPrintbooking", "&Print Booking", nullptr, &BookingsPanel::cmdPrintbookingClick, true },
+        { "cmdPictures", "&View Pictures", "View Picture from trip", &BookingsPanel::viewPictures, false },
+    };
     auto *commands = new QHBoxLayout;
-    QPushButton *edit = command("cmdEditbooking", QStringLiteral("&Edit this Booking"), this);
-    QPushButton *del = command("cmdDeletebooking", QStringLiteral("&Delete this Booking"), this);
-    QPushButton *trip = command("cmdAddtrip", QStringLiteral("&Add Trip Results"), this);
-    QPushButton *invoice = command("cmdInvoice", QStringLiteral("&Show Invoice"), this);
-    QPushButton *print = command("cmdPrintbooking", QStringLiteral("&Print Booking"), this);
-    QPushButton *pictures = command("cmdPictures", QStringLiteral("&View Pictures"), this);
-    pictures->setToolTip(QStringLiteral("View Picture from trip"));
-    for (QPushButton *b : { edit, del, trip, invoice, print, pictures })
+    for (const Command &c : table) {
+        QPushButton *b = command(c.name, QString::fromLatin1(c.caption), this);
+        if (c.tooltip)
+            b->setToolTip(QString::fromLatin1(c.tooltip));
+        b->setEnabled(c.built);
+        connect(b, &QPushButton::clicked, this, c.run);
         commands->addWidget(b);
+    }
     commands->addStretch(1);
-    connect(edit, &QPushButton::clicked, this, &BookingsPanel::cmdEditbookingClick);
-    connect(del, &QPushButton::clicked, this, &BookingsPanel::cmdDeletebookingClick);
-    connect(trip, &QPushButton::clicked, this, &BookingsPanel::addTripResults);
-    connect(invoice, &QPushButton::clicked, this, &BookingsPanel::showInvoice);
-    connect(print, &QPushButton::clicked, this, &BookingsPanel::cmdPrintbookingClick);
-    connect(pictures, &QPushButton::clicked, this, &BookingsPanel::viewPictures);
 
     auto *details = new QVBoxLayout;
     details->addWidget(m_tabs, 1);
@@ -107,6 +117,19 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
         [this](const QModelIndex &i) { dateChosen(i.row()); });
     connect(&m_source, &RecordSource::refreshed, this, &BookingsPanel::reread);
     connect(&m_source, &RecordSource::currentChanged, this, &BookingsPanel::showCurrent);
+    // The panel has no modes; it follows the record form's delete rule and
+    // its messages, with a question that names the trip date. After the
+    // deletion the bookings are read again: the first booking is current.
+    FormDeclaration d;
+    d.source = &m_source;
+    d.texts = FormTexts::forItem(QStringLiteral("Booking"));
+    d.deleteQuestionText = [this] {
+        return QStringLiteral("Are you sure you want to delete this Booking for ") + m_tripDate->text()
+            + QStringLiteral("?");
+    };
+    d.deleted = [this] { platform::logFailure(m_source.Refresh()); };
+    m_form = new RecordForm(std::move(d), this);
+
     rewriteCount();
     showCurrent();
 }
@@ -249,6 +272,7 @@ void BookingsPanel::rewriteCount()
 void BookingsPanel::reread()
 {
     m_dates->reload();
+    rewriteCount();
     showCurrent();
 }
 
@@ -274,26 +298,7 @@ void BookingsPanel::cmdEditbookingClick()
 
 void BookingsPanel::cmdDeletebookingClick()
 {
-    using namespace platform;
-    if (m_source.RecordCount() == 1) {
-        warn(QStringLiteral("This Booking can not be deleted.\nYou can edit this Booking.\n"
-                            "At least one record has to be present at all times."),
-            this);
-        return;
-    }
-    if (!askYesNo(QStringLiteral("Are you sure you want to delete this Booking for ") + m_tripDate->text()
-                + QStringLiteral("?"),
-            QStringLiteral("Delete Information"), this))
-        return;
-    if (Status s = m_source.Delete(); !s) {
-        warn(s.message(), this);
-        return;
-    }
-    m_source.MoveNext();
-    if (m_source.isEOF())
-        m_source.MovePrevious();
-    m_source.Refresh(); // the grid and the trips count follow the re-read
-    rewriteCount();
+    m_form->deleteRecord();
 }
 
 void BookingsPanel::cmdPrintbookingClick()

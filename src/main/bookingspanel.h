@@ -11,6 +11,7 @@ class QTabWidget;
 namespace bm
 {
 class FieldBinder;
+class RecordForm;
 class RecordSource;
 class ScheduleModel;
 
@@ -55,6 +56,7 @@ private:
     QLineEdit *m_tripDate = nullptr;
     QLineEdit *m_customer = nullptr;
     QLineEdit *m_email = nullptr;
+    RecordForm *m_form = nullptr;
 };
 
 } // namespace bm

@@ -108,10 +108,7 @@ ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
     d.deleteQuestionText = [this] {
         return QStringLiteral("Are you sure you want to delete ") + shownName() + QStringLiteral(" ?");
     };
-    d.deleted = [this] {
-        m_source.Refresh();
-        rewriteCount();
-    };
+    d.deleted = [this] { m_source.Refresh(); };
     m_form = new RecordForm(std::move(d), this);
 
     connect(m_names, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
@@ -119,6 +116,8 @@ ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
             m_source.setBookmark(Bookmark { item->data(Qt::UserRole).toLongLong() });
     });
     connect(&m_source, &RecordSource::currentChanged, this, &ContactsPanel::markCurrent);
+    // Re-read (after a write anywhere): the names and the count again.
+    connect(&m_source, &RecordSource::refreshed, this, &ContactsPanel::rewriteCount);
 
     rewriteCount();
 }

@@ -1,7 +1,6 @@
 #include "main/frmaddcontact.h"
 
-#include "platform/mainhub.h"
-#include "platform/messages.h"
+#include "platform/failures.h"
 #include "recordform/recordform.h"
 
 #include <QGridLayout>
@@ -83,20 +82,13 @@ FrmAddcontact::FrmAddcontact(QWidget *parent)
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
-    // Always in edit mode while open: no key field, no message; Save re-reads
-    // the main window's contacts and rewrites their count.
+    // Always in edit mode while open: no key field, no message; Save and
+    // Cancel close the window (the main window's contacts follow the write).
     FormDeclaration d;
     d.source = m_data1;
     d.binder = binder;
     d.focusOnAdd = d.focusOnEdit = findChild<QWidget *>(QStringLiteral("Text1"));
-    d.saved = [this] {
-        if (platform::MainHub *hub = platform::mainHub()) {
-            hub->datContacts().Refresh();
-            hub->rewriteContactsCount();
-        }
-        close();
-    };
-    d.cancelled = [this] { close(); };
+    d.saved = d.cancelled = [this] { close(); };
     m_form = new RecordForm(std::move(d), this);
     m_form->attach(FormCommand::Save, save);
     m_form->attach(FormCommand::Cancel, cancel);
@@ -113,8 +105,7 @@ void FrmAddcontact::startNew()
 void FrmAddcontact::startEdit(Bookmark contact)
 {
     m_heading->setText(QStringLiteral("Editing this Contact"));
-    if (const Status s = m_data1->setBookmark(contact); !s) {
-        platform::warn(s.message(), this);
+    if (!platform::reportFailure(m_data1->setBookmark(contact), this)) {
         close();
         return;
     }

@@ -10,6 +10,7 @@
 #include "maintenance/frmabout.h"
 #include "maintenance/frmdbutility.h"
 #include "maintenance/frmupdate.h"
+#include "platform/follow.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
@@ -31,6 +32,8 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace bm
 {
@@ -68,6 +71,10 @@ FrmMain::FrmMain(QWidget *parent)
     m_dlgHelp->setObjectName(QStringLiteral("dlgHelp"));
     m_dlgHelp->setHelpFile(appFile(QStringLiteral("tallow.hlp")));
     m_report->setObjectName(QStringLiteral("rptMain"));
+    // Whatever another window writes, the current contact and booking and
+    // every view of them are read again.
+    platform::followTable(*m_datContacts);
+    platform::followTable(*m_datBookings);
 
     m_views = new QStackedWidget(this);
     m_views->setObjectName(QStringLiteral("views"));
@@ -102,81 +109,83 @@ FrmMain::~FrmMain()
         platform::setMainHub(nullptr);
 }
 
-QAction *FrmMain::addItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon)
+// The commands, in the order of the toolbar where they are on it.
+const QList<FrmMain::Command> &FrmMain::commands()
 {
-    QAction *item = menu->addAction(programIcon(icon), caption);
-    item->setObjectName(name);
-    return item;
+    static const QList<Command> table {
+        { "Schedule", "mnuSchedule", "Schedule", "Scheduled Trips", "x-office-spreadsheet",
+            &FrmMain::viewSchedule },
+        { "Bookings", "mnuBookings", "Bookings", "Booking Information", "x-office-document",
+            &FrmMain::viewBookings },
+        { "Contacts", "mnuContacts", "Contacts", "Contact Information", "x-office-address-book",
+            &FrmMain::viewContacts },
+        { "Reminders", "mnuReminders", "Reminders", "Show Reminders", "appointment",
+            &FrmMain::openReminders },
+        { "Calendar", "mnuCalendar", "Calendar", "View the Calendar", "x-office-calendar",
+            &FrmMain::openCalendar },
+        { "Gear", "mnuGear", "Fishing Gear", "Equipment Log", "package-x-generic", &FrmMain::openGear },
+        { "Patterns", "mnuPatterns", "Fishing Patterns", "Fishing Patterns", "weather-few-clouds",
+            &FrmMain::openPatterns },
+        { "Log", "mnuLog", "Fishing Log", "Fishing Log", "accessories-text-editor", &FrmMain::openLog },
+        { "Search", "mnuSearch", "Search", "Search Bookings", "system-search", &FrmMain::openSearch, false },
+        { "Exit", "mnuExit", "Exit", "Close Program", "system-log-out", &FrmMain::exitProgram },
+        { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
+        { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
+        { {}, "mnuUpdate", "Check for Updates", {}, "system-software-update", &FrmMain::openUpdate },
+        { {}, "mnuAbout", "About", {}, "dialog-information", &FrmMain::openAbout },
+    };
+    return table;
+}
+
+const FrmMain::Command *FrmMain::commandByKey(const QString &key)
+{
+    for (const Command &c : commands())
+        if (c.key == key || (c.key.isEmpty() && c.item == key))
+            return &c;
+    return nullptr;
+}
+
+void FrmMain::run(const Command &command, bool fromMenu)
+{
+    if (!command.built)
+        return;
+    (this->*command.handler)();
+    // A view chosen from the menu shows its toolbar button pressed.
+    if (fromMenu)
+        pressButton(command.key);
 }
 
 void FrmMain::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    connect(addItem(file, QStringLiteral("mnuSchedule"), QStringLiteral("Schedule"),
-                QStringLiteral("x-office-spreadsheet")),
-        &QAction::triggered, this, [this] { menuView(QStringLiteral("Schedule")); });
-    connect(addItem(file, QStringLiteral("mnuBookings"), QStringLiteral("Bookings"),
-                QStringLiteral("x-office-document")),
-        &QAction::triggered, this, [this] { menuView(QStringLiteral("Bookings")); });
-    connect(addItem(file, QStringLiteral("mnuContacts"), QStringLiteral("Contacts"),
-                QStringLiteral("x-office-address-book")),
-        &QAction::triggered, this, [this] { menuView(QStringLiteral("Contacts")); });
-    file->addSeparator();
-    connect(
-        addItem(file, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QStringLiteral("system-log-out")),
-        &QAction::triggered, this, &QWidget::close);
-
-    QMenu *utilities = menuBar()->addMenu(QStringLiteral("&Utilities"));
-    utilities->setObjectName(QStringLiteral("mnuUtilities"));
-    connect(addItem(utilities, QStringLiteral("mnuReminders"), QStringLiteral("Reminders"),
-                QStringLiteral("appointment")),
-        &QAction::triggered, this, &FrmMain::openReminders);
-    connect(addItem(utilities, QStringLiteral("mnuCalendar"), QStringLiteral("Calendar"),
-                QStringLiteral("x-office-calendar")),
-        &QAction::triggered, this, &FrmMain::openCalendar);
-    connect(addItem(utilities, QStringLiteral("mnuGear"), QStringLiteral("Fishing Gear"),
-                QStringLiteral("package-x-generic")),
-        &QAction::triggered, this, &FrmMain::openGear);
-    connect(addItem(utilities, QStringLiteral("mnuPatterns"), QStringLiteral("Fishing Patterns"),
-                QStringLiteral("weather-few-clouds")),
-        &QAction::triggered, this, &FrmMain::openPatterns);
-    connect(addItem(utilities, QStringLiteral("mnuLog"), QStringLiteral("Fishing Log"),
-                QStringLiteral("accessories-text-editor")),
-        &QAction::triggered, this, &FrmMain::openLog);
-
-    QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
-    options->setObjectName(QStringLiteral("mnuOptions"));
-    connect(addItem(options, QStringLiteral("mnuDBOptions"), QStringLiteral("Database Options"),
-                QStringLiteral("preferences-system")),
-        &QAction::triggered, this, &FrmMain::openDatabaseOptions);
-    connect(addItem(options, QStringLiteral("mnuSearch"), QStringLiteral("Search"),
-                QStringLiteral("system-search")),
-        &QAction::triggered, this, &FrmMain::openSearch);
-
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    connect(addItem(help, QStringLiteral("mnuShowhelp"), QStringLiteral("Show Help"),
-                QStringLiteral("help-browser")),
-        &QAction::triggered, this, &FrmMain::showHelp);
-    connect(addItem(help, QStringLiteral("mnuUpdate"), QStringLiteral("Check for Updates"),
-                QStringLiteral("system-software-update")),
-        &QAction::triggered, this, &FrmMain::openUpdate);
-    help->addSeparator();
-    connect(addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("About"),
-                QStringLiteral("dialog-information")),
-        &QAction::triggered, this, &FrmMain::openAbout);
-}
-
-QAction *FrmMain::addButton(const QString &key, const QString &tooltip, const QString &icon)
-{
-    QAction *button = m_toolbar->addAction(programIcon(icon), key);
-    button->setObjectName(key);
-    button->setData(key);
-    button->setToolTip(tooltip);
-    m_buttons.insert(key, button);
-    connect(button, &QAction::triggered, this, [this, key] { toolbarClick(key); });
-    return button;
+    // Each menu: its caption, its name and its items by name ("-": a separator).
+    const struct {
+        const char *caption;
+        const char *name;
+        QStringList items;
+    } menus[] = {
+        { "&File", "mnuFile", { "mnuSchedule", "mnuBookings", "mnuContacts", "-", "mnuExit" } },
+        { "&Utilities", "mnuUtilities",
+            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog" } },
+        { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch" } },
+        { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
+    };
+    for (const auto &m : menus) {
+        QMenu *menu = menuBar()->addMenu(QString::fromLatin1(m.caption));
+        menu->setObjectName(QString::fromLatin1(m.name));
+        for (const QString &name : m.items) {
+            if (name == QLatin1String("-")) {
+                menu->addSeparator();
+                continue;
+            }
+            const auto c = std::find_if(
+                commands().cbegin(), commands().cend(), [&](const Command &c) { return c.item == name; });
+            Q_ASSERT(c != commands().cend());
+            QAction *item = menu->addAction(programIcon(c->icon), c->caption);
+            item->setObjectName(name);
+            item->setEnabled(c->built);
+            connect(item, &QAction::triggered, this, [this, c = &*c] { run(*c, true); });
+        }
+    }
 }
 
 void FrmMain::buildToolbar()
@@ -190,32 +199,32 @@ void FrmMain::buildToolbar()
     m_toolbar->toggleViewAction()->setVisible(false);
     setContextMenuPolicy(Qt::NoContextMenu);
 
-    m_toolbar->addSeparator();
-    m_toolbar->addSeparator();
+    // The buttons by key, with separators ("-"); the three views form a
+    // group of which exactly one is pressed.
+    const QStringList layout { "-", "-", "Schedule", "Bookings", "Contacts", "-", "Reminders", "Calendar",
+        "-", "Gear", "Patterns", "Log", "-", "Search", "Exit" };
+    const QStringList views { "Schedule", "Bookings", "Contacts" };
     m_viewGroup = new QActionGroup(this);
     m_viewGroup->setExclusive(true);
-    for (QAction *view : { addButton(QStringLiteral("Schedule"), QStringLiteral("Scheduled Trips"),
-                               QStringLiteral("x-office-spreadsheet")),
-             addButton(QStringLiteral("Bookings"), QStringLiteral("Booking Information"),
-                 QStringLiteral("x-office-document")),
-             addButton(QStringLiteral("Contacts"), QStringLiteral("Contact Information"),
-                 QStringLiteral("x-office-address-book")) }) {
-        view->setCheckable(true);
-        m_viewGroup->addAction(view);
+    for (const QString &key : layout) {
+        if (key == QLatin1String("-")) {
+            m_toolbar->addSeparator();
+            continue;
+        }
+        const Command *c = commandByKey(key);
+        Q_ASSERT(c);
+        QAction *button = m_toolbar->addAction(programIcon(c->icon), key);
+        button->setObjectName(key);
+        button->setData(key);
+        button->setToolTip(c->tooltip);
+        button->setEnabled(c->built);
+        m_buttons.insert(key, button);
+        connect(button, &QAction::triggered, this, [this, key] { toolbarClick(key); });
+        if (views.contains(key)) {
+            button->setCheckable(true);
+            m_viewGroup->addAction(button);
+        }
     }
-    m_toolbar->addSeparator();
-    addButton(QStringLiteral("Reminders"), QStringLiteral("Show Reminders"), QStringLiteral("appointment"));
-    addButton(
-        QStringLiteral("Calendar"), QStringLiteral("View the Calendar"), QStringLiteral("x-office-calendar"));
-    m_toolbar->addSeparator();
-    addButton(QStringLiteral("Gear"), QStringLiteral("Equipment Log"), QStringLiteral("package-x-generic"));
-    addButton(
-        QStringLiteral("Patterns"), QStringLiteral("Fishing Patterns"), QStringLiteral("weather-few-clouds"));
-    addButton(
-        QStringLiteral("Log"), QStringLiteral("Fishing Log"), QStringLiteral("accessories-text-editor"));
-    m_toolbar->addSeparator();
-    addButton(QStringLiteral("Search"), QStringLiteral("Search Bookings"), QStringLiteral("system-search"));
-    addButton(QStringLiteral("Exit"), QStringLiteral("Close Program"), QStringLiteral("system-log-out"));
     pressButton(QStringLiteral("Schedule"));
 }
 
@@ -236,26 +245,8 @@ void FrmMain::buildStatusStrip()
 
 void FrmMain::toolbarClick(const QString &key)
 {
-    if (key == QLatin1String("Schedule"))
-        showView(View::Schedule);
-    else if (key == QLatin1String("Bookings"))
-        showView(View::Bookings);
-    else if (key == QLatin1String("Contacts"))
-        showView(View::Contacts);
-    else if (key == QLatin1String("Reminders"))
-        openReminders();
-    else if (key == QLatin1String("Calendar"))
-        openCalendar();
-    else if (key == QLatin1String("Gear"))
-        openGear();
-    else if (key == QLatin1String("Patterns"))
-        openPatterns();
-    else if (key == QLatin1String("Log"))
-        openLog();
-    else if (key == QLatin1String("Search"))
-        openSearch();
-    else if (key == QLatin1String("Exit"))
-        close();
+    if (const Command *c = commandByKey(key))
+        run(*c, false);
 }
 
 // The two panels lie over the schedule view; with both hidden it shows.
@@ -280,10 +271,24 @@ void FrmMain::pressButton(const QString &key)
         button->setChecked(true);
 }
 
-void FrmMain::menuView(const QString &key)
+void FrmMain::viewSchedule()
 {
-    toolbarClick(key);
-    pressButton(key);
+    showView(View::Schedule);
+}
+
+void FrmMain::viewBookings()
+{
+    showView(View::Bookings);
+}
+
+void FrmMain::viewContacts()
+{
+    showView(View::Contacts);
+}
+
+void FrmMain::exitProgram()
+{
+    close();
 }
 
 void FrmMain::rewriteContactsCount()

@@ -34,7 +34,6 @@ public:
     // MainHub
     RecordSource &datContacts() override { return *m_datContacts; }
     RecordSource &datBookings() override { return *m_datBookings; }
-    void rewriteContactsCount() override;
     platform::HelpComponent &dlgHelp() override { return *m_dlgHelp; }
     platform::ReportComponent &report() override { return *m_report; }
     QWidget *window() override { return this; }
@@ -42,6 +41,8 @@ public:
     // What happens each time the window becomes the active window: today's
     // date, the three counts, the schedule grid's column widths.
     void becomeActive();
+    // The contacts count and the list of names, written again.
+    void rewriteContactsCount();
 
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);
@@ -66,15 +67,32 @@ protected:
 private:
     enum class View { Schedule, Bookings, Contacts };
 
+    // One command of the window, made into a toolbar button, a menu item or
+    // both. A command whose window is not built yet is shown disabled and
+    // does nothing.
+    struct Command {
+        QString key; // the toolbar button's key and caption; empty: menu only
+        QString item; // the menu item's name; empty: toolbar only
+        QString caption; // the menu item's caption
+        QString tooltip; // the toolbar button's
+        QString icon;
+        void (FrmMain::*handler)();
+        bool built = true;
+    };
+    static const QList<Command> &commands();
+    static const Command *commandByKey(const QString &key);
+
     void buildMenus();
     void buildToolbar();
     void buildStatusStrip();
-    QAction *addButton(const QString &key, const QString &tooltip, const QString &icon);
-    QAction *addItem(QMenu *menu, const QString &name, const QString &caption, const QString &icon);
+    void run(const Command &command, bool fromMenu);
 
     void showView(View view);
+    void viewSchedule();
+    void viewBookings();
+    void viewContacts();
+    void exitProgram();
     void pressButton(const QString &key);
-    void menuView(const QString &key);
     void setColumnWidths();
 
     // The windows the main window opens, one command each.

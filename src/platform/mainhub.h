@@ -10,15 +10,15 @@ namespace bm::platform
 {
 
 // What the main window shares with every other window: its two record
-// sources (the current contact and booking), its report and help
-// components, and itself to hide and show.
+// sources (the current contact and booking, which re-read themselves when
+// another window writes their table), its report and help components, and
+// itself to hide and show.
 class MainHub
 {
 public:
     virtual ~MainHub() = default;
     virtual RecordSource &datContacts() = 0;
     virtual RecordSource &datBookings() = 0;
-    virtual void rewriteContactsCount() = 0;
     virtual HelpComponent &dlgHelp() = 0;
     virtual ReportComponent &report() = 0;
     virtual QWidget *window() = 0;

@@ -1,6 +1,8 @@
 #include "recordform/binder.h"
 
+#include "data/dates.h"
 #include "data/money.h"
+#include "platform/failures.h"
 #include "recordform/datepicker.h"
 
 #include <QAbstractItemView>
@@ -26,6 +28,15 @@ FieldBinder::FieldBinder(RecordSource *source, QObject *parent)
 
 void FieldBinder::bind(QWidget *widget, const QString &field)
 {
+    if (!m_source->hasField(field)) {
+        const Status refused = Status::failure(QStringLiteral("The box %1 can not show the field %2: table "
+                                                              "%3 has no such field.")
+                                                   .arg(widget->objectName(), field, m_source->tableName()));
+        if (m_status)
+            m_status = refused;
+        platform::reportFailure(refused, widget->window());
+        return;
+    }
     m_bindings.append({ widget, field });
     if (auto *combo = qobject_cast<QComboBox *>(widget)) {
         takeTypedText(combo);
@@ -157,6 +168,23 @@ QString FieldBinder::widgetText(const QWidget *w)
     if (auto *d = qobject_cast<const QDateEdit *>(w))
         return d->text();
     return {};
+}
+
+QWidget *FieldBinder::refusedValue() const
+{
+    for (const Binding &b : m_bindings) {
+        if (!b.widget || qobject_cast<QLabel *>(b.widget) || qobject_cast<DatePicker *>(b.widget)
+            || qobject_cast<QDateEdit *>(b.widget))
+            continue;
+        const QString text = widgetText(b.widget);
+        if (text.trimmed().isEmpty())
+            continue; // no value
+        const FieldKind kind = m_source->kind(b.field);
+        if ((kind == FieldKind::Date && !parseDate(text).isValid())
+            || (kind == FieldKind::Amount && !Money::parse(text)))
+            return b.widget;
+    }
+    return nullptr;
 }
 
 void FieldBinder::collect()

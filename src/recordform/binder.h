@@ -23,7 +23,17 @@ class FieldBinder : public QObject
 public:
     FieldBinder(RecordSource *source, QObject *parent);
 
+    // A field the record source does not have is refused: the widget stays
+    // unbound, and the failure is shown, logged and kept in status(), so that
+    // a misspelt name can not pass unnoticed as a box that shows and saves
+    // nothing.
     void bind(QWidget *widget, const QString &field);
+    // The first refused binding, or ok.
+    const Status &status() const { return m_status; }
+    // The first bound box, in binding order, whose text its field can not
+    // hold (a date field's text that reads as no date, an amount's that
+    // reads as no amount), or nullptr.
+    QWidget *refusedValue() const;
     RecordSource *source() const { return m_source; }
     QList<QWidget *> widgets() const;
     QWidget *widgetFor(const QString &field) const;
@@ -54,6 +64,7 @@ private:
 
     RecordSource *m_source;
     QList<Binding> m_bindings;
+    Status m_status;
     bool m_locked = false;
 };
 

@@ -1,5 +1,8 @@
 #include "recordform/recordform.h"
 
+#include "platform/failures.h"
+#include "platform/follow.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -180,10 +183,7 @@ void RecordForm::show(const FormMessage &m, Icon icon) const
 
 bool RecordForm::report(const Status &s) const
 {
-    if (s)
-        return true;
-    platform::warn(s.message(), m_window);
-    return false;
+    return platform::reportFailure(s, m_window);
 }
 
 QWidget *RecordForm::addFocus() const
@@ -331,14 +331,20 @@ bool RecordForm::save()
     }
     if (m_decl.validate && !m_decl.validate())
         return false;
-    // A value a field can not hold: the box, and the record stays pending.
-    if (!report(src->Update()))
+    // A value a field can not hold, or the engine refuses: the box, and the
+    // record stays pending.
+    if (!report(write()))
         return false;
     show(m_decl.texts.saved, Icon::Information);
-    if (m_decl.afterSave == Reposition::MoveLast)
+    if (m_decl.afterSave == Reposition::MoveLast) {
         report(src->MoveLast());
-    else if (m_decl.afterSave == Reposition::LastModified)
+    } else if (m_decl.afterSave == Reposition::LastModified) {
         report(src->setBookmark(src->LastModified()));
+    } else if (m_decl.afterSave == Reposition::Reread) {
+        const Bookmark saved = src->LastModified();
+        if (report(src->Refresh()))
+            report(src->setBookmark(saved));
+    }
     if (m_decl.focusAfterSave)
         focusInto(addFocus(), false);
     setMode(false);
@@ -387,8 +393,11 @@ void RecordForm::deleteRecord()
             question, Icon::Question, platform::Buttons::YesNo, m_decl.texts.deleteQuestion.caption, m_window)
         != platform::Answer::Yes)
         return;
-    if (!report(src->Delete()))
-        return;
+    {
+        const platform::OwnWrite own(src);
+        if (!report(src->Delete()))
+            return;
+    }
     src->MoveNext();
     if (src->isEOF())
         src->MovePrevious();
@@ -451,12 +460,25 @@ void RecordForm::rewriteCount()
         m_decl.countChanged();
 }
 
+Status RecordForm::write()
+{
+    const platform::OwnWrite own(m_decl.source);
+    return m_decl.source->Update();
+}
+
 // Closing the window by its frame while a record is pending drops it, as
-// Cancel would; nothing half-checked is written.
+// Cancel would; nothing half-checked is written. A screen that names a
+// message refuses instead.
 bool RecordForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window && event->type() == QEvent::Close)
+    if (watched == m_window && event->type() == QEvent::Close && m_editing) {
+        if (!m_decl.texts.closeWhileEditing.text.isEmpty()) {
+            show(m_decl.texts.closeWhileEditing, Icon::Exclamation);
+            event->ignore();
+            return true;
+        }
         dropPending();
+    }
     return QObject::eventFilter(watched, event);
 }
 

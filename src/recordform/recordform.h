@@ -45,6 +45,9 @@ struct FormTexts {
     FormMessage lastRecord; // three lines: can not be deleted / can edit / at least one record
     FormMessage deleteQuestion { {}, QStringLiteral("Delete Information") };
     FormMessage cancelled; // none unless a screen names one
+    // Closing the window while a record is pending: with a text, the box and
+    // the window stays open; without one the pending record is dropped.
+    FormMessage closeWhileEditing;
 
     // Messages built from one item name.
     static FormTexts forItem(const QString &itemName);
@@ -87,8 +90,9 @@ struct ToolbarPosition {
 // removed); the toolbar shows captions under the icons.
 void buildToolbar(QToolBar *toolbar, const QList<ToolbarPosition> &positions);
 
-// Where the form stands after a successful Save.
-enum class Reposition { None, MoveLast, LastModified };
+// Where the form stands after a successful Save. Reread: the record source
+// reads its records again and returns to the record just saved.
+enum class Reposition { None, MoveLast, LastModified, Reread };
 
 // Everything a screen declares about one record form. The form itself runs
 // the protocol: the two modes, the steps of each command and their messages.
@@ -134,8 +138,8 @@ struct FormDeclaration {
     // Screen departures, each optional.
     std::function<void(bool editing)> modeChanged; // after the mode's element states are set
     std::function<void(FormCommand)> editStarted; // after Add or Edit entered edit mode
-    std::function<void()> saved; // after a save and the return to browse mode (re-reads, closing)
-    std::function<void()> cancelled; // after Cancel and the return to browse mode
+    std::function<void()> saved; // after a save and the return to browse mode (closing)
+    std::function<void()> cancelled; // after Cancel and the return to browse mode (closing)
     std::function<void()> deleted; // after a deletion and its move
     std::function<void()> countChanged; // a count other than countLabel to rewrite
     std::function<void(const QString &key)> ownCommand; // a toolbar key that is no form command
@@ -195,6 +199,7 @@ private:
     void setCommandsEnabled(bool editing);
     void show(const FormMessage &m, platform::Icon icon) const;
     bool report(const Status &s) const; // false (and a box) on failure
+    Status write(); // Update, marked as the form's own write
     QWidget *addFocus() const;
     QWidget *editFocus() const;
     void focusInto(QWidget *w, bool selectAll) const;

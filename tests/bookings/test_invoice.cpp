@@ -1,5 +1,7 @@
 #include "bookings/frminvoice.h"
 #include "bookings/invoicewindows.h"
+#include "data/apppaths.h"
+#include "data/database.h"
 #include "doubles.h"
 #include "testenv.h"
 
@@ -9,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSqlQuery>
 
 using namespace bm;
 using bm::platform::Icon;
@@ -60,6 +64,8 @@ private slots:
     void workedExampleIsWrittenAndKeepsTheBooking();
     void failureAfterTheChecks_data();
     void failureAfterTheChecks();
+    void failuresOfTheWrite_data();
+    void failuresOfTheWrite();
     void cancelDropsTheChanges();
     void closeRefusedInEditMode();
     void inputFilter_data();
@@ -302,8 +308,53 @@ void TestInvoice::workedExampleIsWrittenAndKeepsTheBooking()
     QCOMPARE(stored(m_second, "Tax Rate").toString(), QString(".06"));
     QCOMPARE(amount(m_second, "Total Charge"), QString("150.00"));
     QVERIFY(amount(m_first, "GS Total").isEmpty());
-    // The main window's bookings are not re-read.
-    QCOMPARE(m_hub->datBookings().bookmark(), m_second);
+    // The main window's bookings follow the write: read again, they hold
+    // the new totals.
+    QCOMPARE(m_hub->datBookings().bookmark(), m_first);
+    QVERIFY(m_hub->datBookings().setBookmark(m_second));
+    QCOMPARE(m_hub->datBookings().text("Charge Total"), QString("307.75"));
+}
+
+// A write the database refuses shows the engine's reason, not the message
+// for boxes that do not read as amounts; a failure to return to the booking
+// after the write is shown as well. Both are logged.
+void TestInvoice::failuresOfTheWrite_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("the engine refuses the write")
+        << "BEFORE UPDATE ON Booking BEGIN SELECT RAISE(ABORT, 'the disk is full'); END"
+        << QStringList { "The database could not do this: the disk is full" } << false;
+    QTest::newRow("the booking is gone after the write")
+        << "AFTER UPDATE ON Booking BEGIN DELETE FROM Booking WHERE ID = NEW.ID; END"
+        << QStringList { "Changes have been Saved.",
+               "The record can not be found; it may have been deleted." }
+        << true;
+}
+
+void TestInvoice::failuresOfTheWrite()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, written);
+    {
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec("CREATE TRIGGER refuse " + trigger));
+    }
+    m_window->edit();
+    fill({ "2", "150", "3", "12.5", "50", ".06" });
+    for (int i = 0; i < messages.size(); ++i)
+        m_messages->expect();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(messages.last())));
+    QCOMPARE(m_window->save(), written);
+    QStringList shown;
+    for (const platform::Message &m : std::as_const(m_messages->shown))
+        shown << m.text.left(messages.last().size());
+    QCOMPARE(shown, messages);
+    QCOMPARE(m_messages->last().icon, Icon::Exclamation);
+    QCOMPARE(m_window->isEditMode(), !written);
+    QVERIFY(amount(m_second, "GS Total").isEmpty());
 }
 
 void TestInvoice::failureAfterTheChecks_data()

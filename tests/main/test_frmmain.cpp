@@ -13,9 +13,11 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
@@ -79,11 +81,12 @@ private slots:
     void toolbar();
     void dispatch_data();
     void dispatch();
-    void windowsNotBuiltYet_data();
-    void windowsNotBuiltYet();
 
     void hideBehindAWindow();
     void counts();
+    void countsFollowWrites();
+    void commandEnabling_data();
+    void commandEnabling();
     void countsOnReturning();
     void countsAfterHiddenAndShown();
     void statusDate();
@@ -213,8 +216,78 @@ void TestFrmMain::menus()
         QCOMPARE(a->objectName(), item.at(0));
         QCOMPARE(a->text(), item.at(1));
         QVERIFY2(!a->icon().pixmap(16, 16).isNull(), qPrintable(item.at(0)));
-        QVERIFY(a->isEnabled());
     }
+}
+
+// A command whose window is not built yet is disabled wherever it shows; the
+// others are usable.
+void TestFrmMain::commandEnabling_data()
+{
+    QTest::addColumn<QString>("where"); // "toolbar", "menu" or "bookings panel"
+    QTest::addColumn<QString>("command"); // toolbar key or object name
+    QTest::addColumn<bool>("enabled");
+    // The windows not built yet; a row moves to the list below when its
+    // window is added.
+    for (const char *key : { "Search" })
+        QTest::newRow(key) << "toolbar" << key << false;
+    for (const char *item : { "mnuSearch" })
+        QTest::newRow(item) << "menu" << item << false;
+    QTest::newRow("cmdPictures") << "bookings panel"
+                                 << "cmdPictures" << false;
+
+    for (const char *key :
+        { "Schedule", "Bookings", "Contacts", "Reminders", "Calendar", "Gear", "Patterns", "Log", "Exit" })
+        QTest::newRow(key) << "toolbar" << key << true;
+    for (const char *item :
+        { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar", "mnuGear",
+            "mnuPatterns", "mnuLog", "mnuExit", "mnuDBOptions", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+        QTest::newRow(item) << "menu" << item << true;
+    for (const char *name :
+        { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPrintbooking" })
+        QTest::newRow(name) << "bookings panel" << name << true;
+}
+
+void TestFrmMain::commandEnabling()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, command);
+    QFETCH(bool, enabled);
+    QObject *found = nullptr;
+    if (where == "toolbar")
+        found = main->toolbarButton(command);
+    else if (where == "menu")
+        found = menuItem(command);
+    else
+        found = main->bookingsPanel()->findChild<QPushButton *>(command);
+    QVERIFY2(found, qPrintable(command));
+    if (auto *a = qobject_cast<QAction *>(found))
+        QCOMPARE(a->isEnabled(), enabled);
+    else
+        QCOMPARE(qobject_cast<QWidget *>(found)->isEnabled(), enabled);
+}
+
+// Another window's write reaches the counts and the lists at once, through
+// the data layer: nobody asks the main window to rewrite them.
+void TestFrmMain::countsFollowWrites()
+{
+    const int contacts = countOf(QStringLiteral("Phone"));
+    const int bookings = countOf(QStringLiteral("Booking"));
+    RecordSource other(QStringLiteral("other"), QStringLiteral("Phone"));
+    QVERIFY(other.AddNew());
+    QVERIFY(other.setValue(QStringLiteral("Name"), QStringLiteral("Ada Angler")));
+    QVERIFY(other.Update());
+    RecordSource trips(QStringLiteral("trips"), QStringLiteral("Booking"));
+    QVERIFY(trips.AddNew());
+    QVERIFY(trips.setValue(QStringLiteral("Date"), QDate(2026, 6, 1)));
+    QVERIFY(trips.Update());
+    QCOMPARE(labelText(main->contactsPanel(), "lblContactcount"),
+        QString::number(contacts + 1) + QStringLiteral(" Contacts are Saved"));
+    QCOMPARE(labelText(main->scheduleView(), "lblTripcount"),
+        QString::number(bookings + 1) + QStringLiteral(" Trips are Scheduled"));
+    QCOMPARE(labelText(main->bookingsPanel(), "lblBookingcount"),
+        QString::number(bookings + 1) + QStringLiteral(" Bookings are Saved"));
+    QCOMPARE(main->scheduleView()->grid()->model()->rowCount(), bookings + 1);
+    QCOMPARE(main->contactsPanel()->names()->count(), contacts + 1);
 }
 
 void TestFrmMain::toolbar()
@@ -300,38 +373,6 @@ void TestFrmMain::dispatch()
         { QStringLiteral("Schedule"), QStringLiteral("Bookings"), QStringLiteral("Contacts") })
         QCOMPARE(main->toolbarButton(key)->isChecked(), key == pressed);
     QCOMPARE(main->datContacts().bookmark(), contact);
-}
-
-void TestFrmMain::windowsNotBuiltYet_data()
-{
-    QTest::addColumn<bool>("fromMenu");
-    QTest::addColumn<QString>("command");
-    for (const char *key : { "Search" })
-        QTest::newRow(key) << false << key;
-    for (const char *key : { "Search" })
-        QTest::newRow(key) << false << key;
-    for (const char *item : { "mnuSearch" })
-        QTest::newRow(item) << true << item;
-}
-
-// Until its window exists a command does nothing: above all the gear and
-// patterns commands leave the main window shown.
-void TestFrmMain::windowsNotBuiltYet()
-{
-    QFETCH(bool, fromMenu);
-    QFETCH(QString, command);
-    test::ScriptedMessages boxes;
-    main->toolbarButton(QStringLiteral("Bookings"))->trigger();
-    const int windows = int(QApplication::topLevelWidgets().size());
-    QAction *action = fromMenu ? menuItem(command) : main->toolbarButton(command);
-    QVERIFY(action);
-    action->trigger();
-    QVERIFY(main);
-    QVERIFY(main->isVisible());
-    QCOMPARE(visibleView(), main->bookingsPanel());
-    QVERIFY(main->toolbarButton(QStringLiteral("Bookings"))->isChecked());
-    QCOMPARE(int(QApplication::topLevelWidgets().size()), windows);
-    QVERIFY(boxes.shown.isEmpty());
 }
 
 // The main window hides behind the gear and patterns windows, but never

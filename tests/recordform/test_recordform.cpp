@@ -1,6 +1,10 @@
 #include "doubles.h"
+#include "platform/follow.h"
 #include "recordform/recordform.h"
 #include "testenv.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
 
 #include <QAction>
 #include <QLabel>
@@ -467,6 +471,105 @@ private slots:
         del.click();
         QCOMPARE(msgs->last().text, "Are you sure you want to delete this Pattern for Alpha ?");
         QCOMPARE(events, QStringList({ "edit", "count" }));
+    }
+
+    // A misspelt field is refused as the form is built: a box and a log
+    // line name it, the box stays unbound and the binder says so.
+    void unknownFieldRefused_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("known");
+        QTest::newRow("booking's ZipCode") << "Booking"
+                                           << "ZipCode" << true;
+        QTest::newRow("contacts' spelling on a booking") << "Booking"
+                                                         << "Zip Code" << false;
+        QTest::newRow("booking's spelling on a contact") << "Phone"
+                                                         << "ZipCode" << false;
+        QTest::newRow("case differs") << "Phone"
+                                      << "zip code" << false;
+    }
+    void unknownFieldRefused()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, field);
+        QFETCH(bool, known);
+        RecordSource source(QStringLiteral("Data1"), table);
+        QWidget window;
+        FieldBinder binder(&source, &window);
+        auto *box = new QLineEdit(&window);
+        box->setObjectName(QStringLiteral("Text6"));
+        box->setText(QStringLiteral("untouched"));
+        if (!known) {
+            msgs->expect();
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(field)));
+        }
+        binder.bind(box, field);
+        QCOMPARE(msgs->shown.size(), known ? 0 : 1);
+        QCOMPARE(bool(binder.status()), known);
+        QCOMPARE(binder.widgets().contains(box), known);
+        if (known)
+            return;
+        const QString expected
+            = QStringLiteral("The box Text6 can not show the field %1: table %2 has no such field.")
+                  .arg(field, table);
+        QCOMPARE(msgs->last().text, expected);
+        QCOMPARE(msgs->last().icon, Icon::Exclamation);
+        QCOMPARE(binder.status().message(), expected);
+        binder.showRecord();
+        QCOMPARE(box->text(), "untouched");
+    }
+
+    // A record source that follows its table re-reads after another record
+    // source's write, but neither after its own form's deletion (the form
+    // places it) nor while a record is pending in it.
+    void followsOtherWrites_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("rereads");
+        QTest::addColumn<QString>("shown"); // the key field afterwards
+        QTest::addColumn<QStringList>("afterwards");
+        QTest::newRow("another adds")
+            << "other adds" << 1 << "Alpha" << QStringList { "Alpha", "Bravo", "Charlie", "Delta", "Echo" };
+        QTest::newRow("another deletes")
+            << "other deletes" << 1 << "Alpha" << QStringList { "Alpha", "Charlie", "Delta" };
+        QTest::newRow("another table") << "other table" << 0 << "Delta" << four;
+        QTest::newRow("own deletion")
+            << "own delete" << 0 << "Charlie" << QStringList { "Alpha", "Bravo", "Charlie" };
+        QTest::newRow("own pending record")
+            << "pending" << 0 << "Half typed" << QStringList { "Alpha", "Bravo", "Charlie", "Delta", "Echo" };
+    }
+    void followsOtherWrites()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, rereads);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, afterwards);
+        fill("Lakes Fished", "Lake", four);
+        s = new Screen("Lakes Fished", "Lake", "", false, Reposition::None);
+        platform::followTable(*s->source);
+        s->press(FormCommand::Last);
+        QSignalSpy reread(s->source, &RecordSource::refreshed);
+        RecordSource other(QStringLiteral("other"), action == "other table" ? "Marinas" : "Lakes Fished");
+        if (action == "own delete") {
+            msgs->expect(Answer::Yes);
+            s->press(FormCommand::Delete);
+        } else if (action == "other deletes") {
+            QVERIFY(other.setBookmark(other.column(QStringLiteral("Lake")).at(1).first));
+            QVERIFY(other.Delete());
+        } else {
+            if (action == "pending") {
+                s->press(FormCommand::Add);
+                s->key->setText(QStringLiteral("Half typed"));
+            }
+            QVERIFY(other.AddNew());
+            QVERIFY(other.setValue(other.fieldNames().first(), QStringLiteral("Echo")));
+            QVERIFY(other.Update());
+        }
+        QCOMPARE(reread.count(), rereads);
+        QCOMPARE(s->key->text(), shown);
+        QCOMPARE(s->form->isEditing(), action == "pending");
+        QCOMPARE(stored("Lakes Fished", "Lake"), afterwards);
     }
 
     // No screen guards a table without records; the form must not fail.

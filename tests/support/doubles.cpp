@@ -1,5 +1,7 @@
 #include "doubles.h"
 
+#include "platform/follow.h"
+
 #include <QTest>
 #include <QWidget>
 
@@ -89,6 +91,8 @@ FakeHub::FakeHub()
     , bookings(std::make_unique<RecordSource>(QStringLiteral("DatBookings"), QStringLiteral("Booking")))
     , mainWindow(std::make_unique<QWidget>())
 {
+    platform::followTable(*contacts);
+    platform::followTable(*bookings);
     platform::setMainHub(this);
 }
 

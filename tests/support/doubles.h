@@ -113,7 +113,8 @@ public:
     QList<Bookmark> selections;
 };
 
-// A stand-in for the main window: its two record sources and components.
+// A stand-in for the main window: its two record sources, which follow their
+// tables as the main window's do, and its components.
 class FakeHub : public platform::MainHub
 {
 public:
@@ -121,7 +122,6 @@ public:
     ~FakeHub() override;
     RecordSource &datContacts() override { return *contacts; }
     RecordSource &datBookings() override { return *bookings; }
-    void rewriteContactsCount() override { ++contactsCountRewrites; }
     platform::HelpComponent &dlgHelp() override { return help; }
     platform::ReportComponent &report() override { return reports; }
     QWidget *window() override { return mainWindow.get(); }
@@ -131,7 +131,6 @@ public:
     platform::HelpComponent help;
     platform::ReportComponent reports;
     std::unique_ptr<QWidget> mainWindow;
-    int contactsCountRewrites = 0;
 };
 
 } // namespace bm::test
