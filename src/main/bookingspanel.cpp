@@ -9,6 +9,7 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/binder.h"
+#include "records/frmpicture.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -319,8 +320,11 @@ void BookingsPanel::showInvoice()
     openInvoice(m_source.bookmark());
 }
 
-// Loads the trip pictures window, sets its Data1 bookmark, then shows it,
-// once that window exists.
-void BookingsPanel::viewPictures() { }
+// The trip pictures window on the current booking (its Data1 bookmark, set
+// before the window is shown).
+void BookingsPanel::viewPictures()
+{
+    openPictures(m_source.bookmark());
+}
 
 } // namespace bm

@@ -9,6 +9,7 @@
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
+#include "records/frmfind.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -383,7 +384,10 @@ void FrmMain::openPatterns() { }
 
 void FrmMain::openLog() { }
 
-void FrmMain::openSearch() { }
+void FrmMain::openSearch()
+{
+    platform::showWindow<FrmFind>(QStringLiteral("frmFind"));
+}
 
 void FrmMain::openDatabaseOptions()
 {
