@@ -306,9 +306,9 @@ void TestFrmMain::windowsNotBuiltYet_data()
 {
     QTest::addColumn<bool>("fromMenu");
     QTest::addColumn<QString>("command");
-    for (const char *key : { "Reminders", "Calendar", "Gear", "Patterns", "Log", "Search" })
+    for (const char *key : { "Reminders", "Calendar", "Gear", "Patterns", "Log" })
         QTest::newRow(key) << false << key;
-    for (const char *item : { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch",
+    for (const char *item : { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog",
              "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << true << item;
 }
