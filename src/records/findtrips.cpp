@@ -3,6 +3,8 @@
 #include "data/changes.h"
 #include "data/filter.h"
 
+#include <algorithm>
+
 namespace bm
 {
 
@@ -39,11 +41,11 @@ TripFinder::TripFinder(QObject *parent, const QString &databasePath)
         return;
     // The result set's members: every booking dated when the search opens.
     const QVector<QPair<Bookmark, QString>> dates = m_source->column(dateField);
-    m_rows.reserve(dates.size());
+    m_ids.reserve(dates.size());
     QStringList shown;
     shown.reserve(dates.size());
     for (const auto &[bookmark, date] : dates) {
-        m_rows.insert(bookmark.id, int(shown.size()));
+        m_ids << bookmark.id; // the record source reads in the order of its bookmarks
         shown << date;
     }
     m_columns.insert(dateField, shown);
@@ -56,15 +58,20 @@ TripFinder::TripFinder(QObject *parent, const QString &databasePath)
         });
 }
 
+qsizetype TripFinder::rowOf(qint64 id) const
+{
+    const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), id);
+    return it != m_ids.cend() && *it == id ? it - m_ids.cbegin() : -1;
+}
+
 QStringList TripFinder::column(const QString &field)
 {
     auto it = m_columns.constFind(field);
     if (it != m_columns.constEnd())
         return *it;
-    QStringList values(m_rows.size());
+    QStringList values(m_ids.size());
     for (const auto &[bookmark, value] : m_source->column(field)) {
-        const int row = m_rows.value(bookmark.id, -1);
-        if (row >= 0)
+        if (const qsizetype row = rowOf(bookmark.id); row >= 0)
             values[row] = value;
     }
     m_columns.insert(field, values);
@@ -111,7 +118,7 @@ TripFinder::Result TripFinder::search(const FindCommand &command, const QString 
     const QStringList dates = column(dateField);
     const QStringList shown = column(QString::fromLatin1(command.shown));
     while (!m_source->NoMatch()) {
-        const int row = m_rows.value(m_source->bookmark().id, -1);
+        const qsizetype row = rowOf(m_source->bookmark().id);
         if (row >= 0 && !(matchesEmpty && searched[row].isEmpty()))
             result.lines << line(dates[row], shown[row]);
         if (Status s = m_source->FindNext(filter); !s) {

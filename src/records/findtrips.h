@@ -62,9 +62,11 @@ public:
 private:
     // The values of a field, one per booking of the result set, by row.
     QStringList column(const QString &field);
+    // The row of a booking of the result set, or -1.
+    qsizetype rowOf(qint64 id) const;
 
     RecordSource *m_source;
-    QHash<qint64, int> m_rows; // bookmark -> row of the result set
+    QVector<qint64> m_ids; // the bookmarks of the result set, rising
     QHash<QString, QStringList> m_columns;
 };
 

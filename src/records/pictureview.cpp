@@ -169,9 +169,12 @@ QRect PictureBox::pictureRect() const
 
 void PictureBox::paintEvent(QPaintEvent *)
 {
+    QPainter painter(this);
+    // The box's edge shows where a picture goes; a stretched one covers it.
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
     if (m_image.isNull())
         return;
-    QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(pictureRect(), m_image);
 }
