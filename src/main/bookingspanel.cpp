@@ -8,7 +8,10 @@
 #include "main/viewparts.h"
 #include "platform/failures.h"
 #include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "recordform/binder.h"
 #include "recordform/recordform.h"
+#include "records/frmpicture.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -88,7 +91,7 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
         { "cmdAddtrip", "&Add Trip Results", nullptr, &BookingsPanel::addTripResults, true },
         { "cmdInvoice", "&Show Invoice", nullptr, &BookingsPanel::showInvoice, true },
         { "cmdPrintbooking", "&Print Booking", nullptr, &BookingsPanel::cmdPrintbookingClick, true },
-        { "cmdPictures", "&View Pictures", "View Picture from trip", &BookingsPanel::viewPictures, false },
+        { "cmdPictures", "&View Pictures", "View Picture from trip", &BookingsPanel::viewPictures, true },
     };
     auto *commands = new QHBoxLayout;
     for (const Command &c : table) {
@@ -324,8 +327,11 @@ void BookingsPanel::showInvoice()
     openInvoice(m_source.bookmark());
 }
 
-// Loads the trip pictures window, sets its Data1 bookmark, then shows it,
-// once that window exists.
-void BookingsPanel::viewPictures() { }
+// The trip pictures window on the current booking (its Data1 bookmark, set
+// before the window is shown).
+void BookingsPanel::viewPictures()
+{
+    openPictures(m_source.bookmark());
+}
 
 } // namespace bm

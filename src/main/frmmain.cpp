@@ -15,6 +15,7 @@
 #include "platform/shell.h"
 #include "platform/windows.h"
 #include "records/frmdiary.h"
+#include "records/frmfind.h"
 #include "records/frmpatterns.h"
 #include "reminders/frmcalendar.h"
 #include "reminders/frmreminder.h"
@@ -127,7 +128,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { "Patterns", "mnuPatterns", "Fishing Patterns", "Fishing Patterns", "weather-few-clouds",
             &FrmMain::openPatterns },
         { "Log", "mnuLog", "Fishing Log", "Fishing Log", "accessories-text-editor", &FrmMain::openLog },
-        { "Search", "mnuSearch", "Search", "Search Bookings", "system-search", &FrmMain::openSearch, false },
+        { "Search", "mnuSearch", "Search", "Search Bookings", "system-search", &FrmMain::openSearch },
         { "Exit", "mnuExit", "Exit", "Close Program", "system-log-out", &FrmMain::exitProgram },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
@@ -411,7 +412,10 @@ void FrmMain::openLog()
     platform::showWindow<FrmDiary>(QStringLiteral("frmDiary"));
 }
 
-void FrmMain::openSearch() { }
+void FrmMain::openSearch()
+{
+    platform::showWindow<FrmFind>(QStringLiteral("frmFind"));
+}
 
 void FrmMain::openDatabaseOptions()
 {

@@ -1,0 +1,160 @@
+// The trip search over 100,000 bookings: opening the window, and a search
+// for a common and a rare word in the trip remarks, each beside a direct SQL
+// query that yields the same lines into the same kind of list.
+//   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_search
+//   QT_QPA_PLATFORM=offscreen ./build/bench/bench_search
+#include "data/apppaths.h"
+#include "data/database.h"
+#include "data/dates.h"
+#include "records/findtrips.h"
+#include "records/frmfind.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+using namespace bm;
+
+namespace
+{
+
+constexpr int bookings = 100000;
+
+void generateBookings()
+{
+    QSqlDatabase db = database::connection(databasePath());
+    QSqlQuery q(db);
+    q.exec("BEGIN");
+    q.prepare("INSERT INTO Booking (Date, Lake, Name, Weather, Species, Lure, \"Lake Area\", Remarks) "
+              "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    const QStringList lakes { "Table Rock Lake", "Bull Shoals", "Lake Taneycomo", "Beaver Lake",
+        "Norfork Lake" };
+    const QStringList names { "Ann Lee", "Bob Smith", "Carl Jones", "Dana White", "Ed Brown", "Fay Green" };
+    const QStringList words { "slow", "bite", "windy", "topwater", "jig", "deep", "points", "clear", "cold" };
+    QRandomGenerator rng(42);
+    for (int i = 0; i < bookings; ++i) {
+        QStringList remark;
+        for (int w = 0; w < 8; ++w)
+            remark << words[int(rng.bounded(words.size()))];
+        if (i % 200 == 0)
+            remark << "trophy";
+        // One booking in fifty is not dated yet.
+        q.addBindValue(i % 50 == 7 ? QVariant() : QDate(2006, 1, 1).addDays(i / 14).toString(Qt::ISODate));
+        q.addBindValue(lakes[i % lakes.size()]);
+        q.addBindValue(names[i % names.size()] + QString::number(i));
+        q.addBindValue("Sunny");
+        q.addBindValue("Largemouth Bass");
+        q.addBindValue("Jig and Pig");
+        q.addBindValue(i % 3 ? "Upper Lake" : "");
+        q.addBindValue(remark.join(' '));
+        q.exec();
+    }
+    q.exec("COMMIT");
+    database::bumpGeneration(databasePath());
+}
+
+const FindCommand &remarksCommand()
+{
+    for (const FindCommand &c : findCommands())
+        if (QLatin1String(c.field) == QLatin1String("Remarks"))
+            return c;
+    return findCommands().front();
+}
+
+// The lines of a direct query of dates and lakes, into a list.
+int directLines(QListWidget &list, const QString &condition, const QString &word)
+{
+    list.clear();
+    QSqlQuery q(database::connection(databasePath()));
+    q.setForwardOnly(true);
+    q.prepare("SELECT Date, Lake FROM Booking WHERE Date" + condition + " ORDER BY ID");
+    if (!word.isEmpty())
+        q.addBindValue("%" + word + "%");
+    q.exec();
+    QStringList lines;
+    while (q.next())
+        lines << TripFinder::line(
+            shortDate(QDate::fromString(q.value(0).toString(), Qt::ISODate)), q.value(1).toString());
+    list.addItems(lines);
+    return list.count();
+}
+
+void OpenSearchWindow(benchmark::State &state)
+{
+    for (auto _ : state) {
+        FrmFind window;
+        state.counters["listed"] = window.findChild<QListWidget *>("List1")->count();
+    }
+}
+
+void DirectAllDated(benchmark::State &state)
+{
+    QListWidget list;
+    for (auto _ : state)
+        state.counters["listed"] = directLines(list, QString(), QString());
+}
+
+void SearchWord(benchmark::State &state, const QString &word)
+{
+    FrmFind window;
+    window.findChild<QLineEdit *>("Text1")->setText(word);
+    auto *list = window.findChild<QListWidget *>("List1");
+    for (auto _ : state) {
+        window.search(remarksCommand());
+        state.counters["listed"] = list->count();
+    }
+}
+
+void DirectLike(benchmark::State &state, const QString &word)
+{
+    QListWidget list;
+    for (auto _ : state)
+        state.counters["listed"] = directLines(list, " AND Remarks LIKE ?", word);
+}
+
+void SearchCommonWord(benchmark::State &state)
+{
+    SearchWord(state, "jig");
+}
+void DirectLikeCommonWord(benchmark::State &state)
+{
+    DirectLike(state, "jig");
+}
+void SearchRareWord(benchmark::State &state)
+{
+    SearchWord(state, "trophy");
+}
+void DirectLikeRareWord(benchmark::State &state)
+{
+    DirectLike(state, "trophy");
+}
+
+} // namespace
+
+BENCHMARK(OpenSearchWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(DirectAllDated)->Unit(benchmark::kMillisecond);
+BENCHMARK(SearchCommonWord)->Unit(benchmark::kMillisecond);
+BENCHMARK(DirectLikeCommonWord)->Unit(benchmark::kMillisecond);
+BENCHMARK(SearchRareWord)->Unit(benchmark::kMillisecond);
+BENCHMARK(DirectLikeRareWord)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (!database::prepare())
+        return 1;
+    generateBookings();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    database::closeAll();
+    return 0;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+class QPainter;
+class QPrinter;
+
+namespace bm
+{
+
+namespace picture
+{
+
+// The viewing box, and the picture on paper, in twips (1440 to the inch).
+inline constexpr int boxWidth = 7200;
+inline constexpr int boxHeight = 5400;
+// Where a printed picture's top left corner lies on the printable area.
+inline constexpr int printLeft = 80;
+inline constexpr int printTop = 80;
+
+enum class Sizing { Stretch, Natural };
+
+// The picture in a file, or nothing when the file is missing, not a file,
+// not a picture or too large to load.
+std::optional<QImage> load(const QString &path);
+
+// A picture's natural size in hundredths of a millimetre, from its own
+// resolution (96 dots to the inch where it names none).
+QSize naturalSize(const QImage &image);
+
+// A chosen picture wider than 7200 or higher than 5400 of those hundredths
+// is stretched to the box; a smaller one is shown at its natural size.
+Sizing sizingFor(const QImage &image);
+
+// Twips as device pixels at a resolution in dots per inch.
+double twipsToPixels(int twips, int dpi);
+
+// The rectangle of a printed picture on a device of this resolution.
+QRectF printRect(int dpiX, int dpiY);
+
+// Draws the picture as it is printed.
+void drawForPrint(QPainter &painter, const QImage &image, int dpiX, int dpiY);
+
+// Prints the picture on one page of the printer; false when any step fails.
+bool print(QPrinter &printer, const QImage &image);
+
+} // namespace picture
+
+// The viewing box: 7200 by 5400 twips; the picture stretched to fill it, or
+// at its natural size from the top left corner.
+class PictureBox : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget *parent = nullptr);
+
+    void setPicture(const QImage &image, picture::Sizing sizing);
+    void clear();
+    const QImage &picture() const { return m_image; }
+    picture::Sizing sizing() const { return m_sizing; }
+    // Where the picture is drawn within the box; empty when there is none.
+    QRect pictureRect() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_image;
+    picture::Sizing m_sizing = picture::Sizing::Stretch;
+};
+
+} // namespace bm
