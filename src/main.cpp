@@ -1,15 +1,24 @@
+#include "data/apppaths.h"
 #include "data/database.h"
 #include "main/frmmain.h"
 #include "maintenance/helpviewer.h"
 #include "platform/messages.h"
+#include "platform/singleinstance.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPointer>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindlemoor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brindlemoor.Brindlemoor"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/appicon/brindlemoor.png")));
+    // One copy per database: a second start calls the running one forward.
+    bm::platform::SingleInstance instance(bm::appFolder());
+    if (const auto start = instance.start(); start != bm::platform::SingleInstance::Start::First)
+        return start == bm::platform::SingleInstance::Start::Forwarded ? 0 : 1;
     const bm::Status ready = bm::database::prepare();
     if (!ready) {
         bm::platform::stop(ready.message());
