@@ -14,7 +14,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindlemoor"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.brindlemoor.Brindlemoor"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/appicon/brindlemoor.png")));
+    QIcon icon;
+    for (const int size : { 16, 32, 48, 256 })
+        icon.addFile(QStringLiteral(":/appicon/brindlemoor-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
     // One copy per database: a second start calls the running one forward.
     bm::platform::SingleInstance instance(bm::appFolder());
     if (const auto start = instance.start(); start != bm::platform::SingleInstance::Start::First)

@@ -83,7 +83,7 @@ SingleInstance::Start SingleInstance::start(std::chrono::milliseconds patience)
         if (lock_.error() != QLockFile::LockFailedError)
             return Start::First;
         const auto left = std::chrono::milliseconds(qMax<qint64>(deadline.remainingTime(), 0));
-        if (askHolder(serverName(folder_), left))
+        if (callForward(folder_, left))
             return Start::Forwarded;
         if (lookCloser.hasExpired() && lock_.removeStaleLockFile())
             continue;
@@ -128,22 +128,24 @@ void SingleInstance::answer()
     }
 }
 
-bool SingleInstance::askHolder(const QString &name, std::chrono::milliseconds wait)
+std::optional<QString> SingleInstance::callForward(const QString &folder, std::chrono::milliseconds wait)
 {
     QLocalSocket socket;
-    socket.connectToServer(name);
+    socket.connectToServer(serverName(folder));
     if (!socket.waitForConnected(500))
-        return false;
+        return std::nullopt;
     socket.write(request);
     if (!socket.waitForBytesWritten(500))
-        return false;
+        return std::nullopt;
     // The holder answers once its window is up, or as soon as it is free.
     const QDeadlineTimer deadline(wait);
     while (!socket.canReadLine()) {
         if (deadline.hasExpired() || !socket.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 1))))
-            return socket.canReadLine();
+            break;
     }
-    return true;
+    if (!socket.canReadLine())
+        return std::nullopt;
+    return QString::fromUtf8(socket.readLine()).trimmed();
 }
 
 QWidget *comeForward()

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <chrono>
+#include <optional>
 
 class QLocalServer;
 class QWidget;
@@ -41,10 +42,14 @@ public:
     static QString lockFileName(const QString &folder);
     static QString serverName(const QString &folder);
 
+    // Asks the copy that holds the folder to come to the front. Gives the
+    // object name of the window that came forward (empty when none is
+    // shown), or nothing when no copy answered within the wait.
+    static std::optional<QString> callForward(const QString &folder, std::chrono::milliseconds wait);
+
 private:
     void listen();
     void answer();
-    static bool askHolder(const QString &name, std::chrono::milliseconds wait);
 
     QString folder_;
     QLockFile lock_;
