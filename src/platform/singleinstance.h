@@ -36,7 +36,7 @@ public:
 
     // Claims the folder, or hands the start over to the copy that holds it.
     // A holder that does not answer within the patience is reported.
-    Start start(std::chrono::milliseconds patience = std::chrono::seconds(10));
+    Start start(std::chrono::milliseconds patience = std::chrono::seconds(20));
 
     // Where the lock and the socket of a data folder are.
     static QString lockFileName(const QString &folder);

@@ -61,7 +61,7 @@ void TestTwoStarts::startsAtOnce()
     startProgram(two, program, home.path());
     QCOMPARE(waitUntilUp(home.path(), 60s).value_or(QString()), mainWindow);
     QTRY_VERIFY_WITH_TIMEOUT(
-        one.state() == QProcess::NotRunning || two.state() == QProcess::NotRunning, 30000);
+        one.state() == QProcess::NotRunning || two.state() == QProcess::NotRunning, 60000);
     QProcess &left = one.state() == QProcess::NotRunning ? one : two;
     QProcess &stayed = one.state() == QProcess::NotRunning ? two : one;
     QCOMPARE(left.exitStatus(), QProcess::NormalExit);
