@@ -3,6 +3,7 @@
 #include "platform/singleinstance.h"
 
 #include <QDir>
+#include <QLocalServer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
@@ -42,13 +43,15 @@ inline std::optional<QString> waitUntilUp(const QString &dataHome, std::chrono::
     return std::nullopt;
 }
 
-// Stops a copy that a test started, whatever it is doing.
-inline void killProgram(QProcess &process)
+// Stops a copy that a test started, whatever it is doing, and removes the
+// socket that it leaves behind.
+inline void killProgram(QProcess &process, const QString &dataHome)
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.kill();
-    process.waitForFinished(10000);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(10000);
+    }
+    QLocalServer::removeServer(platform::SingleInstance::serverName(programFolder(dataHome)));
 }
 
 } // namespace bm::test

@@ -168,7 +168,7 @@ void TestInstall::installedProgramStarts()
     QProcess process;
     startProgram(process, installed(QStringLiteral("bin/brindlemoor")), home.path());
     const auto up = waitUntilUp(home.path(), 60s);
-    killProgram(process);
+    killProgram(process, home.path());
     QCOMPARE(up.value_or(QString()), QStringLiteral("frmMain"));
 
     const QDir folder(programFolder(home.path()));

@@ -49,7 +49,7 @@ void TestTwoStarts::secondStartCallsTheFirstForward()
     QCOMPARE(first.state(), QProcess::Running);
     QCOMPARE(lockHolder(home.path()), first.processId());
     QCOMPARE(waitUntilUp(home.path(), 10s).value_or(QString()), mainWindow);
-    killProgram(first);
+    killProgram(first, home.path());
 }
 
 void TestTwoStarts::startsAtOnce()
@@ -69,7 +69,7 @@ void TestTwoStarts::startsAtOnce()
     QTest::qWait(500);
     QCOMPARE(stayed.state(), QProcess::Running);
     QCOMPARE(lockHolder(home.path()), stayed.processId());
-    killProgram(stayed);
+    killProgram(stayed, home.path());
 }
 
 void TestTwoStarts::killedCopyIsTakenOver()
@@ -95,7 +95,7 @@ void TestTwoStarts::killedCopyIsTakenOver()
     QVERIFY(later.waitForFinished(30000));
     QCOMPARE(later.exitCode(), 0);
     QCOMPARE(next.state(), QProcess::Running);
-    killProgram(next);
+    killProgram(next, home.path());
 }
 
 BM_TEST_MAIN(TestTwoStarts)
