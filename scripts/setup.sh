@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian 12 packages), only when missing.
+# Installs what the build and its tests need (Debian 12 packages), only when
+# missing; packages named as arguments are installed with them.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
-          libsqlite3-dev libkainjow-mustache-dev libgl1-mesa-dev)
+          libsqlite3-dev libkainjow-mustache-dev libgl1-mesa-dev
+          desktop-file-utils appstream "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,15 +1,27 @@
+#include "data/apppaths.h"
 #include "data/database.h"
 #include "main/frmmain.h"
 #include "maintenance/helpviewer.h"
 #include "platform/messages.h"
+#include "platform/singleinstance.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPointer>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindlemoor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brindlemoor.Brindlemoor"));
+    QIcon icon;
+    for (const int size : { 16, 32, 48, 256 })
+        icon.addFile(QStringLiteral(":/appicon/brindlemoor-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
+    // One copy per database: a second start calls the running one forward.
+    bm::platform::SingleInstance instance(bm::appFolder());
+    if (const auto start = instance.start(); start != bm::platform::SingleInstance::Start::First)
+        return start == bm::platform::SingleInstance::Start::Forwarded ? 0 : 1;
     const bm::Status ready = bm::database::prepare();
     if (!ready) {
         bm::platform::stop(ready.message());

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the Debian package brindlemoor_<version>_<arch>.deb into the top
+# folder of the repository. Install it with: apt install ./brindlemoor_*.deb
+set -euo pipefail
+cd "$(dirname "$0")/.."
+# dpkg-shlibdeps (dpkg-dev) and file find the packages of the linked libraries.
+bash scripts/setup.sh dpkg-dev file
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DBM_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+cmake --build build-package -j"$(nproc)"
+(cd build-package && cpack -G DEB)
+cp build-package/brindlemoor_*.deb .
+ls -1 brindlemoor_*.deb
