@@ -17,9 +17,8 @@ namespace bm::season
 namespace
 {
 
-// A stored date counts when it begins with yyyy-MM-dd and SQLite reads it.
-const QString datedRows = QStringLiteral("\"Date\" GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*' "
-                                         "AND date(substr(\"Date\", 1, 10)) IS NOT NULL");
+// A stored date begins with yyyy-MM-dd (QDate decides whether it is one).
+const QString datedRows = QStringLiteral("\"Date\" GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*'");
 
 // The largest count of fish one trip can report before it reads as a typo.
 constexpr double maxCount = 1e9;
@@ -30,12 +29,18 @@ std::optional<double> numberToken(const QString &token, const QLocale &locale)
     static const QRegularExpression plain(QStringLiteral("^\\d+$"));
     if (plain.match(token).hasMatch())
         return token.toDouble();
-    const QString dec = QRegularExpression::escape(locale.decimalPoint());
-    const QString grp = QRegularExpression::escape(locale.groupSeparator());
-    // In the locale's own format: 1,250.5 (en) or 1.250,5 (de).
-    const QRegularExpression local(
-        QStringLiteral("^(\\d{1,3}(?:%1\\d{3})+|\\d+)?(?:%2(\\d+))?$").arg(grp, dec));
-    const QRegularExpressionMatch m = local.match(token);
+    // In the locale's own format: 1,250.5 (en) or 1.250,5 (de). The pattern
+    // is made once for each pair of separators.
+    static QHash<QString, QRegularExpression> patterns;
+    const QString separators = locale.groupSeparator() + QLatin1Char('\n') + locale.decimalPoint();
+    auto pattern = patterns.constFind(separators);
+    if (pattern == patterns.constEnd()) {
+        const QString dec = QRegularExpression::escape(locale.decimalPoint());
+        const QString grp = QRegularExpression::escape(locale.groupSeparator());
+        pattern = patterns.insert(separators,
+            QRegularExpression(QStringLiteral("^(\\d{1,3}(?:%1\\d{3})+|\\d+)?(?:%2(\\d+))?$").arg(grp, dec)));
+    }
+    const QRegularExpressionMatch m = pattern->match(token);
     if (m.hasMatch() && !token.isEmpty()) {
         QString whole = m.captured(1);
         whole.remove(locale.groupSeparator());
@@ -248,22 +253,13 @@ Status summarize(int year, Summary &out, const QString &databasePath)
     QSqlQuery q(db);
     q.setForwardOnly(true);
 
-    // Bookings that belong to no year.
-    if (!q.exec(QStringLiteral("SELECT "
-                               "TOTAL(\"Date\" IS NULL OR trim(\"Date\") = ''), "
-                               "TOTAL(\"Date\" IS NOT NULL AND trim(\"Date\") <> '' AND NOT (%1)) "
-                               "FROM Booking")
-                    .arg(datedRows))
-        || !q.next())
-        return readFailure(q);
-    out.leftOut.undated = q.value(0).toInt();
-    out.leftOut.badDate = q.value(1).toInt();
-
-    q.prepare(
-        QStringLiteral("SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
-                       "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" "
-                       "FROM Booking WHERE \"Date\" >= ? AND \"Date\" < ? AND %1 ORDER BY \"Date\", ID")
-            .arg(datedRows));
+    // One pass over the table: the two years, and the bookings that belong
+    // to no year (no date, or one that is not a date) to count them.
+    q.prepare(QStringLiteral(
+        "SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
+        "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" FROM Booking "
+        "WHERE (\"Date\" >= ? AND \"Date\" < ?) OR \"Date\" IS NULL OR NOT (%1) ORDER BY \"Date\", ID")
+                  .arg(datedRows));
     q.addBindValue(QStringLiteral("%1-01-01").arg(year - 1, 4, 10, QLatin1Char('0')));
     q.addBindValue(QStringLiteral("%1-01-01").arg(year + 1, 4, 10, QLatin1Char('0')));
     if (!q.exec())
@@ -275,11 +271,17 @@ Status summarize(int year, Summary &out, const QString &databasePath)
     QStringList lakeOrder;
 
     while (q.next()) {
-        const QDate date = storedDate(q.value(0));
-        if (!date.isValid() || (date.year() != year && date.year() != year - 1)) {
-            ++out.leftOut.badDate; // 2025-02-30: looks like a date, is none
+        const QVariant stored = q.value(0);
+        const QDate date = storedDate(stored);
+        if (!date.isValid()) {
+            if (stored.toString().trimmed().isEmpty())
+                ++out.leftOut.undated;
+            else
+                ++out.leftOut.badDate; // "soon", or 2025-02-30
             continue;
         }
+        if (date.year() != year && date.year() != year - 1)
+            continue; // "2025-06-01 morning" sorts after 2025-12-31
         const bool current = date.year() == year;
         YearFigures &figures = current ? out.current : out.previous;
         MonthFigures &month = figures.months[date.month() - 1];
