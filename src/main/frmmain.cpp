@@ -1,5 +1,6 @@
 #include "main/frmmain.h"
 
+#include "bookings/frmseason.h"
 #include "data/apppaths.h"
 #include "data/dates.h"
 #include "data/recordsource.h"
@@ -136,6 +137,9 @@ void FrmMain::buildMenus()
     connect(addItem(utilities, QStringLiteral("mnuLog"), QStringLiteral("Fishing Log"),
                 QStringLiteral("accessories-text-editor")),
         &QAction::triggered, this, &FrmMain::openLog);
+    connect(addItem(utilities, QStringLiteral("mnuSeason"), QStringLiteral("Season Summary"),
+                QStringLiteral("x-office-spreadsheet")),
+        &QAction::triggered, this, &FrmMain::openSeasonSummary);
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
@@ -371,6 +375,11 @@ void FrmMain::hideBehind(QWidget *window)
     // Hidden with no other window shown, the program could not be reached.
     if (window && window != this && window->isVisible())
         hide();
+}
+
+void FrmMain::openSeasonSummary()
+{
+    platform::showWindow<FrmSeason>(QStringLiteral("frmSeason"));
 }
 
 void FrmMain::openReminders() { }

@@ -43,6 +43,9 @@ public:
     // date, the three counts, the schedule grid's column widths.
     void becomeActive();
 
+    // Utilities > Season Summary: the season at a glance.
+    void openSeasonSummary();
+
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);
 
