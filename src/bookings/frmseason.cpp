@@ -129,8 +129,10 @@ FrmSeason::FrmSeason(QWidget *parent)
     layout->addLayout(buttons);
 
     connect(m_year, &QComboBox::currentIndexChanged, this, [this] {
-        if (!m_filling)
-            showYear();
+        if (m_filling)
+            return;
+        m_reported = false;
+        showYear();
     });
     connect(m_tabs, &QTabWidget::currentChanged, this,
         [this] { m_saveChart->setEnabled(shownChart() != nullptr); });
@@ -214,6 +216,7 @@ QWidget *FrmSeason::owedPage()
 
 void FrmSeason::reread()
 {
+    m_reported = false;
     fillYears();
     showYear();
     showOwed();
@@ -255,12 +258,16 @@ void FrmSeason::chooseYear(int year)
 void FrmSeason::showYear()
 {
     const int year = m_year->currentData().toInt();
-    const Status s = season::summarize(year, m_summary);
-    if (!s) {
+    if (const Status s = season::summarize(year, m_summary); !s) {
+        // Not a year without data: every part says why it has none.
+        for (ChartPanel *panel : { m_trips, m_income, m_species })
+            panel->showEmpty(s.message());
+        m_luresNote->setText(s.message());
+        m_lureGrid->hide();
+        m_leftOut->hide();
+        m_saveChart->setEnabled(false);
         failed(s);
-        m_summary = season::Summary();
-        m_summary.year = m_summary.current.year = year;
-        m_summary.previous.year = year - 1;
+        return;
     }
     showFigures();
 }
@@ -314,8 +321,11 @@ void FrmSeason::showFigures()
 void FrmSeason::showOwed()
 {
     if (const Status s = season::moneyOwed(m_owed); !s) {
+        m_owedRows->clear();
+        m_owedGrid->hide();
+        m_owedTotal->setText(s.message());
         failed(s);
-        m_owed = season::MoneyOwed();
+        return;
     }
     m_owedRows->clear();
     m_owedRows->setHorizontalHeaderLabels(seasontext::owedHeaders());
@@ -331,10 +341,14 @@ void FrmSeason::showOwed()
     m_owedTotal->setText(seasontext::owedTotal(m_owed, platform::today()));
 }
 
+// The figures that could not be read say why, in place of the headline; one
+// box tells it, however many of the queries failed.
 void FrmSeason::failed(const Status &status)
 {
     m_headline->setText(status.message());
-    platform::warn(status.message(), this);
+    if (!m_reported)
+        platform::warn(status.message(), this);
+    m_reported = true;
 }
 
 ChartPanel *FrmSeason::shownChart(QString *name) const

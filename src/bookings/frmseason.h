@@ -59,6 +59,7 @@ private:
     season::Summary m_summary;
     season::MoneyOwed m_owed;
     bool m_filling = false;
+    bool m_reported = false; // a failure was told since the last command
 
     QComboBox *m_year;
     QLabel *m_headline;

@@ -82,10 +82,14 @@ QString noCatches(const season::Summary &s)
 {
     if (s.current.trips == 0)
         return QStringLiteral("No trips are booked in %1, so there are no catches to show.").arg(s.year);
+    if (s.tripsWithResults == 0 && s.current.trips == 1)
+        return QStringLiteral(
+            "The trip of %1 has no fish count yet: enter \"Total Fish\" with Add Trip Results.")
+            .arg(s.year);
     if (s.tripsWithResults == 0)
-        return QStringLiteral("None of the %1 of %2 has a fish count yet: enter \"Total Fish\" with "
+        return QStringLiteral("None of the %1 trips of %2 has a fish count yet: enter \"Total Fish\" with "
                               "Add Trip Results.")
-            .arg(counted(s.current.trips, QStringLiteral("trip"), QStringLiteral("trips")))
+            .arg(s.current.trips)
             .arg(s.year);
     return {};
 }

@@ -255,11 +255,12 @@ Status summarize(int year, Summary &out, const QString &databasePath)
 
     // One pass over the table: the two years, and the bookings that belong
     // to no year (no date, or one that is not a date) to count them.
-    q.prepare(QStringLiteral(
-        "SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
-        "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" FROM Booking "
-        "WHERE (\"Date\" >= ? AND \"Date\" < ?) OR \"Date\" IS NULL OR NOT (%1) ORDER BY \"Date\", ID")
-                  .arg(datedRows));
+    if (!q.prepare(QStringLiteral(
+            "SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
+            "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" FROM Booking "
+            "WHERE (\"Date\" >= ? AND \"Date\" < ?) OR \"Date\" IS NULL OR NOT (%1) ORDER BY \"Date\", ID")
+                       .arg(datedRows)))
+        return readFailure(q);
     q.addBindValue(QStringLiteral("%1-01-01").arg(year - 1, 4, 10, QLatin1Char('0')));
     q.addBindValue(QStringLiteral("%1-01-01").arg(year + 1, 4, 10, QLatin1Char('0')));
     if (!q.exec())

@@ -38,6 +38,7 @@ private slots:
     void savesTheChartShown();
     void printsTheWholeSummary();
     void readsAgainWhenABookingChanges();
+    void saysWhyTheFiguresCanNotBeRead();
     void opensFromTheUtilitiesMenu();
     void screenshots();
 
@@ -114,7 +115,7 @@ void TestFrmSeason::saysWhatItHasNoDataFor_data()
                                    << "Left out: 2 bookings without a trip date (in no year).";
     QTest::newRow("counts that are no numbers")
         << QList<SeasonRow>({ { .date = "2026-06-01", .fish = "lots" } }) << ""
-        << "None of the 1 trip of 2026 has a fish count yet: enter \"Total Fish\" with Add Trip Results."
+        << "The trip of 2026 has no fish count yet: enter \"Total Fish\" with Add Trip Results."
         << "Left out: 1 trip of 2026 whose \"Total Fish\" is not a number (not in the fish counts).";
 }
 
@@ -180,11 +181,15 @@ void TestFrmSeason::showsTheChosenYear()
     QCOMPARE(
         rowsOf(QStringLiteral("grdOwed")).last(), QStringLiteral("(no date)|Lou Park|Table Rock Lake|75.00"));
 
-    // A year with no bookings is offered too, and says so.
+    // A year with a trip but no results, and a year with no trips, say so.
     years->setCurrentIndex(3);
     QCOMPARE(child<ChartPanel>("chtSpecies")->emptyLabel()->text(),
         QStringLiteral(
-            "None of the 1 trip of 2023 has a fish count yet: enter \"Total Fish\" with Add Trip Results."));
+            "The trip of 2023 has no fish count yet: enter \"Total Fish\" with Add Trip Results."));
+    m_window->chooseYear(2020);
+    QCOMPARE(child<ChartPanel>("chtTrips")->emptyLabel()->text(),
+        QStringLiteral("No trips are booked in 2020 or 2019."));
+    QCOMPARE(years->currentText(), QStringLiteral("2020"));
 }
 
 void TestFrmSeason::lureTableSorts()
@@ -299,6 +304,26 @@ void TestFrmSeason::readsAgainWhenABookingChanges()
     QCOMPARE(m_window->year(), 2025);
     QVERIFY(
         child<QLabel>("lblOwedtotal")->text().startsWith(QStringLiteral("6 bookings owe 995.00 in all.")));
+}
+
+void TestFrmSeason::saysWhyTheFiguresCanNotBeRead()
+{
+    test::layInSeason(test::smallSeason());
+    open(2025);
+    QSqlQuery q(database::connection(databasePath()));
+    QVERIFY(q.exec(QStringLiteral("ALTER TABLE Booking RENAME TO Bookings")));
+    m_messages->expect(); // one box, though three queries fail
+    m_window->reread();
+    QCOMPARE(m_messages->shown.size(), 1);
+    const QString why = m_messages->last().text;
+    QVERIFY2(why.startsWith(QStringLiteral("The bookings could not be read")), qPrintable(why));
+    QCOMPARE(child<QLabel>("lblHeadline")->text(), why);
+    QCOMPARE(child<ChartPanel>("chtTrips")->emptyLabel()->text(), why);
+    QCOMPARE(child<ChartPanel>("chtSpecies")->emptyLabel()->text(), why);
+    QCOMPARE(child<QLabel>("lblLures")->text(), why);
+    QCOMPARE(child<QLabel>("lblOwedtotal")->text(), why);
+    QVERIFY(!child<QPushButton>("cmdSavechart")->isEnabled());
+    QVERIFY(q.exec(QStringLiteral("ALTER TABLE Bookings RENAME TO Booking")));
 }
 
 void TestFrmSeason::opensFromTheUtilitiesMenu()

@@ -294,6 +294,15 @@ void TestSeason::unreadableDatabaseIsAFailure()
     QVERIFY(!season::moneyOwed(owed, missing).isOk());
 
     QVERIFY(!season::summarize(0, s).isOk());
+
+    // A database without the table: the failure says so, no empty figures.
+    QSqlQuery q(database::connection(databasePath()));
+    QVERIFY(q.exec(QStringLiteral("ALTER TABLE Booking RENAME TO Bookings")));
+    const Status broken = season::summarize(2025, s);
+    QVERIFY(!broken.isOk());
+    QVERIFY2(broken.message().contains(QStringLiteral("no such table")), qPrintable(broken.message()));
+    QVERIFY(!season::moneyOwed(owed).isOk());
+    QVERIFY(!season::bookingYears(years).isOk());
 }
 
 BM_TEST_MAIN(TestSeason)
