@@ -3,7 +3,7 @@
 # missing; packages named as arguments are installed with them.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
-          libsqlite3-dev libkainjow-mustache-dev libgl1-mesa-dev
+          libsqlite3-dev libkainjow-mustache-dev libgl1-mesa-dev qt6-charts-dev libqt6opengl6-dev
           desktop-file-utils appstream "$@")
 missing=()
 for p in "${packages[@]}"; do

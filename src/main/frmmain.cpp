@@ -1,5 +1,6 @@
 #include "main/frmmain.h"
 
+#include "bookings/frmseason.h"
 #include "data/apppaths.h"
 #include "data/dates.h"
 #include "data/recordsource.h"
@@ -130,6 +131,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { "Log", "mnuLog", "Fishing Log", "Fishing Log", "accessories-text-editor", &FrmMain::openLog },
         { "Search", "mnuSearch", "Search", "Search Bookings", "system-search", &FrmMain::openSearch },
         { "Exit", "mnuExit", "Exit", "Close Program", "system-log-out", &FrmMain::exitProgram },
+        { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
         { {}, "mnuUpdate", "Check for Updates", {}, "system-software-update", &FrmMain::openUpdate },
@@ -166,7 +168,7 @@ void FrmMain::buildMenus()
     } menus[] = {
         { "&File", "mnuFile", { "mnuSchedule", "mnuBookings", "mnuContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
-            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog" } },
+            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason" } },
         { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
@@ -425,6 +427,11 @@ void FrmMain::openDatabaseOptions()
 void FrmMain::openUpdate()
 {
     platform::showWindow<FrmUpdate>(QStringLiteral("frmUpdate"));
+}
+
+void FrmMain::openSeasonSummary()
+{
+    platform::showWindow<FrmSeason>(QStringLiteral("frmSeason"));
 }
 
 void FrmMain::openAbout()

@@ -44,6 +44,9 @@ public:
     // The contacts count and the list of names, written again.
     void rewriteContactsCount();
 
+    // Utilities > Season Summary: the season at a glance.
+    void openSeasonSummary();
+
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);
 

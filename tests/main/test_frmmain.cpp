@@ -184,7 +184,7 @@ void TestFrmMain::menus_data()
     QTest::newRow("Utilities") << "&Utilities"
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
-                                      "mnuLog=Fishing Log" };
+                                      "mnuLog=Fishing Log", "mnuSeason=Season Summary" };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search" };
     QTest::newRow("Help") << "&Help"
