@@ -2,7 +2,8 @@
 # Installs what the build needs (Debian 12 packages), only when missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
-          libsqlite3-dev libkainjow-mustache-dev libgl1-mesa-dev)
+          libsqlite3-dev libkainjow-mustache-dev libgl1-mesa-dev
+          pkgconf libical-dev libcsv-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

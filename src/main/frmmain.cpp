@@ -5,6 +5,7 @@
 #include "data/recordsource.h"
 #include "main/bookingspanel.h"
 #include "main/contactspanel.h"
+#include "main/exchangedialogs.h"
 #include "main/scheduleview.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
@@ -114,6 +115,16 @@ void FrmMain::buildMenus()
     connect(addItem(file, QStringLiteral("mnuContacts"), QStringLiteral("Contacts"),
                 QStringLiteral("x-office-address-book")),
         &QAction::triggered, this, [this] { menuView(QStringLiteral("Contacts")); });
+    file->addSeparator();
+    connect(addItem(file, QStringLiteral("mnuExportCalendar"), QStringLiteral("Export to Calendar..."),
+                QStringLiteral("x-office-calendar")),
+        &QAction::triggered, this, &FrmMain::exportCalendar);
+    connect(addItem(file, QStringLiteral("mnuExportCsv"), QStringLiteral("Export to CSV..."),
+                QStringLiteral("x-office-spreadsheet")),
+        &QAction::triggered, this, &FrmMain::exportCsv);
+    connect(addItem(file, QStringLiteral("mnuImportContacts"), QStringLiteral("Import Contacts from CSV..."),
+                QStringLiteral("x-office-address-book")),
+        &QAction::triggered, this, &FrmMain::importContacts);
     file->addSeparator();
     connect(
         addItem(file, QStringLiteral("mnuExit"), QStringLiteral("Exit"), QStringLiteral("system-log-out")),
@@ -371,6 +382,21 @@ void FrmMain::hideBehind(QWidget *window)
     // Hidden with no other window shown, the program could not be reached.
     if (window && window != this && window->isVisible())
         hide();
+}
+
+void FrmMain::exportCalendar()
+{
+    exchange::exportCalendar(this);
+}
+
+void FrmMain::exportCsv()
+{
+    exchange::exportCsv(this);
+}
+
+void FrmMain::importContacts()
+{
+    exchange::importContacts(this);
 }
 
 void FrmMain::openReminders() { }
