@@ -93,9 +93,10 @@ void exportCsv(QWidget *parent)
         platform::warn(s.message(), parent);
         return;
     }
-    platform::inform(QStringLiteral("%1 of %2 were written to %3.")
-                         .arg(counted(rows, QStringLiteral("record"), QStringLiteral("records")),
-                             choice.caption(), csv::shownFileName(file)),
+    platform::inform(
+        QStringLiteral("%1 of %2 %3 written to %4.")
+            .arg(counted(rows, QStringLiteral("record"), QStringLiteral("records")), choice.caption(),
+                rows == 1 ? QStringLiteral("was") : QStringLiteral("were"), csv::shownFileName(file)),
         parent);
 }
 
@@ -126,17 +127,17 @@ void importContacts(QWidget *parent)
         platform::warn(s.message(), parent);
         return;
     }
-    QStringList lines { QStringLiteral("%1 added.")
-                            .arg(counted(
-                                added, QStringLiteral("contact was"), QStringLiteral("contacts were"))) };
-    if (plan.duplicates() > 0)
-        lines << QStringLiteral("%1 already stored skipped.")
-                     .arg(counted(
-                         plan.duplicates(), QStringLiteral("contact was"), QStringLiteral("contacts were")));
-    if (!plan.problems().isEmpty())
-        lines << QStringLiteral("%1 not be taken.")
-                     .arg(counted(int(plan.problems().size()), QStringLiteral("row could"),
-                         QStringLiteral("rows could")));
+    const int skipped = plan.duplicates(), refused = int(plan.problems().size());
+    QStringList lines { QStringLiteral("%1 %2 added.")
+                            .arg(counted(added, QStringLiteral("contact"), QStringLiteral("contacts")),
+                                added == 1 ? QStringLiteral("was") : QStringLiteral("were")) };
+    if (skipped > 0)
+        lines << QStringLiteral("%1 already stored %2 skipped.")
+                     .arg(counted(skipped, QStringLiteral("contact"), QStringLiteral("contacts")),
+                         skipped == 1 ? QStringLiteral("was") : QStringLiteral("were"));
+    if (refused > 0)
+        lines << QStringLiteral("%1 could not be taken.")
+                     .arg(counted(refused, QStringLiteral("row"), QStringLiteral("rows")));
     platform::inform(lines.join(QLatin1Char('\n')), parent);
 }
 
