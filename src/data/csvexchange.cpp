@@ -286,7 +286,10 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
         return Status::failure(
             QStringLiteral("The file %1 can not be written: %2.").arg(shown, file.errorString()));
 
-    QByteArray buffer("\xEF\xBB\xBF"); // spreadsheets read the file as UTF-8 by it
+    constexpr qsizetype chunk = 1024 * 1024;
+    QByteArray buffer;
+    buffer.reserve(chunk + 64 * 1024);
+    buffer.append("\xEF\xBB\xBF"); // spreadsheets read the file as UTF-8 by it
     for (int i = 0; i < def->fields.size(); ++i)
         appendField(buffer, def->fields[i].name.toUtf8(), i == 0);
     buffer.append("\r\n");
@@ -307,10 +310,10 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
         }
         buffer.append("\r\n");
         ++written;
-        if (buffer.size() > 1024 * 1024) {
+        if (buffer.size() > chunk) {
             if (file.write(buffer) != buffer.size())
                 break;
-            buffer.clear();
+            buffer.resize(0); // keeps its room for the next chunk
         }
     }
     if (step != SQLITE_DONE && step != SQLITE_ROW) {

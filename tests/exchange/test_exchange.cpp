@@ -348,6 +348,8 @@ private slots:
         QVERIFY(q.exec("SELECT ID FROM Booking WHERE Lake = 'Norfork'") && q.next());
         const Event lakeOnly = events.value(ics::eventUid("booking", q.value(0).toLongLong(), id));
         QCOMPARE(lakeOnly.summary, QString("Norfork"));
+        QCOMPARE(lakeOnly.location, QString()); // nothing carried over from the trip before
+        QCOMPARE(lakeOnly.description, QString());
         QCOMPARE(lakeOnly.start, QDate(2024, 12, 31));
         QCOMPARE(lakeOnly.end, QDate(2025, 1, 1));
 
