@@ -22,7 +22,7 @@ namespace
 {
 
 // Larger files are not what a phone or a spreadsheet writes for contacts.
-constexpr qint64 largestFile = qint64(512) * 1024 * 1024;
+constexpr qint64 largestFile = qint64(128) * 1024 * 1024;
 
 // The Windows letters that Latin-1 text written on Windows holds in
 // 0x80-0x9F; 0 where that code is unused, so the byte is no text.
@@ -152,6 +152,24 @@ void onRecordEnd(int c, void *user)
     b->fields.clear();
 }
 
+// The separator of the fields: a comma, or the semicolon or tab that
+// spreadsheets write in some countries, whichever the header row holds most.
+unsigned char separatorOf(const QByteArray &utf8)
+{
+    const QByteArrayView header = QByteArrayView(utf8).first(qMin<qsizetype>(utf8.size(), 64 * 1024));
+    const qsizetype end = header.indexOf('\n');
+    const QByteArrayView firstLine = end < 0 ? header : header.first(end);
+    unsigned char best = CSV_COMMA;
+    qsizetype most = firstLine.count(',');
+    for (const char c : { ';', '\t' }) {
+        if (firstLine.count(c) > most) {
+            most = firstLine.count(c);
+            best = static_cast<unsigned char>(c);
+        }
+    }
+    return best;
+}
+
 int lineAt(const QByteArray &utf8, qsizetype offset)
 {
     Builder counter;
@@ -174,7 +192,7 @@ Status read(const QString &path, Document &out)
         return Status::failure(
             QStringLiteral("The file %1 can not be read: %2.").arg(shown, file.errorString()));
     if (file.size() > largestFile)
-        return refuse(shown, QStringLiteral("it is larger than 512 MB."));
+        return refuse(shown, QStringLiteral("it is larger than 128 MB."));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Status::failure(
@@ -195,6 +213,10 @@ Status parse(const QByteArray &bytes, const QString &shownName, Document &out)
     if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) != 0)
         return refuse(shownName, QStringLiteral("there is not enough memory."));
     csv_set_blk_size(&parser, 256 * 1024); // long fields grow in few steps
+    const unsigned char separator = separatorOf(utf8);
+    csv_set_delim(&parser, separator);
+    if (separator == CSV_TAB) // a tab separates; only blanks surround a field
+        csv_set_space_func(&parser, [](unsigned char c) { return c == CSV_SPACE ? 1 : 0; });
     Builder builder;
     const size_t parsed
         = csv_parse(&parser, utf8.constData(), size_t(utf8.size()), onField, onRecordEnd, &builder);

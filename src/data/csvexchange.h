@@ -27,7 +27,8 @@ struct Document {
 
 // Reads a CSV file: UTF-8 with or without its byte order mark, UTF-16 with
 // one, and text that is not UTF-8 as Latin-1 (with the Windows letters in
-// 0x80-0x9F). Refuses, with a message naming the file, an empty or binary
+// 0x80-0x9F). Fields are separated by commas, or by the semicolons or tabs
+// the header row shows. Refuses, with a message naming the file, an empty or binary
 // file, a quote that is never closed or stands inside an unquoted field, a
 // file with no header row, and a file too large to read.
 Status read(const QString &path, Document &out);

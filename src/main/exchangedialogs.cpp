@@ -207,6 +207,11 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
 
     // The first rows as the file holds them, each heading with what it fills.
     const csv::Document &doc = plan.document();
+    auto *intro = new QLabel(
+        QStringLiteral("The first rows of the file. Under each column heading: the contact field it fills."),
+        this);
+    intro->setObjectName(QStringLiteral("lblPreview"));
+    layout->addWidget(intro);
     auto *grid = new QTableWidget(this);
     grid->setObjectName(QStringLiteral("grdPreview"));
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -184,6 +184,13 @@ private slots:
         QTest::newRow("own names win over common ones")
             << QByteArray("Phone,Home Telephone Number,Name\n555-1,555-2,Ed\n")
             << QStringList { "Ed", "", "", "", "", "555-2", "", "", "", "" };
+        QTest::newRow("semicolons") << QByteArray(
+            "Name;Address;E-mail\r\nGus Hall;\"1 Elm St; rear\";g@x.de\r\n")
+                                    << QStringList { "Gus Hall", "1 Elm St; rear", "", "", "", "", "", "",
+                                           "g@x.de", "" };
+        QTest::newRow("tabs, commas in the values")
+            << QByteArray("Name\tCity\tNotes\nLee, Ann\tOzark\t a, b \n")
+            << QStringList { "Lee, Ann", "", "Ozark", "", "", "", "", "", "", "a, b" };
         QTest::newRow("fewer fields than headings") << QByteArray(
             "Name,City,Email\nFay,Ozark\n") << QStringList { "Fay", "", "Ozark", "", "", "", "", "", "", "" };
     }
