@@ -127,7 +127,8 @@ void BareSqliteBookingsCsv(benchmark::State &state)
 {
     const QString file = out->filePath("bookings-bare.csv");
     for (auto _ : state)
-        sqlite3Cli(state, { "-csv", "-header", "-cmd", ".output " + file, "SELECT * FROM Booking ORDER BY ID" });
+        sqlite3Cli(
+            state, { "-csv", "-header", "-cmd", ".output " + file, "SELECT * FROM Booking ORDER BY ID" });
 }
 
 void ExportBookingsCalendar(benchmark::State &state)
@@ -145,9 +146,11 @@ void BareSqliteCalendarColumns(benchmark::State &state)
 {
     const QString file = out->filePath("bookings-bare-ics.csv");
     for (auto _ : state)
-        sqlite3Cli(state, { "-csv", "-cmd", ".output " + file,
-            "SELECT ID, Date, Name, Lake, \"Meet At\", Type, Telephone, \"Cell Phone\", Notes FROM Booking "
-            "WHERE Date IS NOT NULL ORDER BY ID" });
+        sqlite3Cli(state,
+            { "-csv", "-cmd", ".output " + file,
+                "SELECT ID, Date, Name, Lake, \"Meet At\", Type, Telephone, \"Cell Phone\", Notes FROM "
+                "Booking "
+                "WHERE Date IS NOT NULL ORDER BY ID" });
 }
 
 void ImportContacts(benchmark::State &state)
