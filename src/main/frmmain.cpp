@@ -7,6 +7,7 @@
 #include "gear/frmfgear.h"
 #include "main/bookingspanel.h"
 #include "main/contactspanel.h"
+#include "main/exchangedialogs.h"
 #include "main/scheduleview.h"
 #include "maintenance/frmabout.h"
 #include "maintenance/frmdbutility.h"
@@ -131,6 +132,11 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { "Log", "mnuLog", "Fishing Log", "Fishing Log", "accessories-text-editor", &FrmMain::openLog },
         { "Search", "mnuSearch", "Search", "Search Bookings", "system-search", &FrmMain::openSearch },
         { "Exit", "mnuExit", "Exit", "Close Program", "system-log-out", &FrmMain::exitProgram },
+        { {}, "mnuExportCalendar", "Export to Calendar...", {}, "x-office-calendar",
+            &FrmMain::exportCalendar },
+        { {}, "mnuExportCsv", "Export to CSV...", {}, "x-office-spreadsheet", &FrmMain::exportCsv },
+        { {}, "mnuImportContacts", "Import Contacts from CSV...", {}, "x-office-address-book",
+            &FrmMain::importContacts },
         { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
@@ -166,7 +172,9 @@ void FrmMain::buildMenus()
         const char *name;
         QStringList items;
     } menus[] = {
-        { "&File", "mnuFile", { "mnuSchedule", "mnuBookings", "mnuContacts", "-", "mnuExit" } },
+        { "&File", "mnuFile",
+            { "mnuSchedule", "mnuBookings", "mnuContacts", "-", "mnuExportCalendar", "mnuExportCsv",
+                "mnuImportContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason" } },
         { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch" } },
@@ -427,6 +435,21 @@ void FrmMain::openDatabaseOptions()
 void FrmMain::openUpdate()
 {
     platform::showWindow<FrmUpdate>(QStringLiteral("frmUpdate"));
+}
+
+void FrmMain::exportCalendar()
+{
+    exchange::exportCalendar(this);
+}
+
+void FrmMain::exportCsv()
+{
+    exchange::exportCsv(this);
+}
+
+void FrmMain::importContacts()
+{
+    exchange::importContacts(this);
 }
 
 void FrmMain::openSeasonSummary()

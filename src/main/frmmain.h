@@ -55,6 +55,12 @@ public:
     // happens when the window could not be shown.
     void hideBehind(QWidget *window);
 
+    // File menu: trips and reminders out to a calendar file, a table out to
+    // a CSV file, contacts in from a CSV file.
+    void exportCalendar();
+    void exportCsv();
+    void importContacts();
+
     ScheduleView *scheduleView() const { return m_schedule; }
     ContactsPanel *contactsPanel() const { return m_contacts; }
     BookingsPanel *bookingsPanel() const { return m_bookings; }

@@ -180,7 +180,9 @@ void TestFrmMain::menus_data()
     QTest::addColumn<QStringList>("items"); // name=caption, "-" for a separator
     QTest::newRow("File") << "&File"
                           << QStringList { "mnuSchedule=Schedule", "mnuBookings=Bookings",
-                                 "mnuContacts=Contacts", "-", "mnuExit=Exit" };
+                                 "mnuContacts=Contacts", "-", "mnuExportCalendar=Export to Calendar...",
+                                 "mnuExportCsv=Export to CSV...",
+                                 "mnuImportContacts=Import Contacts from CSV...", "-", "mnuExit=Exit" };
     QTest::newRow("Utilities") << "&Utilities"
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",

@@ -1,0 +1,314 @@
+#include "data/contactimport.h"
+
+#include "data/changes.h"
+#include "data/database.h"
+#include "data/exchangedb.h"
+#include "data/schema.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <sqlite3.h>
+
+namespace bm
+{
+
+namespace
+{
+
+const QString contactTable = QStringLiteral("Phone");
+
+const QStringList &contactFields()
+{
+    static const QStringList names = [] {
+        QStringList n;
+        for (const FieldDef &f : schema::table(contactTable)->fields)
+            n << f.name;
+        return n;
+    }();
+    return names;
+}
+
+// A heading reduced to its letters and digits, in lower case.
+QString squeezed(const QString &heading)
+{
+    QString s;
+    for (const QChar c : heading)
+        if (c.isLetterOrNumber())
+            s.append(c.toLower());
+    return s;
+}
+
+// The headings that name each field, most telling first.
+const QList<QPair<QString, QStringList>> &aliases()
+{
+    static const QList<QPair<QString, QStringList>> list {
+        { QStringLiteral("Name"),
+            { "name", "fullname", "displayname", "contactname", "clientname", "customername", "contact",
+                "client", "customer" } },
+        { QStringLiteral("Address"),
+            { "address", "streetaddress", "street", "address1", "addressline1", "homeaddress", "homestreet",
+                "mailingaddress", "homestreetaddress", "businessstreet", "workaddress", "businessaddress" } },
+        { QStringLiteral("City"), { "city", "town", "homecity", "businesscity", "workcity" } },
+        { QStringLiteral("State"),
+            { "state", "stateprovince", "province", "region", "homestate", "businessstate", "workstate" } },
+        { QStringLiteral("Zip Code"),
+            { "zipcode", "zip", "postalcode", "postcode", "zippostalcode", "homezipcode", "homepostalcode",
+                "businesspostalcode", "workzipcode", "businesszipcode" } },
+        { QStringLiteral("Home Telephone Number"),
+            { "hometelephonenumber", "homephone", "homephonenumber", "hometelephone", "telephone", "phone",
+                "phonenumber", "telephonenumber", "tel", "primaryphone", "phone1", "home" } },
+        { QStringLiteral("Work Telephone Number"),
+            { "worktelephonenumber", "workphone", "workphonenumber", "worktelephone", "businessphone",
+                "businesstelephone", "businessphonenumber", "officephone", "phone2", "work" } },
+        { QStringLiteral("Mobile Phone Number"),
+            { "mobilephonenumber", "mobilephone", "mobile", "mobilenumber", "cellphone", "cellphonenumber",
+                "cell", "cellnumber", "cellular", "handy" } },
+        { QStringLiteral("Email"),
+            { "email", "emailaddress", "mail", "primaryemail", "email1", "emailaddress1", "homeemail",
+                "workemail", "email1value" } },
+        { QStringLiteral("Remarks"),
+            { "remarks", "notes", "note", "comments", "comment", "remark", "memo" } },
+    };
+    return list;
+}
+
+const QStringList firstNames { "firstname", "givenname", "first", "forename" };
+const QStringList middleNames { "middlename", "additionalname", "middle" };
+const QStringList lastNames { "lastname", "familyname", "surname", "last" };
+
+// Two contacts are the same when their names match (case and blanks aside)
+// and so do their three telephone numbers, digit for digit.
+QString duplicateKey(const QString &name, const QString &home, const QString &work, const QString &mobile)
+{
+    auto digits = [](const QString &number) {
+        QString d;
+        for (const QChar c : number)
+            if (c.isDigit())
+                d.append(c);
+        return d;
+    };
+    return name.simplified().toCaseFolded() + QChar(0x1F) + digits(home) + QChar(0x1F) + digits(work)
+        + QChar(0x1F) + digits(mobile);
+}
+
+int findColumn(const QStringList &squeezedHeader, const QStringList &names, QSet<int> &taken)
+{
+    for (const QString &n : names)
+        for (int c = 0; c < squeezedHeader.size(); ++c)
+            if (!taken.contains(c) && squeezedHeader[c] == n) {
+                taken.insert(c);
+                return c;
+            }
+    return -1;
+}
+
+} // namespace
+
+ContactColumns ContactColumns::match(const QStringList &header)
+{
+    ContactColumns m;
+    QStringList squeezedHeader;
+    for (const QString &h : header)
+        squeezedHeader << squeezed(h);
+    QSet<int> taken;
+    // The program's own field names first, so its own export comes back whole.
+    QHash<QString, int> exact;
+    for (const QString &f : contactFields()) {
+        const int c = findColumn(squeezedHeader, { squeezed(f) }, taken);
+        if (c >= 0)
+            exact.insert(f, c);
+    }
+    for (const auto &[fieldName, names] : aliases()) {
+        const int c
+            = exact.contains(fieldName) ? exact.value(fieldName) : findColumn(squeezedHeader, names, taken);
+        m.field.append(c);
+    }
+    m.firstName = findColumn(squeezedHeader, firstNames, taken);
+    m.middleName = findColumn(squeezedHeader, middleNames, taken);
+    m.lastName = findColumn(squeezedHeader, lastNames, taken);
+    return m;
+}
+
+bool ContactColumns::any() const
+{
+    for (int c : field)
+        if (c >= 0)
+            return true;
+    return firstName >= 0 || lastName >= 0;
+}
+
+QString ContactColumns::target(int column) const
+{
+    if (column < 0)
+        return {};
+    const int f = int(field.indexOf(column));
+    if (f >= 0)
+        return contactFields().value(f);
+    if (column == firstName)
+        return QStringLiteral("Name (first part)");
+    if (column == middleName)
+        return QStringLiteral("Name (middle part)");
+    if (column == lastName)
+        return QStringLiteral("Name (last part)");
+    return {};
+}
+
+QString contactFieldFor(const QString &heading)
+{
+    const ContactColumns m = ContactColumns::match({ heading });
+    const QString t = m.target(0);
+    return t.startsWith(QLatin1String("Name")) ? QStringLiteral("Name") : t;
+}
+
+Status ContactImport::load(const QString &csvPath, const QString &databasePath)
+{
+    csv::Document document;
+    if (Status s = csv::read(csvPath, document); !s)
+        return s;
+    return plan(document, databasePath);
+}
+
+Status ContactImport::plan(const csv::Document &document, const QString &databasePath)
+{
+    m_path = databasePath;
+    m_document = document;
+    m_contacts.clear();
+    m_problems.clear();
+    m_duplicates = 0;
+    m_columns = ContactColumns::match(document.header);
+    if (!m_columns.any())
+        return Status::failure(
+            QStringLiteral("No column of this file names a contact field. The first row of "
+                           "the file must name its columns, such as Name, Address, City, "
+                           "Email or Mobile Phone."));
+    if (document.records.isEmpty())
+        return Status::failure(QStringLiteral("The file holds no contacts below its header row."));
+
+    // The contacts already stored.
+    Status status;
+    sqlite3 *db = exchangedb::handle(databasePath, &status);
+    if (!db)
+        return status;
+    exchangedb::Statement stored(db,
+        QStringLiteral("SELECT %1, %2, %3, %4 FROM %5")
+            .arg(schema::quoted(QStringLiteral("Name")),
+                schema::quoted(QStringLiteral("Home Telephone Number")),
+                schema::quoted(QStringLiteral("Work Telephone Number")),
+                schema::quoted(QStringLiteral("Mobile Phone Number")), schema::quoted(contactTable)));
+    if (!stored.isValid())
+        return stored.error(QStringLiteral("The stored contacts can not be read"));
+    QSet<QString> known;
+    int step;
+    while ((step = sqlite3_step(stored.get())) == SQLITE_ROW) {
+        QString v[4];
+        for (int i = 0; i < 4; ++i)
+            v[i] = QString::fromUtf8(exchangedb::columnText(stored.get(), i));
+        known.insert(duplicateKey(v[0], v[1], v[2], v[3]));
+    }
+    if (step != SQLITE_DONE)
+        return stored.error(QStringLiteral("The stored contacts can not be read"));
+
+    const int width = int(document.header.size());
+    const QStringList &fields = contactFields();
+    const int nameAt = int(fields.indexOf(QStringLiteral("Name")));
+    const int homeAt = int(fields.indexOf(QStringLiteral("Home Telephone Number")));
+    const int workAt = int(fields.indexOf(QStringLiteral("Work Telephone Number")));
+    const int mobileAt = int(fields.indexOf(QStringLiteral("Mobile Phone Number")));
+    for (const csv::Record &r : document.records) {
+        bool overflow = false;
+        for (qsizetype i = width; i < r.fields.size() && !overflow; ++i)
+            overflow = !r.fields[i].trimmed().isEmpty();
+        if (overflow) {
+            m_problems.append({ r.line,
+                QStringLiteral("it has %1 fields, more than the %2 columns the header row names.")
+                    .arg(r.fields.size())
+                    .arg(width) });
+            continue;
+        }
+        QStringList contact;
+        for (int f = 0; f < fields.size(); ++f)
+            contact << (m_columns.field[f] >= 0 ? r.fields.value(m_columns.field[f]) : QString());
+        if (contact[nameAt].trimmed().isEmpty()) {
+            QStringList parts;
+            for (int c : { m_columns.firstName, m_columns.middleName, m_columns.lastName })
+                if (c >= 0 && !r.fields.value(c).trimmed().isEmpty())
+                    parts << r.fields.value(c).trimmed();
+            contact[nameAt] = parts.join(QLatin1Char(' '));
+        }
+        if (contact[nameAt].trimmed().isEmpty()) {
+            bool nothing = true;
+            for (const QString &v : std::as_const(contact))
+                nothing = nothing && v.trimmed().isEmpty();
+            if (!nothing)
+                m_problems.append({ r.line, QStringLiteral("it has no name.") });
+            continue; // a row with nothing for a contact is passed over
+        }
+        const QString key
+            = duplicateKey(contact[nameAt], contact[homeAt], contact[workAt], contact[mobileAt]);
+        if (known.contains(key)) {
+            ++m_duplicates;
+            continue;
+        }
+        known.insert(key);
+        m_contacts.append(contact);
+    }
+    return Status::ok();
+}
+
+Status ContactImport::commit(int *added)
+{
+    if (added)
+        *added = 0;
+    if (m_contacts.isEmpty())
+        return Status::ok();
+    Status status;
+    sqlite3 *db = exchangedb::handle(m_path, &status);
+    if (!db)
+        return status;
+    QStringList columns;
+    for (const QString &f : contactFields())
+        columns << schema::quoted(f);
+    const QString what = QStringLiteral("The contacts could not be added; none was saved");
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return Status::failure(
+            QStringLiteral("%1: the database reports %2.").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
+    Status result;
+    {
+        exchangedb::Statement insert(db,
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(schema::quoted(contactTable), columns.join(QLatin1String(", ")),
+                    QStringList(columns.size(), QStringLiteral("?")).join(QLatin1String(", "))));
+        if (!insert.isValid())
+            result = insert.error(what);
+        for (qsizetype r = 0; result && r < m_contacts.size(); ++r) {
+            const QStringList &contact = m_contacts[r];
+            for (int i = 0; i < contact.size(); ++i) {
+                if (contact[i].isEmpty()) {
+                    sqlite3_bind_null(insert.get(), i + 1);
+                } else {
+                    const QByteArray utf8 = contact[i].toUtf8();
+                    sqlite3_bind_text(
+                        insert.get(), i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                }
+            }
+            if (sqlite3_step(insert.get()) != SQLITE_DONE)
+                result = insert.error(what);
+            sqlite3_reset(insert.get());
+        }
+    }
+    if (result && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        result = Status::failure(
+            QStringLiteral("%1: the database reports %2.").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
+    if (!result) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return result;
+    }
+    database::bumpGeneration(m_path);
+    DataChanges::instance().notify(m_path, contactTable);
+    if (added)
+        *added = int(m_contacts.size());
+    return Status::ok();
+}
+
+} // namespace bm

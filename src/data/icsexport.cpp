@@ -1,0 +1,292 @@
+#include "data/icsexport.h"
+
+#include "data/csvexchange.h"
+#include "data/exchangedb.h"
+#include "data/schema.h"
+
+#include <QDate>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <libical/ical.h>
+#include <sqlite3.h>
+
+namespace bm::ics
+{
+
+namespace
+{
+
+// One libical component, freed when it goes.
+struct Component {
+    icalcomponent *c;
+    explicit Component(icalcomponent *component)
+        : c(component)
+    {
+    }
+    ~Component() { icalcomponent_free(c); }
+    Component(const Component &) = delete;
+    Component &operator=(const Component &) = delete;
+};
+
+// Appends the component as libical writes it; false when it can not.
+bool appendSerialized(QByteArray &to, icalcomponent *component)
+{
+    char *text = icalcomponent_as_ical_string_r(component);
+    if (!text)
+        return false;
+    to.append(text);
+    icalmemory_free_buffer(text);
+    return true;
+}
+
+icaltimetype dateValue(const QDate &date)
+{
+    icaltimetype t = icaltime_null_date();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    t.is_date = 1;
+    return t;
+}
+
+QByteArrayView utf8(sqlite3_stmt *stmt, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+    return QByteArrayView(text, text ? sqlite3_column_bytes(stmt, column) : 0);
+}
+
+QDate dateOf(sqlite3_stmt *stmt, int column)
+{
+    return QDate::fromString(QLatin1StringView(utf8(stmt, column)), Qt::ISODate);
+}
+
+bool blank(QByteArrayView text)
+{
+    return text.trimmed().isEmpty();
+}
+
+// An all-day event made once and given each record's values in turn, so
+// that 100,000 events cost 100,000 serializations and little else.
+class Event
+{
+public:
+    explicit Event(const icaltimetype &stamp)
+        : m_event(icalcomponent_new(ICAL_VEVENT_COMPONENT))
+        , m_uid(icalproperty_new_uid("-"))
+        , m_start(icalproperty_new_dtstart(icaltime_null_date()))
+        , m_end(icalproperty_new_dtend(icaltime_null_date()))
+        , m_summary(icalproperty_new_summary("-"))
+        , m_location(icalproperty_new_location("-"))
+        , m_description(icalproperty_new_description("-"))
+        , m_transparent(icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT))
+    {
+        for (icalproperty *p : { m_uid, icalproperty_new_dtstamp(stamp), m_start, m_end, m_summary })
+            icalcomponent_add_property(m_event.c, p);
+    }
+    ~Event()
+    {
+        for (icalproperty *p : { m_location, m_description, m_transparent })
+            if (!icalproperty_get_parent(p))
+                icalproperty_free(p);
+    }
+    Event(const Event &) = delete;
+    Event &operator=(const Event &) = delete;
+
+    void set(const QByteArray &uid, const QDate &date, const QByteArray &summary)
+    {
+        icalproperty_set_uid(m_uid, uid.constData());
+        icalproperty_set_dtstart(m_start, dateValue(date));
+        icalproperty_set_dtend(m_end, dateValue(date.addDays(1)));
+        icalproperty_set_summary(m_summary, summary.constData());
+    }
+    void setLocation(const QByteArray &text) { setOptional(m_location, icalproperty_set_location, text); }
+    void setDescription(const QByteArray &text)
+    {
+        setOptional(m_description, icalproperty_set_description, text);
+    }
+    void setTransparent(bool transparent) { attach(m_transparent, transparent); }
+
+    bool appendTo(QByteArray &to) { return appendSerialized(to, m_event.c); }
+
+private:
+    void attach(icalproperty *p, bool attached)
+    {
+        const bool now = icalproperty_get_parent(p) != nullptr;
+        if (attached && !now)
+            icalcomponent_add_property(m_event.c, p);
+        else if (!attached && now)
+            icalcomponent_remove_property(m_event.c, p);
+    }
+    void setOptional(icalproperty *p, void (*setter)(icalproperty *, const char *), const QByteArray &text)
+    {
+        if (!blank(text))
+            setter(p, text.constData());
+        attach(p, !blank(text));
+    }
+
+    Component m_event;
+    icalproperty *m_uid, *m_start, *m_end, *m_summary, *m_location, *m_description, *m_transparent;
+};
+
+QByteArray bookingSummary(QByteArrayView name, QByteArrayView lake)
+{
+    const QByteArrayView n = name.trimmed(), l = lake.trimmed();
+    if (n.isEmpty() && l.isEmpty())
+        return QByteArrayLiteral("Guided trip");
+    if (n.isEmpty() || l.isEmpty())
+        return (n.isEmpty() ? l : n).toByteArray();
+    return n.toByteArray() + QByteArrayLiteral(" \xE2\x80\x93 ") + l.toByteArray(); // an en dash
+}
+
+} // namespace
+
+QString databaseIdentity(const QString &databasePath)
+{
+    sqlite3 *db = exchangedb::handle(databasePath, nullptr);
+    if (!db)
+        return {};
+    quint32 identity = 0;
+    {
+        exchangedb::Statement read(db, QStringLiteral("PRAGMA user_version"));
+        if (read.isValid() && sqlite3_step(read.get()) == SQLITE_ROW)
+            identity = quint32(sqlite3_column_int(read.get(), 0));
+    }
+    if (identity == 0) {
+        do
+            identity = QRandomGenerator::system()->generate();
+        while (identity == 0);
+        const QByteArray set
+            = QByteArrayLiteral("PRAGMA user_version = ") + QByteArray::number(qint32(identity));
+        if (sqlite3_exec(db, set.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return {};
+    }
+    return QStringLiteral("%1").arg(identity, 8, 16, QLatin1Char('0'));
+}
+
+QString eventUid(const QString &kind, qint64 key, const QString &identity)
+{
+    return QStringLiteral("%1-%2.%3@brindlemoor").arg(kind).arg(key).arg(identity);
+}
+
+Status exportCalendar(const QString &databasePath, const QString &filePath, Counts *counts)
+{
+    if (counts)
+        *counts = Counts();
+    Status status;
+    sqlite3 *db = exchangedb::handle(databasePath, &status);
+    if (!db)
+        return status;
+    const QString identity = databaseIdentity(databasePath);
+    if (identity.isEmpty())
+        return Status::failure(
+            QStringLiteral("The calendar could not be written: the database file %1 can not "
+                           "be changed.")
+                .arg(csv::shownFileName(databasePath)));
+
+    auto q = [](const char *name) { return schema::quoted(QString::fromLatin1(name)); };
+    exchangedb::Statement bookings(db,
+        QStringLiteral("SELECT ID, %1, %2, %3, %4, %5, %6, %7, %8 FROM %9 WHERE %1 IS NOT NULL ORDER BY ID")
+            .arg(q("Date"), q("Name"), q("Lake"), q("Meet At"), q("Type"), q("Telephone"), q("Cell Phone"),
+                q("Notes"), q("Booking")));
+    exchangedb::Statement reminders(db,
+        QStringLiteral("SELECT ID, %1, %2 FROM %3 WHERE %1 IS NOT NULL ORDER BY ID")
+            .arg(q("Date"), q("Reminder"), q("Reminder")));
+    if (!bookings.isValid())
+        return bookings.error(QStringLiteral("The bookings can not be read"));
+    if (!reminders.isValid())
+        return reminders.error(QStringLiteral("The reminders can not be read"));
+
+    // The calendar's own lines; the events go in before its end.
+    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    icalcomponent_add_property(calendar.c, icalproperty_new_version("2.0"));
+    icalcomponent_add_property(calendar.c, icalproperty_new_prodid("-//Brindlemoor//Guide Service//EN"));
+    icalcomponent_add_property(calendar.c, icalproperty_new_calscale("GREGORIAN"));
+    icalcomponent_add_property(calendar.c, icalproperty_new_method(ICAL_METHOD_PUBLISH));
+    icalproperty *name = icalproperty_new_x("Brindlemoor");
+    icalproperty_set_x_name(name, "X-WR-CALNAME");
+    icalcomponent_add_property(calendar.c, name);
+    QByteArray shell;
+    const qsizetype end = appendSerialized(shell, calendar.c) ? shell.lastIndexOf("END:VCALENDAR") : -1;
+    if (end < 0)
+        return Status::failure(QStringLiteral("The calendar could not be made."));
+
+    const QString shown = csv::shownFileName(filePath);
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly))
+        return Status::failure(
+            QStringLiteral("The file %1 can not be written: %2.").arg(shown, file.errorString()));
+    constexpr qsizetype chunk = 1024 * 1024;
+    QByteArray buffer;
+    buffer.reserve(chunk + 64 * 1024);
+    buffer.append(shell.left(end));
+    const icaltimetype stamp = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
+    Counts written;
+    bool failed = false;
+    auto flush = [&](bool always) {
+        if (!failed && (always || buffer.size() > chunk)) {
+            failed = file.write(buffer) != buffer.size();
+            buffer.resize(0); // keeps its room for the next chunk
+        }
+    };
+
+    Event event(stamp);
+    const QByteArray uidTail = '.' + identity.toLatin1() + "@brindlemoor";
+    int step = SQLITE_DONE;
+    while (!failed && (step = sqlite3_step(bookings.get())) == SQLITE_ROW) {
+        sqlite3_stmt *row = bookings.get();
+        const QDate date = dateOf(row, 1);
+        if (!date.isValid())
+            continue;
+        event.set("booking-" + QByteArray::number(sqlite3_column_int64(row, 0)) + uidTail, date,
+            bookingSummary(utf8(row, 2), utf8(row, 3)));
+        event.setLocation(utf8(row, 4).toByteArray());
+        QByteArray description;
+        const char *labels[] = { "Type: ", "Telephone: ", "Cell Phone: ", "Notes: " };
+        for (int i = 0; i < 4; ++i) {
+            const QByteArrayView value = utf8(row, 5 + i);
+            if (!blank(value)) {
+                if (!description.isEmpty())
+                    description += '\n';
+                description.append(labels[i]).append(value);
+            }
+        }
+        event.setDescription(description);
+        if (!event.appendTo(buffer))
+            return Status::failure(QStringLiteral("The calendar could not be made."));
+        ++written.bookings;
+        flush(false);
+    }
+    if (!failed && step != SQLITE_DONE)
+        return bookings.error(QStringLiteral("The bookings can not be read"));
+    event.setLocation({});
+    event.setTransparent(true); // a reminder does not make the guide busy
+    while (!failed && (step = sqlite3_step(reminders.get())) == SQLITE_ROW) {
+        sqlite3_stmt *row = reminders.get();
+        const QDate date = dateOf(row, 1);
+        if (!date.isValid())
+            continue;
+        const QByteArray reminder = utf8(row, 2).toByteArray();
+        const QByteArray firstLine = reminder.trimmed().split('\n').first().trimmed();
+        event.set("reminder-" + QByteArray::number(sqlite3_column_int64(row, 0)) + uidTail, date,
+            firstLine.isEmpty() ? QByteArrayLiteral("Reminder") : firstLine);
+        event.setDescription(reminder.trimmed() != firstLine ? reminder : QByteArray());
+        if (!event.appendTo(buffer))
+            return Status::failure(QStringLiteral("The calendar could not be made."));
+        ++written.reminders;
+        flush(false);
+    }
+    if (!failed && step != SQLITE_DONE)
+        return reminders.error(QStringLiteral("The reminders can not be read"));
+    buffer += shell.mid(end);
+    flush(true);
+    if (failed || !file.commit())
+        return Status::failure(QStringLiteral("The file %1 could not be written: %2. Nothing was saved.")
+                                   .arg(shown, file.errorString()));
+    if (counts)
+        *counts = written;
+    return Status::ok();
+}
+
+} // namespace bm::ics

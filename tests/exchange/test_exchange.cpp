@@ -1,0 +1,552 @@
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "data/changes.h"
+#include "data/contactimport.h"
+#include "data/csvexchange.h"
+#include "data/database.h"
+#include "data/icsexport.h"
+#include "data/money.h"
+#include "data/recordsource.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include <libical/ical.h>
+
+using namespace bm;
+
+namespace
+{
+
+const QStringList contactFields { "Name", "Address", "City", "State", "Zip Code", "Home Telephone Number",
+    "Work Telephone Number", "Mobile Phone Number", "Email", "Remarks" };
+
+bool sql(const QString &statement)
+{
+    QSqlQuery q(database::connection(databasePath()));
+    const bool ok = q.exec(statement);
+    database::bumpGeneration(databasePath());
+    return ok;
+}
+
+QList<QStringList> storedContacts()
+{
+    QList<QStringList> rows;
+    RecordSource rs(QStringLiteral("probe"), QStringLiteral("Phone"));
+    for (; rs.hasCurrent(); rs.MoveNext()) {
+        QStringList row;
+        for (const QString &f : contactFields)
+            row << rs.text(f);
+        rows << row;
+    }
+    return rows;
+}
+
+int contactCount()
+{
+    return RecordSource(QStringLiteral("count"), QStringLiteral("Phone")).RecordCount();
+}
+
+void addRecord(const QString &table, const QVariantMap &values)
+{
+    RecordSource rs(QStringLiteral("add"), table);
+    QVERIFY(rs.AddNew());
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        QVERIFY(rs.setValue(it.key(), it.value()));
+    QVERIFY2(rs.Update(), "record not stored");
+}
+
+QString writeFile(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = "in.csv")
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("can not write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Event {
+    QString summary, location, description;
+    QDate start, end;
+};
+
+// Reads a calendar file back through libical: events by UID.
+QMap<QString, Event> readCalendar(const QByteArray &text)
+{
+    QMap<QString, Event> events;
+    icalcomponent *cal = icalparser_parse_string(text.constData());
+    if (!cal)
+        return events;
+    for (icalcomponent *e = icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(cal, ICAL_VEVENT_COMPONENT)) {
+        auto str = [](const char *s) { return s ? QString::fromUtf8(s) : QString(); };
+        auto date = [](icaltimetype t) { return t.is_date ? QDate(t.year, t.month, t.day) : QDate(); };
+        events.insert(str(icalcomponent_get_uid(e)),
+            { str(icalcomponent_get_summary(e)), str(icalcomponent_get_location(e)),
+                str(icalcomponent_get_description(e)), date(icalcomponent_get_dtstart(e)),
+                date(icalcomponent_get_dtend(e)) });
+    }
+    icalcomponent_free(cal);
+    return events;
+}
+
+} // namespace
+
+class TestExchange : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+
+private slots:
+    void init()
+    {
+        test::resetDatabase();
+        dir = std::make_unique<QTemporaryDir>();
+    }
+
+    void headingNamesField_data()
+    {
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("own name") << QString("Zip Code") << QString("Zip Code");
+        QTest::newRow("case and blanks")
+            << QString("  HOME telephone   NUMBER ") << QString("Home Telephone Number");
+        QTest::newRow("e-mail address") << QString("E-mail Address") << QString("Email");
+        QTest::newRow("mobile phone") << QString("Mobile Phone") << QString("Mobile Phone Number");
+        QTest::newRow("cell") << QString("Cell") << QString("Mobile Phone Number");
+        QTest::newRow("postal code") << QString("Postal Code") << QString("Zip Code");
+        QTest::newRow("business phone") << QString("Business Phone") << QString("Work Telephone Number");
+        QTest::newRow("home street") << QString("Home Street") << QString("Address");
+        QTest::newRow("province") << QString("State/Province") << QString("State");
+        QTest::newRow("notes") << QString("Notes") << QString("Remarks");
+        QTest::newRow("full name") << QString("Full Name") << QString("Name");
+        QTest::newRow("first name") << QString("First Name") << QString("Name");
+        QTest::newRow("birthday") << QString("Birthday") << QString("");
+        QTest::newRow("fax") << QString("Fax Number") << QString("");
+    }
+    void headingNamesField()
+    {
+        QFETCH(QString, heading);
+        QFETCH(QString, field);
+        QCOMPARE(contactFieldFor(heading), field);
+    }
+
+    // A whole header row: each field takes the heading that names it best,
+    // a name in parts is joined.
+    void fileColumnsFillContact_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("contact");
+        QTest::newRow("mail program")
+            << QByteArray(
+                   "First Name,Middle Name,Last Name,E-mail Address,Home Phone,Business Phone,Mobile Phone,"
+                   "Home Street,Home City,Home State,Home Postal Code,Notes,Birthday\r\n"
+                   "Ann,B.,Lee,ann@example.com,555-0101,555-0102,555-0103,1 Elm St,Branson,MO,65616,"
+                   "likes jigs,1970-01-01\r\n")
+            << QStringList { "Ann B. Lee", "1 Elm St", "Branson", "MO", "65616", "555-0101", "555-0102",
+                   "555-0103", "ann@example.com", "likes jigs" };
+        QTest::newRow("phone: name column beside its parts") << QByteArray(
+            "Name,Given Name,Family Name,Phone,E-mail 1\nBud Ray,Robert,Ray,555 0199,bud@x.org\n"
+            ",Cy,Dunn,,\n") << QStringList { "Bud Ray", "", "", "", "", "555 0199", "", "", "bud@x.org", "" };
+        QTest::newRow("own names win over common ones")
+            << QByteArray("Phone,Home Telephone Number,Name\n555-1,555-2,Ed\n")
+            << QStringList { "Ed", "", "", "", "", "555-2", "", "", "", "" };
+        QTest::newRow("semicolons") << QByteArray(
+            "Name;Address;E-mail\r\nGus Hall;\"1 Elm St; rear\";g@x.de\r\n")
+                                    << QStringList { "Gus Hall", "1 Elm St; rear", "", "", "", "", "", "",
+                                           "g@x.de", "" };
+        QTest::newRow("tabs, commas in the values")
+            << QByteArray("Name\tCity\tNotes\nLee, Ann\tOzark\t a, b \n")
+            << QStringList { "Lee, Ann", "", "Ozark", "", "", "", "", "", "", "a, b" };
+        QTest::newRow("fewer fields than headings") << QByteArray(
+            "Name,City,Email\nFay,Ozark\n") << QStringList { "Fay", "", "Ozark", "", "", "", "", "", "", "" };
+    }
+    void fileColumnsFillContact()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, contact);
+        ContactImport import;
+        QVERIFY2(import.load(writeFile(*dir, file), databasePath()), "load failed");
+        QVERIFY(!import.contacts().isEmpty());
+        QCOMPARE(import.contacts().first(), contact);
+        QVERIFY(import.problems().isEmpty());
+    }
+
+    void contactsRoundTrip()
+    {
+        const QList<QStringList> tricky {
+            { "O'Brien, \"Bud\"", "1 Main St\nApt 2", "Montréal", "QC", "H2X 1Y4", "555-0101", "", "",
+                "bud@x.org", "Fishes with \"live\" bait, mostly;\r\nsecond line" },
+            { "  Zoë Ängström  ", "", "Åre", "", "", "", "(555) 0102", "555,0103", "", "日本語のメモ" },
+            { "Plain", "", "", "", "", "", "", "", "", "" },
+        };
+        sql("DELETE FROM Phone");
+        for (const QStringList &c : tricky) {
+            QVariantMap values;
+            for (int i = 0; i < contactFields.size(); ++i)
+                values.insert(contactFields[i], c[i]);
+            addRecord("Phone", values);
+        }
+        const QList<QStringList> before = storedContacts();
+        const QString file = dir->filePath("contacts.csv");
+        int rows = 0;
+        QVERIFY(csv::exportTable(databasePath(), "Phone", file, &rows));
+        QCOMPARE(rows, tricky.size());
+
+        sql("DELETE FROM Phone");
+        ContactImport import;
+        QVERIFY(import.load(file, databasePath()));
+        QCOMPARE(import.document().header, contactFields);
+        int added = 0;
+        QVERIFY(import.commit(&added));
+        QCOMPARE(added, tricky.size());
+        QCOMPARE(storedContacts(), before);
+        QCOMPARE(before.first().first(), tricky.first().first());
+    }
+
+    void fieldWrittenAsCsv_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("plain") << "Table Rock" << QByteArray("Table Rock");
+        QTest::newRow("empty") << "" << QByteArray("");
+        QTest::newRow("comma") << "Lee, Ann" << QByteArray("\"Lee, Ann\"");
+        QTest::newRow("quotes") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
+        QTest::newRow("line break") << "a\r\nb" << QByteArray("\"a\r\nb\"");
+        QTest::newRow("leading blank") << " x" << QByteArray("\" x\"");
+        QTest::newRow("accent") << "Léman" << QByteArray("L\xC3\xA9man");
+    }
+    void fieldWrittenAsCsv()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, written);
+        QByteArray line("first");
+        csv::appendField(line, value.toUtf8(), false);
+        QCOMPARE(line, "first," + written);
+        // and the parser gives the value back
+        csv::Document doc;
+        QVERIFY(csv::parse("h1,h2\r\n" + line + "\r\n", "t", doc));
+        QCOMPARE(doc.records.size(), 1);
+        QCOMPARE(doc.records.first().fields.value(1), value);
+    }
+
+    void bookingsExportDatesAndAmounts_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("exported");
+        QTest::newRow("date") << "Date" << QVariant(QDate(2024, 5, 14)) << "2024-05-14";
+        QTest::newRow("deposit date") << "Deposit Received" << QVariant(QDate(1999, 12, 31)) << "1999-12-31";
+        QTest::newRow("whole amount")
+            << "Total Charge" << QVariant::fromValue(Money::fromUnits(2500000)) << "250.00";
+        QTest::newRow("thousands") << "Goods Total" << QVariant::fromValue(Money::fromUnits(12345000))
+                                   << "1234.50";
+        QTest::newRow("rounded half away")
+            << "Tax" << QVariant::fromValue(Money::fromUnits(-32550)) << "-3.26";
+        QTest::newRow("below one") << "Less Deposit" << QVariant::fromValue(Money::fromUnits(600)) << "0.06";
+        QTest::newRow("no amount") << "Balance Due" << QVariant() << "";
+        QTest::newRow("text") << "Notes" << QVariant("Bring rain gear, \"big\" cooler")
+                              << "Bring rain gear, \"big\" cooler";
+    }
+    void bookingsExportDatesAndAmounts()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, exported);
+        sql("DELETE FROM Booking");
+        addRecord("Booking", { { "Name", "Ann" }, { field, stored } });
+        const QString file = dir->filePath("bookings.csv");
+        QVERIFY(csv::exportTable(databasePath(), "Booking", file));
+        const QByteArray bytes = readFile(file);
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
+                                 "Date,Lake,Type,Name,Meet At,Address,"));
+        QVERIFY(bytes.endsWith("\r\n"));
+        csv::Document doc;
+        QVERIFY(csv::parse(bytes, file, doc));
+        QCOMPARE(doc.records.size(), 1);
+        const qsizetype column = doc.header.indexOf(field);
+        QVERIFY(column >= 0);
+        QCOMPARE(doc.records.first().fields.value(column), exported);
+    }
+
+    void calendarReadBackByLibical()
+    {
+        sql("DELETE FROM Booking");
+        sql("DELETE FROM Reminder");
+        const QString longNotes = QString("Café au lait, crème brûlée; ").repeated(8) + "\"done\"";
+        addRecord("Booking",
+            { { "Date", QDate(2025, 6, 1) }, { "Name", "O'Brien, \"Bud\"" }, { "Lake", "Lac Léman" },
+                { "Meet At", "Ramp; north, dock 2" }, { "Type", "Full Day" }, { "Telephone", "555-0101" },
+                { "Cell Phone", "555-0109" }, { "Notes", "Line one\nLine two, with comma\n" + longNotes } });
+        addRecord("Booking", { { "Name", "No date yet" }, { "Lake", "Bull Shoals" } });
+        addRecord("Booking", { { "Date", QDate(2024, 12, 31) }, { "Lake", "Norfork" } });
+        addRecord("Reminder",
+            { { "Date", QDate(2025, 2, 28) },
+                { "Reminder", "Renew licence\nat the bait shop, ask \"Jo\"" } });
+        addRecord("Reminder", { { "Reminder", "undated" } });
+
+        const QString first = dir->filePath("one.ics"), second = dir->filePath("two.ics");
+        ics::Counts counts;
+        QVERIFY(ics::exportCalendar(databasePath(), first, &counts));
+        QCOMPARE(counts.bookings, 2);
+        QCOMPARE(counts.reminders, 1);
+        QVERIFY(ics::exportCalendar(databasePath(), second));
+
+        const QByteArray text = readFile(first);
+        QVERIFY(text.startsWith("BEGIN:VCALENDAR\r\n"));
+        QVERIFY(text.endsWith("END:VCALENDAR\r\n"));
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        (void)QString(utf8.decode(text));
+        QVERIFY(!utf8.hasError());
+        for (const QByteArray &line : text.split('\n'))
+            QVERIFY2(line.size() <= 76, line.constData()); // 75 octets and the CR
+
+        const QMap<QString, Event> events = readCalendar(text);
+        QCOMPARE(events.size(), 3);
+        QCOMPARE(readCalendar(readFile(second)).keys(), events.keys());
+
+        const QString id = ics::databaseIdentity(databasePath());
+        QCOMPARE(id.size(), 8);
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec("SELECT ID FROM Booking WHERE Name LIKE 'O%'") && q.next());
+        const Event trip = events.value(ics::eventUid("booking", q.value(0).toLongLong(), id));
+        QCOMPARE(trip.summary, QString("O'Brien, \"Bud\" \u2013 Lac Léman"));
+        QCOMPARE(trip.location, QString("Ramp; north, dock 2"));
+        QCOMPARE(trip.start, QDate(2025, 6, 1));
+        QCOMPARE(trip.end, QDate(2025, 6, 2));
+        QCOMPARE(trip.description,
+            "Type: Full Day\nTelephone: 555-0101\nCell Phone: 555-0109\nNotes: Line one\nLine two, with "
+            "comma\n"
+                + longNotes);
+
+        QVERIFY(q.exec("SELECT ID FROM Booking WHERE Lake = 'Norfork'") && q.next());
+        const Event lakeOnly = events.value(ics::eventUid("booking", q.value(0).toLongLong(), id));
+        QCOMPARE(lakeOnly.summary, QString("Norfork"));
+        QCOMPARE(lakeOnly.location, QString()); // nothing carried over from the trip before
+        QCOMPARE(lakeOnly.description, QString());
+        QCOMPARE(lakeOnly.start, QDate(2024, 12, 31));
+        QCOMPARE(lakeOnly.end, QDate(2025, 1, 1));
+
+        QVERIFY(q.exec("SELECT ID FROM Reminder WHERE Date IS NOT NULL") && q.next());
+        const Event reminder = events.value(ics::eventUid("reminder", q.value(0).toLongLong(), id));
+        QCOMPARE(reminder.summary, QString("Renew licence"));
+        QCOMPARE(reminder.description, QString("Renew licence\nat the bait shop, ask \"Jo\""));
+        QCOMPARE(reminder.start, QDate(2025, 2, 28));
+    }
+
+    // The identity lives in the file: a copy keeps it, another file has its own.
+    void calendarIdentityBelongsToTheFile()
+    {
+        const QString id = ics::databaseIdentity(databasePath());
+        QCOMPARE(ics::databaseIdentity(databasePath()), id);
+        const QString copy = dir->filePath("copy.mdb");
+        database::closeAll();
+        QVERIFY(QFile::copy(databasePath(), copy));
+        QCOMPARE(ics::databaseIdentity(copy), id);
+        test::resetDatabase();
+        QVERIFY(ics::databaseIdentity(databasePath()) != id);
+        database::closeAll();
+    }
+
+    void badFileRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unbalanced quote")
+            << QByteArray("Name,Email\r\nAnn,ann@x\r\nBob,\"bob@x\r\nCy,cy@x\r\n")
+            << "the quote that opens a field on line 3 is never closed.";
+        QTest::newRow("quote inside a field") << QByteArray("Name,Email\nAnn,a@x\n\"Ann \"Bud\" Lee\",x\n")
+                                              << "on line 3 a quote stands inside a field.";
+        QTest::newRow("empty file") << QByteArray() << "it is empty.";
+        QTest::newRow("blank lines only") << QByteArray(" \r\n\r\n\t\n") << "it is empty.";
+        QTest::newRow("header only") << QByteArray("Name,Email,Mobile Phone\r\n")
+                                     << "The file holds no contacts below its header row.";
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0", 20)
+                                << "it is not a text file.";
+        QTest::newRow("control characters")
+            << QByteArray("Name\x01\x02\x03\x04\n\x05\x06,\x07\n") << "it is not a text file.";
+        QTest::newRow("no contact column") << QByteArray("Colour,Size\nred,9\n") << "No column of this file";
+        QTest::newRow("neither UTF-8 nor Latin-1")
+            << QByteArray("Name\n\x81\x8d\n") << "neither UTF-8 nor Latin-1";
+    }
+    void badFileRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        const int before = contactCount();
+        ContactImport import;
+        const Status s = import.load(writeFile(*dir, bytes), databasePath());
+        QVERIFY(!s);
+        QVERIFY2(s.message().contains(message), qPrintable(s.message()));
+        QVERIFY(import.contacts().isEmpty());
+        QCOMPARE(contactCount(), before);
+    }
+
+    void latin1FileReadAsLatin1()
+    {
+        // Zoë Ängström, Montréal, "costs 5 € – cash" as Windows writes them
+        const QByteArray bytes("Name,City,Remarks\r\nZo\xEB \xC4ngstr\xF6m,Montr\xE9"
+                               "al,costs 5 \x80 \x96 cash\r\n");
+        ContactImport import;
+        QVERIFY(import.load(writeFile(*dir, bytes), databasePath()));
+        QCOMPARE(import.document().encoding, QString("Latin-1"));
+        QCOMPARE(import.contacts().size(), 1);
+        QCOMPARE(import.contacts().first().value(0), QString("Zoë Ängström"));
+        QCOMPARE(import.contacts().first().value(2), QString("Montréal"));
+        QCOMPARE(import.contacts().first().value(9), QString("costs 5 € – cash"));
+    }
+
+    void utf16FileRead()
+    {
+        QByteArray bytes("\xFF\xFE");
+        const QString text("Name,Email\r\nZoë,z@x\r\n");
+        bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        ContactImport import;
+        QVERIFY(import.load(writeFile(*dir, bytes), databasePath()));
+        QCOMPARE(import.contacts().value(0).value(0), QString("Zoë"));
+    }
+
+    void megabyteLineTaken()
+    {
+        const QByteArray remark(1024 * 1024, 'x');
+        ContactImport import;
+        QVERIFY(
+            import.load(writeFile(*dir, "Name,Notes\nAnn,\"" + remark + "\"\nBob,short\n"), databasePath()));
+        QCOMPARE(import.contacts().size(), 2);
+        QVERIFY(import.commit());
+        RecordSource rs("probe", "Phone");
+        QVERIFY(rs.FindFirst("Name LIKE 'Ann'"));
+        QCOMPARE(rs.text("Remarks").size(), remark.size());
+    }
+
+    // Rows that can not be taken are listed by the line they begin on,
+    // whatever the line ends and line breaks inside fields.
+    void badRowsAndDuplicates_data()
+    {
+        QTest::addColumn<QByteArray>("lineEnd");
+        QTest::newRow("LF") << QByteArray("\n");
+        QTest::newRow("CRLF") << QByteArray("\r\n");
+        QTest::newRow("CR") << QByteArray("\r");
+    }
+    void badRowsAndDuplicates()
+    {
+        QFETCH(QByteArray, lineEnd);
+        addRecord("Phone", { { "Name", "Stored Person" }, { "Home Telephone Number", "555-0199" } });
+        const QList<QByteArray> lines { "Name,Home Phone,Notes", // 1
+            "Ann Lee,555-0101,\"two", // 2
+            "lines\"", // 3
+            ",555-0102,no name", // 4
+            "Bob Ray,555 0103,x,extra", // 5
+            "ann  LEE,(555) 0101,the same as line 2", // 6
+            "Stored Person,555 0199,", // 7
+            "", // 8
+            "Cy Dunn,555-0104", // 9
+            "Cy Dunn,555-0105" }; // 10
+        ContactImport import;
+        QVERIFY(import.load(writeFile(*dir, lines.join(lineEnd) + lineEnd), databasePath()));
+        QStringList names;
+        for (const QStringList &c : import.contacts())
+            names << c.first();
+        QCOMPARE(names, QStringList({ "Ann Lee", "Cy Dunn", "Cy Dunn" }));
+        QCOMPARE(import.contacts().first().value(9), QString("two") + QString::fromLatin1(lineEnd) + "lines");
+        QCOMPARE(import.duplicates(), 2);
+        QCOMPARE(import.problems().size(), 2);
+        QCOMPARE(import.problems().at(0).line, 4);
+        QCOMPARE(import.problems().at(0).reason, QString("it has no name."));
+        QCOMPARE(import.problems().at(1).line, 5);
+        QVERIFY(import.problems().at(1).reason.contains("more than the 3 columns"));
+    }
+
+    void commitAddsAndTells()
+    {
+        const int before = contactCount();
+        QSignalSpy changed(&DataChanges::instance(), &DataChanges::tableChanged);
+        ContactImport import;
+        QVERIFY(import.load(writeFile(*dir, "Name,Email\nAnn,a@x\nBob,b@x\n"), databasePath()));
+        QCOMPARE(changed.count(), 0);
+        int added = 0;
+        QVERIFY(import.commit(&added));
+        QCOMPARE(added, 2);
+        QCOMPARE(contactCount(), before + 2);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.first().at(0).toString(), databasePath());
+        QCOMPARE(changed.first().at(1).toString(), QString("Phone"));
+    }
+
+    // A failure part way writes nothing at all.
+    void commitFailureWritesNothing()
+    {
+        QVERIFY(sql("CREATE TRIGGER refuse BEFORE INSERT ON Phone WHEN NEW.Name = 'Boom' "
+                    "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        const QList<QStringList> before = storedContacts();
+        QSignalSpy changed(&DataChanges::instance(), &DataChanges::tableChanged);
+        ContactImport import;
+        QVERIFY(import.load(writeFile(*dir, "Name\nAnn\nBoom\nCy\n"), databasePath()));
+        QCOMPARE(import.contacts().size(), 3);
+        const Status s = import.commit();
+        QVERIFY(!s);
+        QVERIFY2(s.message().contains("none was saved"), qPrintable(s.message()));
+        QCOMPARE(storedContacts(), before);
+        QCOMPARE(changed.count(), 0);
+        // and the connection is usable again
+        addRecord("Phone", { { "Name", "After" } });
+        QCOMPARE(contactCount(), before.size() + 1);
+    }
+
+    void unwritableTargetLeavesNoFile_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("folder missing") << "missing/out.file";
+        QTest::newRow("parent is a file") << "plain.txt/out.file";
+        QTest::newRow("target is a folder") << "folder";
+    }
+    void unwritableTargetLeavesNoFile()
+    {
+        QFETCH(QString, target);
+        writeFile(*dir, "not a folder", "plain.txt");
+        QVERIFY(QDir(dir->path()).mkdir("folder"));
+        const QString path = dir->filePath(target);
+        const QStringList filesBefore = QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+        const Status csvStatus = csv::exportTable(databasePath(), "Phone", path);
+        QVERIFY(!csvStatus);
+        QVERIFY2(csvStatus.message().contains(csv::shownFileName(path)), qPrintable(csvStatus.message()));
+        const Status icsStatus = ics::exportCalendar(databasePath(), path);
+        QVERIFY(!icsStatus);
+        QVERIFY2(icsStatus.message().contains("can not be written"), qPrintable(icsStatus.message()));
+        QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), filesBefore);
+        QVERIFY(QDir(dir->filePath("folder")).isEmpty());
+    }
+
+    void hundredThousandRows()
+    {
+        sql("DELETE FROM Phone");
+        QByteArray file("Name,Mobile Phone,E-mail Address\r\n");
+        for (int i = 0; i < 100000; ++i)
+            file += "Client " + QByteArray::number(i) + ",555-" + QByteArray::number(i) + ",c"
+                + QByteArray::number(i) + "@example.com\r\n";
+        ContactImport import;
+        QVERIFY(import.load(writeFile(*dir, file), databasePath()));
+        QVERIFY(import.commit());
+        QCOMPARE(contactCount(), 100000);
+        RecordSource rs("probe", "Phone");
+        rs.MoveLast();
+        QCOMPARE(rs.text("Name"), QString("Client 99999"));
+        QCOMPARE(rs.text("Email"), QString("c99999@example.com"));
+    }
+};
+
+BM_TEST_MAIN(TestExchange)
+#include "test_exchange.moc"

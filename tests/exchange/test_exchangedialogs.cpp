@@ -1,0 +1,276 @@
+#include "doubles.h"
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "data/csvexchange.h"
+#include "data/database.h"
+#include "data/recordsource.h"
+#include "main/exchangedialogs.h"
+#include "main/frmmain.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+
+using namespace bm;
+using platform::Icon;
+
+namespace
+{
+
+int contactCount()
+{
+    return RecordSource(QStringLiteral("count"), QStringLiteral("Phone")).RecordCount();
+}
+
+void addContact(const QString &name, const QString &home)
+{
+    RecordSource rs(QStringLiteral("add"), QStringLiteral("Phone"));
+    rs.AddNew();
+    rs.setValue(QStringLiteral("Name"), name);
+    rs.setValue(QStringLiteral("Home Telephone Number"), home);
+    QVERIFY(rs.Update());
+}
+
+void click(QDialog *dialog, const char *button)
+{
+    auto *b = dialog->findChild<QPushButton *>(QLatin1String(button));
+    QVERIFY2(b, button);
+    QVERIFY2(b->isEnabled(), button);
+    b->click();
+}
+
+QStringList headings(QTableWidget *grid)
+{
+    QStringList h;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        h << grid->horizontalHeaderItem(c)->text();
+    return h;
+}
+
+} // namespace
+
+class TestExchangeDialogs : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::ScriptedMessages> msgs;
+    std::unique_ptr<test::FakeFileDialogs> files;
+    std::unique_ptr<QTemporaryDir> dir;
+    QPointer<FrmMain> main;
+    std::unique_ptr<QObject> watchers; // the watches of one test end with it
+
+    // Runs the check on the modal dialog with this name as soon as it shows;
+    // the check closes it.
+    void whenShown(const QString &name, std::function<void(QDialog *)> check)
+    {
+        auto *timer = new QTimer(watchers.get());
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [timer, name, check] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog || dialog->objectName() != name)
+                return;
+            timer->stop();
+            check(dialog);
+            if (dialog->isVisible()) // a failed check: do not hang
+                dialog->reject();
+        });
+        timer->start();
+    }
+
+    QString write(const QByteArray &bytes)
+    {
+        const QString path = dir->filePath("in.csv");
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("can not write");
+        return path;
+    }
+
+private slots:
+    void init()
+    {
+        test::resetDatabase();
+        dir = std::make_unique<QTemporaryDir>();
+        msgs = std::make_unique<test::ScriptedMessages>();
+        files = std::make_unique<test::FakeFileDialogs>();
+        watchers = std::make_unique<QObject>();
+        main = new FrmMain;
+        main->show();
+    }
+    void cleanup()
+    {
+        watchers.reset();
+        test::deleteWindows();
+        QCOMPARE(msgs->pending(), 0);
+        msgs.reset();
+        files.reset();
+    }
+
+    void importPreviewThenAdd()
+    {
+        addContact("Stored Person", "555-0199");
+        const int before = contactCount();
+        files->answers << write("Name,E-mail Address,Birthday,Home Phone\r\n"
+                                "Ann Lee,ann@x.org,1970-01-01,555-0101\r\n"
+                                "Stored Person,,,555 0199\r\n"
+                                ",nobody@x.org,,\r\n"
+                                "Bob Ray,bob@x.org,,\r\n");
+        bool previewed = false;
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            auto *grid = d->findChild<QTableWidget *>("grdPreview");
+            QVERIFY(grid);
+            QCOMPARE(headings(grid),
+                QStringList({ "Name\n\u2192 Name", "E-mail Address\n\u2192 Email", "Birthday\n(not imported)",
+                    "Home Phone\n\u2192 Home Telephone Number" }));
+            QCOMPARE(grid->rowCount(), 4);
+            QCOMPARE(grid->item(0, 1)->text(), QString("ann@x.org"));
+            QCOMPARE(grid->verticalHeaderItem(3)->text(), QString("5"));
+            QCOMPARE(d->findChild<QLabel *>("lblSummary")->text(),
+                QString("2 contacts will be added. 1 contact already stored will be skipped. "
+                        "1 row can not be taken:"));
+            auto *problems = d->findChild<QListWidget *>("lstProblems");
+            QVERIFY(problems);
+            QCOMPARE(problems->count(), 1);
+            QCOMPARE(problems->item(0)->text(), QString("Line 4: it has no name."));
+            QVERIFY(!d->findChild<QLabel *>("lblEncoding"));
+            QCOMPARE(contactCount(), before); // nothing written before Import
+            previewed = true;
+            click(d, "cmdImport");
+        });
+        msgs->expect();
+        main->importContacts();
+        QVERIFY(previewed);
+        QCOMPARE(contactCount(), before + 2);
+        QCOMPARE(msgs->shown.size(), 1);
+        QCOMPARE(msgs->last().text,
+            QString(
+                "2 contacts were added.\n1 contact already stored was skipped.\n1 row could not be taken."));
+        QCOMPARE(msgs->last().icon, Icon::Information);
+        QCOMPARE(files->requests.first().title, QString("Import Contacts from CSV"));
+    }
+
+    void importCancelledWritesNothing_data()
+    {
+        QTest::addColumn<bool>("atFileDialog");
+        QTest::newRow("file dialog") << true;
+        QTest::newRow("preview") << false;
+    }
+    void importCancelledWritesNothing()
+    {
+        QFETCH(bool, atFileDialog);
+        const int before = contactCount();
+        if (!atFileDialog)
+            files->answers << write("Name\nAnn\n");
+        bool previewed = false;
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            previewed = true;
+            click(d, "cmdCancel");
+        });
+        main->importContacts();
+        QCOMPARE(previewed, !atFileDialog);
+        QCOMPARE(contactCount(), before);
+        QVERIFY(msgs->shown.isEmpty());
+    }
+
+    void importRefusedFileWarns()
+    {
+        files->answers << write(QByteArray("PK\x03\x04\0\0\0\0binary", 14));
+        msgs->expect();
+        main->importContacts();
+        QCOMPARE(msgs->shown.size(), 1);
+        QCOMPARE(msgs->last().icon, Icon::Exclamation);
+        QVERIFY2(msgs->last().text.contains("is not a text file"), qPrintable(msgs->last().text));
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void importOfNothingNewCanOnlyBeCancelled()
+    {
+        addContact("Zoë Ängström", "");
+        files->answers << write("Name\nZo\xEB \xC4ngstr\xF6m\n");
+        bool previewed = false;
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            previewed = true;
+            QVERIFY(!d->findChild<QPushButton *>("cmdImport")->isEnabled());
+            QVERIFY(d->findChild<QLabel *>("lblEncoding"));
+            QCOMPARE(d->findChild<QLabel *>("lblSummary")->text(),
+                QString("0 contacts will be added. 1 contact already stored will be skipped."));
+            click(d, "cmdCancel");
+        });
+        main->importContacts();
+        QVERIFY(previewed);
+    }
+
+    void exportCsvOfChosenTable()
+    {
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec("DELETE FROM Booking"));
+        QVERIFY(q.exec("INSERT INTO Booking (Name) VALUES ('Ann'), ('Bob'), ('Cy')"));
+        const QString target = dir->filePath("trips");
+        files->answers << target;
+        whenShown("dlgExportCsv", [&](QDialog *d) {
+            auto *tables = d->findChild<QListWidget *>("lstTables");
+            QStringList captions;
+            for (int i = 0; i < tables->count(); ++i)
+                captions << tables->item(i)->text();
+            QCOMPARE(captions,
+                QStringList({ "Contacts", "Bookings", "Reminders", "Fishing Log", "Fishing Patterns",
+                    "Rods and Reels", "Boats and Motors", "Equipment" }));
+            tables->setCurrentRow(1);
+            click(d, "cmdExport");
+        });
+        msgs->expect();
+        main->exportCsv();
+        QCOMPARE(files->requests.size(), 1);
+        QCOMPARE(files->requests.first().proposedName, QString("Bookings.csv"));
+        csv::Document doc;
+        QVERIFY(csv::read(target + ".csv", doc));
+        QCOMPARE(doc.header.first(), QString("Date"));
+        QCOMPARE(doc.records.size(), 3);
+        QCOMPARE(msgs->last().text,
+            QString("3 records of Bookings were written to %1.").arg(csv::shownFileName(target + ".csv")));
+    }
+
+    void exportCalendarTellsCounts()
+    {
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec("DELETE FROM Booking"));
+        QVERIFY(q.exec("DELETE FROM Reminder"));
+        QVERIFY(q.exec("INSERT INTO Booking (Date, Name) VALUES ('2025-06-01', 'Ann')"));
+        QVERIFY(q.exec(
+            "INSERT INTO Reminder (Date, Reminder) VALUES ('2025-06-02', 'Oil'), ('2025-06-03', 'Gas')"));
+        const QString target = dir->filePath("trips.ics");
+        files->answers << target;
+        msgs->expect();
+        main->exportCalendar();
+        QVERIFY(QFile::exists(target));
+        QCOMPARE(msgs->last().text,
+            QString("1 trip and 2 reminders were written to %1.").arg(csv::shownFileName(target)));
+    }
+
+    void exportToUnwritableTargetWarns()
+    {
+        const QString target = dir->filePath("no/such/folder/trips.ics");
+        files->answers << target;
+        msgs->expect();
+        main->exportCalendar();
+        QCOMPARE(msgs->last().icon, Icon::Exclamation);
+        QVERIFY2(
+            msgs->last().text.startsWith("The file " + csv::shownFileName(target) + " can not be written"),
+            qPrintable(msgs->last().text));
+        QVERIFY(!QFile::exists(target));
+    }
+};
+
+BM_TEST_MAIN(TestExchangeDialogs)
+#include "test_exchangedialogs.moc"
