@@ -161,6 +161,7 @@ void FrmInvoice::declareForm()
     d.texts.saved.text = QStringLiteral("Changes have been Saved.");
     d.texts.closeWhileEditing.text = QStringLiteral("Please click the Save or Cancel button before exiting.");
     d.afterSave = Reposition::Reread;
+    d.othersKeepPlace = true;
     d.windowCommands = { m_cmdPrint, m_cmdExit };
     d.editNotice = m_editNote;
     d.validate = [this] { return checkAndCompute(); };

@@ -31,6 +31,23 @@ bool OwnWrite::isActive(const RecordSource &source)
     return source.property(ownWrites).toInt() > 0;
 }
 
+int KeepPlace::s_depth = 0;
+
+KeepPlace::KeepPlace()
+{
+    ++s_depth;
+}
+
+KeepPlace::~KeepPlace()
+{
+    --s_depth;
+}
+
+bool KeepPlace::isActive()
+{
+    return s_depth > 0;
+}
+
 void followTable(RecordSource &source)
 {
     QObject::connect(&DataChanges::instance(), &DataChanges::tableChanged, &source,
@@ -41,7 +58,13 @@ void followTable(RecordSource &source)
             // window in charge of it decides where it stands.
             if (OwnWrite::isActive(*s) || s->editMode() != RecordSource::EditMode::None)
                 return;
-            logFailure(s->Refresh());
+            const Bookmark place = KeepPlace::isActive() ? s->bookmark() : Bookmark {};
+            const Status read = s->Refresh();
+            logFailure(read);
+            if (!read)
+                return;
+            if (place.isValid())
+                logFailure(s->setBookmark(place));
         });
 }
 

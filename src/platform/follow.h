@@ -34,4 +34,22 @@ private:
     RecordSource *m_source;
 };
 
+// Marks writes after which the followers keep their place: they read the
+// records again but stay on the record they stood on (where it still
+// exists). The invoice and the picture viewer write to a booking without
+// moving the guide's place in the main window.
+class KeepPlace
+{
+public:
+    KeepPlace();
+    ~KeepPlace();
+    KeepPlace(const KeepPlace &) = delete;
+    KeepPlace &operator=(const KeepPlace &) = delete;
+
+    static bool isActive();
+
+private:
+    static int s_depth;
+};
+
 } // namespace bm::platform

@@ -463,6 +463,9 @@ void RecordForm::rewriteCount()
 Status RecordForm::write()
 {
     const platform::OwnWrite own(m_decl.source);
+    std::optional<platform::KeepPlace> keep;
+    if (m_decl.othersKeepPlace)
+        keep.emplace();
     return m_decl.source->Update();
 }
 

@@ -111,6 +111,9 @@ struct FormDeclaration {
     std::function<QString()> deleteQuestionText;
 
     Reposition afterSave = Reposition::None;
+    // Other windows following the table read it again after a save but keep
+    // their place (a screen that re-reads no other window).
+    bool othersKeepPlace = false;
     bool focusAfterSave = false; // into the key field (or focusOnAdd)
     bool focusAfterCancel = false; // likewise
 

@@ -1,6 +1,7 @@
 #include "records/frmpicture.h"
 
 #include "platform/filedialogs.h"
+#include "platform/follow.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/pictureprinter.h"
@@ -219,6 +220,8 @@ Status FrmPicture::writeChosenPath()
     m_chosen = false;
     if (Status s = m_data1->setValue(pictureField, m_path->toPlainText()); !s)
         return s;
+    // The main window stays on the booking whose picture this is.
+    const platform::KeepPlace keep;
     return m_data1->setBookmark(m_data1->bookmark());
 }
 

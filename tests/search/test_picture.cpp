@@ -354,6 +354,7 @@ void TestPicture::chosenPathWrittenOnClose()
 {
     QFETCH(bool, closeBox);
     const Bookmark booking = addBooking(QString());
+    QVERIFY(m_hub->datBookings().setBookmark(booking));
     open(booking);
     m_dialogs->answers << m_photo;
     button("cmdSelect")->click();
@@ -365,6 +366,9 @@ void TestPicture::chosenPathWrittenOnClose()
         button("cmdExit")->click();
     QCOMPARE(storedPicture(booking), m_photo);
     QCOMPARE(writes.count(), 1);
+    // The main window read the booking again and stayed on it.
+    QCOMPARE(m_hub->datBookings().bookmark(), booking);
+    QCOMPARE(m_hub->datBookings().text(QStringLiteral("Picture")), m_photo);
     // Nothing else of the booking changed.
     RecordSource rs(QStringLiteral("reader"), QStringLiteral("Booking"));
     rs.setBookmark(booking);
