@@ -1,4 +1,4 @@
-#include "main/schedulemodel.h"
+#include "data/schedulemodel.h"
 
 #include "data/apppaths.h"
 #include "data/database.h"
