@@ -1,3 +1,4 @@
+#include "data/changes.h"
 #include "data/database.h"
 #include "main/frmmain.h"
 #include "maintenance/helpviewer.h"
@@ -16,6 +17,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     bm::installHelpViewer();
+    // A change a record source could not write as it closed is told, not lost in silence.
+    QObject::connect(&bm::DataChanges::instance(), &bm::DataChanges::changeLost, &app,
+        [](const QString &, const QString &, const QString &message) { bm::platform::warn(message); });
     QPointer<bm::FrmMain> main = new bm::FrmMain;
     main->show();
     const int result = app.exec();

@@ -1,9 +1,9 @@
 #include "data/database.h"
 
 #include "data/apppaths.h"
-#include "data/dates.h"
+#include "data/fieldvalue.h"
 #include "data/filter.h"
-#include "data/money.h"
+#include "data/log.h"
 #include "data/schema.h"
 
 #include <QDir>
@@ -72,14 +72,9 @@ void likeFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         sqlite3_result_int(ctx, pattern->matchesUtf8(v, std::size_t(sqlite3_value_bytes(argv[1]))));
         return;
     }
-    QString shown;
-    if (kind == int(FieldKind::Date)) {
-        const auto *v = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
-        shown = shortDate(QDate::fromString(QString::fromUtf8(v), Qt::ISODate));
-    } else {
-        shown = Money::fromUnits(sqlite3_value_int64(argv[1])).toString();
-    }
-    sqlite3_result_int(ctx, pattern->matches(shown));
+    // Dates and amounts match as the screens show them.
+    sqlite3_result_int(
+        ctx, pattern->matches(fieldvalue::shownStored(FieldKind(kind), fieldvalue::fromEngine(argv[1]))));
 }
 
 sqlite3 *handleOf(const QSqlDatabase &db)
@@ -130,26 +125,23 @@ Status check(const QString &path)
     if (!db.isValid())
         return status;
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA quick_check"))) {
-        const QString reason = q.lastError().text();
+    // A file found wanting is let go at once, so that it can be replaced.
+    auto refuse = [&](const QString &what) {
         q = QSqlQuery();
         closeAll();
-        return fail(path,
-            QStringLiteral("is damaged and can not be opened (%1). "
-                           "Restore a backup copy.")
-                .arg(reason));
-    }
-    if (!q.next() || q.value(0).toString() != QLatin1String("ok")) {
-        q = QSqlQuery();
-        closeAll();
-        return fail(path, QStringLiteral("is damaged. Restore a backup copy."));
-    }
+        const Status s = fail(path, what);
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    };
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")))
+        return refuse(QStringLiteral("is damaged and can not be opened (%1). "
+                                     "Restore a backup copy.")
+                          .arg(q.lastError().text()));
+    if (!q.next() || q.value(0).toString() != QLatin1String("ok"))
+        return refuse(QStringLiteral("is damaged. Restore a backup copy."));
     for (const TableDef &t : schema::tables()) {
-        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(schema::quoted(t.name)))) {
-            q = QSqlQuery();
-            closeAll();
-            return fail(path, QStringLiteral("can not be read (%1).").arg(q.lastError().text()));
-        }
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(schema::quoted(t.name))))
+            return refuse(QStringLiteral("can not be read (%1).").arg(q.lastError().text()));
         QStringList columns;
         while (q.next())
             columns << q.value(1).toString();
@@ -164,12 +156,9 @@ Status check(const QString &path)
                     missing = QStringLiteral("the field %1 of the table %2").arg(f.name, t.name);
                     break;
                 }
-        if (!missing.isEmpty()) {
-            q = QSqlQuery();
-            closeAll();
-            return fail(
-                path, QStringLiteral("is not a complete Brindlemoor database: %1 is missing.").arg(missing));
-        }
+        if (!missing.isEmpty())
+            return refuse(
+                QStringLiteral("is not a complete Brindlemoor database: %1 is missing.").arg(missing));
     }
     return Status::ok();
 }
@@ -204,15 +193,19 @@ QSqlDatabase connection(const QString &path, Status *status)
         const QString reason = db.lastError().text();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
+        const Status s = fail(path, QStringLiteral("can not be opened (%1).").arg(reason));
+        qCWarning(dataLog).noquote() << s.message();
         if (status)
-            *status = fail(path, QStringLiteral("can not be opened (%1).").arg(reason));
+            *status = s;
         return {};
     }
     QSqlQuery q(db);
     // One file, no side files left behind: a rollback journal, synced on
     // every commit so that a saved record survives a crash or power cut.
-    q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    for (const QString &pragma :
+        { QStringLiteral("PRAGMA journal_mode=DELETE"), QStringLiteral("PRAGMA synchronous=FULL") })
+        if (!q.exec(pragma))
+            qCWarning(dataLog).noquote() << displayName(path) << pragma << q.lastError().text();
     if (sqlite3 *h = handleOf(db))
         sqlite3_create_function_v2(h, "bm_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
             nullptr, nullptr, nullptr);

@@ -2,11 +2,12 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
-#include "data/dates.h"
-#include "data/money.h"
+#include "data/fieldvalue.h"
+#include "data/log.h"
 
 #include <QDate>
 #include <QLocale>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
@@ -23,21 +24,11 @@ constexpr qint64 last = std::numeric_limits<qint64>::max();
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
-// A stored value as the screens show it: dates in the short format, amounts
-// with their decimals.
-QString shown(FieldKind kind, const QVariant &stored)
+// The engine's failure in a guide's words.
+Status failed(const QSqlQuery &q, const QString &what)
 {
-    if (stored.isNull())
-        return {};
-    switch (kind) {
-    case FieldKind::Text:
-        return stored.toString();
-    case FieldKind::Date:
-        return shortDate(QDate::fromString(stored.toString(), Qt::ISODate));
-    case FieldKind::Amount:
-        return Money::fromUnits(stored.toLongLong()).toString();
-    }
-    return {};
+    return Status::failure(
+        QStringLiteral("The bookings could not be %1: %2").arg(what, q.lastError().text().trimmed()));
 }
 
 } // namespace
@@ -69,16 +60,42 @@ QStringList ScheduleModel::allFields()
 
 void ScheduleModel::reload()
 {
-    beginResetModel();
-    m_ids.clear();
-    m_pages.clear();
-    m_inRecordOrder = true;
+    // Rows that can not be read again stay as they were: a failure never
+    // shows as a schedule without bookings.
+    QVector<qint64> ids;
     QSqlQuery q(database::connection(m_path));
     q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("SELECT %1 FROM Booking ORDER BY %1").arg(keyName)))
-        while (q.next())
-            m_ids.append(q.value(0).toLongLong());
+    if (!q.exec(QStringLiteral("SELECT %1 FROM Booking ORDER BY %1").arg(keyName))) {
+        setStatus(failed(q, QStringLiteral("read")));
+        return;
+    }
+    while (q.next())
+        ids.append(q.value(0).toLongLong());
+    if (q.lastError().isValid()) {
+        setStatus(failed(q, QStringLiteral("read")));
+        return;
+    }
+    beginResetModel();
+    m_ids = std::move(ids);
+    m_pages.clear();
+    m_inRecordOrder = true;
     endResetModel();
+    setStatus(Status::ok());
+}
+
+void ScheduleModel::setStatus(const Status &status) const
+{
+    const bool newFailure = !status && (m_status || status.message() != m_status.message());
+    m_status = status;
+    if (!newFailure)
+        return;
+    qCWarning(dataLog).noquote() << status.message();
+    // Said once for each new failure, after the read that found it: a view
+    // may show a box, which must not open while the grid paints.
+    auto *self = const_cast<ScheduleModel *>(this);
+    const QString message = status.message();
+    QMetaObject::invokeMethod(
+        self, [self, message] { emit self->readFailed(message); }, Qt::QueuedConnection);
 }
 
 void ScheduleModel::sortBy(
@@ -93,24 +110,32 @@ void ScheduleModel::sortBy(
     QVector<int> valueOf(ids.size(), -1);
     QSqlQuery q(database::connection(m_path));
     q.setForwardOnly(true);
-    if (q.exec(
+    // Rows whose values can not be read keep their order.
+    if (!q.exec(
             QStringLiteral("SELECT %1, %2 FROM Booking ORDER BY %1").arg(keyName, schema::quoted(field)))) {
-        qsizetype i = 0;
-        while (i < ids.size() && q.next()) {
-            const qint64 id = q.value(0).toLongLong();
-            while (i < ids.size() && ids[i] < id)
-                ++i;
-            if (i == ids.size() || ids[i] != id)
-                continue;
-            const QString value = q.value(1).toString();
-            auto it = distinctIndex.constFind(value);
-            if (it == distinctIndex.constEnd()) {
-                it = distinctIndex.insert(value, int(distinct.size()));
-                distinct << value;
-            }
-            valueOf[i++] = *it;
-        }
+        setStatus(failed(q, QStringLiteral("sorted")));
+        return;
     }
+    qsizetype at = 0;
+    while (at < ids.size() && q.next()) {
+        const qint64 id = q.value(0).toLongLong();
+        while (at < ids.size() && ids[at] < id)
+            ++at;
+        if (at == ids.size() || ids[at] != id)
+            continue;
+        const QString value = q.value(1).toString();
+        auto it = distinctIndex.constFind(value);
+        if (it == distinctIndex.constEnd()) {
+            it = distinctIndex.insert(value, int(distinct.size()));
+            distinct << value;
+        }
+        valueOf[at++] = *it;
+    }
+    if (q.lastError().isValid()) {
+        setStatus(failed(q, QStringLiteral("sorted")));
+        return;
+    }
+    setStatus(Status::ok());
     const QVector<qint64> keyOfDistinct = keys(distinct);
     QVector<qint64> rowKeys(ids.size());
     for (qsizetype i = 0; i < ids.size(); ++i)
@@ -249,19 +274,29 @@ void ScheduleModel::loadPage(int page) const
     QHash<qint64, QStringList> byId;
     QSqlQuery q(database::connection(m_path));
     q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("SELECT %1, %2 FROM Booking WHERE %1 IN (%3)")
-                   .arg(keyName, columns.join(QLatin1String(", ")), ids.join(QLatin1Char(',')))))
-        while (q.next()) {
-            QStringList values;
-            values.reserve(m_fields.size());
-            for (int c = 0; c < m_fields.size(); ++c)
-                values << shown(m_kinds[c], q.value(c + 1));
-            byId.insert(q.value(0).toLongLong(), values);
-        }
     Page &p = m_pages[page];
     p.rows.resize(count);
+    // A page that can not be read is kept empty, with the failure said, until
+    // the database changes or the bookings are read again.
+    if (!q.exec(QStringLiteral("SELECT %1, %2 FROM Booking WHERE %1 IN (%3)")
+                    .arg(keyName, columns.join(QLatin1String(", ")), ids.join(QLatin1Char(','))))) {
+        setStatus(failed(q, QStringLiteral("read")));
+        return;
+    }
+    while (q.next()) {
+        QStringList values;
+        values.reserve(m_fields.size());
+        for (int c = 0; c < m_fields.size(); ++c)
+            values << fieldvalue::shownStored(m_kinds[c], q.value(c + 1));
+        byId.insert(q.value(0).toLongLong(), values);
+    }
+    if (q.lastError().isValid()) {
+        setStatus(failed(q, QStringLiteral("read")));
+        return;
+    }
     for (int i = 0; i < count; ++i)
         p.rows[i] = byId.value(m_ids[first + i]); // a booking deleted meanwhile shows empty
+    setStatus(Status::ok());
 }
 
 } // namespace bm
