@@ -85,11 +85,6 @@ sqlite3 *handleOf(const QSqlDatabase &db)
     return nullptr;
 }
 
-Status fail(const QString &path, const QString &what)
-{
-    return Status::failure(QStringLiteral("The database file %1 %2").arg(displayName(path), what));
-}
-
 } // namespace
 
 QString displayName(const QString &path)
@@ -97,26 +92,31 @@ QString displayName(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
+Status fileFailure(const QString &path, const QString &what)
+{
+    return Status::failure(QStringLiteral("The database file %1 %2").arg(displayName(path), what));
+}
+
 Status check(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return fail(path, QStringLiteral("does not exist."));
+        return fileFailure(path, QStringLiteral("does not exist."));
     if (!info.isFile())
-        return fail(path, QStringLiteral("is not a file and can not be opened."));
+        return fileFailure(path, QStringLiteral("is not a file and can not be opened."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(path, QStringLiteral("can not be read: %1.").arg(file.errorString()));
+        return fileFailure(path, QStringLiteral("can not be read: %1.").arg(file.errorString()));
     const QByteArray header = file.read(16);
     file.close();
     if (header != QByteArray("SQLite format 3\0", 16))
-        return fail(path, QStringLiteral("is not a Brindlemoor database. It was left as it is."));
+        return fileFailure(path, QStringLiteral("is not a Brindlemoor database. It was left as it is."));
     if (!info.isWritable())
-        return fail(path,
+        return fileFailure(path,
             QStringLiteral("is read-only, so nothing could be saved. "
                            "Allow changes to the file and start again."));
     if (!QFileInfo(info.absolutePath()).isWritable())
-        return fail(path,
+        return fileFailure(path,
             QStringLiteral("lies in a read-only folder, so nothing could be saved. "
                            "Allow changes to the folder and start again."));
 
@@ -129,7 +129,7 @@ Status check(const QString &path)
     auto refuse = [&](const QString &what) {
         q = QSqlQuery();
         closeAll();
-        const Status s = fail(path, what);
+        const Status s = fileFailure(path, what);
         qCWarning(dataLog).noquote() << s.message();
         return s;
     };
@@ -182,7 +182,7 @@ QSqlDatabase connection(const QString &path, Status *status)
     }
     if (!QFileInfo(k).isFile()) {
         if (status)
-            *status = fail(path, QStringLiteral("does not exist."));
+            *status = fileFailure(path, QStringLiteral("does not exist."));
         return {};
     }
     const QString name = QStringLiteral("bm-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -193,7 +193,7 @@ QSqlDatabase connection(const QString &path, Status *status)
         const QString reason = db.lastError().text();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
-        const Status s = fail(path, QStringLiteral("can not be opened (%1).").arg(reason));
+        const Status s = fileFailure(path, QStringLiteral("can not be opened (%1).").arg(reason));
         qCWarning(dataLog).noquote() << s.message();
         if (status)
             *status = s;
