@@ -194,7 +194,8 @@ Status RecordSource::moveTo(const QString &sqlTail, const QVariantList &binds, P
         CancelUpdate();
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail);
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail))
+        return engineError(q);
     for (const QVariant &b : binds)
         q.addBindValue(b);
     if (!q.exec())
@@ -261,8 +262,9 @@ Status RecordSource::setBookmark(Bookmark bookmark)
     if (!m_db.isValid())
         return Status::failure(noCurrent());
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-        + where(keyName + QStringLiteral(" = ?")));
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+            + where(keyName + QStringLiteral(" = ?"))))
+        return engineError(q);
     q.addBindValue(bookmark.id);
     if (!q.exec())
         return engineError(q);
@@ -279,6 +281,8 @@ Status RecordSource::setBookmark(Bookmark bookmark)
 
 Status RecordSource::readCurrent() const
 {
+    if (m_loaded && !m_readStatus)
+        m_loaded = false; // asked again: read again
     loadCurrent();
     return m_readStatus;
 }
@@ -301,8 +305,11 @@ void RecordSource::loadCurrent() const
         cols << schema::quoted(f.name);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                  .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName));
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                       .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName))) {
+        m_readStatus = engineError(q);
+        return;
+    }
     q.addBindValue(m_id);
     if (!q.exec()) {
         m_readStatus = engineError(q);
@@ -379,8 +386,9 @@ Status RecordSource::flushImplicit()
         binds << fieldvalue::toStored(typed);
     }
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                  .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName));
+    if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                       .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName)))
+        return engineError(q);
     for (const QVariant &b : binds)
         q.addBindValue(b);
     q.addBindValue(m_id);
@@ -443,16 +451,20 @@ Status RecordSource::Update()
     for (const FieldDef &f : m_fields)
         cols << schema::quoted(f.name);
     QSqlQuery q(m_db);
+    bool prepared = false;
     if (m_mode == EditMode::Add) {
-        q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
-                          QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", "))));
+        prepared
+            = q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
+                                QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", "))));
     } else {
         for (QString &c : cols)
             c += QStringLiteral(" = ?");
-        q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                      .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName));
+        prepared = q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                 .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName));
     }
+    if (!prepared)
+        return engineError(q); // nothing written: the record stays pending
     for (const QVariant &v : typed)
         q.addBindValue(fieldvalue::toStored(v));
     if (m_mode == EditMode::Edit)
@@ -494,7 +506,8 @@ Status RecordSource::Delete()
         return Status::failure(noCurrent());
     m_implicit.clear();
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName));
+    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName)))
+        return engineError(q);
     q.addBindValue(m_id);
     if (!q.exec())
         return engineError(q);
@@ -539,9 +552,10 @@ Status RecordSource::find(const QString &expression, bool fromStart)
             = QStringLiteral("bm_like(?, %1, %2)").arg(schema::quoted(e->field)).arg(int(kind(e->field)));
         auto q = std::make_unique<QSqlQuery>(m_db);
         q->setForwardOnly(true);
-        q->prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-            + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
-            + QStringLiteral(" ORDER BY %1").arg(keyName));
+        if (!q->prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+                + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
+                + QStringLiteral(" ORDER BY %1").arg(keyName)))
+            return engineError(*q);
         if (fromHere)
             q->addBindValue(m_id);
         q->addBindValue(e->patternText);

@@ -84,9 +84,9 @@ public:
     // current record that can not be read shows no values; readCurrent()
     // tells it from one whose fields are empty.
     QVariant value(const QString &field) const;
-    // Reads the current record if it is not read yet: ok, or why it could
-    // not be read (the engine failed, or another record source deleted it).
-    // Ok when there is no current record.
+    // Reads the current record if it is not read yet, or again after a
+    // failed read: ok, or why it could not be read (the engine failed, or
+    // another record source deleted it). Ok when there is no current record.
     [[nodiscard]] Status readCurrent() const;
     // The value as a screen shows it: dates in the short format, amounts
     // with their decimals ("250.00"), empty for no value.
