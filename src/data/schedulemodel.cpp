@@ -78,6 +78,7 @@ void ScheduleModel::reload()
     beginResetModel();
     m_ids = std::move(ids);
     m_pages.clear();
+    m_stale.clear();
     m_inRecordOrder = true;
     endResetModel();
     setStatus(Status::ok());
@@ -85,13 +86,13 @@ void ScheduleModel::reload()
 
 void ScheduleModel::setStatus(const Status &status) const
 {
-    const bool newFailure = !status && (m_status || status.message() != m_status.message());
+    const bool newFailure = !status && m_status; // one outage is said once
     m_status = status;
     if (!newFailure)
         return;
     qCWarning(dataLog).noquote() << status.message();
-    // Said once for each new failure, after the read that found it: a view
-    // may show a box, which must not open while the grid paints.
+    // Said once for an outage, after the read that found it: a view may
+    // show a box, which must not open while the grid paints.
     auto *self = const_cast<ScheduleModel *>(this);
     const QString message = status.message();
     QMetaObject::invokeMethod(
@@ -148,6 +149,7 @@ void ScheduleModel::sortBy(
     for (qsizetype i = 0; i < order.size(); ++i)
         m_ids[i] = ids[order[i]];
     m_pages.clear();
+    m_stale.clear();
     m_inRecordOrder = false;
     endResetModel();
 }
@@ -244,6 +246,8 @@ const QStringList &ScheduleModel::rowValues(int row) const
     // What another window wrote since is read again.
     const quint64 generation = database::generation(m_path);
     if (generation != m_generation) {
+        for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it)
+            m_stale.insert(it.key(), *it);
         m_pages.clear();
         m_generation = generation;
     }
@@ -276,11 +280,18 @@ void ScheduleModel::loadPage(int page) const
     q.setForwardOnly(true);
     Page &p = m_pages[page];
     p.rows.resize(count);
-    // A page that can not be read is kept empty, with the failure said, until
-    // the database changes or the bookings are read again.
+    // A page that can not be read shows what it showed before (empty if it
+    // was never read), with the failure said, until the database changes or
+    // the bookings are read again.
+    auto keepStale = [&] {
+        const auto stale = m_stale.constFind(page);
+        if (stale != m_stale.constEnd() && stale->rows.size() == count)
+            p.rows = stale->rows;
+        setStatus(failed(q, QStringLiteral("read")));
+    };
     if (!q.exec(QStringLiteral("SELECT %1, %2 FROM Booking WHERE %1 IN (%3)")
                     .arg(keyName, columns.join(QLatin1String(", ")), ids.join(QLatin1Char(','))))) {
-        setStatus(failed(q, QStringLiteral("read")));
+        keepStale();
         return;
     }
     while (q.next()) {
@@ -291,9 +302,10 @@ void ScheduleModel::loadPage(int page) const
         byId.insert(q.value(0).toLongLong(), values);
     }
     if (q.lastError().isValid()) {
-        setStatus(failed(q, QStringLiteral("read")));
+        keepStale();
         return;
     }
+    m_stale.remove(page);
     for (int i = 0; i < count; ++i)
         p.rows[i] = byId.value(m_ids[first + i]); // a booking deleted meanwhile shows empty
     setStatus(Status::ok());

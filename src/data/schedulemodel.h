@@ -54,8 +54,9 @@ public:
     [[nodiscard]] const Status &status() const { return m_status; }
 
 signals:
-    // A read of the bookings failed (said once for each new failure, after
-    // the event that found it): message in a guide's words, for a box.
+    // Reading the bookings has begun to fail (said once until a read
+    // succeeds again, after the event that found it): message in a guide's
+    // words, for a box. Logged as well.
     void readFailed(const QString &message);
 
 private:
@@ -80,6 +81,7 @@ private:
     bool m_inRecordOrder = true;
 
     mutable QHash<int, Page> m_pages;
+    mutable QHash<int, Page> m_stale; // pages read before the last change, shown while a re-read fails
     mutable quint64 m_uses = 0;
     mutable quint64 m_generation = 0;
     mutable Status m_status;
