@@ -123,7 +123,6 @@ private:
     Status flushImplicit();
     void loadCurrent() const;
     Status convert(int column, const QVariant &in, QVariant &out) const;
-    QVariant fromStored(int column, const QVariant &stored) const;
     QString where(const QString &extra) const;
     // The engine's failure, logged, in a guide's words.
     Status engineError(const QSqlQuery &q) const;
