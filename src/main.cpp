@@ -1,4 +1,5 @@
 #include "data/apppaths.h"
+#include "data/changes.h"
 #include "data/database.h"
 #include "main/frmmain.h"
 #include "maintenance/helpviewer.h"
@@ -28,6 +29,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     bm::installHelpViewer();
+    // A change a record source could not write as it closed is told, not lost in silence.
+    QObject::connect(&bm::DataChanges::instance(), &bm::DataChanges::changeLost, &app,
+        [](const QString &, const QString &, const QString &message) { bm::platform::warn(message); });
     QPointer<bm::FrmMain> main = new bm::FrmMain;
     main->show();
     const int result = app.exec();

@@ -14,4 +14,9 @@ void DataChanges::notify(const QString &path, const QString &table)
     emit tableChanged(path, table);
 }
 
+void DataChanges::notifyLostChange(const QString &path, const QString &table, const QString &message)
+{
+    emit changeLost(path, table, message);
+}
+
 } // namespace bm

@@ -18,9 +18,14 @@ public:
 
     // Said by the data layer after a write to the table of the file at path.
     void notify(const QString &path, const QString &table);
+    // Said by the data layer when a change could not be written and no
+    // caller is left to tell (a record source closing).
+    void notifyLostChange(const QString &path, const QString &table, const QString &message);
 
 signals:
     void tableChanged(const QString &path, const QString &table);
+    // message: in a guide's words, ready to be shown.
+    void changeLost(const QString &path, const QString &table, const QString &message);
 
 private:
     DataChanges() = default;

@@ -1,9 +1,9 @@
 #include "data/database.h"
 
 #include "data/apppaths.h"
-#include "data/dates.h"
+#include "data/fieldvalue.h"
 #include "data/filter.h"
-#include "data/money.h"
+#include "data/log.h"
 #include "data/schema.h"
 
 #include <QDir>
@@ -72,14 +72,9 @@ void likeFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         sqlite3_result_int(ctx, pattern->matchesUtf8(v, std::size_t(sqlite3_value_bytes(argv[1]))));
         return;
     }
-    QString shown;
-    if (kind == int(FieldKind::Date)) {
-        const auto *v = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
-        shown = shortDate(QDate::fromString(QString::fromUtf8(v), Qt::ISODate));
-    } else {
-        shown = Money::fromUnits(sqlite3_value_int64(argv[1])).toString();
-    }
-    sqlite3_result_int(ctx, pattern->matches(shown));
+    // Dates and amounts match as the screens show them.
+    sqlite3_result_int(
+        ctx, pattern->matches(fieldvalue::shownStored(FieldKind(kind), fieldvalue::fromEngine(argv[1]))));
 }
 
 sqlite3 *handleOf(const QSqlDatabase &db)
@@ -90,11 +85,6 @@ sqlite3 *handleOf(const QSqlDatabase &db)
     return nullptr;
 }
 
-Status fail(const QString &path, const QString &what)
-{
-    return Status::failure(QStringLiteral("The database file %1 %2").arg(displayName(path), what));
-}
-
 } // namespace
 
 QString displayName(const QString &path)
@@ -102,26 +92,31 @@ QString displayName(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
+Status fileFailure(const QString &path, const QString &what)
+{
+    return Status::failure(QStringLiteral("The database file %1 %2").arg(displayName(path), what));
+}
+
 Status check(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return fail(path, QStringLiteral("does not exist."));
+        return fileFailure(path, QStringLiteral("does not exist."));
     if (!info.isFile())
-        return fail(path, QStringLiteral("is not a file and can not be opened."));
+        return fileFailure(path, QStringLiteral("is not a file and can not be opened."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(path, QStringLiteral("can not be read: %1.").arg(file.errorString()));
+        return fileFailure(path, QStringLiteral("can not be read: %1.").arg(file.errorString()));
     const QByteArray header = file.read(16);
     file.close();
     if (header != QByteArray("SQLite format 3\0", 16))
-        return fail(path, QStringLiteral("is not a Brindlemoor database. It was left as it is."));
+        return fileFailure(path, QStringLiteral("is not a Brindlemoor database. It was left as it is."));
     if (!info.isWritable())
-        return fail(path,
+        return fileFailure(path,
             QStringLiteral("is read-only, so nothing could be saved. "
                            "Allow changes to the file and start again."));
     if (!QFileInfo(info.absolutePath()).isWritable())
-        return fail(path,
+        return fileFailure(path,
             QStringLiteral("lies in a read-only folder, so nothing could be saved. "
                            "Allow changes to the folder and start again."));
 
@@ -130,30 +125,24 @@ Status check(const QString &path)
     if (!db.isValid())
         return status;
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA quick_check"))) {
-        const QString reason = q.lastError().text();
+    // A file found wanting is let go at once, so that it can be replaced.
+    auto refuse = [&](const QString &what) {
         q = QSqlQuery();
         db = QSqlDatabase();
         close(path);
-        return fail(path,
-            QStringLiteral("is damaged and can not be opened (%1). "
-                           "Restore a backup copy.")
-                .arg(reason));
-    }
-    if (!q.next() || q.value(0).toString() != QLatin1String("ok")) {
-        q = QSqlQuery();
-        db = QSqlDatabase();
-        close(path);
-        return fail(path, QStringLiteral("is damaged. Restore a backup copy."));
-    }
+        const Status s = fileFailure(path, what);
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    };
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")))
+        return refuse(QStringLiteral("is damaged and can not be opened (%1). "
+                                     "Restore a backup copy.")
+                          .arg(q.lastError().text()));
+    if (!q.next() || q.value(0).toString() != QLatin1String("ok"))
+        return refuse(QStringLiteral("is damaged. Restore a backup copy."));
     for (const TableDef &t : schema::tables()) {
-        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(schema::quoted(t.name)))) {
-            const QString reason = q.lastError().text();
-            q = QSqlQuery();
-            db = QSqlDatabase();
-            close(path);
-            return fail(path, QStringLiteral("can not be read (%1).").arg(reason));
-        }
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(schema::quoted(t.name))))
+            return refuse(QStringLiteral("can not be read (%1).").arg(q.lastError().text()));
         QStringList columns;
         while (q.next())
             columns << q.value(1).toString();
@@ -168,13 +157,9 @@ Status check(const QString &path)
                     missing = QStringLiteral("the field %1 of the table %2").arg(f.name, t.name);
                     break;
                 }
-        if (!missing.isEmpty()) {
-            q = QSqlQuery();
-            db = QSqlDatabase();
-            close(path);
-            return fail(
-                path, QStringLiteral("is not a complete Brindlemoor database: %1 is missing.").arg(missing));
-        }
+        if (!missing.isEmpty())
+            return refuse(
+                QStringLiteral("is not a complete Brindlemoor database: %1 is missing.").arg(missing));
     }
     return Status::ok();
 }
@@ -198,7 +183,7 @@ QSqlDatabase connection(const QString &path, Status *status)
     }
     if (!QFileInfo(k).isFile()) {
         if (status)
-            *status = fail(path, QStringLiteral("does not exist."));
+            *status = fileFailure(path, QStringLiteral("does not exist."));
         return {};
     }
     const QString name = QStringLiteral("bm-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -209,15 +194,19 @@ QSqlDatabase connection(const QString &path, Status *status)
         const QString reason = db.lastError().text();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
+        const Status s = fileFailure(path, QStringLiteral("can not be opened (%1).").arg(reason));
+        qCWarning(dataLog).noquote() << s.message();
         if (status)
-            *status = fail(path, QStringLiteral("can not be opened (%1).").arg(reason));
+            *status = s;
         return {};
     }
     QSqlQuery q(db);
     // One file, no side files left behind: a rollback journal, synced on
     // every commit so that a saved record survives a crash or power cut.
-    q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    for (const QString &pragma :
+        { QStringLiteral("PRAGMA journal_mode=DELETE"), QStringLiteral("PRAGMA synchronous=FULL") })
+        if (!q.exec(pragma))
+            qCWarning(dataLog).noquote() << displayName(path) << pragma << q.lastError().text();
     if (sqlite3 *h = handleOf(db))
         sqlite3_create_function_v2(h, "bm_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
             nullptr, nullptr, nullptr);

@@ -44,5 +44,8 @@ void bumpGeneration(const QString &path);
 // The file's name as the messages show it.
 QString displayName(const QString &path);
 
+// "The database file <name> <what>": every message about the file itself.
+Status fileFailure(const QString &path, const QString &what);
+
 } // namespace database
 } // namespace bm

@@ -4,12 +4,10 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
-#include "data/dates.h"
+#include "data/fieldvalue.h"
 #include "data/filter.h"
-#include "data/money.h"
+#include "data/log.h"
 
-#include <QDate>
-#include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -22,20 +20,14 @@ namespace
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
-QString shownText(const QVariant &v)
-{
-    if (v.isNull())
-        return {};
-    if (v.metaType() == QMetaType::fromType<Money>())
-        return v.value<Money>().toString();
-    if (v.metaType() == QMetaType::fromType<QDate>())
-        return shortDate(v.toDate());
-    return v.toString();
-}
-
 QString noCurrent()
 {
     return QStringLiteral("There is no current record.");
+}
+
+QString recordGone()
+{
+    return QStringLiteral("The record can not be found; it may have been deleted.");
 }
 
 } // namespace
@@ -66,7 +58,7 @@ RecordSource::RecordSource(
         if (t.name.compare(m_table, Qt::CaseInsensitive) == 0)
             def = &t;
     if (!def) {
-        m_openStatus = Status::failure(QStringLiteral("There is no table named %1.").arg(m_table));
+        m_openStatus = logged(Status::failure(QStringLiteral("There is no table named %1.").arg(m_table)));
         m_pos = Pos::EOF_;
         return;
     }
@@ -80,8 +72,8 @@ RecordSource::RecordSource(
             if (f.name.compare(conditionField, Qt::CaseInsensitive) == 0)
                 exact = f.name;
         if (exact.isEmpty()) {
-            m_openStatus = Status::failure(
-                QStringLiteral("The table %1 has no field named %2.").arg(m_table, conditionField));
+            m_openStatus = logged(Status::failure(
+                QStringLiteral("The table %1 has no field named %2.").arg(m_table, conditionField)));
             m_pos = Pos::EOF_;
             return;
         }
@@ -90,6 +82,7 @@ RecordSource::RecordSource(
     }
     m_db = database::connection(m_path, &m_openStatus);
     if (!m_openStatus) {
+        logged(m_openStatus);
         m_pos = Pos::EOF_;
         return;
     }
@@ -99,7 +92,20 @@ RecordSource::RecordSource(
 RecordSource::~RecordSource()
 {
     m_findCursor.reset();
-    flushImplicit();
+    // A change that can not be written as the record source closes is not
+    // dropped in silence: it is logged and said to whoever listens.
+    if (const Status s = flushImplicit(); !s) {
+        qCWarning(dataLog).noquote() << QStringLiteral(
+            "%1 (%2): a change was lost as the record source closed: %3")
+                                            .arg(objectName(), m_table, s.message());
+        DataChanges::instance().notifyLostChange(m_path, m_table,
+            QStringLiteral("A change to the table %1 could not be saved.\n%2").arg(m_table, s.message()));
+    }
+}
+
+Status RecordSource::writePending()
+{
+    return flushImplicit();
 }
 
 QStringList RecordSource::fieldNames() const
@@ -128,24 +134,45 @@ QString RecordSource::where(const QString &extra) const
 
 Status RecordSource::engineError(const QSqlQuery &q) const
 {
-    return Status::failure(
-        QStringLiteral("The database could not do this: %1").arg(q.lastError().text().trimmed()));
+    const QString reason = q.lastError().text().trimmed();
+    qCWarning(dataLog).noquote() << QStringLiteral("%1 (%2): the database refused \"%3\": %4")
+                                        .arg(objectName(), m_table, q.lastQuery(), reason);
+    return Status::failure(QStringLiteral("The database could not do this: %1").arg(reason));
+}
+
+Status RecordSource::logged(const Status &status) const
+{
+    if (!status)
+        qCWarning(dataLog).noquote()
+            << QStringLiteral("%1 (%2): %3").arg(objectName(), m_table, status.message());
+    return status;
+}
+
+Status RecordSource::count(int &n) const
+{
+    n = 0;
+    if (!m_db.isValid())
+        return logged(m_openStatus);
+    const quint64 gen = database::generation(m_path);
+    if (m_count >= 0 && gen == m_countGeneration) {
+        n = m_count;
+        return Status::ok();
+    }
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(schema::quoted(m_table), where({}))))
+        return engineError(q);
+    if (!q.next())
+        return engineError(q);
+    m_count = q.value(0).toInt();
+    m_countGeneration = gen;
+    n = m_count;
+    return Status::ok();
 }
 
 int RecordSource::RecordCount() const
 {
-    if (!m_db.isValid())
-        return 0;
-    const quint64 gen = database::generation(m_path);
-    if (m_count >= 0 && gen == m_countGeneration)
-        return m_count;
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(schema::quoted(m_table), where({})))
-        || !q.next())
-        return 0;
-    m_count = q.value(0).toInt();
-    m_countGeneration = gen;
-    return m_count;
+    int n = 0;
+    return count(n) ? n : 0; // the failure is in the log; count() hands it over
 }
 
 void RecordSource::setPosition(Pos pos, qint64 id)
@@ -167,7 +194,8 @@ Status RecordSource::moveTo(const QString &sqlTail, const QVariantList &binds, P
         CancelUpdate();
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail);
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail))
+        return engineError(q);
     for (const QVariant &b : binds)
         q.addBindValue(b);
     if (!q.exec())
@@ -234,13 +262,14 @@ Status RecordSource::setBookmark(Bookmark bookmark)
     if (!m_db.isValid())
         return Status::failure(noCurrent());
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-        + where(keyName + QStringLiteral(" = ?")));
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+            + where(keyName + QStringLiteral(" = ?"))))
+        return engineError(q);
     q.addBindValue(bookmark.id);
     if (!q.exec())
         return engineError(q);
     if (!q.next())
-        return Status::failure(QStringLiteral("The record can not be found; it may have been deleted."));
+        return Status::failure(recordGone());
     if (Status s = flushImplicit(); !s)
         return s;
     if (m_mode != EditMode::None)
@@ -250,43 +279,51 @@ Status RecordSource::setBookmark(Bookmark bookmark)
     return Status::ok();
 }
 
+Status RecordSource::readCurrent() const
+{
+    if (m_loaded && !m_readStatus)
+        m_loaded = false; // asked again: read again
+    loadCurrent();
+    return m_readStatus;
+}
+
 void RecordSource::loadCurrent() const
 {
     if (m_loaded)
         return;
     m_loaded = true;
+    m_readStatus = Status::ok();
     m_current = QVector<QVariant>(m_fields.size());
-    if (m_pos != Pos::Record || !m_db.isValid())
+    if (m_pos != Pos::Record)
         return;
+    if (!m_db.isValid()) {
+        m_readStatus = logged(m_openStatus);
+        return;
+    }
     QStringList cols;
     for (const FieldDef &f : m_fields)
         cols << schema::quoted(f.name);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                  .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName));
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                       .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName))) {
+        m_readStatus = engineError(q);
+        return;
+    }
     q.addBindValue(m_id);
-    if (!q.exec() || !q.next())
-        return; // deleted by another record source: the record shows empty
+    if (!q.exec()) {
+        m_readStatus = engineError(q);
+        return;
+    }
+    if (!q.next()) {
+        if (q.lastError().isValid())
+            m_readStatus = engineError(q);
+        else // deleted by another record source
+            m_readStatus = logged(Status::failure(recordGone()));
+        return;
+    }
     for (int i = 0; i < m_fields.size(); ++i)
-        m_current[i] = fromStored(i, q.value(i));
-}
-
-QVariant RecordSource::fromStored(int column, const QVariant &stored) const
-{
-    if (stored.isNull())
-        return {};
-    switch (m_fields[column].kind) {
-    case FieldKind::Text:
-        return stored.toString();
-    case FieldKind::Date: {
-        const QDate d = QDate::fromString(stored.toString(), Qt::ISODate);
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    case FieldKind::Amount:
-        return QVariant::fromValue(Money::fromUnits(stored.toLongLong()));
-    }
-    return {};
+        m_current[i] = fieldvalue::fromStored(m_fields[i].kind, q.value(i));
 }
 
 QVariant RecordSource::value(const QString &field) const
@@ -308,86 +345,14 @@ QVariant RecordSource::value(const QString &field) const
 
 QString RecordSource::text(const QString &field) const
 {
-    return shownText(value(field));
+    return fieldvalue::shown(value(field));
 }
 
 // Turns a value handed by a screen into the field's typed value, or says why
 // it can not be stored.
 Status RecordSource::convert(int column, const QVariant &in, QVariant &out) const
 {
-    const FieldDef &f = m_fields[column];
-    out = QVariant();
-    if (in.isNull() || !in.isValid())
-        return Status::ok();
-    auto refuse = [&](const QString &shown) {
-        return Status::failure(QStringLiteral("The value %1 can not be stored in %2.").arg(shown, f.name));
-    };
-    switch (f.kind) {
-    case FieldKind::Text:
-        out = in.toString();
-        return Status::ok();
-    case FieldKind::Date: {
-        if (in.metaType() == QMetaType::fromType<QDate>()) {
-            if (in.toDate().isValid())
-                out = in.toDate();
-            return Status::ok();
-        }
-        if (in.metaType() == QMetaType::fromType<QDateTime>()) {
-            if (in.toDateTime().isValid())
-                out = in.toDateTime().date();
-            return Status::ok();
-        }
-        const QString t = in.toString();
-        if (t.trimmed().isEmpty())
-            return Status::ok();
-        const QDate d = parseDate(t);
-        if (!d.isValid())
-            return refuse(t);
-        out = d;
-        return Status::ok();
-    }
-    case FieldKind::Amount: {
-        if (in.metaType() == QMetaType::fromType<Money>()) {
-            out = in;
-            return Status::ok();
-        }
-        if (in.metaType() == QMetaType::fromType<double>() || in.metaType() == QMetaType::fromType<float>()) {
-            const std::optional<Money> m = Money::fromDouble(in.toDouble());
-            if (!m)
-                return refuse(in.toString());
-            out = QVariant::fromValue(*m);
-            return Status::ok();
-        }
-        if (in.metaType() == QMetaType::fromType<int>()
-            || in.metaType() == QMetaType::fromType<qlonglong>()) {
-            const qlonglong whole = in.toLongLong();
-            if (whole > 900000000000000LL || whole < -900000000000000LL)
-                return refuse(in.toString());
-            out = QVariant::fromValue(Money::fromUnits(whole * Money::scale));
-            return Status::ok();
-        }
-        const QString t = in.toString();
-        if (t.trimmed().isEmpty())
-            return Status::ok();
-        const std::optional<Money> m = Money::parse(t);
-        if (!m)
-            return refuse(t);
-        out = QVariant::fromValue(*m);
-        return Status::ok();
-    }
-    }
-    return Status::ok();
-}
-
-static QVariant toStored(const QVariant &typed)
-{
-    if (typed.isNull())
-        return QVariant(QMetaType::fromType<QString>());
-    if (typed.metaType() == QMetaType::fromType<Money>())
-        return QVariant(qlonglong(typed.value<Money>().units()));
-    if (typed.metaType() == QMetaType::fromType<QDate>())
-        return typed.toDate().toString(Qt::ISODate);
-    return typed.toString();
+    return fieldvalue::fromInput(m_fields[column], in, out);
 }
 
 Status RecordSource::setValue(const QString &field, const QVariant &value)
@@ -418,11 +383,12 @@ Status RecordSource::flushImplicit()
         if (Status s = convert(it.key(), it.value(), typed); !s)
             return s;
         sets << schema::quoted(m_fields[it.key()].name) + QStringLiteral(" = ?");
-        binds << toStored(typed);
+        binds << fieldvalue::toStored(typed);
     }
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                  .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName));
+    if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                       .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName)))
+        return engineError(q);
     for (const QVariant &b : binds)
         q.addBindValue(b);
     q.addBindValue(m_id);
@@ -462,7 +428,10 @@ Status RecordSource::Edit()
         m_pos = m_beforeAddPos;
         m_id = m_beforeAddId;
     }
-    loadCurrent();
+    // A record that could not be read is not edited: saving its blanks would
+    // wipe what it holds.
+    if (Status s = readCurrent(); !s)
+        return s;
     m_pending = m_current;
     m_mode = EditMode::Edit;
     emit currentChanged();
@@ -482,24 +451,28 @@ Status RecordSource::Update()
     for (const FieldDef &f : m_fields)
         cols << schema::quoted(f.name);
     QSqlQuery q(m_db);
+    bool prepared = false;
     if (m_mode == EditMode::Add) {
-        q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
-                          QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", "))));
+        prepared
+            = q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
+                                QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", "))));
     } else {
         for (QString &c : cols)
             c += QStringLiteral(" = ?");
-        q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                      .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName));
+        prepared = q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                 .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName));
     }
+    if (!prepared)
+        return engineError(q); // nothing written: the record stays pending
     for (const QVariant &v : typed)
-        q.addBindValue(toStored(v));
+        q.addBindValue(fieldvalue::toStored(v));
     if (m_mode == EditMode::Edit)
         q.addBindValue(m_id);
     if (!q.exec())
         return engineError(q); // nothing written: the record stays pending
     if (m_mode == EditMode::Edit && q.numRowsAffected() == 0)
-        return Status::failure(QStringLiteral("The record can not be found; it may have been deleted."));
+        return Status::failure(recordGone());
     database::bumpGeneration(m_path);
     DataChanges::instance().notify(m_path, m_table);
     if (m_mode == EditMode::Add) {
@@ -533,7 +506,8 @@ Status RecordSource::Delete()
         return Status::failure(noCurrent());
     m_implicit.clear();
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName));
+    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName)))
+        return engineError(q);
     q.addBindValue(m_id);
     if (!q.exec())
         return engineError(q);
@@ -578,9 +552,10 @@ Status RecordSource::find(const QString &expression, bool fromStart)
             = QStringLiteral("bm_like(?, %1, %2)").arg(schema::quoted(e->field)).arg(int(kind(e->field)));
         auto q = std::make_unique<QSqlQuery>(m_db);
         q->setForwardOnly(true);
-        q->prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-            + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
-            + QStringLiteral(" ORDER BY %1").arg(keyName));
+        if (!q->prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+                + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
+                + QStringLiteral(" ORDER BY %1").arg(keyName)))
+            return engineError(*q);
         if (fromHere)
             q->addBindValue(m_id);
         q->addBindValue(e->patternText);
@@ -607,21 +582,35 @@ Status RecordSource::find(const QString &expression, bool fromStart)
     return Status::ok();
 }
 
-QVector<QPair<Bookmark, QString>> RecordSource::column(const QString &field) const
+Status RecordSource::columnValues(const QString &field, QVector<QPair<Bookmark, QString>> &rows) const
 {
-    QVector<QPair<Bookmark, QString>> rows;
+    rows.clear();
     const auto it = m_index.constFind(field);
-    if (it == m_index.constEnd() || !m_db.isValid())
-        return rows;
+    if (it == m_index.constEnd())
+        return logged(Status::failure(QStringLiteral("There is no field named %1.").arg(field)));
+    if (!m_db.isValid())
+        return logged(m_openStatus);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT %1, %2 FROM %3")
                     .arg(keyName, schema::quoted(field), schema::quoted(m_table))
             + where({}) + QStringLiteral(" ORDER BY %1").arg(keyName)))
-        return rows;
-    while (q.next()) {
-        rows.append({ Bookmark { q.value(0).toLongLong() }, shownText(fromStored(*it, q.value(1))) });
+        return engineError(q);
+    const FieldKind kind = m_fields[*it].kind;
+    while (q.next())
+        rows.append({ Bookmark { q.value(0).toLongLong() }, fieldvalue::shownStored(kind, q.value(1)) });
+    if (q.lastError().isValid()) { // the engine stopped part way
+        rows.clear();
+        return engineError(q);
     }
+    return Status::ok();
+}
+
+QVector<QPair<Bookmark, QString>> RecordSource::column(const QString &field) const
+{
+    QVector<QPair<Bookmark, QString>> rows;
+    if (!columnValues(field, rows)) // the failure is in the log; columnValues() hands it over
+        rows.clear();
     return rows;
 }
 

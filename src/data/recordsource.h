@@ -54,7 +54,10 @@ public:
     bool isBOF() const { return m_pos == Pos::BOF; }
     bool isEOF() const { return m_pos == Pos::EOF_; }
     bool hasCurrent() const { return m_pos == Pos::Record; }
+    // The number of records; 0 when they can not be counted (count() says why).
     int RecordCount() const;
+    // The number of records, or why they can not be counted.
+    [[nodiscard]] Status count(int &n) const;
 
     Status MoveFirst();
     Status MoveLast();
@@ -77,18 +80,31 @@ public:
     Status FindNext(const QString &expression);
     bool NoMatch() const { return m_noMatch; }
 
-    // Fields(name).Value: of the pending record while one is pending.
+    // Fields(name).Value: of the pending record while one is pending. A
+    // current record that can not be read shows no values; readCurrent()
+    // tells it from one whose fields are empty.
     QVariant value(const QString &field) const;
+    // Reads the current record if it is not read yet, or again after a
+    // failed read: ok, or why it could not be read (the engine failed, or
+    // another record source deleted it). Ok when there is no current record.
+    [[nodiscard]] Status readCurrent() const;
     // The value as a screen shows it: dates in the short format, amounts
     // with their decimals ("250.00"), empty for no value.
     QString text(const QString &field) const;
     // Sets a value of the pending record; outside AddNew/Edit the change is
     // written when the record source moves or closes.
     Status setValue(const QString &field, const QVariant &value);
+    // Writes now the changes set outside AddNew/Edit. A window calls it
+    // before it closes, to say when they can not be written; a record source
+    // closing with a change it can not write logs it and says it through
+    // DataChanges::changeLost.
+    [[nodiscard]] Status writePending();
 
     // Every record's values of one field in the record source's order, with
-    // their bookmarks (for lists of names and dates).
+    // their bookmarks (for lists of names and dates). Empty when they can not
+    // be read (columnValues() says why).
     QVector<QPair<Bookmark, QString>> column(const QString &field) const;
+    [[nodiscard]] Status columnValues(const QString &field, QVector<QPair<Bookmark, QString>> &rows) const;
 
 signals:
     // The current or pending record has changed: bound fields show it again.
@@ -107,9 +123,11 @@ private:
     Status flushImplicit();
     void loadCurrent() const;
     Status convert(int column, const QVariant &in, QVariant &out) const;
-    QVariant fromStored(int column, const QVariant &stored) const;
     QString where(const QString &extra) const;
+    // The engine's failure, logged, in a guide's words.
     Status engineError(const QSqlQuery &q) const;
+    // A failure logged under the record source's name.
+    Status logged(const Status &status) const;
     void setPosition(Pos pos, qint64 id);
 
     QString m_path;
@@ -125,6 +143,7 @@ private:
     qint64 m_id = 0;
     mutable bool m_loaded = false;
     mutable QVector<QVariant> m_current; // typed values of the current record
+    mutable Status m_readStatus; // of reading m_current
 
     EditMode m_mode = EditMode::None;
     QVector<QVariant> m_pending;

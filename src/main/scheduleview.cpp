@@ -2,7 +2,7 @@
 
 #include "bookings/bookingwindows.h"
 #include "data/recordsource.h"
-#include "main/schedulemodel.h"
+#include "data/schedulemodel.h"
 #include "main/viewparts.h"
 #include "platform/mainhub.h"
 #include "platform/shell.h"

@@ -20,6 +20,21 @@ namespace bm
 
 using platform::Icon;
 
+namespace
+{
+
+// The number of records and the label's text; a question mark, not a 0,
+// when they can not be counted.
+Status showCount(QLabel *label, const RecordSource &source, const QString &text)
+{
+    int n = 0;
+    const Status s = source.count(n);
+    label->setText((s ? QString::number(n) : QStringLiteral("?")) + text);
+    return s;
+}
+
+} // namespace
+
 std::optional<FormCommand> commandForKey(const QString &key)
 {
     static const QHash<QString, FormCommand> keys {
@@ -78,7 +93,7 @@ RecordForm::RecordForm(FormDeclaration declaration, QWidget *window)
     // A form opens in browse mode, its fields locked from the start.
     setMode(false);
     if (m_decl.countLabel)
-        m_decl.countLabel->setText(QString::number(m_decl.source->RecordCount()) + m_decl.countText);
+        report(showCount(m_decl.countLabel, *m_decl.source, m_decl.countText));
 }
 
 void RecordForm::attach(FormCommand command, QObject *object)
@@ -455,7 +470,7 @@ void RecordForm::last()
 void RecordForm::rewriteCount()
 {
     if (m_decl.countLabel)
-        m_decl.countLabel->setText(QString::number(m_decl.source->RecordCount()) + m_decl.countText);
+        report(showCount(m_decl.countLabel, *m_decl.source, m_decl.countText));
     if (m_decl.countChanged)
         m_decl.countChanged();
 }

@@ -2,7 +2,7 @@
 
 #include "bookings/frmbooking.h"
 #include "data/recordsource.h"
-#include "main/schedulemodel.h"
+#include "data/schedulemodel.h"
 #include "main/scheduleview.h"
 #include "platform/windows.h"
 #include "recordform/datepicker.h"

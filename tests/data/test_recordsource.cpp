@@ -1,10 +1,12 @@
 #include "testenv.h"
 
 #include "data/apppaths.h"
+#include "data/changes.h"
 #include "data/database.h"
 #include "data/money.h"
 #include "data/recordsource.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlQuery>
 
@@ -23,6 +25,14 @@ void fillTable(const QString &table, const QString &field, const QStringList &en
         q.addBindValue(e);
         QVERIFY(q.exec());
     }
+    database::bumpGeneration(databasePath());
+}
+
+// Runs a statement on the shared connection behind the record sources' backs.
+void exec(const QString &sql)
+{
+    QSqlQuery q(database::connection(databasePath()));
+    QVERIFY2(q.exec(sql), qPrintable(sql));
     database::bumpGeneration(databasePath());
 }
 
@@ -377,6 +387,113 @@ private slots:
         QCOMPARE(rows[1].second, QString());
         QVERIFY(rs.setBookmark(rows[2].first));
         QCOMPARE(rs.text("Trip Type"), QString("Full Day"));
+    }
+
+    // A failure of the engine is handed back and logged; it never reads as
+    // an empty table, an empty list or a record with empty fields.
+    void engineFailuresAreToldNotShownAsEmpty_data()
+    {
+        QTest::addColumn<QString>("read");
+        QTest::newRow("count") << "count";
+        QTest::newRow("column") << "column";
+        QTest::newRow("current record") << "current";
+        QTest::newRow("edit") << "edit";
+    }
+    void engineFailuresAreToldNotShownAsEmpty()
+    {
+        QFETCH(QString, read);
+        fillTable("Lures", "Bait", { "Jig", "Spinner" });
+        RecordSource rs("Data3", "Lures");
+        exec("ALTER TABLE \"Lures\" RENAME TO \"Lures away\"");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Data3 \\(Lures\\): .*no such table"));
+        int n = -1;
+        QVector<QPair<Bookmark, QString>> rows { { Bookmark { 1 }, "stale" } };
+        Status s;
+        if (read == "count")
+            s = rs.count(n);
+        else if (read == "column")
+            s = rs.columnValues("Bait", rows);
+        else if (read == "current")
+            s = rs.readCurrent();
+        else
+            s = rs.Edit();
+        QVERIFY(!s);
+        QVERIFY2(
+            s.message().startsWith("The database could not do this: no such table"), qPrintable(s.message()));
+        QCOMPARE(rs.editMode(), RecordSource::EditMode::None); // nothing to save over the record
+
+        exec("ALTER TABLE \"Lures away\" RENAME TO \"Lures\"");
+        if (read == "count") {
+            QVERIFY(rs.count(n));
+            QCOMPARE(n, 2);
+        } else if (read == "column") {
+            QVERIFY(rs.columnValues("Bait", rows));
+            QCOMPARE(rows.size(), 2);
+            QCOMPARE(rows[1].second, QString("Spinner"));
+        } else if (read == "current") {
+            QVERIFY(rs.readCurrent()); // asked again, read again
+            QCOMPARE(rs.text("Bait"), QString("Jig"));
+        } else {
+            QVERIFY(!rs.Update()); // the refused Edit left nothing pending
+            QVERIFY(rs.Edit());
+            QCOMPARE(rs.text("Bait"), QString("Jig"));
+            rs.CancelUpdate();
+        }
+    }
+
+    void recordDeletedElsewhereIsNotShownAsBlank()
+    {
+        fillTable("Lures", "Bait", { "Jig", "Spinner" });
+        RecordSource a("DatA", "Lures");
+        RecordSource b("DatB", "Lures");
+        QVERIFY(b.Delete());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^DatA \\(Lures\\): .*may have been deleted"));
+        const Status s = a.Edit();
+        QVERIFY(!s);
+        QCOMPARE(s.message(), QString("The record can not be found; it may have been deleted."));
+        QCOMPARE(a.editMode(), RecordSource::EditMode::None);
+        QVERIFY(a.MoveNext());
+        QVERIFY(a.readCurrent());
+        QCOMPARE(a.text("Bait"), QString("Spinner"));
+    }
+
+    void changeThatCanNotBeWrittenIsTold()
+    {
+        fillTable("Lures", "Bait", { "Jig" });
+        exec("CREATE TRIGGER refuse BEFORE UPDATE ON \"Lures\" BEGIN SELECT RAISE(ABORT, 'the disk is "
+             "full'); END");
+        QSignalSpy lost(&DataChanges::instance(), &DataChanges::changeLost);
+        const QRegularExpression refused("^Data3 \\(Lures\\): the database refused .*the disk is full");
+        {
+            RecordSource rs("Data3", "Lures");
+            QVERIFY(rs.setValue("Bait", "Spinner"));
+            // Written on request: the failure is handed back, the change stays.
+            QTest::ignoreMessage(QtWarningMsg, refused);
+            const Status s = rs.writePending();
+            QVERIFY(!s);
+            QVERIFY2(s.message().contains("the disk is full"), qPrintable(s.message()));
+            QCOMPARE(rs.text("Bait"), QString("Spinner"));
+            QCOMPARE(lost.count(), 0);
+            // Closing with it: logged and told.
+            QTest::ignoreMessage(QtWarningMsg, refused);
+            QTest::ignoreMessage(QtWarningMsg,
+                QRegularExpression("^Data3 \\(Lures\\): a change was lost as the record source closed"));
+        }
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(lost[0][0].toString(), databasePath());
+        QCOMPARE(lost[0][1].toString(), QString("Lures"));
+        QVERIFY2(lost[0][2].toString().contains("the disk is full"), qPrintable(lost[0][2].toString()));
+
+        exec("DROP TRIGGER refuse");
+        {
+            RecordSource rs("Data3", "Lures");
+            QCOMPARE(rs.text("Bait"), QString("Jig")); // nothing was half written
+            QVERIFY(rs.setValue("Bait", "Spinner"));
+            QVERIFY(rs.writePending());
+        }
+        QCOMPARE(lost.count(), 1);
+        RecordSource check("Check", "Lures");
+        QCOMPARE(check.text("Bait"), QString("Spinner"));
     }
 };
 

@@ -111,6 +111,9 @@ private slots:
                                        << "the table Diary is missing";
         QTest::newRow("missing field") << "drop field"
                                        << "the field Remarks of the table Equipment is missing";
+        // The engine's own reason is part of the message.
+        QTest::newRow("unreadable table") << "broken view"
+                                          << "can not be read (no such table: main.nowhere";
         QTest::newRow("foreign database") << "foreign"
                                           << "the table Lakes Fished is missing";
         QTest::newRow("a folder") << "folder"
@@ -145,7 +148,8 @@ private slots:
                 bytes[i] = char(0xA5 ^ (i & 0xff));
             f.seek(0);
             f.write(bytes);
-        } else if (damage == "drop table" || damage == "drop field" || damage == "foreign") {
+        } else if (damage == "drop table" || damage == "drop field" || damage == "foreign"
+            || damage == "broken view") {
             {
                 QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
                 db.setDatabaseName(path);
@@ -155,6 +159,9 @@ private slots:
                     QVERIFY(q.exec("DROP TABLE Diary"));
                 else if (damage == "drop field")
                     QVERIFY(q.exec("ALTER TABLE Equipment DROP COLUMN Remarks"));
+                else if (damage == "broken view")
+                    QVERIFY(q.exec("DROP TABLE Marinas")
+                        && q.exec("CREATE VIEW Marinas AS SELECT Ramps FROM nowhere"));
                 else {
                     for (const char *t : { "Lakes Fished", "Marinas", "Lures", "Lure Color", "Species",
                              "Trip Type", "Trip Rates", "Deposits", "Guide Info", "Phone", "Booking",

@@ -2,6 +2,7 @@
 
 #include "data/recordsource.h"
 #include "data/schema.h"
+#include "data/status.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -30,6 +31,8 @@ public:
     // Every field of Booking, Date first and Lake second.
     static QStringList allFields();
 
+    // Reads the bookings again. When they can not be read the rows stay as
+    // they were and status() and readFailed() say why.
     void reload();
     // Earlier trips first, compared as dates; bookings with no readable date last.
     void sortByDate();
@@ -46,6 +49,16 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // The outcome of the last read of the database (a reload, a sort or a
+    // page of rows): ok, or why the bookings could not be read.
+    [[nodiscard]] const Status &status() const { return m_status; }
+
+signals:
+    // Reading the bookings has begun to fail (said once until a read
+    // succeeds again, after the event that found it): message in a guide's
+    // words, for a box. Logged as well.
+    void readFailed(const QString &message);
+
 private:
     struct Page {
         QVector<QStringList> rows;
@@ -55,6 +68,7 @@ private:
     static constexpr int pagesKept = 48;
 
     const QStringList &rowValues(int row) const;
+    void setStatus(const Status &status) const; // logs and says a new failure
     void loadPage(int page) const;
     // Rearranges the rows by one field, rows with equal keys in the record
     // source's order; keys gives the sort key of each distinct stored value.
@@ -67,8 +81,10 @@ private:
     bool m_inRecordOrder = true;
 
     mutable QHash<int, Page> m_pages;
+    mutable QHash<int, Page> m_stale; // pages read before the last change, shown while a re-read fails
     mutable quint64 m_uses = 0;
     mutable quint64 m_generation = 0;
+    mutable Status m_status;
 };
 
 } // namespace bm

@@ -1,12 +1,13 @@
-#include "main/schedulemodel.h"
+#include "data/schedulemodel.h"
 
 #include "data/apppaths.h"
 #include "data/database.h"
-#include "data/dates.h"
-#include "data/money.h"
+#include "data/fieldvalue.h"
+#include "data/log.h"
 
 #include <QDate>
 #include <QLocale>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
@@ -23,21 +24,11 @@ constexpr qint64 last = std::numeric_limits<qint64>::max();
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
-// A stored value as the screens show it: dates in the short format, amounts
-// with their decimals.
-QString shown(FieldKind kind, const QVariant &stored)
+// The engine's failure in a guide's words.
+Status failed(const QSqlQuery &q, const QString &what)
 {
-    if (stored.isNull())
-        return {};
-    switch (kind) {
-    case FieldKind::Text:
-        return stored.toString();
-    case FieldKind::Date:
-        return shortDate(QDate::fromString(stored.toString(), Qt::ISODate));
-    case FieldKind::Amount:
-        return Money::fromUnits(stored.toLongLong()).toString();
-    }
-    return {};
+    return Status::failure(
+        QStringLiteral("The bookings could not be %1: %2").arg(what, q.lastError().text().trimmed()));
 }
 
 } // namespace
@@ -69,16 +60,43 @@ QStringList ScheduleModel::allFields()
 
 void ScheduleModel::reload()
 {
-    beginResetModel();
-    m_ids.clear();
-    m_pages.clear();
-    m_inRecordOrder = true;
+    // Rows that can not be read again stay as they were: a failure never
+    // shows as a schedule without bookings.
+    QVector<qint64> ids;
     QSqlQuery q(database::connection(m_path));
     q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("SELECT %1 FROM Booking ORDER BY %1").arg(keyName)))
-        while (q.next())
-            m_ids.append(q.value(0).toLongLong());
+    if (!q.exec(QStringLiteral("SELECT %1 FROM Booking ORDER BY %1").arg(keyName))) {
+        setStatus(failed(q, QStringLiteral("read")));
+        return;
+    }
+    while (q.next())
+        ids.append(q.value(0).toLongLong());
+    if (q.lastError().isValid()) {
+        setStatus(failed(q, QStringLiteral("read")));
+        return;
+    }
+    beginResetModel();
+    m_ids = std::move(ids);
+    m_pages.clear();
+    m_stale.clear();
+    m_inRecordOrder = true;
     endResetModel();
+    setStatus(Status::ok());
+}
+
+void ScheduleModel::setStatus(const Status &status) const
+{
+    const bool newFailure = !status && m_status; // one outage is said once
+    m_status = status;
+    if (!newFailure)
+        return;
+    qCWarning(dataLog).noquote() << status.message();
+    // Said once for an outage, after the read that found it: a view may
+    // show a box, which must not open while the grid paints.
+    auto *self = const_cast<ScheduleModel *>(this);
+    const QString message = status.message();
+    QMetaObject::invokeMethod(
+        self, [self, message] { emit self->readFailed(message); }, Qt::QueuedConnection);
 }
 
 void ScheduleModel::sortBy(
@@ -93,24 +111,32 @@ void ScheduleModel::sortBy(
     QVector<int> valueOf(ids.size(), -1);
     QSqlQuery q(database::connection(m_path));
     q.setForwardOnly(true);
-    if (q.exec(
+    // Rows whose values can not be read keep their order.
+    if (!q.exec(
             QStringLiteral("SELECT %1, %2 FROM Booking ORDER BY %1").arg(keyName, schema::quoted(field)))) {
-        qsizetype i = 0;
-        while (i < ids.size() && q.next()) {
-            const qint64 id = q.value(0).toLongLong();
-            while (i < ids.size() && ids[i] < id)
-                ++i;
-            if (i == ids.size() || ids[i] != id)
-                continue;
-            const QString value = q.value(1).toString();
-            auto it = distinctIndex.constFind(value);
-            if (it == distinctIndex.constEnd()) {
-                it = distinctIndex.insert(value, int(distinct.size()));
-                distinct << value;
-            }
-            valueOf[i++] = *it;
-        }
+        setStatus(failed(q, QStringLiteral("sorted")));
+        return;
     }
+    qsizetype at = 0;
+    while (at < ids.size() && q.next()) {
+        const qint64 id = q.value(0).toLongLong();
+        while (at < ids.size() && ids[at] < id)
+            ++at;
+        if (at == ids.size() || ids[at] != id)
+            continue;
+        const QString value = q.value(1).toString();
+        auto it = distinctIndex.constFind(value);
+        if (it == distinctIndex.constEnd()) {
+            it = distinctIndex.insert(value, int(distinct.size()));
+            distinct << value;
+        }
+        valueOf[at++] = *it;
+    }
+    if (q.lastError().isValid()) {
+        setStatus(failed(q, QStringLiteral("sorted")));
+        return;
+    }
+    setStatus(Status::ok());
     const QVector<qint64> keyOfDistinct = keys(distinct);
     QVector<qint64> rowKeys(ids.size());
     for (qsizetype i = 0; i < ids.size(); ++i)
@@ -123,6 +149,7 @@ void ScheduleModel::sortBy(
     for (qsizetype i = 0; i < order.size(); ++i)
         m_ids[i] = ids[order[i]];
     m_pages.clear();
+    m_stale.clear();
     m_inRecordOrder = false;
     endResetModel();
 }
@@ -219,6 +246,8 @@ const QStringList &ScheduleModel::rowValues(int row) const
     // What another window wrote since is read again.
     const quint64 generation = database::generation(m_path);
     if (generation != m_generation) {
+        for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it)
+            m_stale.insert(it.key(), *it);
         m_pages.clear();
         m_generation = generation;
     }
@@ -249,19 +278,37 @@ void ScheduleModel::loadPage(int page) const
     QHash<qint64, QStringList> byId;
     QSqlQuery q(database::connection(m_path));
     q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("SELECT %1, %2 FROM Booking WHERE %1 IN (%3)")
-                   .arg(keyName, columns.join(QLatin1String(", ")), ids.join(QLatin1Char(',')))))
-        while (q.next()) {
-            QStringList values;
-            values.reserve(m_fields.size());
-            for (int c = 0; c < m_fields.size(); ++c)
-                values << shown(m_kinds[c], q.value(c + 1));
-            byId.insert(q.value(0).toLongLong(), values);
-        }
     Page &p = m_pages[page];
     p.rows.resize(count);
+    // A page that can not be read shows what it showed before (empty if it
+    // was never read), with the failure said, until the database changes or
+    // the bookings are read again.
+    auto keepStale = [&] {
+        const auto stale = m_stale.constFind(page);
+        if (stale != m_stale.constEnd() && stale->rows.size() == count)
+            p.rows = stale->rows;
+        setStatus(failed(q, QStringLiteral("read")));
+    };
+    if (!q.exec(QStringLiteral("SELECT %1, %2 FROM Booking WHERE %1 IN (%3)")
+                    .arg(keyName, columns.join(QLatin1String(", ")), ids.join(QLatin1Char(','))))) {
+        keepStale();
+        return;
+    }
+    while (q.next()) {
+        QStringList values;
+        values.reserve(m_fields.size());
+        for (int c = 0; c < m_fields.size(); ++c)
+            values << fieldvalue::shownStored(m_kinds[c], q.value(c + 1));
+        byId.insert(q.value(0).toLongLong(), values);
+    }
+    if (q.lastError().isValid()) {
+        keepStale();
+        return;
+    }
+    m_stale.remove(page);
     for (int i = 0; i < count; ++i)
         p.rows[i] = byId.value(m_ids[first + i]); // a booking deleted meanwhile shows empty
+    setStatus(Status::ok());
 }
 
 } // namespace bm

@@ -1,0 +1,87 @@
+#include "doubles.h"
+#include "recordform/recordform.h"
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "data/database.h"
+
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSqlQuery>
+
+using namespace bm;
+
+namespace
+{
+
+void exec(const QString &sql)
+{
+    QSqlQuery q(database::connection(databasePath()));
+    QVERIFY2(q.exec(sql), qPrintable(sql));
+    database::bumpGeneration(databasePath());
+}
+
+} // namespace
+
+// The count label never says 0 for records it could not count.
+class TestFormCount : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { test::resetDatabase(); }
+    void cleanup() { test::deleteWindows(); }
+
+    void countOrWhyNot_data()
+    {
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("opening") << "open" << true << "2 Lures";
+        QTest::newRow("opening, unreadable") << "open" << false << "? Lures";
+        QTest::newRow("rewritten") << "rewrite" << true << "2 Lures";
+        QTest::newRow("rewritten, unreadable") << "rewrite" << false << "? Lures";
+    }
+    void countOrWhyNot()
+    {
+        QFETCH(QString, when);
+        QFETCH(bool, readable);
+        QFETCH(QString, label);
+        exec("DELETE FROM Lures");
+        exec("INSERT INTO Lures (Bait) VALUES ('Jig'), ('Spinner')");
+        test::ScriptedMessages boxes;
+        auto *window = new QWidget;
+        auto *count = new QLabel(window);
+        FormDeclaration d;
+        d.source = new RecordSource(QStringLiteral("Data1"), QStringLiteral("Lures"), window);
+        d.binder = new FieldBinder(d.source, window);
+        d.countLabel = count;
+        d.countText = QStringLiteral(" Lures");
+        auto breakTable = [&] {
+            exec("ALTER TABLE Lures RENAME TO \"Lures away\"");
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Data1 \\(Lures\\): .*no such table"));
+            boxes.expect();
+        };
+        if (when == "open") {
+            if (!readable)
+                breakTable();
+            RecordForm form(std::move(d), window);
+            QCOMPARE(count->text(), label);
+        } else {
+            RecordForm form(std::move(d), window);
+            QCOMPARE(count->text(), QString("2 Lures"));
+            if (!readable)
+                breakTable();
+            form.rewriteCount();
+            QCOMPARE(count->text(), label);
+        }
+        QCOMPARE(boxes.pending(), 0);
+        QCOMPARE(boxes.shown.size(), readable ? 0 : 1);
+        if (!readable) {
+            QCOMPARE(boxes.last().icon, platform::Icon::Exclamation);
+            QVERIFY2(boxes.last().text.contains("no such table: Lures"), qPrintable(boxes.last().text));
+        }
+    }
+};
+
+BM_TEST_MAIN(TestFormCount)
+#include "test_formcount.moc"
