@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -598,6 +599,41 @@ private slots:
         press(page, "Save");
         QCOMPARE(stored("Equipment", "Item"), QStringList({ "Battery Charger", "Tack" }));
         QCOMPARE(entries(), nine);
+    }
+
+    // Every field, toolbar button and navigation button of each page lies
+    // whole inside the window at its opening size, in browse and in edit
+    // mode. With BM_SCREENSHOTS set, the pages are saved there.
+    void layoutFitsTheWindow_data() { pages_data(); }
+    void layoutFitsTheWindow()
+    {
+        GearPage *page = openOn(3);
+        QFETCH(int, index);
+        for (const bool editing : { false, true }) {
+            if (editing)
+                press(page, "Edit");
+            QList<QWidget *> parts;
+            for (const GearField &f : page->def().fields)
+                parts << page->control(f.control);
+            for (FormCommand c : { FormCommand::First, FormCommand::Back, FormCommand::Next, FormCommand::Last })
+                parts << page->navigation(c);
+            for (QAction *a : page->toolbar()->actions())
+                if (!a->isSeparator())
+                    parts << page->toolbar()->widgetForAction(a);
+            parts << w->countLine();
+            for (QWidget *part : std::as_const(parts)) {
+                QVERIFY(part && part->isVisible());
+                const QRect r(part->mapTo(w, QPoint(0, 0)), part->size());
+                QVERIFY2(w->rect().contains(r) && r.height() >= part->minimumSizeHint().height(),
+                    qPrintable(part->objectName() + QLatin1Char(' ') + part->metaObject()->className()));
+            }
+            const QString folder = qEnvironmentVariable("BM_SCREENSHOTS");
+            if (!folder.isEmpty())
+                w->grab().save(QDir(folder).filePath(QStringLiteral("gear-%1-%2.png")
+                                                          .arg(index)
+                                                          .arg(editing ? "edit" : "browse")));
+        }
+        press(page, "Undo");
     }
 
     void closeShowsMainWindow_data()
