@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QAbstractTextDocumentLayout>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -83,6 +85,8 @@ private slots:
     void formatsLoad();
     void opensOnTheBookingWithItsPictureStretched();
     void emptyPathOpensEmptyWithoutMessage();
+    void longPathWraps_data();
+    void longPathWraps();
     void storedPathThatDoesNotLoad_data();
     void storedPathThatDoesNotLoad();
     void sizingRule_data();
@@ -213,7 +217,36 @@ void TestPicture::opensOnTheBookingWithItsPictureStretched()
     QCOMPARE(m_window->image()->pictureRect(), box());
     const int dpi = m_window->image()->logicalDpiX();
     QCOMPARE(box().size(), QSize(qRound(7200.0 * dpi / 1440), qRound(5400.0 * dpi / 1440)));
+    if (const QString folder = qEnvironmentVariable("BM_SCREENSHOTS"); !folder.isEmpty()) {
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_window->grab().save(QDir(folder).filePath(QStringLiteral("picture.png")));
+    }
     QVERIFY(m_messages->shown.isEmpty());
+}
+
+void TestPicture::longPathWraps_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("short") << QString();
+    QTest::newRow("deep folders") << QStringLiteral("trips/2026/july/bull shoals/upper lake/morning/");
+    QTest::newRow("one long name") << QString(120, QLatin1Char('x')) + QLatin1Char('/');
+}
+
+// The whole path is readable in the field: a long one wraps onto further
+// lines rather than running off to the side.
+void TestPicture::longPathWraps()
+{
+    QFETCH(QString, folder);
+    QVERIFY(folder.isEmpty() || QDir(m_files.path()).mkpath(folder));
+    const QString path = writeImage(folder + QStringLiteral("catch.png"), solid(20, 10, 96));
+    open(addBooking(path));
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    auto *text = m_window->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    QCOMPARE(text->toPlainText(), path);
+    QVERIFY(!text->horizontalScrollBar()->isVisible());
+    QCOMPARE(text->horizontalScrollBar()->maximum(), 0);
+    const int lines = text->document()->documentLayout()->documentSize().height();
+    QVERIFY2(lines <= text->height(), qPrintable(QString::number(lines)));
 }
 
 void TestPicture::emptyPathOpensEmptyWithoutMessage()
