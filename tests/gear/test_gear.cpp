@@ -5,6 +5,7 @@
 #include "testenv.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -599,6 +600,30 @@ private slots:
         press(page, "Save");
         QCOMPARE(stored("Equipment", "Item"), QStringList({ "Battery Charger", "Tack" }));
         QCOMPARE(entries(), nine);
+    }
+
+    // Tab leads through a page's fields in their order, in edit mode.
+    void keyboardOrder_data() { pages_data(); }
+    void keyboardOrder()
+    {
+        GearPage *page = openOn(2);
+        press(page, "Edit");
+        QStringList visited;
+        QWidget *at = first(page);
+        at->setFocus();
+        for (qsizetype i = 0; i < page->def().fields.size(); ++i) {
+            QWidget *focus = QApplication::focusWidget();
+            // The item list's typing line has the focus for the list.
+            if (focus && qobject_cast<QComboBox *>(focus->parentWidget()))
+                focus = focus->parentWidget();
+            visited << (focus ? focus->objectName() : QString());
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        QStringList expected;
+        for (const GearField &f : page->def().fields)
+            expected << f.control;
+        QCOMPARE(visited, expected);
+        press(page, "Undo");
     }
 
     // Every field, toolbar button and navigation button of each page lies
