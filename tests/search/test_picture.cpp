@@ -379,18 +379,30 @@ void TestPicture::selectionThatChangesNothing()
 void TestPicture::chosenPathWrittenOnClose_data()
 {
     QTest::addColumn<bool>("closeBox");
-    QTest::newRow("Close") << false;
-    QTest::newRow("close box") << true;
+    QTest::addColumn<bool>("changedElsewhere");
+    QTest::newRow("Close") << false << false;
+    QTest::newRow("close box") << true << false;
+    QTest::newRow("booking changed in another window meanwhile") << false << true;
 }
 
 void TestPicture::chosenPathWrittenOnClose()
 {
     QFETCH(bool, closeBox);
+    QFETCH(bool, changedElsewhere);
     const Bookmark booking = addBooking(QString());
     QVERIFY(m_hub->datBookings().setBookmark(booking));
     open(booking);
     m_dialogs->answers << m_photo;
     button("cmdSelect")->click();
+    const QString lake = changedElsewhere ? QStringLiteral("Table Rock") : QStringLiteral("Bull Shoals");
+    if (changedElsewhere) {
+        RecordSource other(QStringLiteral("other"), QStringLiteral("Booking"));
+        QVERIFY(other.setBookmark(booking));
+        QVERIFY(other.Edit());
+        QVERIFY(other.setValue(QStringLiteral("Lake"), lake));
+        QVERIFY(other.Update());
+        QVERIFY(m_hub->datBookings().setBookmark(booking));
+    }
     QCOMPARE(storedPicture(booking), QString()); // not before the window closes
     QSignalSpy writes(&DataChanges::instance(), &DataChanges::tableChanged);
     if (closeBox)
@@ -405,7 +417,7 @@ void TestPicture::chosenPathWrittenOnClose()
     // Nothing else of the booking changed.
     RecordSource rs(QStringLiteral("reader"), QStringLiteral("Booking"));
     rs.setBookmark(booking);
-    QCOMPARE(rs.text("Lake"), QStringLiteral("Bull Shoals"));
+    QCOMPARE(rs.text("Lake"), lake);
     QCOMPARE(rs.value("Date").toDate(), QDate(2026, 7, 4));
 }
 
