@@ -640,7 +640,8 @@ private slots:
             QList<QWidget *> parts;
             for (const GearField &f : page->def().fields)
                 parts << page->control(f.control);
-            for (FormCommand c : { FormCommand::First, FormCommand::Back, FormCommand::Next, FormCommand::Last })
+            for (FormCommand c :
+                { FormCommand::First, FormCommand::Back, FormCommand::Next, FormCommand::Last })
                 parts << page->navigation(c);
             for (QAction *a : page->toolbar()->actions())
                 if (!a->isSeparator())
@@ -654,9 +655,8 @@ private slots:
             }
             const QString folder = qEnvironmentVariable("BM_SCREENSHOTS");
             if (!folder.isEmpty())
-                w->grab().save(QDir(folder).filePath(QStringLiteral("gear-%1-%2.png")
-                                                          .arg(index)
-                                                          .arg(editing ? "edit" : "browse")));
+                w->grab().save(QDir(folder).filePath(
+                    QStringLiteral("gear-%1-%2.png").arg(index).arg(editing ? "edit" : "browse")));
         }
         press(page, "Undo");
     }

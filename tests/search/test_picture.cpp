@@ -7,6 +7,7 @@
 #include "records/frmpicture.h"
 #include "records/pictureview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -15,10 +16,9 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QAbstractTextDocumentLayout>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
