@@ -513,15 +513,21 @@ private slots:
         GearPage *page = openOn(1);
         const QString quotes = QStringLiteral("O'Brien's \"big\" reel; -- \\ %_ 'x' = 'x'");
         const QString longText = QString(10000, QLatin1Char('w')).replace(5000, 1, QLatin1Char('"'));
+        // The notes keep their lines, blank lines and tabs.
+        const QString lines = QStringLiteral("Spool replaced\n\n\tdrag washer 'new'\nline \"3\" ");
+        auto valueFor = [&](const GearField &f, int i) {
+            const QString text = (i % 2) ? longText : quotes + f.control;
+            return f.kind == GearField::Notes ? lines + text : text;
+        };
         press(page, "Edit");
         int i = 0;
         for (const GearField &f : page->def().fields)
-            typeInto(page->control(f.control), (i++ % 2) ? longText : quotes + f.control);
+            typeInto(page->control(f.control), valueFor(f, i++));
         msgs->expect();
         press(page, "Save");
         i = 0;
         for (const GearField &f : page->def().fields) {
-            const QString expected = (i++ % 2) ? longText : quotes + f.control;
+            const QString expected = valueFor(f, i++);
             QCOMPARE(stored(page->def().table, f.field), QStringList({ expected }));
             QCOMPARE(shown(page->control(f.control)), expected);
         }
