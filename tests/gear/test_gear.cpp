@@ -5,7 +5,9 @@
 #include "testenv.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -511,15 +513,21 @@ private slots:
         GearPage *page = openOn(1);
         const QString quotes = QStringLiteral("O'Brien's \"big\" reel; -- \\ %_ 'x' = 'x'");
         const QString longText = QString(10000, QLatin1Char('w')).replace(5000, 1, QLatin1Char('"'));
+        // The notes keep their lines, blank lines and tabs.
+        const QString lines = QStringLiteral("Spool replaced\n\n\tdrag washer 'new'\nline \"3\" ");
+        auto valueFor = [&](const GearField &f, int i) {
+            const QString text = (i % 2) ? longText : quotes + f.control;
+            return f.kind == GearField::Notes ? lines + text : text;
+        };
         press(page, "Edit");
         int i = 0;
         for (const GearField &f : page->def().fields)
-            typeInto(page->control(f.control), (i++ % 2) ? longText : quotes + f.control);
+            typeInto(page->control(f.control), valueFor(f, i++));
         msgs->expect();
         press(page, "Save");
         i = 0;
         for (const GearField &f : page->def().fields) {
-            const QString expected = (i++ % 2) ? longText : quotes + f.control;
+            const QString expected = valueFor(f, i++);
             QCOMPARE(stored(page->def().table, f.field), QStringList({ expected }));
             QCOMPARE(shown(page->control(f.control)), expected);
         }
@@ -598,6 +606,65 @@ private slots:
         press(page, "Save");
         QCOMPARE(stored("Equipment", "Item"), QStringList({ "Battery Charger", "Tack" }));
         QCOMPARE(entries(), nine);
+    }
+
+    // Tab leads through a page's fields in their order, in edit mode.
+    void keyboardOrder_data() { pages_data(); }
+    void keyboardOrder()
+    {
+        GearPage *page = openOn(2);
+        press(page, "Edit");
+        QStringList visited;
+        QWidget *at = first(page);
+        at->setFocus();
+        for (qsizetype i = 0; i < page->def().fields.size(); ++i) {
+            QWidget *focus = QApplication::focusWidget();
+            // The item list's typing line has the focus for the list.
+            if (focus && qobject_cast<QComboBox *>(focus->parentWidget()))
+                focus = focus->parentWidget();
+            visited << (focus ? focus->objectName() : QString());
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        QStringList expected;
+        for (const GearField &f : page->def().fields)
+            expected << f.control;
+        QCOMPARE(visited, expected);
+        press(page, "Undo");
+    }
+
+    // Every field, toolbar button and navigation button of each page lies
+    // whole inside the window at its opening size, in browse and in edit
+    // mode. With BM_SCREENSHOTS set, the pages are saved there.
+    void layoutFitsTheWindow_data() { pages_data(); }
+    void layoutFitsTheWindow()
+    {
+        GearPage *page = openOn(3);
+        QFETCH(int, index);
+        for (const bool editing : { false, true }) {
+            if (editing)
+                press(page, "Edit");
+            QList<QWidget *> parts;
+            for (const GearField &f : page->def().fields)
+                parts << page->control(f.control);
+            for (FormCommand c :
+                { FormCommand::First, FormCommand::Back, FormCommand::Next, FormCommand::Last })
+                parts << page->navigation(c);
+            for (QAction *a : page->toolbar()->actions())
+                if (!a->isSeparator())
+                    parts << page->toolbar()->widgetForAction(a);
+            parts << w->countLine();
+            for (QWidget *part : std::as_const(parts)) {
+                QVERIFY(part && part->isVisible());
+                const QRect r(part->mapTo(w, QPoint(0, 0)), part->size());
+                QVERIFY2(w->rect().contains(r) && r.height() >= part->minimumSizeHint().height(),
+                    qPrintable(part->objectName() + QLatin1Char(' ') + part->metaObject()->className()));
+            }
+            const QString folder = qEnvironmentVariable("BM_SCREENSHOTS");
+            if (!folder.isEmpty())
+                w->grab().save(QDir(folder).filePath(
+                    QStringLiteral("gear-%1-%2.png").arg(index).arg(editing ? "edit" : "browse")));
+        }
+        press(page, "Undo");
     }
 
     void closeShowsMainWindow_data()

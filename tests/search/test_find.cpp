@@ -5,6 +5,7 @@
 #include "records/findtrips.h"
 #include "records/frmfind.h"
 
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +135,10 @@ void TestFind::opensWithEveryDatedBooking()
     QCOMPARE(listed(list()),
         QStringList(
             { sampleLine, "5/14/2025    (Bull Shoals)", "7/4/2026    (Lake Taneycomo)", "8/1/2026    ()" }));
+    if (const QString folder = qEnvironmentVariable("BM_SCREENSHOTS"); !folder.isEmpty()) {
+        m_window->show();
+        m_window->grab().save(QDir(folder).filePath(QStringLiteral("find.png")));
+    }
     QVERIFY(m_messages->shown.isEmpty());
 }
 

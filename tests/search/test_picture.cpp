@@ -7,6 +7,7 @@
 #include "records/frmpicture.h"
 #include "records/pictureview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -83,6 +85,8 @@ private slots:
     void formatsLoad();
     void opensOnTheBookingWithItsPictureStretched();
     void emptyPathOpensEmptyWithoutMessage();
+    void longPathWraps_data();
+    void longPathWraps();
     void storedPathThatDoesNotLoad_data();
     void storedPathThatDoesNotLoad();
     void sizingRule_data();
@@ -213,7 +217,36 @@ void TestPicture::opensOnTheBookingWithItsPictureStretched()
     QCOMPARE(m_window->image()->pictureRect(), box());
     const int dpi = m_window->image()->logicalDpiX();
     QCOMPARE(box().size(), QSize(qRound(7200.0 * dpi / 1440), qRound(5400.0 * dpi / 1440)));
+    if (const QString folder = qEnvironmentVariable("BM_SCREENSHOTS"); !folder.isEmpty()) {
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_window->grab().save(QDir(folder).filePath(QStringLiteral("picture.png")));
+    }
     QVERIFY(m_messages->shown.isEmpty());
+}
+
+void TestPicture::longPathWraps_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("short") << QString();
+    QTest::newRow("deep folders") << QStringLiteral("trips/2026/july/bull shoals/upper lake/morning/");
+    QTest::newRow("one long name") << QString(120, QLatin1Char('x')) + QLatin1Char('/');
+}
+
+// The whole path is readable in the field: a long one wraps onto further
+// lines rather than running off to the side.
+void TestPicture::longPathWraps()
+{
+    QFETCH(QString, folder);
+    QVERIFY(folder.isEmpty() || QDir(m_files.path()).mkpath(folder));
+    const QString path = writeImage(folder + QStringLiteral("catch.png"), solid(20, 10, 96));
+    open(addBooking(path));
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    auto *text = m_window->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    QCOMPARE(text->toPlainText(), path);
+    QVERIFY(!text->horizontalScrollBar()->isVisible());
+    QCOMPARE(text->horizontalScrollBar()->maximum(), 0);
+    const int lines = text->document()->documentLayout()->documentSize().height();
+    QVERIFY2(lines <= text->height(), qPrintable(QString::number(lines)));
 }
 
 void TestPicture::emptyPathOpensEmptyWithoutMessage()
@@ -346,18 +379,30 @@ void TestPicture::selectionThatChangesNothing()
 void TestPicture::chosenPathWrittenOnClose_data()
 {
     QTest::addColumn<bool>("closeBox");
-    QTest::newRow("Close") << false;
-    QTest::newRow("close box") << true;
+    QTest::addColumn<bool>("changedElsewhere");
+    QTest::newRow("Close") << false << false;
+    QTest::newRow("close box") << true << false;
+    QTest::newRow("booking changed in another window meanwhile") << false << true;
 }
 
 void TestPicture::chosenPathWrittenOnClose()
 {
     QFETCH(bool, closeBox);
+    QFETCH(bool, changedElsewhere);
     const Bookmark booking = addBooking(QString());
     QVERIFY(m_hub->datBookings().setBookmark(booking));
     open(booking);
     m_dialogs->answers << m_photo;
     button("cmdSelect")->click();
+    const QString lake = changedElsewhere ? QStringLiteral("Table Rock") : QStringLiteral("Bull Shoals");
+    if (changedElsewhere) {
+        RecordSource other(QStringLiteral("other"), QStringLiteral("Booking"));
+        QVERIFY(other.setBookmark(booking));
+        QVERIFY(other.Edit());
+        QVERIFY(other.setValue(QStringLiteral("Lake"), lake));
+        QVERIFY(other.Update());
+        QVERIFY(m_hub->datBookings().setBookmark(booking));
+    }
     QCOMPARE(storedPicture(booking), QString()); // not before the window closes
     QSignalSpy writes(&DataChanges::instance(), &DataChanges::tableChanged);
     if (closeBox)
@@ -372,7 +417,7 @@ void TestPicture::chosenPathWrittenOnClose()
     // Nothing else of the booking changed.
     RecordSource rs(QStringLiteral("reader"), QStringLiteral("Booking"));
     rs.setBookmark(booking);
-    QCOMPARE(rs.text("Lake"), QStringLiteral("Bull Shoals"));
+    QCOMPARE(rs.text("Lake"), lake);
     QCOMPARE(rs.value("Date").toDate(), QDate(2026, 7, 4));
 }
 
