@@ -137,6 +137,9 @@ FrmDiary::FrmDiary(QWidget *parent)
     m_form = new RecordForm(std::move(d), this);
     m_form->attachToolbar(m_toolbar, toolbarPositions());
     setToolbarPictures(m_toolbar);
+    // Wide enough for every toolbar button: Help and Exit never go behind
+    // the toolbar's overflow arrow.
+    setMinimumWidth(qMax(minimumSizeHint().width(), m_toolbar->sizeHint().width()));
 }
 
 // Browse mode draws the subject and the page without borders and shows the

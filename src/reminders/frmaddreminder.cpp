@@ -105,6 +105,15 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
         commands.append({ c.command, b });
     }
 
+    // Tab walks the window as it is read: date, text, menu, navigation, Close.
+    QWidget *previous = m_text1;
+    setTabOrder(m_dtPicker1, m_text1);
+    for (const auto &[command, b] : std::as_const(commands)) {
+        setTabOrder(previous, b);
+        previous = b;
+    }
+    setTabOrder(previous, m_cmdClose);
+
     auto *top = new QHBoxLayout;
     top->addLayout(fields, 1);
     top->addWidget(menu);

@@ -214,6 +214,21 @@ private slots:
         checkMode(false);
     }
 
+    // Every command of the toolbar is in view at the window's opening size:
+    // none is pushed behind the toolbar's overflow arrow.
+    void toolbarFits_data() { screens_data(); }
+    void toolbarFits()
+    {
+        open();
+        for (QAction *a : s.bar->actions()) {
+            if (a->isSeparator())
+                continue;
+            QWidget *button = s.bar->widgetForAction(a);
+            QVERIFY2(button && button->isVisible(), qPrintable(a->data().toString()));
+            QVERIFY2(s.bar->rect().contains(button->geometry()), qPrintable(a->data().toString()));
+        }
+    }
+
     void navigationAndDelete_data() { screens_data(); }
     void navigationAndDelete()
     {

@@ -276,6 +276,24 @@ private slots:
         QCOMPARE(count(), "4 Reminders are saved.");
     }
 
+    // The Tab key walks the window as it is read: the date, the text, the
+    // menu from top to bottom, the navigation from left to right, then Close.
+    void tabOrder()
+    {
+        open();
+        const QStringList expected { "DTPicker1", "Text1", "cmdAdd", "cmdEdit", "cmdDelete", "cmdSave",
+            "cmdUndo", "cmdFirst", "cmdBack", "cmdNext", "cmdLast", "cmdClose" };
+        QStringList walked;
+        QWidget *start = picker();
+        QWidget *at = start;
+        do {
+            if (expected.contains(at->objectName()) && !walked.contains(at->objectName()))
+                walked << at->objectName();
+            at = at->nextInFocusChain();
+        } while (at && at != start);
+        QCOMPARE(walked, expected);
+    }
+
     // Saving and deleting in the editor reach the reminder list, open or not.
     void listFollowsTheEditor()
     {
