@@ -8,6 +8,7 @@
 #include "main/exchangedialogs.h"
 #include "main/frmmain.h"
 
+#include <QAction>
 #include <QDialog>
 #include <QFile>
 #include <QHeaderView>
@@ -158,6 +159,48 @@ private slots:
                 "2 contacts were added.\n1 contact already stored was skipped.\n1 row could not be taken."));
         QCOMPARE(msgs->last().icon, Icon::Information);
         QCOMPARE(files->requests.first().title, QString("Import Contacts from CSV"));
+    }
+
+    // The contacts panel and its count follow the import at once, whichever
+    // view the main window shows and wherever its contacts stand.
+    void importShowsInTheContactsPanel_data()
+    {
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<bool>("onLastContact");
+        QTest::newRow("contacts panel shown") << "mnuContacts" << false;
+        QTest::newRow("on the last contact") << "mnuContacts" << true;
+        QTest::newRow("schedule shown") << "mnuSchedule" << false;
+    }
+    void importShowsInTheContactsPanel()
+    {
+        QFETCH(QString, view);
+        QFETCH(bool, onLastContact);
+        addContact("Stored Person", "555-0199");
+        main->findChild<QAction *>(view)->trigger();
+        if (onLastContact)
+            QVERIFY(main->datContacts().MoveLast());
+        auto *count = main->findChild<QLabel *>("lblContactcount");
+        auto *names = main->findChild<QListWidget *>("lstContacts");
+        QVERIFY(count && names);
+        const int before = contactCount();
+        QCOMPARE(count->text(), QString("%1 Contacts are Saved").arg(before));
+        QVERIFY(names->findItems("Ann Lee", Qt::MatchExactly).isEmpty());
+
+        files->answers << write("Name,Mobile Phone\nAnn Lee,555-0101\nBob Ray,555-0102\n");
+        whenShown("dlgImportContacts", [&](QDialog *d) { click(d, "cmdImport"); });
+        msgs->expect();
+        main->importContacts();
+        QCOMPARE(msgs->last().text, QString("2 contacts were added."));
+
+        // No activation of the main window in between: the panel is read again.
+        QCOMPARE(main->datContacts().RecordCount(), before + 2);
+        QCOMPARE(count->text(), QString("%1 Contacts are Saved").arg(before + 2));
+        QCOMPARE(names->count(), before + 2);
+        QCOMPARE(names->findItems("Ann Lee", Qt::MatchExactly).size(), 1);
+        QCOMPARE(names->findItems("Bob Ray", Qt::MatchExactly).size(), 1);
+        // Choosing a new name shows that contact.
+        names->setCurrentItem(names->findItems("Bob Ray", Qt::MatchExactly).first());
+        QCOMPARE(main->datContacts().value("Mobile Phone Number").toString(), QString("555-0102"));
     }
 
     void importCancelledWritesNothing_data()
