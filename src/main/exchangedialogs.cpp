@@ -218,9 +218,15 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
     grid->setColumnCount(int(doc.header.size()));
     const int rows = int(qMin<qsizetype>(previewRows, doc.records.size()));
     grid->setRowCount(rows);
+    // The parts of a name fill it only where the file's own name is empty.
+    bool hasName = false;
+    for (int c = 0; c < doc.header.size() && !hasName; ++c)
+        hasName = plan.columns().target(c) == QLatin1String("Name");
     QStringList headings;
     for (int c = 0; c < doc.header.size(); ++c) {
-        const QString target = plan.columns().target(c);
+        QString target = plan.columns().target(c);
+        if (hasName && target.startsWith(QLatin1String("Name (")) && target.endsWith(QLatin1Char(')')))
+            target.insert(target.size() - 1, QStringLiteral(", where Name is empty"));
         headings << doc.header[c] + QLatin1Char('\n')
                 + (target.isEmpty() ? QStringLiteral("(not imported)") : QStringLiteral("\u2192 ") + target);
     }

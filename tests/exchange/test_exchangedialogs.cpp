@@ -161,6 +161,40 @@ private slots:
         QCOMPARE(files->requests.first().title, QString("Import Contacts from CSV"));
     }
 
+    // Each heading of the preview says what its column fills; the parts of
+    // a name fill it only where the file's own name column is empty.
+    void previewHeadingsSayWhatEachColumnFills_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("name in parts only")
+            << QByteArray("First Name,Last Name")
+            << QStringList({ "First Name\n\u2192 Name (first part)", "Last Name\n\u2192 Name (last part)" });
+        QTest::newRow("name and its parts")
+            << QByteArray("First Name,Name,Middle Name,Last Name")
+            << QStringList({ "First Name\n\u2192 Name (first part, where Name is empty)", "Name\n\u2192 Name",
+                   "Middle Name\n\u2192 Name (middle part, where Name is empty)",
+                   "Last Name\n\u2192 Name (last part, where Name is empty)" });
+        QTest::newRow("a column not taken") << QByteArray(
+            "Name,Birthday") << QStringList({ "Name\n\u2192 Name", "Birthday\n(not imported)" });
+    }
+    void previewHeadingsSayWhatEachColumnFills()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(QStringList, expected);
+        QByteArray row = "Ann";
+        for (int c = 1; c < expected.size(); ++c)
+            row += ",x";
+        files->answers << write(header + "\n" + row + "\n");
+        QStringList shown;
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            shown = headings(d->findChild<QTableWidget *>("grdPreview"));
+            click(d, "cmdCancel");
+        });
+        main->importContacts();
+        QCOMPARE(shown, expected);
+    }
+
     // The contacts panel and its count follow the import at once, whichever
     // view the main window shows and wherever its contacts stand.
     void importShowsInTheContactsPanel_data()
@@ -312,6 +346,35 @@ private slots:
             msgs->last().text.startsWith("The file " + csv::shownFileName(target) + " can not be written"),
             qPrintable(msgs->last().text));
         QVERIFY(!QFile::exists(target));
+    }
+
+    // With BM_EXCHANGE_SHOTS=folder, pictures of the import preview and the
+    // export's choice of table, to look at.
+    void screenshots()
+    {
+        const QString folder = qEnvironmentVariable("BM_EXCHANGE_SHOTS");
+        if (folder.isEmpty())
+            QSKIP("set BM_EXCHANGE_SHOTS to a folder for pictures of the dialogs");
+        addContact("Stored Person", "555-0199");
+        files->answers << write("First Name,Last Name,Name,E-mail Address,Mobile Phone,Home Phone,Business "
+                                "Phone,Home Street,Home City,Home State,Postal Code,Notes,Birthday\r\n"
+                                "Ann,Lee,Ann Lee,ann@example.org,555-0101,,,\"12 Shore Rd, Apt 3\","
+                                "Lakeview,MN,55901,\"Likes walleye\nand early starts\",1970-01-01\r\n"
+                                "Bob,Ray,Bob Ray,bob@example.org,,555-0102,555-0900,1 Main St,Pine,WI,"
+                                "54001,,\r\n"
+                                ",,Stored Person,,,555 0199,,,,,,,\r\n"
+                                ",,,nobody@example.org,,,,,,,,,\r\n"
+                                "Cy,Dahl,Cy Dahl,,555-0103,,,,Duluth,MN,55802,Boat owner,\r\n");
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            QVERIFY(d->grab().save(folder + "/import-preview.png"));
+            click(d, "cmdCancel");
+        });
+        main->importContacts();
+        whenShown("dlgExportCsv", [&](QDialog *d) {
+            QVERIFY(d->grab().save(folder + "/export-choice.png"));
+            click(d, "cmdCancel");
+        });
+        main->exportCsv();
     }
 };
 
