@@ -335,6 +335,48 @@ private slots:
             QString("1 trip and 2 reminders were written to %1.").arg(csv::shownFileName(target)));
     }
 
+    // A name typed without its extension gets one; a file of that name is
+    // replaced only when the guide says so (the file dialog asked about the
+    // name without it).
+    void exportDoesNotReplaceUnasked_data()
+    {
+        QTest::addColumn<bool>("calendar");
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("csv, kept") << false << false;
+        QTest::newRow("csv, replaced") << false << true;
+        QTest::newRow("calendar, kept") << true << false;
+        QTest::newRow("calendar, replaced") << true << true;
+    }
+    void exportDoesNotReplaceUnasked()
+    {
+        QFETCH(bool, calendar);
+        QFETCH(bool, replace);
+        const QString typed = dir->filePath("season");
+        const QString target = typed + (calendar ? ".ics" : ".csv");
+        {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("kept");
+        }
+        files->answers << typed;
+        msgs->expect(replace ? platform::Answer::Yes : platform::Answer::No);
+        if (replace)
+            msgs->expect(); // what was written
+        if (calendar) {
+            main->exportCalendar();
+        } else {
+            whenShown("dlgExportCsv", [&](QDialog *d) { click(d, "cmdExport"); });
+            main->exportCsv();
+        }
+        QCOMPARE(msgs->shown.first().text,
+            QString("The file %1 already exists.\nDo you want to replace it?")
+                .arg(csv::shownFileName(target)));
+        QCOMPARE(msgs->shown.size(), replace ? 2 : 1);
+        QFile written(target);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll() == "kept", !replace);
+    }
+
     void exportToUnwritableTargetWarns()
     {
         const QString target = dir->filePath("no/such/folder/trips.ics");
