@@ -297,8 +297,8 @@ void FrmSeason::showFigures()
     for (const season::LureMonth &l : s.lures) {
         const QStringList text = seasontext::lureCells(l);
         m_lures->appendRow({ cell(text[0], l.lake.isEmpty() ? QString(QChar(0xffff)) : l.lake.toCaseFolded()),
-            cell(text[1], l.month), cell(text[2], l.lure.toCaseFolded()),
-            cell(text[3], l.color.toCaseFolded()), cell(text[4], l.fish, true), cell(text[5], l.trips, true),
+            cell(text[1], l.month), cell(text[2], text[2].toCaseFolded()),
+            cell(text[3], text[3].toCaseFolded()), cell(text[4], l.fish, true), cell(text[5], l.trips, true),
             cell(text[6], l.allFish, true), cell(text[7], l.bigFish.toCaseFolded()),
             cell(text[8], l.weight.value_or(-1), true), cell(text[9], l.length.toCaseFolded()),
             cell(text[10], l.bigFishDate) });

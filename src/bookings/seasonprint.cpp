@@ -132,12 +132,15 @@ QStringList lureHeaders()
 
 QStringList lureCells(const season::LureMonth &row)
 {
-    const bool lure = !row.lure.isEmpty() || !row.color.isEmpty();
+    // A lure that caught nothing there is no best lure.
+    const bool recorded = !row.lure.isEmpty() || !row.color.isEmpty();
+    const bool lure = recorded && row.fish > 0;
     return { row.lake.isEmpty() ? QStringLiteral("(no lake given)") : row.lake,
-        seasoncharts::monthName(row.month), lure ? row.lure : QStringLiteral("(none recorded)"), row.color,
-        lure ? QString::number(row.fish) : QString(), lure ? QString::number(row.trips) : QString(),
-        QString::number(row.allFish), row.bigFish, weightText(row.weight), row.length,
-        shortDate(row.bigFishDate) };
+        seasoncharts::monthName(row.month),
+        lure ? row.lure : (recorded ? QStringLiteral("(no fish caught)") : QStringLiteral("(none recorded)")),
+        lure ? row.color : QString(), lure ? QString::number(row.fish) : QString(),
+        lure ? QString::number(row.trips) : QString(), QString::number(row.allFish), row.bigFish,
+        weightText(row.weight), row.length, shortDate(row.bigFishDate) };
 }
 
 QStringList owedHeaders()

@@ -29,10 +29,20 @@ QString counted(int n, const QString &one, const QString &many)
     return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? one : many);
 }
 
-// The chosen name, with the extension added when the guide typed none.
-QString withSuffix(const QString &path, const QString &suffix)
+// The chosen name, with the extension added when the guide typed none. The
+// file dialog asked about replacing the name as typed, so a file of the full
+// name is replaced only when the guide says so; empty when he does not.
+QString withSuffix(const QString &path, const QString &suffix, QWidget *parent)
 {
-    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + suffix : path;
+    if (!QFileInfo(path).suffix().isEmpty())
+        return path;
+    const QString full = path + QLatin1Char('.') + suffix;
+    if (QFileInfo::exists(full)
+        && !platform::askYesNo(QStringLiteral("The file %1 already exists.\nDo you want to replace it?")
+                                   .arg(csv::shownFileName(full)),
+            QStringLiteral("Brindlemoor"), parent))
+        return {};
+    return full;
 }
 
 QPushButton *addButton(
@@ -56,7 +66,9 @@ void exportCalendar(QWidget *parent)
         parent);
     if (file.isEmpty())
         return;
-    file = withSuffix(file, QStringLiteral("ics"));
+    file = withSuffix(file, QStringLiteral("ics"), parent);
+    if (file.isEmpty())
+        return;
     ics::Counts counts;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const Status s = ics::exportCalendar(databasePath(), file, &counts);
@@ -84,7 +96,9 @@ void exportCsv(QWidget *parent)
             parent);
     if (file.isEmpty())
         return;
-    file = withSuffix(file, QStringLiteral("csv"));
+    file = withSuffix(file, QStringLiteral("csv"), parent);
+    if (file.isEmpty())
+        return;
     int rows = 0;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const Status s = csv::exportTable(databasePath(), choice.table(), file, &rows);
@@ -218,9 +232,15 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
     grid->setColumnCount(int(doc.header.size()));
     const int rows = int(qMin<qsizetype>(previewRows, doc.records.size()));
     grid->setRowCount(rows);
+    // The parts of a name fill it only where the file's own name is empty.
+    bool hasName = false;
+    for (int c = 0; c < doc.header.size() && !hasName; ++c)
+        hasName = plan.columns().target(c) == QLatin1String("Name");
     QStringList headings;
     for (int c = 0; c < doc.header.size(); ++c) {
-        const QString target = plan.columns().target(c);
+        QString target = plan.columns().target(c);
+        if (hasName && target.startsWith(QLatin1String("Name (")) && target.endsWith(QLatin1Char(')')))
+            target.insert(target.size() - 1, QStringLiteral(", where Name is empty"));
         headings << doc.header[c] + QLatin1Char('\n')
                 + (target.isEmpty() ? QStringLiteral("(not imported)") : QStringLiteral("\u2192 ") + target);
     }

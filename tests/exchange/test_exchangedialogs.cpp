@@ -8,6 +8,7 @@
 #include "main/exchangedialogs.h"
 #include "main/frmmain.h"
 
+#include <QAction>
 #include <QDialog>
 #include <QFile>
 #include <QHeaderView>
@@ -160,6 +161,82 @@ private slots:
         QCOMPARE(files->requests.first().title, QString("Import Contacts from CSV"));
     }
 
+    // Each heading of the preview says what its column fills; the parts of
+    // a name fill it only where the file's own name column is empty.
+    void previewHeadingsSayWhatEachColumnFills_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("name in parts only")
+            << QByteArray("First Name,Last Name")
+            << QStringList({ "First Name\n\u2192 Name (first part)", "Last Name\n\u2192 Name (last part)" });
+        QTest::newRow("name and its parts")
+            << QByteArray("First Name,Name,Middle Name,Last Name")
+            << QStringList({ "First Name\n\u2192 Name (first part, where Name is empty)", "Name\n\u2192 Name",
+                   "Middle Name\n\u2192 Name (middle part, where Name is empty)",
+                   "Last Name\n\u2192 Name (last part, where Name is empty)" });
+        QTest::newRow("a column not taken") << QByteArray(
+            "Name,Birthday") << QStringList({ "Name\n\u2192 Name", "Birthday\n(not imported)" });
+    }
+    void previewHeadingsSayWhatEachColumnFills()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(QStringList, expected);
+        QByteArray row = "Ann";
+        for (int c = 1; c < expected.size(); ++c)
+            row += ",x";
+        files->answers << write(header + "\n" + row + "\n");
+        QStringList shown;
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            shown = headings(d->findChild<QTableWidget *>("grdPreview"));
+            click(d, "cmdCancel");
+        });
+        main->importContacts();
+        QCOMPARE(shown, expected);
+    }
+
+    // The contacts panel and its count follow the import at once, whichever
+    // view the main window shows and wherever its contacts stand.
+    void importShowsInTheContactsPanel_data()
+    {
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<bool>("onLastContact");
+        QTest::newRow("contacts panel shown") << "mnuContacts" << false;
+        QTest::newRow("on the last contact") << "mnuContacts" << true;
+        QTest::newRow("schedule shown") << "mnuSchedule" << false;
+    }
+    void importShowsInTheContactsPanel()
+    {
+        QFETCH(QString, view);
+        QFETCH(bool, onLastContact);
+        addContact("Stored Person", "555-0199");
+        main->findChild<QAction *>(view)->trigger();
+        if (onLastContact)
+            QVERIFY(main->datContacts().MoveLast());
+        auto *count = main->findChild<QLabel *>("lblContactcount");
+        auto *names = main->findChild<QListWidget *>("lstContacts");
+        QVERIFY(count && names);
+        const int before = contactCount();
+        QCOMPARE(count->text(), QString("%1 Contacts are Saved").arg(before));
+        QVERIFY(names->findItems("Ann Lee", Qt::MatchExactly).isEmpty());
+
+        files->answers << write("Name,Mobile Phone\nAnn Lee,555-0101\nBob Ray,555-0102\n");
+        whenShown("dlgImportContacts", [&](QDialog *d) { click(d, "cmdImport"); });
+        msgs->expect();
+        main->importContacts();
+        QCOMPARE(msgs->last().text, QString("2 contacts were added."));
+
+        // No activation of the main window in between: the panel is read again.
+        QCOMPARE(main->datContacts().RecordCount(), before + 2);
+        QCOMPARE(count->text(), QString("%1 Contacts are Saved").arg(before + 2));
+        QCOMPARE(names->count(), before + 2);
+        QCOMPARE(names->findItems("Ann Lee", Qt::MatchExactly).size(), 1);
+        QCOMPARE(names->findItems("Bob Ray", Qt::MatchExactly).size(), 1);
+        // Choosing a new name shows that contact.
+        names->setCurrentItem(names->findItems("Bob Ray", Qt::MatchExactly).first());
+        QCOMPARE(main->datContacts().value("Mobile Phone Number").toString(), QString("555-0102"));
+    }
+
     void importCancelledWritesNothing_data()
     {
         QTest::addColumn<bool>("atFileDialog");
@@ -258,6 +335,48 @@ private slots:
             QString("1 trip and 2 reminders were written to %1.").arg(csv::shownFileName(target)));
     }
 
+    // A name typed without its extension gets one; a file of that name is
+    // replaced only when the guide says so (the file dialog asked about the
+    // name without it).
+    void exportDoesNotReplaceUnasked_data()
+    {
+        QTest::addColumn<bool>("calendar");
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("csv, kept") << false << false;
+        QTest::newRow("csv, replaced") << false << true;
+        QTest::newRow("calendar, kept") << true << false;
+        QTest::newRow("calendar, replaced") << true << true;
+    }
+    void exportDoesNotReplaceUnasked()
+    {
+        QFETCH(bool, calendar);
+        QFETCH(bool, replace);
+        const QString typed = dir->filePath("season");
+        const QString target = typed + (calendar ? ".ics" : ".csv");
+        {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("kept");
+        }
+        files->answers << typed;
+        msgs->expect(replace ? platform::Answer::Yes : platform::Answer::No);
+        if (replace)
+            msgs->expect(); // what was written
+        if (calendar) {
+            main->exportCalendar();
+        } else {
+            whenShown("dlgExportCsv", [&](QDialog *d) { click(d, "cmdExport"); });
+            main->exportCsv();
+        }
+        QCOMPARE(msgs->shown.first().text,
+            QString("The file %1 already exists.\nDo you want to replace it?")
+                .arg(csv::shownFileName(target)));
+        QCOMPARE(msgs->shown.size(), replace ? 2 : 1);
+        QFile written(target);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll() == "kept", !replace);
+    }
+
     void exportToUnwritableTargetWarns()
     {
         const QString target = dir->filePath("no/such/folder/trips.ics");
@@ -269,6 +388,35 @@ private slots:
             msgs->last().text.startsWith("The file " + csv::shownFileName(target) + " can not be written"),
             qPrintable(msgs->last().text));
         QVERIFY(!QFile::exists(target));
+    }
+
+    // With BM_EXCHANGE_SHOTS=folder, pictures of the import preview and the
+    // export's choice of table, to look at.
+    void screenshots()
+    {
+        const QString folder = qEnvironmentVariable("BM_EXCHANGE_SHOTS");
+        if (folder.isEmpty())
+            QSKIP("set BM_EXCHANGE_SHOTS to a folder for pictures of the dialogs");
+        addContact("Stored Person", "555-0199");
+        files->answers << write("First Name,Last Name,Name,E-mail Address,Mobile Phone,Home Phone,Business "
+                                "Phone,Home Street,Home City,Home State,Postal Code,Notes,Birthday\r\n"
+                                "Ann,Lee,Ann Lee,ann@example.org,555-0101,,,\"12 Shore Rd, Apt 3\","
+                                "Lakeview,MN,55901,\"Likes walleye\nand early starts\",1970-01-01\r\n"
+                                "Bob,Ray,Bob Ray,bob@example.org,,555-0102,555-0900,1 Main St,Pine,WI,"
+                                "54001,,\r\n"
+                                ",,Stored Person,,,555 0199,,,,,,,\r\n"
+                                ",,,nobody@example.org,,,,,,,,,\r\n"
+                                "Cy,Dahl,Cy Dahl,,555-0103,,,,Duluth,MN,55802,Boat owner,\r\n");
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            QVERIFY(d->grab().save(folder + "/import-preview.png"));
+            click(d, "cmdCancel");
+        });
+        main->importContacts();
+        whenShown("dlgExportCsv", [&](QDialog *d) {
+            QVERIFY(d->grab().save(folder + "/export-choice.png"));
+            click(d, "cmdCancel");
+        });
+        main->exportCsv();
     }
 };
 

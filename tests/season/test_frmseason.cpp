@@ -34,6 +34,8 @@ private slots:
     void saysWhatItHasNoDataFor();
     void showsTheChosenYear();
     void lureTableSorts();
+    void lureRowsNameNoLureThatCaughtNothing_data();
+    void lureRowsNameNoLureThatCaughtNothing();
     void moneyOwedShowsTheBookingInTheMainWindow();
     void savesTheChartShown();
     void printsTheWholeSummary();
@@ -204,6 +206,38 @@ void TestFrmSeason::lureTableSorts()
     QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("Jun"));
     grid->sortByColumn(8, Qt::DescendingOrder); // the heaviest first, no weight last
     QCOMPARE(grid->model()->index(0, 8).data().toString(), QStringLiteral("6.5 lbs."));
+}
+
+// A lake and month whose trips caught nothing has no best lure: the lure
+// the guide fished is not offered as one.
+void TestFrmSeason::lureRowsNameNoLureThatCaughtNothing_data()
+{
+    QTest::addColumn<QList<SeasonRow>>("rows");
+    QTest::addColumn<QString>("shown");
+    const QString lake = QStringLiteral("Bull Shoals");
+    QTest::newRow("nothing caught") << QList<SeasonRow>(
+        { { .date = "2025-04-03", .lake = lake, .fish = "0", .lure = "Spinnerbait", .color = "Firetiger" } })
+                                    << "Bull Shoals|Apr|(no fish caught)||||0||||";
+    QTest::newRow("nothing caught on two trips") << QList<SeasonRow>(
+        { { .date = "2025-04-03", .lake = lake, .fish = "0 fish", .lure = "Jig", .color = "Black" },
+            { .date = "2025-04-09", .lake = lake, .fish = "0", .lure = "Spoon", .color = "Silver" } })
+                                                 << "Bull Shoals|Apr|(no fish caught)||||0||||";
+    QTest::newRow("no lure recorded")
+        << QList<SeasonRow>({ { .date = "2025-04-03", .lake = lake, .fish = "2" } })
+        << "Bull Shoals|Apr|(none recorded)||||2||||";
+    QTest::newRow("a lure that caught")
+        << QList<SeasonRow>({ { .date = "2025-04-03", .lake = lake, .fish = "0", .lure = "Jig" },
+               { .date = "2025-04-09", .lake = lake, .fish = "3", .lure = "Spoon", .color = "Silver" } })
+        << "Bull Shoals|Apr|Spoon|Silver|3|1|3||||";
+}
+
+void TestFrmSeason::lureRowsNameNoLureThatCaughtNothing()
+{
+    QFETCH(QList<SeasonRow>, rows);
+    QFETCH(QString, shown);
+    test::layInSeason(rows);
+    open(2025);
+    QCOMPARE(rowsOf(QStringLiteral("grdLures")), QStringList { shown });
 }
 
 void TestFrmSeason::moneyOwedShowsTheBookingInTheMainWindow()
