@@ -33,20 +33,31 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == parent() && !event->spontaneous()) {
-            QWidget *main = mainWindow();
-            if (main && main != watched) {
-                if (event->type() == QEvent::Show && m_hideMain)
-                    main->hide();
-                else if (event->type() == QEvent::Hide)
-                    main->show();
-            }
+        if (watched != parent())
+            return false;
+        // A window that is deleted hides without closing: the main window
+        // is left alone then.
+        if (event->type() == QEvent::Close)
+            m_closing = true;
+        if (event->spontaneous())
+            return false;
+        QWidget *main = mainWindow();
+        if (event->type() == QEvent::Show) {
+            m_closing = false;
+            if (m_hideMain && main && main != watched)
+                main->hide();
+        } else if (event->type() == QEvent::Hide && m_closing) {
+            m_closing = false;
+            if (main && main != watched)
+                main->show();
         }
         return false;
     }
 
 private:
     const bool m_hideMain;
+    // A close began; the hide that ends it shows the main window.
+    bool m_closing = false;
 };
 
 class ActivationWatcher : public QObject

@@ -39,6 +39,7 @@ private slots:
 
     void mainWindowWhileOpen_data();
     void mainWindowWhileOpen();
+    void deletedWindow();
     void becomingActive();
 
 private:
@@ -88,6 +89,19 @@ void TestWindowRules::mainWindowWhileOpen()
     QVERIFY(main()->isVisible());
     w.show();
     QCOMPARE(main()->isVisible(), !hideWhileOpen);
+}
+
+// A window deleted while open (the program ending) hides without closing:
+// the main window is not shown on it.
+void TestWindowRules::deletedWindow()
+{
+    main()->show();
+    auto *w = new Window;
+    platform::hideMainWhileOpen(w);
+    w->show();
+    QVERIFY(!main()->isVisible());
+    delete w;
+    QVERIFY(!main()->isVisible());
 }
 
 // Coming back from a dialog or from no window of the program (another
