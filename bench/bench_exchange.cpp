@@ -9,6 +9,8 @@
 #include "data/database.h"
 #include "data/icsexport.h"
 
+#include "benchdata.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -31,45 +33,23 @@ QTemporaryDir *out = nullptr;
 
 void generateBookings()
 {
-    QSqlDatabase db = database::connection(databasePath());
-    QSqlQuery q(db);
-    q.exec("DELETE FROM Booking");
-    q.exec("BEGIN");
-    q.prepare(
-        "INSERT INTO Booking (Date, Lake, Type, Name, \"Meet At\", Address, City, State, ZipCode, Telephone, "
-        "\"Cell Phone\", Email, Notes, \"Total Charge\", \"Deposit Amount\", \"Balance Due\", "
-        "\"Deposit Received\", Weather, Species, Lure, Remarks) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    const QStringList lakes { "Table Rock Lake", "Bull Shoals", "Lake Taneycomo", "Beaver Lake",
-        "Norfork Lake" };
     const QStringList names { "Ann Lee", "Bob Smith", "Zoë Ängström", "O'Brien, \"Bud\"", "Ed Brown" };
-    QRandomGenerator rng(42);
-    for (int i = 0; i < rows; ++i) {
-        q.addBindValue(QDate(2006, 1, 1).addDays(i / 14).toString(Qt::ISODate));
-        q.addBindValue(lakes[i % lakes.size()]);
-        q.addBindValue(i % 2 ? "Full Day" : "Half Day");
-        q.addBindValue(names[i % names.size()] + QString::number(i));
-        q.addBindValue("State Park Marina, north ramp");
-        q.addBindValue(QString("%1 Main Street").arg(i));
-        q.addBindValue("Branson");
-        q.addBindValue("MO");
-        q.addBindValue("65616");
-        q.addBindValue("(555) 555-0100");
-        q.addBindValue("(555) 555-0199");
-        q.addBindValue(QString("client%1@example.com").arg(i));
-        q.addBindValue(i % 3 ? "Bring rain gear, lunch and \"the\" license" : "Two lines\nof notes");
-        q.addBindValue(i % 2 ? 4000000 : 2500000);
-        q.addBindValue(1000000);
-        q.addBindValue(i % 2 ? 3000000 : 1500000);
-        q.addBindValue(QDate(2005, 12, 1).addDays(i / 14).toString(Qt::ISODate));
-        q.addBindValue("Sunny");
-        q.addBindValue("Largemouth Bass");
-        q.addBindValue("Jig and Pig");
-        q.addBindValue(QString("slow bite, windy on the points %1").arg(rng.bounded(1000)));
-        q.exec();
-    }
-    q.exec("COMMIT");
-    database::bumpGeneration(databasePath());
+    bench::clearTable("Booking");
+    bench::insertRows("Booking",
+        { "Date", "Lake", "Type", "Name", "Meet At", "Address", "City", "State", "ZipCode", "Telephone",
+            "Cell Phone", "Email", "Notes", "Total Charge", "Deposit Amount", "Balance Due",
+            "Deposit Received", "Weather", "Species", "Lure", "Remarks" },
+        rows, [&](int i, QRandomGenerator &rng) {
+            return QVariantList { QDate(2006, 1, 1).addDays(i / 14).toString(Qt::ISODate),
+                bench::lakes[i % bench::lakes.size()], i % 2 ? "Full Day" : "Half Day",
+                names[i % names.size()] + QString::number(i), "State Park Marina, north ramp",
+                QString("%1 Main Street").arg(i), "Branson", "MO", "65616", "(555) 555-0100",
+                "(555) 555-0199", QString("client%1@example.com").arg(i),
+                i % 3 ? "Bring rain gear, lunch and \"the\" license" : "Two lines\nof notes",
+                i % 2 ? 4000000 : 2500000, 1000000, i % 2 ? 3000000 : 1500000,
+                QDate(2005, 12, 1).addDays(i / 14).toString(Qt::ISODate), "Sunny", "Largemouth Bass",
+                "Jig and Pig", QString("slow bite, windy on the points %1").arg(rng.bounded(1000)) };
+        });
 }
 
 QString contactsFile()
@@ -197,16 +177,7 @@ BENCHMARK(BareSqliteImportContacts)->Unit(benchmark::kMillisecond)->Iterations(3
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir home;
     QTemporaryDir files;
     out = &files;
-    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
-    if (!database::prepare())
-        return 1;
-    generateBookings();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    database::closeAll();
-    return 0;
+    return bench::runBenchmarks(argc, argv, generateBookings);
 }

@@ -6,6 +6,7 @@
 //   QT_QPA_PLATFORM=offscreen ./build/bench/bench_mainwindow
 // Each figure is the median of five rounds (start-up: five main windows in
 // turn); memory is measured in fresh processes of this program.
+#include "benchdata.h"
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "main/frmmain.h"
@@ -27,6 +28,7 @@
 #include <cstdio>
 
 using namespace bm;
+using namespace bm::bench;
 
 namespace
 {
@@ -35,48 +37,29 @@ constexpr int bookings = 100000;
 
 void generateBookings()
 {
-    QSqlQuery q(database::connection(databasePath()));
-    q.exec("BEGIN");
-    q.prepare(
-        "INSERT INTO Booking (Date, Lake, Type, Name, \"Meet At\", Address, City, State, ZipCode, "
-        "Telephone, \"Cell Phone\", Email, Lodging, Notes, \"Total Charge\", \"Deposit Amount\", "
-        "\"Balance Due\", \"Deposit Received\", \"Paid By\", Weather, \"Air Temp\", \"Wind Speed\", "
-        "\"Water Temp\", Species, \"Total Fish\", \"Big Fish\", Lure, \"Lure Color\", Remarks) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    const QStringList lakes { "Table Rock Lake", "Bull Shoals", "Lake Taneycomo", "Beaver Lake",
-        "Norfork Lake", "Stockton Lake", "Truman Lake", "Lake of the Ozarks", "Pomme de Terre",
-        "Greers Ferry" };
+    const QStringList lakes = bench::lakes
+        + QStringList { "Stockton Lake", "Truman Lake", "Lake of the Ozarks", "Pomme de Terre",
+              "Greers Ferry" };
     const QStringList first { "Ann", "Bob", "Carl", "Dana", "Ed", "Fay", "Gus", "Hal", "Ivy", "Jim" };
     const QStringList last { "Lee", "Smith", "Jones", "White", "Brown", "Green", "Hill", "King" };
     const QStringList types { "Half Day", "Full Day", "Evening Trip", "Fly Fishing", "Multi-Day Trip" };
-    const QStringList words { "slow", "bite", "windy", "topwater", "jig", "deep", "points", "clear", "cold" };
-    QRandomGenerator rng(42);
-    for (int i = 0; i < bookings; ++i) {
-        const QDate date = QDate(2000, 1, 1).addDays(int(rng.bounded(9000)));
-        const QString name = first[i % first.size()] + ' ' + last[(i / 10) % last.size()];
-        QStringList remark;
-        for (int w = 0; w < 14; ++w)
-            remark << words[int(rng.bounded(words.size()))];
-        const qint64 charge = (i % 3 == 0 ? 4000000 : 2500000);
-        for (const QVariant &v : QVariantList { date.toString(Qt::ISODate),
-                 lakes[int(rng.bounded(lakes.size()))], types[i % types.size()], name, "State Park Marina",
-                 QString("%1 Lake Road").arg(i % 900 + 1), "Branson", "MO", "65616", "(555) 555-0100",
-                 "(555) 555-0199", QString("client%1@example.com").arg(i), "Lakeside Cabins",
-                 "Bring rain gear", charge, 1000000, charge - 1000000,
-                 date.addDays(-21).toString(Qt::ISODate), "Check", "Sunny", "72", "5-10", "64",
-                 "Largemouth Bass", "12", "4 lb 3 oz", "Jig and Pig", "Green Pumpkin", remark.join(' ') })
-            q.addBindValue(v);
-        q.exec();
-    }
-    q.exec("COMMIT");
-    database::bumpGeneration(databasePath());
-}
-
-// Runs the event loop until the condition holds.
-template <class F> void waitFor(F condition)
-{
-    while (!condition())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    bench::insertRows("Booking",
+        { "Date", "Lake", "Type", "Name", "Meet At", "Address", "City", "State", "ZipCode", "Telephone",
+            "Cell Phone", "Email", "Lodging", "Notes", "Total Charge", "Deposit Amount", "Balance Due",
+            "Deposit Received", "Paid By", "Weather", "Air Temp", "Wind Speed", "Water Temp", "Species",
+            "Total Fish", "Big Fish", "Lure", "Lure Color", "Remarks" },
+        bookings, [&](int i, QRandomGenerator &rng) {
+            const QDate date = QDate(2000, 1, 1).addDays(int(rng.bounded(9000)));
+            const QString name = first[i % first.size()] + ' ' + last[(i / 10) % last.size()];
+            const QString remark = bench::words(rng, 14);
+            const qint64 charge = (i % 3 == 0 ? 4000000 : 2500000);
+            return QVariantList { date.toString(Qt::ISODate), lakes[int(rng.bounded(lakes.size()))],
+                types[i % types.size()], name, "State Park Marina", QString("%1 Lake Road").arg(i % 900 + 1),
+                "Branson", "MO", "65616", "(555) 555-0100", "(555) 555-0199",
+                QString("client%1@example.com").arg(i), "Lakeside Cabins", "Bring rain gear", charge, 1000000,
+                charge - 1000000, date.addDays(-21).toString(Qt::ISODate), "Check", "Sunny", "72", "5-10",
+                "64", "Largemouth Bass", "12", "4 lb 3 oz", "Jig and Pig", "Green Pumpkin", remark };
+        });
 }
 
 FrmMain *openMainWindow()
@@ -87,20 +70,6 @@ FrmMain *openMainWindow()
     waitFor([m] { return m->isActiveWindow(); });
     m->repaint();
     return m;
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double timed(const std::function<void()> &step)
-{
-    QElapsedTimer t;
-    t.start();
-    step();
-    return t.nsecsElapsed() / 1e6;
 }
 
 long residentKb()

@@ -6,6 +6,8 @@
 #include "data/database.h"
 #include "data/recordsource.h"
 
+#include "benchdata.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -23,43 +25,20 @@ constexpr int bookings = 100000;
 
 void generateBookings()
 {
-    QSqlDatabase db = database::connection(databasePath());
-    QSqlQuery q(db);
-    q.exec("BEGIN");
-    q.prepare("INSERT INTO Booking (Date, Lake, Type, Name, \"Meet At\", City, State, Telephone, Email, "
-              "\"Total Charge\", \"Deposit Amount\", \"Balance Due\", Weather, Species, Lure, Remarks) "
-              "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    const QStringList lakes { "Table Rock Lake", "Bull Shoals", "Lake Taneycomo", "Beaver Lake",
-        "Norfork Lake" };
-    const QStringList names { "Ann Lee", "Bob Smith", "Carl Jones", "Dana White", "Ed Brown", "Fay Green" };
-    const QStringList words { "slow", "bite", "windy", "topwater", "jig", "deep", "points", "clear", "cold" };
-    QRandomGenerator rng(42);
-    for (int i = 0; i < bookings; ++i) {
-        QStringList remark;
-        for (int w = 0; w < 12; ++w)
-            remark << words[int(rng.bounded(words.size()))];
-        if (i % 50 == 0)
-            remark << "trophy";
-        q.addBindValue(QDate(2006, 1, 1).addDays(i / 14).toString(Qt::ISODate));
-        q.addBindValue(lakes[i % lakes.size()]);
-        q.addBindValue(i % 2 ? "Full Day" : "Half Day");
-        q.addBindValue(names[i % names.size()] + QString::number(i));
-        q.addBindValue("State Park Marina");
-        q.addBindValue("Branson");
-        q.addBindValue("MO");
-        q.addBindValue("(555) 555-0100");
-        q.addBindValue(QString("client%1@example.com").arg(i));
-        q.addBindValue(i % 2 ? 4000000 : 2500000);
-        q.addBindValue(1000000);
-        q.addBindValue(i % 2 ? 3000000 : 1500000);
-        q.addBindValue("Sunny");
-        q.addBindValue("Largemouth Bass");
-        q.addBindValue("Jig and Pig");
-        q.addBindValue(remark.join(' '));
-        q.exec();
-    }
-    q.exec("COMMIT");
-    database::bumpGeneration(databasePath());
+    bench::insertRows("Booking",
+        { "Date", "Lake", "Type", "Name", "Meet At", "City", "State", "Telephone", "Email", "Total Charge",
+            "Deposit Amount", "Balance Due", "Weather", "Species", "Lure", "Remarks" },
+        bookings, [](int i, QRandomGenerator &rng) {
+            QString remark = bench::words(rng, 12);
+            if (i % 50 == 0)
+                remark += " trophy";
+            return QVariantList { QDate(2006, 1, 1).addDays(i / 14).toString(Qt::ISODate),
+                bench::lakes[i % bench::lakes.size()], i % 2 ? "Full Day" : "Half Day",
+                bench::clients[i % bench::clients.size()] + QString::number(i), "State Park Marina",
+                "Branson", "MO", "(555) 555-0100", QString("client%1@example.com").arg(i),
+                i % 2 ? 4000000 : 2500000, 1000000, i % 2 ? 3000000 : 1500000, "Sunny", "Largemouth Bass",
+                "Jig and Pig", remark };
+        });
 }
 
 void OpenAndRecordCount(benchmark::State &state)
@@ -159,14 +138,5 @@ BENCHMARK(DirectLikeQuery)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
-    if (!database::prepare())
-        return 1;
-    generateBookings();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    database::closeAll();
-    return 0;
+    return bench::runBenchmarks(argc, argv, generateBookings);
 }

@@ -4,6 +4,7 @@
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_reminders
 //   QT_QPA_PLATFORM=offscreen ./build/bench/bench_reminders
 // Each figure is the median of five rounds, each on a freshly opened list.
+#include "benchdata.h"
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "data/recordsource.h"
@@ -24,6 +25,7 @@
 #include <functional>
 
 using namespace bm;
+using namespace bm::bench;
 
 namespace
 {
@@ -32,43 +34,16 @@ constexpr int reminders = 10000;
 
 void generateReminders()
 {
-    QSqlQuery q(database::connection(databasePath()));
-    q.exec("BEGIN");
-    q.prepare("INSERT INTO Reminder (\"Date\", \"Reminder\") VALUES (?, ?)");
     const QStringList words { "call", "marina", "order", "line", "renew", "licence", "boat", "service",
         "trailer", "bearings", "client", "deposit", "lures", "jig", "tournament" };
-    QRandomGenerator rng(7);
-    for (int i = 0; i < reminders; ++i) {
-        QStringList text;
-        const int length = 6 + int(rng.bounded(30));
-        for (int w = 0; w < length; ++w)
-            text << words[int(rng.bounded(words.size()))];
-        q.addBindValue(QDate(1998, 1, 1).addDays(int(rng.bounded(10000))).toString(Qt::ISODate));
-        q.addBindValue(text.join(' '));
-        q.exec();
-    }
-    q.exec("COMMIT");
-    database::bumpGeneration(databasePath());
-}
-
-template <class F> void waitFor(F condition)
-{
-    while (!condition())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double timed(const std::function<void()> &step)
-{
-    QElapsedTimer t;
-    t.start();
-    step();
-    return t.nsecsElapsed() / 1e6;
+    bench::insertRows(
+        "Reminder", { "Date", "Reminder" }, reminders,
+        [&](int, QRandomGenerator &rng) {
+            const QString text = bench::words(rng, 6 + int(rng.bounded(30)), words);
+            return QVariantList { QDate(1998, 1, 1).addDays(int(rng.bounded(10000))).toString(Qt::ISODate),
+                text };
+        },
+        7);
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include "records/findtrips.h"
 #include "records/frmfind.h"
 
+#include "benchdata.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -27,35 +29,19 @@ constexpr int bookings = 100000;
 
 void generateBookings()
 {
-    QSqlDatabase db = database::connection(databasePath());
-    QSqlQuery q(db);
-    q.exec("BEGIN");
-    q.prepare("INSERT INTO Booking (Date, Lake, Name, Weather, Species, Lure, \"Lake Area\", Remarks) "
-              "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    const QStringList lakes { "Table Rock Lake", "Bull Shoals", "Lake Taneycomo", "Beaver Lake",
-        "Norfork Lake" };
-    const QStringList names { "Ann Lee", "Bob Smith", "Carl Jones", "Dana White", "Ed Brown", "Fay Green" };
-    const QStringList words { "slow", "bite", "windy", "topwater", "jig", "deep", "points", "clear", "cold" };
-    QRandomGenerator rng(42);
-    for (int i = 0; i < bookings; ++i) {
-        QStringList remark;
-        for (int w = 0; w < 8; ++w)
-            remark << words[int(rng.bounded(words.size()))];
-        if (i % 200 == 0)
-            remark << "trophy";
-        // One booking in fifty is not dated yet.
-        q.addBindValue(i % 50 == 7 ? QVariant() : QDate(2006, 1, 1).addDays(i / 14).toString(Qt::ISODate));
-        q.addBindValue(lakes[i % lakes.size()]);
-        q.addBindValue(names[i % names.size()] + QString::number(i));
-        q.addBindValue("Sunny");
-        q.addBindValue("Largemouth Bass");
-        q.addBindValue("Jig and Pig");
-        q.addBindValue(i % 3 ? "Upper Lake" : "");
-        q.addBindValue(remark.join(' '));
-        q.exec();
-    }
-    q.exec("COMMIT");
-    database::bumpGeneration(databasePath());
+    bench::insertRows("Booking",
+        { "Date", "Lake", "Name", "Weather", "Species", "Lure", "Lake Area", "Remarks" }, bookings,
+        [](int i, QRandomGenerator &rng) {
+            QString remark = bench::words(rng, 8);
+            if (i % 200 == 0)
+                remark += " trophy";
+            // One booking in fifty is not dated yet.
+            return QVariantList { i % 50 == 7 ? QVariant()
+                                              : QDate(2006, 1, 1).addDays(i / 14).toString(Qt::ISODate),
+                bench::lakes[i % bench::lakes.size()],
+                bench::clients[i % bench::clients.size()] + QString::number(i), "Sunny", "Largemouth Bass",
+                "Jig and Pig", i % 3 ? "Upper Lake" : "", remark };
+        });
 }
 
 const FindCommand &remarksCommand()
@@ -146,15 +132,5 @@ BENCHMARK(DirectLikeRareWord)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    if (!database::prepare())
-        return 1;
-    generateBookings();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    database::closeAll();
-    return 0;
+    return bench::runBenchmarks(argc, argv, generateBookings);
 }

@@ -8,6 +8,8 @@
 #include "data/database.h"
 #include "data/season.h"
 
+#include "benchdata.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -28,50 +30,40 @@ constexpr int year = 2020; // the year summarised
 
 void generateBookings()
 {
-    QSqlDatabase db = database::connection(databasePath());
-    QSqlQuery q(db);
-    q.exec("DELETE FROM Booking");
-    q.exec("BEGIN");
-    q.prepare("INSERT INTO Booking (Date, Lake, Type, Name, \"Meet At\", City, State, Telephone, Email, "
-              "\"Total Charge\", \"Deposit Amount\", \"Balance Due\", \"Charge Total\", Weather, Species, "
-              "\"Total Fish\", \"Big Fish\", Weight, Length, Lure, \"Lure Color\", Remarks) "
-              "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    const QStringList lakes { "Table Rock Lake", "Bull Shoals", "Lake Taneycomo", "Beaver Lake",
-        "Norfork Lake" };
     const QStringList species { "Largemouth Bass", "Smallmouth Bass", "Crappie", "Walleye", "White Bass" };
     const QStringList lures { "Jig and Pig", "Spinnerbait", "Crankbait", "Plastic Worm", "Spoon" };
     const QStringList colors { "Black", "White", "Chartreuse", "Green Pumpkin", "Firetiger" };
     const QVariant none(QMetaType::fromType<QString>());
-    QRandomGenerator rng(42);
     const int days = QDate(firstYear, 1, 1).daysTo(QDate(firstYear + years, 1, 1));
-    for (int i = 0; i < bookings; ++i) {
-        const bool results = rng.bounded(10) < 8;
-        q.addBindValue(QDate(firstYear, 1, 1).addDays(qint64(i) * days / bookings).toString(Qt::ISODate));
-        q.addBindValue(lakes[int(rng.bounded(lakes.size()))]);
-        q.addBindValue(i % 2 ? "Full Day" : "Half Day");
-        q.addBindValue(QString("Client %1").arg(i));
-        q.addBindValue("State Park Marina");
-        q.addBindValue("Branson");
-        q.addBindValue("MO");
-        q.addBindValue("(555) 555-0100");
-        q.addBindValue(QString("client%1@example.com").arg(i));
-        q.addBindValue(i % 2 ? 4000000 : 2500000);
-        q.addBindValue(1000000);
-        q.addBindValue(rng.bounded(20) == 0 ? QVariant(1500000) : QVariant(0));
-        q.addBindValue(i % 3 ? none : QVariant(4500000));
-        q.addBindValue("Sunny");
-        q.addBindValue(results ? QVariant(species[int(rng.bounded(species.size()))]) : none);
-        q.addBindValue(results ? QVariant(QString("%1 fish").arg(rng.bounded(25))) : none);
-        q.addBindValue(results ? QVariant("Largemouth Bass") : none);
-        q.addBindValue(results ? QVariant(QString("%1 lbs.").arg(1 + rng.bounded(90) / 10.0)) : none);
-        q.addBindValue(results ? QVariant(QString("%1 inches").arg(12 + rng.bounded(12))) : none);
-        q.addBindValue(results ? QVariant(lures[int(rng.bounded(lures.size()))]) : none);
-        q.addBindValue(results ? QVariant(colors[int(rng.bounded(colors.size()))]) : none);
-        q.addBindValue("slow bite on the points in the morning, then topwater along the bluffs");
-        q.exec();
-    }
-    q.exec("COMMIT");
-    database::bumpGeneration(databasePath());
+    bench::clearTable("Booking");
+    bench::insertRows("Booking",
+        { "Date", "Lake", "Type", "Name", "Meet At", "City", "State", "Telephone", "Email", "Total Charge",
+            "Deposit Amount", "Balance Due", "Charge Total", "Weather", "Species", "Total Fish", "Big Fish",
+            "Weight", "Length", "Lure", "Lure Color", "Remarks" },
+        bookings, [&](int i, QRandomGenerator &rng) {
+            const bool results = rng.bounded(10) < 8;
+            // In the order drawn.
+            QVariantList row {
+                QDate(firstYear, 1, 1).addDays(qint64(i) * days / bookings).toString(Qt::ISODate)
+            };
+            row << bench::lakes[int(rng.bounded(bench::lakes.size()))] << (i % 2 ? "Full Day" : "Half Day")
+                << QString("Client %1").arg(i) << "State Park Marina"
+                << "Branson"
+                << "MO"
+                << "(555) 555-0100" << QString("client%1@example.com").arg(i) << (i % 2 ? 4000000 : 2500000)
+                << 1000000;
+            row << (rng.bounded(20) == 0 ? QVariant(1500000) : QVariant(0));
+            row << (i % 3 ? none : QVariant(4500000)) << "Sunny";
+            row << (results ? QVariant(species[int(rng.bounded(species.size()))]) : none);
+            row << (results ? QVariant(QString("%1 fish").arg(rng.bounded(25))) : none);
+            row << (results ? QVariant("Largemouth Bass") : none);
+            row << (results ? QVariant(QString("%1 lbs.").arg(1 + rng.bounded(90) / 10.0)) : none);
+            row << (results ? QVariant(QString("%1 inches").arg(12 + rng.bounded(12))) : none);
+            row << (results ? QVariant(lures[int(rng.bounded(lures.size()))]) : none);
+            row << (results ? QVariant(colors[int(rng.bounded(colors.size()))]) : none);
+            row << "slow bite on the points in the morning, then topwater along the bluffs";
+            return row;
+        });
 }
 
 void SeasonSummary(benchmark::State &state)
@@ -134,14 +126,5 @@ BENCHMARK(BookingYears)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
-    if (!database::prepare())
-        return 1;
-    generateBookings();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    database::closeAll();
-    return 0;
+    return bench::runBenchmarks(argc, argv, generateBookings);
 }

@@ -4,13 +4,11 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "platform/windowrules.h"
 #include "recordform/binder.h"
 #include "recordform/recordform.h"
 
-#include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -102,6 +100,8 @@ FrmInvoice::FrmInvoice(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmInvoice"));
     setWindowTitle(QStringLiteral("Invoice"));
+    platform::hideMainWhileOpen(this);
+    platform::onBecomingActive(this, [this] { becomeActive(); });
 
     auto *instructions = new QLabel(
         QStringLiteral(
@@ -406,21 +406,6 @@ void FrmInvoice::becomeActive()
     fillDefaults();
 }
 
-void FrmInvoice::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ActivationChange) {
-        if (isActiveWindow()) {
-            if (!m_returning)
-                becomeActive();
-            m_returning = false;
-        } else {
-            const QWidget *now = QApplication::activeWindow();
-            m_returning = !now || now->isModal() || qobject_cast<const QDialog *>(now);
-        }
-    }
-    QWidget::changeEvent(event);
-}
-
 void FrmInvoice::edit()
 {
     m_form->edit();
@@ -506,14 +491,6 @@ bool FrmInvoice::save()
 void FrmInvoice::cancel()
 {
     m_form->cancel();
-}
-
-// Refused by the record form while the invoice is being changed.
-void FrmInvoice::closeEvent(QCloseEvent *event)
-{
-    event->accept();
-    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
-        hub->window()->show();
 }
 
 void FrmInvoice::print()

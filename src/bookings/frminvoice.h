@@ -44,10 +44,6 @@ public:
     void help();
     void calculator();
 
-protected:
-    void changeEvent(QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     QWidget *buildLetterhead();
     QWidget *buildBillTo();
@@ -88,10 +84,6 @@ private:
     QPushButton *m_cmdCancel = nullptr;
     QPushButton *m_cmdPrint = nullptr;
     QPushButton *m_cmdExit = nullptr;
-
-    // Set when the window lost the activation to a message box or to another
-    // program: coming back from there is not becoming active anew.
-    bool m_returning = false;
 };
 
 } // namespace bm

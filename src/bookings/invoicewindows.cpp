@@ -3,7 +3,6 @@
 #include "bookings/frmaddtrip.h"
 #include "bookings/frminvoice.h"
 #include "platform/failures.h"
-#include "platform/mainhub.h"
 #include "platform/windows.h"
 
 #include <QWidget>
@@ -27,9 +26,6 @@ FrmInvoice *openInvoice(Bookmark booking)
     const Status s = w->data2()->setBookmark(booking);
     platform::bringToFront(w);
     platform::reportFailure(s, w);
-    // Hidden with no other window shown, the program could not be reached.
-    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window() && w->isVisible())
-        hub->window()->hide();
     return w;
 }
 

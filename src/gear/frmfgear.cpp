@@ -1,10 +1,7 @@
 #include "gear/frmfgear.h"
 
-#include "platform/mainhub.h"
+#include "platform/windowrules.h"
 
-#include <QApplication>
-#include <QCloseEvent>
-#include <QDialog>
 #include <QLabel>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -18,6 +15,8 @@ FrmFgear::FrmFgear(QWidget *parent)
     , m_count(new QLabel(QStringLiteral("Rods and Reels"), this))
 {
     setObjectName(QStringLiteral("frmFgear"));
+    platform::hideMainWhileOpen(this);
+    platform::onBecomingActive(this, [this] { becomeActive(); });
     setWindowTitle(QStringLiteral("Fishing Gear Log"));
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
     m_count->setObjectName(QStringLiteral("Label22"));
@@ -68,30 +67,6 @@ void FrmFgear::lockOtherTabs(GearPage *page, bool editing)
     for (int i = 0; i < m_pages.size(); ++i)
         if (m_pages[i] != page)
             m_tabs->setTabEnabled(i, !editing);
-}
-
-void FrmFgear::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ActivationChange) {
-        if (isActiveWindow()) {
-            if (!m_returning)
-                becomeActive();
-            m_returning = false;
-        } else {
-            const QWidget *now = QApplication::activeWindow();
-            m_returning = !now || now->isModal() || qobject_cast<const QDialog *>(now);
-        }
-    }
-    QWidget::changeEvent(event);
-}
-
-// However the window closes, the main window shows again. A pending record
-// was dropped as the window began to close.
-void FrmFgear::closeEvent(QCloseEvent *event)
-{
-    QWidget::closeEvent(event);
-    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
-        hub->window()->show();
 }
 
 } // namespace bm

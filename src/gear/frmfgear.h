@@ -29,10 +29,6 @@ public:
     // whichever page is shown.
     void becomeActive();
 
-protected:
-    void changeEvent(QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     void tabChosen(int index);
     void lockOtherTabs(GearPage *page, bool editing);
@@ -40,9 +36,6 @@ private:
     QTabWidget *m_tabs;
     QLabel *m_count;
     QList<GearPage *> m_pages;
-    // Set when the window lost the activation to a message box or to another
-    // program: coming back from there is not becoming active anew.
-    bool m_returning = false;
 };
 
 } // namespace bm

@@ -10,6 +10,7 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/binder.h"
+#include "recordform/commandbutton.h"
 #include "recordform/recordform.h"
 #include "records/frmpicture.h"
 
@@ -29,14 +30,6 @@ namespace bm
 
 namespace
 {
-
-QPushButton *command(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
 
 QLabel *subheading(const QString &text, QWidget *parent)
 {
@@ -95,7 +88,7 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
     };
     auto *commands = new QHBoxLayout;
     for (const Command &c : table) {
-        QPushButton *b = command(c.name, QString::fromLatin1(c.caption), this);
+        QPushButton *b = commandButton(c.name, QString::fromLatin1(c.caption), this);
         if (c.tooltip)
             b->setToolTip(QString::fromLatin1(c.tooltip));
         b->setEnabled(c.built);
@@ -212,7 +205,7 @@ QWidget *BookingsPanel::customerPage()
     auto *left = new QFormLayout;
     m_customer = field(page, QStringLiteral("txtCustomer"), QStringLiteral("Name"));
     m_email = field(page, QStringLiteral("txtEmail"), QStringLiteral("Email"));
-    auto *cmdEmailcust = command("cmdEmailcust", QStringLiteral("E&mail"), page);
+    auto *cmdEmailcust = commandButton("cmdEmailcust", QStringLiteral("E&mail"), page);
     cmdEmailcust->setToolTip(QStringLiteral("Send Email to Customer"));
     connect(cmdEmailcust, &QPushButton::clicked, this, &BookingsPanel::cmdEmailcustClick);
     auto *email = new QHBoxLayout;

@@ -387,16 +387,6 @@ void FrmMain::showHelpContents()
     m_dlgHelp->ShowHelp();
 }
 
-// The windows below are opened here once they exist, one line each:
-// platform::showWindow<FrmReminder>("frmReminder") and the like; the gear and
-// patterns windows as hideBehind(platform::showWindow<FrmFgear>("frmFgear")).
-void FrmMain::hideBehind(QWidget *window)
-{
-    // Hidden with no other window shown, the program could not be reached.
-    if (window && window != this && window->isVisible())
-        hide();
-}
-
 void FrmMain::openReminders()
 {
     openReminderList();
@@ -409,12 +399,12 @@ void FrmMain::openCalendar()
 
 void FrmMain::openGear()
 {
-    hideBehind(platform::showWindow<FrmFgear>(QStringLiteral("frmFgear")));
+    platform::showWindow<FrmFgear>(QStringLiteral("frmFgear"));
 }
 
 void FrmMain::openPatterns()
 {
-    hideBehind(platform::showWindow<FrmPatterns>(QStringLiteral("frmPatterns")));
+    platform::showWindow<FrmPatterns>(QStringLiteral("frmPatterns"));
 }
 
 void FrmMain::openLog()

@@ -50,11 +50,6 @@ public:
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);
 
-    // The gear and patterns windows: the main window hides while the window
-    // is open (it shows the main window again when it closes). Nothing
-    // happens when the window could not be shown.
-    void hideBehind(QWidget *window);
-
     // File menu: trips and reminders out to a calendar file, a table out to
     // a CSV file, contacts in from a CSV file.
     void exportCalendar();

@@ -7,6 +7,7 @@
 #include "platform/help.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
+#include "recordform/commandbutton.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -110,9 +111,7 @@ FrmDbutility::FrmDbutility(QWidget *parent)
 
 QPushButton *FrmDbutility::makeButton(const char *name, const QString &caption, QWidget *parent)
 {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
+    QPushButton *button = commandButton(name, caption, parent);
     button->setMinimumWidth(100);
     return button;
 }

@@ -3,12 +3,12 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "platform/windowrules.h"
 #include "platform/windows.h"
 #include "recordform/datepicker.h"
 #include "records/frmfinddiary.h"
 #include "records/recordtoolbar.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,6 +81,7 @@ FrmDiary::FrmDiary(QWidget *parent)
     , m_page(new QPlainTextEdit(this))
 {
     setObjectName(QStringLiteral("frmDiary"));
+    platform::showMainOnClose(this);
     setWindowTitle(QStringLiteral("Fishing Log"));
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
@@ -177,13 +178,6 @@ void FrmDiary::ownCommand(const QString &key)
         if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
             platform::bringToFront(hub->window());
     }
-}
-
-void FrmDiary::closeEvent(QCloseEvent *event)
-{
-    QWidget::closeEvent(event);
-    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
-        hub->window()->show();
 }
 
 } // namespace bm

@@ -32,11 +32,6 @@ public:
     // nothing moves and the answer is false.
     bool showPage(Bookmark page);
 
-protected:
-    // However the diary closes, the main window shows again; a page being
-    // written is dropped.
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     void setEditLook(bool editing);
     void ownCommand(const QString &key);

@@ -1,9 +1,9 @@
 #include "records/frmpatterns.h"
 
 #include "platform/mainhub.h"
+#include "platform/windowrules.h"
 #include "records/recordtoolbar.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -68,6 +68,7 @@ FrmPatterns::FrmPatterns(QWidget *parent)
     , m_toolbar(new QToolBar(this))
 {
     setObjectName(QStringLiteral("frmPatterns"));
+    platform::hideMainWhileOpen(this);
     setWindowTitle(QStringLiteral("Fishing Patterns"));
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
@@ -200,13 +201,6 @@ void FrmPatterns::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         writeCaption();
     QWidget::changeEvent(event);
-}
-
-void FrmPatterns::closeEvent(QCloseEvent *event)
-{
-    QWidget::closeEvent(event);
-    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
-        hub->window()->show();
 }
 
 } // namespace bm

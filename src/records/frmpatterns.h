@@ -42,9 +42,6 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
-    // However the window closes, the main window shows again; a pattern
-    // being written is dropped.
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     QGroupBox *makeNavigation();

@@ -3,6 +3,7 @@
 #include "platform/shell.h"
 #include "platform/windows.h"
 #include "recordform/binder.h"
+#include "recordform/commandbutton.h"
 #include "recordform/datepicker.h"
 #include "recordform/recordform.h"
 
@@ -18,19 +19,6 @@
 namespace bm
 {
 
-namespace
-{
-
-QPushButton *button(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-} // namespace
-
 FrmAddreminder::FrmAddreminder(QWidget *parent)
     // No close box: the user leaves through Close.
     : QWidget(
@@ -39,7 +27,7 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     , m_dtPicker1(new DatePicker(this))
     , m_text1(new QPlainTextEdit(this))
     , m_navigation(new QGroupBox(QStringLiteral("Select a Reminder"), this))
-    , m_cmdClose(button("cmdClose", QStringLiteral("&Close"), this))
+    , m_cmdClose(commandButton("cmdClose", QStringLiteral("&Close"), this))
     , m_notice(new QLabel(QStringLiteral("  Click Cancel or Save before you can exit. "), this))
     , m_count(new QLabel(this))
 {
@@ -93,14 +81,14 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
               { FormCommand::Next, "cmdNext", "Next" }, { FormCommand::Last, "cmdLast", "Last" } };
     QList<QPair<FormCommand, QPushButton *>> commands;
     for (const Command &c : menuCommands) {
-        QPushButton *b = button(c.name, QString::fromLatin1(c.caption), menu);
+        QPushButton *b = commandButton(c.name, QString::fromLatin1(c.caption), menu);
         menuColumn->addWidget(b);
         commands.append({ c.command, b });
     }
     menuColumn->addStretch(1);
     auto *navigationRow = new QHBoxLayout(m_navigation);
     for (const Command &c : navigationCommands) {
-        QPushButton *b = button(c.name, QString::fromLatin1(c.caption), m_navigation);
+        QPushButton *b = commandButton(c.name, QString::fromLatin1(c.caption), m_navigation);
         navigationRow->addWidget(b);
         commands.append({ c.command, b });
     }

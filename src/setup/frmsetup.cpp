@@ -1,8 +1,8 @@
 #include "setup/frmsetup.h"
 
 #include "platform/mainhub.h"
+#include "platform/windowrules.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -22,6 +22,7 @@ FrmSetup::FrmSetup(QWidget *parent)
     , m_guideBinder(new FieldBinder(m_data1, this))
 {
     setObjectName(QStringLiteral("frmSetup"));
+    platform::showMainOnClose(this);
     setWindowTitle(QStringLiteral("Database Setup"));
 
     auto *pages = new QWidget(this);
@@ -225,15 +226,6 @@ void FrmSetup::showPage(Page page)
     m_picTrip->setVisible(page == Page::TripRates);
     m_picInfo->setVisible(page == Page::Info);
     m_instructions->setVisible(page == Page::Info);
-}
-
-// However the window closes, the main window shows again. A pending record
-// was dropped as the window began to close.
-void FrmSetup::closeEvent(QCloseEvent *event)
-{
-    QWidget::closeEvent(event);
-    if (platform::MainHub *hub = platform::mainHub(); hub && hub->window())
-        hub->window()->show();
 }
 
 } // namespace bm

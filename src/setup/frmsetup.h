@@ -29,9 +29,6 @@ public:
     ListEditor *editor(const QString &suffix) const;
     RecordForm *guideForm() const { return m_guideForm; }
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     QWidget *makeLeftColumn();
     QGroupBox *makeGuidePage();

@@ -82,7 +82,6 @@ private slots:
     void dispatch_data();
     void dispatch();
 
-    void hideBehindAWindow();
     void counts();
     void countsFollowWrites();
     void commandEnabling_data();
@@ -368,21 +367,6 @@ void TestFrmMain::dispatch()
         { QStringLiteral("Schedule"), QStringLiteral("Bookings"), QStringLiteral("Contacts") })
         QCOMPARE(main->toolbarButton(key)->isChecked(), key == pressed);
     QCOMPARE(main->datContacts().bookmark(), contact);
-}
-
-// The main window hides behind the gear and patterns windows, but never
-// when the window did not open.
-void TestFrmMain::hideBehindAWindow()
-{
-    main->hideBehind(nullptr);
-    QVERIFY(main->isVisible());
-    QWidget gear;
-    main->hideBehind(&gear);
-    QVERIFY(main->isVisible());
-    gear.show();
-    main->hideBehind(&gear);
-    QVERIFY(!main->isVisible());
-    QVERIFY(main);
 }
 
 void TestFrmMain::counts()
