@@ -2,7 +2,7 @@
 
 #include "data/apppaths.h"
 #include "data/dbfiles.h"
-#include "data/recordsource.h"
+#include "data/database.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
 #include "platform/mainhub.h"

@@ -368,10 +368,10 @@ void TestDbutility::heldOnlyWhileOpen()
     std::unique_ptr<RecordSource> held;
     if (source == QLatin1String("another file")) {
         held = std::make_unique<RecordSource>(
-            QStringLiteral("Data1"), QStringLiteral("Contacts"), nullptr, other);
+            QStringLiteral("Data1"), QStringLiteral("Phone"), nullptr, other);
         QVERIFY(held->openStatus());
     } else {
-        held = std::make_unique<RecordSource>(QStringLiteral("Data1"), QStringLiteral("Contacts"));
+        held = std::make_unique<RecordSource>(QStringLiteral("Data1"), QStringLiteral("Phone"));
         QVERIFY(held->openStatus());
         if (source == QLatin1String("this file, closed"))
             held.reset();
