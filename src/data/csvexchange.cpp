@@ -2,7 +2,7 @@
 
 #include "data/database.h"
 #include "data/exchangedb.h"
-#include "data/money.h"
+#include "data/fieldvalue.h"
 #include "data/schema.h"
 
 #include <QDir>
@@ -322,9 +322,15 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
     while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
         for (int i = 0; i < def->fields.size(); ++i) {
             sqlite3_stmt *row = select.get();
-            if (def->fields[i].kind == FieldKind::Amount && sqlite3_column_type(row, i) != SQLITE_NULL) {
-                appendField(
-                    buffer, Money::fromUnits(sqlite3_column_int64(row, i)).format(plain).toLatin1(), i == 0);
+            // Amounts as printed, with a point; a value that is no amount
+            // is written as it is stored, not as a made-up 0.00.
+            const QVariant amount = def->fields[i].kind == FieldKind::Amount
+                ? fieldvalue::fromStored(
+                    FieldKind::Amount, fieldvalue::fromEngine(sqlite3_column_value(row, i)))
+                : QVariant();
+            if (!amount.isNull()) {
+                appendField(buffer, fieldvalue::shown(amount, fieldvalue::Amounts::Printed, plain).toLatin1(),
+                    i == 0);
             } else {
                 const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(row, i));
                 appendField(buffer, QByteArrayView(text, text ? sqlite3_column_bytes(row, i) : 0), i == 0);

@@ -39,6 +39,14 @@ QString key(const QString &path)
     return QFileInfo(path).absoluteFilePath();
 }
 
+// The record sources alive on each file; kept apart from the connections,
+// which may be closed and opened again while record sources live.
+QHash<QString, int> &sources()
+{
+    static QHash<QString, int> map;
+    return map;
+}
+
 // bm_like(pattern, value, kind): the LIKE of filter expressions, evaluated by
 // our own matcher; the pattern is compiled once per statement.
 void likeFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv)
@@ -253,6 +261,25 @@ void bumpGeneration(const QString &path)
     auto it = opened().find(key(path));
     if (it != opened().end())
         ++it->generation;
+}
+
+void sourceOpened(const QString &path)
+{
+    ++sources()[key(path)];
+}
+
+void sourceClosed(const QString &path)
+{
+    const auto it = sources().find(key(path));
+    if (it == sources().end())
+        return;
+    if (--*it <= 0)
+        sources().erase(it);
+}
+
+int openSources(const QString &path)
+{
+    return sources().value(key(path));
 }
 
 } // namespace bm::database

@@ -41,6 +41,13 @@ void close(const QString &path);
 quint64 generation(const QString &path);
 void bumpGeneration(const QString &path);
 
+// The record sources alive on the file: each record source says when it
+// opens and closes. While any lives, the file must not be copied over or
+// replaced.
+void sourceOpened(const QString &path);
+void sourceClosed(const QString &path);
+int openSources(const QString &path);
+
 // The file's name as the messages show it.
 QString displayName(const QString &path);
 

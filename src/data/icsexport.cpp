@@ -2,6 +2,7 @@
 
 #include "data/csvexchange.h"
 #include "data/exchangedb.h"
+#include "data/fieldvalue.h"
 #include "data/schema.h"
 
 #include <QDate>
@@ -59,7 +60,8 @@ QByteArrayView utf8(sqlite3_stmt *stmt, int column)
 
 QDate dateOf(sqlite3_stmt *stmt, int column)
 {
-    return QDate::fromString(QLatin1StringView(utf8(stmt, column)), Qt::ISODate);
+    return fieldvalue::fromStored(FieldKind::Date, fieldvalue::fromEngine(sqlite3_column_value(stmt, column)))
+        .toDate();
 }
 
 bool blank(QByteArrayView text)

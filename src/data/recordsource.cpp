@@ -38,6 +38,7 @@ RecordSource::RecordSource(
     , m_path(databasePath.isEmpty() ? bm::databasePath() : databasePath)
     , m_source(source)
 {
+    database::sourceOpened(m_path);
     setObjectName(objectName);
     // The one query: SELECT * FROM <table> WHERE <field>.
     static const QRegularExpression query(
@@ -101,6 +102,7 @@ RecordSource::~RecordSource()
         DataChanges::instance().notifyLostChange(m_path, m_table,
             QStringLiteral("A change to the table %1 could not be saved.\n%2").arg(m_table, s.message()));
     }
+    database::sourceClosed(m_path);
 }
 
 Status RecordSource::writePending()

@@ -2,6 +2,7 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
+#include "data/fieldvalue.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -115,8 +116,8 @@ Status tooLarge(const QString &what)
         QStringLiteral("The %1 is too large to add up. Check the amounts of the bookings.").arg(what));
 }
 
-// An amount as stored: ten-thousandths in an integer. Empty gives none and
-// ok; anything else that is not a whole number of units is unreadable.
+// An amount as stored, read as the screens read it. Empty gives none and ok;
+// anything else that is not an amount is unreadable.
 struct Amount {
     bool readable = true;
     std::optional<Money> money;
@@ -124,29 +125,17 @@ struct Amount {
 
 Amount storedAmount(const QVariant &v)
 {
-    if (v.isNull())
+    if (v.isNull() || v.toString().trimmed().isEmpty())
         return {};
-    switch (v.metaType().id()) {
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-    case QMetaType::ULongLong:
-        return { true, Money::fromUnits(v.toLongLong()) };
-    case QMetaType::Double: {
-        const double d = v.toDouble();
-        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9e17)
-            return { true, Money::fromUnits(qint64(d)) };
+    const QVariant typed = fieldvalue::fromStored(FieldKind::Amount, v);
+    if (typed.isNull())
         return { false, std::nullopt };
-    }
-    default:
-        if (v.toString().trimmed().isEmpty())
-            return {};
-        return { false, std::nullopt };
-    }
+    return { true, typed.value<Money>() };
 }
 
 QDate storedDate(const QVariant &v)
 {
-    return QDate::fromString(v.toString().left(10), Qt::ISODate);
+    return fieldvalue::fromStored(FieldKind::Date, v).toDate();
 }
 
 QSqlDatabase open(const QString &databasePath, Status &status)

@@ -113,6 +113,10 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
         [this](const QModelIndex &i) { dateChosen(i.row()); });
     connect(&m_source, &RecordSource::refreshed, this, &BookingsPanel::reread);
     connect(&m_source, &RecordSource::currentChanged, this, &BookingsPanel::showCurrent);
+    // The list of dates says an outage once (logged by the model); it keeps
+    // the dates it showed.
+    connect(m_dates, &ScheduleModel::readFailed, this,
+        [this](const QString &message) { platform::warn(message, this); });
     // The panel has no modes; it follows the record form's delete rule and
     // its messages, with a question that names the trip date. After the
     // deletion the bookings are read again: the first booking is current.

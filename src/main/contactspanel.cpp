@@ -128,12 +128,23 @@ void ContactsPanel::rewriteCount()
     fillNames();
 }
 
-// One line per record, in the record source's order.
+// One line per record, in the record source's order. Names that can not be
+// read leave the list as it was, and the outage is said once.
 void ContactsPanel::fillNames()
 {
+    QVector<QPair<Bookmark, QString>> rows;
+    const Status read = m_source.columnValues(QStringLiteral("Name"), rows);
+    const bool newFailure = !read && m_namesRead;
+    m_namesRead = read;
+    if (!read) {
+        if (newFailure)
+            platform::warn(read.message(), this);
+        markCurrent();
+        return;
+    }
     const QSignalBlocker block(m_names);
     m_names->clear();
-    for (const auto &[bookmark, name] : m_source.column(QStringLiteral("Name"))) {
+    for (const auto &[bookmark, name] : std::as_const(rows)) {
         auto *item = new QListWidgetItem(name, m_names);
         item->setData(Qt::UserRole, bookmark.id);
     }

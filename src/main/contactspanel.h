@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/status.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -47,6 +49,7 @@ private:
     QLabel *m_count;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_email = nullptr;
+    Status m_namesRead; // of the last reading of the names
 };
 
 } // namespace bm

@@ -5,6 +5,7 @@
 #include "data/schedulemodel.h"
 #include "main/viewparts.h"
 #include "platform/mainhub.h"
+#include "platform/messages.h"
 #include "platform/shell.h"
 
 #include <QHBoxLayout>
@@ -68,6 +69,10 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
     connect(m_cmdAddbooking, &QPushButton::clicked, this, &ScheduleView::cmdAddbookingClick);
     connect(&m_bookings, &RecordSource::refreshed, this, &ScheduleView::reread);
     connect(&m_bookings, &RecordSource::currentChanged, this, &ScheduleView::showCurrent);
+    // The model says an outage once (and has logged it); the grid keeps
+    // what it showed.
+    connect(m_model, &ScheduleModel::readFailed, this,
+        [this](const QString &message) { platform::warn(message, this); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex &current) { rowChosen(current.row()); });
 

@@ -2,7 +2,7 @@
 
 #include "data/apppaths.h"
 #include "data/dbfiles.h"
-#include "data/recordsource.h"
+#include "data/database.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
 #include "platform/mainhub.h"
@@ -188,14 +188,11 @@ QWidget *FrmDbutility::makeRepairPage()
     return page;
 }
 
+// Any record source alive on the file holds it: the main window's, a
+// window's, or one owned by no window at all.
 bool FrmDbutility::databaseInUse()
 {
-    if (platform::mainHub())
-        return true;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (!w->findChildren<RecordSource *>().isEmpty())
-            return true;
-    return qApp && !qApp->findChildren<RecordSource *>().isEmpty();
+    return platform::mainHub() || database::openSources(databasePath()) > 0;
 }
 
 // The backup is always tallow.mdb, in the folder where the dialog was

@@ -1,8 +1,8 @@
 #include "recordform/binder.h"
 
-#include "data/dates.h"
-#include "data/money.h"
+#include "data/fieldvalue.h"
 #include "platform/failures.h"
+#include "platform/messages.h"
 #include "recordform/datepicker.h"
 
 #include <QAbstractItemView>
@@ -139,8 +139,27 @@ void FieldBinder::showIn(QWidget *w, const QString &field)
 
 void FieldBinder::showRecord()
 {
+    // A pending record shows what is pending; otherwise the current record
+    // must be read before its blanks mean empty fields.
+    const Status read
+        = m_source->editMode() == RecordSource::EditMode::None ? m_source->readCurrent() : Status::ok();
     for (const Binding &b : std::as_const(m_bindings))
         showIn(b.widget, b.field);
+    const bool newFailure = !read && m_readStatus;
+    m_readStatus = read;
+    if (!newFailure || m_bindings.isEmpty())
+        return;
+    // Said once until a record is read again (the record source has logged
+    // it), after the change that found it: the box must not open while the
+    // record source is still moving.
+    QMetaObject::invokeMethod(
+        this,
+        [this, message = read.message()] {
+            QWidget *first = widgets().value(0);
+            platform::warn(QStringLiteral("The record can not be shown. %1").arg(message),
+                first ? first->window() : nullptr);
+        },
+        Qt::QueuedConnection);
 }
 
 // The text of a multi-line box as typed: non-breaking blanks and line
@@ -179,9 +198,8 @@ QWidget *FieldBinder::refusedValue() const
         const QString text = widgetText(b.widget);
         if (text.trimmed().isEmpty())
             continue; // no value
-        const FieldKind kind = m_source->kind(b.field);
-        if ((kind == FieldKind::Date && !parseDate(text).isValid())
-            || (kind == FieldKind::Amount && !Money::parse(text)))
+        QVariant typed;
+        if (!fieldvalue::fromInput(FieldDef { b.field, m_source->kind(b.field) }, text, typed))
             return b.widget;
     }
     return nullptr;
@@ -201,12 +219,19 @@ void FieldBinder::collect()
     }
 }
 
-void fillList(QComboBox *box, const RecordSource &source, const QString &field)
+Status fillList(QComboBox *box, const RecordSource &source, const QString &field)
 {
+    QVector<QPair<Bookmark, QString>> rows;
+    const Status read = source.columnValues(field, rows);
+    if (!read) { // the list keeps its entries: an outage is not an empty list
+        platform::warn(read.message(), box->window());
+        return read;
+    }
     QStringList entries;
-    for (const auto &row : source.column(field))
+    for (const auto &row : std::as_const(rows))
         entries << row.second;
     fillList(box, entries);
+    return read;
 }
 
 void takeTypedText(QComboBox *box)

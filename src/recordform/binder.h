@@ -44,8 +44,11 @@ public:
     bool isLocked() const { return m_locked; }
 
     // Shows the current record in every bound widget (also done on every
-    // change of the record source).
+    // change of the record source). A record that can not be read shows
+    // empty boxes and is said in a box, once until a record is read again.
     void showRecord();
+    // Whether the last record shown could be read, or why not.
+    const Status &readStatus() const { return m_readStatus; }
     // Hands every bound widget's value to the pending record.
     void collect();
 
@@ -65,12 +68,15 @@ private:
     RecordSource *m_source;
     QList<Binding> m_bindings;
     Status m_status;
+    Status m_readStatus;
     bool m_locked = false;
 };
 
 // Fills a drop-down list with one field of every record of a record source,
-// in the record source's order; the box keeps taking typed text.
-void fillList(QComboBox *box, const RecordSource &source, const QString &field);
+// in the record source's order; the box keeps taking typed text. When the
+// values can not be read the box keeps its entries and the failure is shown
+// (the record source has logged it) and returned.
+Status fillList(QComboBox *box, const RecordSource &source, const QString &field);
 
 // Makes a drop-down list take typed text, kept as typed (no insertion into
 // the list, no completion into a listed entry).

@@ -281,6 +281,34 @@ private slots:
         QCOMPARE(doc.records.first().fields.value(column), exported);
     }
 
+    // An amount field holding what is no amount is exported as it is held,
+    // never as a made-up 0.00.
+    void unreadableAmountExportedAsHeld_data()
+    {
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<QString>("exported");
+        QTest::newRow("word") << "'lots'"
+                              << "lots";
+        QTest::newRow("blank") << "' '"
+                               << " ";
+        QTest::newRow("whole units") << "2500000"
+                                     << "250.00";
+    }
+    void unreadableAmountExportedAsHeld()
+    {
+        QFETCH(QString, held);
+        QFETCH(QString, exported);
+        sql("DELETE FROM Booking");
+        addRecord("Booking", { { "Name", "Ann" } });
+        QVERIFY(sql("UPDATE Booking SET \"Total Charge\" = " + held));
+        const QString file = dir->filePath("bookings.csv");
+        QVERIFY(csv::exportTable(databasePath(), "Booking", file));
+        csv::Document doc;
+        QVERIFY(csv::parse(readFile(file), file, doc));
+        QCOMPARE(doc.records.size(), 1);
+        QCOMPARE(doc.records.first().fields.value(doc.header.indexOf("Total Charge")), exported);
+    }
+
     void calendarReadBackByLibical()
     {
         sql("DELETE FROM Booking");

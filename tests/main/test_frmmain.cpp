@@ -2,6 +2,7 @@
 #include "testenv.h"
 
 #include "data/apppaths.h"
+#include "data/database.h"
 #include "data/dates.h"
 #include "data/recordsource.h"
 #include "main/bookingspanel.h"
@@ -18,6 +19,8 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSqlQuery>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
@@ -61,6 +64,13 @@ void deleteAllDeferred()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+void renameBookings(const QString &from, const QString &to)
+{
+    QSqlQuery q(database::connection(databasePath()));
+    QVERIFY(q.exec(QStringLiteral("ALTER TABLE \"%1\" RENAME TO \"%2\"").arg(from, to)));
+    database::bumpGeneration(databasePath());
+}
+
 int px(int twips, const QWidget *w)
 {
     return qRound(twips * w->logicalDpiX() / 1440.0);
@@ -90,6 +100,8 @@ private slots:
     void countsAfterHiddenAndShown();
     void statusDate();
     void columnWidths();
+    void scheduleOutageSaidOnce_data();
+    void scheduleOutageSaidOnce();
 
     void help();
     void helpKeyInMainWindow();
@@ -586,6 +598,40 @@ void TestFrmMain::programEnds()
     for (QWidget *w : QApplication::topLevelWidgets())
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
     QVERIFY(QApplication::quitOnLastWindowClosed());
+}
+
+// Bookings that can no longer be read are said in a box once for the outage,
+// not once per attempt; the next outage is said again.
+void TestFrmMain::scheduleOutageSaidOnce_data()
+{
+    QTest::addColumn<QString>("sort");
+    QTest::newRow("by date") << "cmdDate";
+    QTest::newRow("by lake") << "cmdLake";
+}
+
+void TestFrmMain::scheduleOutageSaidOnce()
+{
+    QFETCH(QString, sort);
+    auto *button = main->scheduleView()->findChild<QPushButton *>(sort);
+    QVERIFY(button);
+    test::ScriptedMessages boxes;
+    for (int outage = 1; outage <= 2; ++outage) {
+        renameBookings(QStringLiteral("Booking"), QStringLiteral("Booking away"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no such table: Booking"));
+        boxes.expect();
+        button->click();
+        QTRY_COMPARE(boxes.shown.size(), outage);
+        QVERIFY2(boxes.last().text.contains(QStringLiteral("no such table: Booking")),
+            qPrintable(boxes.last().text));
+        QCOMPARE(boxes.last().icon, platform::Icon::Exclamation);
+        button->click(); // the same outage: no second box
+        QTest::qWait(20);
+        QCOMPARE(boxes.shown.size(), outage);
+        renameBookings(QStringLiteral("Booking away"), QStringLiteral("Booking"));
+        button->click();
+        QTest::qWait(20);
+        QCOMPARE(boxes.shown.size(), outage);
+    }
 }
 
 BM_TEST_MAIN(TestFrmMain)

@@ -84,6 +84,8 @@ private slots:
     void repair();
     void refusedWhileHeld_data();
     void refusedWhileHeld();
+    void heldOnlyWhileOpen_data();
+    void heldOnlyWhileOpen();
     void keepsPainting();
     void help();
     void exitEndsProgram();
@@ -297,26 +299,29 @@ void TestDbutility::repair()
 void TestDbutility::refusedWhileHeld_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::addColumn<bool>("mainWindow"); // else a window with a record source
-    for (const char *command : { "cmdBackup", "cmdRestore", "cmdRepair" }) {
-        QTest::newRow(QByteArray(command) + ", a window's record source") << command << false;
-        QTest::newRow(QByteArray(command) + ", the main window") << command << true;
-    }
+    QTest::addColumn<QString>("holder");
+    for (const char *command : { "cmdBackup", "cmdRestore", "cmdRepair" })
+        for (const char *holder :
+            { "a window's record source", "the main window", "a record source of no window" })
+            QTest::newRow(QByteArray(command) + ", " + holder) << command << holder;
 }
 
 // While any record source holds the database, nothing is copied.
 void TestDbutility::refusedWhileHeld()
 {
     QFETCH(QString, command);
-    QFETCH(bool, mainWindow);
+    QFETCH(QString, holder);
     QVERIFY(test::makeDatabase(away->filePath(QStringLiteral("tallow.mdb")), QStringLiteral("backup")));
     std::unique_ptr<test::FakeHub> hub;
+    std::unique_ptr<RecordSource> unowned;
     auto *invoice = new QWidget;
     invoice->setObjectName(QStringLiteral("frmInvoice"));
-    if (mainWindow)
+    if (holder == QLatin1String("the main window"))
         hub = std::make_unique<test::FakeHub>();
-    else
+    else if (holder == QLatin1String("a window's record source"))
         new RecordSource(QStringLiteral("Data2"), QStringLiteral("Booking"), invoice);
+    else
+        unowned = std::make_unique<RecordSource>(QStringLiteral("Data2"), QStringLiteral("Booking"));
     const QByteArray before = [] {
         QFile f(databasePath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -338,8 +343,50 @@ void TestDbutility::refusedWhileHeld()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(f.readAll() == before);
     QCOMPARE(test::contactsOf(away->filePath(QStringLiteral("tallow.mdb"))), QStringList { "backup" });
+    unowned.reset();
     hub.reset();
     delete invoice;
+}
+
+void TestDbutility::heldOnlyWhileOpen_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("open on the database") << "this file, open" << false;
+    QTest::newRow("closed again") << "this file, closed" << true;
+    QTest::newRow("open on another file") << "another file" << true;
+}
+
+// Only a record source alive on the database file itself holds it.
+void TestDbutility::heldOnlyWhileOpen()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, saved);
+    QTemporaryDir elsewhere;
+    const QString other = elsewhere.filePath(QStringLiteral("other.mdb"));
+    QVERIFY(test::makeDatabase(other, QStringLiteral("other")));
+    std::unique_ptr<RecordSource> held;
+    if (source == QLatin1String("another file")) {
+        held = std::make_unique<RecordSource>(
+            QStringLiteral("Data1"), QStringLiteral("Phone"), nullptr, other);
+        QVERIFY(held->openStatus());
+    } else {
+        held = std::make_unique<RecordSource>(QStringLiteral("Data1"), QStringLiteral("Phone"));
+        QVERIFY(held->openStatus());
+        if (source == QLatin1String("this file, closed"))
+            held.reset();
+    }
+    dialogs->answers << away->filePath(QStringLiteral("tallow.mdb"));
+    boxes->expect();
+    click(open(), "cmdBackup");
+    QCOMPARE(boxes->shown.size(), 1);
+    if (saved) {
+        QCOMPARE(boxes->last().text, QStringLiteral("Backup has been saved."));
+        QCOMPARE(test::contactsOf(away->filePath(QStringLiteral("tallow.mdb"))), QStringList { "current" });
+    } else {
+        QVERIFY(boxes->last().text.startsWith(QStringLiteral("Backup has not been saved.")));
+        QVERIFY(!QFileInfo::exists(away->filePath(QStringLiteral("tallow.mdb"))));
+    }
 }
 
 // A long repair shows the busy pointer and the window goes on painting (and
