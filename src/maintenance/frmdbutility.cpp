@@ -1,8 +1,8 @@
 #include "maintenance/frmdbutility.h"
 
 #include "data/apppaths.h"
-#include "data/dbfiles.h"
 #include "data/database.h"
+#include "data/dbfiles.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
 #include "platform/mainhub.h"
