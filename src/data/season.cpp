@@ -138,9 +138,24 @@ QDate storedDate(const QVariant &v)
     return fieldvalue::fromStored(FieldKind::Date, v).toDate();
 }
 
-QSqlDatabase open(const QString &databasePath, Status &status)
+// Opens the file and runs one forward-only query over it (its ? bound in
+// order).
+Status runQuery(QSqlQuery &q, const QString &databasePath, const QString &sql, const QVariantList &binds = {})
 {
-    return database::connection(databasePath.isEmpty() ? bm::databasePath() : databasePath, &status);
+    Status status;
+    const QSqlDatabase db
+        = database::connection(databasePath.isEmpty() ? bm::databasePath() : databasePath, &status);
+    if (!db.isValid())
+        return status;
+    q = QSqlQuery(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        return readFailure(q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        return readFailure(q);
+    return Status::ok();
 }
 
 // What is added up per lake and month while the rows are read.
@@ -211,16 +226,13 @@ std::optional<double> readWeight(const QString &text, const QLocale &locale)
 Status bookingYears(QList<int> &years, const QString &databasePath)
 {
     years.clear();
-    Status status;
-    QSqlDatabase db = open(databasePath, status);
-    if (!db.isValid())
-        return status;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT DISTINCT CAST(substr(\"Date\", 1, 4) AS INTEGER) FROM Booking "
-                               "WHERE %1 ORDER BY 1 DESC")
-                    .arg(datedRows)))
-        return readFailure(q);
+    QSqlQuery q;
+    if (Status s = runQuery(q, databasePath,
+            QStringLiteral("SELECT DISTINCT CAST(substr(\"Date\", 1, 4) AS INTEGER) FROM Booking "
+                           "WHERE %1 ORDER BY 1 DESC")
+                .arg(datedRows));
+        !s)
+        return s;
     while (q.next())
         years.append(q.value(0).toInt());
     return Status::ok();
@@ -235,25 +247,20 @@ Status summarize(int year, Summary &out, const QString &databasePath)
     if (year < 1001 || year > 9999)
         return Status::failure(QStringLiteral("%1 is not a year the bookings can have.").arg(year));
 
-    Status status;
-    QSqlDatabase db = open(databasePath, status);
-    if (!db.isValid())
-        return status;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-
     // One pass over the table: the two years, and the bookings that belong
     // to no year (no date, or one that is not a date) to count them.
-    if (!q.prepare(QStringLiteral(
-            "SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
-            "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" FROM Booking "
-            "WHERE (\"Date\" >= ? AND \"Date\" < ?) OR \"Date\" IS NULL OR NOT (%1) ORDER BY \"Date\", ID")
-                       .arg(datedRows)))
-        return readFailure(q);
-    q.addBindValue(QStringLiteral("%1-01-01").arg(year - 1, 4, 10, QLatin1Char('0')));
-    q.addBindValue(QStringLiteral("%1-01-01").arg(year + 1, 4, 10, QLatin1Char('0')));
-    if (!q.exec())
-        return readFailure(q);
+    QSqlQuery q;
+    if (Status s = runQuery(q, databasePath,
+            QStringLiteral(
+                "SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
+                "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" FROM Booking "
+                "WHERE (\"Date\" >= ? AND \"Date\" < ?) OR \"Date\" IS NULL OR NOT (%1) ORDER BY \"Date\", "
+                "ID")
+                .arg(datedRows),
+            { QStringLiteral("%1-01-01").arg(year - 1, 4, 10, QLatin1Char('0')),
+                QStringLiteral("%1-01-01").arg(year + 1, 4, 10, QLatin1Char('0')) });
+        !s)
+        return s;
 
     QHash<QString, SpeciesCatch> species;
     QStringList speciesOrder;
@@ -410,16 +417,13 @@ Status summarize(int year, Summary &out, const QString &databasePath)
 Status moneyOwed(MoneyOwed &out, const QString &databasePath)
 {
     out = MoneyOwed();
-    Status status;
-    QSqlDatabase db = open(databasePath, status);
-    if (!db.isValid())
-        return status;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
     // Text compares above every number, so unreadable balances come too.
-    if (!q.exec(QStringLiteral("SELECT ID, \"Date\", \"Name\", \"Lake\", \"Balance Due\" FROM Booking "
-                               "WHERE \"Balance Due\" > 0")))
-        return readFailure(q);
+    QSqlQuery q;
+    if (Status s = runQuery(q, databasePath,
+            QStringLiteral("SELECT ID, \"Date\", \"Name\", \"Lake\", \"Balance Due\" FROM Booking "
+                           "WHERE \"Balance Due\" > 0"));
+        !s)
+        return s;
     while (q.next()) {
         const Amount balance = storedAmount(q.value(4));
         if (!balance.readable) {
