@@ -302,11 +302,6 @@ void FrmMain::exitProgram()
     close();
 }
 
-void FrmMain::rewriteContactsCount()
-{
-    m_contacts->rewriteCount();
-}
-
 void FrmMain::becomeActive()
 {
     m_date->setText(shortDate(platform::today()));

@@ -42,7 +42,6 @@ public:
     // date, the three counts, the schedule grid's column widths.
     void becomeActive();
     // The contacts count and the list of names, written again.
-    void rewriteContactsCount();
 
     // Utilities > Season Summary: the season at a glance.
     void openSeasonSummary();
