@@ -46,6 +46,8 @@ public:
 
     const Status &openStatus() const { return m_openStatus; }
     const QString &source() const { return m_source; }
+    // The database file it is open on.
+    const QString &path() const { return m_path; }
     const QString &tableName() const { return m_table; }
     QStringList fieldNames() const;
     FieldKind kind(const QString &field) const;

@@ -1,6 +1,5 @@
 #include "platform/follow.h"
 
-#include "data/apppaths.h"
 #include "data/changes.h"
 #include "data/recordsource.h"
 #include "platform/failures.h"
@@ -52,7 +51,7 @@ void followTable(RecordSource &source)
 {
     QObject::connect(&DataChanges::instance(), &DataChanges::tableChanged, &source,
         [s = &source](const QString &path, const QString &table) {
-            if (table != s->tableName() || path != databasePath())
+            if (table != s->tableName() || path != s->path())
                 return;
             // Its own write, or a record the user is still entering: the
             // window in charge of it decides where it stands.
