@@ -1,14 +1,10 @@
 #include "data/contactimport.h"
 
-#include "data/changes.h"
-#include "data/database.h"
-#include "data/exchangedb.h"
+#include "data/query.h"
 #include "data/schema.h"
 
 #include <QHash>
 #include <QSet>
-
-#include <sqlite3.h>
 
 namespace bm
 {
@@ -186,28 +182,22 @@ Status ContactImport::plan(const csv::Document &document, const QString &databas
         return Status::failure(QStringLiteral("The file holds no contacts below its header row."));
 
     // The contacts already stored.
-    Status status;
-    sqlite3 *db = exchangedb::handle(databasePath, &status);
-    if (!db)
-        return status;
-    exchangedb::Statement stored(db,
-        QStringLiteral("SELECT %1, %2, %3, %4 FROM %5")
-            .arg(schema::quoted(QStringLiteral("Name")),
-                schema::quoted(QStringLiteral("Home Telephone Number")),
-                schema::quoted(QStringLiteral("Work Telephone Number")),
-                schema::quoted(QStringLiteral("Mobile Phone Number")), schema::quoted(contactTable)));
-    if (!stored.isValid())
-        return stored.error(QStringLiteral("The stored contacts can not be read"));
+    db::Query stored(databasePath);
+    const QString name = QStringLiteral("Name"), home = QStringLiteral("Home Telephone Number"),
+                  work = QStringLiteral("Work Telephone Number"),
+                  mobile = QStringLiteral("Mobile Phone Number");
+    const QString unreadable = QStringLiteral("The stored contacts can not be read");
+    if (Status s = stored.run(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5")
+                                  .arg(schema::quoted(name), schema::quoted(home), schema::quoted(work),
+                                      schema::quoted(mobile), schema::quoted(contactTable)));
+        !s)
+        return Status::failure(QStringLiteral("%1: %2").arg(unreadable, s.message()));
     QSet<QString> known;
-    int step;
-    while ((step = sqlite3_step(stored.get())) == SQLITE_ROW) {
-        QString v[4];
-        for (int i = 0; i < 4; ++i)
-            v[i] = QString::fromUtf8(exchangedb::columnText(stored.get(), i));
-        known.insert(duplicateKey(v[0], v[1], v[2], v[3]));
-    }
-    if (step != SQLITE_DONE)
-        return stored.error(QStringLiteral("The stored contacts can not be read"));
+    auto textOf = [&](const QString &column) { return QString::fromUtf8(stored.text(column)); };
+    while (stored.next())
+        known.insert(duplicateKey(textOf(name), textOf(home), textOf(work), textOf(mobile)));
+    if (!stored.status())
+        return Status::failure(QStringLiteral("%1: %2").arg(unreadable, stored.status().message()));
 
     const int width = int(document.header.size());
     const QStringList &fields = contactFields();
@@ -262,50 +252,29 @@ Status ContactImport::commit(int *added)
         *added = 0;
     if (m_contacts.isEmpty())
         return Status::ok();
-    Status status;
-    sqlite3 *db = exchangedb::handle(m_path, &status);
-    if (!db)
-        return status;
     QStringList columns;
     for (const QString &f : contactFields())
         columns << schema::quoted(f);
-    const QString what = QStringLiteral("The contacts could not be added; none was saved");
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    const QString insert
+        = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+              .arg(schema::quoted(contactTable), columns.join(QLatin1String(", ")),
+                  QStringList(columns.size(), QStringLiteral("?")).join(QLatin1String(", ")));
+    auto failed = [](const Status &s) {
         return Status::failure(
-            QStringLiteral("%1: the database reports %2.").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
-    Status result;
-    {
-        exchangedb::Statement insert(db,
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(schema::quoted(contactTable), columns.join(QLatin1String(", ")),
-                    QStringList(columns.size(), QStringLiteral("?")).join(QLatin1String(", "))));
-        if (!insert.isValid())
-            result = insert.error(what);
-        for (qsizetype r = 0; result && r < m_contacts.size(); ++r) {
-            const QStringList &contact = m_contacts[r];
-            for (int i = 0; i < contact.size(); ++i) {
-                if (contact[i].isEmpty()) {
-                    sqlite3_bind_null(insert.get(), i + 1);
-                } else {
-                    const QByteArray utf8 = contact[i].toUtf8();
-                    sqlite3_bind_text(
-                        insert.get(), i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-                }
-            }
-            if (sqlite3_step(insert.get()) != SQLITE_DONE)
-                result = insert.error(what);
-            sqlite3_reset(insert.get());
-        }
+            QStringLiteral("The contacts could not be added; none was saved: %1").arg(s.message()));
+    };
+    db::Transaction transaction(m_path);
+    if (Status s = transaction.begin(); !s)
+        return failed(s);
+    for (const QStringList &contact : std::as_const(m_contacts)) {
+        QVariantList values;
+        for (const QString &v : contact)
+            values << (v.isEmpty() ? QVariant() : QVariant(v));
+        if (Status s = transaction.write(contactTable, insert, values); !s)
+            return failed(s);
     }
-    if (result && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        result = Status::failure(
-            QStringLiteral("%1: the database reports %2.").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
-    if (!result) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        return result;
-    }
-    database::bumpGeneration(m_path);
-    DataChanges::instance().notify(m_path, contactTable);
+    if (Status s = transaction.commit(); !s)
+        return failed(s);
     if (added)
         *added = int(m_contacts.size());
     return Status::ok();

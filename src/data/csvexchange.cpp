@@ -1,8 +1,8 @@
 #include "data/csvexchange.h"
 
 #include "data/database.h"
-#include "data/exchangedb.h"
 #include "data/fieldvalue.h"
+#include "data/query.h"
 #include "data/schema.h"
 
 #include <QDir>
@@ -13,7 +13,6 @@
 #include <QStringDecoder>
 
 #include <csv.h>
-#include <sqlite3.h>
 
 namespace bm::csv
 {
@@ -288,19 +287,16 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
     const TableDef *def = schema::table(table);
     if (!def)
         return Status::failure(QStringLiteral("There is no table named %1.").arg(table));
-    Status status;
-    sqlite3 *db = exchangedb::handle(databasePath, &status);
-    if (!db)
-        return status;
     QStringList columns;
     for (const FieldDef &f : def->fields)
         columns << schema::quoted(f.name);
-    exchangedb::Statement select(db,
-        QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-            .arg(columns.join(QLatin1String(", ")), schema::quoted(def->name),
-                QLatin1String(schema::keyColumn)));
-    if (!select.isValid())
-        return select.error(QStringLiteral("The records of %1 can not be read").arg(def->name));
+    const QString unreadable = QStringLiteral("The records of %1 can not be read").arg(def->name);
+    db::Query select(databasePath);
+    if (Status s = select.run(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                                  .arg(columns.join(QLatin1String(", ")), schema::quoted(def->name),
+                                      QLatin1String(schema::keyColumn)));
+        !s)
+        return Status::failure(QStringLiteral("%1: %2").arg(unreadable, s.message()));
 
     const QString shown = shownFileName(filePath);
     QSaveFile file(filePath);
@@ -318,23 +314,19 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
 
     static const QLocale plain = QLocale::c();
     int written = 0;
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+    // The columns are the table's fields in order: each is read by its place.
+    while (select.next()) {
         for (int i = 0; i < def->fields.size(); ++i) {
-            sqlite3_stmt *row = select.get();
             // Amounts as printed, with a point; a value that is no amount
             // is written as it is stored, not as a made-up 0.00.
             const QVariant amount = def->fields[i].kind == FieldKind::Amount
-                ? fieldvalue::fromStored(
-                    FieldKind::Amount, fieldvalue::fromEngine(sqlite3_column_value(row, i)))
+                ? fieldvalue::fromStored(FieldKind::Amount, select.valueAt(i))
                 : QVariant();
-            if (!amount.isNull()) {
+            if (!amount.isNull())
                 appendField(buffer, fieldvalue::shown(amount, fieldvalue::Amounts::Printed, plain).toLatin1(),
                     i == 0);
-            } else {
-                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(row, i));
-                appendField(buffer, QByteArrayView(text, text ? sqlite3_column_bytes(row, i) : 0), i == 0);
-            }
+            else
+                appendField(buffer, select.textAt(i), i == 0);
         }
         buffer.append("\r\n");
         ++written;
@@ -344,9 +336,9 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
             buffer.resize(0); // keeps its room for the next chunk
         }
     }
-    if (step != SQLITE_DONE && step != SQLITE_ROW) {
+    if (!select.status()) {
         file.cancelWriting();
-        return select.error(QStringLiteral("The records of %1 can not be read").arg(def->name));
+        return Status::failure(QStringLiteral("%1: %2").arg(unreadable, select.status().message()));
     }
     if (file.error() != QFileDevice::NoError || file.write(buffer) != buffer.size() || !file.commit())
         return Status::failure(QStringLiteral("The file %1 could not be written: %2. Nothing was saved.")

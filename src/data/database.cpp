@@ -1,6 +1,8 @@
 #include "data/database.h"
 
 #include "data/apppaths.h"
+#include "data/changes.h"
+#include "data/engine.h"
 #include "data/fieldvalue.h"
 #include "data/filter.h"
 #include "data/log.h"
@@ -10,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -215,13 +218,65 @@ QSqlDatabase connection(const QString &path, Status *status)
         { QStringLiteral("PRAGMA journal_mode=DELETE"), QStringLiteral("PRAGMA synchronous=FULL") })
         if (!q.exec(pragma))
             qCWarning(dataLog).noquote() << displayName(path) << pragma << q.lastError().text();
-    if (sqlite3 *h = handleOf(db))
+    if (sqlite3 *h = handleOf(db)) {
+        distrust(h, maxValueBytes);
         sqlite3_create_function_v2(h, "bm_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
             nullptr, nullptr, nullptr);
+    }
     opened().insert(k, Open { name, 1 });
     if (status)
         *status = Status::ok();
     return db;
+}
+
+sqlite3 *engine(const QString &path, Status *status)
+{
+    const QSqlDatabase db = connection(path, status);
+    if (!db.isValid())
+        return nullptr;
+    sqlite3 *h = handleOf(db);
+    if (!h && status)
+        *status = fileFailure(path, QStringLiteral("can not be read."));
+    return h;
+}
+
+void distrust(sqlite3 *h, int maxValueBytes)
+{
+    sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_limit(h, SQLITE_LIMIT_LENGTH, maxValueBytes);
+    sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
+}
+
+Status calendarIdentity(const QString &path, quint32 &identity)
+{
+    identity = 0;
+    Status status;
+    sqlite3 *h = engine(path, &status);
+    if (!h)
+        return status;
+    sqlite3_stmt *read = nullptr;
+    if (sqlite3_prepare_v2(h, "PRAGMA user_version", -1, &read, nullptr) == SQLITE_OK
+        && sqlite3_step(read) == SQLITE_ROW)
+        identity = quint32(sqlite3_column_int(read, 0));
+    sqlite3_finalize(read);
+    if (identity != 0)
+        return Status::ok();
+    quint32 fresh = 0;
+    do
+        fresh = QRandomGenerator::system()->generate();
+    while (fresh == 0);
+    const QByteArray set = QByteArrayLiteral("PRAGMA user_version = ") + QByteArray::number(qint32(fresh));
+    if (sqlite3_exec(h, set.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const Status s = fileFailure(
+            path, QStringLiteral("can not be changed (%1).").arg(QString::fromUtf8(sqlite3_errmsg(h))));
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    }
+    identity = fresh;
+    return Status::ok();
 }
 
 void closeAll()
@@ -261,6 +316,12 @@ void bumpGeneration(const QString &path)
     auto it = opened().find(key(path));
     if (it != opened().end())
         ++it->generation;
+}
+
+void changed(const QString &path, const QString &table)
+{
+    bumpGeneration(path);
+    DataChanges::instance().notify(path, table);
 }
 
 void sourceOpened(const QString &path)

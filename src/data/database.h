@@ -40,6 +40,14 @@ void close(const QString &path);
 // file, so cached counts know when to read again.
 quint64 generation(const QString &path);
 void bumpGeneration(const QString &path);
+// After a write to table of the file: the generation grows, then every
+// window hears of it (DataChanges). The write path (data/query.h) says it
+// for every write; nothing else needs to.
+void changed(const QString &path, const QString &table);
+
+// The identity of the file that the calendar's event identities carry:
+// made once, at random, and kept in the file.
+[[nodiscard]] Status calendarIdentity(const QString &path, quint32 &identity);
 
 // The record sources alive on the file: each record source says when it
 // opens and closes. While any lives, the file must not be copied over or

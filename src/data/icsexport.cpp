@@ -1,17 +1,16 @@
 #include "data/icsexport.h"
 
 #include "data/csvexchange.h"
-#include "data/exchangedb.h"
+#include "data/database.h"
 #include "data/fieldvalue.h"
+#include "data/query.h"
 #include "data/schema.h"
 
 #include <QDate>
-#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStringList>
 
 #include <libical/ical.h>
-#include <sqlite3.h>
 
 namespace bm::ics
 {
@@ -52,16 +51,14 @@ icaltimetype dateValue(const QDate &date)
     return t;
 }
 
-QByteArrayView utf8(sqlite3_stmt *stmt, int column)
+Status unreadable(const QString &what, const Status &why)
 {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-    return QByteArrayView(text, text ? sqlite3_column_bytes(stmt, column) : 0);
+    return Status::failure(QStringLiteral("The %1 can not be read: %2").arg(what, why.message()));
 }
 
-QDate dateOf(sqlite3_stmt *stmt, int column)
+QDate dateOf(const db::Query &row)
 {
-    return fieldvalue::fromStored(FieldKind::Date, fieldvalue::fromEngine(sqlite3_column_value(stmt, column)))
-        .toDate();
+    return fieldvalue::fromStored(FieldKind::Date, row.value(QStringLiteral("Date"))).toDate();
 }
 
 bool blank(QByteArrayView text)
@@ -146,24 +143,9 @@ QByteArray bookingSummary(QByteArrayView name, QByteArrayView lake)
 
 QString databaseIdentity(const QString &databasePath)
 {
-    sqlite3 *db = exchangedb::handle(databasePath, nullptr);
-    if (!db)
-        return {};
     quint32 identity = 0;
-    {
-        exchangedb::Statement read(db, QStringLiteral("PRAGMA user_version"));
-        if (read.isValid() && sqlite3_step(read.get()) == SQLITE_ROW)
-            identity = quint32(sqlite3_column_int(read.get(), 0));
-    }
-    if (identity == 0) {
-        do
-            identity = QRandomGenerator::system()->generate();
-        while (identity == 0);
-        const QByteArray set
-            = QByteArrayLiteral("PRAGMA user_version = ") + QByteArray::number(qint32(identity));
-        if (sqlite3_exec(db, set.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            return {};
-    }
+    if (!database::calendarIdentity(databasePath, identity))
+        return {};
     return QStringLiteral("%1").arg(identity, 8, 16, QLatin1Char('0'));
 }
 
@@ -176,10 +158,6 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
 {
     if (counts)
         *counts = Counts();
-    Status status;
-    sqlite3 *db = exchangedb::handle(databasePath, &status);
-    if (!db)
-        return status;
     const QString identity = databaseIdentity(databasePath);
     if (identity.isEmpty())
         return Status::failure(
@@ -188,17 +166,17 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
                 .arg(csv::shownFileName(databasePath)));
 
     auto q = [](const char *name) { return schema::quoted(QString::fromLatin1(name)); };
-    exchangedb::Statement bookings(db,
-        QStringLiteral("SELECT ID, %1, %2, %3, %4, %5, %6, %7, %8 FROM %9 WHERE %1 IS NOT NULL ORDER BY ID")
-            .arg(q("Date"), q("Name"), q("Lake"), q("Meet At"), q("Type"), q("Telephone"), q("Cell Phone"),
-                q("Notes"), q("Booking")));
-    exchangedb::Statement reminders(db,
-        QStringLiteral("SELECT ID, %1, %2 FROM %3 WHERE %1 IS NOT NULL ORDER BY ID")
-            .arg(q("Date"), q("Reminder"), q("Reminder")));
-    if (!bookings.isValid())
-        return bookings.error(QStringLiteral("The bookings can not be read"));
-    if (!reminders.isValid())
-        return reminders.error(QStringLiteral("The reminders can not be read"));
+    db::Query bookings(databasePath), reminders(databasePath);
+    if (Status s = bookings.run(QStringLiteral(
+            "SELECT ID, %1, %2, %3, %4, %5, %6, %7, %8 FROM %9 WHERE %1 IS NOT NULL ORDER BY ID")
+                                    .arg(q("Date"), q("Name"), q("Lake"), q("Meet At"), q("Type"),
+                                        q("Telephone"), q("Cell Phone"), q("Notes"), q("Booking")));
+        !s)
+        return unreadable(QStringLiteral("bookings"), s);
+    if (Status s = reminders.run(QStringLiteral("SELECT ID, %1, %2 FROM %3 WHERE %1 IS NOT NULL ORDER BY ID")
+                                     .arg(q("Date"), q("Reminder"), q("Reminder")));
+        !s)
+        return unreadable(QStringLiteral("reminders"), s);
 
     // The calendar's own lines; the events go in before its end.
     Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
@@ -235,19 +213,19 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
 
     Event event(stamp);
     const QByteArray uidTail = '.' + identity.toLatin1() + "@brindlemoor";
-    int step = SQLITE_DONE;
-    while (!failed && (step = sqlite3_step(bookings.get())) == SQLITE_ROW) {
-        sqlite3_stmt *row = bookings.get();
-        const QDate date = dateOf(row, 1);
+    const QString id = QString::fromLatin1(schema::keyColumn);
+    while (!failed && bookings.next()) {
+        const QDate date = dateOf(bookings);
         if (!date.isValid())
             continue;
-        event.set("booking-" + QByteArray::number(sqlite3_column_int64(row, 0)) + uidTail, date,
-            bookingSummary(utf8(row, 2), utf8(row, 3)));
-        event.setLocation(utf8(row, 4).toByteArray());
+        event.set("booking-" + QByteArray::number(bookings.value(id).toLongLong()) + uidTail, date,
+            bookingSummary(bookings.text(QStringLiteral("Name")), bookings.text(QStringLiteral("Lake"))));
+        event.setLocation(bookings.text(QStringLiteral("Meet At")).toByteArray());
         QByteArray description;
         const char *labels[] = { "Type: ", "Telephone: ", "Cell Phone: ", "Notes: " };
+        const char *fields[] = { "Type", "Telephone", "Cell Phone", "Notes" };
         for (int i = 0; i < 4; ++i) {
-            const QByteArrayView value = utf8(row, 5 + i);
+            const QByteArrayView value = bookings.text(QString::fromLatin1(fields[i]));
             if (!blank(value)) {
                 if (!description.isEmpty())
                     description += '\n';
@@ -260,18 +238,17 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
         ++written.bookings;
         flush(false);
     }
-    if (!failed && step != SQLITE_DONE)
-        return bookings.error(QStringLiteral("The bookings can not be read"));
+    if (!failed && !bookings.status())
+        return unreadable(QStringLiteral("bookings"), bookings.status());
     event.setLocation({});
     event.setTransparent(true); // a reminder does not make the guide busy
-    while (!failed && (step = sqlite3_step(reminders.get())) == SQLITE_ROW) {
-        sqlite3_stmt *row = reminders.get();
-        const QDate date = dateOf(row, 1);
+    while (!failed && reminders.next()) {
+        const QDate date = dateOf(reminders);
         if (!date.isValid())
             continue;
-        const QByteArray reminder = utf8(row, 2).toByteArray();
+        const QByteArray reminder = reminders.text(QStringLiteral("Reminder")).toByteArray();
         const QByteArray firstLine = reminder.trimmed().split('\n').first().trimmed();
-        event.set("reminder-" + QByteArray::number(sqlite3_column_int64(row, 0)) + uidTail, date,
+        event.set("reminder-" + QByteArray::number(reminders.value(id).toLongLong()) + uidTail, date,
             firstLine.isEmpty() ? QByteArrayLiteral("Reminder") : firstLine);
         event.setDescription(reminder.trimmed() != firstLine ? reminder : QByteArray());
         if (!event.appendTo(buffer))
@@ -279,8 +256,8 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
         ++written.reminders;
         flush(false);
     }
-    if (!failed && step != SQLITE_DONE)
-        return reminders.error(QStringLiteral("The reminders can not be read"));
+    if (!failed && !reminders.status())
+        return unreadable(QStringLiteral("reminders"), reminders.status());
     buffer += shell.mid(end);
     flush(true);
     if (failed || !file.commit())

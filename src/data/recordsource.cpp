@@ -1,16 +1,14 @@
 #include "data/recordsource.h"
 
-#include "data/changes.h"
-
 #include "data/apppaths.h"
+#include "data/changes.h"
 #include "data/database.h"
 #include "data/fieldvalue.h"
 #include "data/filter.h"
 #include "data/log.h"
+#include "data/query.h"
 
 #include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlRecord>
 
 namespace bm
 {
@@ -81,8 +79,8 @@ RecordSource::RecordSource(
         // The bare field as a condition: true for any set, non-zero value.
         m_condition = schema::quoted(exact);
     }
-    m_db = database::connection(m_path, &m_openStatus);
-    if (!m_openStatus) {
+    m_open = database::connection(m_path, &m_openStatus).isValid();
+    if (!m_open) {
         logged(m_openStatus);
         m_pos = Pos::EOF_;
         return;
@@ -134,14 +132,6 @@ QString RecordSource::where(const QString &extra) const
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QLatin1String(" AND "));
 }
 
-Status RecordSource::engineError(const QSqlQuery &q) const
-{
-    const QString reason = q.lastError().text().trimmed();
-    qCWarning(dataLog).noquote() << QStringLiteral("%1 (%2): the database refused \"%3\": %4")
-                                        .arg(objectName(), m_table, q.lastQuery(), reason);
-    return Status::failure(QStringLiteral("The database could not do this: %1").arg(reason));
-}
-
 Status RecordSource::logged(const Status &status) const
 {
     if (!status)
@@ -153,19 +143,20 @@ Status RecordSource::logged(const Status &status) const
 Status RecordSource::count(int &n) const
 {
     n = 0;
-    if (!m_db.isValid())
+    if (!m_open)
         return logged(m_openStatus);
     const quint64 gen = database::generation(m_path);
     if (m_count >= 0 && gen == m_countGeneration) {
         n = m_count;
         return Status::ok();
     }
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(schema::quoted(m_table), where({}))))
-        return engineError(q);
-    if (!q.next())
-        return engineError(q);
-    m_count = q.value(0).toInt();
+    db::Query q(m_path);
+    QVariant counted;
+    if (Status s = q.single(
+            QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(schema::quoted(m_table), where({})), {}, counted);
+        !s)
+        return s;
+    m_count = counted.toInt();
     m_countGeneration = gen;
     n = m_count;
     return Status::ok();
@@ -188,22 +179,21 @@ void RecordSource::setPosition(Pos pos, qint64 id)
 Status RecordSource::moveTo(const QString &sqlTail, const QVariantList &binds, Pos ifNone)
 {
     m_findCursor.reset();
-    if (!m_db.isValid())
+    if (!m_open)
         return Status::failure(noCurrent());
     if (Status s = flushImplicit(); !s)
         return s;
     if (m_mode != EditMode::None)
         CancelUpdate();
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail))
-        return engineError(q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!q.exec())
-        return engineError(q);
+    db::Query q(m_path);
+    if (Status s
+        = q.run(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail, binds);
+        !s)
+        return s;
     if (q.next())
-        setPosition(Pos::Record, q.value(0).toLongLong());
+        setPosition(Pos::Record, q.value(keyName).toLongLong());
+    else if (!q.status())
+        return q.status();
     else
         setPosition(ifNone, 0);
     emit currentChanged();
@@ -261,17 +251,16 @@ Status RecordSource::setBookmark(Bookmark bookmark)
 {
     if (!bookmark.isValid())
         return Status::failure(QStringLiteral("The record can not be found."));
-    if (!m_db.isValid())
+    if (!m_open)
         return Status::failure(noCurrent());
-    QSqlQuery q(m_db);
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-            + where(keyName + QStringLiteral(" = ?"))))
-        return engineError(q);
-    q.addBindValue(bookmark.id);
-    if (!q.exec())
-        return engineError(q);
+    db::Query q(m_path);
+    if (Status s = q.run(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+                + where(keyName + QStringLiteral(" = ?")),
+            { bookmark.id });
+        !s)
+        return s;
     if (!q.next())
-        return Status::failure(recordGone());
+        return q.status() ? Status::failure(recordGone()) : q.status();
     if (Status s = flushImplicit(); !s)
         return s;
     if (m_mode != EditMode::None)
@@ -298,34 +287,28 @@ void RecordSource::loadCurrent() const
     m_current = QVector<QVariant>(m_fields.size());
     if (m_pos != Pos::Record)
         return;
-    if (!m_db.isValid()) {
+    if (!m_open) {
         m_readStatus = logged(m_openStatus);
         return;
     }
     QStringList cols;
     for (const FieldDef &f : m_fields)
         cols << schema::quoted(f.name);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                       .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName))) {
-        m_readStatus = engineError(q);
+    db::Query q(m_path);
+    if (m_readStatus = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                                 .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName),
+            { m_id });
+        !m_readStatus)
         return;
-    }
-    q.addBindValue(m_id);
-    if (!q.exec()) {
-        m_readStatus = engineError(q);
-        return;
-    }
     if (!q.next()) {
-        if (q.lastError().isValid())
-            m_readStatus = engineError(q);
+        if (!q.status())
+            m_readStatus = q.status();
         else // deleted by another record source
             m_readStatus = logged(Status::failure(recordGone()));
         return;
     }
     for (int i = 0; i < m_fields.size(); ++i)
-        m_current[i] = fieldvalue::fromStored(m_fields[i].kind, q.value(i));
+        m_current[i] = fieldvalue::fromStored(m_fields[i].kind, q.value(m_fields[i].name));
 }
 
 QVariant RecordSource::value(const QString &field) const
@@ -387,26 +370,22 @@ Status RecordSource::flushImplicit()
         sets << schema::quoted(m_fields[it.key()].name) + QStringLiteral(" = ?");
         binds << fieldvalue::toStored(typed);
     }
-    QSqlQuery q(m_db);
-    if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                       .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName)))
-        return engineError(q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    q.addBindValue(m_id);
-    if (!q.exec())
-        return engineError(q);
+    binds << m_id;
+    if (Status s = db::write(m_path, m_table,
+            QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName),
+            binds);
+        !s)
+        return s;
     m_implicit.clear();
     m_loaded = false;
     m_lastModified = Bookmark { m_id };
-    database::bumpGeneration(m_path);
-    DataChanges::instance().notify(m_path, m_table);
     return Status::ok();
 }
 
 Status RecordSource::AddNew()
 {
-    if (!m_db.isValid())
+    if (!m_open)
         return m_openStatus;
     if (Status s = flushImplicit(); !s)
         return s;
@@ -452,33 +431,28 @@ Status RecordSource::Update()
     QStringList cols;
     for (const FieldDef &f : m_fields)
         cols << schema::quoted(f.name);
-    QSqlQuery q(m_db);
-    bool prepared = false;
+    QVariantList binds;
+    for (const QVariant &v : typed)
+        binds << fieldvalue::toStored(v);
+    QString sql;
     if (m_mode == EditMode::Add) {
-        prepared
-            = q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
-                                QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", "))));
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
+                      QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", ")));
     } else {
         for (QString &c : cols)
             c += QStringLiteral(" = ?");
-        prepared = q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                                 .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName));
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                  .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName);
+        binds << m_id;
     }
-    if (!prepared)
-        return engineError(q); // nothing written: the record stays pending
-    for (const QVariant &v : typed)
-        q.addBindValue(fieldvalue::toStored(v));
-    if (m_mode == EditMode::Edit)
-        q.addBindValue(m_id);
-    if (!q.exec())
-        return engineError(q); // nothing written: the record stays pending
-    if (m_mode == EditMode::Edit && q.numRowsAffected() == 0)
+    db::Written written;
+    if (Status s = db::write(m_path, m_table, sql, binds, &written); !s)
+        return s; // nothing written: the record stays pending
+    if (m_mode == EditMode::Edit && written.rowsAffected == 0)
         return Status::failure(recordGone());
-    database::bumpGeneration(m_path);
-    DataChanges::instance().notify(m_path, m_table);
     if (m_mode == EditMode::Add) {
-        m_lastModified = Bookmark { q.lastInsertId().toLongLong() };
+        m_lastModified = Bookmark { written.insertId };
         m_mode = EditMode::None;
         setPosition(m_beforeAddPos, m_beforeAddId);
     } else {
@@ -507,14 +481,10 @@ Status RecordSource::Delete()
     if (m_pos != Pos::Record)
         return Status::failure(noCurrent());
     m_implicit.clear();
-    QSqlQuery q(m_db);
-    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName)))
-        return engineError(q);
-    q.addBindValue(m_id);
-    if (!q.exec())
-        return engineError(q);
-    database::bumpGeneration(m_path);
-    DataChanges::instance().notify(m_path, m_table);
+    if (Status s = db::write(m_path, m_table,
+            QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName), { m_id });
+        !s)
+        return s;
     setPosition(Pos::Deleted, m_id);
     emit currentChanged();
     return Status::ok();
@@ -543,7 +513,7 @@ Status RecordSource::find(const QString &expression, bool fromStart)
         const std::optional<filter::Expression> e = filter::parse(expression, fieldNames(), &error);
         if (!e)
             return Status::failure(error);
-        if (!m_db.isValid())
+        if (!m_open)
             return m_openStatus;
         if (!fromStart && m_pos == Pos::EOF_) {
             m_noMatch = true;
@@ -552,26 +522,29 @@ Status RecordSource::find(const QString &expression, bool fromStart)
         const bool fromHere = !fromStart && (m_pos == Pos::Record || m_pos == Pos::Deleted);
         const QString test
             = QStringLiteral("bm_like(?, %1, %2)").arg(schema::quoted(e->field)).arg(int(kind(e->field)));
-        auto q = std::make_unique<QSqlQuery>(m_db);
-        q->setForwardOnly(true);
-        if (!q->prepare(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-                + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
-                + QStringLiteral(" ORDER BY %1").arg(keyName)))
-            return engineError(*q);
+        auto q = std::make_unique<db::Query>(m_path);
+        QVariantList binds;
         if (fromHere)
-            q->addBindValue(m_id);
-        q->addBindValue(e->patternText);
-        if (!q->exec())
-            return engineError(*q);
+            binds << m_id;
+        binds << e->patternText;
+        if (Status s = q->run(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
+                    + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
+                    + QStringLiteral(" ORDER BY %1").arg(keyName),
+                binds);
+            !s)
+            return s;
         m_findCursor = std::move(q);
         m_findExpression = expression;
     }
     if (!m_findCursor->next()) {
+        const Status read = m_findCursor->status();
         m_findCursor.reset();
+        if (!read)
+            return read;
         m_noMatch = true; // the position stays where it was
         return Status::ok();
     }
-    const qint64 id = m_findCursor->value(0).toLongLong();
+    const qint64 id = m_findCursor->value(keyName).toLongLong();
     if (Status s = flushImplicit(); !s)
         return s;
     if (m_mode != EditMode::None)
@@ -590,20 +563,21 @@ Status RecordSource::columnValues(const QString &field, QVector<QPair<Bookmark, 
     const auto it = m_index.constFind(field);
     if (it == m_index.constEnd())
         return logged(Status::failure(QStringLiteral("There is no field named %1.").arg(field)));
-    if (!m_db.isValid())
+    if (!m_open)
         return logged(m_openStatus);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1, %2 FROM %3")
-                    .arg(keyName, schema::quoted(field), schema::quoted(m_table))
-            + where({}) + QStringLiteral(" ORDER BY %1").arg(keyName)))
-        return engineError(q);
+    db::Query q(m_path);
+    if (Status s = q.run(QStringLiteral("SELECT %1, %2 AS Value FROM %3")
+                             .arg(keyName, schema::quoted(field), schema::quoted(m_table))
+            + where({}) + QStringLiteral(" ORDER BY %1").arg(keyName));
+        !s)
+        return s;
     const FieldKind kind = m_fields[*it].kind;
     while (q.next())
-        rows.append({ Bookmark { q.value(0).toLongLong() }, fieldvalue::shownStored(kind, q.value(1)) });
-    if (q.lastError().isValid()) { // the engine stopped part way
+        rows.append(
+            { Bookmark { q.value(keyName).toLongLong() }, fieldvalue::shownStored(kind, q.value("Value")) });
+    if (!q.status()) { // the engine stopped part way
         rows.clear();
-        return engineError(q);
+        return q.status();
     }
     return Status::ok();
 }

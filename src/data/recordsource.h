@@ -5,8 +5,6 @@
 
 #include <QHash>
 #include <QObject>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -16,6 +14,11 @@
 
 namespace bm
 {
+
+namespace db
+{
+class Query;
+}
 
 // A token for one record of a table. A bookmark read from one record source
 // positions any other record source over the same table on the same record.
@@ -126,8 +129,6 @@ private:
     void loadCurrent() const;
     Status convert(int column, const QVariant &in, QVariant &out) const;
     QString where(const QString &extra) const;
-    // The engine's failure, logged, in a guide's words.
-    Status engineError(const QSqlQuery &q) const;
     // A failure logged under the record source's name.
     Status logged(const Status &status) const;
     void setPosition(Pos pos, qint64 id);
@@ -137,7 +138,7 @@ private:
     QString m_table;
     QString m_condition; // SQL condition of the query source, fixed text
     Status m_openStatus;
-    QSqlDatabase m_db;
+    bool m_open = false; // the file could be opened
     QList<FieldDef> m_fields;
     QHash<QString, int> m_index;
 
@@ -155,7 +156,7 @@ private:
 
     Bookmark m_lastModified;
     bool m_noMatch = false;
-    std::unique_ptr<QSqlQuery> m_findCursor;
+    std::unique_ptr<db::Query> m_findCursor;
     QString m_findExpression;
     qint64 m_findLastId = 0;
     quint64 m_findGeneration = 0;

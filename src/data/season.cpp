@@ -3,11 +3,10 @@
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "data/fieldvalue.h"
+#include "data/query.h"
 
 #include <QHash>
 #include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <cmath>
@@ -105,9 +104,9 @@ QString key(const QString &text)
     return text.simplified().toCaseFolded();
 }
 
-Status readFailure(const QSqlQuery &q)
+Status readFailure(const db::Query &q)
 {
-    return Status::failure(QStringLiteral("The bookings could not be read (%1).").arg(q.lastError().text()));
+    return Status::failure(QStringLiteral("The bookings could not be read (%1).").arg(q.reason()));
 }
 
 Status tooLarge(const QString &what)
@@ -138,23 +137,11 @@ QDate storedDate(const QVariant &v)
     return fieldvalue::fromStored(FieldKind::Date, v).toDate();
 }
 
-// Opens the file and runs one forward-only query over it (its ? bound in
-// order).
-Status runQuery(QSqlQuery &q, const QString &databasePath, const QString &sql, const QVariantList &binds = {})
+// Runs one query over the file (its ? bound in order).
+Status runQuery(db::Query &q, const QString &sql, const QVariantList &binds = {})
 {
-    Status status;
-    const QSqlDatabase db
-        = database::connection(databasePath.isEmpty() ? bm::databasePath() : databasePath, &status);
-    if (!db.isValid())
-        return status;
-    q = QSqlQuery(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        return readFailure(q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!q.exec())
-        return readFailure(q);
+    if (!q.run(sql, binds))
+        return q.reason().isEmpty() ? q.status() : readFailure(q);
     return Status::ok();
 }
 
@@ -226,15 +213,19 @@ std::optional<double> readWeight(const QString &text, const QLocale &locale)
 Status bookingYears(QList<int> &years, const QString &databasePath)
 {
     years.clear();
-    QSqlQuery q;
-    if (Status s = runQuery(q, databasePath,
-            QStringLiteral("SELECT DISTINCT CAST(substr(\"Date\", 1, 4) AS INTEGER) FROM Booking "
+    db::Query q(databasePath);
+    if (Status s = runQuery(q,
+            QStringLiteral("SELECT DISTINCT CAST(substr(\"Date\", 1, 4) AS INTEGER) AS Year FROM Booking "
                            "WHERE %1 ORDER BY 1 DESC")
                 .arg(datedRows));
         !s)
         return s;
     while (q.next())
-        years.append(q.value(0).toInt());
+        years.append(q.value(QStringLiteral("Year")).toInt());
+    if (!q.status()) {
+        years.clear();
+        return readFailure(q);
+    }
     return Status::ok();
 }
 
@@ -249,8 +240,8 @@ Status summarize(int year, Summary &out, const QString &databasePath)
 
     // One pass over the table: the two years, and the bookings that belong
     // to no year (no date, or one that is not a date) to count them.
-    QSqlQuery q;
-    if (Status s = runQuery(q, databasePath,
+    db::Query q(databasePath);
+    if (Status s = runQuery(q,
             QStringLiteral(
                 "SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
                 "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" FROM Booking "
@@ -268,7 +259,7 @@ Status summarize(int year, Summary &out, const QString &databasePath)
     QStringList lakeOrder;
 
     while (q.next()) {
-        const QVariant stored = q.value(0);
+        const QVariant stored = q.value(QStringLiteral("Date"));
         const QDate date = storedDate(stored);
         if (!date.isValid()) {
             if (stored.toString().trimmed().isEmpty())
@@ -285,8 +276,8 @@ Status summarize(int year, Summary &out, const QString &databasePath)
         ++month.trips;
         ++figures.trips;
 
-        const Amount invoiced = storedAmount(q.value(2));
-        const Amount charged = storedAmount(q.value(1));
+        const Amount invoiced = storedAmount(q.value(QStringLiteral("Charge Total")));
+        const Amount charged = storedAmount(q.value(QStringLiteral("Total Charge")));
         std::optional<Money> income;
         bool unreadable = false;
         if (!invoiced.readable)
@@ -311,14 +302,14 @@ Status summarize(int year, Summary &out, const QString &databasePath)
             continue;
 
         // The trip's results.
-        const QString fishText = q.value(4).toString();
+        const QString fishText = q.value(QStringLiteral("Total Fish")).toString();
         std::optional<qint64> fish;
         if (!fishText.trimmed().isEmpty()) {
             fish = readCount(fishText);
             if (!fish)
                 ++out.leftOut.badFish;
         }
-        const QString weightText = q.value(9).toString();
+        const QString weightText = q.value(QStringLiteral("Weight")).toString();
         std::optional<double> weight;
         if (!weightText.trimmed().isEmpty()) {
             weight = readWeight(weightText);
@@ -331,7 +322,7 @@ Status summarize(int year, Summary &out, const QString &databasePath)
         if (fish) {
             ++out.tripsWithResults;
             out.fish += *fish;
-            const QString name = q.value(3).toString().simplified();
+            const QString name = q.value(QStringLiteral("Species")).toString().simplified();
             const QString k = key(name);
             auto it = species.find(k);
             if (it == species.end()) {
@@ -342,7 +333,7 @@ Status summarize(int year, Summary &out, const QString &databasePath)
             ++it->trips;
         }
 
-        const QString lake = q.value(5).toString().simplified();
+        const QString lake = q.value(QStringLiteral("Lake")).toString().simplified();
         const QString lakeKey = key(lake) + QLatin1Char('\n') + QString::number(date.month());
         auto lm = lakes.find(lakeKey);
         if (lm == lakes.end()) {
@@ -351,8 +342,8 @@ Status summarize(int year, Summary &out, const QString &databasePath)
         }
         if (fish) {
             lm->allFish += *fish;
-            const QString lure = q.value(6).toString().simplified();
-            const QString color = q.value(7).toString().simplified();
+            const QString lure = q.value(QStringLiteral("Lure")).toString().simplified();
+            const QString color = q.value(QStringLiteral("Lure Color")).toString().simplified();
             const QString comboKey = key(lure) + QLatin1Char('\n') + key(color);
             auto c = lm->combos.find(comboKey);
             if (c == lm->combos.end()) {
@@ -364,12 +355,12 @@ Status summarize(int year, Summary &out, const QString &databasePath)
         }
         if (weight && (!lm->weight || *weight > *lm->weight)) {
             lm->weight = weight;
-            lm->bigFish = q.value(8).toString().simplified();
-            lm->length = q.value(10).toString().simplified();
+            lm->bigFish = q.value(QStringLiteral("Big Fish")).toString().simplified();
+            lm->length = q.value(QStringLiteral("Length")).toString().simplified();
             lm->bigFishDate = date;
         }
     }
-    if (q.lastError().isValid())
+    if (!q.status())
         return readFailure(q);
 
     for (const QString &k : std::as_const(speciesOrder))
@@ -418,14 +409,14 @@ Status moneyOwed(MoneyOwed &out, const QString &databasePath)
 {
     out = MoneyOwed();
     // Text compares above every number, so unreadable balances come too.
-    QSqlQuery q;
-    if (Status s = runQuery(q, databasePath,
+    db::Query q(databasePath);
+    if (Status s = runQuery(q,
             QStringLiteral("SELECT ID, \"Date\", \"Name\", \"Lake\", \"Balance Due\" FROM Booking "
                            "WHERE \"Balance Due\" > 0"));
         !s)
         return s;
     while (q.next()) {
-        const Amount balance = storedAmount(q.value(4));
+        const Amount balance = storedAmount(q.value(QStringLiteral("Balance Due")));
         if (!balance.readable) {
             ++out.unreadable;
             continue;
@@ -436,10 +427,11 @@ Status moneyOwed(MoneyOwed &out, const QString &databasePath)
         if (!total)
             return tooLarge(QStringLiteral("money owed"));
         out.total = *total;
-        out.bookings.append(OwedBooking { Bookmark { q.value(0).toLongLong() }, storedDate(q.value(1)),
-            q.value(2).toString(), q.value(3).toString(), *balance.money });
+        out.bookings.append(OwedBooking { Bookmark { q.value(QStringLiteral("ID")).toLongLong() },
+            storedDate(q.value(QStringLiteral("Date"))), q.value(QStringLiteral("Name")).toString(),
+            q.value(QStringLiteral("Lake")).toString(), *balance.money });
     }
-    if (q.lastError().isValid())
+    if (!q.status())
         return readFailure(q);
     std::stable_sort(
         out.bookings.begin(), out.bookings.end(), [](const OwedBooking &a, const OwedBooking &b) {

@@ -217,6 +217,24 @@ private slots:
                 + QString(400, u'x') + "{{/q}}{{/q}}{{/q}}\n"
             << "Check that no section stands inside itself";
         QTest::newRow("not a select") << query("EXPLAIN SELECT 1") << "is not a SELECT";
+        // Functions that reach the engine's internals, the files or memory.
+        QTest::newRow("tokenizer pointer")
+            << query("SELECT hex(fts3_tokenizer('simple')) AS Name") << "calls the function fts3_tokenizer";
+        QTest::newRow("tokenizer planted") << query("SELECT fts3_tokenizer('simple', x'41414141') AS Name")
+                                           << "calls the function fts3_tokenizer";
+        QTest::newRow("extension") << query("SELECT load_extension('/tmp/libx.so') AS Name")
+                                   << "calls the function load_extension";
+        QTest::newRow("read a file") << query("SELECT readfile('/etc/passwd') AS Name") << "readfile";
+        QTest::newRow("write a file") << query("SELECT writefile('/tmp/x', 'y') AS Name") << "writefile";
+        QTest::newRow("memory") << query("SELECT length(zeroblob(1000000000)) AS Name")
+                                << "calls the function zeroblob";
+        QTest::newRow("engine internals") << query("SELECT sqlite_compileoption_get(0) AS Name")
+                                          << "calls the function sqlite_compileoption_get";
+        QTest::newRow("pragma as a table")
+            << query("SELECT name AS Name FROM pragma_table_info('Booking')") << "would change the database";
+        QTest::newRow("value too large")
+            << query("SELECT replace(printf('%.*c', 900000, 'x'), 'x', 'xx') AS Name")
+            << "gives a value too large to print";
     }
 
     void failures()
@@ -245,6 +263,41 @@ private slots:
         QVERIFY(rendered.html.isEmpty());
         QCOMPARE(test::countOf(QStringLiteral("Booking")), bookings);
         QCOMPARE(test::countOf(QStringLiteral("Phone")), contacts);
+    }
+
+    // The functions a report writer expects keep working beside the guard.
+    void plainFunctionsWork_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("text") << "upper(substr('walleye', 1, 4)) || lower('X') || trim('  y ')"
+                              << "WALLxy";
+        QTest::newRow("numbers") << "round(2.675, 1) + abs(-1) + max(1, 2) + ifnull(NULL, 3)"
+                                 << "8.7";
+        QTest::newRow("dates") << "strftime('%Y', '2005-05-14') || date('2005-05-14', '+1 day')"
+                               << "20052005-05-15";
+        QTest::newRow("own functions") << "amount(2500000) || ' ' || shortdate('2005-05-14')"
+                                       << "250.00 5/14/2005";
+        QTest::newRow("aggregate") << "(SELECT COUNT(*) || ' ' || amount(SUM(\"Total Charge\")) FROM Booking)"
+                                   << "3 1884.50";
+        QTest::newRow("case and like") << "CASE WHEN 'Bass' LIKE 'b%' THEN coalesce(NULL, 'yes') END"
+                                       << "yes";
+    }
+    void plainFunctionsWork()
+    {
+        QFETCH(QString, expression);
+        QFETCH(QString, shown);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("functions.rpt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(("[query q]\nSELECT " + expression + " AS Value\n[layout]\n<p>{{#q}}{{Value}}{{/q}}</p>\n")
+                    .toUtf8());
+        f.close();
+        report::Rendered rendered;
+        const Status s = report::render(requestFor(path), rendered);
+        QVERIFY2(s, qPrintable(s.message()));
+        QVERIFY2(textOf(rendered).contains(shown), qPrintable(textOf(rendered)));
     }
 
     void missingDatabase()

@@ -71,6 +71,14 @@ Status queryTooManyRows(const QString &query, int maxRows)
     return aboutQuery(query, QStringLiteral("gives more than %1 rows, too many to print.").arg(maxRows));
 }
 
+Status queryCallsRefusedFunction(const QString &query, const QString &function)
+{
+    return aboutQuery(query,
+        QStringLiteral("calls the function %1, which reports may not use. Reports may use amount(), "
+                       "shortdate() and the usual text, number, date and total functions.")
+            .arg(function));
+}
+
 Status queryFailed(const QString &query, const QString &engineMessage)
 {
     static const QRegularExpression noTable(QStringLiteral("^no such table: (.+)$"));
@@ -85,6 +93,8 @@ Status queryFailed(const QString &query, const QString &engineMessage)
         || engineMessage.contains(QLatin1String("readonly"))
         || engineMessage.contains(QLatin1String("read-only")))
         return queryWouldChange(query);
+    if (engineMessage == QLatin1String("string or blob too big"))
+        return aboutQuery(query, QStringLiteral("gives a value too large to print."));
     if (engineMessage == QLatin1String("interrupted"))
         return aboutQuery(query, QStringLiteral("took too long and was stopped."));
     return aboutQuery(query, QStringLiteral("could not be run: %1.").arg(engineMessage));

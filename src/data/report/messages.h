@@ -22,6 +22,7 @@ Status queryEmpty(const QString &query);
 Status queryHoldsMore(const QString &query);
 Status queryUnknownValue(const QString &query, const QString &parameter);
 Status queryTooManyRows(const QString &query, int maxRows);
+Status queryCallsRefusedFunction(const QString &query, const QString &function);
 // A query the engine refused or stopped, told from the engine's words.
 Status queryFailed(const QString &query, const QString &engineMessage);
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "data/query.h"
 #include "data/report/definition.h"
-#include "data/report/readonly.h"
 #include "data/status.h"
 
 #include <QLocale>
@@ -23,7 +23,7 @@ const QStringList &rowNames();
 // dates of date fields in the short date format, a computed value as the
 // query gives it; no value is false, so that {{#Email}}..{{/Email}} shows
 // only where there is one. names collects the query's column names.
-[[nodiscard]] Status readRows(sqlite3 *handle, const Query &query, Statement &statement,
-    const QLocale &locale, kainjow::mustache::data &rows, QSet<QString> &names);
+[[nodiscard]] Status readRows(const Query &query, db::Query &statement, const QLocale &locale,
+    kainjow::mustache::data &rows, QSet<QString> &names);
 
 } // namespace bm::report

@@ -3,10 +3,10 @@
 #include "data/apppaths.h"
 #include "data/dates.h"
 #include "data/log.h"
+#include "data/readonly.h"
 #include "data/report/definition.h"
 #include "data/report/layout.h"
 #include "data/report/messages.h"
-#include "data/report/readonly.h"
 #include "data/report/rows.h"
 
 #include <QFile>
@@ -44,16 +44,16 @@ Status runQueries(const Request &request, const Definition &def, km::data &data,
 {
     if (def.queries.isEmpty())
         return Status::ok();
-    ReadOnlyConnection connection;
+    db::ReadOnlyConnection connection;
     const QString path = request.databasePath.isEmpty() ? databasePath() : request.databasePath;
     if (const Status s = connection.open(path, request.locale); !s)
         return s;
     for (const Query &q : def.queries) {
-        Statement statement;
+        db::Query statement(connection);
         km::data rows;
-        if (const Status s = prepareQuery(connection.handle(), q, request.selection, statement); !s)
+        if (const Status s = connection.prepare(q.name, q.sql, request.selection.id, statement); !s)
             return s;
-        if (const Status s = readRows(connection.handle(), q, statement, request.locale, rows, known); !s)
+        if (const Status s = readRows(q, statement, request.locale, rows, known); !s)
             return s;
         known.insert(q.name);
         rowCounts.insert(q.name, int(rows.list_value().size()));

@@ -1,0 +1,409 @@
+#include "data/query.h"
+
+#include "data/apppaths.h"
+#include "data/database.h"
+#include "data/engine.h"
+#include "data/fieldvalue.h"
+#include "data/log.h"
+#include "data/readonly.h"
+
+#include <sqlite3.h>
+
+namespace bm::db
+{
+
+namespace
+{
+
+QString fileOf(const QString &path)
+{
+    return path.isEmpty() ? databasePath() : path;
+}
+
+QString reasonOf(sqlite3 *h)
+{
+    return h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("the file can not be opened");
+}
+
+Status refusal(const QString &path, const QString &sql, const QString &reason)
+{
+    qCWarning(dataLog).noquote() << QStringLiteral("%1: the database refused \"%2\": %3")
+                                        .arg(database::displayName(path), sql, reason);
+    return Status::failure(QStringLiteral("The database could not do this: %1").arg(reason));
+}
+
+// The first word of a statement, upper case, past blanks.
+QString firstWord(const QString &sql)
+{
+    const QString trimmed = sql.trimmed();
+    qsizetype end = 0;
+    while (end < trimmed.size() && trimmed.at(end).isLetter())
+        ++end;
+    return trimmed.left(end).toUpper();
+}
+
+bool changes(const QString &sql)
+{
+    static const QStringList writes { QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
+        QStringLiteral("DELETE"), QStringLiteral("REPLACE") };
+    return writes.contains(firstWord(sql));
+}
+
+// One prepared statement of the engine, finalized when it goes.
+struct Statement {
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *stmt = nullptr;
+
+    Statement() = default;
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    ~Statement() { sqlite3_finalize(stmt); }
+
+    bool prepare(sqlite3 *handle, const QString &sql)
+    {
+        db = handle;
+        const QByteArray utf8 = sql.toUtf8();
+        return sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, nullptr) == SQLITE_OK
+            && stmt;
+    }
+
+    bool bind(const QVariantList &binds)
+    {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        for (int i = 0; i < binds.size(); ++i) {
+            const QVariant &v = binds[i];
+            int rc = SQLITE_OK;
+            if (v.isNull()) {
+                rc = sqlite3_bind_null(stmt, i + 1);
+            } else {
+                switch (v.typeId()) {
+                case QMetaType::Int:
+                case QMetaType::UInt:
+                case QMetaType::LongLong:
+                case QMetaType::Long:
+                case QMetaType::Bool:
+                    rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+                    break;
+                case QMetaType::Double:
+                    rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+                    break;
+                case QMetaType::QByteArray: {
+                    const QByteArray b = v.toByteArray();
+                    rc = sqlite3_bind_blob64(
+                        stmt, i + 1, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+                    break;
+                }
+                default: {
+                    const QByteArray t = v.toString().toUtf8();
+                    rc = sqlite3_bind_text64(
+                        stmt, i + 1, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                }
+                }
+            }
+            if (rc != SQLITE_OK)
+                return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+struct Query::Engine {
+    Statement statement;
+    bool row = false;
+};
+
+Query::Query(const QString &path)
+    : m_path(fileOf(path))
+{
+}
+
+Query::Query(const ReadOnlyConnection &connection)
+    : m_path(connection.path())
+    , m_readOnly(&connection)
+{
+}
+
+Query::~Query() = default;
+Query::Query(Query &&) noexcept = default;
+Query &Query::operator=(Query &&) noexcept = default;
+
+Status Query::failed(const QString &sql, const QString &reason)
+{
+    m_reason = reason;
+    m_status = refusal(m_path, sql, reason);
+    return m_status;
+}
+
+Status Query::run(const QString &sql, const QVariantList &binds)
+{
+    m_columns.clear();
+    m_engine = std::make_unique<Engine>();
+    m_reason.clear();
+    m_status = Status::ok();
+    sqlite3 *h = nullptr;
+    if (m_readOnly) {
+        h = m_readOnly->handle();
+    } else {
+        Status opened;
+        h = database::engine(m_path, &opened);
+        if (!h) {
+            m_reason = opened.message();
+            return m_status = opened;
+        }
+    }
+    if (!h)
+        return failed(sql, reasonOf(nullptr));
+    Statement &st = m_engine->statement;
+    if (!st.prepare(h, sql))
+        return failed(
+            sql, sqlite3_errcode(h) == SQLITE_OK ? QStringLiteral("there is no statement") : reasonOf(h));
+    // Writes go through the write path, which tells the windows.
+    if (!sqlite3_stmt_readonly(st.stmt))
+        return failed(sql, QStringLiteral("a statement that changes the file is not a query"));
+    if (!st.bind(binds))
+        return failed(sql, reasonOf(h));
+    const int n = sqlite3_column_count(st.stmt);
+    for (int c = 0; c < n; ++c)
+        m_columns.insert(QString::fromUtf8(sqlite3_column_name(st.stmt, c)), c);
+    return m_status;
+}
+
+void Query::adopt(sqlite3 *db, sqlite3_stmt *stmt)
+{
+    m_columns.clear();
+    m_reason.clear();
+    m_status = Status::ok();
+    m_engine = std::make_unique<Engine>();
+    m_engine->statement.db = db;
+    m_engine->statement.stmt = stmt;
+    const int n = sqlite3_column_count(stmt);
+    for (int c = 0; c < n; ++c)
+        m_columns.insert(QString::fromUtf8(sqlite3_column_name(stmt, c)), c);
+}
+
+bool Query::next()
+{
+    if (!m_status || !m_engine || !m_engine->statement.stmt)
+        return false;
+    sqlite3_stmt *stmt = m_engine->statement.stmt;
+    const int rc = sqlite3_step(stmt);
+    m_engine->row = rc == SQLITE_ROW;
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        failed(QString::fromUtf8(sqlite3_sql(stmt)), reasonOf(m_engine->statement.db));
+    return false;
+}
+
+int Query::indexOf(const QString &column) const
+{
+    const auto it = m_columns.constFind(column);
+    if (it != m_columns.constEnd())
+        return *it;
+    qCWarning(dataLog).noquote() << QStringLiteral("The statement \"%1\" gives no column named %2.")
+                                        .arg(m_engine && m_engine->statement.stmt
+                                                ? QString::fromUtf8(sqlite3_sql(m_engine->statement.stmt))
+                                                : QString(),
+                                            column);
+    return -1;
+}
+
+QVariant Query::value(const QString &column) const
+{
+    return valueAt(indexOf(column));
+}
+
+QByteArrayView Query::text(const QString &column) const
+{
+    return textAt(indexOf(column));
+}
+
+int Query::columnCount() const
+{
+    return int(m_columns.size());
+}
+
+QString Query::columnName(int column) const
+{
+    if (!m_engine || column < 0 || column >= columnCount())
+        return {};
+    return QString::fromUtf8(sqlite3_column_name(m_engine->statement.stmt, column));
+}
+
+QString Query::originTable(int column) const
+{
+    if (!m_engine || column < 0 || column >= columnCount())
+        return {};
+    return QString::fromUtf8(sqlite3_column_table_name(m_engine->statement.stmt, column));
+}
+
+QString Query::originField(int column) const
+{
+    if (!m_engine || column < 0 || column >= columnCount())
+        return {};
+    return QString::fromUtf8(sqlite3_column_origin_name(m_engine->statement.stmt, column));
+}
+
+QVariant Query::valueAt(int column) const
+{
+    if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
+        return {};
+    return fieldvalue::fromEngine(sqlite3_column_value(m_engine->statement.stmt, column));
+}
+
+QByteArrayView Query::textAt(int column) const
+{
+    if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
+        return {};
+    sqlite3_stmt *stmt = m_engine->statement.stmt;
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+    return QByteArrayView(text, text ? sqlite3_column_bytes(stmt, column) : 0);
+}
+
+bool Query::isNullAt(int column) const
+{
+    if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
+        return true;
+    return sqlite3_column_type(m_engine->statement.stmt, column) == SQLITE_NULL;
+}
+
+Status Query::single(const QString &sql, const QVariantList &binds, QVariant &out)
+{
+    out = QVariant();
+    if (Status s = run(sql, binds); !s)
+        return s;
+    if (!next())
+        return m_status ? failed(sql, QStringLiteral("it gave no row")) : m_status;
+    out = valueAt(0);
+    return Status::ok();
+}
+
+// One statement that writes, with the engine's own count of what it did.
+struct Transaction::Prepared {
+    Statement statement;
+};
+
+namespace
+{
+
+Status runWrite(const QString &path, sqlite3 *h, Statement &st, const QString &sql, const QVariantList &binds,
+    Written *out)
+{
+    if (!st.bind(binds))
+        return refusal(path, sql, reasonOf(h));
+    if (sqlite3_step(st.stmt) != SQLITE_DONE) {
+        const Status s = refusal(path, sql, reasonOf(h));
+        sqlite3_reset(st.stmt);
+        return s;
+    }
+    if (out)
+        *out = Written { sqlite3_last_insert_rowid(h), sqlite3_changes(h) };
+    sqlite3_reset(st.stmt);
+    return Status::ok();
+}
+
+} // namespace
+
+Status write(
+    const QString &path, const QString &table, const QString &sql, const QVariantList &binds, Written *out)
+{
+    const QString file = fileOf(path);
+    if (!changes(sql))
+        return refusal(file, sql, QStringLiteral("it is not a write"));
+    Status opened;
+    sqlite3 *h = database::engine(file, &opened);
+    if (!h)
+        return opened;
+    Statement st;
+    if (!st.prepare(h, sql))
+        return refusal(file, sql, reasonOf(h));
+    if (Status s = runWrite(file, h, st, sql, binds, out); !s)
+        return s;
+    database::changed(file, table);
+    return Status::ok();
+}
+
+Transaction::Transaction(const QString &path)
+    : m_path(fileOf(path))
+{
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        rollback();
+}
+
+Status Transaction::begin()
+{
+    Status opened;
+    sqlite3 *h = database::engine(m_path, &opened);
+    if (!h)
+        return opened;
+    // Immediate: the file is reserved for the whole transaction at once, so
+    // a second writer waits instead of failing half way.
+    if (sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return refusal(m_path, QStringLiteral("BEGIN IMMEDIATE"), reasonOf(h));
+    m_open = true;
+    return Status::ok();
+}
+
+Status Transaction::write(const QString &table, const QString &sql, const QVariantList &binds, Written *out)
+{
+    if (!m_open)
+        return refusal(m_path, sql, QStringLiteral("no transaction has begun"));
+    if (!changes(sql))
+        return refusal(m_path, sql, QStringLiteral("it is not a write"));
+    Status opened;
+    sqlite3 *h = database::engine(m_path, &opened);
+    if (!h)
+        return opened;
+    auto it = m_prepared.find(sql);
+    if (it == m_prepared.end()) {
+        auto p = std::make_shared<Prepared>();
+        if (!p->statement.prepare(h, sql))
+            return refusal(m_path, sql, reasonOf(h));
+        it = m_prepared.insert(sql, p);
+    }
+    if (Status s = runWrite(m_path, h, (*it)->statement, sql, binds, out); !s)
+        return s;
+    if (!m_tables.contains(table))
+        m_tables << table;
+    return Status::ok();
+}
+
+Status Transaction::commit()
+{
+    if (!m_open)
+        return refusal(m_path, QStringLiteral("COMMIT"), QStringLiteral("no transaction has begun"));
+    m_prepared.clear();
+    Status opened;
+    sqlite3 *h = database::engine(m_path, &opened);
+    if (!h)
+        return opened;
+    if (sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const Status s = refusal(m_path, QStringLiteral("COMMIT"), reasonOf(h));
+        rollback();
+        return s;
+    }
+    m_open = false;
+    for (const QString &table : std::as_const(m_tables))
+        database::changed(m_path, table);
+    return Status::ok();
+}
+
+void Transaction::rollback()
+{
+    m_prepared.clear();
+    m_open = false;
+    sqlite3 *h = database::engine(m_path, nullptr);
+    if (h && sqlite3_get_autocommit(h) == 0
+        && sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK)
+        qCWarning(dataLog).noquote() << database::displayName(m_path)
+                                     << "the transaction could not be rolled back:" << reasonOf(h);
+}
+
+} // namespace bm::db

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "data/status.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QString>
+
+struct sqlite3;
+
+namespace bm::db
+{
+
+class Query;
+
+// A connection of a report's own to a database file that can only read:
+// opened read-only, every action of a statement but reading refused while it
+// is prepared, only the functions a report needs callable, and a field
+// misspelt in double quotes an error rather than a text. Its queries may
+// call amount(units), which prints an amount as "###0.00", and
+// shortdate(stored), which prints a stored date.
+class ReadOnlyConnection
+{
+public:
+    ReadOnlyConnection() = default;
+    ~ReadOnlyConnection();
+    ReadOnlyConnection(const ReadOnlyConnection &) = delete;
+    ReadOnlyConnection &operator=(const ReadOnlyConnection &) = delete;
+
+    // locale: how amount() and shortdate() print; it must outlive the
+    // connection.
+    [[nodiscard]] Status open(const QString &path, const QLocale &locale);
+
+    // The statement guard: prepares a report's query as one statement that
+    // only reads and gives rows, and binds :booking to booking (null for
+    // none). Any other value, a second statement, a statement that would
+    // write or a function reports may not call is refused, in words that
+    // name the query. A query that runs away (an endless recursive WITH) is
+    // stopped after a minute.
+    [[nodiscard]] Status prepare(const QString &name, const QString &sql, qint64 booking, Query &out) const;
+
+    // The longest value a report may read or compute.
+    static constexpr int maxValueBytes = 1024 * 1024;
+
+    const QString &path() const { return m_path; }
+    sqlite3 *handle() const { return m_handle; }
+
+private:
+    static int authorize(void *self, int action, const char *, const char *, const char *, const char *);
+    static int progress(void *self);
+
+    QString m_path;
+    sqlite3 *m_handle = nullptr;
+    mutable QString m_refusedFunction; // the last function the guard refused
+    mutable QElapsedTimer m_timer;
+};
+
+} // namespace bm::db
