@@ -155,7 +155,7 @@ Status RecordSource::count(int &n) const
     if (Status s = q.single(
             QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(schema::quoted(m_table), where({})), {}, counted);
         !s)
-        return s;
+        return logged(s);
     m_count = counted.toInt();
     m_countGeneration = gen;
     n = m_count;
@@ -189,11 +189,11 @@ Status RecordSource::moveTo(const QString &sqlTail, const QVariantList &binds, P
     if (Status s
         = q.run(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail, binds);
         !s)
-        return s;
+        return logged(s);
     if (q.next())
         setPosition(Pos::Record, q.value(keyName).toLongLong());
     else if (!q.status())
-        return q.status();
+        return logged(q.status());
     else
         setPosition(ifNone, 0);
     emit currentChanged();
@@ -258,9 +258,9 @@ Status RecordSource::setBookmark(Bookmark bookmark)
                 + where(keyName + QStringLiteral(" = ?")),
             { bookmark.id });
         !s)
-        return s;
+        return logged(s);
     if (!q.next())
-        return q.status() ? Status::failure(recordGone()) : q.status();
+        return q.status() ? Status::failure(recordGone()) : logged(q.status());
     if (Status s = flushImplicit(); !s)
         return s;
     if (m_mode != EditMode::None)
@@ -298,11 +298,13 @@ void RecordSource::loadCurrent() const
     if (m_readStatus = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
                                  .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName),
             { m_id });
-        !m_readStatus)
+        !m_readStatus) {
+        logged(m_readStatus);
         return;
+    }
     if (!q.next()) {
         if (!q.status())
-            m_readStatus = q.status();
+            m_readStatus = logged(q.status());
         else // deleted by another record source
             m_readStatus = logged(Status::failure(recordGone()));
         return;
@@ -376,7 +378,7 @@ Status RecordSource::flushImplicit()
                 .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName),
             binds);
         !s)
-        return s;
+        return logged(s);
     m_implicit.clear();
     m_loaded = false;
     m_lastModified = Bookmark { m_id };
@@ -448,7 +450,7 @@ Status RecordSource::Update()
     }
     db::Written written;
     if (Status s = db::write(m_path, m_table, sql, binds, &written); !s)
-        return s; // nothing written: the record stays pending
+        return logged(s); // nothing written: the record stays pending
     if (m_mode == EditMode::Edit && written.rowsAffected == 0)
         return Status::failure(recordGone());
     if (m_mode == EditMode::Add) {
@@ -484,7 +486,7 @@ Status RecordSource::Delete()
     if (Status s = db::write(m_path, m_table,
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName), { m_id });
         !s)
-        return s;
+        return logged(s);
     setPosition(Pos::Deleted, m_id);
     emit currentChanged();
     return Status::ok();
@@ -532,7 +534,7 @@ Status RecordSource::find(const QString &expression, bool fromStart)
                     + QStringLiteral(" ORDER BY %1").arg(keyName),
                 binds);
             !s)
-            return s;
+            return logged(s);
         m_findCursor = std::move(q);
         m_findExpression = expression;
     }
@@ -540,7 +542,7 @@ Status RecordSource::find(const QString &expression, bool fromStart)
         const Status read = m_findCursor->status();
         m_findCursor.reset();
         if (!read)
-            return read;
+            return logged(read);
         m_noMatch = true; // the position stays where it was
         return Status::ok();
     }
@@ -570,14 +572,14 @@ Status RecordSource::columnValues(const QString &field, QVector<QPair<Bookmark, 
                              .arg(keyName, schema::quoted(field), schema::quoted(m_table))
             + where({}) + QStringLiteral(" ORDER BY %1").arg(keyName));
         !s)
-        return s;
+        return logged(s);
     const FieldKind kind = m_fields[*it].kind;
     while (q.next())
         rows.append(
             { Bookmark { q.value(keyName).toLongLong() }, fieldvalue::shownStored(kind, q.value("Value")) });
     if (!q.status()) { // the engine stopped part way
         rows.clear();
-        return q.status();
+        return logged(q.status());
     }
     return Status::ok();
 }
