@@ -277,8 +277,8 @@ Status verify(const QString &path, Run &run, const QString &shownAs)
                 schemacheck::fileMessage(shownAs, QStringLiteral("is not a Brindlemoor database."))));
     }
     // What the file holds is read before the integrity check, which would
-    // evaluate the file's own expressions.
-    if (const schemacheck::Finding found = schemacheck::inspect(path, shownAs); !found.status)
+    // evaluate the file's own expressions; the pages are checked by that.
+    if (const schemacheck::Finding found = schemacheck::inspect(path, shownAs, false); !found.status)
         return failed(found.status);
     {
         Engine engine;

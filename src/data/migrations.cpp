@@ -87,11 +87,12 @@ QString createTables(sqlite3 *db)
     return {};
 }
 
-// Layout 2: the version mark (its row is written by the runner).
+// Layout 2: the version mark (its row is written by the runner). A file
+// marked as layout 1 already keeps its mark table.
 QString createMark(sqlite3 *db)
 {
     return exec(db,
-        QStringLiteral("CREATE TABLE %1 (%2 INTEGER PRIMARY KEY, %3 INTEGER NOT NULL)")
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2 INTEGER PRIMARY KEY, %3 INTEGER NOT NULL)")
             .arg(schema::quoted(QLatin1String(markTable)), QLatin1String(schema::keyColumn),
                 schema::quoted(QLatin1String(markField))));
 }

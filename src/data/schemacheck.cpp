@@ -476,14 +476,14 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
     return { Status::ok(), version, QString() };
 }
 
-Finding inspect(const QString &path, const QString &shownAs)
+Finding inspect(const QString &path, const QString &shownAs, bool checkPages)
 {
     const QString shown = shownAs.isEmpty() ? path : shownAs;
     QString reason;
     sqlite3 *db = openGuarded(path, Access::Read, &reason);
     if (!db)
         return refusal(shown, QStringLiteral("can not be opened (%1).").arg(reason));
-    const Finding found = inspect(db, shown, migrations::currentVersion, true);
+    const Finding found = inspect(db, shown, migrations::currentVersion, checkPages);
     sqlite3_close_v2(db);
     return found;
 }

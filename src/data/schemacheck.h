@@ -30,8 +30,9 @@ struct Finding {
 // running nothing it holds. A file without the version mark whose tables and
 // fields are all there has layout 1. shownAs is the name the messages give
 // the file (the path when empty): a restore names the backup, not the copy
-// it checks.
-Finding inspect(const QString &path, const QString &shownAs = QString());
+// it checks. checkPages: run the engine's quick check of every page as well
+// (a caller that runs the full integrity check itself leaves it out).
+Finding inspect(const QString &path, const QString &shownAs = QString(), bool checkPages = true);
 
 // The same on a connection already open (a migration checks its work with it
 // before committing). newest: the newest layout accepted. checkPages: run the
