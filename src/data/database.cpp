@@ -6,7 +6,9 @@
 #include "data/fieldvalue.h"
 #include "data/filter.h"
 #include "data/log.h"
+#include "data/migrations.h"
 #include "data/schema.h"
+#include "data/schemacheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,47 +133,25 @@ Status check(const QString &path)
             QStringLiteral("lies in a read-only folder, so nothing could be saved. "
                            "Allow changes to the folder and start again."));
 
-    Status status;
-    QSqlDatabase db = connection(path, &status);
-    if (!db.isValid())
-        return status;
-    QSqlQuery q(db);
-    // A file found wanting is let go at once, so that it can be replaced.
-    auto refuse = [&](const QString &what) {
-        q = QSqlQuery();
-        db = QSqlDatabase();
-        close(path);
-        const Status s = fileFailure(path, what);
+    // The file is read before anything of it is used: code of its own
+    // (triggers, views, virtual tables), tables without their record key,
+    // a newer layout or a missing table or field refuse it, untouched. A file
+    // of an older layout is then brought up to date in place, all or nothing.
+    auto refuse = [&](const Status &s) {
+        close(path); // let go of it at once, so that it can be replaced
         qCWarning(dataLog).noquote() << s.message();
         return s;
     };
-    if (!q.exec(QStringLiteral("PRAGMA quick_check")))
-        return refuse(QStringLiteral("is damaged and can not be opened (%1). "
-                                     "Restore a backup copy.")
-                          .arg(q.lastError().text()));
-    if (!q.next() || q.value(0).toString() != QLatin1String("ok"))
-        return refuse(QStringLiteral("is damaged. Restore a backup copy."));
-    for (const TableDef &t : schema::tables()) {
-        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(schema::quoted(t.name))))
-            return refuse(QStringLiteral("can not be read (%1).").arg(q.lastError().text()));
-        QStringList columns;
-        while (q.next())
-            columns << q.value(1).toString();
-        QString missing;
-        if (columns.isEmpty())
-            missing = QStringLiteral("the table %1").arg(t.name);
-        else if (!columns.contains(QLatin1String(schema::keyColumn)))
-            missing = QStringLiteral("the key of the table %1").arg(t.name);
-        else
-            for (const FieldDef &f : t.fields)
-                if (!columns.contains(f.name)) {
-                    missing = QStringLiteral("the field %1 of the table %2").arg(f.name, t.name);
-                    break;
-                }
-        if (!missing.isEmpty())
-            return refuse(
-                QStringLiteral("is not a complete Brindlemoor database: %1 is missing.").arg(missing));
-    }
+    const schemacheck::Finding found = schemacheck::inspect(path);
+    if (!found.status)
+        return refuse(found.status);
+    if (found.version < migrations::currentVersion)
+        if (const Status migrated = migrations::upgradeFile(path); !migrated)
+            return refuse(migrated);
+    Status status;
+    const QSqlDatabase db = connection(path, &status);
+    if (!db.isValid())
+        return status;
     return Status::ok();
 }
 

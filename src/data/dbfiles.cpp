@@ -1,6 +1,8 @@
 #include "data/dbfiles.h"
 
 #include "data/database.h"
+#include "data/log.h"
+#include "data/schemacheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -256,22 +258,40 @@ Status copy(const QString &source, NewFile &target, Run &run)
 }
 
 // The new file is an intact database of this program: every page sound and
-// every table and field there.
-Status verify(const QString &path, Run &run)
+// every table and field there, and nothing in it that runs code of its own
+// or that the program does not know; a file of an older layout is brought up
+// to date here, in the copy, before it takes its final name. shownAs is the
+// file the messages name: the one the copy was made from.
+Status verify(const QString &path, Run &run, const QString &shownAs)
 {
     if (!run.step(Step::Verify))
         return refused(Step::Verify);
+    auto failed = [](const Status &s) {
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    };
     {
         Engine engine;
         if (const Status s = engine.open(path, run); !s)
-            return Status::failure(QStringLiteral("It is not a Brindlemoor database."));
-        if (!engine.intact())
-            return Status::failure(QStringLiteral("It is damaged."));
+            return failed(Status::failure(
+                schemacheck::fileMessage(shownAs, QStringLiteral("is not a Brindlemoor database."))));
+    }
+    // What the file holds is read before the integrity check, which would
+    // evaluate the file's own expressions; the pages are checked by that.
+    if (const schemacheck::Finding found = schemacheck::inspect(path, shownAs, false); !found.status)
+        return failed(found.status);
+    {
+        Engine engine;
+        if (const Status s = engine.open(path, run); !s || !engine.intact())
+            return failed(Status::failure(schemacheck::fileMessage(shownAs, QStringLiteral("is damaged."))));
     }
     const Status s = database::check(path);
     database::close(path);
-    if (!s)
-        return Status::failure(QStringLiteral("It is not a complete Brindlemoor database."));
+    if (!s) {
+        qCWarning(dataLog).noquote() << s.message();
+        return Status::failure(schemacheck::fileMessage(
+            shownAs, QStringLiteral("could not be made ready for this version of Brindlemoor.")));
+    }
     return Status::ok();
 }
 
@@ -334,7 +354,7 @@ Status copyOver(const QString &source, const QString &target, Run &run, bool set
         return refused(Step::SyncFile);
     if (const Status s = file.sync(); !s)
         return s;
-    if (const Status s = verify(file.path(), run); !s)
+    if (const Status s = verify(file.path(), run, source); !s)
         return s;
     if (settleTarget)
         settle(target, run);
@@ -398,7 +418,7 @@ Status repair(const QString &databasePath, Observer *observer)
         return refused(Step::SyncFile);
     if (const Status s = file.sync(); !s)
         return s;
-    if (const Status s = verify(compact, run); !s)
+    if (const Status s = verify(compact, run, databasePath); !s)
         return s;
     settle(databasePath, run);
     return replace(file, databasePath, run);

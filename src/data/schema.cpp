@@ -73,6 +73,49 @@ const TableDef *table(const QString &name)
     return nullptr;
 }
 
+const QList<IndexDef> &indexes()
+{
+    static const QList<IndexDef> all {
+        { QStringLiteral("Booking by Date"), QStringLiteral("Booking"), QStringLiteral("Date"), 2 },
+        { QStringLiteral("Booking by Lake"), QStringLiteral("Booking"), QStringLiteral("Lake"), 2 },
+        { QStringLiteral("Booking by Name"), QStringLiteral("Booking"), QStringLiteral("Name"), 2 },
+        { QStringLiteral("Phone by Name"), QStringLiteral("Phone"), QStringLiteral("Name"), 2 },
+        { QStringLiteral("Reminder by Date"), QStringLiteral("Reminder"), QStringLiteral("Date"), 2 },
+        { QStringLiteral("Diary by Date"), QStringLiteral("Diary"), QStringLiteral("Date"), 2 },
+    };
+    return all;
+}
+
+QString declaredType(FieldKind kind)
+{
+    switch (kind) {
+    case FieldKind::Date:
+        return QStringLiteral("DATE");
+    case FieldKind::Amount:
+        // A whole number of ten-thousandths; the name keeps the declared
+        // type the files have always had.
+        return QStringLiteral("CURRENCY");
+    case FieldKind::Text:
+        break;
+    }
+    return QStringLiteral("TEXT");
+}
+
+QString createStatement(const TableDef &table, int layout)
+{
+    QStringList columns { QStringLiteral("%1 INTEGER PRIMARY KEY AUTOINCREMENT").arg(keyColumn) };
+    for (const FieldDef &f : table.fields)
+        if (f.since <= layout)
+            columns << quoted(f.name) + QLatin1Char(' ') + declaredType(f.kind);
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table.name), columns.join(QStringLiteral(", ")));
+}
+
+QString createStatement(const IndexDef &index)
+{
+    return QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+        .arg(quoted(index.name), quoted(index.table), quoted(index.field));
+}
+
 QString quoted(const QString &identifier)
 {
     QString q = identifier;

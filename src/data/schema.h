@@ -13,6 +13,10 @@ enum class FieldKind { Text, Date, Amount };
 struct FieldDef {
     QString name;
     FieldKind kind;
+    // The layout of the file (see migrations.h) that brought the field in:
+    // a file of an older layout is checked without it, and the migration to
+    // that layout adds it.
+    int since = 1;
 };
 
 struct TableDef {
@@ -29,6 +33,26 @@ inline constexpr const char *keyColumn = "ID";
 // The seventeen tables of tallow.mdb.
 const QList<TableDef> &tables();
 const TableDef *table(const QString &name); // exact name; nullptr if unknown
+
+// An index the windows sort, search and count by. Other parts of the
+// program name these indexes, so their names never change.
+struct IndexDef {
+    QString name;
+    QString table;
+    QString field;
+    int since; // the layout that brought it in
+};
+const QList<IndexDef> &indexes();
+
+// The type a field is declared with: TEXT, DATE or CURRENCY.
+QString declaredType(FieldKind kind);
+
+// The CREATE TABLE statement of a table as the given layout has it: the
+// hidden key first, then the fields of that layout in their order.
+QString createStatement(const TableDef &table, int layout);
+
+// The CREATE INDEX statement of an index.
+QString createStatement(const IndexDef &index);
 
 // A name written as an SQL identifier: "Lake Area" -> "Lake Area" in quotes.
 QString quoted(const QString &identifier);

@@ -111,9 +111,11 @@ private slots:
                                        << "the table Diary is missing";
         QTest::newRow("missing field") << "drop field"
                                        << "the field Remarks of the table Equipment is missing";
-        // The engine's own reason is part of the message.
-        QTest::newRow("unreadable table") << "broken view"
-                                          << "can not be read (no such table: main.nowhere";
+        // A view in a table's place is code of the file's own: refused
+        // before it is ever read.
+        QTest::newRow("view in place of a table")
+            << "broken view"
+            << "holds a view named Marinas, which Brindlemoor does not use";
         QTest::newRow("foreign database") << "foreign"
                                           << "the table Lakes Fished is missing";
         QTest::newRow("a folder") << "folder"

@@ -1,0 +1,285 @@
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "data/database.h"
+#include "data/dbfiles.h"
+#include "data/migrations.h"
+#include "data/schema.h"
+#include "data/schemacheck.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+using namespace bm;
+
+namespace
+{
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Statements on the file through a plain connection of the test's own, as
+// another tool would write them.
+bool run(const QString &path, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
+        == SQLITE_OK;
+    char *error = nullptr;
+    ok = ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) == SQLITE_OK;
+    if (error)
+        qWarning("%s", error);
+    sqlite3_free(error);
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+// The rows of one query, one line each.
+QStringList rows(const QString &path, const QString &sql)
+{
+    QStringList lines;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr)
+        == SQLITE_OK) {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK)
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                QStringList values;
+                for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                    const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
+                    values << (t ? QString::fromUtf8(t) : QStringLiteral("<null>"));
+                }
+                lines << values.join(QLatin1Char('|'));
+            }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close_v2(db);
+    return lines;
+}
+
+// Every record of every table, in order.
+QStringList allRecords(const QString &path)
+{
+    QStringList all;
+    for (const TableDef &t : schema::tables())
+        all << t.name
+            << rows(path, QStringLiteral("SELECT * FROM %1 ORDER BY ID").arg(schema::quoted(t.name)));
+    return all;
+}
+
+QStringList indexNames(const QString &path)
+{
+    return rows(path, QStringLiteral("SELECT name FROM sqlite_schema WHERE type = 'index' ORDER BY name"));
+}
+
+QStringList programIndexes()
+{
+    QStringList names;
+    for (const schema::IndexDef &i : schema::indexes())
+        names << i.name;
+    names.sort();
+    return names;
+}
+
+// A copy of the delivered file as the program delivered it before the
+// version mark: the seventeen tables and their records, nothing more. A
+// guide's own records are added, so that keeping them shows.
+void makeLayoutOne(const QString &path, const QString &contact)
+{
+    QFile::remove(path);
+    QVERIFY(QFile::copy(QStringLiteral(":/delivered/tallow.mdb"), path));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QString sql = QStringLiteral("DROP TABLE \"Schema Version\";");
+    for (const schema::IndexDef &i : schema::indexes())
+        sql += QStringLiteral("DROP INDEX %1;").arg(schema::quoted(i.name));
+    sql += QStringLiteral("INSERT INTO Phone (Name) VALUES ('%1');"
+                          "INSERT INTO Booking (Name, \"Total Charge\") VALUES ('%1', 1250000);")
+               .arg(contact);
+    QVERIFY(run(path, sql));
+    QVERIFY(indexNames(path).isEmpty());
+}
+
+// A step of the program's list, with a failure after it has done its work.
+migrations::Step failingAfter(const migrations::Step &step, const QString &reason)
+{
+    return { step.version, [step, reason](sqlite3 *db) {
+                const QString done = step.apply(db);
+                return done.isEmpty() ? reason : done;
+            } };
+}
+
+} // namespace
+
+class TestMigrations : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { test::resetDatabase(); }
+
+    void deliveredFileHasTheCurrentLayout();
+    void layoutOneIsBroughtUpToDateAtStart();
+    void layoutOneBackupIsBroughtUpToDateByRestore();
+    void failedMigrationLeavesTheFileAsItWas_data();
+    void failedMigrationLeavesTheFileAsItWas();
+    void laterLayoutAddsAFieldAndIsRefusedByThisVersion();
+};
+
+void TestMigrations::deliveredFileHasTheCurrentLayout()
+{
+    const QString path = databasePath();
+    QCOMPARE(rows(path, QStringLiteral("SELECT Version, typeof(Version) FROM \"Schema Version\"")),
+        QStringList { QStringLiteral("%1|integer").arg(migrations::currentVersion) });
+    QCOMPARE(indexNames(path), programIndexes());
+    const schemacheck::Finding found = schemacheck::inspect(path);
+    QVERIFY2(found.status, qPrintable(found.status.message()));
+    QCOMPARE(found.version, migrations::currentVersion);
+    // The index covers the field the windows sort by.
+    QCOMPARE(rows(path, QStringLiteral("SELECT name FROM pragma_index_info('Booking by Date')")),
+        QStringList { "Date" });
+}
+
+void TestMigrations::layoutOneIsBroughtUpToDateAtStart()
+{
+    database::closeAll();
+    const QString path = databasePath();
+    makeLayoutOne(path, QStringLiteral("Ann Angler"));
+    const QStringList before = allRecords(path);
+    QCOMPARE(schemacheck::inspect(path).version, 1);
+
+    const Status s = database::prepare();
+    QVERIFY2(s, qPrintable(s.message()));
+    database::closeAll();
+    QCOMPARE(rows(path, QStringLiteral("SELECT Version FROM \"Schema Version\"")),
+        QStringList { QString::number(migrations::currentVersion) });
+    QCOMPARE(indexNames(path), programIndexes());
+    QCOMPARE(allRecords(path), before);
+    // A second start finds nothing to do and changes nothing.
+    const QByteArray migrated = fileHash(path);
+    QVERIFY(database::prepare());
+    database::closeAll();
+    QCOMPARE(fileHash(path), migrated);
+}
+
+void TestMigrations::layoutOneBackupIsBroughtUpToDateByRestore()
+{
+    QTemporaryDir away;
+    const QString backup = away.filePath(QStringLiteral("tallow.mdb"));
+    makeLayoutOne(backup, QStringLiteral("Backup Angler"));
+    const QStringList before = allRecords(backup);
+    const QByteArray backupBytes = fileHash(backup);
+
+    const Status s = dbfiles::restore(away.path(), databasePath());
+    QVERIFY2(s, qPrintable(s.message()));
+    database::closeAll();
+    const QString path = databasePath();
+    QCOMPARE(rows(path, QStringLiteral("SELECT Version FROM \"Schema Version\"")),
+        QStringList { QString::number(migrations::currentVersion) });
+    QCOMPARE(indexNames(path), programIndexes());
+    QCOMPARE(allRecords(path), before);
+    // The backup itself stays as the guide saved it: only its copy changed.
+    QCOMPARE(fileHash(backup), backupBytes);
+    QCOMPARE(QDir(away.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "tallow.mdb" });
+}
+
+void TestMigrations::failedMigrationLeavesTheFileAsItWas_data()
+{
+    QTest::addColumn<QList<migrations::Step>>("steps");
+    QTest::addColumn<QString>("words");
+    const QList<migrations::Step> &program = migrations::steps();
+    QTest::newRow("the mark written, then a failure") << QList<migrations::Step> { program[0],
+        failingAfter(program[1], "the disk is full") } << "the disk is full";
+    QTest::newRow("a later step that fails after the mark and indexes") << QList<migrations::Step> {
+        program[0], program[1],
+        { 3,
+            [](sqlite3 *db) {
+                sqlite3_exec(db, "ALTER TABLE Phone ADD COLUMN Nickname TEXT", nullptr, nullptr, nullptr);
+                return QStringLiteral("the power went");
+            } }
+    } << "layout 3: the power went";
+    QTest::newRow("a statement the engine refuses") << QList<migrations::Step> { program[0], program[1],
+        { 3, [](sqlite3 *db) {
+             char *e = nullptr;
+             sqlite3_exec(db, "ALTER TABLE Nowhere ADD COLUMN x TEXT", nullptr, nullptr, &e);
+             const QString reason = QString::fromUtf8(e ? e : "");
+             sqlite3_free(e);
+             return reason;
+         } } } << "no such table: Nowhere";
+}
+
+void TestMigrations::failedMigrationLeavesTheFileAsItWas()
+{
+    QFETCH(QList<migrations::Step>, steps);
+    QFETCH(QString, words);
+    database::closeAll();
+    const QString path = databasePath();
+    makeLayoutOne(path, QStringLiteral("Ann Angler"));
+    const QByteArray before = fileHash(path);
+    const QStringList filesBefore = QDir(appFolder()).entryList(QDir::Files | QDir::Hidden);
+
+    QString reason;
+    sqlite3 *db = schemacheck::openGuarded(path, schemacheck::Access::Write, &reason);
+    QVERIFY2(db, qPrintable(reason));
+    const Status s = migrations::upgrade(db, path, steps);
+    sqlite3_close_v2(db);
+    QVERIFY(!s);
+    QVERIFY2(s.message().contains(QDir::toNativeSeparators(path)), qPrintable(s.message()));
+    QVERIFY2(s.message().contains(words), qPrintable(s.message()));
+    QVERIFY2(s.message().contains("It was left as it is."), qPrintable(s.message()));
+    QCOMPARE(fileHash(path), before);
+    QCOMPARE(QDir(appFolder()).entryList(QDir::Files | QDir::Hidden), filesBefore);
+    // Still of layout 1, and the program's own migration goes through.
+    QCOMPARE(schemacheck::inspect(path).version, 1);
+    QVERIFY(migrations::upgradeFile(path));
+    QCOMPARE(schemacheck::inspect(path).version, migrations::currentVersion);
+}
+
+// A later layout adds a field by a step of its own; the file then carries
+// that layout's mark, and this version of the program refuses it rather than
+// work on a file it does not know.
+void TestMigrations::laterLayoutAddsAFieldAndIsRefusedByThisVersion()
+{
+    database::closeAll();
+    const QString path = databasePath();
+    makeLayoutOne(path, QStringLiteral("Ann Angler"));
+    QList<migrations::Step> later = migrations::steps();
+    later.append({ 3, [](sqlite3 *db) {
+                      return sqlite3_exec(
+                                 db, "ALTER TABLE Phone ADD COLUMN Nickname TEXT", nullptr, nullptr, nullptr)
+                              == SQLITE_OK
+                          ? QString()
+                          : QString::fromUtf8(sqlite3_errmsg(db));
+                  } });
+    QString reason;
+    sqlite3 *db = schemacheck::openGuarded(path, schemacheck::Access::Write, &reason);
+    QVERIFY2(db, qPrintable(reason));
+    const Status s = migrations::upgrade(db, path, later);
+    QVERIFY2(s, qPrintable(s.message()));
+    const schemacheck::Finding asLater = schemacheck::inspect(db, path, 3, true);
+    sqlite3_close_v2(db);
+    QVERIFY2(asLater.status, qPrintable(asLater.status.message()));
+    QCOMPARE(asLater.version, 3);
+    QCOMPARE(rows(path, QStringLiteral("SELECT Version FROM \"Schema Version\"")), QStringList { "3" });
+    QCOMPARE(
+        rows(path, QStringLiteral("SELECT count(*) FROM pragma_table_info('Phone') WHERE name = 'Nickname'")),
+        QStringList { "1" });
+
+    const QByteArray before = fileHash(path);
+    const Status start = database::prepare();
+    QVERIFY(!start);
+    QVERIFY2(
+        start.message().contains("was made by a newer version of Brindlemoor"), qPrintable(start.message()));
+    database::closeAll();
+    QCOMPARE(fileHash(path), before);
+}
+
+BM_TEST_MAIN(TestMigrations)
+#include "test_migrations.moc"
