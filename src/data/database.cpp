@@ -220,16 +220,6 @@ sqlite3 *engine(const QString &path, Status *status)
     return h;
 }
 
-void distrust(sqlite3 *h, int maxValueBytes)
-{
-    sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
-    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
-    sqlite3_limit(h, SQLITE_LIMIT_LENGTH, maxValueBytes);
-    sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
-}
-
 Status calendarIdentity(const QString &path, quint32 &identity)
 {
     identity = 0;

@@ -14,9 +14,11 @@ namespace database
 {
 
 // Checks that the file is this program's database and can be used: it can be
-// read, its folder and the file can be written, it is an intact database and
-// holds every table and field. Never changes the file. The message names the
-// file and what is wrong.
+// read, its folder and the file can be written, it is an intact database that
+// holds nothing but the program's tables, fields and indexes (no code of its
+// own). A file of an older layout is then brought up to this version's, in
+// one transaction; a file refused, or one whose migration fails, is left
+// byte for byte as it was. The message names the file and what is wrong.
 Status check(const QString &path);
 
 // Start-up: lays the delivered files in where missing, then checks the

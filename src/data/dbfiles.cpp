@@ -1,6 +1,7 @@
 #include "data/dbfiles.h"
 
 #include "data/database.h"
+#include "data/engine.h"
 #include "data/log.h"
 #include "data/schemacheck.h"
 
@@ -8,8 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-
-#include <sqlite3.h>
 
 #include <cerrno>
 #include <cstring>
@@ -50,69 +49,15 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-// An engine connection of the operation's own, closed when it goes.
-class Engine
+// An engine connection of the operation's own, closed when it goes; the
+// window keeps painting while it works.
+class Engine : public database::FileEngine
 {
 public:
-    Engine() = default;
-    Engine(const Engine &) = delete;
-    Engine &operator=(const Engine &) = delete;
-    ~Engine() { close(); }
-
-    // Opens an existing file and reads its schema, which also rolls back what
-    // a crash left half written.
     Status open(const QString &path, Run &run)
     {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr)
-            != SQLITE_OK)
-            return failure(QStringLiteral("%1 can not be opened").arg(shown(path)));
-        sqlite3_busy_timeout(m_db, 5000);
-        sqlite3_progress_handler(
-            m_db, 20000,
-            [](void *r) {
-                static_cast<Run *>(r)->progress();
-                return 0;
-            },
-            &run);
-        return exec(
-            "SELECT count(*) FROM sqlite_master", QStringLiteral("%1 can not be read").arg(shown(path)));
+        return FileEngine::open(path, [&run] { run.progress(); });
     }
-
-    Status exec(const QByteArray &sql, const QString &what)
-    {
-        if (sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            return failure(what);
-        return Status::ok();
-    }
-
-    // PRAGMA integrity_check: the whole file, every page and index.
-    bool intact()
-    {
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK)
-            return false;
-        bool ok = sqlite3_step(stmt) == SQLITE_ROW
-            && qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0
-            && sqlite3_step(stmt) == SQLITE_DONE;
-        sqlite3_finalize(stmt);
-        return ok;
-    }
-
-    void close()
-    {
-        if (m_db)
-            sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
-
-private:
-    Status failure(const QString &what) const
-    {
-        return Status::failure(QStringLiteral("%1 (%2).")
-                                   .arg(what, QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : "no memory")));
-    }
-
-    sqlite3 *m_db = nullptr;
 };
 
 // A new file of the operation's own, owner-only, removed again unless it
@@ -407,10 +352,7 @@ Status repair(const QString &databasePath, Observer *observer)
     file.closeHandle();
     if (!run.step(Step::Compact))
         return refused(Step::Compact);
-    char *into = sqlite3_mprintf("VACUUM INTO %Q", QFile::encodeName(compact).constData());
-    const Status compacted
-        = engine.exec(into, QStringLiteral("%1 can not be compacted").arg(shown(databasePath)));
-    sqlite3_free(into);
+    const Status compacted = engine.compactInto(compact);
     engine.close();
     if (!compacted)
         return compacted;

@@ -1,12 +1,14 @@
 #pragma once
 
 // The database engine itself, for the gateway's own files only (database.cpp,
-// query.cpp, readonly.cpp and the schema's inspection and migrations): no
-// other code reaches the engine but through them.
+// engine.cpp, query.cpp, readonly.cpp, and the schema's inspection and
+// migrations): no other code reaches the engine but through them.
 
 #include "data/status.h"
 
 #include <QString>
+
+#include <functional>
 
 struct sqlite3;
 
@@ -27,5 +29,34 @@ void distrust(sqlite3 *handle, int maxValueBytes);
 // far above any note or page a guide writes, far below what would exhaust
 // memory.
 inline constexpr int maxValueBytes = 16 * 1024 * 1024;
+
+// A connection of its own to a whole file, for the file operations (backup,
+// restore, repair): opened guarded, closed when it goes.
+class FileEngine
+{
+public:
+    FileEngine() = default;
+    FileEngine(const FileEngine &) = delete;
+    FileEngine &operator=(const FileEngine &) = delete;
+    ~FileEngine() { close(); }
+
+    // Opens an existing file and reads its schema, which also rolls back
+    // what a crash left half written. progress is called now and then while
+    // the engine works.
+    [[nodiscard]] Status open(const QString &path, std::function<void()> progress = {});
+    // Every page and index of the file is sound.
+    bool intact();
+    // Writes a compacted copy of the file to target (an empty file there is
+    // replaced).
+    [[nodiscard]] Status compactInto(const QString &target);
+    void close();
+
+private:
+    Status failure(const QString &what) const;
+    static int onProgress(void *self);
+
+    sqlite3 *m_db = nullptr;
+    std::function<void()> m_progress;
+};
 
 } // namespace bm::database

@@ -1,5 +1,6 @@
 #include "data/schemacheck.h"
 
+#include "data/engine.h"
 #include "data/migrations.h"
 #include "data/schema.h"
 
@@ -310,8 +311,7 @@ sqlite3 *openGuarded(const QString &path, Access access, QString *reason)
         return nullptr;
     }
     sqlite3_busy_timeout(db, 5000);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    database::distrust(db, database::maxValueBytes);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
     if (access == Access::Read
