@@ -1,6 +1,7 @@
 #include "main/viewparts.h"
 
 #include "data/recordsource.h"
+#include "platform/countline.h"
 
 #include <QLabel>
 
@@ -17,9 +18,10 @@ QLabel *makeHeading(const QString &text, QWidget *parent)
     return heading;
 }
 
-QString countText(const RecordSource &source, const QString &suffix)
+QString countText(const RecordSource &source, const QString &suffix, const QLabel *label)
 {
-    return QString::number(source.RecordCount()) + suffix;
+    return platform::countLine(source, QStringLiteral("%1") + suffix, label ? label->text() : QString(),
+        label ? label->window() : nullptr);
 }
 
 } // namespace bm::view

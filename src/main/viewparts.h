@@ -17,8 +17,10 @@ namespace view
 QLabel *makeHeading(const QString &text, QWidget *parent);
 
 // A count caption: the record count in decimal directly followed by the
-// fixed text (" Contacts are Saved").
-QString countText(const RecordSource &source, const QString &suffix);
+// fixed text (" Contacts are Saved"); a question mark and the reason when the
+// records can not be counted. label: where the caption is shown, so that a
+// count that keeps failing is said once, in front of the label's window.
+QString countText(const RecordSource &source, const QString &suffix, const QLabel *label = nullptr);
 
 } // namespace view
 } // namespace bm

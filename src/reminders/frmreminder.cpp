@@ -1,6 +1,8 @@
 #include "reminders/frmreminder.h"
 
 #include "data/changes.h"
+#include "platform/countline.h"
+#include "platform/failures.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/windows.h"
@@ -115,16 +117,19 @@ FrmReminder::FrmReminder(QWidget *parent)
     resize(width, 420);
 }
 
+// A table that can not be read again leaves the list as it was and says why.
 void FrmReminder::reread()
 {
-    m_data1->Refresh();
+    if (!platform::reportFailure(m_data1->Refresh(), this))
+        return;
     m_rows->load(*m_data1);
     rewriteCount();
 }
 
 void FrmReminder::rewriteCount()
 {
-    m_count->setText(QString::number(m_data1->RecordCount()) + QStringLiteral(" Reminders are listed."));
+    m_count->setText(
+        platform::countLine(*m_data1, QStringLiteral("%1 Reminders are listed."), m_count->text(), this));
 }
 
 void FrmReminder::cmdSortClick()

@@ -1,3 +1,4 @@
+#include "recordcount.h"
 #include "testenv.h"
 
 #include "data/apppaths.h"
@@ -49,7 +50,7 @@ QList<QStringList> storedContacts()
 
 int contactCount()
 {
-    return RecordSource(QStringLiteral("count"), QStringLiteral("Phone")).RecordCount();
+    return test::recordCount(RecordSource(QStringLiteral("count"), QStringLiteral("Phone")));
 }
 
 void addRecord(const QString &table, const QVariantMap &values)

@@ -2,6 +2,7 @@
 #include "data/database.h"
 #include "doubles.h"
 #include "gear/frmfgear.h"
+#include "recordcount.h"
 #include "testenv.h"
 
 #include <QAction>
@@ -38,7 +39,7 @@ QString valueOf(const GearField &f, int i)
 void fillPage(const GearPageDef &def, int n)
 {
     RecordSource rs(QStringLiteral("fill"), def.table);
-    while (rs.RecordCount() > 0) {
+    while (test::recordCount(rs) > 0) {
         rs.MoveFirst();
         QVERIFY(rs.Delete());
     }

@@ -1,6 +1,7 @@
 #include "doubles.h"
 #include "platform/follow.h"
 #include "recordform/recordform.h"
+#include "recordcount.h"
 #include "testenv.h"
 
 #include <QRegularExpression>
@@ -124,7 +125,7 @@ public:
 void fill(const QString &table, const QString &field, const QStringList &entries)
 {
     RecordSource rs(QStringLiteral("fill"), table);
-    while (rs.RecordCount() > 0) {
+    while (test::recordCount(rs) > 0) {
         rs.MoveFirst();
         rs.Delete();
     }
@@ -262,7 +263,7 @@ private slots:
         QCOMPARE(msgs->last().text,
             "This Thing can not be deleted.\nYou can edit this Thing.\n"
             "At least one record has to be present at all times.");
-        QCOMPARE(s->source->RecordCount(), 1);
+        QCOMPARE(test::recordCount(*s->source), 1);
         QCOMPARE(msgs->pending(), 0);
     }
 
@@ -402,7 +403,7 @@ private slots:
         s = new Screen("Booking", "Name", "Notes", false, Reposition::LastModified);
         auto *charge = new QLineEdit(s);
         s->binder->bind(charge, QStringLiteral("Total Charge"));
-        const int before = s->source->RecordCount();
+        const int before = test::recordCount(*s->source);
         s->press(FormCommand::Add);
         QTest::keyClicks(s->key, "Ann Lee");
         charge->setText(QStringLiteral("1/2"));
@@ -411,12 +412,12 @@ private slots:
         QCOMPARE(msgs->last().text, "The value 1/2 can not be stored in Total Charge.");
         QVERIFY(s->form->isEditing());
         QCOMPARE(s->key->text(), "Ann Lee");
-        QCOMPARE(s->source->RecordCount(), before);
+        QCOMPARE(test::recordCount(*s->source), before);
         charge->setText(QStringLiteral("12.50"));
         msgs->expect();
         s->press(FormCommand::Save);
         QCOMPARE(msgs->last().text, "Thing saved.");
-        QCOMPARE(s->source->RecordCount(), before + 1);
+        QCOMPARE(test::recordCount(*s->source), before + 1);
         QCOMPARE(charge->text(), "12.50");
     }
 

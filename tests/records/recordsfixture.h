@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recordcount.h"
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "data/recordsource.h"
@@ -18,7 +19,7 @@ namespace bm::test
 inline void fillTable(const QString &table, const QList<QHash<QString, QVariant>> &records)
 {
     RecordSource rs(QStringLiteral("fill"), table);
-    while (rs.RecordCount() > 0) {
+    while (test::recordCount(rs) > 0) {
         QVERIFY(rs.MoveFirst());
         QVERIFY(rs.Delete());
     }

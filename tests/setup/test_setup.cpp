@@ -1,5 +1,6 @@
 #include "doubles.h"
 #include "setup/frmsetup.h"
+#include "recordcount.h"
 #include "testenv.h"
 
 #include <QAbstractButton>
@@ -22,7 +23,7 @@ const QStringList fourEntries { "Alpha", "Bravo", "Charlie", "Delta" };
 void fillTable(const QString &table, const QString &field, const QStringList &entries)
 {
     RecordSource rs(QStringLiteral("fill"), table);
-    while (rs.RecordCount() > 0) {
+    while (test::recordCount(rs) > 0) {
         rs.MoveFirst();
         QVERIFY(rs.Delete());
     }
