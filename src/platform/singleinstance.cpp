@@ -94,18 +94,21 @@ Status SingleInstance::privateSocketFolder(QString &path)
     const QByteArray native = QFile::encodeName(path);
     const QString where = QDir::toNativeSeparators(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        return Status::failure(QStringLiteral("The folder %1 can not be made: %2").arg(where, systemError(errno)));
+        return Status::failure(
+            QStringLiteral("The folder %1 can not be made: %2").arg(where, systemError(errno)));
     const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (error == ELOOP || error == ENOTDIR)
             return Status::failure(QStringLiteral("%1 is not a folder but a link or a file.").arg(where));
-        return Status::failure(QStringLiteral("The folder %1 can not be opened: %2").arg(where, systemError(error)));
+        return Status::failure(
+            QStringLiteral("The folder %1 can not be opened: %2").arg(where, systemError(error)));
     }
-    struct stat st {};
+    struct stat st = {};
     Status result = Status::ok();
     if (::fstat(fd, &st) != 0) {
-        result = Status::failure(QStringLiteral("The folder %1 can not be looked at: %2").arg(where, systemError(errno)));
+        result = Status::failure(
+            QStringLiteral("The folder %1 can not be looked at: %2").arg(where, systemError(errno)));
     } else if (!S_ISDIR(st.st_mode)) {
         result = Status::failure(QStringLiteral("%1 is not a folder.").arg(where));
     } else if (st.st_uid != uid) {

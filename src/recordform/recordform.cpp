@@ -474,8 +474,8 @@ void RecordForm::last()
 void RecordForm::showCount()
 {
     if (m_decl.countLabel)
-        m_decl.countLabel->setText(platform::countLine(*m_decl.source, QStringLiteral("%1") + m_decl.countText,
-            m_decl.countLabel->text(), m_window));
+        m_decl.countLabel->setText(platform::countLine(
+            *m_decl.source, QStringLiteral("%1") + m_decl.countText, m_decl.countLabel->text(), m_window));
 }
 
 bool RecordForm::counted(int &n) const

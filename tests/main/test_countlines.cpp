@@ -58,16 +58,21 @@ private slots:
         QTest::addColumn<QString>("counted");
         QTest::addColumn<QString>("failed");
         QTest::addColumn<int>("boxes"); // all the window shows when its table goes
-        QTest::newRow("gear") << Window::Gear << "Rods" << "1 Rods and Reels are saved."
+        QTest::newRow("gear") << Window::Gear << "Rods"
+                              << "1 Rods and Reels are saved."
                               << "? Rods and Reels are saved." << 1;
-        QTest::newRow("reminder list") << Window::Reminders << "Reminder" << "2 Reminders are listed."
+        QTest::newRow("reminder list") << Window::Reminders << "Reminder"
+                                       << "2 Reminders are listed."
                                        << "? Reminders are listed." << 1;
-        QTest::newRow("diary finder") << Window::DiaryFinder << "Diary" << "2 Pages are Saved"
+        QTest::newRow("diary finder") << Window::DiaryFinder << "Diary"
+                                      << "2 Pages are Saved"
                                       << "? Pages are Saved" << 1;
-        QTest::newRow("patterns") << Window::Patterns << "Patterns" << "  2 Fishing Patterns Saved"
+        QTest::newRow("patterns") << Window::Patterns << "Patterns"
+                                  << "  2 Fishing Patterns Saved"
                                   << "  ? Fishing Patterns Saved" << 1;
         // The names list says the same outage once more.
-        QTest::newRow("contacts") << Window::Contacts << "Phone" << "2 Contacts are Saved"
+        QTest::newRow("contacts") << Window::Contacts << "Phone"
+                                  << "2 Contacts are Saved"
                                   << "? Contacts are Saved" << 2;
     }
 
@@ -117,10 +122,12 @@ private:
             exec("INSERT INTO Rods (\"Reel Make\") VALUES ('Abu')");
             break;
         case Window::Reminders:
-            exec("INSERT INTO Reminder (Date, Reminder) VALUES ('2026-05-01', 'Oil'), ('2026-05-02', 'Tags')");
+            exec(
+                "INSERT INTO Reminder (Date, Reminder) VALUES ('2026-05-01', 'Oil'), ('2026-05-02', 'Tags')");
             break;
         case Window::DiaryFinder:
-            exec("INSERT INTO Diary (Date, Subject) VALUES ('2026-05-01', 'Ice out'), ('2026-05-02', 'Spawn')");
+            exec("INSERT INTO Diary (Date, Subject) VALUES ('2026-05-01', 'Ice out'), ('2026-05-02', "
+                 "'Spawn')");
             break;
         case Window::Patterns:
             exec("INSERT INTO Patterns (Lake) VALUES ('Bull Shoals'), ('Table Rock')");

@@ -63,7 +63,7 @@ private:
 // The mode bits of a file (not following a link), or -1.
 int modeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return -1;
     return int(st.st_mode & 07777);

@@ -1,7 +1,7 @@
 #include "doubles.h"
 #include "platform/follow.h"
-#include "recordform/recordform.h"
 #include "recordcount.h"
+#include "recordform/recordform.h"
 #include "testenv.h"
 
 #include <QRegularExpression>

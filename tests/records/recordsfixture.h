@@ -1,9 +1,9 @@
 #pragma once
 
-#include "recordcount.h"
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "data/recordsource.h"
+#include "recordcount.h"
 
 #include <QAction>
 #include <QSqlError>

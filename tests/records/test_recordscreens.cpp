@@ -1,8 +1,8 @@
 #include "doubles.h"
+#include "recordcount.h"
 #include "records/frmdiary.h"
 #include "records/frmpatterns.h"
 #include "recordsfixture.h"
-#include "recordcount.h"
 #include "testenv.h"
 
 #include <QLineEdit>

@@ -93,8 +93,8 @@ QByteArray pngWithResolution(QImage image, quint32 dotsPerMetre)
     const qsizetype at = png.indexOf("pHYs");
     if (at < 0)
         return {};
-    const char d[] = { char(dotsPerMetre >> 24), char(dotsPerMetre >> 16), char(dotsPerMetre >> 8),
-        char(dotsPerMetre) };
+    const char d[]
+        = { char(dotsPerMetre >> 24), char(dotsPerMetre >> 16), char(dotsPerMetre >> 8), char(dotsPerMetre) };
     png.replace(at + 4, 4, QByteArray(d, 4));
     png.replace(at + 8, 4, QByteArray(d, 4));
     const quint32 crc = crc32(png.mid(at, 13)); // type, x, y and unit
@@ -401,14 +401,13 @@ void TestPicture::unusualPictures_data()
     QTest::newRow("dots per metre beyond an int")
         << writeBytes("negative.png", pngWithResolution(solid(50, 40, 96), 0x80000000u)) << QSize(1323, 1058)
         << Sizing::Natural;
-    QTest::newRow("96 dots to the inch") << writeImage("plain.png", solid(272, 204, 96)) << QSize(7196, 5397)
-                                         << Sizing::Natural;
+    QTest::newRow("96 dots to the inch")
+        << writeImage("plain.png", solid(272, 204, 96)) << QSize(7196, 5397) << Sizing::Natural;
     QTest::newRow("bitmap, 1 dot per metre") << writeImage("wide.bmp", [] {
         QImage image = solid(30000, 1, 96);
         image.setDotsPerMeterX(1);
         return image;
-    }()) << QSize(cap, 26)
-                                             << Sizing::Stretch;
+    }()) << QSize(cap, 26) << Sizing::Stretch;
 }
 
 // Whatever resolution a picture claims, its size on paper is a sane number
@@ -442,8 +441,8 @@ void TestPicture::selectionThatChangesNothing_data()
     QTest::addColumn<QString>("why"); // in the box; none for a cancelled choice
     QTest::newRow("cancelled") << QString() << QString();
     QTest::newRow("not a picture") << writeBytes("readme.txt", "plain words") << "is not a picture";
-    QTest::newRow("truncated bitmap") << writeBytes("half.bmp", encoded("BMP").chopped(2000))
-                                      << "is incomplete";
+    QTest::newRow("truncated bitmap")
+        << writeBytes("half.bmp", encoded("BMP").chopped(2000)) << "is incomplete";
     QTest::newRow("truncated jpeg") << writeBytes("half.jpg", encoded("JPEG").chopped(2)) << "is incomplete";
     QTest::newRow("too large") << writeBytes("huge.png", withClaimedSize(encoded("PNG"), 60000, 60000))
                                << "is too large: 60000 by 60000 pixels";

@@ -1,6 +1,6 @@
 #include "doubles.h"
-#include "setup/frmsetup.h"
 #include "recordcount.h"
+#include "setup/frmsetup.h"
 #include "testenv.h"
 
 #include <QAbstractButton>
