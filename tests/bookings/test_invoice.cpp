@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "bookings/frminvoice.h"
 #include "bookings/invoicewindows.h"
 #include "data/apppaths.h"
@@ -23,9 +24,9 @@ namespace
 Bookmark addBooking(const QList<QPair<QString, QVariant>> &values)
 {
     RecordSource rs("adder", "Booking");
-    rs.AddNew();
+    BM_CHECK(rs.AddNew());
     for (const auto &[field, value] : values)
-        rs.setValue(field, value);
+        BM_CHECK(rs.setValue(field, value));
     if (!rs.Update())
         return {};
     return rs.LastModified();
@@ -34,7 +35,7 @@ Bookmark addBooking(const QList<QPair<QString, QVariant>> &values)
 QVariant stored(Bookmark booking, const QString &field)
 {
     RecordSource rs("reader", "Booking");
-    rs.setBookmark(booking);
+    BM_CHECK(rs.setBookmark(booking));
     return rs.value(field);
 }
 
@@ -96,8 +97,8 @@ void TestInvoice::init()
     m_second = addBooking({ { "Date", QDate(2026, 7, 4) }, { "Lake", "Bull Shoals" },
         { "Name", "Second Client" }, { "Total Charge", "250" }, { "Deposit Amount", "50" } });
     QVERIFY(m_second.isValid());
-    m_hub->datBookings().Refresh();
-    m_hub->datBookings().setBookmark(m_second);
+    BM_VERIFY(m_hub->datBookings().Refresh());
+    BM_VERIFY(m_hub->datBookings().setBookmark(m_second));
     m_window = openInvoice(m_hub->datBookings().bookmark());
     m_window->becomeActive();
 }

@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "recordcount.h"
 #include "testenv.h"
 
@@ -571,7 +572,7 @@ private slots:
         QVERIFY(import.commit());
         QCOMPARE(contactCount(), 100000);
         RecordSource rs("probe", "Phone");
-        rs.MoveLast();
+        BM_VERIFY(rs.MoveLast());
         QCOMPARE(rs.text("Name"), QString("Client 99999"));
         QCOMPARE(rs.text("Email"), QString("c99999@example.com"));
     }

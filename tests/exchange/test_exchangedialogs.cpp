@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "doubles.h"
 #include "recordcount.h"
 #include "testenv.h"
@@ -38,9 +39,9 @@ int contactCount()
 void addContact(const QString &name, const QString &home)
 {
     RecordSource rs(QStringLiteral("add"), QStringLiteral("Phone"));
-    rs.AddNew();
-    rs.setValue(QStringLiteral("Name"), name);
-    rs.setValue(QStringLiteral("Home Telephone Number"), home);
+    BM_VERIFY(rs.AddNew());
+    BM_VERIFY(rs.setValue(QStringLiteral("Name"), name));
+    BM_VERIFY(rs.setValue(QStringLiteral("Home Telephone Number"), home));
     QVERIFY(rs.Update());
 }
 

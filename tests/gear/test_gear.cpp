@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "doubles.h"
@@ -40,7 +41,7 @@ void fillPage(const GearPageDef &def, int n)
 {
     RecordSource rs(QStringLiteral("fill"), def.table);
     while (test::recordCount(rs) > 0) {
-        rs.MoveFirst();
+        BM_VERIFY(rs.MoveFirst());
         QVERIFY(rs.Delete());
     }
     for (int i = 1; i <= n; ++i) {

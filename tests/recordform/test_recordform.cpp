@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "doubles.h"
 #include "platform/follow.h"
 #include "recordcount.h"
@@ -126,13 +127,13 @@ void fill(const QString &table, const QString &field, const QStringList &entries
 {
     RecordSource rs(QStringLiteral("fill"), table);
     while (test::recordCount(rs) > 0) {
-        rs.MoveFirst();
-        rs.Delete();
+        BM_VERIFY(rs.MoveFirst());
+        BM_VERIFY(rs.Delete());
     }
     for (const QString &e : entries) {
-        rs.AddNew();
-        rs.setValue(field, e);
-        rs.Update();
+        BM_VERIFY(rs.AddNew());
+        BM_VERIFY(rs.setValue(field, e));
+        BM_VERIFY(rs.Update());
     }
 }
 

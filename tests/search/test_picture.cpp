@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "doubles.h"
 #include "pdfprinter.h"
 #include "testenv.h"
@@ -106,7 +107,7 @@ QByteArray pngWithResolution(QImage image, quint32 dotsPerMetre)
 QString storedPicture(Bookmark booking)
 {
     RecordSource rs(QStringLiteral("reader"), QStringLiteral("Booking"));
-    rs.setBookmark(booking);
+    BM_CHECK(rs.setBookmark(booking));
     return rs.text(QStringLiteral("Picture"));
 }
 
@@ -164,11 +165,11 @@ private:
     Bookmark addBooking(const QString &picture)
     {
         RecordSource rs(QStringLiteral("adder"), QStringLiteral("Booking"));
-        rs.AddNew();
-        rs.setValue(QStringLiteral("Date"), QDate(2026, 7, 4));
-        rs.setValue(QStringLiteral("Lake"), QStringLiteral("Bull Shoals"));
-        rs.setValue(QStringLiteral("Picture"), picture);
-        rs.Update();
+        BM_CHECK(rs.AddNew());
+        BM_CHECK(rs.setValue(QStringLiteral("Date"), QDate(2026, 7, 4)));
+        BM_CHECK(rs.setValue(QStringLiteral("Lake"), QStringLiteral("Bull Shoals")));
+        BM_CHECK(rs.setValue(QStringLiteral("Picture"), picture));
+        BM_CHECK(rs.Update());
         return rs.LastModified();
     }
     FrmPicture *open(Bookmark booking)
@@ -521,7 +522,7 @@ void TestPicture::chosenPathWrittenOnClose()
     QCOMPARE(m_hub->datBookings().text(QStringLiteral("Picture")), m_photo);
     // Nothing else of the booking changed.
     RecordSource rs(QStringLiteral("reader"), QStringLiteral("Booking"));
-    rs.setBookmark(booking);
+    BM_VERIFY(rs.setBookmark(booking));
     QCOMPARE(rs.text("Lake"), lake);
     QCOMPARE(rs.value("Date").toDate(), QDate(2026, 7, 4));
 }

@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "doubles.h"
 #include "recordcount.h"
 #include "setup/frmsetup.h"
@@ -24,7 +25,7 @@ void fillTable(const QString &table, const QString &field, const QStringList &en
 {
     RecordSource rs(QStringLiteral("fill"), table);
     while (test::recordCount(rs) > 0) {
-        rs.MoveFirst();
+        BM_VERIFY(rs.MoveFirst());
         QVERIFY(rs.Delete());
     }
     for (const QString &e : entries) {
