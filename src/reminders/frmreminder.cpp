@@ -117,13 +117,19 @@ FrmReminder::FrmReminder(QWidget *parent)
     resize(width, 420);
 }
 
-// A table that can not be read again leaves the list as it was and says why.
+// A table that can not be read again leaves the list as it was; the count
+// line then turns to "?" and says why, once. Should the count still succeed,
+// the failed read is said by itself.
 void FrmReminder::reread()
 {
-    if (!platform::reportFailure(m_data1->Refresh(), this))
-        return;
-    m_rows->load(*m_data1);
+    const Status read = m_data1->Refresh();
+    if (read)
+        m_rows->load(*m_data1);
+    else
+        platform::logFailure(read);
     rewriteCount();
+    if (!read && !m_count->text().startsWith(QLatin1Char('?')))
+        platform::warn(read.message(), this); // logged above
 }
 
 void FrmReminder::rewriteCount()

@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "doubles.h"
 #include "testenv.h"
 
@@ -46,9 +47,12 @@ private slots:
     }
     void cleanup()
     {
+        // The window first (the contacts panel works on the hub's record
+        // source), then the hub with its main window, then the rest.
+        delete m_window.data();
+        m_hub.reset();
         test::deleteWindows();
         m_boxes.reset();
-        m_hub.reset();
     }
 
     void questionMarkAndWhy_data()
@@ -134,6 +138,8 @@ private:
             break;
         case Window::Contacts:
             exec("INSERT INTO Phone (Name) VALUES ('Ann Lee'), ('Bo Diaz')");
+            // The main window's contacts were open before.
+            BM_VERIFY(m_hub->datContacts().Refresh());
             break;
         }
     }
@@ -158,6 +164,7 @@ private:
             w = new ContactsPanel(m_hub->datContacts(), nullptr);
             break;
         }
+        m_window = w;
         w->show();
         w->activateWindow();
         if (!QTest::qWaitForWindowActive(w))
@@ -208,6 +215,7 @@ private:
 
     std::unique_ptr<test::FakeHub> m_hub;
     std::unique_ptr<test::ScriptedMessages> m_boxes;
+    QPointer<QWidget> m_window;
 };
 
 BM_TEST_MAIN(TestCountLines)
