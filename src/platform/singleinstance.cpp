@@ -163,8 +163,8 @@ SingleInstance::Start SingleInstance::start(std::chrono::milliseconds patience)
     // this one forward and nothing can be asked of another copy.
     if (const Status place = serverName(folder_, name_); !place)
         reportFailure(Status::failure(
-            QStringLiteral("Brindlemoor can not make sure that a second start finds this copy "
-                           "instead of running beside it: %1")
+            QStringLiteral("Brindlemoor can not make sure that a second start finds this copy, "
+                           "so starting it again will not bring this window forward: %1")
                 .arg(place.message())));
     // With no socket there is nobody to ask: a lock held by a live copy is
     // not waited on beyond the closer look.

@@ -86,10 +86,8 @@ Status load(const QString &path, QImage &image)
     if (limit > 0 && bytes > qint64(limit) * 1024 * 1024)
         return Status::failure(QStringLiteral("The picture in %1 is too large: %2 by %3 pixels "
                                               "would take more than %4 MB of memory.")
-                                   .arg(name)
-                                   .arg(size.width())
-                                   .arg(size.height())
-                                   .arg(limit));
+                                   .arg(name, QString::number(size.width()), QString::number(size.height()),
+                                       QString::number(limit)));
     QImage read;
     if (!reader.read(&read) || read.isNull())
         return Status::failure(
