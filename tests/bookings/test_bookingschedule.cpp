@@ -1,5 +1,5 @@
-#include "checks.h"
 #include "bookingfixture.h"
+#include "checks.h"
 
 #include "bookings/frmbooking.h"
 #include "data/recordsource.h"
@@ -140,8 +140,11 @@ void TestBookingSchedule::sorts()
     QCOMPARE(source.bookmark(), current);
     QCOMPARE(m_view->model()->bookmarkAt(grid()->currentIndex().row()), current);
     QStringList walked;
-    for (source.MoveFirst(); !source.isEOF(); source.MoveNext())
+    BM_VERIFY(source.MoveFirst());
+    while (!source.isEOF()) {
         walked << source.text(QStringLiteral("Name"));
+        BM_VERIFY(source.MoveNext());
+    }
     QStringList inserted;
     for (const test::NewBooking &b : bookings)
         inserted << b.name;

@@ -1,5 +1,5 @@
-#include "checks.h"
 #include "bookingfixture.h"
+#include "checks.h"
 
 #include "bookings/frmbooking.h"
 #include "data/recordsource.h"
@@ -223,7 +223,7 @@ void TestBookingsPanel::pagesShowTheCurrentBooking()
         QVERIFY(r.Edit());
         for (const QString &f : r.fieldNames())
             if (r.kind(f) == FieldKind::Text)
-                r.setValue(f, f);
+                BM_VERIFY(r.setValue(f, f));
         QVERIFY(r.Update());
     }
     openPanel();
@@ -282,8 +282,11 @@ void TestBookingsPanel::deleteBooking()
     QCOMPARE(m_panel->countLabel()->text(), QStringLiteral("2 Bookings are Saved"));
     QCOMPARE(m_schedule->countLabel()->text(), QStringLiteral("2 Trips are Scheduled"));
     QCOMPARE(m_panel->dateList()->currentIndex().row(), 0);
-    for (source.MoveFirst(); !source.isEOF(); source.MoveNext())
+    BM_VERIFY(source.MoveFirst());
+    while (!source.isEOF()) {
         QVERIFY(source.text(QStringLiteral("Name")) != name);
+        BM_VERIFY(source.MoveNext());
+    }
 }
 
 void TestBookingsPanel::deleteAnsweredNo()

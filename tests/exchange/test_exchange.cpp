@@ -40,11 +40,13 @@ QList<QStringList> storedContacts()
 {
     QList<QStringList> rows;
     RecordSource rs(QStringLiteral("probe"), QStringLiteral("Phone"));
-    for (; rs.hasCurrent(); rs.MoveNext()) {
+    while (rs.hasCurrent()) {
         QStringList row;
         for (const QString &f : contactFields)
             row << rs.text(f);
         rows << row;
+        if (!BM_CHECK(rs.MoveNext()))
+            break;
     }
     return rows;
 }

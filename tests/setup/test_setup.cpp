@@ -497,7 +497,7 @@ private slots:
         e->command(FormCommand::Save)->click();
         QComboBox offered;
         RecordSource marinas(QStringLiteral("DataMarina"), QStringLiteral("Marinas"));
-        fillList(&offered, marinas, QStringLiteral("Ramps"));
+        BM_VERIFY(fillList(&offered, marinas, QStringLiteral("Ramps")));
         QCOMPARE(offered.count(), 2);
         QCOMPARE(offered.itemText(1), "North Dock");
     }
