@@ -1,6 +1,6 @@
-#include "checks.h"
 #include "bookings/frmaddtrip.h"
 #include "bookings/invoicewindows.h"
+#include "checks.h"
 #include "data/dates.h"
 #include "doubles.h"
 #include "testenv.h"

@@ -1,6 +1,6 @@
-#include "checks.h"
 #include "bookings/frminvoice.h"
 #include "bookings/invoicewindows.h"
+#include "checks.h"
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "doubles.h"

@@ -1,6 +1,6 @@
-#include "checks.h"
 #include "bookings/frmaddtrip.h"
 #include "bookings/frminvoice.h"
+#include "checks.h"
 #include "data/report/runner.h"
 #include "doubles.h"
 #include "main/bookingspanel.h"
