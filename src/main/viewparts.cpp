@@ -18,10 +18,13 @@ QLabel *makeHeading(const QString &text, QWidget *parent)
     return heading;
 }
 
-QString countText(const RecordSource &source, const QString &suffix, const QLabel *label)
+QString countText(const RecordSource &source, const QString &suffix, QLabel *label)
 {
-    return platform::countLine(source, QStringLiteral("%1") + suffix, label ? label->text() : QString(),
-        label ? label->window() : nullptr);
+    QString why;
+    const QString line = platform::countLine(source, QStringLiteral("%1") + suffix, why);
+    if (label)
+        label->setToolTip(why);
+    return line;
 }
 
 } // namespace bm::view

@@ -6,17 +6,36 @@
 namespace bm::platform
 {
 
-QString countLine(const RecordSource &source, const QString &pattern, const QString &shown, QWidget *parent)
+namespace
+{
+
+Status counted(const RecordSource &source, const QString &pattern, QString &line)
 {
     int n = 0;
-    const Status counted = source.count(n);
-    if (counted)
-        return pattern.arg(n);
-    const QString line = pattern.arg(QStringLiteral("?"));
-    if (line == shown)
-        logFailure(counted);
+    const Status s = source.count(n);
+    line = s ? pattern.arg(n) : pattern.arg(QStringLiteral("?"));
+    return s;
+}
+
+} // namespace
+
+QString countLine(const RecordSource &source, const QString &pattern, const QString &shown, QWidget *parent)
+{
+    QString line;
+    const Status s = counted(source, pattern, line);
+    if (!s && line == shown)
+        logFailure(s);
     else
-        reportFailure(counted, parent);
+        reportFailure(s, parent);
+    return line;
+}
+
+QString countLine(const RecordSource &source, const QString &pattern, QString &why)
+{
+    QString line;
+    const Status s = counted(source, pattern, line);
+    logFailure(s);
+    why = s.message();
     return line;
 }
 

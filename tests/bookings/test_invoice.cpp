@@ -35,7 +35,9 @@ Bookmark addBooking(const QList<QPair<QString, QVariant>> &values)
 QVariant stored(Bookmark booking, const QString &field)
 {
     RecordSource rs("reader", "Booking");
-    BM_CHECK(rs.setBookmark(booking));
+    // Nothing for a booking that is not there (any more).
+    if (!rs.setBookmark(booking))
+        return {};
     return rs.value(field);
 }
 
