@@ -41,11 +41,22 @@ void generateBookings()
         });
 }
 
+// Stops the benchmark with the failure's message; true when s succeeded.
+bool ok(benchmark::State &state, const Status &s)
+{
+    if (!s)
+        state.SkipWithError(qPrintable(s.message()));
+    return s.isOk();
+}
+
 void OpenAndRecordCount(benchmark::State &state)
 {
     for (auto _ : state) {
         RecordSource rs("DatBookings", "Booking");
-        benchmark::DoNotOptimize(rs.RecordCount());
+        int n = 0;
+        if (!ok(state, rs.count(n)))
+            break;
+        benchmark::DoNotOptimize(n);
     }
 }
 
@@ -53,9 +64,11 @@ void MoveLast(benchmark::State &state)
 {
     RecordSource rs("DatBookings", "Booking");
     for (auto _ : state) {
-        rs.MoveLast();
+        if (!ok(state, rs.MoveLast()))
+            break;
         benchmark::DoNotOptimize(rs.text("Name"));
-        rs.MoveFirst();
+        if (!ok(state, rs.MoveFirst()))
+            break;
     }
 }
 
@@ -66,9 +79,10 @@ void BookmarkPositioning(benchmark::State &state)
     QRandomGenerator rng(7);
     for (auto _ : state) {
         state.PauseTiming();
-        a.setBookmark(Bookmark { qint64(rng.bounded(bookings)) + 1 });
+        const Status placed = a.setBookmark(Bookmark { qint64(rng.bounded(bookings)) + 1 });
         state.ResumeTiming();
-        b.setBookmark(a.bookmark());
+        if (!ok(state, placed) || !ok(state, b.setBookmark(a.bookmark())))
+            break;
         benchmark::DoNotOptimize(b.text("Name"));
     }
 }
@@ -77,8 +91,10 @@ void Refresh(benchmark::State &state)
 {
     RecordSource rs("DatBookings", "Booking");
     for (auto _ : state) {
-        rs.Refresh();
-        benchmark::DoNotOptimize(rs.RecordCount());
+        int n = 0;
+        if (!ok(state, rs.Refresh()) || !ok(state, rs.count(n)))
+            break;
+        benchmark::DoNotOptimize(n);
     }
 }
 
@@ -88,11 +104,13 @@ void FindLoop(benchmark::State &state)
     const QString filter = "Remarks LIKE '*trophy*'";
     for (auto _ : state) {
         int found = 0;
-        rs.FindFirst(filter);
-        while (!rs.NoMatch()) {
+        bool going = ok(state, rs.FindFirst(filter));
+        while (going && !rs.NoMatch()) {
             ++found;
-            rs.FindNext(filter);
+            going = ok(state, rs.FindNext(filter));
         }
+        if (!going)
+            break;
         state.counters["found"] = found;
     }
 }

@@ -83,10 +83,16 @@ int main(int argc, char **argv)
         openAndSort << opened + sorted;
         reread << timed([&] {
             RecordSource other("other", "Reminder");
-            other.AddNew();
-            other.setValue("Reminder", "Written by another window");
-            other.setValue("Date", QDate(2026, 5, 14));
-            other.Update();
+            Status s = other.AddNew();
+            if (s)
+                s = other.setValue("Reminder", "Written by another window");
+            if (s)
+                s = other.setValue("Date", QDate(2026, 5, 14));
+            if (s)
+                s = other.Update();
+            // A timing of a write that did not happen means nothing.
+            if (!s)
+                qFatal("%s", qPrintable(s.message()));
             w->repaint();
         });
         delete w;

@@ -3,6 +3,7 @@
 #include "data/database.h"
 #include "main/frmmain.h"
 #include "maintenance/helpviewer.h"
+#include "platform/imagelimits.h"
 #include "platform/messages.h"
 #include "platform/singleinstance.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char *argv[])
     for (const int size : { 16, 32, 48, 256 })
         icon.addFile(QStringLiteral(":/appicon/brindlemoor-%1.png").arg(size));
     QApplication::setWindowIcon(icon);
+    bm::platform::limitPictureMemory();
     // One copy per database: a second start calls the running one forward.
     bm::platform::SingleInstance instance(bm::appFolder());
     if (const auto start = instance.start(); start != bm::platform::SingleInstance::Start::First)

@@ -89,12 +89,14 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
             combo->setObjectName(QStringLiteral("Combo%1").arg(++number));
             combo->setMinimumWidth(160);
             const QString field = QString::fromLatin1(e.field);
+            // A list that can not be read keeps its entries; fillList has
+            // shown why.
             if (field == QLatin1String("Species"))
-                fillList(combo, *m_dataSpecies, QStringLiteral("Fish"));
+                (void)fillList(combo, *m_dataSpecies, QStringLiteral("Fish"));
             else if (field == QLatin1String("Lure"))
-                fillList(combo, *m_dataLure, QStringLiteral("Bait"));
+                (void)fillList(combo, *m_dataLure, QStringLiteral("Bait"));
             else if (field == QLatin1String("Lure Color"))
-                fillList(combo, *m_dataColor, QStringLiteral("Color"));
+                (void)fillList(combo, *m_dataColor, QStringLiteral("Color"));
             else
                 fillList(combo, e.entries);
             m_binder->bind(combo, field);

@@ -129,9 +129,10 @@ void FrmBooking::buildForm()
     trip->addRow(QStringLiteral("Fishing at:"), m_dbCombo1);
     trip->addRow(QStringLiteral("Meet at:"), m_dbCombo2);
     trip->addRow(QStringLiteral("Type:"), m_dbCombo4);
-    fillList(m_dbCombo1, *data2, QStringLiteral("Lake"));
-    fillList(m_dbCombo2, *data3, QStringLiteral("Ramps"));
-    fillList(m_dbCombo4, *data5, QStringLiteral("Trip Type"));
+    // A list that can not be read keeps its entries; fillList has shown why.
+    (void)fillList(m_dbCombo1, *data2, QStringLiteral("Lake"));
+    (void)fillList(m_dbCombo2, *data3, QStringLiteral("Ramps"));
+    (void)fillList(m_dbCombo4, *data5, QStringLiteral("Trip Type"));
 
     auto *clientGroup = new QGroupBox(QStringLiteral("Client Information"), this);
     auto *client = new QFormLayout(clientGroup);
@@ -175,8 +176,9 @@ void FrmBooking::buildForm()
     pay->addRow(QStringLiteral("Deposit Received:"), m_dtPicker2);
     pay->addRow(QStringLiteral("Paid By:"), m_combo2);
     pay->addRow(QStringLiteral("Remarks:"), text11);
-    fillList(m_dbCombo3, *data4, QStringLiteral("Trip Rates"));
-    fillList(m_dbCombo5, *data6, QStringLiteral("Deposits"));
+    // As above: fillList has shown why a list can not be read.
+    (void)fillList(m_dbCombo3, *data4, QStringLiteral("Trip Rates"));
+    (void)fillList(m_dbCombo5, *data6, QStringLiteral("Deposits"));
     fillList(m_combo2,
         { QStringLiteral("Cash"), QStringLiteral("Check"), QStringLiteral("Money Order"),
             QStringLiteral("Credit Card") });
@@ -266,8 +268,10 @@ void FrmBooking::startNew(const QDate &date)
     m_form->add();
     if (!m_form->isEditing())
         return;
-    m_data1->setValue(QStringLiteral("Date"), date);
-    m_data1->setValue(QStringLiteral("Deposit Received"), date);
+    // The new record takes the chosen date; a field it can not take is
+    // said, and the record stays new for the guide to fill in.
+    for (const QString &field : { QStringLiteral("Date"), QStringLiteral("Deposit Received") })
+        platform::reportFailure(m_data1->setValue(field, date), this);
     m_binder->showRecord();
 }
 

@@ -162,12 +162,6 @@ Status RecordSource::count(int &n) const
     return Status::ok();
 }
 
-int RecordSource::RecordCount() const
-{
-    int n = 0;
-    return count(n) ? n : 0; // the failure is in the log; count() hands it over
-}
-
 void RecordSource::setPosition(Pos pos, qint64 id)
 {
     m_pos = pos;

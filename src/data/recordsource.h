@@ -59,8 +59,6 @@ public:
     bool isBOF() const { return m_pos == Pos::BOF; }
     bool isEOF() const { return m_pos == Pos::EOF_; }
     bool hasCurrent() const { return m_pos == Pos::Record; }
-    // The number of records; 0 when they can not be counted (count() says why).
-    int RecordCount() const;
     // The number of records, or why they can not be counted.
     [[nodiscard]] Status count(int &n) const;
 

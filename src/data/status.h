@@ -7,7 +7,7 @@ namespace bm
 
 // The outcome of an operation that can fail: either ok, or a message in words
 // a guide understands. The data layer never shows a window; callers show it.
-class Status
+class [[nodiscard]] Status
 {
 public:
     Status() = default;

@@ -46,7 +46,7 @@ FrmFgear::FrmFgear(QWidget *parent)
 
 void FrmFgear::becomeActive()
 {
-    m_count->setText(m_pages.first()->countLine());
+    m_count->setText(m_pages.first()->countLine(m_count->text()));
 }
 
 // The count and colour of the page now shown; the record sources stay.
@@ -55,7 +55,7 @@ void FrmFgear::tabChosen(int index)
     GearPage *page = m_pages.value(index);
     if (!page)
         return;
-    m_count->setText(page->countLine());
+    m_count->setText(page->countLine(m_count->text()));
     QPalette p = m_count->palette();
     p.setColor(QPalette::WindowText, page->def().colour);
     m_count->setPalette(p);

@@ -1,5 +1,6 @@
 #include "gear/gearpage.h"
 
+#include "platform/countline.h"
 #include "platform/mainhub.h"
 
 #include <QAction>
@@ -245,9 +246,9 @@ QAction *GearPage::action(const QString &key) const
     return nullptr;
 }
 
-QString GearPage::countLine() const
+QString GearPage::countLine(const QString &shown) const
 {
-    return QString::number(m_source->RecordCount()) + m_def.countText;
+    return platform::countLine(*m_source, QStringLiteral("%1") + m_def.countText, shown, m_window);
 }
 
 // The page's own keys; a key that names no command does nothing.

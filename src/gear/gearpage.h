@@ -83,8 +83,9 @@ public:
     QPushButton *navigation(FormCommand command) const { return m_navigation.value(int(command)); }
     QAction *action(const QString &key) const;
 
-    // The record count of the page's table and its count text.
-    QString countLine() const;
+    // The record count of the page's table and its count text ("?" and the
+    // reason when it can not be counted); shown: the line as it stands.
+    QString countLine(const QString &shown) const;
 
 private:
     QWidget *makeFields();

@@ -5,6 +5,7 @@
 #include "data/recordsource.h"
 #include "main/frmaddcontact.h"
 #include "main/viewparts.h"
+#include "platform/failures.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
@@ -108,12 +109,16 @@ ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
     d.deleteQuestionText = [this] {
         return QStringLiteral("Are you sure you want to delete ") + shownName() + QStringLiteral(" ?");
     };
-    d.deleted = [this] { m_source.Refresh(); };
+    d.deleted = [this] { platform::reportFailure(m_source.Refresh(), this); };
     m_form = new RecordForm(std::move(d), this);
 
     connect(m_names, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
-        if (item)
-            m_source.setBookmark(Bookmark { item->data(Qt::UserRole).toLongLong() });
+        // A name that can not be gone to says why, and the list shows the
+        // contact still current.
+        if (item
+            && !platform::reportFailure(
+                m_source.setBookmark(Bookmark { item->data(Qt::UserRole).toLongLong() }), this))
+            markCurrent();
     });
     connect(&m_source, &RecordSource::currentChanged, this, &ContactsPanel::markCurrent);
     // Re-read (after a write anywhere): the names and the count again.
@@ -124,7 +129,7 @@ ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
 
 void ContactsPanel::rewriteCount()
 {
-    m_count->setText(view::countText(m_source, QStringLiteral(" Contacts are Saved")));
+    m_count->setText(view::countText(m_source, QStringLiteral(" Contacts are Saved"), m_count));
     fillNames();
 }
 

@@ -4,6 +4,7 @@
 #include "data/recordsource.h"
 #include "data/schedulemodel.h"
 #include "main/viewparts.h"
+#include "platform/failures.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
@@ -108,7 +109,7 @@ void ScheduleView::rowChosen(int row)
 {
     const Bookmark chosen = m_model->bookmarkAt(row);
     if (chosen.isValid() && chosen != m_bookings.bookmark())
-        m_bookings.setBookmark(chosen);
+        platform::reportFailure(m_bookings.setBookmark(chosen), this);
 }
 
 // The sorts rearrange the rows on display only: the record source keeps its

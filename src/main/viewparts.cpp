@@ -1,6 +1,7 @@
 #include "main/viewparts.h"
 
 #include "data/recordsource.h"
+#include "platform/countline.h"
 
 #include <QLabel>
 
@@ -17,9 +18,13 @@ QLabel *makeHeading(const QString &text, QWidget *parent)
     return heading;
 }
 
-QString countText(const RecordSource &source, const QString &suffix)
+QString countText(const RecordSource &source, const QString &suffix, QLabel *label)
 {
-    return QString::number(source.RecordCount()) + suffix;
+    QString why;
+    const QString line = platform::countLine(source, QStringLiteral("%1") + suffix, why);
+    if (label)
+        label->setToolTip(why);
+    return line;
 }
 
 } // namespace bm::view

@@ -2,6 +2,7 @@
 
 #include "data/apppaths.h"
 #include "data/report/runner.h"
+#include "platform/failures.h"
 #include "platform/messages.h"
 #include "platform/reportpreview.h"
 #include "platform/shell.h"
@@ -25,8 +26,10 @@ public:
     {
         // A delivered definition that was deleted is laid in again first.
         const QFileInfo file(reportFile);
-        if (!file.exists() && QDir(file.absolutePath()) == QDir(appFolder()))
-            installDeliveredFiles();
+        // When that fails, the report is not run: it is not there.
+        if (!file.exists() && QDir(file.absolutePath()) == QDir(appFolder())
+            && !reportFailure(installDeliveredFiles()))
+            return;
 
         report::Request request;
         request.definitionPath = reportFile;

@@ -210,12 +210,17 @@ void FieldBinder::collect()
     for (const Binding &b : std::as_const(m_bindings)) {
         if (!b.widget || qobject_cast<QLabel *>(b.widget))
             continue;
+        // Only a field the record source does not have is refused here (the
+        // values themselves are tested when they are written): said, not
+        // lost in silence.
+        Status handed;
         if (auto *d = qobject_cast<DatePicker *>(b.widget))
-            m_source->setValue(b.field, d->value());
+            handed = m_source->setValue(b.field, d->value());
         else if (auto *de = qobject_cast<QDateEdit *>(b.widget))
-            m_source->setValue(b.field, de->date());
+            handed = m_source->setValue(b.field, de->date());
         else
-            m_source->setValue(b.field, widgetText(b.widget));
+            handed = m_source->setValue(b.field, widgetText(b.widget));
+        platform::reportFailure(handed, b.widget->window());
     }
 }
 

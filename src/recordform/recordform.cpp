@@ -1,5 +1,6 @@
 #include "recordform/recordform.h"
 
+#include "platform/countline.h"
 #include "platform/failures.h"
 #include "platform/follow.h"
 
@@ -19,21 +20,6 @@ namespace bm
 {
 
 using platform::Icon;
-
-namespace
-{
-
-// The number of records and the label's text; a question mark, not a 0,
-// when they can not be counted.
-Status showCount(QLabel *label, const RecordSource &source, const QString &text)
-{
-    int n = 0;
-    const Status s = source.count(n);
-    label->setText((s ? QString::number(n) : QStringLiteral("?")) + text);
-    return s;
-}
-
-} // namespace
 
 std::optional<FormCommand> commandForKey(const QString &key)
 {
@@ -92,8 +78,7 @@ RecordForm::RecordForm(FormDeclaration declaration, QWidget *window)
         m_window->installEventFilter(this);
     // A form opens in browse mode, its fields locked from the start.
     setMode(false);
-    if (m_decl.countLabel)
-        report(showCount(m_decl.countLabel, *m_decl.source, m_decl.countText));
+    showCount();
 }
 
 void RecordForm::attach(FormCommand command, QObject *object)
@@ -322,11 +307,18 @@ void RecordForm::edit()
     if (m_editing)
         return;
     RecordSource *src = m_decl.source;
-    if (!src->hasCurrent() && m_decl.editAddsWhenEmpty && src->RecordCount() == 0) {
-        if (!report(src->AddNew()))
+    if (!src->hasCurrent() && m_decl.editAddsWhenEmpty) {
+        // Only a table known to be empty gets a new record; one that can
+        // not be counted is not taken for empty.
+        int n = 0;
+        if (!counted(n))
             return;
-        enterEditMode(FormCommand::Add);
-        return;
+        if (n == 0) {
+            if (!report(src->AddNew()))
+                return;
+            enterEditMode(FormCommand::Add);
+            return;
+        }
     }
     if (!report(src->Edit()))
         return;
@@ -395,8 +387,12 @@ void RecordForm::deleteRecord()
     if (m_editing)
         return;
     RecordSource *src = m_decl.source;
-    // The last record of a table can not be deleted.
-    if (src->RecordCount() == 1) {
+    // The last record of a table can not be deleted; nor one of a table
+    // that can not be counted, which may be the last.
+    int n = 0;
+    if (!counted(n))
+        return;
+    if (n == 1) {
         show(m_decl.texts.lastRecord, Icon::Exclamation);
         return;
     }
@@ -413,9 +409,9 @@ void RecordForm::deleteRecord()
         if (!report(src->Delete()))
             return;
     }
-    src->MoveNext();
-    if (src->isEOF())
-        src->MovePrevious();
+    // The next record, or the one before when the last was deleted.
+    if (report(src->MoveNext()) && src->isEOF())
+        report(src->MovePrevious());
     rewriteCount();
     if (m_decl.deleted)
         m_decl.deleted();
@@ -426,14 +422,18 @@ void RecordForm::back()
     if (m_editing)
         return;
     RecordSource *src = m_decl.source;
-    if (src->RecordCount() == 0) {
+    int n = 0;
+    if (!counted(n))
+        return;
+    if (n == 0) {
         show(m_decl.texts.firstRecord, Icon::Information);
         return;
     }
     if (!report(src->MovePrevious()))
         return;
     if (src->isBOF()) {
-        src->MoveNext();
+        if (!report(src->MoveNext()))
+            return;
         show(m_decl.texts.firstRecord, Icon::Information);
     }
 }
@@ -443,14 +443,18 @@ void RecordForm::next()
     if (m_editing)
         return;
     RecordSource *src = m_decl.source;
-    if (src->RecordCount() == 0) {
+    int n = 0;
+    if (!counted(n))
+        return;
+    if (n == 0) {
         show(m_decl.texts.lastPosition, Icon::Information);
         return;
     }
     if (!report(src->MoveNext()))
         return;
     if (src->isEOF()) {
-        src->MovePrevious();
+        if (!report(src->MovePrevious()))
+            return;
         show(m_decl.texts.lastPosition, Icon::Information);
     }
 }
@@ -467,10 +471,21 @@ void RecordForm::last()
         report(m_decl.source->MoveLast());
 }
 
-void RecordForm::rewriteCount()
+void RecordForm::showCount()
 {
     if (m_decl.countLabel)
-        report(showCount(m_decl.countLabel, *m_decl.source, m_decl.countText));
+        m_decl.countLabel->setText(platform::countLine(
+            *m_decl.source, QStringLiteral("%1") + m_decl.countText, m_decl.countLabel->text(), m_window));
+}
+
+bool RecordForm::counted(int &n) const
+{
+    return report(m_decl.source->count(n));
+}
+
+void RecordForm::rewriteCount()
+{
+    showCount();
     if (m_decl.countChanged)
         m_decl.countChanged();
 }

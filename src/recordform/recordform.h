@@ -124,7 +124,7 @@ struct FormDeclaration {
     QList<QWidget *> siblingPanels;
     QWidget *editNotice = nullptr; // shown only in edit mode
 
-    // A count label: RecordCount followed directly by countText, set when the
+    // A count label: the record count followed directly by countText, set when the
     // form opens, after Save and after a deletion.
     QLabel *countLabel = nullptr;
     QString countText;
@@ -184,7 +184,7 @@ public:
     void first();
     void last();
 
-    // Sets the count label (and the screen's own count) from RecordCount.
+    // Sets the count label (and the screen's own count) from the record count.
     void rewriteCount();
     // Drops a pending record and returns to browse mode (closing by the
     // frame, a window that goes away).
@@ -202,6 +202,9 @@ private:
     void setCommandsEnabled(bool editing);
     void show(const FormMessage &m, platform::Icon icon) const;
     bool report(const Status &s) const; // false (and a box) on failure
+    // The number of records; false (and a box) when they can not be counted.
+    bool counted(int &n) const;
+    void showCount(); // the count label, when the form has one
     Status write(); // Update, marked as the form's own write
     QWidget *addFocus() const;
     QWidget *editFocus() const;

@@ -1,6 +1,7 @@
 #include "records/frmfinddiary.h"
 
 #include "data/changes.h"
+#include "platform/countline.h"
 #include "platform/windows.h"
 #include "records/frmdiary.h"
 
@@ -103,7 +104,8 @@ void FrmFinddiary::choose(int line)
 void FrmFinddiary::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        m_count->setText(QString::number(m_data1->RecordCount()) + QStringLiteral(" Pages are Saved"));
+        m_count->setText(
+            platform::countLine(*m_data1, QStringLiteral("%1 Pages are Saved"), m_count->text(), this));
     QWidget::changeEvent(event);
 }
 

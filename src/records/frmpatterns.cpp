@@ -1,5 +1,6 @@
 #include "records/frmpatterns.h"
 
+#include "platform/countline.h"
 #include "platform/mainhub.h"
 #include "platform/windowrules.h"
 #include "records/recordtoolbar.h"
@@ -182,8 +183,8 @@ QGroupBox *FrmPatterns::makeNavigation()
 // Two blanks, the count and the text: "  7 Fishing Patterns Saved".
 void FrmPatterns::writeCaption()
 {
-    setWindowTitle(QStringLiteral("  ") + QString::number(m_data1->RecordCount())
-        + QStringLiteral(" Fishing Patterns Saved"));
+    setWindowTitle(
+        platform::countLine(*m_data1, QStringLiteral("  %1 Fishing Patterns Saved"), windowTitle(), this));
 }
 
 void FrmPatterns::ownCommand(const QString &key)

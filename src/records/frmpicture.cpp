@@ -1,5 +1,6 @@
 #include "records/frmpicture.h"
 
+#include "platform/failures.h"
 #include "platform/filedialogs.h"
 #include "platform/follow.h"
 #include "platform/mainhub.h"
@@ -143,14 +144,18 @@ void FrmPicture::showStoredPicture()
         return;
     m_showing = true;
     const QString path = m_path->toPlainText();
-    const std::optional<QImage> picture = picture::load(path);
-    if (picture) {
-        m_image->setPicture(*picture, m_sizing);
+    QImage picture;
+    if (const Status loaded = picture::load(path, picture)) {
+        m_image->setPicture(picture, m_sizing);
     } else {
         m_image->clear();
-        if (!path.isEmpty())
+        // The guide is asked for another picture; why this one does not
+        // show goes to the log.
+        if (!path.isEmpty()) {
+            platform::logFailure(loaded);
             platform::message(QStringLiteral("Please select a Picture"), platform::Icon::None,
                 platform::Buttons::Ok, QStringLiteral("Brindlemoor"), this);
+        }
     }
     m_showing = false;
 }
@@ -163,11 +168,13 @@ void FrmPicture::selectPicture()
     const QString file = platform::openFileName(request, this);
     if (file.isEmpty())
         return;
-    const std::optional<QImage> picture = picture::load(file);
-    if (!picture)
+    // A picture that can not be shown is not taken: the booking keeps the
+    // one it has, and the guide is told why.
+    QImage picture;
+    if (!platform::reportFailure(picture::load(file, picture), this))
         return;
-    m_sizing = picture::sizingFor(*picture);
-    m_image->setPicture(*picture, m_sizing);
+    m_sizing = picture::sizingFor(picture);
+    m_image->setPicture(picture, m_sizing);
     m_path->setPlainText(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()));
     m_chosen = true;
 }

@@ -1,6 +1,7 @@
 #include "records/pictureview.h"
 
 #include <QByteArrayView>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -62,33 +63,50 @@ bool complete(QFile &file, const QByteArray &format)
 
 } // namespace
 
-std::optional<QImage> load(const QString &path)
+Status load(const QString &path, QImage &image)
 {
+    const QString name = QDir::toNativeSeparators(path);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile() || !info.isReadable())
-        return std::nullopt;
-    // The reader refuses a picture whose pixels would take more memory than
-    // its allocation limit, so a huge picture is refused rather than loaded.
+        return Status::failure(QStringLiteral("%1 is not a file that can be read.").arg(name));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+        return Status::failure(QStringLiteral("%1 can not be opened: %2").arg(name, file.errorString()));
     QImageReader reader(&file);
     reader.setAutoTransform(true);
     const QByteArray format = reader.format(); // as the file's first bytes tell
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
-        return std::nullopt;
+    if (format.isEmpty())
+        return Status::failure(QStringLiteral("%1 is not a picture.").arg(name));
+    // The reader refuses a picture whose pixels would take more memory than
+    // its allocation limit; the size in the header says so in plain words
+    // before anything is decoded.
+    const QSize size = reader.size();
+    const qint64 bytes = qint64(qMax(size.width(), 0)) * qMax(size.height(), 0) * 4;
+    const int limit = QImageReader::allocationLimit(); // 0: none
+    if (limit > 0 && bytes > qint64(limit) * 1024 * 1024)
+        return Status::failure(QStringLiteral("The picture in %1 is too large: %2 by %3 pixels "
+                                              "would take more than %4 MB of memory.")
+                                   .arg(name, QString::number(size.width()), QString::number(size.height()),
+                                       QString::number(limit)));
+    QImage read;
+    if (!reader.read(&read) || read.isNull())
+        return Status::failure(
+            QStringLiteral("The picture in %1 can not be read: %2").arg(name, reader.errorString()));
     if (!complete(file, format))
-        return std::nullopt;
-    return image;
+        return Status::failure(QStringLiteral("The picture in %1 is incomplete.").arg(name));
+    image = read;
+    return Status::ok();
 }
 
 QSize naturalSize(const QImage &image)
 {
+    // In floating point: thousands of pixels at one dot to the metre are
+    // billions of hundredths, beyond an int.
     auto hundredths = [](int pixels, int dotsPerMetre) {
         if (dotsPerMetre <= 0)
             dotsPerMetre = defaultDotsPerMetre;
-        return int(qRound(double(pixels) * 100000.0 / dotsPerMetre));
+        const double size = double(pixels) * 100000.0 / dotsPerMetre;
+        return int(qRound(qMin(size, double(maxNatural))));
     };
     return QSize(
         hundredths(image.width(), image.dotsPerMeterX()), hundredths(image.height(), image.dotsPerMeterY()));

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "data/status.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
 #include <QWidget>
-
-#include <optional>
 
 class QPainter;
 class QPrinter;
@@ -25,12 +25,19 @@ inline constexpr int printTop = 80;
 
 enum class Sizing { Stretch, Natural };
 
-// The picture in a file, or nothing when the file is missing, not a file,
-// not a picture or too large to load.
-std::optional<QImage> load(const QString &path);
+// The largest natural size, in hundredths of a millimetre (10 metres): a
+// picture that claims more (thousands of pixels at one dot to the metre) is
+// taken to be this large, and is stretched to the box like any large one.
+inline constexpr int maxNatural = 1000000;
+
+// Reads the picture in a file, or says why not: the file is missing, not a
+// file, not a picture, incomplete, or larger than a picture may be in memory
+// (platform::pictureMemoryLimitMB). image is left as it was on failure.
+Status load(const QString &path, QImage &image);
 
 // A picture's natural size in hundredths of a millimetre, from its own
-// resolution (96 dots to the inch where it names none).
+// resolution (96 dots to the inch where it names none, or one that is not a
+// positive number), at most maxNatural each way.
 QSize naturalSize(const QImage &image);
 
 // A chosen picture wider than 7200 or higher than 5400 of those hundredths

@@ -1,6 +1,8 @@
 #include "reminders/frmreminder.h"
 
 #include "data/changes.h"
+#include "platform/countline.h"
+#include "platform/failures.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/windows.h"
@@ -115,16 +117,25 @@ FrmReminder::FrmReminder(QWidget *parent)
     resize(width, 420);
 }
 
+// A table that can not be read again leaves the list as it was; the count
+// line then turns to "?" and says why, once. Should the count still succeed,
+// the failed read is said by itself.
 void FrmReminder::reread()
 {
-    m_data1->Refresh();
-    m_rows->load(*m_data1);
+    const Status read = m_data1->Refresh();
+    if (read)
+        m_rows->load(*m_data1);
+    else
+        platform::logFailure(read);
     rewriteCount();
+    if (!read && !m_count->text().startsWith(QLatin1Char('?')))
+        platform::warn(read.message(), this); // logged above
 }
 
 void FrmReminder::rewriteCount()
 {
-    m_count->setText(QString::number(m_data1->RecordCount()) + QStringLiteral(" Reminders are listed."));
+    m_count->setText(
+        platform::countLine(*m_data1, QStringLiteral("%1 Reminders are listed."), m_count->text(), this));
 }
 
 void FrmReminder::cmdSortClick()

@@ -1,5 +1,6 @@
 #include "bookings/frmaddtrip.h"
 #include "bookings/invoicewindows.h"
+#include "checks.h"
 #include "data/dates.h"
 #include "doubles.h"
 #include "testenv.h"
@@ -18,7 +19,7 @@ namespace
 QString stored(Bookmark booking, const QString &field)
 {
     RecordSource rs("reader", "Booking");
-    rs.setBookmark(booking);
+    BM_CHECK(rs.setBookmark(booking));
     return rs.value(field).toString();
 }
 
@@ -70,16 +71,16 @@ void TestAddtrip::init()
     m_first = m_hub->datBookings().bookmark();
     {
         RecordSource rs("adder", "Booking");
-        rs.AddNew();
-        rs.setValue("Date", QDate(2026, 7, 4));
-        rs.setValue("Lake", "Bull Shoals");
-        rs.setValue("Name", "Second Client");
-        rs.setValue("Type", "Half Day");
-        rs.setValue("Weather", "Rain");
+        BM_VERIFY(rs.AddNew());
+        BM_VERIFY(rs.setValue("Date", QDate(2026, 7, 4)));
+        BM_VERIFY(rs.setValue("Lake", "Bull Shoals"));
+        BM_VERIFY(rs.setValue("Name", "Second Client"));
+        BM_VERIFY(rs.setValue("Type", "Half Day"));
+        BM_VERIFY(rs.setValue("Weather", "Rain"));
         QVERIFY(rs.Update());
         m_second = rs.LastModified();
     }
-    m_hub->datBookings().Refresh();
+    BM_VERIFY(m_hub->datBookings().Refresh());
     QVERIFY(m_hub->datBookings().setBookmark(m_second));
     m_window = openTripLog(m_hub->datBookings().bookmark());
 }
@@ -214,7 +215,7 @@ void TestAddtrip::saveWritesTypedTextAndRereadsTheMainWindow()
     // The main window re-read its bookings: it stands on the first one and
     // shows the new results when the booking is chosen again.
     QCOMPARE(m_hub->datBookings().bookmark(), m_first);
-    m_hub->datBookings().setBookmark(m_second);
+    BM_VERIFY(m_hub->datBookings().setBookmark(m_second));
     QCOMPARE(m_hub->datBookings().text("Wind Speed"), QString("Windy"));
 }
 
@@ -263,7 +264,7 @@ void TestAddtrip::cancelLeavesTheBooking()
 void TestAddtrip::openingAgainMovesToTheCurrentBooking()
 {
     combo("Weather")->setEditText("Snow");
-    m_hub->datBookings().setBookmark(m_first);
+    BM_VERIFY(m_hub->datBookings().setBookmark(m_first));
     FrmAddtrip *again = openTripLog(m_hub->datBookings().bookmark());
     QCOMPARE(again, m_window.data());
     QCOMPARE(m_window->data1()->bookmark(), m_first);

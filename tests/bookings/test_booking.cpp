@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "doubles.h"
 #include "testenv.h"
 
@@ -518,7 +519,7 @@ void TestBooking::typedPricesGiveTheBalance()
 
 void TestBooking::saveNew()
 {
-    m_hub->bookings->MoveLast();
+    BM_VERIFY(m_hub->bookings->MoveLast());
     const Bookmark first = [] {
         RecordSource r(QStringLiteral("check"), QStringLiteral("Booking"));
         return r.bookmark();
@@ -540,7 +541,7 @@ void TestBooking::saveNew()
     QCOMPARE(bookingCount(), 3);
     QCOMPARE(m_hub->bookings->bookmark(), first); // re-read: on the first booking again
     RecordSource saved(QStringLiteral("check"), QStringLiteral("Booking"));
-    saved.MoveLast();
+    BM_VERIFY(saved.MoveLast());
     QCOMPARE(saved.value(QStringLiteral("Name")).toString(), QStringLiteral("Ann Angler"));
     QCOMPARE(saved.value(QStringLiteral("Date")).toDate(), day);
     QCOMPARE(saved.value(QStringLiteral("Deposit Received")).toDate(), day);
@@ -632,7 +633,7 @@ void TestBooking::editShowsAndSavesTheBooking()
     QCOMPARE(combo("Combo2")->currentText(), QStringLiteral("Check"));
 
     child<QLineEdit>("Text2")->setText(QStringLiteral("Renamed Customer"));
-    m_hub->bookings->MoveLast();
+    BM_VERIFY(m_hub->bookings->MoveLast());
     QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
     QVERIFY(!w->isVisible());
     QCOMPARE(bookingCount(), 2);
@@ -646,7 +647,7 @@ void TestBooking::bookingWithNoDateKeepsNone()
         QSqlQuery q(database::connection(databasePath()));
         QVERIFY(q.exec(QStringLiteral("UPDATE Booking SET Date = NULL, \"Deposit Received\" = ''")));
     }
-    m_hub->bookings->Refresh();
+    BM_VERIFY(m_hub->bookings->Refresh());
     FrmBooking *w = openEdit();
     QVERIFY(w);
     QVERIFY(child<DatePicker>("DTPicker1")->isEmpty());
@@ -684,7 +685,7 @@ void TestBooking::cancelLeavesEverything()
     FrmBooking *w = edit ? openEdit() : openNew();
     QVERIFY(w);
     child<QLineEdit>("Text2")->setText(QStringLiteral("Not Kept"));
-    m_hub->bookings->MoveLast();
+    BM_VERIFY(m_hub->bookings->MoveLast());
     const Bookmark before = m_hub->bookings->bookmark();
     QSignalSpy moves(m_hub->bookings.get(), &RecordSource::currentChanged);
     QTest::mouseClick(child<QPushButton>("cmdCancel"), Qt::LeftButton);
@@ -692,7 +693,7 @@ void TestBooking::cancelLeavesEverything()
     QCOMPARE(bookingCount(), 2);
     QCOMPARE(moves.count(), 0);
     QCOMPARE(m_hub->bookings->bookmark(), before);
-    m_hub->bookings->MoveFirst();
+    BM_VERIFY(m_hub->bookings->MoveFirst());
     QCOMPARE(m_hub->bookings->text(QStringLiteral("Name")), QStringLiteral("Sample Customer"));
 }
 
@@ -716,7 +717,7 @@ void TestBooking::givingTheCommandAgainStartsOver()
     QVERIFY(combo("DBCombo5")->currentText().isEmpty());
     QCOMPARE(child<DatePicker>("DTPicker1")->value(), QDate(2027, 1, 2));
 
-    m_hub->bookings->MoveLast();
+    BM_VERIFY(m_hub->bookings->MoveLast());
     QCOMPARE(openEditBooking(m_hub->bookings->bookmark()), w);
     QCOMPARE(w->windowTitle(), QStringLiteral("Editing this Booking"));
     QCOMPARE(child<QLineEdit>("Text2")->text(), QStringLiteral("Second Client"));

@@ -1,4 +1,5 @@
 #include "bookingfixture.h"
+#include "checks.h"
 
 #include "bookings/frmbooking.h"
 #include "data/recordsource.h"
@@ -130,7 +131,7 @@ void TestBookingSchedule::sorts()
     test::layInBookings(bookings);
     openView();
     RecordSource &source = m_hub->datBookings();
-    source.MoveNext();
+    BM_VERIFY(source.MoveNext());
     const Bookmark current = source.bookmark();
     click(command.toLatin1().constData());
     QCOMPARE(namesShown(grid()), expected);
@@ -139,8 +140,11 @@ void TestBookingSchedule::sorts()
     QCOMPARE(source.bookmark(), current);
     QCOMPARE(m_view->model()->bookmarkAt(grid()->currentIndex().row()), current);
     QStringList walked;
-    for (source.MoveFirst(); !source.isEOF(); source.MoveNext())
+    BM_VERIFY(source.MoveFirst());
+    while (!source.isEOF()) {
         walked << source.text(QStringLiteral("Name"));
+        BM_VERIFY(source.MoveNext());
+    }
     QStringList inserted;
     for (const test::NewBooking &b : bookings)
         inserted << b.name;
@@ -157,7 +161,7 @@ void TestBookingSchedule::rereadShowsRecordOrderAgain()
     // Another window adds a booking and re-reads the bookings.
     test::layInBookings({ { "A", "2006-01-03", "X" }, { "B", "2005-12-30", "Y" }, { "C", "2001-01-01", "Z" },
         { "D", "1999-01-01", "W" } });
-    m_hub->datBookings().Refresh();
+    BM_VERIFY(m_hub->datBookings().Refresh());
     QCOMPARE(namesShown(grid()), QStringList({ "A", "B", "C", "D" }));
     QCOMPARE(grid()->currentIndex().row(), 0);
     QCOMPARE(m_view->countLabel()->text(), QStringLiteral("4 Trips are Scheduled"));
@@ -170,7 +174,7 @@ void TestBookingSchedule::gridAndCurrentBookingFollowEachOther()
     openView();
     RecordSource &source = m_hub->datBookings();
     QCOMPARE(grid()->currentIndex().row(), 0);
-    source.MoveLast();
+    BM_VERIFY(source.MoveLast());
     QCOMPARE(grid()->currentIndex().row(), 2);
     click("cmdLake");
     click("cmdDate"); // C, B, A: the last booking is now the first row

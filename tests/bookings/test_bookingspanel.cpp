@@ -1,4 +1,5 @@
 #include "bookingfixture.h"
+#include "checks.h"
 
 #include "bookings/frmbooking.h"
 #include "data/recordsource.h"
@@ -129,7 +130,7 @@ void TestBookingsPanel::listShowsEveryDateAndMovesTheBooking()
     QCOMPARE(shown(QStringLiteral("txtClient")), QStringLiteral("Ann Lee"));
 
     // Moved elsewhere, the list shows the current booking.
-    m_hub->datBookings().MoveLast();
+    BM_VERIFY(m_hub->datBookings().MoveLast());
     QCOMPARE(list->currentIndex().row(), 2);
 }
 
@@ -222,7 +223,7 @@ void TestBookingsPanel::pagesShowTheCurrentBooking()
         QVERIFY(r.Edit());
         for (const QString &f : r.fieldNames())
             if (r.kind(f) == FieldKind::Text)
-                r.setValue(f, f);
+                BM_VERIFY(r.setValue(f, f));
         QVERIFY(r.Update());
     }
     openPanel();
@@ -259,7 +260,7 @@ void TestBookingsPanel::deleteBooking()
     openPanel();
     RecordSource &source = m_hub->datBookings();
     for (int i = 0; i < which; ++i)
-        source.MoveNext();
+        BM_VERIFY(source.MoveNext());
     const QString name = source.text(QStringLiteral("Name"));
     const QString date = shown(QStringLiteral("txtTripdate"));
     m_messages->expect(Answer::Yes);
@@ -281,15 +282,18 @@ void TestBookingsPanel::deleteBooking()
     QCOMPARE(m_panel->countLabel()->text(), QStringLiteral("2 Bookings are Saved"));
     QCOMPARE(m_schedule->countLabel()->text(), QStringLiteral("2 Trips are Scheduled"));
     QCOMPARE(m_panel->dateList()->currentIndex().row(), 0);
-    for (source.MoveFirst(); !source.isEOF(); source.MoveNext())
+    BM_VERIFY(source.MoveFirst());
+    while (!source.isEOF()) {
         QVERIFY(source.text(QStringLiteral("Name")) != name);
+        BM_VERIFY(source.MoveNext());
+    }
 }
 
 void TestBookingsPanel::deleteAnsweredNo()
 {
     test::layInBookings({ { "Ann Lee", "2005-05-14", "" }, { "Bob Smith", "", "" } });
     openPanel();
-    m_hub->datBookings().MoveLast();
+    BM_VERIFY(m_hub->datBookings().MoveLast());
     m_messages->expect(Answer::No);
     click("cmdDeletebooking");
     // A booking with no date is asked about with an empty date.
@@ -371,7 +375,7 @@ void TestBookingsPanel::editThisBooking()
 {
     test::layInBookings({ { "Ann Lee", "2005-05-14", "" }, { "Bob Smith", "2005-12-30", "" } });
     openPanel();
-    m_hub->datBookings().MoveLast();
+    BM_VERIFY(m_hub->datBookings().MoveLast());
     click("cmdEditbooking");
     auto *entry = qobject_cast<FrmBooking *>(platform::findWindow(QStringLiteral("frmBooking")));
     QVERIFY(entry);
@@ -399,7 +403,7 @@ void TestBookingsPanel::printsTheFixedReport()
     openPanel();
     test::RecordingReports reports;
     // Whatever booking is current, the report is handed no selection.
-    m_hub->datBookings().MoveLast();
+    BM_VERIFY(m_hub->datBookings().MoveLast());
     QPushButton *button = m_panel->findChild<QPushButton *>(command);
     if (!button)
         button = m_schedule->findChild<QPushButton *>(command);

@@ -1,5 +1,6 @@
 #include "bookings/frminvoice.h"
 #include "bookings/invoicewindows.h"
+#include "checks.h"
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "doubles.h"
@@ -23,9 +24,9 @@ namespace
 Bookmark addBooking(const QList<QPair<QString, QVariant>> &values)
 {
     RecordSource rs("adder", "Booking");
-    rs.AddNew();
+    BM_CHECK(rs.AddNew());
     for (const auto &[field, value] : values)
-        rs.setValue(field, value);
+        BM_CHECK(rs.setValue(field, value));
     if (!rs.Update())
         return {};
     return rs.LastModified();
@@ -34,7 +35,9 @@ Bookmark addBooking(const QList<QPair<QString, QVariant>> &values)
 QVariant stored(Bookmark booking, const QString &field)
 {
     RecordSource rs("reader", "Booking");
-    rs.setBookmark(booking);
+    // Nothing for a booking that is not there (any more).
+    if (!rs.setBookmark(booking))
+        return {};
     return rs.value(field);
 }
 
@@ -96,8 +99,8 @@ void TestInvoice::init()
     m_second = addBooking({ { "Date", QDate(2026, 7, 4) }, { "Lake", "Bull Shoals" },
         { "Name", "Second Client" }, { "Total Charge", "250" }, { "Deposit Amount", "50" } });
     QVERIFY(m_second.isValid());
-    m_hub->datBookings().Refresh();
-    m_hub->datBookings().setBookmark(m_second);
+    BM_VERIFY(m_hub->datBookings().Refresh());
+    BM_VERIFY(m_hub->datBookings().setBookmark(m_second));
     m_window = openInvoice(m_hub->datBookings().bookmark());
     m_window->becomeActive();
 }

@@ -1,5 +1,6 @@
 #include "bookings/frmaddtrip.h"
 #include "bookings/frminvoice.h"
+#include "checks.h"
 #include "data/report/runner.h"
 #include "doubles.h"
 #include "main/bookingspanel.h"
@@ -42,10 +43,10 @@ void TestInvoiceMain::init()
     test::resetDatabase();
     {
         RecordSource rs("adder", "Booking");
-        rs.AddNew();
-        rs.setValue("Date", QDate(2026, 7, 4));
-        rs.setValue("Name", "Second Client");
-        rs.setValue("Total Charge", "250");
+        BM_VERIFY(rs.AddNew());
+        BM_VERIFY(rs.setValue("Date", QDate(2026, 7, 4)));
+        BM_VERIFY(rs.setValue("Name", "Second Client"));
+        BM_VERIFY(rs.setValue("Total Charge", "250"));
         QVERIFY(rs.Update());
         m_second = rs.LastModified();
     }

@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "data/apppaths.h"
 #include "doubles.h"
 #include "main/contactspanel.h"
@@ -26,9 +27,9 @@ namespace
 void addStored(const QString &name, const QString &email = {})
 {
     RecordSource rs(QStringLiteral("add"), QStringLiteral("Phone"));
-    rs.AddNew();
-    rs.setValue(QStringLiteral("Name"), name);
-    rs.setValue(QStringLiteral("Email"), email);
+    BM_VERIFY(rs.AddNew());
+    BM_VERIFY(rs.setValue(QStringLiteral("Name"), name));
+    BM_VERIFY(rs.setValue(QStringLiteral("Email"), email));
     QVERIFY(rs.Update());
 }
 
@@ -181,7 +182,7 @@ private slots:
         entryField(3)->setText(QStringLiteral("Branson"));
         entry()->findChild<QPushButton *>("cmdSave")->click();
         RecordSource check(QStringLiteral("check"), QStringLiteral("Phone"));
-        check.MoveNext();
+        BM_VERIFY(check.MoveNext());
         QCOMPARE(check.text(QStringLiteral("City")), "Branson");
         QCOMPARE(storedNames(), QStringList({ "Sample Customer", "Ann Lee", "Bob Ray" }));
         QCOMPARE(shown("txtName"), "Sample Customer");

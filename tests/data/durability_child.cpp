@@ -17,10 +17,14 @@ int main(int argc, char *argv[])
     if (!rs.openStatus())
         return 1;
     for (int i = 0;; ++i) {
-        rs.AddNew();
-        rs.setValue(QStringLiteral("Name"), QStringLiteral("Save %1").arg(i));
-        rs.setValue(QStringLiteral("Remarks"), QString(500, QLatin1Char('x')));
-        rs.setValue(QStringLiteral("Total Charge"), QStringLiteral("250.00"));
+        if (!rs.AddNew())
+            return 1;
+        if (!rs.setValue(QStringLiteral("Name"), QStringLiteral("Save %1").arg(i)))
+            return 1;
+        if (!rs.setValue(QStringLiteral("Remarks"), QString(500, QLatin1Char('x'))))
+            return 1;
+        if (!rs.setValue(QStringLiteral("Total Charge"), QStringLiteral("250.00")))
+            return 1;
         if (!rs.Update())
             return 1;
         std::printf("%lld\n", static_cast<long long>(rs.LastModified().id));

@@ -1,3 +1,4 @@
+#include "recordcount.h"
 #include "testenv.h"
 
 #include "data/apppaths.h"
@@ -97,7 +98,7 @@ private slots:
             if (write != "implicit close") {
                 QCOMPARE(spy.count(), said); // at once, not later
                 // When it is said, the rows have changed.
-                QCOMPARE(RecordSource("Check", "Species").RecordCount(), int(fishAfter.size()));
+                QCOMPARE(test::recordCount(RecordSource("Check", "Species")), int(fishAfter.size()));
             }
             if (rs.editMode() != RecordSource::EditMode::None)
                 rs.CancelUpdate();

@@ -1,4 +1,6 @@
+#include "checks.h"
 #include "doubles.h"
+#include "recordcount.h"
 #include "testenv.h"
 
 #include "data/apppaths.h"
@@ -31,15 +33,15 @@ namespace
 
 int contactCount()
 {
-    return RecordSource(QStringLiteral("count"), QStringLiteral("Phone")).RecordCount();
+    return test::recordCount(RecordSource(QStringLiteral("count"), QStringLiteral("Phone")));
 }
 
 void addContact(const QString &name, const QString &home)
 {
     RecordSource rs(QStringLiteral("add"), QStringLiteral("Phone"));
-    rs.AddNew();
-    rs.setValue(QStringLiteral("Name"), name);
-    rs.setValue(QStringLiteral("Home Telephone Number"), home);
+    BM_VERIFY(rs.AddNew());
+    BM_VERIFY(rs.setValue(QStringLiteral("Name"), name));
+    BM_VERIFY(rs.setValue(QStringLiteral("Home Telephone Number"), home));
     QVERIFY(rs.Update());
 }
 
@@ -227,7 +229,7 @@ private slots:
         QCOMPARE(msgs->last().text, QString("2 contacts were added."));
 
         // No activation of the main window in between: the panel is read again.
-        QCOMPARE(main->datContacts().RecordCount(), before + 2);
+        QCOMPARE(test::recordCount(main->datContacts()), before + 2);
         QCOMPARE(count->text(), QString("%1 Contacts are Saved").arg(before + 2));
         QCOMPARE(names->count(), before + 2);
         QCOMPARE(names->findItems("Ann Lee", Qt::MatchExactly).size(), 1);

@@ -1,7 +1,9 @@
+#include "checks.h"
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "doubles.h"
 #include "gear/frmfgear.h"
+#include "recordcount.h"
 #include "testenv.h"
 
 #include <QAction>
@@ -38,8 +40,8 @@ QString valueOf(const GearField &f, int i)
 void fillPage(const GearPageDef &def, int n)
 {
     RecordSource rs(QStringLiteral("fill"), def.table);
-    while (rs.RecordCount() > 0) {
-        rs.MoveFirst();
+    while (test::recordCount(rs) > 0) {
+        BM_VERIFY(rs.MoveFirst());
         QVERIFY(rs.Delete());
     }
     for (int i = 1; i <= n; ++i) {

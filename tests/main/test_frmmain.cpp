@@ -1,4 +1,5 @@
 #include "doubles.h"
+#include "recordcount.h"
 #include "testenv.h"
 
 #include "data/apppaths.h"
@@ -48,7 +49,7 @@ QString labelText(const QWidget *parent, const char *name)
 int countOf(const QString &table)
 {
     RecordSource source(QStringLiteral("probe"), table);
-    return source.RecordCount();
+    return test::recordCount(source);
 }
 
 void addRecord(const QString &table, const QString &field, const QVariant &value)

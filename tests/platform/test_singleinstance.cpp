@@ -13,6 +13,9 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace bm;
 using namespace bm::platform;
 using namespace std::chrono_literals;
@@ -25,6 +28,47 @@ namespace
 // What the data folder holds before the program starts.
 enum class Left { Nothing, EmptyLockFile, LockOfGoneProcess, LockOfEndedCopy, LockOfLiveCopy };
 
+// What stands where the private socket folder goes, in a temporary folder
+// without a runtime folder (or with one).
+enum class Place { Nothing, OursOpen, OursPrivate, Link, File, OtherUsers, RuntimeFolder };
+
+// Sets an environment variable for as long as it lives.
+class EnvironmentGuard
+{
+public:
+    EnvironmentGuard(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_had(qEnvironmentVariableIsSet(name))
+        , m_before(qgetenv(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~EnvironmentGuard()
+    {
+        if (m_had)
+            qputenv(m_name, m_before);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    bool m_had;
+    QByteArray m_before;
+};
+
+// The mode bits of a file (not following a link), or -1.
+int modeOf(const QString &path)
+{
+    struct stat st = {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
 // What is shown when the call to come forward arrives.
 enum class Shown { MainBehindOther, MainMinimized, MainHidden, ModalBox, Nothing };
 
@@ -32,6 +76,7 @@ enum class Shown { MainBehindOther, MainMinimized, MainHidden, ModalBox, Nothing
 
 Q_DECLARE_METATYPE(Left)
 Q_DECLARE_METATYPE(Shown)
+Q_DECLARE_METATYPE(Place)
 
 class TestSingleInstance : public QObject
 {
@@ -42,6 +87,8 @@ private slots:
     void claim_data();
     void claim();
     void foldersApart();
+    void socketPlace_data();
+    void socketPlace();
 
     void comeForward_data();
     void comeForward();
@@ -110,6 +157,8 @@ void TestSingleInstance::claim()
 
     if (expected == SingleInstance::Start::First) {
         QVERIFY(messages.shown.isEmpty());
+        // The lock file is the user's alone, even one left open to all.
+        QCOMPARE(modeOf(lockName), 0600);
         qint64 pid = 0;
         QString host, app;
         QVERIFY(QLockFile(lockName).getLockInfo(&pid, &host, &app));
@@ -144,6 +193,112 @@ void TestSingleInstance::foldersApart()
     SingleInstance second(two);
     QCOMPARE(first.start(1s), SingleInstance::Start::First);
     QCOMPARE(second.start(1s), SingleInstance::Start::First);
+}
+
+void TestSingleInstance::socketPlace_data()
+{
+    QTest::addColumn<Place>("place");
+    QTest::addColumn<QString>("refusal"); // empty: the socket goes there
+    QTest::newRow("no runtime folder, nothing there") << Place::Nothing << QString();
+    QTest::newRow("our folder, open to others: closed") << Place::OursOpen << QString();
+    QTest::newRow("our private folder") << Place::OursPrivate << QString();
+    QTest::newRow("a link in its place") << Place::Link << "is not a folder but a link or a file";
+    QTest::newRow("a file in its place") << Place::File << "is not a folder but a link or a file";
+    QTest::newRow("another user's folder") << Place::OtherUsers << "belongs to another user";
+    QTest::newRow("runtime folder") << Place::RuntimeFolder << QString();
+}
+
+// Without a runtime folder the socket goes into a folder of the temporary
+// folder that only this user can enter; a place that can not be made so is
+// refused, and the program starts without a socket and says why.
+void TestSingleInstance::socketPlace()
+{
+    QFETCH(Place, place);
+    QFETCH(QString, refusal);
+    QTemporaryDir temp;
+    QTemporaryDir runtime;
+    QTemporaryDir data;
+    const EnvironmentGuard tmpdir("TMPDIR", QFile::encodeName(temp.path()));
+    const EnvironmentGuard xdg(
+        "XDG_RUNTIME_DIR", place == Place::RuntimeFolder ? QFile::encodeName(runtime.path()) : QByteArray());
+    const QString folder = data.filePath(QStringLiteral("Brindlemoor"));
+    QDir().mkpath(folder);
+    const QString priv = QDir(temp.path()).filePath(QStringLiteral("brindlemoor-%1").arg(::getuid()));
+    const QString elsewhere = temp.filePath(QStringLiteral("elsewhere"));
+    const QByteArray privNative = QFile::encodeName(priv);
+    switch (place) {
+    case Place::Nothing:
+    case Place::RuntimeFolder:
+        break;
+    case Place::OursOpen:
+        QCOMPARE(::mkdir(privNative.constData(), 0700), 0);
+        QCOMPARE(::chmod(privNative.constData(), 0755), 0);
+        break;
+    case Place::OursPrivate:
+        QCOMPARE(::mkdir(privNative.constData(), 0700), 0);
+        break;
+    case Place::Link:
+        // A link to a folder that would pass every other test.
+        QCOMPARE(::mkdir(QFile::encodeName(elsewhere).constData(), 0700), 0);
+        QVERIFY(QFile::link(elsewhere, priv));
+        break;
+    case Place::File: {
+        QFile file(priv);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        break;
+    }
+    case Place::OtherUsers:
+        if (::geteuid() != 0)
+            QSKIP("only root can make a folder another user owns");
+        QCOMPARE(::mkdir(privNative.constData(), 0700), 0);
+        QCOMPARE(::chown(privNative.constData(), 65534, 65534), 0);
+        break;
+    }
+
+    QString name;
+    const Status found = SingleInstance::serverName(folder, name);
+    test::ScriptedMessages messages;
+    if (refusal.isEmpty()) {
+        QVERIFY2(found, qPrintable(found.message()));
+        const QString expectedFolder = place == Place::RuntimeFolder ? runtime.path() : priv;
+        QCOMPARE(QFileInfo(name).absolutePath(), expectedFolder);
+        if (place == Place::RuntimeFolder) {
+            QVERIFY(!QFileInfo::exists(priv)); // nothing made in the temporary folder
+        } else {
+            QVERIFY(QFileInfo(priv).isDir());
+            QVERIFY(!QFileInfo(priv).isSymLink());
+            QCOMPARE(QFileInfo(priv).ownerId(), ::getuid());
+            QCOMPARE(modeOf(priv), 0700);
+        }
+        SingleInstance instance(folder);
+        QCOMPARE(instance.start(1s), SingleInstance::Start::First);
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(QFileInfo::exists(name)); // the socket, listening
+    } else {
+        QVERIFY(!found);
+        QVERIFY2(found.message().contains(refusal), qPrintable(found.message()));
+        QVERIFY(name.isEmpty());
+        QVERIFY(SingleInstance::serverName(folder).isEmpty());
+        // The program starts all the same, and says why a second start may
+        // not find it.
+        messages.expect();
+        SingleInstance instance(folder);
+        QCOMPARE(instance.start(1s), SingleInstance::Start::First);
+        QCOMPARE(messages.shown.size(), 1);
+        QCOMPARE(messages.last().icon, Icon::Exclamation);
+        QVERIFY2(messages.last().text.contains(refusal), qPrintable(messages.last().text));
+        QVERIFY(messages.last().text.startsWith(QStringLiteral("Brindlemoor can not make sure")));
+        // Nothing was made through the link, nor anything changed on it.
+        if (place == Place::Link) {
+            QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
+            QCOMPARE(modeOf(elsewhere), 0700);
+            QVERIFY(QFileInfo(priv).isSymLink());
+        }
+        if (place == Place::OtherUsers)
+            QCOMPARE(QFileInfo(priv).ownerId(), 65534u);
+        // A second start asks nobody.
+        QVERIFY(!SingleInstance::callForward(folder, 100ms));
+    }
 }
 
 void TestSingleInstance::comeForward_data()

@@ -11,6 +11,8 @@
 
 using namespace bm;
 
+Q_DECLARE_METATYPE(bm::FormCommand)
+
 namespace
 {
 
@@ -80,6 +82,48 @@ private slots:
             QCOMPARE(boxes.last().icon, platform::Icon::Exclamation);
             QVERIFY2(boxes.last().text.contains("no such table: Lures"), qPrintable(boxes.last().text));
         }
+    }
+
+    // The commands that decide by the number of records never take a table
+    // that can not be counted for an empty one (or a one-record one): they
+    // say why and do nothing.
+    void decisionsOnAFailedCount_data()
+    {
+        QTest::addColumn<FormCommand>("command");
+        QTest::addColumn<int>("records");
+        // Edit on an empty table would start a new record in it.
+        QTest::newRow("edit, empty table") << FormCommand::Edit << 0;
+        // Back and Next on an empty table would say first / last record.
+        QTest::newRow("back") << FormCommand::Back << 2;
+        QTest::newRow("next") << FormCommand::Next << 2;
+        // Delete would ask, then try to delete what may be the last record.
+        QTest::newRow("delete") << FormCommand::Delete << 2;
+    }
+    void decisionsOnAFailedCount()
+    {
+        QFETCH(FormCommand, command);
+        QFETCH(int, records);
+        exec("DELETE FROM Lures");
+        for (int i = 0; i < records; ++i)
+            exec("INSERT INTO Lures (Bait) VALUES ('Jig')");
+        test::ScriptedMessages boxes;
+        auto *window = new QWidget;
+        FormDeclaration d;
+        d.source = new RecordSource(QStringLiteral("Data1"), QStringLiteral("Lures"), window);
+        d.binder = new FieldBinder(d.source, window);
+        d.texts = FormTexts::forItem(QStringLiteral("Lure"));
+        d.editAddsWhenEmpty = true;
+        RecordForm form(std::move(d), window);
+        QCOMPARE(form.source()->hasCurrent(), records > 0);
+        exec("ALTER TABLE Lures RENAME TO \"Lures away\"");
+        boxes.expect();
+        form.run(command);
+        QCOMPARE(boxes.pending(), 0);
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.last().icon, platform::Icon::Exclamation);
+        QVERIFY2(boxes.last().text.contains("no such table: Lures"), qPrintable(boxes.last().text));
+        QVERIFY(!form.isEditing());
+        QCOMPARE(form.source()->editMode(), RecordSource::EditMode::None);
     }
 };
 

@@ -1,5 +1,7 @@
+#include "checks.h"
 #include "doubles.h"
 #include "platform/follow.h"
+#include "recordcount.h"
 #include "recordform/recordform.h"
 #include "testenv.h"
 
@@ -124,14 +126,14 @@ public:
 void fill(const QString &table, const QString &field, const QStringList &entries)
 {
     RecordSource rs(QStringLiteral("fill"), table);
-    while (rs.RecordCount() > 0) {
-        rs.MoveFirst();
-        rs.Delete();
+    while (test::recordCount(rs) > 0) {
+        BM_VERIFY(rs.MoveFirst());
+        BM_VERIFY(rs.Delete());
     }
     for (const QString &e : entries) {
-        rs.AddNew();
-        rs.setValue(field, e);
-        rs.Update();
+        BM_VERIFY(rs.AddNew());
+        BM_VERIFY(rs.setValue(field, e));
+        BM_VERIFY(rs.Update());
     }
 }
 
@@ -262,7 +264,7 @@ private slots:
         QCOMPARE(msgs->last().text,
             "This Thing can not be deleted.\nYou can edit this Thing.\n"
             "At least one record has to be present at all times.");
-        QCOMPARE(s->source->RecordCount(), 1);
+        QCOMPARE(test::recordCount(*s->source), 1);
         QCOMPARE(msgs->pending(), 0);
     }
 
@@ -402,7 +404,7 @@ private slots:
         s = new Screen("Booking", "Name", "Notes", false, Reposition::LastModified);
         auto *charge = new QLineEdit(s);
         s->binder->bind(charge, QStringLiteral("Total Charge"));
-        const int before = s->source->RecordCount();
+        const int before = test::recordCount(*s->source);
         s->press(FormCommand::Add);
         QTest::keyClicks(s->key, "Ann Lee");
         charge->setText(QStringLiteral("1/2"));
@@ -411,12 +413,12 @@ private slots:
         QCOMPARE(msgs->last().text, "The value 1/2 can not be stored in Total Charge.");
         QVERIFY(s->form->isEditing());
         QCOMPARE(s->key->text(), "Ann Lee");
-        QCOMPARE(s->source->RecordCount(), before);
+        QCOMPARE(test::recordCount(*s->source), before);
         charge->setText(QStringLiteral("12.50"));
         msgs->expect();
         s->press(FormCommand::Save);
         QCOMPARE(msgs->last().text, "Thing saved.");
-        QCOMPARE(s->source->RecordCount(), before + 1);
+        QCOMPARE(test::recordCount(*s->source), before + 1);
         QCOMPARE(charge->text(), "12.50");
     }
 

@@ -3,6 +3,7 @@
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "data/recordsource.h"
+#include "recordcount.h"
 
 #include <QAction>
 #include <QSqlError>
@@ -18,7 +19,7 @@ namespace bm::test
 inline void fillTable(const QString &table, const QList<QHash<QString, QVariant>> &records)
 {
     RecordSource rs(QStringLiteral("fill"), table);
-    while (rs.RecordCount() > 0) {
+    while (test::recordCount(rs) > 0) {
         QVERIFY(rs.MoveFirst());
         QVERIFY(rs.Delete());
     }

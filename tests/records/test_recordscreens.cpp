@@ -1,4 +1,5 @@
 #include "doubles.h"
+#include "recordcount.h"
 #include "records/frmdiary.h"
 #include "records/frmpatterns.h"
 #include "recordsfixture.h"
@@ -275,7 +276,7 @@ private slots:
         s.press("Delete");
         QCOMPARE(msgs->last().text, lastRecord);
         QCOMPARE(msgs->last().icon, Icon::Exclamation);
-        QCOMPARE(s.data1->RecordCount(), 1);
+        QCOMPARE(test::recordCount(*s.data1), 1);
         QCOMPARE(msgs->pending(), 0);
         QFETCH(QString, table);
         QFETCH(QString, keyField);

@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "doubles.h"
 #include "pdfprinter.h"
 #include "testenv.h"
@@ -24,6 +25,8 @@
 
 using namespace bm;
 using picture::Sizing;
+
+Q_DECLARE_METATYPE(bm::picture::Sizing)
 
 namespace
 {
@@ -64,10 +67,47 @@ quint32 crc32(const QByteArray &bytes)
     return ~crc;
 }
 
+// The PNG header chunk claims width by height pixels; the rest stays as
+// it was (the pixels do not follow, which does not matter to a reader that
+// refuses the size first).
+QByteArray withClaimedSize(QByteArray png, quint32 width, quint32 height)
+{
+    const char dims[] = { char(width >> 24), char(width >> 16), char(width >> 8), char(width),
+        char(height >> 24), char(height >> 16), char(height >> 8), char(height) };
+    png.replace(16, 8, QByteArray(dims, 8));
+    const quint32 crc = crc32(png.mid(12, 17)); // the header chunk's type and data
+    const char sum[] = { char(crc >> 24), char(crc >> 16), char(crc >> 8), char(crc) };
+    png.replace(29, 4, QByteArray(sum, 4));
+    return png;
+}
+
+// A PNG of the picture whose resolution chunk says dotsPerMetre, whatever
+// QImage would let one set (it keeps no 0).
+QByteArray pngWithResolution(QImage image, quint32 dotsPerMetre)
+{
+    image.setDotsPerMeterX(1);
+    image.setDotsPerMeterY(1);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    const qsizetype at = png.indexOf("pHYs");
+    if (at < 0)
+        return {};
+    const char d[]
+        = { char(dotsPerMetre >> 24), char(dotsPerMetre >> 16), char(dotsPerMetre >> 8), char(dotsPerMetre) };
+    png.replace(at + 4, 4, QByteArray(d, 4));
+    png.replace(at + 8, 4, QByteArray(d, 4));
+    const quint32 crc = crc32(png.mid(at, 13)); // type, x, y and unit
+    const char sum[] = { char(crc >> 24), char(crc >> 16), char(crc >> 8), char(crc) };
+    png.replace(at + 13, 4, QByteArray(sum, 4));
+    return png;
+}
+
 QString storedPicture(Bookmark booking)
 {
     RecordSource rs(QStringLiteral("reader"), QStringLiteral("Booking"));
-    rs.setBookmark(booking);
+    BM_CHECK(rs.setBookmark(booking));
     return rs.text(QStringLiteral("Picture"));
 }
 
@@ -91,6 +131,8 @@ private slots:
     void storedPathThatDoesNotLoad();
     void sizingRule_data();
     void sizingRule();
+    void unusualPictures_data();
+    void unusualPictures();
     void selectionThatChangesNothing_data();
     void selectionThatChangesNothing();
     void chosenPathWrittenOnClose_data();
@@ -123,11 +165,11 @@ private:
     Bookmark addBooking(const QString &picture)
     {
         RecordSource rs(QStringLiteral("adder"), QStringLiteral("Booking"));
-        rs.AddNew();
-        rs.setValue(QStringLiteral("Date"), QDate(2026, 7, 4));
-        rs.setValue(QStringLiteral("Lake"), QStringLiteral("Bull Shoals"));
-        rs.setValue(QStringLiteral("Picture"), picture);
-        rs.Update();
+        BM_CHECK(rs.AddNew());
+        BM_CHECK(rs.setValue(QStringLiteral("Date"), QDate(2026, 7, 4)));
+        BM_CHECK(rs.setValue(QStringLiteral("Lake"), QStringLiteral("Bull Shoals")));
+        BM_CHECK(rs.setValue(QStringLiteral("Picture"), picture));
+        BM_CHECK(rs.Update());
         return rs.LastModified();
     }
     FrmPicture *open(Bookmark booking)
@@ -198,9 +240,10 @@ void TestPicture::formatsLoad()
 {
     QFETCH(QString, name);
     QFETCH(QSize, size);
-    const std::optional<QImage> image = picture::load(name);
-    QVERIFY(image);
-    QCOMPARE(image->size(), size);
+    QImage image;
+    const Status loaded = picture::load(name, image);
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QCOMPARE(image.size(), size);
 }
 
 void TestPicture::opensOnTheBookingWithItsPictureStretched()
@@ -267,13 +310,7 @@ void TestPicture::storedPathThatDoesNotLoad_data()
     QTest::newRow("truncated png") << writeBytes("cut.png", png.left(png.size() / 2));
     // A PNG whose header claims 60000 by 60000 pixels: far beyond what a
     // picture may take in memory.
-    QByteArray huge = png;
-    const char dims[] = { 0, 0, char(0xEA), 0x60, 0, 0, char(0xEA), 0x60 };
-    huge.replace(16, 8, QByteArray(dims, 8));
-    const quint32 crc = crc32(huge.mid(12, 17)); // the header chunk's type and data
-    const char sum[] = { char(crc >> 24), char(crc >> 16), char(crc >> 8), char(crc) };
-    huge.replace(29, 4, QByteArray(sum, 4));
-    QTest::newRow("huge") << writeBytes("huge.png", huge);
+    QTest::newRow("huge") << writeBytes("huge.png", withClaimedSize(png, 60000, 60000));
     QTest::newRow("truncated jpeg") << writeBytes("cut.jpg", encoded("JPEG").chopped(40));
     QTest::newRow("truncated bitmap") << writeBytes("cut.bmp", encoded("BMP").chopped(600));
     QTest::newRow("truncated gif") << writeBytes("cut.gif", tinyGif.chopped(1));
@@ -344,22 +381,85 @@ void TestPicture::sizingRule()
         QVERIFY(qAbs(expected.width() - qRound(double(width) * screen / dpi)) <= 1);
 }
 
+void TestPicture::unusualPictures_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("natural"); // hundredths of a millimetre
+    QTest::addColumn<Sizing>("sizing");
+    const int cap = picture::maxNatural;
+    // 30000 pixels at one dot to the metre are 3 000 000 000 hundredths:
+    // beyond an int, so the size is taken at the cap.
+    QTest::newRow("30000 pixels, 1 dot per metre")
+        << writeBytes("wide.png", pngWithResolution(solid(30000, 2, 96), 1)) << QSize(cap, 200000)
+        << Sizing::Stretch;
+    QTest::newRow("small, 1 dot per metre")
+        << writeBytes("small1.png", pngWithResolution(solid(20, 30, 96), 1)) << QSize(cap, cap)
+        << Sizing::Stretch;
+    // No resolution, or one beyond an int (it reads as negative): 96 dots to
+    // the inch, 3780 to the metre.
+    QTest::newRow("0 dots per metre") << writeBytes("zero.png", pngWithResolution(solid(50, 40, 96), 0))
+                                      << QSize(1323, 1058) << Sizing::Natural;
+    QTest::newRow("dots per metre beyond an int")
+        << writeBytes("negative.png", pngWithResolution(solid(50, 40, 96), 0x80000000u)) << QSize(1323, 1058)
+        << Sizing::Natural;
+    QTest::newRow("96 dots to the inch")
+        << writeImage("plain.png", solid(272, 204, 96)) << QSize(7196, 5397) << Sizing::Natural;
+    QTest::newRow("bitmap, 1 dot per metre") << writeImage("wide.bmp", [] {
+        QImage image = solid(30000, 1, 96);
+        image.setDotsPerMeterX(1);
+        return image;
+    }()) << QSize(cap, 26) << Sizing::Stretch;
+}
+
+// Whatever resolution a picture claims, its size on paper is a sane number
+// and the picture is taken.
+void TestPicture::unusualPictures()
+{
+    QFETCH(QString, path);
+    QFETCH(QSize, natural);
+    QFETCH(Sizing, sizing);
+    QImage image;
+    const Status loaded = picture::load(path, image);
+    QVERIFY2(loaded, qPrintable(loaded.message()));
+    QCOMPARE(picture::naturalSize(image), natural);
+    QCOMPARE(picture::sizingFor(image), sizing);
+
+    const Bookmark booking = addBooking(m_photo);
+    open(booking);
+    m_dialogs->answers << path;
+    button("cmdSelect")->click();
+    QCOMPARE(m_window->image()->sizing(), sizing);
+    const QRect shown = m_window->image()->pictureRect();
+    QVERIFY(box().contains(shown));
+    QVERIFY(!shown.isEmpty());
+    m_window->close();
+    QCOMPARE(storedPicture(booking), path);
+}
+
 void TestPicture::selectionThatChangesNothing_data()
 {
     QTest::addColumn<QString>("answer");
-    QTest::newRow("cancelled") << QString();
-    QTest::newRow("not a picture") << writeBytes("readme.txt", "plain words");
-    QTest::newRow("truncated bitmap") << writeBytes("half.bmp", encoded("BMP").chopped(2000));
-    QTest::newRow("truncated jpeg") << writeBytes("half.jpg", encoded("JPEG").chopped(2));
+    QTest::addColumn<QString>("why"); // in the box; none for a cancelled choice
+    QTest::newRow("cancelled") << QString() << QString();
+    QTest::newRow("not a picture") << writeBytes("readme.txt", "plain words") << "is not a picture";
+    QTest::newRow("truncated bitmap")
+        << writeBytes("half.bmp", encoded("BMP").chopped(2000)) << "is incomplete";
+    QTest::newRow("truncated jpeg") << writeBytes("half.jpg", encoded("JPEG").chopped(2)) << "is incomplete";
+    QTest::newRow("too large") << writeBytes("huge.png", withClaimedSize(encoded("PNG"), 60000, 60000))
+                               << "is too large: 60000 by 60000 pixels";
+    QTest::newRow("a folder") << m_files.path() << "is not a file that can be read";
 }
 
 void TestPicture::selectionThatChangesNothing()
 {
     QFETCH(QString, answer);
+    QFETCH(QString, why);
     const Bookmark booking = addBooking(m_photo);
     open(booking);
     const QImage before = m_window->image()->picture();
     m_dialogs->answers << answer;
+    if (!why.isEmpty())
+        m_messages->expect();
     QSignalSpy writes(&DataChanges::instance(), &DataChanges::tableChanged);
     button("cmdSelect")->click();
     QCOMPARE(m_dialogs->requests.size(), 1);
@@ -373,7 +473,13 @@ void TestPicture::selectionThatChangesNothing()
     m_window->close();
     QCOMPARE(writes.count(), 0);
     QCOMPARE(storedPicture(booking), m_photo);
-    QVERIFY(m_messages->shown.isEmpty());
+    if (why.isEmpty()) {
+        QVERIFY(m_messages->shown.isEmpty());
+    } else {
+        QCOMPARE(m_messages->shown.size(), 1);
+        QCOMPARE(m_messages->last().icon, platform::Icon::Exclamation);
+        QVERIFY2(m_messages->last().text.contains(why), qPrintable(m_messages->last().text));
+    }
 }
 
 void TestPicture::chosenPathWrittenOnClose_data()
@@ -416,7 +522,7 @@ void TestPicture::chosenPathWrittenOnClose()
     QCOMPARE(m_hub->datBookings().text(QStringLiteral("Picture")), m_photo);
     // Nothing else of the booking changed.
     RecordSource rs(QStringLiteral("reader"), QStringLiteral("Booking"));
-    rs.setBookmark(booking);
+    BM_VERIFY(rs.setBookmark(booking));
     QCOMPARE(rs.text("Lake"), lake);
     QCOMPARE(rs.value("Date").toDate(), QDate(2026, 7, 4));
 }

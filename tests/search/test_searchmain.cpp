@@ -1,3 +1,4 @@
+#include "checks.h"
 #include "doubles.h"
 #include "testenv.h"
 
@@ -73,13 +74,13 @@ void TestSearchMain::viewPicturesOnTheCurrentBooking()
     Bookmark second;
     {
         RecordSource rs(QStringLiteral("adder"), QStringLiteral("Booking"));
-        rs.AddNew();
-        rs.setValue(QStringLiteral("Date"), QDate(2026, 9, 12));
-        rs.setValue(QStringLiteral("Lake"), QStringLiteral("Beaver Lake"));
+        BM_VERIFY(rs.AddNew());
+        BM_VERIFY(rs.setValue(QStringLiteral("Date"), QDate(2026, 9, 12)));
+        BM_VERIFY(rs.setValue(QStringLiteral("Lake"), QStringLiteral("Beaver Lake")));
         QVERIFY(rs.Update());
         second = rs.LastModified();
     }
-    m_main->datBookings().Refresh();
+    BM_VERIFY(m_main->datBookings().Refresh());
     QVERIFY(m_main->datBookings().setBookmark(second));
     m_main->toolbarButton(QStringLiteral("Bookings"))->trigger();
     auto *view = m_main->bookingsPanel()->findChild<QPushButton *>(QStringLiteral("cmdPictures"));

@@ -1,4 +1,6 @@
+#include "checks.h"
 #include "doubles.h"
+#include "recordcount.h"
 #include "setup/frmsetup.h"
 #include "testenv.h"
 
@@ -22,8 +24,8 @@ const QStringList fourEntries { "Alpha", "Bravo", "Charlie", "Delta" };
 void fillTable(const QString &table, const QString &field, const QStringList &entries)
 {
     RecordSource rs(QStringLiteral("fill"), table);
-    while (rs.RecordCount() > 0) {
-        rs.MoveFirst();
+    while (test::recordCount(rs) > 0) {
+        BM_VERIFY(rs.MoveFirst());
         QVERIFY(rs.Delete());
     }
     for (const QString &e : entries) {
@@ -495,7 +497,7 @@ private slots:
         e->command(FormCommand::Save)->click();
         QComboBox offered;
         RecordSource marinas(QStringLiteral("DataMarina"), QStringLiteral("Marinas"));
-        fillList(&offered, marinas, QStringLiteral("Ramps"));
+        BM_VERIFY(fillList(&offered, marinas, QStringLiteral("Ramps")));
         QCOMPARE(offered.count(), 2);
         QCOMPARE(offered.itemText(1), "North Dock");
     }

@@ -2,6 +2,7 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
+#include "platform/imagelimits.h"
 
 #include <QDir>
 #include <QLocale>
@@ -40,6 +41,8 @@ void setUpEnvironment()
     qputenv("XDG_DATA_HOME", home().path().toLocal8Bit());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QCoreApplication::setApplicationName(QStringLiteral("Brindlemoor"));
+    // Pictures are decoded under the program's own limit.
+    platform::limitPictureMemory();
     resetDatabase();
 }
 

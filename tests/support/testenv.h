@@ -8,7 +8,8 @@ namespace bm::test
 {
 
 // Points the application folder at a fresh temporary folder, pins the
-// locale to en_US and lays the delivered files in. Called once by BM_TEST_MAIN.
+// locale to en_US, sets the program's picture memory limit and lays the
+// delivered files in. Called once by BM_TEST_MAIN.
 void setUpEnvironment();
 
 // Closes every connection and lays a fresh delivered database in.
