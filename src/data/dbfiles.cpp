@@ -240,15 +240,24 @@ Status verify(const QString &path, Run &run, const QString &shownAs)
     return Status::ok();
 }
 
+// What a crash left half written beside the file is rolled back: opening
+// the file does it. A file that can not be opened is left to the checks of
+// the operation itself.
+void rollBackHalfWritten(const QString &path, Run &run)
+{
+    database::close(path);
+    if (!QFileInfo::exists(path))
+        return;
+    Engine engine;
+    if (const Status s = engine.open(path, run); !s)
+        qCInfo(dataLog).noquote() << s.message();
+}
+
 // Nothing that a crash left half written may lie beside the file that is
 // about to be replaced: the engine would apply it to the new file.
 void settle(const QString &target, Run &run)
 {
-    database::close(target);
-    if (QFileInfo::exists(target)) {
-        Engine engine;
-        engine.open(target, run);
-    }
+    rollBackHalfWritten(target, run);
     QFile::remove(target + QStringLiteral("-journal"));
 }
 
@@ -312,11 +321,7 @@ Status backup(const QString &databasePath, const QString &folder, Observer *obse
 {
     Run run(observer);
     // What a crash left half written is rolled back before the copy.
-    database::close(databasePath);
-    if (QFileInfo::exists(databasePath)) {
-        Engine engine;
-        engine.open(databasePath, run);
-    }
+    rollBackHalfWritten(databasePath, run);
     const QString target = QDir(folder).filePath(QString::fromLatin1(databaseName));
     const bool older = QFileInfo::exists(target);
     const Status s = copyOver(databasePath, target, run, false);

@@ -81,7 +81,7 @@ RecordSource::RecordSource(
     }
     m_open = database::connection(m_path, &m_openStatus).isValid();
     if (!m_open) {
-        logged(m_openStatus);
+        m_openStatus = logged(m_openStatus);
         m_pos = Pos::EOF_;
         return;
     }
