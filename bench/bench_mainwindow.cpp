@@ -186,7 +186,11 @@ int main(int argc, char **argv)
     }
     if (!database::prepare())
         return 1;
-    if (mode == "--prepare") {
+    // --generate lays the large database in the folder BM_BENCH_HOME names
+    // and stops, for a profiler: BM_BENCH_HOME=<folder> bench_mainwindow --start
+    if (mode == "--prepare" || mode == "--generate") {
+        if (mode == "--generate")
+            generateBookings();
         createMigrationIndexes();
         database::closeAll();
         return 0;

@@ -88,7 +88,6 @@ Status ScheduleModel::read(const QString &sql, const QVariantList &binds, const 
     while (q.next()) {
         for (qsizetype c = 0; c < at.size(); ++c)
             values[c] = q.value(at[c]);
-        ++s_rowsRead;
         row(values);
     }
     if (q.lastError().isValid()) // the engine stopped part way
@@ -156,27 +155,40 @@ void ScheduleModel::setStatus(const Status &status) const
 void ScheduleModel::sortBy(
     const QString &field, const std::function<QVector<qint64>(const QStringList &)> &keys)
 {
-    // Every booking with its value, in the order of the field's index: equal
-    // values come together, and within them the keys ascend, so the rows
-    // arrive nearly sorted and each distinct value is keyed once.
+    // Each distinct value once, with the keys of its bookings joined in one
+    // text: the engine walks the field's index and hands over a row per
+    // value, not per booking. The values come in index order and the keys
+    // within a value ascend, so the rows arrive nearly sorted.
     QVector<qint64> ids;
     QVector<int> valueOf;
     QStringList distinct;
-    const Status s = read(
-        QStringLiteral("SELECT %1, %2 FROM Booking ORDER BY %2, %1").arg(keyName, schema::quoted(field)), {},
-        { keyName, field },
+    bool garbled = false;
+    Status s = read(
+        QStringLiteral("SELECT %2 AS value, group_concat(%1) AS keys FROM Booking "
+                       "GROUP BY %2 ORDER BY %2")
+            .arg(keyName, schema::quoted(field)),
+        {}, { QStringLiteral("value"), QStringLiteral("keys") },
         [&](const QVariantList &row) {
-            const QString value = row[1].toString();
-            if (distinct.isEmpty() || distinct.constLast() != value)
-                distinct << value;
-            ids << row[0].toLongLong();
-            valueOf << int(distinct.size() - 1);
+            distinct << row[0].toString();
+            const int value = int(distinct.size() - 1);
+            const QString keys = row[1].toString();
+            for (const QStringView key : QStringView(keys).tokenize(QLatin1Char(','))) {
+                bool ok = false;
+                ids << key.toLongLong(&ok);
+                valueOf << value;
+                garbled |= !ok;
+            }
         },
         QStringLiteral("sorted"));
+    if (s && garbled)
+        s = Status::failure(
+            QStringLiteral("The bookings could not be sorted: the database gave a key that is "
+                           "not a number."));
     if (!s) { // the rows keep their order
         setStatus(s);
         return;
     }
+    s_rowsRead += quint64(ids.size());
     const QVector<qint64> keyOfDistinct = keys(distinct);
     struct Keyed {
         qint64 key;
@@ -487,6 +499,7 @@ Status ScheduleModel::readInRecordOrder(
         [&](const QVariantList &row) {
             ids << row[0].toLongLong();
             rows << shown(row);
+            ++s_rowsRead;
         },
         QStringLiteral("read"));
     if (!s)
@@ -532,7 +545,11 @@ Status ScheduleModel::readByKeys(const QVector<qint64> &keys, QVector<QStringLis
         QStringLiteral("SELECT %1 FROM Booking WHERE %2 IN (%3)")
             .arg(selected.join(QLatin1String(", ")), keyName,
                 QStringList(keys.size(), QStringLiteral("?")).join(QLatin1Char(','))),
-        binds, columns, [&](const QVariantList &row) { byKey.insert(row[0].toLongLong(), shown(row)); },
+        binds, columns,
+        [&](const QVariantList &row) {
+            byKey.insert(row[0].toLongLong(), shown(row));
+            ++s_rowsRead;
+        },
         QStringLiteral("read"));
     if (!s)
         return s;

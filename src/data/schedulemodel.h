@@ -57,9 +57,10 @@ public:
     // page of rows): ok, or why the bookings could not be read.
     [[nodiscard]] const Status &status() const { return m_status; }
 
-    // How many result rows every schedule model has read from the database
-    // since the program started: lets a check tell a model that reads what
-    // it shows from one that reads every booking.
+    // How many bookings (a row of values, or a key) every schedule model has
+    // read from the database since the program started; counts read none.
+    // Lets a check tell a model that reads what it shows from one that
+    // reads every booking.
     static quint64 rowsRead();
 
     static constexpr int pageSize = 128;

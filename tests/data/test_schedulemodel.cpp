@@ -366,11 +366,11 @@ private slots:
         QTest::addColumn<QString>("step");
         QTest::addColumn<int>("firstRow");
         QTest::addColumn<quint64>("mostRowsRead");
-        QTest::newRow("open") << "open" << -1 << quint64(1);
-        QTest::newRow("first screen") << "screen" << 0 << quint64(1 + page);
-        QTest::newRow("last screen") << "screen" << 1970 << quint64(1 + 2 * page);
-        QTest::newRow("middle screen") << "screen" << 1000 << quint64(1 + 2 * page);
-        QTest::newRow("row of the last booking") << "rowOf" << 1999 << quint64(2);
+        QTest::newRow("open") << "open" << -1 << quint64(0);
+        QTest::newRow("first screen") << "screen" << 0 << quint64(page);
+        QTest::newRow("last screen") << "screen" << 1970 << quint64(2 * page);
+        QTest::newRow("middle screen") << "screen" << 1000 << quint64(2 * page);
+        QTest::newRow("row of the last booking") << "rowOf" << 1999 << quint64(0);
         QTest::newRow("sort") << "sort" << -1 << quint64(4000);
     }
     void readsWhatIsShown()
@@ -392,7 +392,7 @@ private slots:
         }
         const quint64 read = ScheduleModel::rowsRead() - before;
         if (step == "sort")
-            QVERIFY2(read > 2000 && read <= mostRowsRead, qPrintable(QString::number(read)));
+            QVERIFY2(read >= 2000 && read <= mostRowsRead, qPrintable(QString::number(read)));
         else
             QVERIFY2(read <= mostRowsRead, qPrintable(QString::number(read)));
     }
