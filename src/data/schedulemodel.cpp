@@ -27,6 +27,37 @@ const QString keyName = QString::fromLatin1(schema::keyColumn);
 
 quint64 s_rowsRead = 0;
 
+// Appends the keys of a list the engine joined with commas ("12,15,16");
+// false when a part is not a whole number.
+bool parseKeys(const QString &joined, QVector<qint64> &keys)
+{
+    bool ok = true;
+    qint64 key = 0;
+    bool digits = false;
+    bool negative = false;
+    for (const QChar c : joined) {
+        const char16_t u = c.unicode();
+        if (u >= u'0' && u <= u'9') {
+            if (key > (last - 9) / 10) // more than a key can hold
+                return false;
+            key = key * 10 + (u - u'0');
+            digits = true;
+        } else if (u == u',') {
+            ok &= digits;
+            keys << (negative ? -key : key);
+            key = 0;
+            digits = negative = false;
+        } else if (u == u'-' && !digits && !negative) {
+            negative = true;
+        } else {
+            ok = false;
+        }
+    }
+    ok &= digits;
+    keys << (negative ? -key : key);
+    return ok;
+}
+
 } // namespace
 
 ScheduleModel::ScheduleModel(const QStringList &fields, QObject *parent)
@@ -160,7 +191,8 @@ void ScheduleModel::sortBy(
     // value, not per booking. The values come in index order and the keys
     // within a value ascend, so the rows arrive nearly sorted.
     QVector<qint64> ids;
-    QVector<int> valueOf;
+    ids.reserve(m_rows);
+    QVector<qsizetype> valueEnds; // where each distinct value's bookings end in ids
     QStringList distinct;
     bool garbled = false;
     Status s = read(
@@ -170,14 +202,8 @@ void ScheduleModel::sortBy(
         {}, { QStringLiteral("value"), QStringLiteral("keys") },
         [&](const QVariantList &row) {
             distinct << row[0].toString();
-            const int value = int(distinct.size() - 1);
-            const QString keys = row[1].toString();
-            for (const QStringView key : QStringView(keys).tokenize(QLatin1Char(','))) {
-                bool ok = false;
-                ids << key.toLongLong(&ok);
-                valueOf << value;
-                garbled |= !ok;
-            }
+            garbled |= !parseKeys(row[1].toString(), ids);
+            valueEnds << ids.size();
         },
         QStringLiteral("sorted"));
     if (s && garbled)
@@ -196,8 +222,9 @@ void ScheduleModel::sortBy(
         bool operator<(const Keyed &o) const { return key != o.key ? key < o.key : id < o.id; }
     };
     QVector<Keyed> order(ids.size());
-    for (qsizetype i = 0; i < ids.size(); ++i)
-        order[i] = { keyOfDistinct[valueOf[i]], ids[i] };
+    for (qsizetype v = 0, i = 0; v < valueEnds.size(); ++v)
+        for (; i < valueEnds[v]; ++i)
+            order[i] = { keyOfDistinct[v], ids[i] };
     // Equal keys stand in key order, which is the record source's order.
     if (!std::is_sorted(order.cbegin(), order.cend()))
         std::sort(order.begin(), order.end());
