@@ -126,21 +126,18 @@ Status ScheduleModel::read(const QString &sql, const QVariantList &binds, const 
     return Status::ok();
 }
 
-Status ScheduleModel::countWhere(const QString &where, const QVariantList &binds, qint64 &n) const
+Status ScheduleModel::countBookings(qint64 &n) const
 {
     n = 0;
-    QString sql = QStringLiteral("SELECT COUNT(*) AS n FROM Booking");
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
-    bool counted = false;
+    bool found = false;
     const Status s = read(
-        sql, binds, { QStringLiteral("n") },
+        QStringLiteral("SELECT COUNT(*) AS n FROM Booking"), {}, { QStringLiteral("n") },
         [&](const QVariantList &row) {
             n = row[0].toLongLong();
-            counted = true;
+            found = true;
         },
         QStringLiteral("counted"));
-    if (s && !counted)
+    if (s && !found)
         return Status::failure(
             QStringLiteral("The bookings could not be counted: the database gave no count."));
     return s;
@@ -151,7 +148,7 @@ void ScheduleModel::reload()
     // Rows that can not be counted again stay as they were: a failure never
     // shows as a schedule without bookings.
     qint64 n = 0;
-    if (const Status s = countWhere({}, {}, n); !s) {
+    if (const Status s = countBookings(n); !s) {
         setStatus(s);
         return;
     }

@@ -85,8 +85,8 @@ private:
     using RowReader = std::function<void(const QVariantList &row)>;
     Status read(const QString &sql, const QVariantList &binds, const QStringList &columns,
         const RowReader &row, const QString &what) const;
-    // COUNT(*) of the bookings that meet `where` (an SQL condition, or none).
-    Status countWhere(const QString &where, const QVariantList &binds, qint64 &n) const;
+    // The number of bookings (the engine counts the smallest index).
+    Status countBookings(qint64 &n) const;
 
     const Page &page(int page) const;
     const QStringList &rowValues(int row) const;
