@@ -126,14 +126,19 @@ Status ScheduleModel::read(const QString &sql, const QVariantList &binds, const 
     return Status::ok();
 }
 
-Status ScheduleModel::countBookings(qint64 &n) const
+Status ScheduleModel::countBookings(qint64 &n, qint64 &lowest, qint64 &highest) const
 {
-    n = 0;
+    n = lowest = highest = 0;
     bool found = false;
     const Status s = read(
-        QStringLiteral("SELECT COUNT(*) AS n FROM Booking"), {}, { QStringLiteral("n") },
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking) AS n, (SELECT MIN(%1) FROM "
+                       "Booking) AS lowest, (SELECT MAX(%1) FROM Booking) AS highest")
+            .arg(keyName),
+        {}, { QStringLiteral("n"), QStringLiteral("lowest"), QStringLiteral("highest") },
         [&](const QVariantList &row) {
             n = row[0].toLongLong();
+            lowest = row[1].toLongLong();
+            highest = row[2].toLongLong();
             found = true;
         },
         QStringLiteral("counted"));
@@ -147,8 +152,8 @@ void ScheduleModel::reload()
 {
     // Rows that can not be counted again stay as they were: a failure never
     // shows as a schedule without bookings.
-    qint64 n = 0;
-    if (const Status s = countBookings(n); !s) {
+    qint64 n = 0, lowest = 0, highest = 0;
+    if (const Status s = countBookings(n, lowest, highest); !s) {
         setStatus(s);
         return;
     }
@@ -161,6 +166,8 @@ void ScheduleModel::reload()
     m_stale.clear();
     m_generation = database::generation(m_path);
     m_counted = m_generation;
+    m_lowest = lowest;
+    m_highest = highest;
     endResetModel();
     setStatus(Status::ok());
 }
@@ -318,7 +325,9 @@ int ScheduleModel::rowOf(Bookmark bookmark) const
         if (i >= 0)
             return it.key() * pageSize + int(i);
     }
-    // Counted from the known row with the nearest key, or from the first row.
+    // Counted from a known row with a near key; else every booking before
+    // it is counted on the smallest index (the "+" keeps the engine off the
+    // table itself), which costs the same for any row.
     int fromRow = -1;
     qint64 fromKey = 0;
     bool below = true;
@@ -334,14 +343,17 @@ int ScheduleModel::rowOf(Bookmark bookmark) const
             below = it.value() < bookmark.id;
         }
     }
-    QString between
-        = QStringLiteral("%1 %2 ?").arg(keyName, below ? QStringLiteral("<") : QStringLiteral(">"));
-    QVariantList binds { bookmark.id, bookmark.id };
-    if (fromRow >= 0) {
-        between
-            += QStringLiteral(" AND %1 %2 ?").arg(keyName, below ? QStringLiteral(">") : QStringLiteral("<"));
-        binds << fromKey;
+    if (distance > farRows) {
+        fromRow = -1;
+        below = true;
     }
+    QString between = fromRow < 0 ? QStringLiteral("+%1 < ?").arg(keyName)
+                                  : QStringLiteral("%1 %2 ? AND %1 %3 ?")
+                                        .arg(keyName, below ? QStringLiteral("<") : QStringLiteral(">"),
+                                            below ? QStringLiteral(">") : QStringLiteral("<"));
+    QVariantList binds { bookmark.id, bookmark.id };
+    if (fromRow >= 0)
+        binds << fromKey;
     bool found = false;
     qint64 n = 0;
     const Status s = read(
@@ -468,6 +480,65 @@ QStringList ScheduleModel::shown(const QVariantList &row) const
     return values;
 }
 
+ScheduleModel::Bracket ScheduleModel::bracket(int first, int lastRow) const
+{
+    // The start of the table stands for a known row before the first, its
+    // end for one after the last while nothing was written since the
+    // bookings were counted (a write may have moved the end).
+    Bracket b;
+    b.beforeKey = m_lowest - 1;
+    if (auto it = m_known.upperBound(first); it != m_known.cbegin()) {
+        --it; // the last known row up to the first of the page
+        b.beforeRow = it.key();
+        b.beforeKey = it.value();
+        b.beforeKnown = true;
+        b.inclusive = it.key() == first;
+    }
+    const bool endKnown = database::generation(m_path) == m_counted;
+    b.afterRow = endKnown ? m_rows : std::numeric_limits<int>::max();
+    b.afterKey = m_highest + 1;
+    if (auto it = m_known.upperBound(lastRow); it != m_known.cend()) {
+        b.afterRow = it.key();
+        b.afterKey = it.value();
+        b.afterKnown = true;
+    }
+    return b;
+}
+
+Status ScheduleModel::locate(int row, const Bracket &near, bool &found) const
+{
+    // The keys mostly run without gaps: the key of the row is guessed from
+    // the known rows around it, and the row of the first booking from that
+    // key on is counted. The count walks the smallest index (the "+" keeps
+    // the engine off the table itself), so it costs the same for any row.
+    found = false;
+    if (near.afterRow == std::numeric_limits<int>::max() || near.afterRow - near.beforeRow <= 1)
+        return Status::ok();
+    const double share = double(row - near.beforeRow) / double(near.afterRow - near.beforeRow);
+    const qint64 guess
+        = std::clamp<qint64>(near.beforeKey + qint64(share * double(near.afterKey - near.beforeKey)),
+            near.beforeKey + 1, near.afterKey - 1);
+    qint64 before = -1;
+    QVariant key;
+    const Status s = read(
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking WHERE +%1 < ?) AS n, "
+                       "(SELECT MIN(%1) FROM Booking WHERE %1 >= ?) AS k")
+            .arg(keyName),
+        { guess, guess }, { QStringLiteral("n"), QStringLiteral("k") },
+        [&](const QVariantList &r) {
+            before = r[0].toLongLong();
+            key = r[1];
+        },
+        QStringLiteral("read"));
+    if (!s)
+        return s;
+    if (key.isNull() || before < 0 || before >= m_rows || m_known.contains(int(before)))
+        return Status::ok();
+    m_known.insert(int(before), key.toLongLong());
+    found = true;
+    return Status::ok();
+}
+
 Status ScheduleModel::readInRecordOrder(
     int first, int count, QVector<qint64> &ids, QVector<QStringList> &rows) const
 {
@@ -477,29 +548,27 @@ Status ScheduleModel::readInRecordOrder(
         return Status::ok();
     const int lastRow = first + count - 1;
     // The nearest rows whose keys are known, before the page and after it:
-    // the page is read by key from the nearer, so that a page deep in the
-    // bookings costs no more than the first. The start of the table stands
-    // for a known row before the first, its end for one after the last
-    // while nothing was written since the bookings were counted.
-    int beforeRow = -1;
-    qint64 beforeKey = 0;
-    if (auto it = m_known.lowerBound(first); it != m_known.cbegin()) {
-        --it;
-        beforeRow = it.key();
-        beforeKey = it.value();
+    // the page is read by key from the nearer, so that a page next to one
+    // read costs no more than the first. Far from any (the scroll bar
+    // dragged), a row near the page is found first.
+    Bracket near = bracket(first, lastRow);
+    for (int tries = 0;
+         tries < 3 && std::min<qint64>(near.skipForward(first), near.skipBackward(lastRow)) > farRows;
+         ++tries) {
+        // Aimed a little before the page, so that a guess a few rows out
+        // still lands before it; further back on each try.
+        bool found = false;
+        if (const Status s = locate(std::max(0, first - pageSize / 2 - tries * pageSize), near, found); !s)
+            return s;
+        if (!found)
+            break;
+        near = bracket(first, lastRow);
     }
-    // (A write since then may have moved the end: the count is not trusted.)
-    const bool endKnown = database::generation(m_path) == m_counted;
-    int afterRow = endKnown ? m_rows : std::numeric_limits<int>::max();
-    qint64 afterKey = 0;
-    bool afterKnown = false;
-    if (auto it = m_known.upperBound(lastRow); it != m_known.cend()) {
-        afterRow = it.key();
-        afterKey = it.value();
-        afterKnown = true;
-    }
-    const int skipForward = first - beforeRow - 1;
-    const qint64 skipBackward = qint64(afterRow) - lastRow - 1;
+    const qint64 beforeKey = near.beforeKey;
+    const qint64 afterKey = near.afterKey;
+    const bool afterKnown = near.afterKnown;
+    const qint64 skipForward = near.skipForward(first);
+    const qint64 skipBackward = near.skipBackward(lastRow);
     const bool backward = skipBackward < skipForward;
 
     QStringList columns { keyName };
@@ -510,9 +579,12 @@ Status ScheduleModel::readInRecordOrder(
     }
     QString sql = QStringLiteral("SELECT %1 FROM Booking").arg(selected.join(QLatin1String(", ")));
     QVariantList binds;
-    if (backward ? afterKnown : beforeRow >= 0) {
+    if (backward ? afterKnown : near.beforeKnown) {
         sql += QStringLiteral(" WHERE %1 %2 ?")
-                   .arg(keyName, backward ? QStringLiteral("<") : QStringLiteral(">"));
+                   .arg(keyName,
+                       backward             ? QStringLiteral("<")
+                           : near.inclusive ? QStringLiteral(">=")
+                                            : QStringLiteral(">"));
         binds << (backward ? afterKey : beforeKey);
     }
     sql += QStringLiteral(" ORDER BY %1%2 LIMIT ? OFFSET ?")

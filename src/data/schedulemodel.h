@@ -78,6 +78,22 @@ private:
         quint64 lastUse = 0;
     };
     static constexpr int pagesKept = 48;
+    // Rows further than this from any row whose key is known are found by
+    // guessing a key rather than by stepping over the rows in between.
+    static constexpr int farRows = 4 * pageSize;
+
+    // The nearest rows whose keys are known around a page.
+    struct Bracket {
+        int beforeRow = -1;
+        qint64 beforeKey = 0;
+        bool beforeKnown = false; // else the start of the table
+        bool inclusive = false; // the known row is the page's first
+        int afterRow = 0;
+        qint64 afterKey = 0;
+        bool afterKnown = false; // else the end of the table (or none)
+        qint64 skipForward(int first) const { return inclusive ? 0 : qint64(first) - beforeRow - 1; }
+        qint64 skipBackward(int lastRow) const { return qint64(afterRow) - lastRow - 1; }
+    };
 
     // The only code that talks to the database: runs one statement with its
     // binds and hands over each result row, the columns named in `columns`
@@ -85,8 +101,9 @@ private:
     using RowReader = std::function<void(const QVariantList &row)>;
     Status read(const QString &sql, const QVariantList &binds, const QStringList &columns,
         const RowReader &row, const QString &what) const;
-    // The number of bookings (the engine counts the smallest index).
-    Status countBookings(qint64 &n) const;
+    // The number of bookings (the engine counts the smallest index), and
+    // their first and last keys.
+    Status countBookings(qint64 &n, qint64 &lowest, qint64 &highest) const;
 
     const Page &page(int page) const;
     const QStringList &rowValues(int row) const;
@@ -97,6 +114,9 @@ private:
     // Reads rows [first, first + count) of the record source's order into
     // ids and rows, starting from the nearest row whose key is known.
     Status readInRecordOrder(int first, int count, QVector<qint64> &ids, QVector<QStringList> &rows) const;
+    Bracket bracket(int first, int lastRow) const;
+    // Finds the row of a booking near `row` and adds it to the known rows.
+    Status locate(int row, const Bracket &near, bool &found) const;
     Status readByKeys(const QVector<qint64> &keys, QVector<QStringList> &rows) const;
     QStringList shown(const QVariantList &row) const; // the fields of a result row after its key
     // Rearranges the rows by one field, rows with equal keys in the record
@@ -118,6 +138,8 @@ private:
     mutable quint64 m_uses = 0;
     mutable quint64 m_generation = 0;
     quint64 m_counted = 0; // the generation when the bookings were counted
+    qint64 m_lowest = 0; // the first and last key then
+    qint64 m_highest = 0;
     mutable Status m_status;
 };
 

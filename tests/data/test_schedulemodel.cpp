@@ -164,6 +164,10 @@ private slots:
         QTest::newRow("one short of a page") << page - 1 << QList<int> { page - 2, 0 };
         QTest::newRow("four pages, jumps")
             << 4 * page + 1 << QList<int> { 4 * page, 2 * page + 7, 3 * page, page + 1, 0 };
+        // Further from any row read than the model steps over: a row near
+        // the page is found by its key first.
+        QTest::newRow("far jumps") << 30 * page
+                + 3 << QList<int> { 15 * page + 5, 7 * page + 70, 30 * page + 2, 22 * page, 23 * page - 1 };
     }
     void rowsAcrossPages()
     {
