@@ -343,17 +343,33 @@ int ScheduleModel::rowOf(Bookmark bookmark) const
             below = it.value() < bookmark.id;
         }
     }
-    if (distance > farRows) {
+    // The ends of the table count as known rows: the current booking at
+    // start is mostly the first.
+    if (const qint64 d = bookmark.id - (m_lowest - 1); d > 0 && d < distance) {
+        distance = d;
+        fromRow = -1;
+        fromKey = std::numeric_limits<qint64>::min(); // every key before it, whatever was written since
+        below = true;
+    }
+    if (const qint64 d = m_highest + 1 - bookmark.id;
+        d > 0 && d < distance && database::generation(m_path) == m_counted) {
+        distance = d;
+        fromRow = m_rows;
+        fromKey = m_highest + 1;
+        below = false;
+    }
+    const bool counted = distance <= farRows;
+    const QString between = !counted ? QStringLiteral("+%1 < ?").arg(keyName)
+                                     : QStringLiteral("%1 %2 ? AND %1 %3 ?")
+                                           .arg(keyName, below ? QStringLiteral("<") : QStringLiteral(">"),
+                                               below ? QStringLiteral(">") : QStringLiteral("<"));
+    QVariantList binds { bookmark.id, bookmark.id };
+    if (counted)
+        binds << fromKey;
+    if (!counted) {
         fromRow = -1;
         below = true;
     }
-    QString between = fromRow < 0 ? QStringLiteral("+%1 < ?").arg(keyName)
-                                  : QStringLiteral("%1 %2 ? AND %1 %3 ?")
-                                        .arg(keyName, below ? QStringLiteral("<") : QStringLiteral(">"),
-                                            below ? QStringLiteral(">") : QStringLiteral("<"));
-    QVariantList binds { bookmark.id, bookmark.id };
-    if (fromRow >= 0)
-        binds << fromKey;
     bool found = false;
     qint64 n = 0;
     const Status s = read(
