@@ -137,8 +137,11 @@ void prepareInChild(const QString &program, const QString &dataHome)
 }
 
 // Scrolls the grid from its top to its end a screen at a time: the slowest
-// and the median step, in ms.
-QPair<double, double> scrollThrough(QTableView *grid)
+// step, the one slower than 99 in 100, and the median, in ms.
+struct Scroll {
+    double slowest, p99, median;
+};
+Scroll scrollThrough(QTableView *grid)
 {
     QScrollBar *bar = grid->verticalScrollBar();
     bar->setValue(0);
@@ -149,7 +152,8 @@ QPair<double, double> scrollThrough(QTableView *grid)
             bar->setValue(bar->value() + bar->pageStep());
             grid->viewport()->repaint();
         });
-    return { *std::max_element(steps.cbegin(), steps.cend()), median(steps) };
+    std::sort(steps.begin(), steps.end());
+    return { steps.last(), steps[steps.size() * 99 / 100], median(steps) };
 }
 
 double jumpTo(QTableView *grid, double fraction)
@@ -263,9 +267,9 @@ int main(int argc, char **argv)
     delete m;
     m = openMainWindow();
     grid = m->scheduleView()->grid();
-    const auto [slowest, typical] = scrollThrough(grid);
+    const Scroll inOrder = scrollThrough(grid);
     m->scheduleView()->findChild<QPushButton *>("cmdLake")->click();
-    const auto [slowestSorted, typicalSorted] = scrollThrough(grid);
+    const Scroll byLakeScroll = scrollThrough(grid);
     delete m;
 
     std::printf("bookings: %d (rows in the grid: %d)\n", bookings, bookings + 1);
@@ -283,9 +287,10 @@ int main(int argc, char **argv)
     std::printf("sort by lake:              median %7.1f ms\n", median(byLake));
     std::printf("grid jumps to rows not read: middle %.1f ms, end %.1f ms, quarter %.1f ms\n", toMiddle,
         toEnd, toQuarter);
-    std::printf("grid scrolled through a screen at a time: record order slowest %.1f ms, median %.1f ms; "
-                "by lake slowest %.1f ms, median %.1f ms\n",
-        slowest, typical, slowestSorted, typicalSorted);
+    std::printf("grid scrolled through a screen at a time (step ms: slowest, 99th percentile, median): "
+                "record order %.1f, %.1f, %.1f; by lake %.1f, %.1f, %.1f\n",
+        inOrder.slowest, inOrder.p99, inOrder.median, byLakeScroll.slowest, byLakeScroll.p99,
+        byLakeScroll.median);
 
     const long delivered = residentInChild(args[0], deliveredHome.path());
     const long full = residentInChild(args[0], home);
