@@ -1,11 +1,14 @@
-// The main window over 100,000 bookings: start-up to the first activation,
-// switching to the bookings panel, the schedule grid's two sorts, and the
+// The main window over 100,000 bookings: the whole program's start to the
+// shown main window against the same start on the delivered database (fresh
+// processes, taken in turn), start-up inside one process, switching to the
+// bookings panel, the schedule grid's two sorts, scrolling the grid, and the
 // resident memory with the grid shown next to the same program on the
 // delivered database.
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_mainwindow
 //   QT_QPA_PLATFORM=offscreen ./build/bench/bench_mainwindow
-// Each figure is the median of five rounds (start-up: five main windows in
-// turn); memory is measured in fresh processes of this program.
+// Each in-process figure is the median of five rounds; the whole-process
+// start is the median of nine starts of each database, one after the other,
+// after one start of each that is not counted.
 #include "benchdata.h"
 #include "data/apppaths.h"
 #include "data/database.h"
@@ -20,12 +23,14 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace bm;
 using namespace bm::bench;
@@ -97,23 +102,109 @@ long residentInChild(const QString &program, const QString &dataHome)
     return child.readAllStandardOutput().trimmed().toLong();
 }
 
+// Shows the program's start in a fresh process on the data folder given:
+// the time from starting the process to its main window shown, and the part
+// of it the start-up check of the database file took, in ms.
+QPair<double, double> startInChild(const QString &program, const QString &dataHome)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("BM_BENCH_HOME", dataHome);
+    child.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    child.start(program, { "--start" });
+    QByteArray said;
+    while (!said.contains('\n') && child.waitForReadyRead(600000))
+        said += child.readAllStandardOutput();
+    const double ms = t.nsecsElapsed() / 1e6;
+    child.waitForFinished(600000);
+    const QList<QByteArray> words = said.trimmed().split(' ');
+    if (words.size() != 2 || words[0] != "shown")
+        qFatal("the program did not start on %s", qPrintable(dataHome));
+    return { ms, words[1].toDouble() };
+}
+
+void prepareInChild(const QString &program, const QString &dataHome)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("BM_BENCH_HOME", dataHome);
+    child.setProcessEnvironment(env);
+    child.start(program, { "--prepare" });
+    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+        qFatal("the delivered database could not be laid in %s", qPrintable(dataHome));
+}
+
+// Scrolls the grid from its top to its end a screen at a time: the slowest
+// step, the one slower than 99 in 100, and the median, in ms.
+struct Scroll {
+    double slowest, p99, median;
+};
+Scroll scrollThrough(QTableView *grid)
+{
+    QScrollBar *bar = grid->verticalScrollBar();
+    bar->setValue(0);
+    grid->viewport()->repaint();
+    QList<double> steps;
+    while (bar->value() < bar->maximum())
+        steps << timed([&] {
+            bar->setValue(bar->value() + bar->pageStep());
+            grid->viewport()->repaint();
+        });
+    std::sort(steps.begin(), steps.end());
+    return { steps.last(), steps[steps.size() * 99 / 100], median(steps) };
+}
+
+double jumpTo(QTableView *grid, double fraction)
+{
+    QScrollBar *bar = grid->verticalScrollBar();
+    return timed([&] {
+        bar->setValue(int(bar->maximum() * fraction));
+        grid->viewport()->repaint();
+    });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
     const QByteArray given = qgetenv("BM_BENCH_HOME");
-    qputenv("XDG_DATA_HOME", given.isEmpty() ? home.path().toLocal8Bit() : given);
+    QTemporaryDir ownHome;
+    const QString home = given.isEmpty() ? ownHome.path() : QString::fromLocal8Bit(given);
+    qputenv("XDG_DATA_HOME", home.toLocal8Bit());
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brindlemoor");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QStringList args = app.arguments();
+    const QString mode = args.size() == 2 ? args[1] : QString();
+    // What the program does from its start to its main window shown; the
+    // process ends there.
+    if (mode == "--start") {
+        QElapsedTimer check;
+        check.start();
+        if (!database::prepare())
+            return 1;
+        const double checkMs = check.nsecsElapsed() / 1e6;
+        openMainWindow();
+        std::printf("shown %.3f\n", checkMs);
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
     if (!database::prepare())
         return 1;
-
-    const QStringList args = app.arguments();
-    if (args.size() == 2 && args[1] == "--rss") {
+    // --generate lays the large database in the folder BM_BENCH_HOME names
+    // and stops, for a profiler: BM_BENCH_HOME=<folder> bench_mainwindow --start
+    if (mode == "--prepare" || mode == "--generate") {
+        if (mode == "--generate")
+            generateBookings();
+        createMigrationIndexes();
+        database::closeAll();
+        return 0;
+    }
+    if (mode == "--rss") {
         FrmMain *m = openMainWindow();
         m->scheduleView()->findChild<QPushButton *>("cmdDate")->click();
         m->scheduleView()->findChild<QPushButton *>("cmdLake")->click();
@@ -124,7 +215,26 @@ int main(int argc, char **argv)
     }
 
     generateBookings();
+    createMigrationIndexes();
     database::closeAll(); // start-up opens the file as the program does
+
+    // The whole program's start, on the delivered database and on the large
+    // one in turn, so that a busy machine slows both alike.
+    QTemporaryDir deliveredHome;
+    prepareInChild(args[0], deliveredHome.path());
+    QList<double> startDelivered, startFull, startRatios, checkDelivered, checkFull;
+    for (int round = 0; round < 10; ++round) {
+        const auto delivered = startInChild(args[0], deliveredHome.path());
+        const auto full = startInChild(args[0], home);
+        if (round == 0)
+            continue; // the first start of each warms the caches
+        startDelivered << delivered.first;
+        startFull << full.first;
+        startRatios << full.first / delivered.first;
+        checkDelivered << delivered.second;
+        checkFull << full.second;
+    }
+
     QList<double> startup, panel, byDate, byLake;
     for (int round = 0; round < 5; ++round) {
         FrmMain *m = nullptr;
@@ -146,14 +256,44 @@ int main(int argc, char **argv)
         m->toolbarButton("Schedule")->trigger();
         delete m;
     }
+
+    // Scrolling in the record order, in a fresh window each: jumps to rows
+    // never read before, then the whole grid a screen at a time.
+    FrmMain *m = openMainWindow();
+    QTableView *grid = m->scheduleView()->grid();
+    const double toMiddle = jumpTo(grid, 0.5);
+    const double toEnd = jumpTo(grid, 1.0);
+    const double toQuarter = jumpTo(grid, 0.25);
+    delete m;
+    m = openMainWindow();
+    grid = m->scheduleView()->grid();
+    const Scroll inOrder = scrollThrough(grid);
+    m->scheduleView()->findChild<QPushButton *>("cmdLake")->click();
+    const Scroll byLakeScroll = scrollThrough(grid);
+    delete m;
+
     std::printf("bookings: %d (rows in the grid: %d)\n", bookings, bookings + 1);
-    std::printf("start-up to active:        median %7.1f ms (first %7.1f ms)\n", median(startup), startup[0]);
+    std::printf("whole-process start to the shown main window: delivered database median %7.1f ms, "
+                "%d bookings median %7.1f ms, ratio %.2f (median of the %lld paired ratios %.2f)\n",
+        median(startDelivered), bookings, median(startFull), median(startFull) / median(startDelivered),
+        qlonglong(startRatios.size()), median(startRatios));
+    std::printf("  of it the check of the database file (database::prepare): delivered median %.1f ms, "
+                "%d bookings median %.1f ms\n",
+        median(checkDelivered), bookings, median(checkFull));
+    std::printf(
+        "start-up to active, in process: median %7.1f ms (first %7.1f ms)\n", median(startup), startup[0]);
     std::printf("switch to bookings panel:  median %7.1f ms\n", median(panel));
     std::printf("sort by date:              median %7.1f ms\n", median(byDate));
     std::printf("sort by lake:              median %7.1f ms\n", median(byLake));
+    std::printf("grid jumps to rows not read: middle %.1f ms, end %.1f ms, quarter %.1f ms\n", toMiddle,
+        toEnd, toQuarter);
+    std::printf("grid scrolled through a screen at a time (step ms: slowest, 99th percentile, median): "
+                "record order %.1f, %.1f, %.1f; by lake %.1f, %.1f, %.1f\n",
+        inOrder.slowest, inOrder.p99, inOrder.median, byLakeScroll.slowest, byLakeScroll.p99,
+        byLakeScroll.median);
 
-    const long delivered = residentInChild(args[0], QString());
-    const long full = residentInChild(args[0], home.path());
+    const long delivered = residentInChild(args[0], deliveredHome.path());
+    const long full = residentInChild(args[0], home);
     std::printf("resident memory, grid shown and sorted: delivered database %ld kB, %d bookings %ld kB, "
                 "growth %.1f MB\n",
         delivered, bookings, full, (full - delivered) / 1024.0);

@@ -9,10 +9,11 @@
 #include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
-#include <numeric>
 
 namespace bm
 {
@@ -24,11 +25,37 @@ constexpr qint64 last = std::numeric_limits<qint64>::max();
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
-// The engine's failure in a guide's words.
-Status failed(const QSqlQuery &q, const QString &what)
+quint64 s_rowsRead = 0;
+
+// Appends the keys of a list the engine joined with commas ("12,15,16");
+// false when a part is not a whole number.
+bool parseKeys(const QString &joined, QVector<qint64> &keys)
 {
-    return Status::failure(
-        QStringLiteral("The bookings could not be %1: %2").arg(what, q.lastError().text().trimmed()));
+    bool ok = true;
+    qint64 key = 0;
+    bool digits = false;
+    bool negative = false;
+    for (const QChar c : joined) {
+        const char16_t u = c.unicode();
+        if (u >= u'0' && u <= u'9') {
+            if (key > (last - 9) / 10) // more than a key can hold
+                return false;
+            key = key * 10 + (u - u'0');
+            digits = true;
+        } else if (u == u',') {
+            ok &= digits;
+            keys << (negative ? -key : key);
+            key = 0;
+            digits = negative = false;
+        } else if (u == u'-' && !digits && !negative) {
+            negative = true;
+        } else {
+            ok = false;
+        }
+    }
+    ok &= digits;
+    keys << (negative ? -key : key);
+    return ok;
 }
 
 } // namespace
@@ -58,28 +85,89 @@ QStringList ScheduleModel::allFields()
     return fields;
 }
 
-void ScheduleModel::reload()
+quint64 ScheduleModel::rowsRead()
 {
-    // Rows that can not be read again stay as they were: a failure never
-    // shows as a schedule without bookings.
-    QVector<qint64> ids;
+    return s_rowsRead;
+}
+
+Status ScheduleModel::read(const QString &sql, const QVariantList &binds, const QStringList &columns,
+    const RowReader &row, const QString &what) const
+{
     QSqlQuery q(database::connection(m_path));
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM Booking ORDER BY %1").arg(keyName))) {
-        setStatus(failed(q, QStringLiteral("read")));
-        return;
+    auto failed = [&] {
+        return Status::failure(
+            QStringLiteral("The bookings could not be %1: %2").arg(what, q.lastError().text().trimmed()));
+    };
+    if (!q.prepare(sql))
+        return failed();
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        return failed();
+    // The columns are found by name once; each row is then read by position.
+    const QSqlRecord record = q.record();
+    QVector<int> at;
+    for (const QString &c : columns) {
+        const int i = record.indexOf(c);
+        if (i < 0)
+            return Status::failure(
+                QStringLiteral("The bookings could not be %1: the database gave no field %2.").arg(what, c));
+        at << i;
     }
-    while (q.next())
-        ids.append(q.value(0).toLongLong());
-    if (q.lastError().isValid()) {
-        setStatus(failed(q, QStringLiteral("read")));
+    QVariantList values(columns.size());
+    while (q.next()) {
+        for (qsizetype c = 0; c < at.size(); ++c)
+            values[c] = q.value(at[c]);
+        row(values);
+    }
+    if (q.lastError().isValid()) // the engine stopped part way
+        return failed();
+    return Status::ok();
+}
+
+Status ScheduleModel::countBookings(qint64 &n, qint64 &lowest, qint64 &highest) const
+{
+    n = lowest = highest = 0;
+    bool found = false;
+    const Status s = read(
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking) AS n, (SELECT MIN(%1) FROM "
+                       "Booking) AS lowest, (SELECT MAX(%1) FROM Booking) AS highest")
+            .arg(keyName),
+        {}, { QStringLiteral("n"), QStringLiteral("lowest"), QStringLiteral("highest") },
+        [&](const QVariantList &row) {
+            n = row[0].toLongLong();
+            lowest = row[1].toLongLong();
+            highest = row[2].toLongLong();
+            found = true;
+        },
+        QStringLiteral("counted"));
+    if (s && !found)
+        return Status::failure(
+            QStringLiteral("The bookings could not be counted: the database gave no count."));
+    return s;
+}
+
+void ScheduleModel::reload()
+{
+    // Rows that can not be counted again stay as they were: a failure never
+    // shows as a schedule without bookings.
+    qint64 n = 0, lowest = 0, highest = 0;
+    if (const Status s = countBookings(n, lowest, highest); !s) {
+        setStatus(s);
         return;
     }
     beginResetModel();
-    m_ids = std::move(ids);
+    m_rows = int(n);
+    m_sorted = {};
+    m_inRecordOrder = true;
+    m_known.clear();
     m_pages.clear();
     m_stale.clear();
-    m_inRecordOrder = true;
+    m_generation = database::generation(m_path);
+    m_counted = m_generation;
+    m_lowest = lowest;
+    m_highest = highest;
     endResetModel();
     setStatus(Status::ok());
 }
@@ -102,56 +190,61 @@ void ScheduleModel::setStatus(const Status &status) const
 void ScheduleModel::sortBy(
     const QString &field, const std::function<QVector<qint64>(const QStringList &)> &keys)
 {
-    // The rows on display, in key order, matched against the field's values
-    // read in the same order: a row whose booking has gone sorts last.
-    QVector<qint64> ids = m_ids;
-    std::sort(ids.begin(), ids.end());
+    // Each distinct value once, with the keys of its bookings joined in one
+    // text: the engine walks the field's index and hands over a row per
+    // value, not per booking. The values come in index order and the keys
+    // within a value ascend, so the rows arrive nearly sorted.
+    QVector<qint64> ids;
+    ids.reserve(m_rows);
+    QVector<qsizetype> valueEnds; // where each distinct value's bookings end in ids
     QStringList distinct;
-    QHash<QString, int> distinctIndex;
-    QVector<int> valueOf(ids.size(), -1);
-    QSqlQuery q(database::connection(m_path));
-    q.setForwardOnly(true);
-    // Rows whose values can not be read keep their order.
-    if (!q.exec(
-            QStringLiteral("SELECT %1, %2 FROM Booking ORDER BY %1").arg(keyName, schema::quoted(field)))) {
-        setStatus(failed(q, QStringLiteral("sorted")));
+    bool garbled = false;
+    Status s = read(
+        QStringLiteral("SELECT %2 AS value, group_concat(%1) AS keys FROM Booking "
+                       "GROUP BY %2 ORDER BY %2")
+            .arg(keyName, schema::quoted(field)),
+        {}, { QStringLiteral("value"), QStringLiteral("keys") },
+        [&](const QVariantList &row) {
+            distinct << row[0].toString();
+            garbled |= !parseKeys(row[1].toString(), ids);
+            valueEnds << ids.size();
+        },
+        QStringLiteral("sorted"));
+    if (s && garbled)
+        s = Status::failure(
+            QStringLiteral("The bookings could not be sorted: the database gave a key that is "
+                           "not a number."));
+    if (!s) { // the rows keep their order
+        setStatus(s);
         return;
     }
-    qsizetype at = 0;
-    while (at < ids.size() && q.next()) {
-        const qint64 id = q.value(0).toLongLong();
-        while (at < ids.size() && ids[at] < id)
-            ++at;
-        if (at == ids.size() || ids[at] != id)
-            continue;
-        const QString value = q.value(1).toString();
-        auto it = distinctIndex.constFind(value);
-        if (it == distinctIndex.constEnd()) {
-            it = distinctIndex.insert(value, int(distinct.size()));
-            distinct << value;
-        }
-        valueOf[at++] = *it;
-    }
-    if (q.lastError().isValid()) {
-        setStatus(failed(q, QStringLiteral("sorted")));
-        return;
-    }
-    setStatus(Status::ok());
+    s_rowsRead += quint64(ids.size());
     const QVector<qint64> keyOfDistinct = keys(distinct);
-    QVector<qint64> rowKeys(ids.size());
-    for (qsizetype i = 0; i < ids.size(); ++i)
-        rowKeys[i] = valueOf[i] < 0 ? last : keyOfDistinct[valueOf[i]];
-    QVector<int> order(ids.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rowKeys[a] < rowKeys[b]; });
+    struct Keyed {
+        qint64 key;
+        qint64 id;
+        bool operator<(const Keyed &o) const { return key != o.key ? key < o.key : id < o.id; }
+    };
+    QVector<Keyed> order(ids.size());
+    for (qsizetype v = 0, i = 0; v < valueEnds.size(); ++v)
+        for (; i < valueEnds[v]; ++i)
+            order[i] = { keyOfDistinct[v], ids[i] };
+    // Equal keys stand in key order, which is the record source's order.
+    if (!std::is_sorted(order.cbegin(), order.cend()))
+        std::sort(order.begin(), order.end());
 
     beginResetModel();
     for (qsizetype i = 0; i < order.size(); ++i)
-        m_ids[i] = ids[order[i]];
+        ids[i] = order[i].id;
+    m_sorted = std::move(ids);
+    m_rows = int(m_sorted.size());
+    m_inRecordOrder = false;
+    m_known.clear();
     m_pages.clear();
     m_stale.clear();
-    m_inRecordOrder = false;
+    m_generation = database::generation(m_path);
     endResetModel();
+    setStatus(Status::ok());
 }
 
 void ScheduleModel::sortByDate()
@@ -181,44 +274,127 @@ void ScheduleModel::sortByLake()
         for (int i = 0; i < values.size(); ++i) {
             bool number = false;
             const double amount = locale.toDouble(values[i].trimmed(), &number);
-            sorted.append({ i, number, amount, values[i] });
+            // "nan" has no place among the values: it sorts as text.
+            sorted.append({ i, number && !std::isnan(amount), amount, values[i] });
         }
-        std::sort(sorted.begin(), sorted.end(), [](const Value &a, const Value &b) {
+        const auto before = [](const Value &a, const Value &b) {
             const bool emptyA = a.text.trimmed().isEmpty(), emptyB = b.text.trimmed().isEmpty();
             if (emptyA != emptyB)
                 return emptyB;
+            if (emptyA)
+                return false;
             if (a.number != b.number)
                 return a.number;
             if (a.number)
                 return a.amount < b.amount;
             const int c = a.text.compare(b.text, Qt::CaseInsensitive);
             return c != 0 ? c < 0 : a.text < b.text;
-        });
+        };
+        std::sort(sorted.begin(), sorted.end(), before);
+        // Values that compare equal ("5" and "5.0", the empty ones) share a
+        // rank, so that their bookings stay in the record source's order.
         QVector<qint64> keys(values.size());
-        for (int rank = 0; rank < sorted.size(); ++rank)
-            keys[sorted[rank].index] = rank;
+        qint64 rank = 0;
+        for (qsizetype i = 0; i < sorted.size(); ++i) {
+            if (i > 0 && before(sorted[i - 1], sorted[i]))
+                ++rank;
+            keys[sorted[i].index] = rank;
+        }
         return keys;
     });
 }
 
 Bookmark ScheduleModel::bookmarkAt(int row) const
 {
-    return row >= 0 && row < m_ids.size() ? Bookmark { m_ids[row] } : Bookmark {};
+    if (row < 0 || row >= m_rows)
+        return {};
+    if (!m_inRecordOrder)
+        return Bookmark { m_sorted[row] };
+    return Bookmark { page(row / pageSize).ids.value(row % pageSize) };
 }
 
 int ScheduleModel::rowOf(Bookmark bookmark) const
 {
-    if (m_inRecordOrder) {
-        const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), bookmark.id);
-        return it != m_ids.cend() && *it == bookmark.id ? int(it - m_ids.cbegin()) : -1;
+    if (!bookmark.isValid())
+        return -1;
+    if (!m_inRecordOrder)
+        return int(m_sorted.indexOf(bookmark.id));
+    followWrites();
+    for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it) {
+        const qsizetype i = it->ids.indexOf(bookmark.id);
+        if (i >= 0)
+            return it.key() * pageSize + int(i);
     }
-    const qsizetype i = m_ids.indexOf(bookmark.id);
-    return int(i);
+    // Counted from a known row with a near key; else every booking before
+    // it is counted on the smallest index (the "+" keeps the engine off the
+    // table itself), which costs the same for any row.
+    int fromRow = -1;
+    qint64 fromKey = 0;
+    bool below = true;
+    qint64 distance = last;
+    for (auto it = m_known.cbegin(); it != m_known.cend(); ++it) {
+        if (it.value() == bookmark.id)
+            return it.key();
+        const qint64 d = std::abs(it.value() - bookmark.id);
+        if (d < distance) {
+            distance = d;
+            fromRow = it.key();
+            fromKey = it.value();
+            below = it.value() < bookmark.id;
+        }
+    }
+    // The ends of the table count as known rows: the current booking at
+    // start is mostly the first.
+    if (const qint64 d = bookmark.id - (m_lowest - 1); d > 0 && d < distance) {
+        distance = d;
+        fromRow = -1;
+        fromKey = std::numeric_limits<qint64>::min(); // every key before it, whatever was written since
+        below = true;
+    }
+    if (const qint64 d = m_highest + 1 - bookmark.id;
+        d > 0 && d < distance && database::generation(m_path) == m_counted) {
+        distance = d;
+        fromRow = m_rows;
+        fromKey = m_highest + 1;
+        below = false;
+    }
+    const bool counted = distance <= farRows;
+    const QString between = !counted ? QStringLiteral("+%1 < ?").arg(keyName)
+                                     : QStringLiteral("%1 %2 ? AND %1 %3 ?")
+                                           .arg(keyName, below ? QStringLiteral("<") : QStringLiteral(">"),
+                                               below ? QStringLiteral(">") : QStringLiteral("<"));
+    QVariantList binds { bookmark.id, bookmark.id };
+    if (counted)
+        binds << fromKey;
+    if (!counted) {
+        fromRow = -1;
+        below = true;
+    }
+    bool found = false;
+    qint64 n = 0;
+    const Status s = read(
+        QStringLiteral("SELECT EXISTS (SELECT 1 FROM Booking WHERE %1 = ?) AS found, "
+                       "(SELECT COUNT(*) FROM Booking WHERE %2) AS n")
+            .arg(keyName, between),
+        binds, { QStringLiteral("found"), QStringLiteral("n") },
+        [&](const QVariantList &row) {
+            found = row[0].toBool();
+            n = row[1].toLongLong();
+        },
+        QStringLiteral("read"));
+    setStatus(s);
+    if (!s || !found)
+        return -1;
+    const qint64 row = below ? fromRow + 1 + n : fromRow - 1 - n;
+    if (row < 0 || row >= m_rows) // added since the bookings were counted
+        return -1;
+    m_known.insert(int(row), bookmark.id);
+    return int(row);
 }
 
 int ScheduleModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_ids.size());
+    return parent.isValid() ? 0 : m_rows;
 }
 
 int ScheduleModel::columnCount(const QModelIndex &parent) const
@@ -228,7 +404,7 @@ int ScheduleModel::columnCount(const QModelIndex &parent) const
 
 QVariant ScheduleModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_ids.size())
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_rows)
         return {};
     return rowValues(index.row()).value(index.column());
 }
@@ -241,22 +417,33 @@ QVariant ScheduleModel::headerData(int section, Qt::Orientation orientation, int
     return m_fields.value(section);
 }
 
-const QStringList &ScheduleModel::rowValues(int row) const
+void ScheduleModel::followWrites() const
 {
-    // What another window wrote since is read again.
+    // What another window wrote since is read again; the positions known
+    // may have moved with it.
     const quint64 generation = database::generation(m_path);
-    if (generation != m_generation) {
-        for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it)
-            m_stale.insert(it.key(), *it);
-        m_pages.clear();
-        m_generation = generation;
-    }
-    const int page = row / pageSize;
+    if (generation == m_generation)
+        return;
+    for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it)
+        m_stale.insert(it.key(), *it);
+    m_pages.clear();
+    m_known.clear();
+    m_generation = generation;
+}
+
+const ScheduleModel::Page &ScheduleModel::page(int page) const
+{
+    followWrites();
     if (!m_pages.contains(page))
         loadPage(page);
     Page &p = m_pages[page];
     p.lastUse = ++m_uses;
-    return p.rows[row % pageSize];
+    return p;
+}
+
+const QStringList &ScheduleModel::rowValues(int row) const
+{
+    return page(row / pageSize).rows[row % pageSize];
 }
 
 void ScheduleModel::loadPage(int page) const
@@ -269,46 +456,218 @@ void ScheduleModel::loadPage(int page) const
         m_pages.erase(oldest);
     }
     const int first = page * pageSize;
-    const int count = std::min<int>(pageSize, int(m_ids.size()) - first);
-    QStringList ids, columns;
-    for (int i = 0; i < count; ++i)
-        ids << QString::number(m_ids[first + i]);
-    for (const QString &f : m_fields)
-        columns << schema::quoted(f);
-    QHash<qint64, QStringList> byId;
-    QSqlQuery q(database::connection(m_path));
-    q.setForwardOnly(true);
-    Page &p = m_pages[page];
-    p.rows.resize(count);
-    // A page that can not be read shows what it showed before (empty if it
-    // was never read), with the failure said, until the database changes or
-    // the bookings are read again.
-    auto keepStale = [&] {
+    const int count = std::clamp(m_rows - first, 0, pageSize);
+    Page p;
+    Status s;
+    if (m_inRecordOrder) {
+        s = readInRecordOrder(first, count, p.ids, p.rows);
+    } else {
+        p.ids = m_sorted.mid(first, count);
+        s = readByKeys(p.ids, p.rows);
+    }
+    if (!s) {
+        // A page that can not be read shows what it showed before (empty if
+        // it was never read), with the failure said, until the database
+        // changes or the bookings are read again.
         const auto stale = m_stale.constFind(page);
-        if (stale != m_stale.constEnd() && stale->rows.size() == count)
+        if (stale != m_stale.constEnd() && stale->rows.size() == count) {
             p.rows = stale->rows;
-        setStatus(failed(q, QStringLiteral("read")));
-    };
-    if (!q.exec(QStringLiteral("SELECT %1, %2 FROM Booking WHERE %1 IN (%3)")
-                    .arg(keyName, columns.join(QLatin1String(", ")), ids.join(QLatin1Char(','))))) {
-        keepStale();
-        return;
-    }
-    while (q.next()) {
-        QStringList values;
-        values.reserve(m_fields.size());
-        for (int c = 0; c < m_fields.size(); ++c)
-            values << fieldvalue::shownStored(m_kinds[c], q.value(c + 1));
-        byId.insert(q.value(0).toLongLong(), values);
-    }
-    if (q.lastError().isValid()) {
-        keepStale();
+            p.ids = stale->ids;
+        } else {
+            p.rows = QVector<QStringList>(count);
+            if (m_inRecordOrder)
+                p.ids = QVector<qint64>(count, 0);
+        }
+        m_pages.insert(page, p);
+        setStatus(s);
         return;
     }
     m_stale.remove(page);
-    for (int i = 0; i < count; ++i)
-        p.rows[i] = byId.value(m_ids[first + i]); // a booking deleted meanwhile shows empty
+    m_pages.insert(page, p);
     setStatus(Status::ok());
+}
+
+QStringList ScheduleModel::shown(const QVariantList &row) const
+{
+    QStringList values;
+    values.reserve(m_fields.size());
+    for (qsizetype c = 0; c < m_fields.size(); ++c)
+        values << fieldvalue::shownStored(m_kinds[c], row[c + 1]);
+    return values;
+}
+
+ScheduleModel::Bracket ScheduleModel::bracket(int first, int lastRow) const
+{
+    // The start of the table stands for a known row before the first, its
+    // end for one after the last while nothing was written since the
+    // bookings were counted (a write may have moved the end).
+    Bracket b;
+    b.beforeKey = m_lowest - 1;
+    if (auto it = m_known.upperBound(first); it != m_known.cbegin()) {
+        --it; // the last known row up to the first of the page
+        b.beforeRow = it.key();
+        b.beforeKey = it.value();
+        b.beforeKnown = true;
+        b.inclusive = it.key() == first;
+    }
+    const bool endKnown = database::generation(m_path) == m_counted;
+    b.afterRow = endKnown ? m_rows : std::numeric_limits<int>::max();
+    b.afterKey = m_highest + 1;
+    if (auto it = m_known.upperBound(lastRow); it != m_known.cend()) {
+        b.afterRow = it.key();
+        b.afterKey = it.value();
+        b.afterKnown = true;
+    }
+    return b;
+}
+
+Status ScheduleModel::locate(int row, const Bracket &near, bool &found) const
+{
+    // The keys mostly run without gaps: the key of the row is guessed from
+    // the known rows around it, and the row of the first booking from that
+    // key on is counted. The count walks the smallest index (the "+" keeps
+    // the engine off the table itself), so it costs the same for any row.
+    found = false;
+    if (near.afterRow == std::numeric_limits<int>::max() || near.afterRow - near.beforeRow <= 1)
+        return Status::ok();
+    const double share = double(row - near.beforeRow) / double(near.afterRow - near.beforeRow);
+    const qint64 guess
+        = std::clamp<qint64>(near.beforeKey + qint64(share * double(near.afterKey - near.beforeKey)),
+            near.beforeKey + 1, near.afterKey - 1);
+    qint64 before = -1;
+    QVariant key;
+    const Status s = read(
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking WHERE +%1 < ?) AS n, "
+                       "(SELECT MIN(%1) FROM Booking WHERE %1 >= ?) AS k")
+            .arg(keyName),
+        { guess, guess }, { QStringLiteral("n"), QStringLiteral("k") },
+        [&](const QVariantList &r) {
+            before = r[0].toLongLong();
+            key = r[1];
+        },
+        QStringLiteral("read"));
+    if (!s)
+        return s;
+    if (key.isNull() || before < 0 || before >= m_rows || m_known.contains(int(before)))
+        return Status::ok();
+    m_known.insert(int(before), key.toLongLong());
+    found = true;
+    return Status::ok();
+}
+
+Status ScheduleModel::readInRecordOrder(
+    int first, int count, QVector<qint64> &ids, QVector<QStringList> &rows) const
+{
+    ids.clear();
+    rows.clear();
+    if (count <= 0)
+        return Status::ok();
+    const int lastRow = first + count - 1;
+    // The nearest rows whose keys are known, before the page and after it:
+    // the page is read by key from the nearer, so that a page next to one
+    // read costs no more than the first. Far from any (the scroll bar
+    // dragged), a row near the page is found first.
+    Bracket near = bracket(first, lastRow);
+    for (int tries = 0;
+         tries < 3 && std::min<qint64>(near.skipForward(first), near.skipBackward(lastRow)) > farRows;
+         ++tries) {
+        // Aimed a little before the page, so that a guess a few rows out
+        // still lands before it; further back on each try.
+        bool found = false;
+        if (const Status s = locate(std::max(0, first - pageSize / 2 - tries * pageSize), near, found); !s)
+            return s;
+        if (!found)
+            break;
+        near = bracket(first, lastRow);
+    }
+    const qint64 beforeKey = near.beforeKey;
+    const qint64 afterKey = near.afterKey;
+    const bool afterKnown = near.afterKnown;
+    const qint64 skipForward = near.skipForward(first);
+    const qint64 skipBackward = near.skipBackward(lastRow);
+    const bool backward = skipBackward < skipForward;
+
+    QStringList columns { keyName };
+    QStringList selected { keyName };
+    for (const QString &f : m_fields) {
+        columns << f;
+        selected << schema::quoted(f);
+    }
+    QString sql = QStringLiteral("SELECT %1 FROM Booking").arg(selected.join(QLatin1String(", ")));
+    QVariantList binds;
+    if (backward ? afterKnown : near.beforeKnown) {
+        sql += QStringLiteral(" WHERE %1 %2 ?")
+                   .arg(keyName,
+                       backward             ? QStringLiteral("<")
+                           : near.inclusive ? QStringLiteral(">=")
+                                            : QStringLiteral(">"));
+        binds << (backward ? afterKey : beforeKey);
+    }
+    sql += QStringLiteral(" ORDER BY %1%2 LIMIT ? OFFSET ?")
+               .arg(keyName, backward ? QStringLiteral(" DESC") : QString());
+    binds << count << (backward ? skipBackward : skipForward);
+    const Status s = read(
+        sql, binds, columns,
+        [&](const QVariantList &row) {
+            ids << row[0].toLongLong();
+            rows << shown(row);
+            ++s_rowsRead;
+        },
+        QStringLiteral("read"));
+    if (!s)
+        return s;
+    if (backward) {
+        std::reverse(ids.begin(), ids.end());
+        std::reverse(rows.begin(), rows.end());
+    }
+    if (ids.size() == count) {
+        m_known.insert(first, ids.first());
+        m_known.insert(lastRow, ids.last());
+    }
+    // Fewer bookings than counted: another window deleted some since; the
+    // rows past the end show empty until the bookings are read again.
+    while (ids.size() < count) {
+        if (backward) {
+            ids.prepend(0);
+            rows.prepend({});
+        } else {
+            ids << 0;
+            rows << QStringList {};
+        }
+    }
+    return Status::ok();
+}
+
+Status ScheduleModel::readByKeys(const QVector<qint64> &keys, QVector<QStringList> &rows) const
+{
+    rows = QVector<QStringList>(keys.size());
+    if (keys.isEmpty())
+        return Status::ok();
+    QStringList columns { keyName };
+    QStringList selected { keyName };
+    for (const QString &f : m_fields) {
+        columns << f;
+        selected << schema::quoted(f);
+    }
+    QVariantList binds;
+    for (qint64 k : keys)
+        binds << k;
+    QHash<qint64, QStringList> byKey;
+    const Status s = read(
+        QStringLiteral("SELECT %1 FROM Booking WHERE %2 IN (%3)")
+            .arg(selected.join(QLatin1String(", ")), keyName,
+                QStringList(keys.size(), QStringLiteral("?")).join(QLatin1Char(','))),
+        binds, columns,
+        [&](const QVariantList &row) {
+            byKey.insert(row[0].toLongLong(), shown(row));
+            ++s_rowsRead;
+        },
+        QStringLiteral("read"));
+    if (!s)
+        return s;
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        rows[i] = byKey.value(keys[i]); // a booking deleted meanwhile shows empty
+    return Status::ok();
 }
 
 } // namespace bm

@@ -32,15 +32,16 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
 {
     setObjectName(QStringLiteral("ScheduleView"));
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    // Every row one line high: the grid never measures its rows. Set before
+    // the model is, so that it is not said again for every booking's row.
+    QHeaderView *rows = m_grid->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     m_grid->setModel(m_model);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setWordWrap(false);
-    // Every row one line high: the grid never measures its rows.
-    QHeaderView *rows = m_grid->verticalHeader();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setHighlightSections(false);
     m_cmdDate->setObjectName(QStringLiteral("cmdDate"));
