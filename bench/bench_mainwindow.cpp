@@ -200,7 +200,6 @@ int main(int argc, char **argv)
     if (mode == "--prepare" || mode == "--generate") {
         if (mode == "--generate")
             generateBookings();
-        createMigrationIndexes();
         database::closeAll();
         return 0;
     }
@@ -215,7 +214,6 @@ int main(int argc, char **argv)
     }
 
     generateBookings();
-    createMigrationIndexes();
     database::closeAll(); // start-up opens the file as the program does
 
     // The whole program's start, on the delivered database and on the large

@@ -49,24 +49,6 @@ void insertRows(
     database::bumpGeneration(databasePath());
 }
 
-void createMigrationIndexes()
-{
-    // The program's migration creates these on every database; until that
-    // migration is on this branch the benchmarks make them themselves.
-    static const char *const indexes[][3] = {
-        { "Booking by Date", "Booking", "Date" },
-        { "Booking by Lake", "Booking", "Lake" },
-        { "Booking by Name", "Booking", "Name" },
-        { "Phone by Name", "Phone", "Name" },
-        { "Reminder by Date", "Reminder", "Date" },
-        { "Diary by Date", "Diary", "Date" },
-    };
-    QSqlQuery q(database::connection(databasePath()));
-    for (const auto &i : indexes)
-        if (!q.exec(QString("CREATE INDEX IF NOT EXISTS \"%1\" ON \"%2\" (\"%3\")").arg(i[0], i[1], i[2])))
-            qFatal("index %s could not be made", i[0]);
-}
-
 void clearTable(const QString &table)
 {
     QSqlQuery(database::connection(databasePath())).exec(QString("DELETE FROM \"%1\"").arg(table));

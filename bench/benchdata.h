@@ -30,11 +30,6 @@ using RowMaker = std::function<QVariantList(int i, QRandomGenerator &rng)>;
 void insertRows(
     const QString &table, const QStringList &columns, int count, const RowMaker &row, quint32 seed = 42);
 
-// The indexes the program's schema migration makes (by date, lake and name):
-// created here on a database that does not have them yet, so that the
-// figures are those of a migrated file.
-void createMigrationIndexes();
-
 // Empties the table first, as insertRows() leaves what is there.
 void clearTable(const QString &table);
 

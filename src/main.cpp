@@ -1,6 +1,7 @@
 #include "data/apppaths.h"
 #include "data/changes.h"
 #include "data/database.h"
+#include "data/pagecheck.h"
 #include "main/frmmain.h"
 #include "maintenance/helpviewer.h"
 #include "platform/imagelimits.h"
@@ -36,6 +37,12 @@ int main(int argc, char *argv[])
         [](const QString &, const QString &, const QString &message) { bm::platform::warn(message); });
     QPointer<bm::FrmMain> main = new bm::FrmMain;
     main->show();
+    // Every page of the file is read once the window shows; a damaged file
+    // is told then.
+    bm::database::PageCheck pages(bm::databasePath());
+    QObject::connect(&pages, &bm::database::PageCheck::damaged, &app,
+        [](const QString &message) { bm::platform::warn(message); });
+    pages.start();
     const int result = app.exec();
     // The main window is discarded when it closes; its record sources write
     // what is pending as they close with it.

@@ -110,7 +110,7 @@ Status fileFailure(const QString &path, const QString &what)
     return Status::failure(QStringLiteral("The database file %1 %2").arg(displayName(path), what));
 }
 
-Status check(const QString &path)
+Status check(const QString &path, Pages pages)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -142,7 +142,7 @@ Status check(const QString &path)
         qCWarning(dataLog).noquote() << s.message();
         return s;
     };
-    const schemacheck::Finding found = schemacheck::inspect(path);
+    const schemacheck::Finding found = schemacheck::inspect(path, QString(), pages == Pages::All);
     if (!found.status)
         return refuse(found.status);
     if (found.version < migrations::currentVersion)
@@ -160,7 +160,7 @@ Status prepare()
     const Status installed = installDeliveredFiles();
     if (!installed)
         return installed;
-    return check(databasePath());
+    return check(databasePath(), Pages::Later);
 }
 
 QSqlDatabase connection(const QString &path, Status *status)

@@ -19,10 +19,14 @@ namespace database
 // own). A file of an older layout is then brought up to this version's, in
 // one transaction; a file refused, or one whose migration fails, is left
 // byte for byte as it was. The message names the file and what is wrong.
-Status check(const QString &path);
+// Pages::Later reads only each table's first and last records instead of
+// every page, for a PageCheck to read the rest without holding anyone up.
+enum class Pages { All, Later };
+Status check(const QString &path, Pages pages = Pages::All);
 
 // Start-up: lays the delivered files in where missing, then checks the
-// database file.
+// database file; its pages are left to a PageCheck once the window shows,
+// so that twenty years of bookings do not slow the start.
 Status prepare();
 
 // The shared connection to a file (opened on first use, after check()).

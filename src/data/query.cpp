@@ -193,8 +193,8 @@ bool Query::next()
     m_engine->row = rc == SQLITE_ROW;
     if (rc == SQLITE_ROW)
         return true;
-    if (rc != SQLITE_DONE)
-        failed(QString::fromUtf8(sqlite3_sql(stmt)), reasonOf(m_engine->statement.db));
+    if (rc != SQLITE_DONE) // status() tells it
+        m_status = failed(QString::fromUtf8(sqlite3_sql(stmt)), reasonOf(m_engine->statement.db));
     return false;
 }
 

@@ -293,7 +293,7 @@ void RecordSource::loadCurrent() const
                                  .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName),
             { m_id });
         !m_readStatus) {
-        logged(m_readStatus);
+        m_readStatus = logged(m_readStatus);
         return;
     }
     if (!q.next()) {

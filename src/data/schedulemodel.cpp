@@ -4,12 +4,10 @@
 #include "data/database.h"
 #include "data/fieldvalue.h"
 #include "data/log.h"
+#include "data/query.h"
 
 #include <QDate>
 #include <QLocale>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <algorithm>
 #include <cmath>
@@ -93,35 +91,20 @@ quint64 ScheduleModel::rowsRead()
 Status ScheduleModel::read(const QString &sql, const QVariantList &binds, const QStringList &columns,
     const RowReader &row, const QString &what) const
 {
-    QSqlQuery q(database::connection(m_path));
-    q.setForwardOnly(true);
+    db::Query q(m_path);
     auto failed = [&] {
-        return Status::failure(
-            QStringLiteral("The bookings could not be %1: %2").arg(what, q.lastError().text().trimmed()));
+        return Status::failure(QStringLiteral("The bookings could not be %1: %2").arg(what, q.reason()));
     };
-    if (!q.prepare(sql))
-        return failed();
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!q.exec())
-        return failed();
-    // The columns are found by name once; each row is then read by position.
-    const QSqlRecord record = q.record();
-    QVector<int> at;
-    for (const QString &c : columns) {
-        const int i = record.indexOf(c);
-        if (i < 0)
-            return Status::failure(
-                QStringLiteral("The bookings could not be %1: the database gave no field %2.").arg(what, c));
-        at << i;
-    }
+    if (!q.run(sql, binds))
+        return q.reason().isEmpty() ? q.status() : failed();
+    // Each row hands its columns over by name, in the order asked for.
     QVariantList values(columns.size());
     while (q.next()) {
-        for (qsizetype c = 0; c < at.size(); ++c)
-            values[c] = q.value(at[c]);
+        for (qsizetype c = 0; c < columns.size(); ++c)
+            values[c] = q.value(columns[c]);
         row(values);
     }
-    if (q.lastError().isValid()) // the engine stopped part way
+    if (!q.status()) // the engine stopped part way
         return failed();
     return Status::ok();
 }

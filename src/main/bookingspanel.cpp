@@ -288,7 +288,7 @@ void BookingsPanel::dateChosen(int row)
 {
     const Bookmark chosen = m_dates->bookmarkAt(row);
     if (chosen.isValid() && chosen != m_source.bookmark())
-        m_source.setBookmark(chosen);
+        platform::reportFailure(m_source.setBookmark(chosen), this);
 }
 
 void BookingsPanel::cmdEditbookingClick()

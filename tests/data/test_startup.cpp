@@ -2,10 +2,12 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
+#include "data/pagecheck.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QSqlQuery>
 
 #include <unistd.h>
@@ -194,6 +196,57 @@ private slots:
         database::closeAll();
         QCOMPARE(fileHash(path), before);
         QCOMPARE(QDir(appFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), filesBefore);
+    }
+
+    // The start reads each table's ends only; every other page is read once
+    // the window shows, and damage deep inside the file is told then,
+    // leaving the file as it is.
+    void pagesAreCheckedAfterTheStart_data()
+    {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("sound file") << false;
+        QTest::newRow("damage deep inside") << true;
+    }
+    void pagesAreCheckedAfterTheStart()
+    {
+        QFETCH(bool, damaged);
+        QVERIFY(database::prepare());
+        {
+            QSqlQuery q(database::connection(databasePath()));
+            QVERIFY(q.exec("BEGIN"));
+            QVERIFY(q.prepare("INSERT INTO Booking (\"Date\", \"Name\", \"Notes\") VALUES (?, ?, ?)"));
+            for (int i = 0; i < 3000; ++i) {
+                q.addBindValue(QStringLiteral("2010-01-01"));
+                q.addBindValue(QStringLiteral("Guest %1").arg(i));
+                q.addBindValue(QString(300, QLatin1Char('a' + i % 26)));
+                QVERIFY(q.exec());
+            }
+            QVERIFY(q.exec("COMMIT"));
+        }
+        database::closeAll();
+        const QString path = databasePath();
+        if (damaged) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 page = 4096, middle = f.size() / page / 2;
+            QVERIFY(middle > 10);
+            QVERIFY(f.seek(middle * page));
+            f.write(QByteArray(int(page), char(0x5A)));
+        }
+        const QByteArray before = fileHash(path);
+
+        const Status started = database::prepare();
+        QVERIFY2(started, qPrintable(started.message()));
+        database::PageCheck check(path);
+        QSignalSpy told(&check, &database::PageCheck::damaged);
+        QSignalSpy finished(&check, &database::PageCheck::finished);
+        check.start();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(told.count(), damaged ? 1 : 0);
+        if (damaged)
+            QVERIFY2(told[0][0].toString().contains("is damaged"), qPrintable(told[0][0].toString()));
+        database::closeAll();
+        QCOMPARE(fileHash(path), before);
     }
 };
 
