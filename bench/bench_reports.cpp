@@ -99,7 +99,10 @@ BENCHMARK(BM_ScheduleRender)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_ScheduleFirstPages(benchmark::State &state)
 {
     report::Rendered rendered;
-    report::render(scheduleRequest(), rendered);
+    if (!report::render(scheduleRequest(), rendered)) {
+        state.SkipWithError("the schedule could not be rendered");
+        return;
+    }
     for (auto _ : state) {
         platform::ReportPages pages(rendered);
         state.counters["known"] = pages.knownPageCount();
@@ -110,7 +113,10 @@ BENCHMARK(BM_ScheduleFirstPages)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_ScheduleLayout(benchmark::State &state)
 {
     report::Rendered rendered;
-    report::render(scheduleRequest(), rendered);
+    if (!report::render(scheduleRequest(), rendered)) {
+        state.SkipWithError("the schedule could not be rendered");
+        return;
+    }
     for (auto _ : state) {
         platform::ReportPages pages(rendered);
         state.counters["pages"] = pages.pageCount();
@@ -121,7 +127,10 @@ BENCHMARK(BM_ScheduleLayout)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_ScheduleSavePdf(benchmark::State &state)
 {
     report::Rendered rendered;
-    report::render(scheduleRequest(), rendered);
+    if (!report::render(scheduleRequest(), rendered)) {
+        state.SkipWithError("the schedule could not be rendered");
+        return;
+    }
     const platform::ReportPages pages(rendered);
     pages.pageCount(); // laid out by the preview while the guide looks at it
     QTemporaryDir dir;
