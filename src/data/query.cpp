@@ -406,4 +406,24 @@ void Transaction::rollback()
                                      << "the transaction could not be rolled back:" << reasonOf(h);
 }
 
+namespace sql
+{
+
+QString joinedKeys(const QString &column)
+{
+    return QStringLiteral("group_concat(%1)").arg(column);
+}
+
+QString withoutIndex(const QString &column)
+{
+    return QLatin1Char('+') + column;
+}
+
+QString looksLikeDate(const QString &column)
+{
+    return QStringLiteral("%1 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*'").arg(column);
+}
+
+} // namespace sql
+
 } // namespace bm::db

@@ -128,4 +128,20 @@ private:
     QHash<QString, std::shared_ptr<Prepared>> m_prepared;
 };
 
+// The pieces of a statement that each database engine writes its own way;
+// callers build their statements with these rather than with one engine's
+// words.
+namespace sql
+{
+
+// The keys of a group's rows as one text, joined by commas.
+QString joinedKeys(const QString &column);
+// The column compared without its index, for a count that is quicker over
+// the table's smallest index than over the column's own.
+QString withoutIndex(const QString &column);
+// True where the column's text starts like a stored date (yyyy-MM-dd).
+QString looksLikeDate(const QString &column);
+
+} // namespace sql
+
 } // namespace bm::db

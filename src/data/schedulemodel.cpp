@@ -183,9 +183,8 @@ void ScheduleModel::sortBy(
     QStringList distinct;
     bool garbled = false;
     Status s = read(
-        QStringLiteral("SELECT %2 AS value, group_concat(%1) AS keys FROM Booking "
-                       "GROUP BY %2 ORDER BY %2")
-            .arg(keyName, schema::quoted(field)),
+        QStringLiteral("SELECT %2 AS value, %1 AS keys FROM Booking GROUP BY %2 ORDER BY %2")
+            .arg(db::sql::joinedKeys(keyName), schema::quoted(field)),
         {}, { QStringLiteral("value"), QStringLiteral("keys") },
         [&](const QVariantList &row) {
             distinct << row[0].toString();
@@ -309,8 +308,8 @@ int ScheduleModel::rowOf(Bookmark bookmark) const
             return it.key() * pageSize + int(i);
     }
     // Counted from a known row with a near key; else every booking before
-    // it is counted on the smallest index (the "+" keeps the engine off the
-    // table itself), which costs the same for any row.
+    // it is counted on the smallest index (db::sql::withoutIndex keeps the
+    // engine off the table itself), which costs the same for any row.
     int fromRow = -1;
     qint64 fromKey = 0;
     bool below = true;
@@ -342,7 +341,7 @@ int ScheduleModel::rowOf(Bookmark bookmark) const
         below = false;
     }
     const bool counted = distance <= farRows;
-    const QString between = !counted ? QStringLiteral("+%1 < ?").arg(keyName)
+    const QString between = !counted ? db::sql::withoutIndex(keyName) + QStringLiteral(" < ?")
                                      : QStringLiteral("%1 %2 ? AND %1 %3 ?")
                                            .arg(keyName, below ? QStringLiteral("<") : QStringLiteral(">"),
                                                below ? QStringLiteral(">") : QStringLiteral("<"));
@@ -508,8 +507,9 @@ Status ScheduleModel::locate(int row, const Bracket &near, bool &found) const
 {
     // The keys mostly run without gaps: the key of the row is guessed from
     // the known rows around it, and the row of the first booking from that
-    // key on is counted. The count walks the smallest index (the "+" keeps
-    // the engine off the table itself), so it costs the same for any row.
+    // key on is counted. The count walks the smallest index (db::sql::
+    // withoutIndex keeps the engine off the table itself), so it costs the
+    // same for any row.
     found = false;
     if (near.afterRow == std::numeric_limits<int>::max() || near.afterRow - near.beforeRow <= 1)
         return Status::ok();
@@ -520,9 +520,9 @@ Status ScheduleModel::locate(int row, const Bracket &near, bool &found) const
     qint64 before = -1;
     QVariant key;
     const Status s = read(
-        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking WHERE +%1 < ?) AS n, "
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking WHERE %2 < ?) AS n, "
                        "(SELECT MIN(%1) FROM Booking WHERE %1 >= ?) AS k")
-            .arg(keyName),
+            .arg(keyName, db::sql::withoutIndex(keyName)),
         { guess, guess }, { QStringLiteral("n"), QStringLiteral("k") },
         [&](const QVariantList &r) {
             before = r[0].toLongLong();

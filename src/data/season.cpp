@@ -18,7 +18,7 @@ namespace
 {
 
 // A stored date begins with yyyy-MM-dd (QDate decides whether it is one).
-const QString datedRows = QStringLiteral("\"Date\" GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*'");
+const QString datedRows = db::sql::looksLikeDate(QStringLiteral("\"Date\""));
 
 // The largest count of fish one trip can report before it reads as a typo.
 constexpr double maxCount = 1e9;
