@@ -148,11 +148,9 @@ Status check(const QString &path, Pages pages)
     if (found.version < migrations::currentVersion)
         if (const Status migrated = migrations::upgradeFile(path); !migrated)
             return refuse(migrated);
-    Status status;
-    const QSqlDatabase db = connection(path, &status);
-    if (!db.isValid())
-        return status;
-    return Status::ok();
+    Status opened;
+    (void)connection(path, &opened); // the connection is kept for the record sources
+    return opened;
 }
 
 Status prepare()

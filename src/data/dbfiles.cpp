@@ -215,22 +215,20 @@ Status verify(const QString &path, Run &run, const QString &shownAs)
         qCWarning(dataLog).noquote() << s.message();
         return s;
     };
-    {
-        Engine engine;
-        if (const Status s = engine.open(path, run); !s)
-            return failed(Status::failure(
-                schemacheck::fileMessage(shownAs, QStringLiteral("is not a Brindlemoor database."))));
-    }
+    Engine engine;
+    if (const Status s = engine.open(path, run); !s)
+        return failed(Status::failure(
+            schemacheck::fileMessage(shownAs, QStringLiteral("is not a Brindlemoor database."))));
     // What the file holds is read before the integrity check, which would
     // evaluate the file's own expressions; the pages are checked by that.
     if (const schemacheck::Finding found = schemacheck::inspect(path, shownAs, false); !found.status)
         return failed(found.status);
-    {
-        Engine engine;
-        if (const Status s = engine.open(path, run); !s || !engine.intact())
-            return failed(Status::failure(schemacheck::fileMessage(shownAs, QStringLiteral("is damaged."))));
-    }
-    const Status s = database::check(path);
+    if (!engine.intact())
+        return failed(Status::failure(schemacheck::fileMessage(shownAs, QStringLiteral("is damaged."))));
+    engine.close();
+    // Every page was read just now: the check that makes the file ready
+    // need not read them again.
+    const Status s = database::check(path, database::Pages::Later);
     database::close(path);
     if (!s) {
         qCWarning(dataLog).noquote() << s.message();

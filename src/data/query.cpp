@@ -32,21 +32,11 @@ Status refusal(const QString &path, const QString &sql, const QString &reason)
     return Status::failure(QStringLiteral("The database could not do this: %1").arg(reason));
 }
 
-// The first word of a statement, upper case, past blanks.
-QString firstWord(const QString &sql)
-{
-    const QString trimmed = sql.trimmed();
-    qsizetype end = 0;
-    while (end < trimmed.size() && trimmed.at(end).isLetter())
-        ++end;
-    return trimmed.left(end).toUpper();
-}
-
 bool changes(const QString &sql)
 {
     static const QStringList writes { QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
         QStringLiteral("DELETE"), QStringLiteral("REPLACE") };
-    return writes.contains(firstWord(sql));
+    return writes.contains(sql::firstWord(sql));
 }
 
 // One prepared statement of the engine, finalized when it goes.
@@ -417,6 +407,29 @@ QString joinedKeys(const QString &column)
 QString withoutIndex(const QString &column)
 {
     return QLatin1Char('+') + column;
+}
+
+QString firstWord(const QString &statement)
+{
+    int i = 0;
+    const int n = int(statement.size());
+    while (i < n) {
+        if (statement.at(i).isSpace()) {
+            ++i;
+        } else if (statement.mid(i, 2) == QLatin1String("--")) {
+            while (i < n && statement.at(i) != QLatin1Char('\n'))
+                ++i;
+        } else if (statement.mid(i, 2) == QLatin1String("/*")) {
+            const int end = statement.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else {
+            break;
+        }
+    }
+    int j = i;
+    while (j < n && statement.at(j).isLetter())
+        ++j;
+    return statement.mid(i, j - i).toUpper();
 }
 
 QString looksLikeDate(const QString &column)

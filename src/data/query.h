@@ -139,6 +139,8 @@ QString joinedKeys(const QString &column);
 // The column compared without its index, for a count that is quicker over
 // the table's smallest index than over the column's own.
 QString withoutIndex(const QString &column);
+// The first word of a statement, upper case, past blanks and comments.
+QString firstWord(const QString &statement);
 // True where the column's text starts like a stored date (yyyy-MM-dd).
 QString looksLikeDate(const QString &column);
 

@@ -118,30 +118,6 @@ const QSet<QString> &reportFunctions()
     return names;
 }
 
-// The first word of a statement, past blanks and SQL comments.
-QString firstWord(const QString &sql)
-{
-    int i = 0;
-    const int n = int(sql.size());
-    while (i < n) {
-        if (sql.at(i).isSpace()) {
-            ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("--")) {
-            while (i < n && sql.at(i) != QLatin1Char('\n'))
-                ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
-            const int end = sql.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-        } else {
-            break;
-        }
-    }
-    int j = i;
-    while (j < n && sql.at(j).isLetter())
-        ++j;
-    return sql.mid(i, j - i).toUpper();
-}
-
 QString engineMessage(sqlite3 *h)
 {
     return QString::fromUtf8(sqlite3_errmsg(h));
@@ -227,7 +203,7 @@ Status ReadOnlyConnection::prepare(const QString &name, const QString &sql, qint
         QStringLiteral("PRAGMA"), QStringLiteral("REINDEX"), QStringLiteral("BEGIN"),
         QStringLiteral("COMMIT"), QStringLiteral("END"), QStringLiteral("ROLLBACK"),
         QStringLiteral("SAVEPOINT"), QStringLiteral("RELEASE") };
-    const QString word = firstWord(sql);
+    const QString word = sql::firstWord(sql);
     if (writes.contains(word))
         return says::queryWouldChange(name);
     if (word != QLatin1String("SELECT") && word != QLatin1String("WITH") && word != QLatin1String("VALUES"))
