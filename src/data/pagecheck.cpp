@@ -3,7 +3,6 @@
 #include "data/log.h"
 #include "data/schemacheck.h"
 
-#include <QPointer>
 #include <QThread>
 
 namespace bm::database
@@ -24,22 +23,21 @@ void PageCheck::start()
 {
     if (m_thread)
         return;
-    QPointer<PageCheck> self(this);
     const QString path = m_path;
-    m_thread = QThread::create([self, path] {
+    m_thread = QThread::create([this, path] {
         const schemacheck::Finding found = schemacheck::inspect(path, QString(), true);
         const QString message = found.status ? QString() : found.status.message();
         if (!message.isEmpty())
             qCWarning(dataLog).noquote() << message;
-        // Told on the thread that owns the check, if it is still there.
+        // Told on the thread that owns the check. The check outlives the
+        // thread (it waits for it as it goes); what is posted to it after
+        // it has gone is dropped with it.
         QMetaObject::invokeMethod(
-            self,
-            [self, message] {
-                if (!self)
-                    return;
+            this,
+            [this, message] {
                 if (!message.isEmpty())
-                    emit self->damaged(message);
-                emit self->finished();
+                    emit damaged(message);
+                emit finished();
             },
             Qt::QueuedConnection);
     });
