@@ -1,3 +1,4 @@
+#include "rawfile.h"
 #include "testenv.h"
 
 #include "data/apppaths.h"
@@ -7,7 +8,6 @@
 #include "data/schema.h"
 #include "data/schemacheck.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,33 +15,10 @@
 #include <sqlite3.h>
 
 using namespace bm;
+using bm::test::fileHash;
 
 namespace
 {
-
-QByteArray fileHash(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
-// Statements on the file through a plain connection of the test's own, as
-// another tool would write them.
-bool run(const QString &path, const QString &sql)
-{
-    sqlite3 *db = nullptr;
-    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
-        == SQLITE_OK;
-    char *error = nullptr;
-    ok = ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) == SQLITE_OK;
-    if (error)
-        qWarning("%s", error);
-    sqlite3_free(error);
-    sqlite3_close_v2(db);
-    return ok;
-}
 
 // The rows of one query, one line each.
 QStringList rows(const QString &path, const QString &sql)
@@ -104,7 +81,7 @@ void makeLayoutOne(const QString &path, const QString &contact)
     sql += QStringLiteral("INSERT INTO Phone (Name) VALUES ('%1');"
                           "INSERT INTO Booking (Name, \"Total Charge\") VALUES ('%1', 1250000);")
                .arg(contact);
-    QVERIFY(run(path, sql));
+    QVERIFY(test::execOnFile(path, sql));
     QVERIFY(indexNames(path).isEmpty());
 }
 

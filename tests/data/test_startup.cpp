@@ -1,10 +1,10 @@
+#include "rawfile.h"
 #include "testenv.h"
 
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "data/pagecheck.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -13,17 +13,10 @@
 #include <unistd.h>
 
 using namespace bm;
+using bm::test::fileHash;
 
 namespace
 {
-
-QByteArray fileHash(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {

@@ -4,28 +4,21 @@
 // a repair. Each is refused with a message that names the file and what is
 // wrong, and nothing of the guide's is changed.
 #include "dbfixture.h"
+#include "rawfile.h"
 
 #include "data/dbfiles.h"
 
-#include <QCryptographicHash>
 #include <QTemporaryDir>
 
 #include <sqlite3.h>
 
 using namespace bm;
+using bm::test::fileHash;
 
 namespace
 {
 
 enum class Route { Start, Restore, Repair };
-
-QByteArray fileHash(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 
 // The delivered file at path, changed by statements through a plain
 // connection, as another tool would change it.
@@ -36,16 +29,7 @@ bool makeFile(const QString &path, const QString &sql)
     if (!QFile::copy(QStringLiteral(":/delivered/tallow.mdb"), path)
         || !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner))
         return false;
-    sqlite3 *db = nullptr;
-    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
-        == SQLITE_OK;
-    char *error = nullptr;
-    ok = ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) == SQLITE_OK;
-    if (error)
-        qWarning("%s", error);
-    sqlite3_free(error);
-    sqlite3_close_v2(db);
-    return ok;
+    return test::execOnFile(path, sql);
 }
 
 int count(const QString &path, const QString &table)
