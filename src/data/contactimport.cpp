@@ -1,10 +1,8 @@
 #include "data/contactimport.h"
 
+#include "data/progress.h"
 #include "data/query.h"
 #include "data/schema.h"
-
-#include <QHash>
-#include <QSet>
 
 namespace bm
 {
@@ -25,57 +23,14 @@ const QStringList &contactFields()
     return names;
 }
 
-// A heading reduced to its letters and digits, in lower case.
-QString squeezed(const QString &heading)
+int fieldIndex(const char *name)
 {
-    QString s;
-    for (const QChar c : heading)
-        if (c.isLetterOrNumber())
-            s.append(c.toLower());
-    return s;
+    return int(contactFields().indexOf(QString::fromLatin1(name)));
 }
-
-// The headings that name each field, most telling first.
-const QList<QPair<QString, QStringList>> &aliases()
-{
-    static const QList<QPair<QString, QStringList>> list {
-        { QStringLiteral("Name"),
-            { "name", "fullname", "displayname", "contactname", "clientname", "customername", "contact",
-                "client", "customer" } },
-        { QStringLiteral("Address"),
-            { "address", "streetaddress", "street", "address1", "addressline1", "homeaddress", "homestreet",
-                "mailingaddress", "homestreetaddress", "businessstreet", "workaddress", "businessaddress" } },
-        { QStringLiteral("City"), { "city", "town", "homecity", "businesscity", "workcity" } },
-        { QStringLiteral("State"),
-            { "state", "stateprovince", "province", "region", "homestate", "businessstate", "workstate" } },
-        { QStringLiteral("Zip Code"),
-            { "zipcode", "zip", "postalcode", "postcode", "zippostalcode", "homezipcode", "homepostalcode",
-                "businesspostalcode", "workzipcode", "businesszipcode" } },
-        { QStringLiteral("Home Telephone Number"),
-            { "hometelephonenumber", "homephone", "homephonenumber", "hometelephone", "telephone", "phone",
-                "phonenumber", "telephonenumber", "tel", "primaryphone", "phone1", "home" } },
-        { QStringLiteral("Work Telephone Number"),
-            { "worktelephonenumber", "workphone", "workphonenumber", "worktelephone", "businessphone",
-                "businesstelephone", "businessphonenumber", "officephone", "phone2", "work" } },
-        { QStringLiteral("Mobile Phone Number"),
-            { "mobilephonenumber", "mobilephone", "mobile", "mobilenumber", "cellphone", "cellphonenumber",
-                "cell", "cellnumber", "cellular", "handy" } },
-        { QStringLiteral("Email"),
-            { "email", "emailaddress", "mail", "primaryemail", "email1", "emailaddress1", "homeemail",
-                "workemail", "email1value" } },
-        { QStringLiteral("Remarks"),
-            { "remarks", "notes", "note", "comments", "comment", "remark", "memo" } },
-    };
-    return list;
-}
-
-const QStringList firstNames { "firstname", "givenname", "first", "forename" };
-const QStringList middleNames { "middlename", "additionalname", "middle" };
-const QStringList lastNames { "lastname", "familyname", "surname", "last" };
 
 // Two contacts are the same when their names match (case and blanks aside)
 // and so do their three telephone numbers, digit for digit.
-QString duplicateKey(const QString &name, const QString &home, const QString &work, const QString &mobile)
+QByteArray duplicateKey(const QString &name, const QString &home, const QString &work, const QString &mobile)
 {
     auto digits = [](const QString &number) {
         QString d;
@@ -84,105 +39,88 @@ QString duplicateKey(const QString &name, const QString &home, const QString &wo
                 d.append(c);
         return d;
     };
-    return name.simplified().toCaseFolded() + QChar(0x1F) + digits(home) + QChar(0x1F) + digits(work)
-        + QChar(0x1F) + digits(mobile);
+    return (name.simplified().toCaseFolded() + QChar(0x1F) + digits(home) + QChar(0x1F) + digits(work)
+        + QChar(0x1F) + digits(mobile))
+        .toUtf8();
 }
 
-int findColumn(const QStringList &squeezedHeader, const QStringList &names, QSet<int> &taken)
+QByteArray duplicateKey(const QStringList &contact)
 {
-    for (const QString &n : names)
-        for (int c = 0; c < squeezedHeader.size(); ++c)
-            if (!taken.contains(c) && squeezedHeader[c] == n) {
-                taken.insert(c);
-                return c;
-            }
-    return -1;
+    return duplicateKey(contact[fieldIndex("Name")], contact[fieldIndex("Home Telephone Number")],
+        contact[fieldIndex("Work Telephone Number")], contact[fieldIndex("Mobile Phone Number")]);
 }
+
+// How often the progress hears of the work.
+constexpr int progressEvery = 256;
 
 } // namespace
 
-ContactColumns ContactColumns::match(const QStringList &header)
+Status ContactImport::stopped()
 {
-    ContactColumns m;
-    QStringList squeezedHeader;
-    for (const QString &h : header)
-        squeezedHeader << squeezed(h);
-    QSet<int> taken;
-    // The program's own field names first, so its own export comes back whole.
-    QHash<QString, int> exact;
-    for (const QString &f : contactFields()) {
-        const int c = findColumn(squeezedHeader, { squeezed(f) }, taken);
-        if (c >= 0)
-            exact.insert(f, c);
+    m_cancelled = true;
+    return Status::failure(QStringLiteral("The import was stopped; nothing was saved."));
+}
+
+void ContactImport::problem(int line, const QString &reason)
+{
+    if (m_problems.size() < listedProblems)
+        m_problems.append({ line, reason });
+    ++m_problemCount;
+}
+
+void ContactImport::take(const QStringList &contact, int line)
+{
+    if (contact[fieldIndex("Name")].trimmed().isEmpty()) {
+        bool nothing = true;
+        for (const QString &v : contact)
+            nothing = nothing && v.trimmed().isEmpty();
+        if (!nothing)
+            problem(line, QStringLiteral("it has no name."));
+        return; // a row with nothing for a contact is passed over
     }
-    for (const auto &[fieldName, names] : aliases()) {
-        const int c
-            = exact.contains(fieldName) ? exact.value(fieldName) : findColumn(squeezedHeader, names, taken);
-        m.field.append(c);
+    const QByteArray key = duplicateKey(contact);
+    if (m_known.contains(key)) {
+        ++m_duplicates;
+        return;
     }
-    m.firstName = findColumn(squeezedHeader, firstNames, taken);
-    m.middleName = findColumn(squeezedHeader, middleNames, taken);
-    m.lastName = findColumn(squeezedHeader, lastNames, taken);
-    return m;
+    m_known.insert(key);
+    m_starts.append(m_packed.size());
+    for (const QString &v : contact) {
+        QString value = v;
+        m_packed.append(value.remove(QChar(0)).toUtf8()).append('\0');
+    }
 }
 
-bool ContactColumns::any() const
+QStringList ContactImport::contact(int index) const
 {
-    for (int c : field)
-        if (c >= 0)
-            return true;
-    return firstName >= 0 || lastName >= 0;
+    QStringList fields;
+    qsizetype at = m_starts.value(index, m_packed.size());
+    for (int f = 0; f < contactFields().size() && at < m_packed.size(); ++f) {
+        const qsizetype end = m_packed.indexOf('\0', at);
+        fields << QString::fromUtf8(m_packed.constData() + at, end - at);
+        at = end + 1;
+    }
+    return fields;
 }
 
-QString ContactColumns::target(int column) const
+QList<QStringList> ContactImport::contacts() const
 {
-    if (column < 0)
-        return {};
-    const int f = int(field.indexOf(column));
-    if (f >= 0)
-        return contactFields().value(f);
-    if (column == firstName)
-        return QStringLiteral("Name (first part)");
-    if (column == middleName)
-        return QStringLiteral("Name (middle part)");
-    if (column == lastName)
-        return QStringLiteral("Name (last part)");
-    return {};
+    QList<QStringList> all;
+    for (int i = 0; i < count(); ++i)
+        all << contact(i);
+    return all;
 }
 
-QString contactFieldFor(const QString &heading)
+QString ContactImport::target(int column) const
 {
-    const ContactColumns m = ContactColumns::match({ heading });
-    const QString t = m.target(0);
-    return t.startsWith(QLatin1String("Name")) ? QStringLiteral("Name") : t;
+    if (m_format == Format::VCard)
+        return m_header.value(column);
+    return m_columns.target(column);
 }
 
-Status ContactImport::load(const QString &csvPath, const QString &databasePath)
+Status ContactImport::readStored()
 {
-    csv::Document document;
-    if (Status s = csv::read(csvPath, document); !s)
-        return s;
-    return plan(document, databasePath);
-}
-
-Status ContactImport::plan(const csv::Document &document, const QString &databasePath)
-{
-    m_path = databasePath;
-    m_document = document;
-    m_contacts.clear();
-    m_problems.clear();
-    m_duplicates = 0;
-    m_columns = ContactColumns::match(document.header);
-    if (!m_columns.any())
-        return Status::failure(
-            QStringLiteral("No column of this file names a contact field. The first row of "
-                           "the file must name its columns, such as Name, Address, City, "
-                           "Email or Mobile Phone."));
-    if (document.records.isEmpty())
-        return Status::failure(QStringLiteral("The file holds no contacts below its header row."));
-
-    // The contacts already stored.
-    db::Query stored(databasePath);
+    db::Query stored(m_path);
     const QString name = QStringLiteral("Name"), home = QStringLiteral("Home Telephone Number"),
                   work = QStringLiteral("Work Telephone Number"),
                   mobile = QStringLiteral("Mobile Phone Number");
@@ -192,65 +130,89 @@ Status ContactImport::plan(const csv::Document &document, const QString &databas
                                       schema::quoted(mobile), schema::quoted(contactTable)));
         !s)
         return Status::failure(QStringLiteral("%1: %2").arg(unreadable, s.message()));
-    QSet<QString> known;
     auto textOf = [&](const QString &column) { return QString::fromUtf8(stored.text(column)); };
     while (stored.next())
-        known.insert(duplicateKey(textOf(name), textOf(home), textOf(work), textOf(mobile)));
+        m_known.insert(duplicateKey(textOf(name), textOf(home), textOf(work), textOf(mobile)));
     if (!stored.status())
         return Status::failure(QStringLiteral("%1: %2").arg(unreadable, stored.status().message()));
+    return Status::ok();
+}
 
-    const int width = int(document.header.size());
-    const QStringList &fields = contactFields();
-    const int nameAt = int(fields.indexOf(QStringLiteral("Name")));
-    const int homeAt = int(fields.indexOf(QStringLiteral("Home Telephone Number")));
-    const int workAt = int(fields.indexOf(QStringLiteral("Work Telephone Number")));
-    const int mobileAt = int(fields.indexOf(QStringLiteral("Mobile Phone Number")));
-    for (const csv::Record &r : document.records) {
+Status ContactImport::load(const QString &path, const QString &databasePath, Progress *progress)
+{
+    *this = ContactImport();
+    m_path = databasePath;
+    // What the file is, from its first piece of text.
+    text::Source sniff;
+    if (Status s = sniff.open(path, csv::largestFile); !s)
+        return s;
+    QByteArray start;
+    (void)sniff.read(start);
+    if (!sniff.status())
+        return sniff.status();
+    if (Status s = readStored(); !s)
+        return s;
+    Status read = readCsv(path, progress);
+    if (!read) { // nothing half planned stays behind
+        const bool cancelled = m_cancelled;
+        *this = ContactImport();
+        m_cancelled = cancelled;
+        return read;
+    }
+    m_known.clear(); // needed no more until the next load
+    m_known.squeeze();
+    return Status::ok();
+}
+
+Status ContactImport::readCsv(const QString &path, Progress *progress)
+{
+    m_format = Format::Csv;
+    csv::Reader reader;
+    if (Status s = reader.open(path, [](const QStringList &row) { return ContactColumns::match(row).named(); });
+        !s)
+        return s;
+    m_encoding = reader.source().encodingName();
+    m_header = reader.header();
+    m_columns = ContactColumns::match(m_header);
+    if (!m_columns.any())
+        return Status::failure(
+            QStringLiteral("No column of this file names a contact field. The first row of "
+                           "the file must name its columns, such as Name, Address, City, "
+                           "Email or Mobile Phone."));
+    const int width = int(m_header.size());
+    csv::Record r;
+    int rows = 0;
+    while (reader.next(r)) {
+        if (m_preview.size() < previewRows)
+            m_preview.append(r);
+        if (++rows % progressEvery == 0 && progress
+            && !progress->advance(reader.source().position(), reader.source().size()))
+            return stopped();
         bool overflow = false;
         for (qsizetype i = width; i < r.fields.size() && !overflow; ++i)
             overflow = !r.fields[i].trimmed().isEmpty();
         if (overflow) {
-            m_problems.append({ r.line,
+            problem(r.line,
                 QStringLiteral("it has %1 fields, more than the %2 columns the header row names.")
                     .arg(r.fields.size())
-                    .arg(width) });
+                    .arg(width));
             continue;
         }
-        QStringList contact;
-        for (int f = 0; f < fields.size(); ++f)
-            contact << (m_columns.field[f] >= 0 ? r.fields.value(m_columns.field[f]) : QString());
-        if (contact[nameAt].trimmed().isEmpty()) {
-            QStringList parts;
-            for (int c : { m_columns.firstName, m_columns.middleName, m_columns.lastName })
-                if (c >= 0 && !r.fields.value(c).trimmed().isEmpty())
-                    parts << r.fields.value(c).trimmed();
-            contact[nameAt] = parts.join(QLatin1Char(' '));
-        }
-        if (contact[nameAt].trimmed().isEmpty()) {
-            bool nothing = true;
-            for (const QString &v : std::as_const(contact))
-                nothing = nothing && v.trimmed().isEmpty();
-            if (!nothing)
-                m_problems.append({ r.line, QStringLiteral("it has no name.") });
-            continue; // a row with nothing for a contact is passed over
-        }
-        const QString key
-            = duplicateKey(contact[nameAt], contact[homeAt], contact[workAt], contact[mobileAt]);
-        if (known.contains(key)) {
-            ++m_duplicates;
-            continue;
-        }
-        known.insert(key);
-        m_contacts.append(contact);
+        take(contactOf(m_columns.entry(r)), r.line);
     }
+    if (!reader.status())
+        return reader.status();
+    if (rows == 0 && m_preview.isEmpty())
+        return Status::failure(QStringLiteral("The file holds no contacts below its header row."));
     return Status::ok();
 }
 
-Status ContactImport::commit(int *added)
+Status ContactImport::commit(int *added, Progress *progress)
 {
     if (added)
         *added = 0;
-    if (m_contacts.isEmpty())
+    m_cancelled = false;
+    if (m_starts.isEmpty())
         return Status::ok();
     QStringList columns;
     for (const QString &f : contactFields())
@@ -266,9 +228,11 @@ Status ContactImport::commit(int *added)
     db::Transaction transaction(m_path);
     if (Status s = transaction.begin(); !s)
         return failed(s);
-    for (const QStringList &contact : std::as_const(m_contacts)) {
+    for (int i = 0; i < count(); ++i) {
+        if (progress && i % progressEvery == 0 && !progress->advance(i, count()))
+            return stopped();
         QVariantList values;
-        for (const QString &v : contact)
+        for (const QString &v : contact(i))
             values << (v.isEmpty() ? QVariant() : QVariant(v));
         if (Status s = transaction.write(contactTable, insert, values); !s)
             return failed(s);
@@ -276,7 +240,7 @@ Status ContactImport::commit(int *added)
     if (Status s = transaction.commit(); !s)
         return failed(s);
     if (added)
-        *added = int(m_contacts.size());
+        *added = count();
     return Status::ok();
 }
 

@@ -1,76 +1,88 @@
 #pragma once
 
-#include "data/csvexchange.h"
+#include "data/contactcolumns.h"
+#include "data/csvreader.h"
 #include "data/status.h"
 
+#include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QVector>
 
 namespace bm
 {
 
-// Which column of a CSV file fills which contact field. A file with no name
-// column may give the name in parts (first, middle and last name), which are
-// joined with blanks.
-struct ContactColumns {
-    QVector<int> field; // for each field of Phone in order: its column, or -1
-    int firstName = -1;
-    int middleName = -1;
-    int lastName = -1;
+class Progress;
 
-    // Matches the column headings: case, blanks and punctuation are ignored,
-    // and the names phones, mail programs and spreadsheets use are known
-    // ("E-mail Address", "Mobile Phone", "Postal Code"...). Each field takes
-    // the first heading that names it, each heading fills one field at most.
-    static ContactColumns match(const QStringList &header);
-
-    bool any() const;
-    // What a column fills as the preview shows it: "Email", "Name (first
-    // part)", or empty when the column is not imported.
-    QString target(int column) const;
-};
-
-// The contact field a column heading names ("Mobile Phone" -> "Mobile Phone
-// Number"; "First Name" -> "Name"), or empty when it names none.
-QString contactFieldFor(const QString &heading);
-
-// An import of contacts from a CSV file, planned first and written after.
-// Planning reads the file and the stored contacts and writes nothing; the
-// rows that can not be taken are listed with their lines, and the contacts
-// already stored (same name and telephone numbers) are counted and skipped.
+// An import of contacts from a CSV or vCard file, planned first and written
+// after. Planning reads the file a record at a time and the stored contacts,
+// and writes nothing; the rows that can not be taken are listed with their
+// lines, and the contacts already stored (same name and telephone numbers)
+// are counted and skipped. The planned contacts are kept packed, so a large
+// file costs little more memory than its contacts' text.
 class ContactImport
 {
 public:
+    enum class Format { Csv, VCard };
     struct Problem {
         int line = 0;
         QString reason;
     };
+    // More problems than this are counted, not listed.
+    static constexpr int listedProblems = 1000;
+    static constexpr int previewRows = 10;
 
-    // Reads the file and plans the import into the database file.
-    Status load(const QString &csvPath, const QString &databasePath);
-    // Plans the import of a document already read.
-    Status plan(const csv::Document &document, const QString &databasePath);
+    // Reads the file and plans the import into the database file. progress,
+    // when given, is told how much of the file is read and may stop it.
+    Status load(const QString &path, const QString &databasePath, Progress *progress = nullptr);
 
-    const csv::Document &document() const { return m_document; }
-    const ContactColumns &columns() const { return m_columns; }
+    Format format() const { return m_format; }
+    // How the file was read: "UTF-8", "UTF-16" or "Windows-1252"; the last
+    // is a guess the guide should check.
+    const QString &encoding() const { return m_encoding; }
+    // The columns of the preview: the file's header row for CSV, the contact
+    // fields for vCard; and the first rows under them with their lines.
+    const QStringList &header() const { return m_header; }
+    const QList<csv::Record> &preview() const { return m_preview; }
+    // What a column of the preview fills, or empty when it fills nothing.
+    QString target(int column) const;
+
     // The contacts to be added, each as the values of Phone's fields in order.
-    const QList<QStringList> &contacts() const { return m_contacts; }
+    int count() const { return int(m_starts.size()); }
+    QStringList contact(int index) const;
+    QList<QStringList> contacts() const; // all of them, for a small file
     const QList<Problem> &problems() const { return m_problems; }
+    int problemCount() const { return m_problemCount; }
     int duplicates() const { return m_duplicates; }
+    // The last load or commit was stopped by its progress.
+    bool cancelled() const { return m_cancelled; }
 
     // Adds the planned contacts in one transaction: all of them or, on any
-    // failure, none. Tells the windows that list contacts.
-    Status commit(int *added = nullptr);
+    // failure or a stop asked by progress, none. Tells the windows that list
+    // contacts.
+    Status commit(int *added = nullptr, Progress *progress = nullptr);
 
 private:
+    Status readStored();
+    Status readCsv(const QString &path, Progress *progress);
+    void take(const QStringList &contact, int line);
+    void problem(int line, const QString &reason);
+    Status stopped();
+
     QString m_path;
-    csv::Document m_document;
+    Format m_format = Format::Csv;
+    QString m_encoding;
+    QStringList m_header;
+    QList<csv::Record> m_preview;
     ContactColumns m_columns;
-    QList<QStringList> m_contacts;
+    QByteArray m_packed; // the contacts' fields in UTF-8, each ended by a NUL
+    QList<qsizetype> m_starts;
+    QSet<QByteArray> m_known;
     QList<Problem> m_problems;
+    int m_problemCount = 0;
     int m_duplicates = 0;
+    bool m_cancelled = false;
 };
 
 } // namespace bm

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/csvreader.h"
 #include "data/status.h"
 
 #include <QByteArray>
@@ -10,31 +11,6 @@
 
 namespace bm::csv
 {
-
-// One record of a CSV file and the line of the file it begins on.
-struct Record {
-    int line = 0;
-    QStringList fields;
-};
-
-// A CSV file as read: its first record is the header row.
-struct Document {
-    QStringList header;
-    int headerLine = 0;
-    QList<Record> records; // the records below the header; blank rows are left out
-    QString encoding; // how the file was read: "UTF-8", "UTF-16" or "Latin-1"
-};
-
-// Reads a CSV file: UTF-8 with or without its byte order mark, UTF-16 with
-// one, and text that is not UTF-8 as Latin-1 (with the Windows letters in
-// 0x80-0x9F). Fields are separated by commas, or by the semicolons or tabs
-// the header row shows. Refuses, with a message naming the file, an empty or binary
-// file, a quote that is never closed or stands inside an unquoted field, a
-// file with no header row, and a file too large to read.
-Status read(const QString &path, Document &out);
-
-// The same for bytes already in memory; shownName names them in messages.
-Status parse(const QByteArray &bytes, const QString &shownName, Document &out);
 
 // Appends one UTF-8 field to a line under construction: a field holding a
 // comma, quote, line break or surrounding blanks is quoted with its quotes

@@ -6,6 +6,7 @@
 #include "data/icsexport.h"
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
+#include "platform/progress.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -116,32 +117,40 @@ void exportCsv(QWidget *parent)
 
 void importContacts(QWidget *parent)
 {
-    const QString file
-        = platform::openFileName({ QStringLiteral("Import Contacts from CSV"),
-                                     QStringLiteral("CSV Files (*.csv *.txt);;All Files (*)"), {} },
-            parent);
+    const QString file = platform::openFileName(
+        { QStringLiteral("Import Contacts"),
+            QStringLiteral("Contact Files (*.csv *.vcf *.txt);;CSV Files (*.csv *.txt);;vCard Files "
+                           "(*.vcf);;All Files (*)"),
+            {} },
+        parent);
     if (file.isEmpty())
         return;
     ContactImport plan;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status loaded = plan.load(file, databasePath());
-    QApplication::restoreOverrideCursor();
+    Status loaded;
+    {
+        const auto progress = platform::progress(QStringLiteral("Reading the contacts..."), parent);
+        loaded = plan.load(file, databasePath(), progress.get());
+    }
     if (!loaded) {
-        platform::warn(loaded.message(), parent);
+        if (!plan.cancelled())
+            platform::warn(loaded.message(), parent);
         return;
     }
     DlgImportContacts preview(plan, csv::shownFileName(file), parent);
     if (preview.exec() != QDialog::Accepted)
         return;
     int added = 0;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status s = plan.commit(&added);
-    QApplication::restoreOverrideCursor();
+    Status s;
+    {
+        const auto progress = platform::progress(QStringLiteral("Adding the contacts..."), parent);
+        s = plan.commit(&added, progress.get());
+    }
     if (!s) {
-        platform::warn(s.message(), parent);
+        if (!plan.cancelled())
+            platform::warn(s.message(), parent);
         return;
     }
-    const int skipped = plan.duplicates(), refused = int(plan.problems().size());
+    const int skipped = plan.duplicates(), refused = plan.problemCount();
     QStringList lines { QStringLiteral("%1 %2 added.")
                             .arg(counted(added, QStringLiteral("contact"), QStringLiteral("contacts")),
                                 added == 1 ? QStringLiteral("was") : QStringLiteral("were")) };
@@ -201,18 +210,18 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("dlgImportContacts"));
-    setWindowTitle(QStringLiteral("Import Contacts from CSV"));
+    setWindowTitle(QStringLiteral("Import Contacts"));
     auto *layout = new QVBoxLayout(this);
 
     auto *file = new QLabel(QStringLiteral("File: %1").arg(fileName), this);
     file->setObjectName(QStringLiteral("lblFile"));
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(file);
-    if (plan.document().encoding == QLatin1String("Latin-1")) {
+    if (plan.encoding() == QLatin1String("Windows-1252")) {
         auto *encoding
-            = new QLabel(QStringLiteral("This file is not written in UTF-8. It was read as Western "
-                                        "European text (Latin-1): check the accented letters below "
-                                        "before you import."),
+            = new QLabel(QStringLiteral("This file is not written in UTF-8 or UTF-16. It was read as "
+                                        "Western European text (Windows-1252): check the accented "
+                                        "letters below before you import."),
                 this);
         encoding->setObjectName(QStringLiteral("lblEncoding"));
         encoding->setWordWrap(true);
@@ -220,41 +229,46 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
     }
 
     // The first rows as the file holds them, each heading with what it fills.
-    const csv::Document &doc = plan.document();
-    auto *intro = new QLabel(
-        QStringLiteral("The first rows of the file. Under each column heading: the contact field it fills."),
+    const QStringList &header = plan.header();
+    auto *intro = new QLabel(plan.format() == ContactImport::Format::Csv
+            ? QStringLiteral("The first rows of the file. Under each column heading: the contact field it fills.")
+            : QStringLiteral("The first contacts of the file, as they will be stored."),
         this);
     intro->setObjectName(QStringLiteral("lblPreview"));
     layout->addWidget(intro);
     auto *grid = new QTableWidget(this);
     grid->setObjectName(QStringLiteral("grdPreview"));
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setColumnCount(int(doc.header.size()));
-    const int rows = int(qMin<qsizetype>(previewRows, doc.records.size()));
+    grid->setColumnCount(int(header.size()));
+    const int rows = int(plan.preview().size());
     grid->setRowCount(rows);
     // The parts of a name fill it only where the file's own name is empty.
     bool hasName = false;
-    for (int c = 0; c < doc.header.size() && !hasName; ++c)
-        hasName = plan.columns().target(c) == QLatin1String("Name");
+    for (int c = 0; c < header.size() && !hasName; ++c)
+        hasName = plan.target(c) == QLatin1String("Name");
     QStringList headings;
-    for (int c = 0; c < doc.header.size(); ++c) {
-        QString target = plan.columns().target(c);
+    for (int c = 0; c < header.size(); ++c) {
+        QString target = plan.target(c);
         if (hasName && target.startsWith(QLatin1String("Name (")) && target.endsWith(QLatin1Char(')')))
             target.insert(target.size() - 1, QStringLiteral(", where Name is empty"));
-        headings << doc.header[c] + QLatin1Char('\n')
+        if (plan.format() == ContactImport::Format::VCard) {
+            headings << header[c];
+            continue;
+        }
+        headings << header[c] + QLatin1Char('\n')
                 + (target.isEmpty() ? QStringLiteral("(not imported)") : QStringLiteral("\u2192 ") + target);
     }
     grid->setHorizontalHeaderLabels(headings);
     QStringList lines;
     for (int r = 0; r < rows; ++r) {
-        const csv::Record &record = doc.records[r];
+        const csv::Record &record = plan.preview()[r];
         lines << QString::number(record.line);
-        for (int c = 0; c < doc.header.size(); ++c) {
+        for (int c = 0; c < header.size(); ++c) {
             QString value = record.fields.value(c);
             if (value.size() > 200)
                 value = value.left(200) + QChar(0x2026);
             auto *item = new QTableWidgetItem(value.replace(QLatin1Char('\n'), QChar(0x21B5)));
-            if (plan.columns().target(c).isEmpty())
+            if (plan.target(c).isEmpty())
                 item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
             grid->setItem(r, c, item);
         }
@@ -268,7 +282,7 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
 
     QStringList summary {
         QStringLiteral("%1 will be added.")
-            .arg(counted(int(plan.contacts().size()), QStringLiteral("contact"), QStringLiteral("contacts")))
+            .arg(counted(plan.count(), QStringLiteral("contact"), QStringLiteral("contacts")))
     };
     if (plan.duplicates() > 0)
         summary << QStringLiteral("%1 already stored will be skipped.")
@@ -276,8 +290,7 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
                            counted(plan.duplicates(), QStringLiteral("contact"), QStringLiteral("contacts")));
     if (!plan.problems().isEmpty())
         summary << QStringLiteral("%1 can not be taken:")
-                       .arg(counted(
-                           int(plan.problems().size()), QStringLiteral("row"), QStringLiteral("rows")));
+                       .arg(counted(plan.problemCount(), QStringLiteral("row"), QStringLiteral("rows")));
     auto *counts = new QLabel(summary.join(QLatin1Char(' ')), this);
     counts->setObjectName(QStringLiteral("lblSummary"));
     counts->setWordWrap(true);
@@ -287,13 +300,16 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
         problems->setObjectName(QStringLiteral("lstProblems"));
         for (const ContactImport::Problem &p : plan.problems())
             problems->addItem(QStringLiteral("Line %1: %2").arg(p.line).arg(p.reason));
+        if (plan.problemCount() > plan.problems().size())
+            problems->addItem(QStringLiteral("... and %1 more.")
+                                  .arg(plan.problemCount() - plan.problems().size()));
         layout->addWidget(problems, 1);
     }
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *import = addButton(
         buttons, QStringLiteral("cmdImport"), QStringLiteral("&Import"), QDialogButtonBox::AcceptRole);
-    import->setEnabled(!plan.contacts().isEmpty());
+    import->setEnabled(plan.count() > 0);
     connect(import, &QPushButton::clicked, this, &QDialog::accept);
     connect(addButton(buttons, QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"),
                 QDialogButtonBox::RejectRole),

@@ -16,7 +16,7 @@ namespace exchange
 void exportCalendar(QWidget *parent);
 // One table, chosen in "Export to CSV", as a CSV file.
 void exportCsv(QWidget *parent);
-// Contacts from a CSV file, after a preview.
+// Contacts from a CSV or vCard file, after a preview.
 void importContacts(QWidget *parent);
 } // namespace exchange
 
@@ -34,14 +34,13 @@ private:
     QListWidget *m_tables;
 };
 
-// "Import Contacts from CSV": the first rows of the file with the contact
+// "Import Contacts": the first rows of the file with the contact
 // field each column fills, what will be added and skipped, and the rows
 // that can not be taken. Import accepts, Cancel writes nothing.
 class DlgImportContacts : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int previewRows = 10;
     DlgImportContacts(const ContactImport &plan, const QString &fileName, QWidget *parent = nullptr);
 };
 

@@ -135,7 +135,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { {}, "mnuExportCalendar", "Export to Calendar...", {}, "x-office-calendar",
             &FrmMain::exportCalendar },
         { {}, "mnuExportCsv", "Export to CSV...", {}, "x-office-spreadsheet", &FrmMain::exportCsv },
-        { {}, "mnuImportContacts", "Import Contacts from CSV...", {}, "x-office-address-book",
+        { {}, "mnuImportContacts", "Import Contacts...", {}, "x-office-address-book",
             &FrmMain::importContacts },
         { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },

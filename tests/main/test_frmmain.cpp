@@ -194,7 +194,7 @@ void TestFrmMain::menus_data()
                           << QStringList { "mnuSchedule=Schedule", "mnuBookings=Bookings",
                                  "mnuContacts=Contacts", "-", "mnuExportCalendar=Export to Calendar...",
                                  "mnuExportCsv=Export to CSV...",
-                                 "mnuImportContacts=Import Contacts from CSV...", "-", "mnuExit=Exit" };
+                                 "mnuImportContacts=Import Contacts...", "-", "mnuExit=Exit" };
     QTest::newRow("Utilities") << "&Utilities"
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
