@@ -104,10 +104,11 @@ QStringList wordsOf(const QString &heading)
     return out;
 }
 
+// The word lists are written in UTF-8 ("geschäftlich").
 bool anyOf(const QStringList &words, std::initializer_list<const char *> set)
 {
     for (const char *w : set)
-        if (words.contains(QLatin1String(w)))
+        if (words.contains(QString::fromUtf8(w)))
             return true;
     return false;
 }
@@ -121,7 +122,7 @@ const char *const otherWords[] = { "other", "weiteres", "weiterer", "weitere", "
 bool anyOf(const QStringList &words, const char *const *begin, const char *const *end)
 {
     for (auto w = begin; w != end; ++w)
-        if (words.contains(QLatin1String(*w)))
+        if (words.contains(QString::fromUtf8(*w)))
             return true;
     return false;
 }
@@ -228,7 +229,7 @@ ContactColumns::Column ContactColumns::classify(const QString &heading)
                 continue;
             bool found = false;
             for (const char *a : allowed)
-                found = found || w == QLatin1String(a);
+                found = found || w == QString::fromUtf8(a);
             if (!found)
                 return false;
         }
