@@ -31,8 +31,7 @@ QStringList wordsOf(const QString &heading)
         if (!c.isLetterOrNumber()) {
             flush();
         } else {
-            if (!word.isEmpty()
-                && (c.isDigit() != previous.isDigit() || (c.isUpper() && previous.isLower())))
+            if (!word.isEmpty() && (c.isDigit() != previous.isDigit() || (c.isUpper() && previous.isLower())))
                 flush();
             word += c;
         }
@@ -114,8 +113,8 @@ bool anyOf(const QStringList &words, std::initializer_list<const char *> set)
 }
 
 const char *const mobileWords[] = { "mobile", "mobil", "cell", "cellular", "handy", "car", "iphone" };
-const char *const workWords[]
-    = { "work", "business", "office", "company", "geschäftlich", "geschaeftlich", "büro", "dienstlich", "arbeit" };
+const char *const workWords[] = { "work", "business", "office", "company", "geschäftlich", "geschaeftlich",
+    "büro", "dienstlich", "arbeit" };
 const char *const homeWords[] = { "home", "privat", "private", "personal" };
 const char *const otherWords[] = { "other", "weiteres", "weiterer", "weitere", "andere" };
 
@@ -170,9 +169,44 @@ QStringList values(const QString &field)
         return { field };
     QStringList out;
     for (const QString &v : field.split(QStringLiteral(" ::: ")))
-        if (!v.trimmed().isEmpty())
+        if (!csv::isBlank(v))
             out << v.trimmed();
     return out;
+}
+
+// What a kind says, remembered: the same few kinds come on every row.
+template <typename T> T remembered(const QString &kind, T (*work)(const QString &))
+{
+    thread_local QHash<QString, T> known;
+    const auto it = known.constFind(kind);
+    if (it != known.cend())
+        return *it;
+    if (known.size() > 1000)
+        known.clear();
+    return *known.insert(kind, work(kind));
+}
+
+// The field a phone of the kind fills; none for fax and pager numbers.
+const char *phoneFieldFor(const QString &kind)
+{
+    return remembered<const char *>(kind, [](const QString &k) -> const char * {
+        const QStringList words = wordsOf(k);
+        if (anyOf(words, { "fax", "pager", "telex", "tty", "tdd" }))
+            return nullptr;
+        const QString slot = kindOf(words);
+        return slot == QLatin1String("Mobile") ? "Mobile Phone Number"
+            : slot == QLatin1String("Work")    ? "Work Telephone Number"
+                                               : "Home Telephone Number";
+    });
+}
+
+// Which address is taken first: home, work, one of no kind, any other.
+int addressRank(const QString &kind)
+{
+    return remembered<int>(kind, [](const QString &k) {
+        const QStringList words = wordsOf(k);
+        return anyOf(words, homeWords) ? 0 : anyOf(words, workWords) ? 1 : words.isEmpty() ? 2 : 3;
+    });
 }
 
 } // namespace
@@ -198,14 +232,15 @@ ContactColumns::Column ContactColumns::classify(const QString &heading)
         || anyOf(words,
             { "fax", "pager", "telex", "tty", "tdd", "assistant", "assistent", "yomi", "phonetic", "nickname",
                 "prefix", "suffix", "title", "titel", "anrede", "department", "abteilung", "job", "position",
-                "birthday", "geburtstag", "anniversary", "web", "website", "url", "im", "messenger", "relation",
-                "event", "custom", "categories", "kategorien", "gender", "language", "photo", "labels", "group",
-                "sensitivity", "priority", "account", "mileage", "initials", "short", "maiden", "country", "land",
-                "po", "pobox", "postfach", "file", "display", "angezeigter", "isdn", "callback", "radio",
-                "hörbehinderte" }))
+                "birthday", "geburtstag", "anniversary", "web", "website", "url", "im", "messenger",
+                "relation", "event", "custom", "categories", "kategorien", "gender", "language", "photo",
+                "labels", "group", "sensitivity", "priority", "account", "mileage", "initials", "short",
+                "maiden", "country", "land", "po", "pobox", "postfach", "file", "display", "angezeigter",
+                "isdn", "callback", "radio", "hörbehinderte" }))
         return words == QStringList { "display", "name" } ? is(Part::FullName) : is(Part::None);
     const bool phone = anyOf(words, { "phone" }) || anyOf(words, mobileWords);
-    const bool address = anyOf(words, { "address", "street", "city", "state", "zip", "formatted", "extended" });
+    const bool address
+        = anyOf(words, { "address", "street", "city", "state", "zip", "formatted", "extended" });
     if (anyOf(words, { "type", "label", "typ" })) {
         if (phone)
             return is(Part::PhoneKind);
@@ -213,7 +248,8 @@ ContactColumns::Column ContactColumns::classify(const QString &heading)
             return is(Part::AddressKind);
         return is(Part::None);
     }
-    if (anyOf(words, { "middle", "additional" }) || (anyOf(words, { "weitere" }) && anyOf(words, { "given" })))
+    if (anyOf(words, { "middle", "additional" })
+        || (anyOf(words, { "weitere" }) && anyOf(words, { "given" })))
         return is(Part::MiddleName);
     if (anyOf(words, { "first", "given" }))
         return is(Part::GivenName);
@@ -371,7 +407,7 @@ ContactEntry ContactColumns::entry(const csv::Record &record) const
     for (int i = 0; i < m_columns.size() && i < record.fields.size(); ++i) {
         const Column &c = m_columns[i];
         const QString &field = record.fields[i];
-        if (field.trimmed().isEmpty())
+        if (csv::isBlank(field))
             continue;
         auto first = [&](QString &into) {
             if (into.isEmpty())
@@ -407,7 +443,8 @@ ContactEntry ContactColumns::entry(const csv::Record &record) const
         case Part::Phone:
             for (const QString &number : values(field))
                 (c.own ? ownPhones : e.phones)
-                    .append(ContactEntry::Phone { c.kind.isEmpty() ? phoneKinds.value(c.group) : c.kind, number });
+                    .append(ContactEntry::Phone {
+                        c.kind.isEmpty() ? phoneKinds.value(c.group) : c.kind, number });
             break;
         case Part::Street:
             if (c.own) { // the program's own Address, as it was stored
@@ -415,7 +452,7 @@ ContactEntry ContactColumns::entry(const csv::Record &record) const
                 break;
             }
             for (const QString &line : field.split(QLatin1Char('\n')))
-                if (!line.trimmed().isEmpty())
+                if (!csv::isBlank(line))
                     addressOf(c).street << line.trimmed();
             break;
         case Part::City:
@@ -449,23 +486,18 @@ QStringList contactOf(const ContactEntry &entry)
 
     QStringList name;
     for (const QString &part : { entry.givenName, entry.middleName, entry.familyName })
-        if (!part.trimmed().isEmpty())
+        if (!csv::isBlank(part))
             name << part.trimmed();
     for (const QString &candidate : { entry.fullName, name.join(QLatin1Char(' ')), entry.organization })
-        if (!candidate.trimmed().isEmpty()) {
+        if (!csv::isBlank(candidate)) {
             set("Name", candidate);
             break;
         }
 
     for (const ContactEntry::Phone &p : entry.phones) {
-        const QStringList kindWords = wordsOf(p.kind);
-        if (p.number.trimmed().isEmpty() || anyOf(kindWords, { "fax", "pager", "telex", "tty", "tdd" }))
-            continue;
-        const QString kind = kindOf(kindWords);
-        set(kind == QLatin1String("Mobile")   ? "Mobile Phone Number"
-                : kind == QLatin1String("Work") ? "Work Telephone Number"
-                                                : "Home Telephone Number",
-            p.number);
+        const char *field = phoneFieldFor(p.kind);
+        if (field && !csv::isBlank(p.number))
+            set(field, p.number);
     }
 
     // The home address, else the work one, else one of no kind, else any.
@@ -473,13 +505,9 @@ QStringList contactOf(const ContactEntry &entry)
     int chosenRank = 4;
     for (const ContactEntry::Address &a : entry.addresses) {
         if (a.street.isEmpty() && a.city.isEmpty() && a.region.isEmpty() && a.postalCode.isEmpty()
-            && a.formatted.trimmed().isEmpty())
+            && csv::isBlank(a.formatted))
             continue;
-        const QStringList kindWords = wordsOf(a.kind);
-        const int rank = anyOf(kindWords, homeWords) ? 0
-            : anyOf(kindWords, workWords)          ? 1
-            : kindWords.isEmpty()                  ? 2
-                                                   : 3;
+        const int rank = addressRank(a.kind);
         if (rank < chosenRank) {
             chosen = &a;
             chosenRank = rank;
@@ -487,9 +515,10 @@ QStringList contactOf(const ContactEntry &entry)
     }
     if (chosen) {
         QStringList street = chosen->street;
-        if (street.isEmpty() && chosen->city.isEmpty() && chosen->region.isEmpty() && chosen->postalCode.isEmpty())
+        if (street.isEmpty() && chosen->city.isEmpty() && chosen->region.isEmpty()
+            && chosen->postalCode.isEmpty())
             for (const QString &line : chosen->formatted.split(QLatin1Char('\n')))
-                if (!line.trimmed().isEmpty())
+                if (!csv::isBlank(line))
                     street << line.trimmed();
         set("Address", street.join(QStringLiteral(", ")));
         set("City", chosen->city);
@@ -498,7 +527,7 @@ QStringList contactOf(const ContactEntry &entry)
     }
 
     for (const QString &email : entry.emails)
-        if (!email.trimmed().isEmpty()) {
+        if (!csv::isBlank(email)) {
             set("Email", email.trimmed());
             break;
         }

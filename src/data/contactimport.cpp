@@ -70,10 +70,10 @@ void ContactImport::problem(int line, const QString &reason)
 
 void ContactImport::take(const QStringList &contact, int line)
 {
-    if (contact[fieldIndex("Name")].trimmed().isEmpty()) {
+    if (csv::isBlank(contact[fieldIndex("Name")])) {
         bool nothing = true;
         for (const QString &v : contact)
-            nothing = nothing && v.trimmed().isEmpty();
+            nothing = nothing && csv::isBlank(v);
         if (!nothing)
             problem(line, QStringLiteral("it has no name."));
         return; // a row with nothing for a contact is passed over
@@ -168,7 +168,8 @@ Status ContactImport::readCsv(const QString &path, Progress *progress)
 {
     m_format = Format::Csv;
     csv::Reader reader;
-    if (Status s = reader.open(path, [](const QStringList &row) { return ContactColumns::match(row).named(); });
+    if (Status s
+        = reader.open(path, [](const QStringList &row) { return ContactColumns::match(row).named(); });
         !s)
         return s;
     m_encoding = reader.source().encodingName();
@@ -190,7 +191,7 @@ Status ContactImport::readCsv(const QString &path, Progress *progress)
             return stopped();
         bool overflow = false;
         for (qsizetype i = width; i < r.fields.size() && !overflow; ++i)
-            overflow = !r.fields[i].trimmed().isEmpty();
+            overflow = !csv::isBlank(r.fields[i]);
         if (overflow) {
             problem(r.line,
                 QStringLiteral("it has %1 fields, more than the %2 columns the header row names.")

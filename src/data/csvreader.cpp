@@ -116,7 +116,7 @@ struct Reader::Parser {
         p->recordBytes = 0;
         bool blank = true;
         for (const QString &f : std::as_const(p->fields))
-            if (!f.trimmed().isEmpty()) {
+            if (!isBlank(f)) {
                 blank = false;
                 break;
             }
@@ -151,8 +151,8 @@ struct Reader::Parser {
         if (parsed != size_t(utf8.size())) {
             if (csv_error(&parser) != CSV_EPARSE)
                 return QStringLiteral("a field is too large to read.");
-            const int errorLine
-                = fedLines + countBreaks(QByteArrayView(utf8).first(qsizetype(parsed)), fedAfterCarriageReturn);
+            const int errorLine = fedLines
+                + countBreaks(QByteArrayView(utf8).first(qsizetype(parsed)), fedAfterCarriageReturn);
             return QStringLiteral("on line %1 a quote stands inside a field. A field that holds quotes must "
                                   "itself be in quotes, with each of its quotes doubled.")
                 .arg(errorLine);
@@ -220,7 +220,8 @@ Status Reader::start(const HeaderScore &score)
         int score = -1;
     };
     QList<Choice> choices;
-    for (const unsigned char separator : { (unsigned char)CSV_COMMA, (unsigned char)';', (unsigned char)CSV_TAB }) {
+    for (const unsigned char separator :
+        { (unsigned char)CSV_COMMA, (unsigned char)';', (unsigned char)CSV_TAB }) {
         QList<Record> rows;
         Parser trial(separator, 0, false);
         trial.headerSeen = true;
@@ -253,16 +254,16 @@ Status Reader::start(const HeaderScore &score)
     auto byFirstLine = [&](const Choice &a, const Choice &b) {
         return firstLine.count(char(a.separator)) < firstLine.count(char(b.separator));
     };
-    const Choice chosen = *std::max_element(choices.cbegin(), choices.cend(), [&](const Choice &a, const Choice &b) {
-        return a.score != b.score ? a.score < b.score : byFirstLine(a, b);
-    });
+    const Choice chosen
+        = *std::max_element(choices.cbegin(), choices.cend(), [&](const Choice &a, const Choice &b) {
+              return a.score != b.score ? a.score < b.score : byFirstLine(a, b);
+          });
 
     if (Status s = m_source.rewind(); !s)
         return s;
     m_parser = std::make_unique<Parser>(chosen.separator, chosen.skip, true);
     m_parser->out = &m_ready;
-    while (!m_parser->headerSeen && fill()) {
-    }
+    while (!m_parser->headerSeen && fill()) { }
     if (!status())
         return status();
     if (!m_parser->headerSeen)

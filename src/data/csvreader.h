@@ -19,6 +19,12 @@ inline constexpr qint64 largestFile = qint64(128) * 1024 * 1024;
 inline constexpr int mostColumns = 1000;
 inline constexpr qsizetype largestField = qsizetype(4) * 1024 * 1024;
 
+// Whether a field holds nothing but blanks, without copying it.
+inline bool isBlank(QStringView field)
+{
+    return field.trimmed().isEmpty();
+}
+
 // One record of a CSV file and the line of the file it begins on.
 struct Record {
     int line = 0;

@@ -231,7 +231,8 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
     // The first rows as the file holds them, each heading with what it fills.
     const QStringList &header = plan.header();
     auto *intro = new QLabel(plan.format() == ContactImport::Format::Csv
-            ? QStringLiteral("The first rows of the file. Under each column heading: the contact field it fills.")
+            ? QStringLiteral(
+                "The first rows of the file. Under each column heading: the contact field it fills.")
             : QStringLiteral("The first contacts of the file, as they will be stored."),
         this);
     intro->setObjectName(QStringLiteral("lblPreview"));
@@ -280,10 +281,9 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
         grid->setColumnWidth(c, qMin(grid->columnWidth(c), 220));
     layout->addWidget(grid, 3);
 
-    QStringList summary {
-        QStringLiteral("%1 will be added.")
-            .arg(counted(plan.count(), QStringLiteral("contact"), QStringLiteral("contacts")))
-    };
+    QStringList summary { QStringLiteral("%1 will be added.")
+                              .arg(counted(
+                                  plan.count(), QStringLiteral("contact"), QStringLiteral("contacts"))) };
     if (plan.duplicates() > 0)
         summary << QStringLiteral("%1 already stored will be skipped.")
                        .arg(
@@ -301,8 +301,8 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
         for (const ContactImport::Problem &p : plan.problems())
             problems->addItem(QStringLiteral("Line %1: %2").arg(p.line).arg(p.reason));
         if (plan.problemCount() > plan.problems().size())
-            problems->addItem(QStringLiteral("... and %1 more.")
-                                  .arg(plan.problemCount() - plan.problems().size()));
+            problems->addItem(
+                QStringLiteral("... and %1 more.").arg(plan.problemCount() - plan.problems().size()));
         layout->addWidget(problems, 1);
     }
 

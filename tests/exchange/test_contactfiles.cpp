@@ -98,13 +98,13 @@ const QStringList googleOld { "Name", "Given Name", "Additional Name", "Family N
     "Directory Server", "Mileage", "Occupation", "Hobby", "Sensitivity", "Priority", "Subject", "Notes",
     "Language", "Photo", "Group Membership", "E-mail 1 - Type", "E-mail 1 - Value", "Phone 1 - Type",
     "Phone 1 - Value", "Phone 2 - Type", "Phone 2 - Value", "Phone 3 - Type", "Phone 3 - Value",
-    "Address 1 - Type", "Address 1 - Formatted", "Address 1 - Street", "Address 1 - City", "Address 1 - PO Box",
-    "Address 1 - Region", "Address 1 - Postal Code", "Address 1 - Country", "Address 1 - Extended Address",
-    "Address 2 - Type", "Address 2 - Formatted", "Address 2 - Street", "Address 2 - City",
-    "Address 2 - Region", "Address 2 - Postal Code", "Organization 1 - Type", "Organization 1 - Name",
-    "Organization 1 - Yomi Name", "Organization 1 - Title", "Organization 1 - Department",
-    "Organization 1 - Symbol", "Organization 1 - Location", "Organization 1 - Job Description",
-    "Website 1 - Type", "Website 1 - Value" };
+    "Address 1 - Type", "Address 1 - Formatted", "Address 1 - Street", "Address 1 - City",
+    "Address 1 - PO Box", "Address 1 - Region", "Address 1 - Postal Code", "Address 1 - Country",
+    "Address 1 - Extended Address", "Address 2 - Type", "Address 2 - Formatted", "Address 2 - Street",
+    "Address 2 - City", "Address 2 - Region", "Address 2 - Postal Code", "Organization 1 - Type",
+    "Organization 1 - Name", "Organization 1 - Yomi Name", "Organization 1 - Title",
+    "Organization 1 - Department", "Organization 1 - Symbol", "Organization 1 - Location",
+    "Organization 1 - Job Description", "Website 1 - Type", "Website 1 - Value" };
 const QStringList googleNew { "First Name", "Middle Name", "Last Name", "Phonetic First Name",
     "Phonetic Middle Name", "Phonetic Last Name", "Name Prefix", "Name Suffix", "Nickname", "File As",
     "Organization Name", "Organization Title", "Organization Department", "Birthday", "Notes", "Photo",
@@ -123,11 +123,11 @@ const QStringList outlookEnglish { "Title", "First Name", "Middle Name", "Last N
     "Telex", "Account", "Anniversary", "Assistant's Name", "Billing Information", "Birthday",
     "Business Address PO Box", "Categories", "Children", "Directory Server", "E-mail Address", "E-mail Type",
     "E-mail Display Name", "E-mail 2 Address", "E-mail 2 Type", "E-mail 2 Display Name", "E-mail 3 Address",
-    "E-mail 3 Type", "E-mail 3 Display Name", "Gender", "Government ID Number", "Hobby", "Home Address PO Box",
-    "Initials", "Internet Free Busy", "Keywords", "Language", "Location", "Manager's Name", "Mileage", "Notes",
-    "Office Location", "Organizational ID Number", "Other Address PO Box", "Priority", "Private",
-    "Profession", "Referred By", "Sensitivity", "Spouse", "User 1", "User 2", "User 3", "User 4",
-    "Web Page" };
+    "E-mail 3 Type", "E-mail 3 Display Name", "Gender", "Government ID Number", "Hobby",
+    "Home Address PO Box", "Initials", "Internet Free Busy", "Keywords", "Language", "Location",
+    "Manager's Name", "Mileage", "Notes", "Office Location", "Organizational ID Number",
+    "Other Address PO Box", "Priority", "Private", "Profession", "Referred By", "Sensitivity", "Spouse",
+    "User 1", "User 2", "User 3", "User 4", "Web Page" };
 const QStringList outlookGerman { "Anrede", "Vorname", "Weitere Vornamen", "Nachname", "Suffix", "Firma",
     "Abteilung", "Position", "Straße geschäftlich", "Straße geschäftlich 2", "Straße geschäftlich 3",
     "Ort geschäftlich", "Region geschäftlich", "Postleitzahl geschäftlich", "Land/Region geschäftlich",
@@ -152,9 +152,9 @@ const QStringList yahoo { "First", "Middle", "Last", "Nickname", "Email", "Categ
 const QStringList thunderbird { "First Name", "Last Name", "Display Name", "Nickname", "Primary Email",
     "Secondary Email", "Screen Name", "Work Phone", "Home Phone", "Fax Number", "Pager Number",
     "Mobile Number", "Home Address", "Home Address 2", "Home City", "Home State", "Home ZipCode",
-    "Home Country", "Work Address", "Work Address 2", "Work City", "Work State", "Work ZipCode", "Work Country",
-    "Job Title", "Department", "Organization", "Web Page 1", "Web Page 2", "Birth Year", "Birth Month",
-    "Birth Day", "Custom 1", "Custom 2", "Custom 3", "Custom 4", "Notes" };
+    "Home Country", "Work Address", "Work Address 2", "Work City", "Work State", "Work ZipCode",
+    "Work Country", "Job Title", "Department", "Organization", "Web Page 1", "Web Page 2", "Birth Year",
+    "Birth Month", "Birth Day", "Custom 1", "Custom 2", "Custom 3", "Custom 4", "Notes" };
 
 } // namespace
 
@@ -202,18 +202,18 @@ private slots:
                                               { City, "Branson" }, { State, "MO" }, { Zip, "65616" },
                                               { Work, "555-0102" }, { Mobile, "555-0101" },
                                               { Email, "ann@example.com" }, { Remarks, "likes jigs" } });
-        QTest::newRow("Google, current") << exportOf(googleNew,
-            { { "First Name", "Bud" }, { "Last Name", "Ray" }, { "Phone 1 - Label", "* Mobile" },
-                { "Phone 1 - Value", "+1 417-555-0103" }, { "Phone 2 - Label", "Main" },
-                { "Phone 2 - Value", "417-555-0104" }, { "Address 1 - Label", "Home" },
-                { "Address 1 - Street", "2 Oak Ln" }, { "Address 1 - Extended Address", "Apt 4" },
-                { "Address 1 - City", "Ozark" }, { "Address 1 - Region", "MO" },
-                { "Address 1 - Postal Code", "65721" }, { "Address 1 - Country", "US" },
-                { "E-mail 1 - Label", "Home" }, { "E-mail 1 - Value", "bud@example.com" } })
-                                         << contactWith({ { Name, "Bud Ray" }, { Address, "2 Oak Ln, Apt 4" },
-                                                { City, "Ozark" }, { State, "MO" }, { Zip, "65721" },
-                                                { Home, "417-555-0104" }, { Mobile, "+1 417-555-0103" },
-                                                { Email, "bud@example.com" } });
+        QTest::newRow("Google, current")
+            << exportOf(googleNew,
+                   { { "First Name", "Bud" }, { "Last Name", "Ray" }, { "Phone 1 - Label", "* Mobile" },
+                       { "Phone 1 - Value", "+1 417-555-0103" }, { "Phone 2 - Label", "Main" },
+                       { "Phone 2 - Value", "417-555-0104" }, { "Address 1 - Label", "Home" },
+                       { "Address 1 - Street", "2 Oak Ln" }, { "Address 1 - Extended Address", "Apt 4" },
+                       { "Address 1 - City", "Ozark" }, { "Address 1 - Region", "MO" },
+                       { "Address 1 - Postal Code", "65721" }, { "Address 1 - Country", "US" },
+                       { "E-mail 1 - Label", "Home" }, { "E-mail 1 - Value", "bud@example.com" } })
+            << contactWith({ { Name, "Bud Ray" }, { Address, "2 Oak Ln, Apt 4" }, { City, "Ozark" },
+                   { State, "MO" }, { Zip, "65721" }, { Home, "417-555-0104" }, { Mobile, "+1 417-555-0103" },
+                   { Email, "bud@example.com" } });
         QTest::newRow("Outlook, English") << exportOf(outlookEnglish,
             { { "First Name", "Cy" }, { "Last Name", "Dunn" }, { "Business Street", "5 Main St" },
                 { "Business City", "Branson" }, { "Home Street", "7 Lake Rd" }, { "Home Street 2", "Box 3" },
@@ -223,44 +223,47 @@ private slots:
                 { "Home Phone", "555-0107" }, { "Mobile Phone", "555-0108" }, { "Pager", "555-0192" },
                 { "E-mail Address", "cy@example.com" }, { "E-mail Display Name", "Cy Dunn (cy@example.com)" },
                 { "Manager's Name", "Boss" }, { "Notes", "two\r\nlines" } })
-                                          << contactWith({ { Name, "Cy Dunn" }, { Address, "7 Lake Rd, Box 3" },
-                                                 { City, "Kimberling City" }, { State, "MO" },
-                                                 { Zip, "65686" }, { Home, "555-0107" }, { Work, "555-0105" },
-                                                 { Mobile, "555-0106" }, { Email, "cy@example.com" },
-                                                 { Remarks, "two\r\nlines" } });
-        QTest::newRow("Outlook, German") << exportOf(outlookGerman,
-            { { "Vorname", "Jörg" }, { "Weitere Vornamen", "K." }, { "Nachname", "Weiß" },
-                { "Straße geschäftlich", "Hafenstraße 1" }, { "Ort geschäftlich", "Konstanz" },
-                { "Postleitzahl geschäftlich", "78462" }, { "Region geschäftlich", "BW" },
-                { "Land/Region geschäftlich", "Deutschland" }, { "Telefon geschäftlich", "07531 1234" },
-                { "Fax geschäftlich", "07531 9999" }, { "Mobiltelefon", "0171 555" },
-                { "Telefon für Hörbehinderte", "0800 1" }, { "E-Mail-Adresse", "joerg@example.de" },
-                { "E-Mail-Typ", "SMTP" }, { "Notizen", "Hecht" } })
-                                         << contactWith({ { Name, "Jörg K. Weiß" }, { Address, "Hafenstraße 1" },
-                                                { City, "Konstanz" }, { State, "BW" }, { Zip, "78462" },
-                                                { Work, "07531 1234" }, { Mobile, "0171 555" },
-                                                { Email, "joerg@example.de" }, { Remarks, "Hecht" } });
-        QTest::newRow("LinkedIn, notes above the header")
-            << QByteArray("Notes:\r\n\"When exporting your connection data, you may notice that some of the "
-                          "email addresses are missing. You will only see email addresses for connections, "
-                          "who have allowed it.\"\r\n\r\n"
-                          "First Name,Last Name,URL,Email Address,Company,Position,Connected On\r\n"
-                          "Dee,Fox,https://www.linkedin.com/in/dee,dee@example.com,Fox Charters,Owner,"
-                          "01 Mar 2024\r\n")
-            << contactWith({ { Name, "Dee Fox" }, { Email, "dee@example.com" } });
+                                          << contactWith({ { Name, "Cy Dunn" },
+                                                 { Address, "7 Lake Rd, Box 3" }, { City, "Kimberling City" },
+                                                 { State, "MO" }, { Zip, "65686" }, { Home, "555-0107" },
+                                                 { Work, "555-0105" }, { Mobile, "555-0106" },
+                                                 { Email, "cy@example.com" }, { Remarks, "two\r\nlines" } });
+        QTest::newRow("Outlook, German")
+            << exportOf(outlookGerman,
+                   { { "Vorname", "Jörg" }, { "Weitere Vornamen", "K." }, { "Nachname", "Weiß" },
+                       { "Straße geschäftlich", "Hafenstraße 1" }, { "Ort geschäftlich", "Konstanz" },
+                       { "Postleitzahl geschäftlich", "78462" }, { "Region geschäftlich", "BW" },
+                       { "Land/Region geschäftlich", "Deutschland" },
+                       { "Telefon geschäftlich", "07531 1234" }, { "Fax geschäftlich", "07531 9999" },
+                       { "Mobiltelefon", "0171 555" }, { "Telefon für Hörbehinderte", "0800 1" },
+                       { "E-Mail-Adresse", "joerg@example.de" }, { "E-Mail-Typ", "SMTP" },
+                       { "Notizen", "Hecht" } })
+            << contactWith({ { Name, "Jörg K. Weiß" }, { Address, "Hafenstraße 1" }, { City, "Konstanz" },
+                   { State, "BW" }, { Zip, "78462" }, { Work, "07531 1234" }, { Mobile, "0171 555" },
+                   { Email, "joerg@example.de" }, { Remarks, "Hecht" } });
+        QTest::newRow("LinkedIn, notes above the header") << QByteArray(
+            "Notes:\r\n\"When exporting your connection data, you may notice that some of the "
+            "email addresses are missing. You will only see email addresses for connections, "
+            "who have allowed it.\"\r\n\r\n"
+            "First Name,Last Name,URL,Email Address,Company,Position,Connected On\r\n"
+            "Dee,Fox,https://www.linkedin.com/in/dee,dee@example.com,Fox Charters,Owner,"
+            "01 Mar 2024\r\n") << contactWith({ { Name, "Dee Fox" }, { Email, "dee@example.com" } });
         QTest::newRow("Yahoo") << exportOf(yahoo,
             { { "First", "Eve" }, { "Last", "Gray" }, { "Email", "eve@example.com" }, { "Home", "555-0111" },
                 { "Work", "555-0112" }, { "Mobile", "555-0113" }, { "Fax", "555-0193" },
-                { "Work Address", "3 Pier St" }, { "Home Address", "4 Cove Rd" }, { "Home City", "Reeds Spring" },
-                { "Home State", "MO" }, { "Home ZIP", "65737" }, { "Comments", "boat" } })
+                { "Work Address", "3 Pier St" }, { "Home Address", "4 Cove Rd" },
+                { "Home City", "Reeds Spring" }, { "Home State", "MO" }, { "Home ZIP", "65737" },
+                { "Comments", "boat" } })
                                << contactWith({ { Name, "Eve Gray" }, { Address, "4 Cove Rd" },
                                       { City, "Reeds Spring" }, { State, "MO" }, { Zip, "65737" },
                                       { Home, "555-0111" }, { Work, "555-0112" }, { Mobile, "555-0113" },
                                       { Email, "eve@example.com" }, { Remarks, "boat" } });
         QTest::newRow("other exports: Email Home, Home Mobile, Home Street 2")
-            << exportOf({ "Full Name", "Email Home", "Home Mobile", "Home Street", "Home Street 2", "Home ZIP" },
-                   { { "Full Name", "Gil Hart" }, { "Email Home", "gil@example.com" }, { "Home Mobile", "555-0114" },
-                       { "Home Street", "8 Bay Rd" }, { "Home Street 2", "Unit 2" }, { "Home ZIP", "65616" } })
+            << exportOf(
+                   { "Full Name", "Email Home", "Home Mobile", "Home Street", "Home Street 2", "Home ZIP" },
+                   { { "Full Name", "Gil Hart" }, { "Email Home", "gil@example.com" },
+                       { "Home Mobile", "555-0114" }, { "Home Street", "8 Bay Rd" },
+                       { "Home Street 2", "Unit 2" }, { "Home ZIP", "65616" } })
             << contactWith({ { Name, "Gil Hart" }, { Address, "8 Bay Rd, Unit 2" }, { Zip, "65616" },
                    { Mobile, "555-0114" }, { Email, "gil@example.com" } });
         QTest::newRow("Thunderbird") << exportOf(thunderbird,
@@ -272,9 +275,10 @@ private slots:
                                      << contactWith({ { Name, "Hal Ives" }, { Address, "6 Ramp Rd" },
                                             { City, "Ozark" }, { Zip, "65721" }, { Work, "555-0115" },
                                             { Mobile, "555-0116" }, { Email, "hal@example.com" } });
-        QTest::newRow("an e-mail and no name") << QByteArray("Name,Email,Mobile\r\n,ivy@example.com,555-0117\r\n")
-                                               << contactWith({ { Name, "ivy@example.com" },
-                                                      { Mobile, "555-0117" }, { Email, "ivy@example.com" } });
+        QTest::newRow("an e-mail and no name")
+            << QByteArray("Name,Email,Mobile\r\n,ivy@example.com,555-0117\r\n")
+            << contactWith(
+                   { { Name, "ivy@example.com" }, { Mobile, "555-0117" }, { Email, "ivy@example.com" } });
         QTest::newRow("an organization and no name")
             << QByteArray("First Name,Company,Phone\r\n,Table Rock Marina,555-0118\r\n")
             << contactWith({ { Name, "Table Rock Marina" }, { Home, "555-0118" } });
@@ -300,7 +304,8 @@ private slots:
             const QString t = text.arg(QLatin1Char(separator));
             const QByteArray name = separator == '\t' ? "tab" : QByteArray(1, separator);
             QTest::addRow("UTF-8, %s", name.constData()) << t.toUtf8() << "UTF-8";
-            QTest::addRow("UTF-8 with its mark, %s", name.constData()) << "\xEF\xBB\xBF" + t.toUtf8() << "UTF-8";
+            QTest::addRow("UTF-8 with its mark, %s", name.constData())
+                << "\xEF\xBB\xBF" + t.toUtf8() << "UTF-8";
             QTest::addRow("UTF-16 little-endian, %s", name.constData()) << utf16(t, false) << "UTF-16";
             QTest::addRow("UTF-16 big-endian, %s", name.constData()) << utf16(t, true) << "UTF-16";
             QTest::addRow("Windows-1252, %s", name.constData()) << windows1252(t) << "Windows-1252";
@@ -343,7 +348,8 @@ private slots:
 
     void preambleWithQuotesAboveHeader()
     {
-        const ContactImport import = loaded("Exported by \"the phone\" on Monday\r\n\r\nName,Email\r\nAnn,a@x\r\n");
+        const ContactImport import
+            = loaded("Exported by \"the phone\" on Monday\r\n\r\nName,Email\r\nAnn,a@x\r\n");
         QCOMPARE(import.header(), QStringList({ "Name", "Email" }));
         QCOMPARE(import.contact(0), contactWith({ { Name, "Ann" }, { Email, "a@x" } }));
         // below the header a stray quote is still refused
@@ -371,7 +377,8 @@ private slots:
         QTest::newRow("field too large")
             << "Name,Remarks\r\nAnn,x\r\nBob,\"" + QByteArray(5 * 1024 * 1024, 'x') + "\"\r\n"
             << "is larger than 4 MB.";
-        QTest::newRow("NUL in the text") << QByteArray("Name\r\nAnn\r\nB\0b\r\n", 16) << "it is not a text file.";
+        QTest::newRow("NUL in the text")
+            << QByteArray("Name\r\nAnn\r\nB\0b\r\n", 16) << "it is not a text file.";
     }
     void capsRefuseWithTheirLine()
     {
@@ -402,7 +409,8 @@ private slots:
         QSignalSpy changed(&DataChanges::instance(), &DataChanges::tableChanged);
         ContactImport import;
         StopAt stop(3);
-        const Status loaded = import.load(writeFile(*dir, file), databasePath(), whileReading ? &stop : nullptr);
+        const Status loaded
+            = import.load(writeFile(*dir, file), databasePath(), whileReading ? &stop : nullptr);
         QCOMPARE(bool(loaded), !whileReading);
         if (loaded) {
             QCOMPARE(import.count(), 2000);
