@@ -9,6 +9,7 @@
 #include "data/recordsource.h"
 #include "main/exchangedialogs.h"
 #include "main/frmmain.h"
+#include "platform/progress.h"
 
 #include <QAction>
 #include <QDialog>
@@ -60,6 +61,26 @@ QStringList headings(QTableWidget *grid)
         h << grid->horizontalHeaderItem(c)->text();
     return h;
 }
+
+// Progress windows as a script: records the label of each piece of work
+// and stops the one whose label begins with `stop`.
+struct ScriptedProgress : platform::ProgressService {
+    QStringList labels;
+    QString stop;
+    ScriptedProgress() { platform::setProgressService(this); }
+    ~ScriptedProgress() override { platform::setProgressService(nullptr); }
+    std::unique_ptr<Progress> begin(const QString &label, QWidget *) override
+    {
+        labels << label;
+        struct Answer : Progress {
+            bool goOn;
+            bool advance(qint64, qint64) override { return goOn; }
+        };
+        auto answer = std::make_unique<Answer>();
+        answer->goOn = stop.isEmpty() || !label.startsWith(stop);
+        return answer;
+    }
+};
 
 } // namespace
 
@@ -260,6 +281,37 @@ private slots:
         QCOMPARE(previewed, !atFileDialog);
         QCOMPARE(contactCount(), before);
         QVERIFY(msgs->shown.isEmpty());
+    }
+
+    // Cancel in the progress window, while the file is read or while the
+    // contacts are added, stops the import without a word and writes nothing.
+    void importStoppedFromItsProgress_data()
+    {
+        QTest::addColumn<QString>("stop");
+        QTest::newRow("while reading") << "Reading";
+        QTest::newRow("while adding") << "Adding";
+    }
+    void importStoppedFromItsProgress()
+    {
+        QFETCH(QString, stop);
+        ScriptedProgress progress;
+        progress.stop = stop;
+        QByteArray file("Name,Mobile Phone\r\n");
+        for (int i = 0; i < 1000; ++i)
+            file += "Client " + QByteArray::number(i) + ",555-" + QByteArray::number(i) + "\r\n";
+        files->answers << write(file);
+        const int before = contactCount();
+        bool previewed = false;
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            previewed = true;
+            click(d, "cmdImport");
+        });
+        main->importContacts();
+        QCOMPARE(previewed, stop == "Adding");
+        QCOMPARE(progress.labels.last(),
+            stop == "Adding" ? QString("Adding the contacts...") : QString("Reading the contacts..."));
+        QCOMPARE(contactCount(), before);
+        QCOMPARE(msgs->shown.size(), 0);
     }
 
     void importRefusedFileWarns()
