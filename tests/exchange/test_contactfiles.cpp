@@ -228,6 +228,11 @@ private slots:
                                                  { State, "MO" }, { Zip, "65686" }, { Home, "555-0107" },
                                                  { Work, "555-0105" }, { Mobile, "555-0106" },
                                                  { Email, "cy@example.com" }, { Remarks, "two\r\nlines" } });
+        QTest::newRow("Outlook, English, in UTF-16 as Outlook writes it")
+            << utf16(QString::fromUtf8(exportOf(outlookEnglish,
+                         { { "First Name", "Jo" }, { "Last Name", "Kent" }, { "Mobile Phone", "555-0120" } })),
+                   false)
+            << contactWith({ { Name, "Jo Kent" }, { Mobile, "555-0120" } });
         QTest::newRow("Outlook, German")
             << exportOf(outlookGerman,
                    { { "Vorname", "Jörg" }, { "Weitere Vornamen", "K." }, { "Nachname", "Weiß" },
