@@ -3,6 +3,7 @@
 #include "data/progress.h"
 #include "data/query.h"
 #include "data/schema.h"
+#include "data/vcardreader.h"
 
 namespace bm
 {
@@ -152,7 +153,7 @@ Status ContactImport::load(const QString &path, const QString &databasePath, Pro
         return sniff.status();
     if (Status s = readStored(); !s)
         return s;
-    Status read = readCsv(path, progress);
+    Status read = vcard::looksLikeVCard(start) ? readVCard(path, progress) : readCsv(path, progress);
     if (!read) { // nothing half planned stays behind
         const bool cancelled = m_cancelled;
         *this = ContactImport();
@@ -205,6 +206,32 @@ Status ContactImport::readCsv(const QString &path, Progress *progress)
         return reader.status();
     if (rows == 0 && m_preview.isEmpty())
         return Status::failure(QStringLiteral("The file holds no contacts below its header row."));
+    return Status::ok();
+}
+
+Status ContactImport::readVCard(const QString &path, Progress *progress)
+{
+    m_format = Format::VCard;
+    vcard::Reader reader;
+    if (Status s = reader.open(path); !s)
+        return s;
+    m_encoding = reader.encodingName();
+    m_header = contactFields();
+    ContactEntry entry;
+    int cards = 0;
+    while (reader.next(entry)) {
+        const QStringList contact = contactOf(entry);
+        if (m_preview.size() < previewRows)
+            m_preview.append({ entry.line, contact });
+        if (++cards % progressEvery == 0 && progress && !progress->advance(reader.position(), reader.size()))
+            return stopped();
+        take(contact, entry.line);
+        entry = ContactEntry();
+    }
+    if (!reader.status())
+        return reader.status();
+    if (m_preview.isEmpty())
+        return Status::failure(QStringLiteral("The file holds no contacts."));
     return Status::ok();
 }
 

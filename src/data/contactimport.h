@@ -66,6 +66,7 @@ public:
 private:
     Status readStored();
     Status readCsv(const QString &path, Progress *progress);
+    Status readVCard(const QString &path, Progress *progress);
     void take(const QStringList &contact, int line);
     void problem(int line, const QString &reason);
     Status stopped();

@@ -179,7 +179,7 @@ Status Source::start()
     if (!m_status)
         return m_status;
     if (mostlyControls(sniff))
-        return refuse(QStringLiteral("it is not a text file. Choose a file saved as CSV."));
+        return refuse(QStringLiteral("it is not a text file."));
     return rewind();
 }
 
@@ -208,7 +208,7 @@ bool Source::read(QByteArray &utf8)
             return fail(refuse(QStringLiteral("it ends in the middle of a letter.")));
         return false;
     }
-    const QString notText = QStringLiteral("it is not a text file. Choose a file saved as CSV.");
+    const QString notText = QStringLiteral("it is not a text file.");
     switch (m_encoding) {
     case Encoding::Utf8: {
         bytes.prepend(m_pending);

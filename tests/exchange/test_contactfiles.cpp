@@ -228,11 +228,10 @@ private slots:
                                                  { State, "MO" }, { Zip, "65686" }, { Home, "555-0107" },
                                                  { Work, "555-0105" }, { Mobile, "555-0106" },
                                                  { Email, "cy@example.com" }, { Remarks, "two\r\nlines" } });
-        QTest::newRow("Outlook, English, in UTF-16 as Outlook writes it")
-            << utf16(QString::fromUtf8(exportOf(outlookEnglish,
-                         { { "First Name", "Jo" }, { "Last Name", "Kent" }, { "Mobile Phone", "555-0120" } })),
-                   false)
-            << contactWith({ { Name, "Jo Kent" }, { Mobile, "555-0120" } });
+        QTest::newRow("Outlook, English, in UTF-16 as Outlook writes it") << utf16(
+            QString::fromUtf8(exportOf(outlookEnglish,
+                { { "First Name", "Jo" }, { "Last Name", "Kent" }, { "Mobile Phone", "555-0120" } })),
+            false) << contactWith({ { Name, "Jo Kent" }, { Mobile, "555-0120" } });
         QTest::newRow("Outlook, German")
             << exportOf(outlookGerman,
                    { { "Vorname", "Jörg" }, { "Weitere Vornamen", "K." }, { "Nachname", "Weiß" },
@@ -296,6 +295,56 @@ private slots:
         QCOMPARE(import.count(), 1);
         QCOMPARE(import.contact(0), contact);
         QVERIFY(import.problems().isEmpty());
+    }
+
+    // A phone's own export: the kinds of its numbers and addresses decide
+    // where they go, as in the mail programs' files.
+    void cardsOfPhones_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("contact");
+        QTest::newRow("iPhone, 3.0 with grouped labels")
+            << QByteArray(
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
+                   "ORG:Lee Outfitters;\r\nitem1.TEL:555-0100\r\nitem1.X-ABLabel:Boat\r\n"
+                   "TEL;type=CELL;type=VOICE;type=pref:555-0101\r\nTEL;type=WORK;type=VOICE:555-0102\r\n"
+                   "TEL;type=HOME;type=FAX:555-0190\r\n"
+                   "item2.ADR;type=WORK:;;9 Dock Rd;Hollister;MO;65672;USA\r\n"
+                   "ADR;type=HOME;type=pref:;;1 Elm St;Branson;MO;65616;USA\r\n"
+                   "EMAIL;type=INTERNET;type=HOME;type=pref:ann@example.com\r\n"
+                   "NOTE:likes jigs\\, spinners\\nand worms\r\nEND:VCARD\r\n")
+            << contactWith(
+                   { { Name, "Ann Lee" }, { Address, "1 Elm St" }, { City, "Branson" }, { State, "MO" },
+                       { Zip, "65616" }, { Home, "555-0100" }, { Work, "555-0102" }, { Mobile, "555-0101" },
+                       { Email, "ann@example.com" }, { Remarks, "likes jigs, spinners\nand worms" } });
+        QTest::newRow("Android, 2.1 quoted-printable")
+            << QByteArray(
+                   "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+                   "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Wei=C3=9F;J=C3=B6rg;;;\r\n"
+                   "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:J=C3=B6rg Wei=C3=9F\r\n"
+                   "TEL;CELL:0171 555\r\nTEL;WORK:07531 1234\r\n"
+                   "ADR;WORK;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;;Hafenstra=C3=9Fe 1;Konstanz;;=\r\n"
+                   "78462;\r\nEND:VCARD\r\n")
+            << contactWith({ { Name, "Jörg Weiß" }, { Address, "Hafenstraße 1" }, { City, "Konstanz" },
+                   { Zip, "78462" }, { Work, "07531 1234" }, { Mobile, "0171 555" } });
+        QTest::newRow("Android, 4.0, no full name")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nN:Ray;Bud;;;\r\n"
+                          "TEL;VALUE=uri;TYPE=\"voice,home\":tel:+1-555-0103\r\n"
+                          "TEL;TYPE=cell:+1 555 0104\r\nEND:VCARD\r\n")
+            << contactWith({ { Name, "Bud Ray" }, { Home, "+1-555-0103" }, { Mobile, "+1 555 0104" } });
+        QTest::newRow("only an e-mail")
+            << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:\nEMAIL:cy@example.com\nEND:VCARD\n")
+            << contactWith({ { Name, "cy@example.com" }, { Email, "cy@example.com" } });
+    }
+    void cardsOfPhones()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, contact);
+        const ContactImport import = loaded(file);
+        QCOMPARE(import.format(), ContactImport::Format::VCard);
+        QCOMPARE(import.count(), 1);
+        QCOMPARE(import.contact(0), contact);
+        QCOMPARE(import.preview().first().fields, contact);
     }
 
     // Every encoding with every separator; the byte order mark is never part
