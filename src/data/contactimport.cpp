@@ -145,7 +145,7 @@ Status ContactImport::load(const QString &path, const QString &databasePath, Pro
     m_path = databasePath;
     // What the file is, from its first piece of text.
     text::Source sniff;
-    if (Status s = sniff.open(path, csv::largestFile); !s)
+    if (Status s = sniff.open(path, text::largestImport); !s)
         return s;
     QByteArray start;
     (void)sniff.read(start);

@@ -183,7 +183,7 @@ const Status &Reader::status() const
 
 Status Reader::open(const QString &path, const HeaderScore &score)
 {
-    if (Status s = m_source.open(path, largestFile); !s)
+    if (Status s = m_source.open(path, text::largestImport); !s)
         return s;
     return start(score);
 }

@@ -13,8 +13,6 @@
 namespace bm::csv
 {
 
-// Larger files are not what a phone or a spreadsheet writes for contacts.
-inline constexpr qint64 largestFile = qint64(128) * 1024 * 1024;
 // A row or a field beyond these is no table a guide keeps.
 inline constexpr int mostColumns = 1000;
 inline constexpr qsizetype largestField = qsizetype(4) * 1024 * 1024;

@@ -12,6 +12,10 @@
 namespace bm::text
 {
 
+// Larger files are not what a phone, a mail program or a spreadsheet
+// writes for the program to read.
+inline constexpr qint64 largestImport = qint64(128) * 1024 * 1024;
+
 // How a text file is written, as found from its first bytes and its content.
 enum class Encoding {
     Utf8, // with or without its byte order mark

@@ -41,7 +41,6 @@ namespace bm::vcard
 namespace
 {
 
-constexpr qint64 largestFile = qint64(128) * 1024 * 1024;
 // The longest name and parameters of a property handed to the library, well
 // inside the buffer its name is read back into.
 constexpr qsizetype longestHead = 1000;
@@ -488,7 +487,7 @@ Reader::~Reader() = default;
 
 Status Reader::open(const QString &path)
 {
-    return started(m_source.open(path, largestFile));
+    return started(m_source.open(path, text::largestImport));
 }
 
 Status Reader::open(const QByteArray &bytes, const QString &shownName)
