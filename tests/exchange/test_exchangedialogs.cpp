@@ -466,6 +466,15 @@ private slots:
             click(d, "cmdCancel");
         });
         main->importContacts();
+        files->answers << write("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
+                                "TEL;type=CELL:555-0101\r\nADR;type=HOME:;;12 Shore Rd;Lakeview;MN;55901;\r\n"
+                                "EMAIL:ann@example.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
+                                "N:Ray;Bob\r\nTEL;WORK:555-0900\r\nEND:VCARD\r\n");
+        whenShown("dlgImportContacts", [&](QDialog *d) {
+            QVERIFY(d->grab().save(folder + "/import-vcard-preview.png"));
+            click(d, "cmdCancel");
+        });
+        main->importContacts();
         whenShown("dlgExportCsv", [&](QDialog *d) {
             QVERIFY(d->grab().save(folder + "/export-choice.png"));
             click(d, "cmdCancel");
