@@ -2,6 +2,7 @@
 
 #include "data/database.h"
 #include "data/fieldvalue.h"
+#include "data/log.h"
 #include "data/query.h"
 #include "data/schema.h"
 
@@ -22,15 +23,94 @@ QString shownFileName(const QString &path)
     return text::shownFileName(path);
 }
 
+namespace
+{
+
+// The first characters of a cell that spreadsheets take for a formula.
+bool startsFormula(char16_t c)
+{
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
+}
+
+char16_t codeOf(QChar c)
+{
+    return c.unicode();
+}
+
+char16_t codeOf(char c)
+{
+    return char16_t(static_cast<unsigned char>(c));
+}
+
+// Apostrophes, if any, then a character that starts a formula.
+template <typename View> bool needsProtection(View text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && codeOf(text[i]) == u'\'')
+        ++i;
+    return i < text.size() && startsFormula(codeOf(text[i]));
+}
+
+template <typename View> bool isProtected(View text)
+{
+    return !text.isEmpty() && codeOf(text[0]) == u'\'' && needsProtection(text.sliced(1));
+}
+
+} // namespace
+
+QString protectedText(const QString &text)
+{
+    return needsProtection(QStringView(text)) ? QLatin1Char('\'') + text : text;
+}
+
+QByteArray protectedText(QByteArrayView utf8)
+{
+    return needsProtection(utf8) ? '\'' + utf8.toByteArray() : utf8.toByteArray();
+}
+
+QString unprotected(const QString &text)
+{
+    return isProtected(QStringView(text)) ? text.sliced(1) : text;
+}
+
+QByteArray unprotected(QByteArrayView utf8)
+{
+    return (isProtected(utf8) ? utf8.sliced(1) : utf8).toByteArray();
+}
+
+Status openOwnerOnly(QSaveFile &file)
+{
+    const QString shown = shownFileName(file.fileName());
+    if (!file.open(QIODevice::WriteOnly))
+        return Status::failure(
+            QStringLiteral("The file %1 can not be written: %2.").arg(shown, file.errorString()));
+    // The new file takes the permissions of the one it replaces, or the
+    // usual ones for a new file; it is written apart and put in place on
+    // commit, so setting them now covers what appears under the name.
+    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        const Status s = Status::failure(
+            QStringLiteral("The file %1 can not be written: its permissions can not be set (%2).")
+                .arg(shown, reason));
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    }
+    return Status::ok();
+}
+
 void appendField(QByteArray &line, QByteArrayView utf8, bool first)
 {
     if (!first)
         line.append(',');
     bool quote = !utf8.isEmpty()
         && (utf8.front() == ' ' || utf8.front() == '\t' || utf8.back() == ' ' || utf8.back() == '\t');
+    // Besides the separators, any control character is quoted: a reader
+    // that ends a record at a lone carriage return, or stops at an odd byte,
+    // keeps it inside its field then.
     for (qsizetype i = 0; i < utf8.size() && !quote; ++i) {
-        const char c = utf8[i];
-        quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        quote = c == ',' || c == '"' || c < 0x20 || c == 0x7F;
     }
     if (!quote) {
         line.append(utf8);
@@ -77,9 +157,8 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
 
     const QString shown = shownFileName(filePath);
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(
-            QStringLiteral("The file %1 can not be written: %2.").arg(shown, file.errorString()));
+    if (Status s = openOwnerOnly(file); !s)
+        return s;
 
     constexpr qsizetype chunk = 1024 * 1024;
     QByteArray buffer;
@@ -102,8 +181,10 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
             if (!amount.isNull())
                 appendField(buffer, fieldvalue::shown(amount, fieldvalue::Amounts::Printed, plain).toLatin1(),
                     i == 0);
+            else if (const QByteArrayView held = select.textAt(i); needsProtection(held))
+                appendField(buffer, protectedText(held), i == 0); // text, or what an amount field holds
             else
-                appendField(buffer, select.textAt(i), i == 0);
+                appendField(buffer, held, i == 0);
         }
         buffer.append("\r\n");
         ++written;

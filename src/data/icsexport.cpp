@@ -7,6 +7,7 @@
 #include "data/schema.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -66,6 +67,28 @@ bool blank(QByteArrayView text)
     return text.trimmed().isEmpty();
 }
 
+// The text with each line break as one line feed, which the calendar writes
+// as its escaped newline: a CRLF is one break, and so is a carriage return
+// alone (as older Mac programs wrote them), which would otherwise be written
+// as an escape that calendars do not read as a break.
+QByteArray withLineFeeds(QByteArrayView text)
+{
+    QByteArray out = text.toByteArray();
+    if (out.contains('\r'))
+        out.replace("\r\n", "\n").replace('\r', '\n');
+    return out;
+}
+
+// A stamp's time, "yyyy-MM-ddTHH:mm:ssZ" in UTC; false when it is none.
+bool stampTime(const QVariant &stored, icaltimetype &out)
+{
+    const QDateTime t = QDateTime::fromString(stored.toString(), Qt::ISODate);
+    if (!t.isValid() || t.timeSpec() != Qt::UTC)
+        return false;
+    out = icaltime_from_timet_with_zone(time_t(t.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+    return true;
+}
+
 // An all-day event made once and given each record's values in turn, so
 // that 100,000 events cost 100,000 serializations and little else.
 class Event
@@ -80,13 +103,16 @@ public:
         , m_location(icalproperty_new_location("-"))
         , m_description(icalproperty_new_description("-"))
         , m_transparent(icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT))
+        , m_sequence(icalproperty_new_sequence(0))
+        , m_lastModified(icalproperty_new_lastmodified(stamp))
     {
-        for (icalproperty *p : { m_uid, icalproperty_new_dtstamp(stamp), m_start, m_end, m_summary })
+        for (icalproperty *p :
+            { m_uid, icalproperty_new_dtstamp(stamp), m_start, m_end, m_summary, m_sequence })
             icalcomponent_add_property(m_event.c, p);
     }
     ~Event()
     {
-        for (icalproperty *p : { m_location, m_description, m_transparent })
+        for (icalproperty *p : { m_location, m_description, m_transparent, m_lastModified })
             if (!icalproperty_get_parent(p))
                 icalproperty_free(p);
     }
@@ -106,6 +132,17 @@ public:
         setOptional(m_description, icalproperty_set_description, text);
     }
     void setTransparent(bool transparent) { attach(m_transparent, transparent); }
+    // The record's change stamp: how often it changed and when it last did
+    // (a record without a stamp counts as never changed, time unknown).
+    void setChanges(const QVariant &sequence, const QVariant &modified)
+    {
+        icalproperty_set_sequence(m_sequence, sequence.isNull() ? 0 : sequence.toInt());
+        icaltimetype when;
+        const bool known = stampTime(modified, when);
+        if (known)
+            icalproperty_set_lastmodified(m_lastModified, when);
+        attach(m_lastModified, known);
+    }
 
     bool appendTo(QByteArray &to) { return appendSerialized(to, m_event.c); }
 
@@ -126,7 +163,8 @@ private:
     }
 
     Component m_event;
-    icalproperty *m_uid, *m_start, *m_end, *m_summary, *m_location, *m_description, *m_transparent;
+    icalproperty *m_uid, *m_start, *m_end, *m_summary, *m_location, *m_description, *m_transparent,
+        *m_sequence, *m_lastModified;
 };
 
 QByteArray bookingSummary(QByteArrayView name, QByteArrayView lake)
@@ -166,15 +204,28 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
                 .arg(csv::shownFileName(databasePath)));
 
     auto q = [](const char *name) { return schema::quoted(QString::fromLatin1(name)); };
+    // Each record with its change stamp, when it has one.
+    auto withStamps = [&](const QString &table, const QStringList &fields) {
+        QStringList columns { QStringLiteral("r.ID AS ID") };
+        for (const QString &f : fields)
+            columns << QStringLiteral("r.%1 AS %1").arg(schema::quoted(f));
+        columns << QStringLiteral("s.\"Sequence\" AS \"Sequence\"")
+                << QStringLiteral("s.\"Modified\" AS \"Modified\"");
+        return QStringLiteral(
+            "SELECT %1 FROM %2 AS r LEFT JOIN %3 AS s ON s.\"Kind\" = '%4' AND s.\"Record\" = "
+            "r.ID WHERE r.%5 IS NOT NULL ORDER BY r.ID")
+            .arg(columns.join(QLatin1String(", ")), schema::quoted(table),
+                schema::quoted(QLatin1String(schema::stampTable)), table, q("Date"));
+    };
     db::Query bookings(databasePath), reminders(databasePath);
-    if (Status s = bookings.run(QStringLiteral(
-            "SELECT ID, %1, %2, %3, %4, %5, %6, %7, %8 FROM %9 WHERE %1 IS NOT NULL ORDER BY ID")
-                                    .arg(q("Date"), q("Name"), q("Lake"), q("Meet At"), q("Type"),
-                                        q("Telephone"), q("Cell Phone"), q("Notes"), q("Booking")));
+    if (Status s = bookings.run(withStamps(QStringLiteral("Booking"),
+            { QStringLiteral("Date"), QStringLiteral("Name"), QStringLiteral("Lake"),
+                QStringLiteral("Meet At"), QStringLiteral("Type"), QStringLiteral("Telephone"),
+                QStringLiteral("Cell Phone"), QStringLiteral("Notes") }));
         !s)
         return unreadable(QStringLiteral("bookings"), s);
-    if (Status s = reminders.run(QStringLiteral("SELECT ID, %1, %2 FROM %3 WHERE %1 IS NOT NULL ORDER BY ID")
-                                     .arg(q("Date"), q("Reminder"), q("Reminder")));
+    if (Status s = reminders.run(
+            withStamps(QStringLiteral("Reminder"), { QStringLiteral("Date"), QStringLiteral("Reminder") }));
         !s)
         return unreadable(QStringLiteral("reminders"), s);
 
@@ -194,9 +245,8 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
 
     const QString shown = csv::shownFileName(filePath);
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(
-            QStringLiteral("The file %1 can not be written: %2.").arg(shown, file.errorString()));
+    if (Status s = csv::openOwnerOnly(file); !s)
+        return s;
     constexpr qsizetype chunk = 1024 * 1024;
     QByteArray buffer;
     buffer.reserve(chunk + 64 * 1024);
@@ -219,8 +269,11 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
         if (!date.isValid())
             continue;
         event.set("booking-" + QByteArray::number(bookings.value(id).toLongLong()) + uidTail, date,
-            bookingSummary(bookings.text(QStringLiteral("Name")), bookings.text(QStringLiteral("Lake"))));
-        event.setLocation(bookings.text(QStringLiteral("Meet At")).toByteArray());
+            withLineFeeds(bookingSummary(
+                bookings.text(QStringLiteral("Name")), bookings.text(QStringLiteral("Lake")))));
+        event.setLocation(withLineFeeds(bookings.text(QStringLiteral("Meet At"))));
+        event.setChanges(
+            bookings.value(QStringLiteral("Sequence")), bookings.value(QStringLiteral("Modified")));
         QByteArray description;
         const char *labels[] = { "Type: ", "Telephone: ", "Cell Phone: ", "Notes: " };
         const char *fields[] = { "Type", "Telephone", "Cell Phone", "Notes" };
@@ -232,7 +285,7 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
                 description.append(labels[i]).append(value);
             }
         }
-        event.setDescription(description);
+        event.setDescription(withLineFeeds(description));
         if (!event.appendTo(buffer))
             return Status::failure(QStringLiteral("The calendar could not be made."));
         ++written.bookings;
@@ -246,11 +299,13 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
         const QDate date = dateOf(reminders);
         if (!date.isValid())
             continue;
-        const QByteArray reminder = reminders.text(QStringLiteral("Reminder")).toByteArray();
+        const QByteArray reminder = withLineFeeds(reminders.text(QStringLiteral("Reminder")));
         const QByteArray firstLine = reminder.trimmed().split('\n').first().trimmed();
         event.set("reminder-" + QByteArray::number(reminders.value(id).toLongLong()) + uidTail, date,
             firstLine.isEmpty() ? QByteArrayLiteral("Reminder") : firstLine);
         event.setDescription(reminder.trimmed() != firstLine ? reminder : QByteArray());
+        event.setChanges(
+            reminders.value(QStringLiteral("Sequence")), reminders.value(QStringLiteral("Modified")));
         if (!event.appendTo(buffer))
             return Status::failure(QStringLiteral("The calendar could not be made."));
         ++written.reminders;

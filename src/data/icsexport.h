@@ -24,8 +24,12 @@ struct Counts {
 // Writes an iCalendar file (RFC 5545) with one all-day event for each
 // booking and each reminder that has a date. A booking's event is titled with
 // the client's name and the lake, placed at the meeting place, and describes
-// the trip type, telephone numbers and notes. The file appears whole or not
-// at all.
+// the trip type, telephone numbers and notes. Each event carries the
+// record's change stamp (schema.h): SEQUENCE, which grows with every change
+// of the record, and LAST-MODIFIED (UTC) where the time is known, so that a
+// calendar that imports the file again takes the newer version. Line breaks
+// of any kind are written as the calendar's own. The file appears whole or
+// not at all, readable by its owner only.
 Status exportCalendar(const QString &databasePath, const QString &filePath, Counts *counts = nullptr);
 
 } // namespace bm::ics

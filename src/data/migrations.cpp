@@ -4,6 +4,8 @@
 #include "data/schema.h"
 #include "data/schemacheck.h"
 
+#include <QDateTime>
+
 #include <sqlite3.h>
 
 namespace bm::migrations
@@ -75,6 +77,13 @@ QString addLayout(sqlite3 *db, int version)
             !e.isEmpty())
             return e;
     }
+    // The stamp triggers name the fields they compare, so each layout from
+    // the stamps' on writes them anew, with its own fields.
+    for (const schema::TriggerDef &t : schema::stampTriggers(version))
+        if (QString e
+            = exec(db, QStringLiteral("DROP TRIGGER IF EXISTS %1; %2").arg(schema::quoted(t.name), t.sql));
+            !e.isEmpty())
+            return e;
     return {};
 }
 
@@ -106,6 +115,25 @@ QString writeMark(sqlite3 *db, int version)
             .arg(version));
 }
 
+// Layout 3: the change stamps (their triggers are written by the runner).
+// Every booking and reminder there is stamped as never changed, at one time
+// for all.
+QString createStamps(sqlite3 *db)
+{
+    if (QString e = exec(db, schema::createStampTable()); !e.isEmpty())
+        return e;
+    const QString now = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+    for (const QString &table : schema::stampedTables())
+        if (QString e = exec(db,
+                QStringLiteral("INSERT INTO %1 (\"Kind\", \"Record\", \"Sequence\", \"Modified\") "
+                               "SELECT '%2', %3, 0, '%4' FROM %5")
+                    .arg(schema::quoted(QLatin1String(schema::stampTable)), table,
+                        QLatin1String(schema::keyColumn), now, schema::quoted(table)));
+            !e.isEmpty())
+            return e;
+    return {};
+}
+
 } // namespace
 
 const QList<Step> &steps()
@@ -113,6 +141,7 @@ const QList<Step> &steps()
     static const QList<Step> all {
         { 1, createTables },
         { 2, createMark },
+        { 3, createStamps },
     };
     return all;
 }

@@ -17,7 +17,10 @@ namespace bm
 // Layout 1 is the file as the program first delivered it: the seventeen
 // tables, no mark. Layout 2 adds the version mark (a table of the program's
 // own, since PRAGMA user_version holds the calendar identity) and the
-// indexes the windows sort, search and count by.
+// indexes the windows sort, search and count by. Layout 3 adds the change
+// stamps of bookings and reminders (schema.h: the stamp table and the
+// triggers that keep it); the records already there are stamped as never
+// changed, at the time of the upgrade.
 //
 // To add a field later: give its FieldDef in schema.cpp `since = N` and
 // append a step of version N (its apply may do nothing more); the runner adds
@@ -27,7 +30,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 2;
+inline constexpr int currentVersion = 3;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

@@ -123,4 +123,68 @@ QString quoted(const QString &identifier)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
+const QStringList &stampedTables()
+{
+    static const QStringList all { QStringLiteral("Booking"), QStringLiteral("Reminder") };
+    return all;
+}
+
+QString createStampTable()
+{
+    // Keyed by kind and record without a rowid: no index of its own besides
+    // the table, and one stamp per record.
+    return QStringLiteral("CREATE TABLE %1 (\"Kind\" TEXT NOT NULL, \"Record\" INTEGER NOT NULL, "
+                          "\"Sequence\" INTEGER NOT NULL, \"Modified\" TEXT NOT NULL, "
+                          "PRIMARY KEY (\"Kind\", \"Record\")) WITHOUT ROWID")
+        .arg(quoted(QLatin1String(stampTable)));
+}
+
+QString stampNow()
+{
+    return QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ', 'now')");
+}
+
+QList<TriggerDef> stampTriggers(int layout)
+{
+    QList<TriggerDef> all;
+    if (layout < stampsSince)
+        return all;
+    const QString stamps = quoted(QLatin1String(stampTable));
+    for (const QString &name : stampedTables()) {
+        const TableDef *def = table(name);
+        if (!def)
+            continue;
+        const QString kind = QLatin1Char('\'') + name + QLatin1Char('\'');
+        const QString on = quoted(name);
+        // Only a field's value that changed counts: saving a record as it
+        // was is no change a calendar needs to hear of.
+        QStringList changed;
+        for (const FieldDef &f : def->fields)
+            if (f.since <= layout)
+                changed << QStringLiteral("OLD.%1 IS NOT NEW.%1").arg(quoted(f.name));
+        auto trigger = [&](const QString &event, const QString &when, const QString &body) {
+            const QString triggerName = QStringLiteral("%1 stamp on %2").arg(name, event.toLower());
+            all.append({ triggerName, name,
+                QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON %3%4 BEGIN %5 END")
+                    .arg(quoted(triggerName), event, on, when, body) });
+        };
+        trigger(QStringLiteral("INSERT"), QString(),
+            QStringLiteral("INSERT OR REPLACE INTO %1 (\"Kind\", \"Record\", \"Sequence\", \"Modified\") "
+                           "VALUES (%2, NEW.\"ID\", 0, %3);")
+                .arg(stamps, kind, stampNow()));
+        // A record without a stamp counts as sequence 0: its first change
+        // makes it 1.
+        trigger(QStringLiteral("UPDATE"), QStringLiteral(" WHEN ") + changed.join(QLatin1String(" OR ")),
+            QStringLiteral("INSERT OR IGNORE INTO %1 (\"Kind\", \"Record\", \"Sequence\", \"Modified\") "
+                           "VALUES (%2, NEW.\"ID\", 0, ''); "
+                           "UPDATE %1 SET \"Sequence\" = \"Sequence\" + 1, \"Modified\" = %3 "
+                           "WHERE \"Kind\" = %2 AND \"Record\" = NEW.\"ID\";")
+                .arg(stamps, kind, stampNow()));
+        trigger(QStringLiteral("DELETE"), QString(),
+            QStringLiteral("DELETE FROM %1 WHERE \"Kind\" = %2 AND \"Record\" = OLD.\"ID\";")
+                .arg(stamps, kind));
+    }
+    return all;
+}
+
 } // namespace bm::schema

@@ -57,5 +57,37 @@ QString createStatement(const IndexDef &index);
 // A name written as an SQL identifier: "Lake Area" -> "Lake Area" in quotes.
 QString quoted(const QString &identifier);
 
+// The change stamps of the records a calendar shows: for each booking and
+// reminder, how many times it has been changed since it was made (its
+// sequence) and when it last was (UTC, "yyyy-MM-ddTHH:mm:ssZ"). The triggers
+// below keep them, so every write of those tables counts, whoever makes it.
+// A record may have no stamp (written with triggers off, as the delivered
+// file's starter records are): it counts as never changed, time unknown.
+inline constexpr const char stampTable[] = "Change Stamp";
+inline constexpr int stampsSince = 3; // the layout that brought them in
+
+// The tables whose records carry a stamp; a stamp's Kind is its table's name.
+const QStringList &stampedTables();
+
+// The CREATE TABLE statement of the stamp table.
+QString createStampTable();
+
+// A trigger the program keeps in the file. A file may hold these and no
+// other, each exactly as written here.
+struct TriggerDef {
+    QString name;
+    QString table;
+    QString sql; // the CREATE TRIGGER statement
+};
+
+// The stamp triggers of a layout (none before stampsSince): a new record is
+// stamped with sequence 0, a change to any field of the layout's adds one,
+// and a deleted record loses its stamp. A save that changes nothing leaves
+// the stamp as it is.
+QList<TriggerDef> stampTriggers(int layout);
+
+// The time the stamps are written in, as an SQL expression.
+QString stampNow();
+
 } // namespace schema
 } // namespace bm

@@ -109,12 +109,55 @@ bool isProgramTable(const QString &name)
     return false;
 }
 
-// The tables the engine keeps for itself and the program's version mark.
-bool isAllowedOtherTable(const QString &name)
+// The tables the engine keeps for itself, the program's version mark, and
+// the change stamps in the layouts that have them (their form is checked
+// apart).
+bool isAllowedOtherTable(const QString &name, int version)
 {
     return sameName(name, QLatin1String(migrations::markTable))
         || sameName(name, QLatin1String("sqlite_sequence"))
-        || name.startsWith(QLatin1String("sqlite_stat"), Qt::CaseInsensitive);
+        || name.startsWith(QLatin1String("sqlite_stat"), Qt::CaseInsensitive)
+        || (version >= schema::stampsSince && sameName(name, QLatin1String(schema::stampTable)));
+}
+
+// A statement with every run of blanks and line breaks outside quotes and
+// names made one blank, so that two writings of the same statement compare
+// equal. What is inside quotes is compared as it is.
+QString normalizedSql(const QString &sql)
+{
+    QString out;
+    out.reserve(sql.size());
+    QChar quote;
+    bool blank = false;
+    for (const QChar c : sql) {
+        if (quote.isNull() && c.isSpace()) {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.isEmpty())
+            out += QLatin1Char(' ');
+        blank = false;
+        out += c;
+        if (quote.isNull()) {
+            if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`'))
+                quote = c;
+            else if (c == QLatin1Char('['))
+                quote = QLatin1Char(']');
+        } else if (c == quote) {
+            quote = QChar(); // a doubled quote closes and opens again: the same
+        }
+    }
+    return out;
+}
+
+// Whether the trigger is one the program keeps, word for word.
+bool isOwnTrigger(const Object &trigger, const QList<schema::TriggerDef> &own)
+{
+    const QString sql = normalizedSql(trigger.sql);
+    return std::any_of(own.cbegin(), own.cend(), [&](const schema::TriggerDef &t) {
+        return sameName(t.name, trigger.name) && sameName(t.table, trigger.table)
+            && normalizedSql(t.sql) == sql;
+    });
 }
 
 QString notUsed(const QString &what)
@@ -384,9 +427,11 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
                 .arg(version)
                 .arg(newest));
 
-    // Code of the file's own, before anything else is read.
+    // Code of the file's own, before anything else is read. The program's
+    // own triggers of the file's layout may stay, exactly as it writes them.
+    const QList<schema::TriggerDef> ownTriggers = schema::stampTriggers(version);
     for (const Object &o : objects) {
-        if (o.type == QLatin1String("trigger"))
+        if (o.type == QLatin1String("trigger") && !isOwnTrigger(o, ownTriggers))
             return refusal(shownAs, notUsed(QStringLiteral("a trigger named %1").arg(o.name)));
         if (o.type == QLatin1String("view"))
             return refusal(shownAs, notUsed(QStringLiteral("a view named %1").arg(o.name)));
@@ -444,7 +489,8 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
     }
 
     for (const Object &o : objects)
-        if (o.type == QLatin1String("table") && !isProgramTable(o.name) && !isAllowedOtherTable(o.name))
+        if (o.type == QLatin1String("table") && !isProgramTable(o.name)
+            && !isAllowedOtherTable(o.name, version))
             return refusal(shownAs, notUsed(QStringLiteral("a table named %1").arg(o.name)));
 
     for (const Object &o : objects) {
@@ -472,6 +518,23 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
             return refusal(shownAs,
                 incomplete(QStringLiteral("the index %1 on the field %2 of the table %3")
                                .arg(i.name, i.field, i.table)));
+    }
+
+    // The change stamps of the file's layout: their table as the program
+    // makes it, and every trigger that keeps them.
+    if (version >= schema::stampsSince) {
+        const QString stampName = QLatin1String(schema::stampTable);
+        const Object *stamps = find(objects, QStringLiteral("table"), stampName);
+        if (!stamps)
+            return refusal(shownAs, incomplete(QStringLiteral("the table %1").arg(stampName)));
+        if (normalizedSql(stamps->sql) != normalizedSql(schema::createStampTable()))
+            return refusal(shownAs,
+                notUsed(QStringLiteral("a table named %1 that is not as Brindlemoor makes it")
+                            .arg(stamps->name)));
+        for (const schema::TriggerDef &t : ownTriggers)
+            if (!find(objects, QStringLiteral("trigger"), t.name))
+                return refusal(shownAs,
+                    incomplete(QStringLiteral("the trigger %1 of the table %2").arg(t.name, t.table)));
     }
 
     // Without the check of every page, each table's first and last records

@@ -75,7 +75,11 @@ void makeLayoutOne(const QString &path, const QString &contact)
     QFile::remove(path);
     QVERIFY(QFile::copy(QStringLiteral(":/delivered/tallow.mdb"), path));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
-    QString sql = QStringLiteral("DROP TABLE \"Schema Version\";");
+    QString sql;
+    for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
+        sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
+    sql += QStringLiteral("DROP TABLE %1; DROP TABLE \"Schema Version\";")
+               .arg(schema::quoted(QLatin1String(schema::stampTable)));
     for (const schema::IndexDef &i : schema::indexes())
         sql += QStringLiteral("DROP INDEX %1;").arg(schema::quoted(i.name));
     sql += QStringLiteral("INSERT INTO Phone (Name) VALUES ('%1');"
@@ -182,6 +186,9 @@ void TestMigrations::failedMigrationLeavesTheFileAsItWas_data()
                 return QStringLiteral("the power went");
             } }
     } << "layout 3: the power went";
+    QTest::newRow("the stamps made, then a failure")
+        << QList<migrations::Step> { program[0], program[1], failingAfter(program[2], "the disk is full") }
+        << "layout 3: the disk is full";
     QTest::newRow("a statement the engine refuses") << QList<migrations::Step> { program[0], program[1],
         { 3, [](sqlite3 *db) {
              char *e = nullptr;
@@ -227,8 +234,9 @@ void TestMigrations::laterLayoutAddsAFieldAndIsRefusedByThisVersion()
     database::closeAll();
     const QString path = databasePath();
     makeLayoutOne(path, QStringLiteral("Ann Angler"));
+    const int next = migrations::currentVersion + 1;
     QList<migrations::Step> later = migrations::steps();
-    later.append({ 3, [](sqlite3 *db) {
+    later.append({ next, [](sqlite3 *db) {
                       return sqlite3_exec(
                                  db, "ALTER TABLE Phone ADD COLUMN Nickname TEXT", nullptr, nullptr, nullptr)
                               == SQLITE_OK
@@ -240,11 +248,12 @@ void TestMigrations::laterLayoutAddsAFieldAndIsRefusedByThisVersion()
     QVERIFY2(db, qPrintable(reason));
     const Status s = migrations::upgrade(db, path, later);
     QVERIFY2(s, qPrintable(s.message()));
-    const schemacheck::Finding asLater = schemacheck::inspect(db, path, 3, true);
+    const schemacheck::Finding asLater = schemacheck::inspect(db, path, next, true);
     sqlite3_close_v2(db);
     QVERIFY2(asLater.status, qPrintable(asLater.status.message()));
-    QCOMPARE(asLater.version, 3);
-    QCOMPARE(rows(path, QStringLiteral("SELECT Version FROM \"Schema Version\"")), QStringList { "3" });
+    QCOMPARE(asLater.version, next);
+    QCOMPARE(rows(path, QStringLiteral("SELECT Version FROM \"Schema Version\"")),
+        QStringList { QString::number(next) });
     QCOMPARE(
         rows(path, QStringLiteral("SELECT count(*) FROM pragma_table_info('Phone') WHERE name = 'Nickname'")),
         QStringList { "1" });

@@ -3,7 +3,9 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
+#include "data/migrations.h"
 #include "data/pagecheck.h"
+#include "data/schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -111,6 +113,33 @@ private slots:
         QTest::newRow("view in place of a table")
             << "broken view"
             << "holds a view named Marinas, which Brindlemoor does not use";
+        // The change stamps' table and triggers: only the program's own, as
+        // it writes them, in a file whose layout has them.
+        QTest::newRow("foreign trigger on a stamped table")
+            << "sql:CREATE TRIGGER wipe AFTER UPDATE ON Booking BEGIN DELETE FROM Phone; END"
+            << "holds a trigger named wipe, which Brindlemoor does not use";
+        QTest::newRow("stamp trigger rewritten")
+            << "sql:DROP TRIGGER \"Booking stamp on delete\";"
+               "CREATE TRIGGER \"Booking stamp on delete\" AFTER DELETE ON \"Booking\" BEGIN DELETE FROM "
+               "\"Change Stamp\"; END"
+            << "holds a trigger named Booking stamp on delete, which Brindlemoor does not use";
+        QTest::newRow("stamp trigger with a literal's blanks changed")
+            << "sql:DROP TRIGGER \"Reminder stamp on delete\";"
+               "CREATE TRIGGER \"Reminder stamp on delete\" AFTER DELETE ON \"Reminder\" BEGIN DELETE FROM "
+               "\"Change Stamp\" WHERE \"Kind\" = 'Reminder ' AND \"Record\" = OLD.\"ID\"; END"
+            << "holds a trigger named Reminder stamp on delete, which Brindlemoor does not use";
+        QTest::newRow("stamp trigger missing") << "sql:DROP TRIGGER \"Reminder stamp on update\""
+                                               << "is not a complete Brindlemoor database: the trigger "
+                                                  "Reminder stamp on update of the table Reminder is missing";
+        QTest::newRow("stamp table missing") << "sql:DROP TABLE \"Change Stamp\""
+                                             << "the table Change Stamp is missing";
+        QTest::newRow("stamp table of another form")
+            << "sql:DROP TABLE \"Change Stamp\"; CREATE TABLE \"Change Stamp\" (Kind, Record, Sequence, "
+               "Modified, Note)"
+            << "holds a table named Change Stamp that is not as Brindlemoor makes it";
+        QTest::newRow("stamps in a file marked as an older layout")
+            << "sql:UPDATE \"Schema Version\" SET Version = 2"
+            << "holds a trigger named Booking stamp on insert, which Brindlemoor does not use";
         QTest::newRow("foreign database") << "foreign"
                                           << "the table Lakes Fished is missing";
         QTest::newRow("a folder") << "folder"
@@ -169,6 +198,8 @@ private slots:
                 db.close();
             }
             QSqlDatabase::removeDatabase("damage");
+        } else if (damage.startsWith("sql:")) {
+            QVERIFY(test::execOnFile(path, damage.mid(4)));
         } else if (damage == "folder") {
             QVERIFY(QFile::remove(path));
             QVERIFY(QDir().mkpath(path));
@@ -189,6 +220,32 @@ private slots:
         database::closeAll();
         QCOMPARE(fileHash(path), before);
         QCOMPARE(QDir(appFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), filesBefore);
+    }
+
+    // The program's own triggers are told by what they do, not by how the
+    // statement is laid out: written again with other blanks, they stay.
+    void ownTriggersWrittenAnewAreKept_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::newRow("as delivered") << "";
+        QTest::newRow("line breaks and runs of blanks") << "\n    ";
+        QTest::newRow("tabs") << "\t";
+    }
+    void ownTriggersWrittenAnewAreKept()
+    {
+        QFETCH(QString, layout);
+        QVERIFY(database::prepare());
+        database::closeAll();
+        const QString path = databasePath();
+        const QString blank = layout.isEmpty() ? QStringLiteral(" ") : layout;
+        QString sql;
+        for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
+            sql += QStringLiteral("DROP TRIGGER %1; %2;")
+                       .arg(schema::quoted(t.name),
+                           QString(t.sql).replace(QLatin1String(" BEGIN "), blank + "BEGIN" + blank));
+        QVERIFY(test::execOnFile(path, sql));
+        const Status s = database::prepare();
+        QVERIFY2(s, qPrintable(s.message()));
     }
 
     // The start reads each table's ends only; every other page is read once

@@ -1,4 +1,5 @@
 #include "checks.h"
+#include "rawfile.h"
 #include "recordcount.h"
 #include "testenv.h"
 
@@ -8,9 +9,13 @@
 #include "data/csvexchange.h"
 #include "data/database.h"
 #include "data/icsexport.h"
+#include "data/migrations.h"
 #include "data/money.h"
 #include "data/recordsource.h"
+#include "data/schema.h"
+#include "data/schemacheck.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -19,6 +24,8 @@
 #include <QTemporaryDir>
 
 #include <libical/ical.h>
+
+#include <sys/stat.h>
 
 using namespace bm;
 
@@ -83,6 +90,8 @@ QByteArray readFile(const QString &path)
 struct Event {
     QString summary, location, description;
     QDate start, end;
+    int sequence = -1; // -1: none written
+    QDateTime lastModified; // invalid: none written, or not in UTC
 };
 
 // Reads a calendar file back through libical: events by UID.
@@ -96,13 +105,61 @@ QMap<QString, Event> readCalendar(const QByteArray &text)
          e = icalcomponent_get_next_component(cal, ICAL_VEVENT_COMPONENT)) {
         auto str = [](const char *s) { return s ? QString::fromUtf8(s) : QString(); };
         auto date = [](icaltimetype t) { return t.is_date ? QDate(t.year, t.month, t.day) : QDate(); };
-        events.insert(str(icalcomponent_get_uid(e)),
-            { str(icalcomponent_get_summary(e)), str(icalcomponent_get_location(e)),
-                str(icalcomponent_get_description(e)), date(icalcomponent_get_dtstart(e)),
-                date(icalcomponent_get_dtend(e)) });
+        Event event { str(icalcomponent_get_summary(e)), str(icalcomponent_get_location(e)),
+            str(icalcomponent_get_description(e)), date(icalcomponent_get_dtstart(e)),
+            date(icalcomponent_get_dtend(e)), -1, QDateTime() };
+        if (icalproperty *p = icalcomponent_get_first_property(e, ICAL_SEQUENCE_PROPERTY))
+            event.sequence = icalproperty_get_sequence(p);
+        if (icalproperty *p = icalcomponent_get_first_property(e, ICAL_LASTMODIFIED_PROPERTY)) {
+            const icaltimetype t = icalproperty_get_lastmodified(p);
+            if (icaltime_is_utc(t))
+                event.lastModified = QDateTime::fromSecsSinceEpoch(
+                    qint64(icaltime_as_timet_with_zone(t, icaltimezone_get_utc_timezone())), Qt::UTC);
+        }
+        events.insert(str(icalcomponent_get_uid(e)), event);
     }
     icalcomponent_free(cal);
     return events;
+}
+
+// The events of the database's calendar as exported now.
+QMap<QString, Event> exportedEvents(const QTemporaryDir &dir)
+{
+    const QString file = dir.filePath("stamps.ics");
+    const Status s = ics::exportCalendar(databasePath(), file);
+    if (!s)
+        qWarning("%s", qPrintable(s.message()));
+    return s ? readCalendar(readFile(file)) : QMap<QString, Event>();
+}
+
+qint64 lastKey(const QString &table)
+{
+    QSqlQuery q(database::connection(databasePath()));
+    return q.exec(QStringLiteral("SELECT max(ID) FROM \"%1\"").arg(table)) && q.next()
+        ? q.value(0).toLongLong()
+        : 0;
+}
+
+// Saves the record as a window does, with the value given (a save with the
+// values unchanged when value is null).
+void editRecord(const QString &table, qint64 key, const QString &field, const QVariant &value)
+{
+    RecordSource rs(QStringLiteral("edit"), table);
+    QVERIFY(rs.setBookmark(Bookmark { key }));
+    QVERIFY(rs.Edit());
+    if (!value.isNull())
+        QVERIFY(rs.setValue(field, value));
+    QVERIFY(rs.Update());
+}
+
+// The wall clock in whole seconds, once the next second has begun: a stamp
+// written after it is later than one written before.
+QDateTime nextSecond()
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    while (QDateTime::currentSecsSinceEpoch() == now)
+        QTest::qWait(20);
+    return QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
 }
 
 } // namespace
@@ -246,6 +303,56 @@ private slots:
         QCOMPARE(doc.records.first().fields.value(1), value);
     }
 
+    // Control characters keep the field quoted, so that they stay inside it
+    // whatever the reader does with them; a byte order mark inside the file
+    // is text like any other.
+    void controlCharactersQuoted_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("device control") << QByteArray("a\x12z") << QByteArray("\"a\x12z\"");
+        QTest::newRow("start of heading") << QByteArray("\x01") << QByteArray("\"\x01\"");
+        QTest::newRow("lone carriage return") << QByteArray("lone\rCR") << QByteArray("\"lone\rCR\"");
+        QTest::newRow("escape sequence") << QByteArray("\x1b[31mred") << QByteArray("\"\x1b[31mred\"");
+        QTest::newRow("delete") << QByteArray("x\x7f") << QByteArray("\"x\x7f\"");
+        QTest::newRow("byte order mark first")
+            << QByteArray("\xEF\xBB\xBFName") << QByteArray("\xEF\xBB\xBFName");
+    }
+    void controlCharactersQuoted()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, written);
+        QByteArray line("first");
+        csv::appendField(line, value, false);
+        QCOMPARE(line, "first," + written);
+    }
+
+    // What a spreadsheet would run as a formula gets one apostrophe, and
+    // exactly that one goes again when read back.
+    void formulaTextProtected_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written");
+        const char *rows[][3] = { { "sum", "-2+3", "'-2+3" },
+            { "link", "=HYPERLINK(\"http://x\")", "'=HYPERLINK(\"http://x\")" },
+            { "at", "@SUM(A1)", "'@SUM(A1)" }, { "tab first", "\tlead", "'\tlead" },
+            { "carriage return first", "\rlead", "'\rlead" }, { "phone", "+1 555 0199", "'+1 555 0199" },
+            { "apostrophe then formula", "'=a", "''=a" }, { "apostrophes then formula", "''+a", "'''+a" },
+            { "apostrophe then text", "'plain", "'plain" }, { "apostrophes alone", "''", "''" },
+            { "empty", "", "" }, { "sign inside", "555-0101", "555-0101" }, { "blank first", " =x", " =x" } };
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
+    }
+    void formulaTextProtected()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        QCOMPARE(csv::protectedText(text), written);
+        QCOMPARE(csv::unprotected(written), text);
+        QCOMPARE(csv::protectedText(QByteArrayView(text.toUtf8())), written.toUtf8());
+        QCOMPARE(csv::unprotected(QByteArrayView(written.toUtf8())), text.toUtf8());
+    }
+
     void bookingsExportDatesAndAmounts_data()
     {
         QTest::addColumn<QString>("field");
@@ -263,6 +370,11 @@ private slots:
         QTest::newRow("no amount") << "Balance Due" << QVariant() << "";
         QTest::newRow("text") << "Notes" << QVariant("Bring rain gear, \"big\" cooler")
                               << "Bring rain gear, \"big\" cooler";
+        QTest::newRow("formula") << "Notes" << QVariant("=cmd|' /C calc'!A0") << "'=cmd|' /C calc'!A0";
+        QTest::newRow("telephone with its country")
+            << "Telephone" << QVariant("+1 555 0199") << "'+1 555 0199";
+        QTest::newRow("apostrophe before a sign") << "Lake" << QVariant("'-x") << "''-x";
+        QTest::newRow("byte order mark first") << "Notes" << QVariant("\uFEFFnote") << "\uFEFFnote";
     }
     void bookingsExportDatesAndAmounts()
     {
@@ -297,6 +409,10 @@ private slots:
                                << " ";
         QTest::newRow("whole units") << "2500000"
                                      << "250.00";
+        QTest::newRow("negative units") << "-32500"
+                                        << "-3.25";
+        QTest::newRow("formula") << "'=1+2'"
+                                 << "'=1+2";
     }
     void unreadableAmountExportedAsHeld()
     {
@@ -560,6 +676,203 @@ private slots:
         QVERIFY2(icsStatus.message().contains("can not be written"), qPrintable(icsStatus.message()));
         QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), filesBefore);
         QVERIFY(QDir(dir->filePath("folder")).isEmpty());
+    }
+
+    // Every kind of line break in a record's text is one break in the
+    // calendar, where calendars read it as one.
+    void calendarLineBreaks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("lone carriage return") << "lone\rCR"
+                                              << "lone\nCR";
+        QTest::newRow("CRLF") << "one\r\ntwo"
+                              << "one\ntwo";
+        QTest::newRow("line feed") << "one\ntwo"
+                                   << "one\ntwo";
+        QTest::newRow("two carriage returns") << "one\r\rtwo"
+                                              << "one\n\ntwo";
+        QTest::newRow("line feed, carriage return") << "one\n\rtwo"
+                                                    << "one\n\ntwo";
+        QTest::newRow("all kinds") << "a\r\nb\rc\nd"
+                                   << "a\nb\nc\nd";
+    }
+    void calendarLineBreaks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, read);
+        sql("DELETE FROM Booking");
+        sql("DELETE FROM Reminder");
+        addRecord("Booking", { { "Date", QDate(2025, 6, 1) }, { "Notes", text }, { "Meet At", text } });
+        addRecord("Reminder", { { "Date", QDate(2025, 6, 2) }, { "Reminder", text } });
+        const QString file = dir->filePath("breaks.ics");
+        QVERIFY(ics::exportCalendar(databasePath(), file));
+        const QByteArray bytes = readFile(file);
+        QVERIFY2(!bytes.contains("\\r"), bytes.constData());
+        const QMap<QString, Event> events = readCalendar(bytes);
+        const QString id = ics::databaseIdentity(databasePath());
+        const Event trip = events.value(ics::eventUid("booking", lastKey("Booking"), id));
+        QCOMPARE(trip.description, "Notes: " + read);
+        QCOMPARE(trip.location, read);
+        const Event reminder = events.value(ics::eventUid("reminder", lastKey("Reminder"), id));
+        QCOMPARE(reminder.summary, read.section('\n', 0, 0));
+        QCOMPARE(reminder.description, read);
+    }
+
+    // Each change of a booking or reminder saved through a window makes its
+    // event's SEQUENCE one more and its LAST-MODIFIED the time of the change.
+    // A save that changes nothing, an export, and a change of another record
+    // change neither; a deleted record's stamp goes with it.
+    void calendarEventsCountChanges_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("first");
+        QTest::addColumn<QVariant>("second");
+        QTest::newRow("booking's notes") << "Booking"
+                                         << "Notes" << QVariant("Bring bait") << QVariant("");
+        QTest::newRow("booking's date")
+            << "Booking"
+            << "Date" << QVariant(QDate(2025, 7, 1)) << QVariant(QDate(2025, 7, 2));
+        QTest::newRow("booking's amount") << "Booking"
+                                          << "Total Charge" << QVariant::fromValue(Money::fromUnits(2500000))
+                                          << QVariant::fromValue(Money::fromUnits(2500001));
+        QTest::newRow("reminder's text") << "Reminder"
+                                         << "Reminder" << QVariant("Call Ann") << QVariant("Call Bo");
+    }
+    void calendarEventsCountChanges()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, field);
+        QFETCH(QVariant, first);
+        QFETCH(QVariant, second);
+        sql("DELETE FROM Booking");
+        sql("DELETE FROM Reminder");
+        const QDateTime made = nextSecond();
+        addRecord(table, { { "Date", QDate(2025, 6, 1) } });
+        const qint64 other = lastKey(table);
+        addRecord(table, { { "Date", QDate(2025, 6, 1) } });
+        const qint64 key = lastKey(table);
+        const QString id = ics::databaseIdentity(databasePath());
+        const QString kind = table.toLower();
+        const QString uid = ics::eventUid(kind, key, id), otherUid = ics::eventUid(kind, other, id);
+
+        QMap<QString, Event> events = exportedEvents(*dir);
+        QCOMPARE(events.value(uid).sequence, 0);
+        QList<QDateTime> stamps { events.value(uid).lastModified };
+        const QDateTime otherStamp = events.value(otherUid).lastModified;
+        QVERIFY(stamps.first() >= made && stamps.first() <= QDateTime::currentDateTimeUtc());
+        QVERIFY(otherStamp >= made);
+        events = exportedEvents(*dir);
+        QCOMPARE(events.value(uid).sequence, 0);
+        QCOMPARE(events.value(uid).lastModified, stamps.first());
+
+        for (const QVariant &value : { first, second }) {
+            const QDateTime before = nextSecond();
+            editRecord(table, key, field, value);
+            editRecord(table, key, field, QVariant()); // saved again as it is
+            events = exportedEvents(*dir);
+            QCOMPARE(events.value(uid).sequence, stamps.size());
+            QVERIFY(events.value(uid).lastModified >= before);
+            QVERIFY(events.value(uid).lastModified > stamps.last());
+            stamps << events.value(uid).lastModified;
+            QCOMPARE(events.value(otherUid).sequence, 0);
+            QCOMPARE(events.value(otherUid).lastModified, otherStamp);
+        }
+
+        RecordSource rs("delete", table);
+        QVERIFY(rs.setBookmark(Bookmark { key }));
+        QVERIFY(rs.Delete());
+        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(q.exec(QStringLiteral("SELECT Record FROM \"Change Stamp\" WHERE Kind = '%1'").arg(table)));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toLongLong(), other);
+        QVERIFY(!q.next());
+    }
+
+    // A file of an older layout is stamped when it is brought up to date:
+    // every booking and reminder as never changed, at the time of the
+    // upgrade. Changes count from there.
+    void olderLayoutStampedWhenUpgraded_data()
+    {
+        QTest::addColumn<int>("layout");
+        QTest::newRow("layout 1") << 1;
+        QTest::newRow("layout 2") << 2;
+    }
+    void olderLayoutStampedWhenUpgraded()
+    {
+        QFETCH(int, layout);
+        database::closeAll();
+        const QString path = databasePath();
+        QString older;
+        for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
+            older += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
+        older += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(schema::stampTable));
+        if (layout == 1) {
+            older += "DROP TABLE \"Schema Version\";";
+            for (const schema::IndexDef &i : schema::indexes())
+                older += QStringLiteral("DROP INDEX %1;").arg(schema::quoted(i.name));
+        } else {
+            older += "UPDATE \"Schema Version\" SET Version = 2;";
+        }
+        older += "INSERT INTO Booking (\"Date\", Name) VALUES ('2025-06-01', 'Old');"
+                 "INSERT INTO Reminder (\"Date\", Reminder) VALUES ('2025-06-02', 'Old');";
+        QVERIFY(test::execOnFile(path, older));
+        QCOMPARE(schemacheck::inspect(path).version, layout);
+
+        const QDateTime before = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
+        const Status s = database::prepare();
+        QVERIFY2(s, qPrintable(s.message()));
+        const QDateTime after = QDateTime::currentDateTimeUtc();
+        QCOMPARE(schemacheck::inspect(path).version, migrations::currentVersion);
+
+        QMap<QString, Event> events = exportedEvents(*dir);
+        QVERIFY(events.size() >= 2);
+        const QDateTime upgraded = events.first().lastModified;
+        QVERIFY(upgraded >= before && upgraded <= after);
+        for (const Event &e : std::as_const(events)) {
+            QCOMPARE(e.sequence, 0);
+            QCOMPARE(e.lastModified, upgraded);
+        }
+        const QString uid = ics::eventUid("booking", lastKey("Booking"), ics::databaseIdentity(path));
+        QVERIFY(events.contains(uid));
+        editRecord("Booking", lastKey("Booking"), "Name", "New");
+        QCOMPARE(exportedEvents(*dir).value(uid).sequence, 1);
+    }
+
+    // Exported files hold clients' details: readable by their owner only,
+    // however the process would make a file, and over a file others could
+    // read.
+    void exportsAreOwnerOnly_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("existing"); // the mode of a file already there; -1 for none
+        QTest::newRow("new table file") << "csv" << -1;
+        QTest::newRow("table file over one all may read") << "csv" << 0644;
+        QTest::newRow("table file over one all may write") << "csv" << 0666;
+        QTest::newRow("new calendar") << "ics" << -1;
+        QTest::newRow("calendar over one all may read") << "ics" << 0644;
+        QTest::newRow("calendar over one the group may write") << "ics" << 0660;
+    }
+    void exportsAreOwnerOnly()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, existing);
+        const QString path = dir->filePath("out." + kind);
+        if (existing >= 0) {
+            writeFile(*dir, "old", "out." + kind);
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(existing)), 0);
+        }
+        const mode_t mask = ::umask(0); // the widest the process could make a file
+        const Status s = kind == "csv" ? csv::exportTable(databasePath(), "Phone", path)
+                                       : ics::exportCalendar(databasePath(), path);
+        ::umask(mask);
+        QVERIFY2(s, qPrintable(s.message()));
+        struct stat st {
+        };
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0600);
+        QVERIFY(readFile(path) != "old");
     }
 
     void hundredThousandRows()
