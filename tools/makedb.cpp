@@ -52,6 +52,9 @@ int main(int argc, char **argv)
         sqlite3_close_v2(db);
         return fail(s.message(), argv[2]);
     }
+    // The starter records are stamped as the program stamps every record
+    // it writes, by the triggers the guarded connection keeps switched off.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
     char *error = nullptr;
     const QByteArray all = "BEGIN;\n" + starter + "\nCOMMIT;";
     if (sqlite3_exec(db, all.constData(), nullptr, nullptr, &error) != SQLITE_OK) {

@@ -260,6 +260,7 @@ ContactColumns::Column ContactColumns::classify(const QString &heading)
     // Words a heading of a whole name or an organization may hold beside it:
     // "Contact Name" is a name, "Manager's Name" is not the contact's.
     auto only = [&](std::initializer_list<const char *> allowed) {
+        bool named = false;
         for (const QString &w : words) {
             if (w.front().isDigit())
                 continue;
@@ -268,8 +269,9 @@ ContactColumns::Column ContactColumns::classify(const QString &heading)
                 found = found || w == QString::fromUtf8(a);
             if (!found)
                 return false;
+            named = true;
         }
-        return true;
+        return named;
     };
     if (anyOf(words, { "company", "organization" }) && only({ "company", "organization", "name" }))
         return is(Part::Organization);

@@ -1,5 +1,7 @@
 #include "data/csvreader.h"
 
+#include "data/csvexchange.h"
+
 #include <csv.h>
 
 #include <algorithm>
@@ -97,6 +99,8 @@ struct Reader::Parser {
             p->overflow = QStringLiteral("the row on line %1 is larger than %2 MB.")
                               .arg(p->recordLine)
                               .arg(largestRecord / (1024 * 1024));
+        else if (len > 1 && text[0] == '\'') // the mark of a text that looks like a formula
+            p->fields.append(QString::fromUtf8(unprotected(QByteArrayView(text, qsizetype(len)))));
         else
             p->fields.append(QString::fromUtf8(text, qsizetype(len)));
     }

@@ -37,7 +37,8 @@ using HeaderScore = std::function<int(const QStringList &row)>;
 // memory whole. The file is text as text::Source reads it; fields are
 // separated by commas, semicolons or tabs, whichever gives the best header
 // row. The header row may stand below a few lines of notes (as some
-// exports write them); those lines are passed over.
+// exports write them); those lines are passed over. The apostrophe the
+// export puts before a text that looks like a formula is taken away.
 class Reader
 {
 public:
