@@ -252,6 +252,9 @@ private slots:
                 "bud@x.org", "Fishes with \"live\" bait, mostly;\r\nsecond line" },
             { "  Zoë Ängström  ", "", "Åre", "", "", "", "(555) 0102", "555,0103", "", "日本語のメモ" },
             { "Plain", "", "", "", "", "", "", "", "", "" },
+            // what a spreadsheet would run, control characters, a leading mark
+            { "=HYPERLINK(\"http://x\")", "@SUM(A1)", "-2+3", "\tlead", "\rlead", "+1 555 0199", "'=a",
+                "''+b", "bell \x12 \x01", "\uFEFFnote" },
         };
         sql("DELETE FROM Phone");
         for (const QStringList &c : tricky) {
