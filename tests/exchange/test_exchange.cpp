@@ -433,8 +433,8 @@ private slots:
         csv::Document doc;
         QVERIFY(csv::parse(bytes, file, doc));
         QCOMPARE(doc.records.size(), 1);
-        QCOMPARE(doc.records.first().fields.value(doc.header.indexOf("Total Charge")),
-            csv::unprotected(exported));
+        QCOMPARE(
+            doc.records.first().fields.value(doc.header.indexOf("Total Charge")), csv::unprotected(exported));
     }
 
     void calendarReadBackByLibical()

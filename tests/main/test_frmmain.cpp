@@ -193,8 +193,8 @@ void TestFrmMain::menus_data()
     QTest::newRow("File") << "&File"
                           << QStringList { "mnuSchedule=Schedule", "mnuBookings=Bookings",
                                  "mnuContacts=Contacts", "-", "mnuExportCalendar=Export to Calendar...",
-                                 "mnuExportCsv=Export to CSV...",
-                                 "mnuImportContacts=Import Contacts...", "-", "mnuExit=Exit" };
+                                 "mnuExportCsv=Export to CSV...", "mnuImportContacts=Import Contacts...", "-",
+                                 "mnuExit=Exit" };
     QTest::newRow("Utilities") << "&Utilities"
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
