@@ -1,4 +1,5 @@
 #include "checks.h"
+#include "rawfile.h"
 #include "recordcount.h"
 #include "testenv.h"
 
@@ -45,15 +46,6 @@ QByteArray exportOf(const QStringList &header, const QMap<QString, QString> &val
     for (const QString &h : header)
         row << values.value(h);
     return quotedLine(header) + quotedLine(row);
-}
-
-QString writeFile(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = "in.csv")
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("can not write %s", qPrintable(path));
-    return path;
 }
 
 QByteArray utf16(const QString &text, bool bigEndian)
@@ -167,7 +159,7 @@ class TestContactFiles : public QObject
     ContactImport loaded(const QByteArray &bytes)
     {
         ContactImport import;
-        const Status s = import.load(writeFile(*dir, bytes), databasePath());
+        const Status s = import.load(test::writeFile(dir->path(), bytes), databasePath());
         if (!s)
             qWarning("%s", qPrintable(s.message()));
         return import;
@@ -408,7 +400,8 @@ private slots:
         QCOMPARE(import.contact(0), contactWith({ { Name, "Ann" }, { Email, "a@x" } }));
         // below the header a stray quote is still refused
         ContactImport strict;
-        const Status s = strict.load(writeFile(*dir, "Name,Email\r\nAnn \"Bud\" Lee,x\r\n"), databasePath());
+        const Status s = strict.load(
+            test::writeFile(dir->path(), "Name,Email\r\nAnn \"Bud\" Lee,x\r\n"), databasePath());
         QVERIFY(!s);
         QVERIFY2(s.message().contains("on line 2 a quote stands inside a field"), qPrintable(s.message()));
     }
@@ -439,7 +432,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, message);
         ContactImport import;
-        const Status s = import.load(writeFile(*dir, file), databasePath());
+        const Status s = import.load(test::writeFile(dir->path(), file), databasePath());
         QVERIFY(!s);
         QVERIFY2(s.message().contains(message), qPrintable(s.message()));
         QCOMPARE(import.count(), 0);
@@ -464,7 +457,7 @@ private slots:
         ContactImport import;
         StopAt stop(3);
         const Status loaded
-            = import.load(writeFile(*dir, file), databasePath(), whileReading ? &stop : nullptr);
+            = import.load(test::writeFile(dir->path(), file), databasePath(), whileReading ? &stop : nullptr);
         QCOMPARE(bool(loaded), !whileReading);
         if (loaded) {
             QCOMPARE(import.count(), 2000);

@@ -72,21 +72,6 @@ void addRecord(const QString &table, const QVariantMap &values)
     QVERIFY2(rs.Update(), "record not stored");
 }
 
-QString writeFile(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = "in.csv")
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("can not write %s", qPrintable(path));
-    return path;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 struct Event {
     QString summary, location, description;
     QDate start, end;
@@ -129,7 +114,7 @@ QMap<QString, Event> exportedEvents(const QTemporaryDir &dir)
     const Status s = ics::exportCalendar(databasePath(), file);
     if (!s)
         qWarning("%s", qPrintable(s.message()));
-    return s ? readCalendar(readFile(file)) : QMap<QString, Event>();
+    return s ? readCalendar(test::readFile(file)) : QMap<QString, Event>();
 }
 
 qint64 lastKey(const QString &table)
@@ -239,7 +224,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QStringList, contact);
         ContactImport import;
-        QVERIFY2(import.load(writeFile(*dir, file), databasePath()), "load failed");
+        QVERIFY2(import.load(test::writeFile(dir->path(), file), databasePath()), "load failed");
         QVERIFY(!import.contacts().isEmpty());
         QCOMPARE(import.contacts().first(), contact);
         QVERIFY(import.problems().isEmpty());
@@ -388,7 +373,7 @@ private slots:
         addRecord("Booking", { { "Name", "Ann" }, { field, stored } });
         const QString file = dir->filePath("bookings.csv");
         QVERIFY(csv::exportTable(databasePath(), "Booking", file));
-        const QByteArray bytes = readFile(file);
+        const QByteArray bytes = test::readFile(file);
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
                                  "Date,Lake,Type,Name,Meet At,Address,"));
         QVERIFY(bytes.endsWith("\r\n"));
@@ -428,7 +413,7 @@ private slots:
         QVERIFY(sql("UPDATE Booking SET \"Total Charge\" = " + held));
         const QString file = dir->filePath("bookings.csv");
         QVERIFY(csv::exportTable(databasePath(), "Booking", file));
-        const QByteArray bytes = readFile(file);
+        const QByteArray bytes = test::readFile(file);
         QVERIFY(bytes.contains(exported.toUtf8()));
         csv::Document doc;
         QVERIFY(csv::parse(bytes, file, doc));
@@ -460,7 +445,7 @@ private slots:
         QCOMPARE(counts.reminders, 1);
         QVERIFY(ics::exportCalendar(databasePath(), second));
 
-        const QByteArray text = readFile(first);
+        const QByteArray text = test::readFile(first);
         QVERIFY(text.startsWith("BEGIN:VCALENDAR\r\n"));
         QVERIFY(text.endsWith("END:VCALENDAR\r\n"));
         QStringDecoder utf8(QStringDecoder::Utf8);
@@ -471,7 +456,7 @@ private slots:
 
         const QMap<QString, Event> events = readCalendar(text);
         QCOMPARE(events.size(), 3);
-        QCOMPARE(readCalendar(readFile(second)).keys(), events.keys());
+        QCOMPARE(readCalendar(test::readFile(second)).keys(), events.keys());
 
         const QString id = ics::databaseIdentity(databasePath());
         QCOMPARE(id.size(), 8);
@@ -543,7 +528,7 @@ private slots:
         QFETCH(QString, message);
         const int before = contactCount();
         ContactImport import;
-        const Status s = import.load(writeFile(*dir, bytes), databasePath());
+        const Status s = import.load(test::writeFile(dir->path(), bytes), databasePath());
         QVERIFY(!s);
         QVERIFY2(s.message().contains(message), qPrintable(s.message()));
         QVERIFY(import.contacts().isEmpty());
@@ -556,7 +541,7 @@ private slots:
         const QByteArray bytes("Name,City,Remarks\r\nZo\xEB \xC4ngstr\xF6m,Montr\xE9"
                                "al,costs 5 \x80 \x96 cash\r\n");
         ContactImport import;
-        QVERIFY(import.load(writeFile(*dir, bytes), databasePath()));
+        QVERIFY(import.load(test::writeFile(dir->path(), bytes), databasePath()));
         QCOMPARE(import.encoding(), QString("Windows-1252"));
         QCOMPARE(import.contacts().size(), 1);
         QCOMPARE(import.contacts().first().value(0), QString("Zoë Ängström"));
@@ -570,7 +555,7 @@ private slots:
         const QString text("Name,Email\r\nZoë,z@x\r\n");
         bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
         ContactImport import;
-        QVERIFY(import.load(writeFile(*dir, bytes), databasePath()));
+        QVERIFY(import.load(test::writeFile(dir->path(), bytes), databasePath()));
         QCOMPARE(import.contacts().value(0).value(0), QString("Zoë"));
     }
 
@@ -578,8 +563,8 @@ private slots:
     {
         const QByteArray remark(1024 * 1024, 'x');
         ContactImport import;
-        QVERIFY(
-            import.load(writeFile(*dir, "Name,Notes\nAnn,\"" + remark + "\"\nBob,short\n"), databasePath()));
+        QVERIFY(import.load(
+            test::writeFile(dir->path(), "Name,Notes\nAnn,\"" + remark + "\"\nBob,short\n"), databasePath()));
         QCOMPARE(import.contacts().size(), 2);
         QVERIFY(import.commit());
         RecordSource rs("probe", "Phone");
@@ -611,7 +596,7 @@ private slots:
             "Cy Dunn,555-0104", // 9
             "Cy Dunn,555-0105" }; // 10
         ContactImport import;
-        QVERIFY(import.load(writeFile(*dir, lines.join(lineEnd) + lineEnd), databasePath()));
+        QVERIFY(import.load(test::writeFile(dir->path(), lines.join(lineEnd) + lineEnd), databasePath()));
         QStringList names;
         for (const QStringList &c : import.contacts())
             names << c.first();
@@ -630,7 +615,7 @@ private slots:
         const int before = contactCount();
         QSignalSpy changed(&DataChanges::instance(), &DataChanges::tableChanged);
         ContactImport import;
-        QVERIFY(import.load(writeFile(*dir, "Name,Email\nAnn,a@x\nBob,b@x\n"), databasePath()));
+        QVERIFY(import.load(test::writeFile(dir->path(), "Name,Email\nAnn,a@x\nBob,b@x\n"), databasePath()));
         QCOMPARE(changed.count(), 0);
         int added = 0;
         QVERIFY(import.commit(&added));
@@ -649,7 +634,7 @@ private slots:
         const QList<QStringList> before = storedContacts();
         QSignalSpy changed(&DataChanges::instance(), &DataChanges::tableChanged);
         ContactImport import;
-        QVERIFY(import.load(writeFile(*dir, "Name\nAnn\nBoom\nCy\n"), databasePath()));
+        QVERIFY(import.load(test::writeFile(dir->path(), "Name\nAnn\nBoom\nCy\n"), databasePath()));
         QCOMPARE(import.contacts().size(), 3);
         const Status s = import.commit();
         QVERIFY(!s);
@@ -671,7 +656,7 @@ private slots:
     void unwritableTargetLeavesNoFile()
     {
         QFETCH(QString, target);
-        writeFile(*dir, "not a folder", "plain.txt");
+        test::writeFile(dir->path(), "not a folder", "plain.txt");
         QVERIFY(QDir(dir->path()).mkdir("folder"));
         const QString path = dir->filePath(target);
         const QStringList filesBefore = QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -715,7 +700,7 @@ private slots:
         addRecord("Reminder", { { "Date", QDate(2025, 6, 2) }, { "Reminder", text } });
         const QString file = dir->filePath("breaks.ics");
         QVERIFY(ics::exportCalendar(databasePath(), file));
-        const QByteArray bytes = readFile(file);
+        const QByteArray bytes = test::readFile(file);
         QVERIFY2(!bytes.contains("\\r"), bytes.constData());
         const QMap<QString, Event> events = readCalendar(bytes);
         const QString id = ics::databaseIdentity(databasePath());
@@ -868,7 +853,7 @@ private slots:
         QFETCH(int, existing);
         const QString path = dir->filePath("out." + kind);
         if (existing >= 0) {
-            writeFile(*dir, "old", "out." + kind);
+            test::writeFile(dir->path(), "old", "out." + kind);
             QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(existing)), 0);
         }
         const mode_t mask = ::umask(0); // the widest the process could make a file
@@ -880,7 +865,7 @@ private slots:
         };
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 07777), 0600);
-        QVERIFY(readFile(path) != "old");
+        QVERIFY(test::readFile(path) != "old");
     }
 
     void hundredThousandRows()
@@ -891,7 +876,7 @@ private slots:
             file += "Client " + QByteArray::number(i) + ",555-" + QByteArray::number(i) + ",c"
                 + QByteArray::number(i) + "@example.com\r\n";
         ContactImport import;
-        QVERIFY(import.load(writeFile(*dir, file), databasePath()));
+        QVERIFY(import.load(test::writeFile(dir->path(), file), databasePath()));
         QVERIFY(import.commit());
         QCOMPARE(contactCount(), 100000);
         RecordSource rs("probe", "Phone");

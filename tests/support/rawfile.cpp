@@ -16,6 +16,21 @@ QByteArray fileHash(const QString &path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
+QString writeFile(const QString &folder, const QByteArray &bytes, const QString &name)
+{
+    const QString path = folder + QLatin1Char('/') + name;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("can not write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 bool execOnFile(const QString &path, const QString &sql)
 {
     sqlite3 *db = nullptr;

@@ -15,4 +15,11 @@ QByteArray fileHash(const QString &path);
 // reason logged) when any fails.
 bool execOnFile(const QString &path, const QString &sql);
 
+// Writes the bytes as the file name in the folder and gives its path; the
+// test ends when it can not.
+QString writeFile(
+    const QString &folder, const QByteArray &bytes, const QString &name = QStringLiteral("in.csv"));
+// The bytes of a file, empty when it can not be read.
+QByteArray readFile(const QString &path);
+
 } // namespace bm::test
