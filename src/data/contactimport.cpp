@@ -143,17 +143,19 @@ Status ContactImport::load(const QString &path, const QString &databasePath, Pro
 {
     *this = ContactImport();
     m_path = databasePath;
-    // What the file is, from its first piece of text.
-    text::Source sniff;
-    if (Status s = sniff.open(path, text::largestImport); !s)
+    // What the file is, from its first piece of text; the reader of that
+    // kind takes the text on from its beginning.
+    text::Source source;
+    if (Status s = source.open(path, text::largestImport); !s)
         return s;
     QByteArray start;
-    (void)sniff.read(start);
-    if (!sniff.status())
-        return sniff.status();
+    (void)source.read(start);
+    if (!source.status())
+        return source.status();
     if (Status s = readStored(); !s)
         return s;
-    Status read = vcard::looksLikeVCard(start) ? readVCard(path, progress) : readCsv(path, progress);
+    Status read = vcard::looksLikeVCard(start) ? readVCard(std::move(source), progress)
+                                               : readCsv(std::move(source), progress);
     if (!read) { // nothing half planned stays behind
         const bool cancelled = m_cancelled;
         *this = ContactImport();
@@ -165,12 +167,12 @@ Status ContactImport::load(const QString &path, const QString &databasePath, Pro
     return Status::ok();
 }
 
-Status ContactImport::readCsv(const QString &path, Progress *progress)
+Status ContactImport::readCsv(text::Source &&source, Progress *progress)
 {
     m_format = Format::Csv;
     csv::Reader reader;
-    if (Status s
-        = reader.open(path, [](const QStringList &row) { return ContactColumns::match(row).named(); });
+    if (Status s = reader.open(
+            std::move(source), [](const QStringList &row) { return ContactColumns::match(row).named(); });
         !s)
         return s;
     m_encoding = reader.source().encodingName();
@@ -209,11 +211,11 @@ Status ContactImport::readCsv(const QString &path, Progress *progress)
     return Status::ok();
 }
 
-Status ContactImport::readVCard(const QString &path, Progress *progress)
+Status ContactImport::readVCard(text::Source &&source, Progress *progress)
 {
     m_format = Format::VCard;
     vcard::Reader reader;
-    if (Status s = reader.open(path); !s)
+    if (Status s = reader.open(std::move(source)); !s)
         return s;
     m_encoding = reader.encodingName();
     m_header = contactFields();

@@ -3,6 +3,7 @@
 #include "data/contactcolumns.h"
 #include "data/csvreader.h"
 #include "data/status.h"
+#include "data/textsource.h"
 
 #include <QByteArray>
 #include <QList>
@@ -65,8 +66,8 @@ public:
 
 private:
     Status readStored();
-    Status readCsv(const QString &path, Progress *progress);
-    Status readVCard(const QString &path, Progress *progress);
+    Status readCsv(text::Source &&source, Progress *progress);
+    Status readVCard(text::Source &&source, Progress *progress);
     void take(const QStringList &contact, int line);
     void problem(int line, const QString &reason);
     Status stopped();

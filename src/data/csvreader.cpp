@@ -199,6 +199,14 @@ Status Reader::open(const QByteArray &bytes, const QString &shownName, const Hea
     return start(score);
 }
 
+Status Reader::open(text::Source &&source, const HeaderScore &score)
+{
+    m_source = std::move(source);
+    if (Status s = m_source.rewind(); !s)
+        return s;
+    return start(score);
+}
+
 Status Reader::start(const HeaderScore &score)
 {
     QByteArray sniff;

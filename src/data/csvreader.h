@@ -49,6 +49,9 @@ public:
 
     Status open(const QString &path, const HeaderScore &score = {});
     Status open(const QByteArray &bytes, const QString &shownName, const HeaderScore &score = {});
+    // The same for a text already opened (and perhaps read from): it is read
+    // again from its beginning.
+    Status open(text::Source &&source, const HeaderScore &score = {});
 
     const QStringList &header() const { return m_header; }
     int headerLine() const { return m_headerLine; }

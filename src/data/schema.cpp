@@ -139,10 +139,16 @@ QString createStampTable()
         .arg(quoted(QLatin1String(stampTable)));
 }
 
+namespace
+{
+
+// The time the stamps are written in, as an SQL expression.
 QString stampNow()
 {
     return QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ', 'now')");
 }
+
+} // namespace
 
 QList<TriggerDef> stampTriggers(int layout)
 {

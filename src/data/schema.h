@@ -61,8 +61,8 @@ QString quoted(const QString &identifier);
 // reminder, how many times it has been changed since it was made (its
 // sequence) and when it last was (UTC, "yyyy-MM-ddTHH:mm:ssZ"). The triggers
 // below keep them, so every write of those tables counts, whoever makes it.
-// A record may have no stamp (written with triggers off, as the delivered
-// file's starter records are): it counts as never changed, time unknown.
+// A record may have no stamp (written where triggers were off): it counts as
+// never changed, time unknown.
 inline constexpr const char stampTable[] = "Change Stamp";
 inline constexpr int stampsSince = 3; // the layout that brought them in
 
@@ -85,9 +85,6 @@ struct TriggerDef {
 // and a deleted record loses its stamp. A save that changes nothing leaves
 // the stamp as it is.
 QList<TriggerDef> stampTriggers(int layout);
-
-// The time the stamps are written in, as an SQL expression.
-QString stampNow();
 
 } // namespace schema
 } // namespace bm

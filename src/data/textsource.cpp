@@ -60,6 +60,8 @@ QString shownFileName(const QString &path)
 
 Source::Source() = default;
 Source::~Source() = default;
+Source::Source(Source &&) noexcept = default;
+Source &Source::operator=(Source &&) noexcept = default;
 
 Status Source::refuse(const QString &why) const
 {

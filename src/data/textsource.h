@@ -36,6 +36,8 @@ public:
     ~Source();
     Source(const Source &) = delete;
     Source &operator=(const Source &) = delete;
+    Source(Source &&) noexcept;
+    Source &operator=(Source &&) noexcept;
 
     Status open(const QString &path, qint64 largest);
     // The same for bytes already in memory; shownName names them in messages.

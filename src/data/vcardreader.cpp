@@ -490,6 +490,12 @@ Status Reader::open(const QString &path)
     return started(m_source.open(path, text::largestImport));
 }
 
+Status Reader::open(text::Source &&source)
+{
+    m_source = std::move(source);
+    return started(m_source.rewind());
+}
+
 Status Reader::open(const QByteArray &bytes, const QString &shownName)
 {
     return started(m_source.open(bytes, shownName));

@@ -35,6 +35,8 @@ public:
     Status open(const QString &path);
     // The same for bytes already in memory; shownName names them in messages.
     Status open(const QByteArray &bytes, const QString &shownName);
+    // The same for a text already opened; it is read from its beginning.
+    Status open(text::Source &&source);
 
     // The next card; false at the end of the file and on a failure, which
     // status() then tells. A file with text but no card at all, a card
