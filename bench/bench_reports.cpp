@@ -1,9 +1,11 @@
-// Report figures with 10,000 bookings: how long "schedule.rpt" takes from
-// the print command until the preview shows its first page, its parts, and
-// how long saving it as PDF takes.
+// Report figures with 10,000 bookings (BM_BENCH_BOOKINGS sets another
+// count): how long "schedule.rpt" takes from the print command until the
+// preview shows its first page, its parts, how long saving the whole report
+// as PDF takes from the preview, and the peak memory of the process.
 //
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_reports
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_reports
+//   BM_BENCH_BOOKINGS=100000 QT_QPA_PLATFORM=offscreen build/bench/bench_reports
 
 #include "data/apppaths.h"
 #include "data/database.h"
@@ -21,14 +23,28 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+
 using namespace bm;
 
 namespace
 {
 
-constexpr int bookings = 10000;
+int bookingCount()
+{
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("BM_BENCH_BOOKINGS", &ok);
+    return ok && n > 0 ? n : 10000;
+}
 
-void fillBookings()
+double peakMegabytes()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+void fillBookings(int bookings)
 {
     QSqlDatabase db = database::connection(databasePath());
     db.transaction();
@@ -144,6 +160,30 @@ void BM_ScheduleSavePdf(benchmark::State &state)
 }
 BENCHMARK(BM_ScheduleSavePdf)->Unit(benchmark::kMillisecond)->Iterations(2);
 
+// Saving as PDF from the preview: the preview has laid out its first pages,
+// the rest are laid out and every page written. Peak memory is that of the
+// process so far.
+void BM_SchedulePdfFromPreview(benchmark::State &state)
+{
+    report::Rendered rendered;
+    if (!report::render(scheduleRequest(), rendered)) {
+        state.SkipWithError("the schedule could not be rendered");
+        return;
+    }
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const platform::ReportPages pages(rendered);
+        state.ResumeTiming();
+        const Status s = pages.savePdf(dir.filePath(QStringLiteral("schedule.pdf")));
+        if (!s)
+            state.SkipWithError(qPrintable(s.message()));
+        state.counters["pages"] = pages.pageCount();
+    }
+    state.counters["peak MB"] = peakMegabytes();
+}
+BENCHMARK(BM_SchedulePdfFromPreview)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -156,7 +196,7 @@ int main(int argc, char *argv[])
         qCritical("%s", qPrintable(s.message()));
         return 1;
     }
-    fillBookings();
+    fillBookings(bookingCount());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,0 +1,179 @@
+#include "fixture.h"
+#include "testenv.h"
+
+#include "data/apppaths.h"
+#include "data/report/runner.h"
+#include "platform/reportpreviewdocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+using namespace bm;
+
+// What the delivered reports print for fixed records, page by page, as
+// pdftotext reads it off the PDF. The expected pages lie in pages/; after a
+// deliberate change of a report's look they are written anew with
+// BM_WRITE_REPORT_PAGES=1.
+
+namespace
+{
+
+// Bookings of every shape a season brings: names long enough to wrap in
+// their column, remarks of several lines, missing amounts and dates.
+void addSeason()
+{
+    QSqlDatabase db = database::connection(databasePath());
+    db.transaction();
+    const QStringList lakes = { QStringLiteral("Table Rock Lake"), QStringLiteral("Bull Shoals"),
+        QStringLiteral("Lake Taneycomo") };
+    for (int i = 0; i < 140; ++i) {
+        QString name = QStringLiteral("Client %1").arg(i, 3, 10, QLatin1Char('0'));
+        if (i % 9 == 0)
+            name += QStringLiteral(" and the Fishing Club of the Upper White River Valley");
+        QString remarks = QStringLiteral("Trip %1.").arg(i);
+        if (i % 4 == 0)
+            remarks += QStringLiteral("\nBring the fly rods.\nMeet early: the ramp fills by six.");
+        test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\", \"Lake\", \"Meet At\", \"Type\", "
+                                  "\"Total Charge\", \"Deposit Amount\", \"Balance Due\", \"Remarks\") "
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            { i % 23 == 5 ? QVariant() : QVariant(QDate(2025, 3, 1).addDays(i).toString(Qt::ISODate)), name,
+                lakes.at(i % 3), i % 5 ? QStringLiteral("State Park Marina") : QString(),
+                i % 2 ? QStringLiteral("Full Day") : QStringLiteral("Half Day"),
+                i % 17 == 3 ? QVariant() : QVariant(qint64(3000000 + i * 12500)), qint64(500000),
+                qint64(2500000 + i * 12500), remarks });
+    }
+    for (int i = 0; i < 90; ++i)
+        test::exec(
+            QStringLiteral("INSERT INTO Phone (\"Name\", \"Address\", \"City\", \"State\", \"Zip Code\", "
+                           "\"Home Telephone Number\", \"Email\") VALUES (?, ?, 'Branson', 'MO', "
+                           "'65616', ?, ?)"),
+            { QStringLiteral("Contact %1").arg(i, 2, 10, QLatin1Char('0')),
+                i % 7 ? QStringLiteral("%1 Lakeshore Drive").arg(100 + i)
+                      : QStringLiteral("Lot %1, Shady Acres Camp\nRural Route 2").arg(i),
+                QStringLiteral("555-%1").arg(1000 + i, 4, 10, QLatin1Char('0')),
+                i % 3 ? QStringLiteral("contact%1@example.com").arg(i) : QString() });
+    db.commit();
+}
+
+// The text of each page, a list of lines (blanks at the ends dropped).
+QList<QStringList> pagesOf(const QString &pdf)
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"),
+        { QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+            QStringLiteral("-") });
+    if (!text.waitForFinished(60000) || text.exitCode() != 0)
+        return {};
+    QList<QStringList> pages;
+    for (const QString &page : QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'))) {
+        QStringList lines;
+        for (const QString &line : page.split(QLatin1Char('\n')))
+            if (!line.trimmed().isEmpty())
+                lines.append(line.trimmed());
+        pages.append(lines);
+    }
+    while (!pages.isEmpty() && pages.constLast().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+QString expectedPath(const QString &report, const QString &how)
+{
+    return QStringLiteral(BM_REPORT_PAGES_DIR "/%1.%2.txt").arg(QFileInfo(report).completeBaseName(), how);
+}
+
+QString joined(const QList<QStringList> &pages)
+{
+    QString out;
+    for (const QStringList &page : pages)
+        out += page.join(QLatin1Char('\n')) + QStringLiteral("\n\f\n");
+    return out;
+}
+
+QList<QStringList> split(const QString &text)
+{
+    QList<QStringList> pages;
+    for (const QString &page : text.split(QStringLiteral("\n\f\n"), Qt::SkipEmptyParts))
+        pages.append(page.split(QLatin1Char('\n')));
+    return pages;
+}
+
+} // namespace
+
+class TestReportPages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QFAIL("pdftotext (poppler-utils) is needed to read the pages back");
+        test::resetDatabase();
+        test::addFixtureRecords();
+        addSeason();
+    }
+
+    void samePages_data()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<bool>("printed"); // through the printer's path, else saved as PDF
+        for (const char *report : { "schedule.rpt", "invoice.rpt", "contacts.rpt" }) {
+            QTest::addRow("%s saved", report) << QString::fromLatin1(report) << false;
+            QTest::addRow("%s printed", report) << QString::fromLatin1(report) << true;
+        }
+    }
+
+    void samePages()
+    {
+        QFETCH(QString, report);
+        QFETCH(bool, printed);
+        report::Request request;
+        request.definitionPath = appFile(report);
+        request.printDate = QDate(2026, 12, 8);
+        report::Rendered rendered;
+        const Status s = report::render(request, rendered);
+        QVERIFY2(s, qPrintable(s.message()));
+
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("pages.pdf"));
+        const platform::ReportPages pages(rendered);
+        if (printed) {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            printer.setPageLayout(pages.pageLayout());
+            printer.setFullPage(true);
+            QVERIFY(pages.paint(printer, 0, pages.pageCount() - 1));
+        } else {
+            const Status saved = pages.savePdf(pdf);
+            QVERIFY2(saved, qPrintable(saved.message()));
+        }
+        const QList<QStringList> got = pagesOf(pdf);
+        QVERIFY2(got.size() > 1, qPrintable(report));
+        QCOMPARE(got.size(), pages.pageCount());
+
+        QFile expected(expectedPath(report, QStringLiteral("pages")));
+        if (qEnvironmentVariableIsSet("BM_WRITE_REPORT_PAGES") && !printed) {
+            QVERIFY(expected.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            expected.write(joined(got).toUtf8());
+            return;
+        }
+        QVERIFY2(expected.open(QIODevice::ReadOnly), qPrintable(expected.fileName()));
+        const QList<QStringList> want = split(QString::fromUtf8(expected.readAll()));
+        QCOMPARE(got.size(), want.size());
+        for (int p = 0; p < want.size(); ++p)
+            QVERIFY2(got.at(p) == want.at(p),
+                qPrintable(QStringLiteral("page %1 of %2:\n--- expected\n%3\n--- printed\n%4")
+                               .arg(p + 1)
+                               .arg(want.size())
+                               .arg(want.at(p).join(QLatin1Char('\n')), got.at(p).join(QLatin1Char('\n')))));
+    }
+};
+
+BM_TEST_MAIN(TestReportPages)
+#include "test_reportpages.moc"
