@@ -2,6 +2,7 @@
 
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
+#include "platform/progress.h"
 #include "platform/windows.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -111,6 +113,8 @@ private:
 namespace
 {
 
+const QString pagesCounted = QStringLiteral("pages");
+
 // A toolbar command; one shown by its icon alone has its caption as a tool tip.
 QAction *addCommand(QToolBar *bar, const QString &name, const QString &caption, const QString &themeIcon,
     QStyle::StandardPixmap fallback, const QKeySequence &key = QKeySequence(),
@@ -163,8 +167,8 @@ ReportPreview::ReportPreview(QWidget *parent)
     connect(m_previous, &QAction::triggered, this, [this] { showPage(currentPage() - 1); });
     connect(m_next, &QAction::triggered, this, [this] { showPage(currentPage() + 1); });
     connect(m_last, &QAction::triggered, this, [this] {
-        layOutAll();
-        showPage(m_pages ? m_pages->knownPageCount() - 1 : 0);
+        if (layOutAll())
+            showPage(m_pages ? m_pages->knownPageCount() - 1 : 0);
     });
     bar->addSeparator();
     connect(
@@ -205,7 +209,7 @@ ReportPreview::~ReportPreview() = default;
 void ReportPreview::setReport(const report::Rendered &report)
 {
     m_view->setPages(nullptr);
-    m_pages = std::make_unique<ReportPages>(report);
+    m_pages = std::make_shared<const ReportPages>(report);
     m_view->setPages(m_pages.get());
     fitWidth();
     m_scroll->verticalScrollBar()->setValue(0);
@@ -218,21 +222,27 @@ void ReportPreview::layOutMore()
 {
     if (!m_pages)
         return;
+    if (m_busy) { // the work on the pages lays them out itself
+        QTimer::singleShot(100, this, &ReportPreview::layOutMore);
+        return;
+    }
     if (m_pages->layoutStep())
         QTimer::singleShot(0, this, &ReportPreview::layOutMore);
     m_view->relayout(); // the new pages; with the last, every foot has the count
     updatePageLabel();
 }
 
-void ReportPreview::layOutAll()
+bool ReportPreview::layOutAll()
 {
     if (!m_pages || m_pages->isComplete())
-        return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_pages->pageCount();
-    QApplication::restoreOverrideCursor();
+        return true;
+    const std::shared_ptr<const ReportPages> pages = m_pages;
+    const QScopedValueRollback busy(m_busy, true);
+    const auto progress = platform::progress(QStringLiteral("Laying out the pages..."), this, pagesCounted);
+    const bool done = pages->layOutAll(progress.get());
     m_view->relayout();
     updatePageLabel();
+    return done;
 }
 
 int ReportPreview::currentPage() const
@@ -302,9 +312,8 @@ void ReportPreview::updatePageLabel()
 
 void ReportPreview::printReport()
 {
-    if (!m_pages)
+    if (!m_pages || !layOutAll())
         return;
-    layOutAll();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(m_pages->report().title);
     printer.setPageSize(m_pages->pageLayout().pageSize());
@@ -324,21 +333,20 @@ void ReportPreview::printReport()
     // Another paper chosen in the dialog: the pages are laid out for it.
     const QPageLayout ours = m_pages->pageLayout();
     const QPageLayout chosen = printer.pageLayout();
-    std::unique_ptr<ReportPages> relaid;
-    const ReportPages *pages = m_pages.get();
-    if (!chosen.pageSize().isEquivalentTo(ours.pageSize()) || chosen.orientation() != ours.orientation()) {
-        relaid = std::make_unique<ReportPages>(m_pages->report(),
+    std::shared_ptr<const ReportPages> pages = m_pages;
+    if (!chosen.pageSize().isEquivalentTo(ours.pageSize()) || chosen.orientation() != ours.orientation())
+        pages = std::make_shared<const ReportPages>(m_pages->report(),
             QPageLayout(chosen.pageSize(), chosen.orientation(), ours.margins(QPageLayout::Millimeter),
                 QPageLayout::Millimeter));
-        pages = relaid.get();
-    }
     printer.setFullPage(true);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool printed = pages->paint(printer, first, last);
-    QApplication::restoreOverrideCursor();
-    if (!printed)
+    const QScopedValueRollback busy(m_busy, true);
+    const auto progress = platform::progress(QStringLiteral("Printing the report..."), this, pagesCounted);
+    const ReportPages::Outcome printed = pages->paint(printer, first, last, progress.get());
+    if (printed == ReportPages::Outcome::Stopped)
+        printer.abort();
+    else if (printed == ReportPages::Outcome::Failed)
         warn(QStringLiteral("The report \"%1\" could not be printed.\nThe printer did not accept it.")
-                 .arg(m_pages->report().fileName),
+                 .arg(pages->report().fileName),
             this);
 }
 
@@ -355,13 +363,16 @@ void ReportPreview::savePdf()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
-    layOutAll();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status saved = m_pages->savePdf(path);
-    QApplication::restoreOverrideCursor();
-    if (!saved)
+    const std::shared_ptr<const ReportPages> pages = m_pages;
+    const QScopedValueRollback busy(m_busy, true);
+    const auto progress = platform::progress(QStringLiteral("Saving the report as PDF..."), this, pagesCounted);
+    bool stopped = false;
+    const Status saved = pages->savePdf(path, progress.get(), &stopped);
+    m_view->relayout(); // every page is known now
+    updatePageLabel();
+    if (!saved && !stopped)
         warn(QStringLiteral("The report \"%1\" could not be saved as PDF.\n%2")
-                 .arg(m_pages->report().fileName, saved.message()),
+                 .arg(pages->report().fileName, saved.message()),
             this);
 }
 

@@ -40,11 +40,14 @@ public slots:
 
 private:
     void layOutMore(); // the next pages, while the window waits for commands
-    void layOutAll();
+    bool layOutAll(); // false when the guide stopped it
     void updatePageLabel();
     void setZoom(double zoom);
 
-    std::unique_ptr<ReportPages> m_pages;
+    // The work on the pages (printing, saving) holds them: another report
+    // shown meanwhile does not pull them away.
+    std::shared_ptr<const ReportPages> m_pages;
+    bool m_busy = false; // printing or saving: the pages are not laid out meanwhile
     ReportPageView *m_view = nullptr;
     QScrollArea *m_scroll = nullptr;
     QLabel *m_pageLabel = nullptr;

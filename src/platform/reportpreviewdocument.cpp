@@ -17,6 +17,9 @@
 #include <QTextTable>
 #include <QUrl>
 
+#include <algorithm>
+#include <limits>
+
 namespace bm::platform
 {
 
@@ -94,14 +97,37 @@ ReportPages::ReportPages(const report::Rendered &report, const QPageLayout &layo
 
 ReportPages::~ReportPages() = default;
 
-std::unique_ptr<QTextDocument> ReportPages::layOut(const QString &html) const
+ReportPages::Document ReportPages::layOut(const QString &html) const
 {
-    auto doc = newDocument();
+    auto doc = std::shared_ptr<QTextDocument>(newDocument());
     doc->setPageSize(contentRect().size());
     if (!m_report.folder.isEmpty()) // <img src="logo.png"> beside the definition
         doc->setBaseUrl(QUrl::fromLocalFile(m_report.folder + QLatin1Char('/')));
     doc->setHtml(html);
+    m_width = qMax(m_width, doc->documentLayout()->documentSize().width());
     return doc;
+}
+
+ReportPages::Document ReportPages::layOut(const Chunk &chunk) const
+{
+    return layOut(m_flow ? flow::assemble(*m_flow, chunk.firstUnit, chunk.lastUnit) : m_report.html);
+}
+
+void ReportPages::addChunk(const Chunk &chunk, Document doc) const
+{
+    m_chunks.push_back(chunk);
+    m_known += chunk.pages;
+    keep(m_chunks.size() - 1, std::move(doc));
+}
+
+void ReportPages::keep(std::size_t chunk, Document doc) const
+{
+    // The pages in sight and those on either side: a few documents of some
+    // pages each, whatever the length of the report.
+    constexpr std::size_t keptChunks = 4;
+    m_kept.emplace_back(chunk, std::move(doc));
+    while (m_kept.size() > keptChunks)
+        m_kept.pop_front();
 }
 
 // One more document of the report. It is made of the next rows and what
@@ -115,11 +141,9 @@ bool ReportPages::layoutStep() const
     if (m_complete)
         return false;
     if (!m_flow) {
-        Chunk whole;
-        whole.doc = layOut(m_report.html);
-        whole.pages = qMax(1, whole.doc->pageCount());
-        m_known = whole.pages;
-        m_chunks.push_back(std::move(whole));
+        Document whole = layOut(m_report.html);
+        const int pages = qMax(1, whole->pageCount());
+        addChunk({ 0, 0, 0, pages }, std::move(whole));
         m_complete = true;
         return false;
     }
@@ -130,11 +154,10 @@ bool ReportPages::layoutStep() const
     for (;;) {
         const int first = m_nextUnit;
         const int last = qMin(total, first + take);
-        auto doc = layOut(flow::assemble(*m_flow, first, last));
+        Document doc = layOut(flow::assemble(*m_flow, first, last));
         const int pages = qMax(1, doc->pageCount());
         if (last == total) {
-            m_chunks.push_back({ std::move(doc), m_known, pages });
-            m_known += pages;
+            addChunk({ first, last, m_known, pages }, std::move(doc));
             m_complete = true;
             return false;
         }
@@ -149,9 +172,10 @@ bool ReportPages::layoutStep() const
             const flow::Unit &u = units.at(i);
             if (u.table < 0) {
                 // A piece of other content may hold tables of its own.
-                frameIndex += int(u.html.count(QLatin1String("<table"), Qt::CaseInsensitive));
+                const QStringView text = m_flow->text(u);
+                frameIndex += int(text.count(QLatin1String("<table"), Qt::CaseInsensitive));
                 previousTable = -1;
-                textSinceRow = textSinceRow || !flow::isEmpty(u.html);
+                textSinceRow = textSinceRow || !flow::isEmpty(text);
                 continue;
             }
             if (u.table != previousTable) {
@@ -183,13 +207,13 @@ bool ReportPages::layoutStep() const
             // Not the tables expected: the report is laid out whole.
             m_flow.reset();
             m_chunks.clear();
+            m_kept.clear();
             m_known = 0;
             m_nextUnit = 0;
             return layoutStep();
         }
         if (splitUnit > first && splitPage > 0) {
-            m_chunks.push_back({ std::move(doc), m_known, splitPage });
-            m_known += splitPage;
+            addChunk({ first, last, m_known, splitPage }, std::move(doc));
             m_nextUnit = splitUnit;
             m_chunkUnits = rowsPerStep;
             return true;
@@ -199,19 +223,34 @@ bool ReportPages::layoutStep() const
     }
 }
 
-void ReportPages::ensurePage(int page) const
+bool ReportPages::layOutAll(Progress *progress) const
+{
+    while (layoutStep())
+        if (progress && !progress->advance(m_known, 0))
+            return false;
+    return true;
+}
+
+// The document a page stands in: one of the latest kept, else laid out
+// again from its pieces (the same pieces give the same pages).
+ReportPages::Placed ReportPages::place(int page) const
 {
     while (!m_complete && page >= m_known)
         layoutStep();
-}
-
-const ReportPages::Chunk *ReportPages::chunkOf(int page) const
-{
-    ensurePage(page);
-    for (const Chunk &c : m_chunks)
-        if (page < c.firstPage + c.pages)
-            return &c;
-    return m_chunks.empty() ? nullptr : &m_chunks.back();
+    if (m_chunks.empty())
+        return {};
+    auto chunk = std::upper_bound(m_chunks.begin(), m_chunks.end(), page,
+        [](int p, const Chunk &c) { return p < c.firstPage + c.pages; });
+    if (chunk == m_chunks.end())
+        --chunk;
+    const std::size_t index = std::size_t(chunk - m_chunks.begin());
+    const int local = qBound(0, page - chunk->firstPage, chunk->pages - 1);
+    for (const auto &[kept, doc] : m_kept)
+        if (kept == index)
+            return { doc, local };
+    Document doc = layOut(*chunk);
+    keep(index, doc);
+    return { doc, local };
 }
 
 QSizeF ReportPages::pageSize() const
@@ -227,33 +266,27 @@ QRectF ReportPages::contentRect() const
 
 int ReportPages::pageCount() const
 {
-    while (layoutStep()) { }
+    layOutAll(nullptr);
     return qMax(1, m_known);
 }
 
 double ReportPages::layoutWidth() const
 {
     pageCount();
-    double width = 0;
-    for (const Chunk &c : m_chunks)
-        width = qMax(width, c.doc->documentLayout()->documentSize().width());
-    return width;
+    return m_width;
 }
 
 QString ReportPages::pageText(int page) const
 {
-    const Chunk *chunk = chunkOf(page);
-    if (!chunk)
+    const Placed placed = place(page);
+    if (!placed.doc)
         return {};
     const double height = contentRect().height();
-    const int local = page - chunk->firstPage;
-    if (local < 0 || local >= chunk->pages)
-        return {};
     QString text;
-    const QAbstractTextDocumentLayout *layout = chunk->doc->documentLayout();
-    for (QTextBlock b = chunk->doc->begin(); b.isValid(); b = b.next()) {
+    const QAbstractTextDocumentLayout *layout = placed.doc->documentLayout();
+    for (QTextBlock b = placed.doc->begin(); b.isValid(); b = b.next()) {
         const double top = layout->blockBoundingRect(b).top();
-        if (int(top / height) == local && !b.text().isEmpty())
+        if (int(top / height) == placed.local && !b.text().isEmpty())
             text += b.text() + QLatin1Char('\n');
     }
     return text;
@@ -270,22 +303,26 @@ void ReportPages::paintPage(QPainter &painter, int page) const
 {
     const QRectF content = contentRect();
     const double height = content.height();
-    const Chunk *chunk = chunkOf(page);
-    if (!chunk)
+    const Placed placed = place(page);
+    if (!placed.doc)
         return;
-    const int local = qBound(0, page - chunk->firstPage, chunk->pages - 1);
 
     painter.save();
     painter.translate(content.topLeft());
     painter.setClipRect(QRectF(QPointF(0, 0), content.size()), Qt::IntersectClip);
-    painter.translate(0, -local * height);
+    painter.translate(0, -placed.local * height);
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, local * height, content.width(), height);
+    context.clip = QRectF(0, placed.local * height, content.width(), height);
     context.palette.setColor(QPalette::Text, Qt::black);
-    chunk->doc->documentLayout()->draw(&painter, context);
+    placed.doc->documentLayout()->draw(&painter, context);
     painter.restore();
+    paintFoot(painter, page);
+}
 
-    // The foot: a thin rule, then the footer, the print date and the page.
+// The foot: a thin rule, then the footer, the print date and the page.
+void ReportPages::paintFoot(QPainter &painter, int page) const
+{
+    const QRectF content = contentRect();
     const double footTop = content.bottom() + 0.12 * unitsPerInch;
     painter.save();
     painter.setPen(QPen(QColor(0x1f, 0x3b, 0x57), 0.75));
@@ -312,47 +349,62 @@ void ReportPages::paintPage(QPainter &painter, int page) const
     painter.restore();
 }
 
-bool ReportPages::paint(QPagedPaintDevice &device, int first, int last) const
+ReportPages::Outcome ReportPages::paint(
+    QPagedPaintDevice &device, int first, int last, Progress *progress) const
 {
-    pageCount(); // every page, so that each foot has the count
+    if (!layOutAll(progress)) // every page, so that each foot has the count
+        return Outcome::Stopped;
     QPainter painter;
     if (!painter.begin(&device))
-        return false;
+        return Outcome::Failed;
     painter.setRenderHint(QPainter::TextAntialiasing);
     const double sx = device.logicalDpiX() / unitsPerInch;
     const double sy = device.logicalDpiY() / unitsPerInch;
     first = qBound(0, first, pageCount() - 1);
     last = qBound(first, last, pageCount() - 1);
     for (int page = first; page <= last; ++page) {
+        if (progress && !progress->advance(page - first, last - first + 1)) {
+            painter.end();
+            return Outcome::Stopped;
+        }
         if (page > first && !device.newPage()) {
             painter.end();
-            return false;
+            return Outcome::Failed;
         }
         painter.save();
         painter.scale(sx, sy);
         paintPage(painter, page);
         painter.restore();
     }
-    return painter.end();
+    return painter.end() ? Outcome::Done : Outcome::Failed;
 }
 
-Status ReportPages::savePdf(const QString &path) const
+Status ReportPages::savePdf(const QString &path, Progress *progress, bool *stopped) const
 {
+    if (stopped)
+        *stopped = false;
     const QString shown = QDir::toNativeSeparators(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Status::failure(
             QStringLiteral("The file %1 can not be written: %2.").arg(shown, file.errorString()));
+    Outcome outcome = Outcome::Failed;
     {
         QPdfWriter writer(&file);
         writer.setPageLayout(withoutMargins(m_layout));
         writer.setResolution(600);
         writer.setTitle(m_report.title);
         writer.setCreator(QStringLiteral("Brindlemoor"));
-        if (!paint(writer, 0, pageCount() - 1)) {
-            file.cancelWriting();
-            return Status::failure(QStringLiteral("The file %1 could not be written.").arg(shown));
+        outcome = paint(writer, 0, std::numeric_limits<int>::max(), progress);
+    }
+    if (outcome != Outcome::Done) {
+        file.cancelWriting(); // nothing of a half-written file is left
+        if (outcome == Outcome::Stopped) {
+            if (stopped)
+                *stopped = true;
+            return Status::failure(QStringLiteral("The file %1 was not written: it was stopped.").arg(shown));
         }
+        return Status::failure(QStringLiteral("The file %1 could not be written.").arg(shown));
     }
     if (!file.commit())
         return Status::failure(

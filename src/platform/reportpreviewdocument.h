@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/progress.h"
 #include "data/report/runner.h"
 #include "data/status.h"
 
@@ -7,8 +8,8 @@
 #include <QRectF>
 #include <QString>
 
+#include <deque>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class QPainter;
@@ -30,9 +31,13 @@ namespace bm::platform
 // A long report is laid out a few pages at a time, on demand: the first
 // pages show at once, layoutStep() goes on with the rest, and everything
 // that needs every page (the count, printing, the PDF) finishes it first.
+// Only the last few laid-out pieces are kept; a page further back is laid
+// out again when it is wanted, so that memory does not grow with the pages.
 class ReportPages
 {
 public:
+    enum class Outcome { Done, Stopped, Failed };
+
     // The paper a guide expects: Letter where the system measures in inches,
     // A4 elsewhere, in the report's orientation.
     static QPageLayout defaultLayout(bool landscape);
@@ -50,12 +55,16 @@ public:
     bool isComplete() const { return m_complete; }
     // Lays out the next few pages; false once every page is laid out.
     bool layoutStep() const;
+    // Lays out every page, telling progress the pages known so far; false
+    // when progress asked to stop.
+    bool layOutAll(Progress *progress) const;
     // The whole page in layout units (96 to the inch).
     QSizeF pageSize() const;
     QString plainText() const;
     // The text that stands on one page (0-based), a line for each paragraph.
     QString pageText(int page) const;
-    // The width the laid-out text takes, and the room the page gives it.
+    // The width the laid-out text takes (every page), and the room the page
+    // gives it.
     double layoutWidth() const;
     double contentWidth() const { return contentRect().width(); }
 
@@ -65,34 +74,51 @@ public:
     void paintPage(QPainter &painter, int page) const;
 
     // Paints pages first..last (0-based, inclusive) on a printer or a PDF
-    // writer that is set to this layout.
-    bool paint(QPagedPaintDevice &device, int first, int last) const;
+    // writer that is set to this layout, telling progress the pages done of
+    // the pages to paint.
+    Outcome paint(QPagedPaintDevice &device, int first, int last, Progress *progress = nullptr) const;
 
-    // Writes every page into a PDF file.
-    Status savePdf(const QString &path) const;
+    // Writes every page into a PDF file. Stopped by progress, no file is
+    // left behind and *stopped says so.
+    Status savePdf(const QString &path, Progress *progress = nullptr, bool *stopped = nullptr) const;
 
     static constexpr double unitsPerInch = 96.0;
 
 private:
+    using Document = std::shared_ptr<QTextDocument>;
+    // One document of the report: the pieces [firstUnit, lastUnit) of the
+    // flow it was laid out from (the whole report when there is no flow),
+    // and the pages taken from it.
     struct Chunk {
-        std::unique_ptr<QTextDocument> doc;
+        int firstUnit = 0;
+        int lastUnit = 0;
         int firstPage = 0; // of the report
-        int pages = 0; // taken from this document
+        int pages = 0;
+    };
+    // A page's document and where the page stands in it.
+    struct Placed {
+        Document doc;
+        int local = 0;
     };
 
     QRectF contentRect() const; // in layout units, on the page
-    std::unique_ptr<QTextDocument> layOut(const QString &html) const;
-    void ensurePage(int page) const;
-    const Chunk *chunkOf(int page) const;
+    Document layOut(const QString &html) const;
+    Document layOut(const Chunk &chunk) const;
+    void addChunk(const Chunk &chunk, Document doc) const;
+    void keep(std::size_t chunk, Document doc) const;
+    Placed place(int page) const;
+    void paintFoot(QPainter &painter, int page) const;
 
     report::Rendered m_report;
     QPageLayout m_layout;
     mutable std::unique_ptr<flow::Flow> m_flow; // none: laid out whole
     mutable std::vector<Chunk> m_chunks;
+    mutable std::deque<std::pair<std::size_t, Document>> m_kept; // the latest chunks laid out
     mutable int m_nextUnit = 0;
     mutable int m_chunkUnits = 0;
     mutable int m_known = 0;
     mutable bool m_complete = false;
+    mutable double m_width = 0; // of the widest document laid out
 };
 
 } // namespace bm::platform

@@ -29,8 +29,9 @@ std::optional<Flow> split(const QString &html)
     const qsizetype start = open.hasMatch() ? open.capturedEnd() : 0;
     const auto close = bodyClose.match(html, start);
     const qsizetype end = close.hasMatch() ? close.capturedStart() : html.size();
-    flow.prefix = html.left(start);
-    flow.suffix = html.mid(end);
+    flow.html = html;
+    flow.bodyStart = start;
+    flow.bodyEnd = end;
     const QStringView body = QStringView(html).mid(start, end - start);
 
     static const QRegularExpression tag(
@@ -46,12 +47,11 @@ std::optional<Flow> split(const QString &html)
     enum class In { Fragment, Table, Row, Header } in = In::Fragment;
 
     auto flushFragment = [&](qsizetype upTo) {
-        const QStringView text = body.mid(pieceStart, upTo - pieceStart);
-        if (!blank(text))
-            flow.units.append({ -1, text.toString() });
+        if (!blank(body.mid(pieceStart, upTo - pieceStart)))
+            flow.units.append({ -1, start + pieceStart, upTo - pieceStart });
     };
     auto flushRow = [&](qsizetype upTo) {
-        flow.units.append({ table, body.mid(pieceStart, upTo - pieceStart).toString() });
+        flow.units.append({ table, start + pieceStart, upTo - pieceStart });
         ++rows;
     };
 
@@ -87,7 +87,7 @@ std::optional<Flow> split(const QString &html)
                     else if (!blank(body.mid(pieceStart, at - pieceStart)))
                         return std::nullopt;
                     if (rows == 0) // a table of headings only stays as it is
-                        flow.units.append({ -1, body.mid(tableStart, after - tableStart).toString() });
+                        flow.units.append({ -1, start + tableStart, after - tableStart });
                     in = In::Fragment;
                     pieceStart = after;
                 }
@@ -142,18 +142,26 @@ std::optional<Flow> split(const QString &html)
     return flow;
 }
 
-bool isEmpty(const QString &html)
+bool isEmpty(QStringView html)
 {
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     if (html.contains(QLatin1String("<img"), Qt::CaseInsensitive)
         || html.contains(QLatin1String("<hr"), Qt::CaseInsensitive))
         return false;
-    return blank(QString(html).remove(tags));
+    bool inTag = false;
+    for (const QChar c : html) {
+        if (c == u'<')
+            inTag = true;
+        else if (c == u'>')
+            inTag = false;
+        else if (!inTag && !c.isSpace())
+            return false;
+    }
+    return !inTag; // a '<' that opens no tag is text
 }
 
 QString assemble(const Flow &flow, int first, int last)
 {
-    QString html = flow.prefix;
+    QString html = flow.html.left(flow.bodyStart);
     int open = -1;
     for (int i = first; i < last; ++i) {
         const Unit &u = flow.units.at(i);
@@ -168,11 +176,11 @@ QString assemble(const Flow &flow, int first, int last)
             }
             open = u.table;
         }
-        html += u.html;
+        html += flow.text(u);
     }
     if (open >= 0)
         html += QStringLiteral("</table>\n");
-    html += flow.suffix;
+    html += QStringView(flow.html).mid(flow.bodyEnd);
     return html;
 }
 

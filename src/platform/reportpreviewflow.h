@@ -16,16 +16,22 @@ struct Table {
     QString header; // the rows of its <thead>, repeated on every page
 };
 
+// A piece is a range of the report's HTML, which the flow shares rather
+// than copies: a long report is held once.
 struct Unit {
     int table = -1; // a row of that table, or -1 for other content
-    QString html;
+    qsizetype start = 0;
+    qsizetype length = 0;
 };
 
 struct Flow {
-    QString prefix; // up to the body's content (the style sheet)
-    QString suffix;
+    QString html; // the whole report
+    qsizetype bodyStart = 0; // what stands before it is the prefix (the style sheet)
+    qsizetype bodyEnd = 0; // what stands from here on is the suffix
     QList<Table> tables;
     QList<Unit> units;
+
+    QStringView text(const Unit &u) const { return QStringView(html).mid(u.start, u.length); }
 };
 
 // Cuts the HTML; none when it is not made of plain top-level tables and
@@ -33,7 +39,7 @@ struct Flow {
 std::optional<Flow> split(const QString &html);
 
 // True when a piece of HTML shows nothing: only tags and blanks.
-bool isEmpty(const QString &html);
+bool isEmpty(QStringView html);
 
 // The HTML of units [first, last): tables opened and closed around rows.
 QString assemble(const Flow &flow, int first, int last);

@@ -62,26 +62,6 @@ QStringList headings(QTableWidget *grid)
     return h;
 }
 
-// Progress windows as a script: records the label of each piece of work
-// and stops the one whose label begins with `stop`.
-struct ScriptedProgress : platform::ProgressService {
-    QStringList labels;
-    QString stop;
-    ScriptedProgress() { platform::setProgressService(this); }
-    ~ScriptedProgress() override { platform::setProgressService(nullptr); }
-    std::unique_ptr<Progress> begin(const QString &label, QWidget *) override
-    {
-        labels << label;
-        struct Answer : Progress {
-            bool goOn;
-            bool advance(qint64, qint64) override { return goOn; }
-        };
-        auto answer = std::make_unique<Answer>();
-        answer->goOn = stop.isEmpty() || !label.startsWith(stop);
-        return answer;
-    }
-};
-
 } // namespace
 
 class TestExchangeDialogs : public QObject
@@ -294,7 +274,7 @@ private slots:
     void importStoppedFromItsProgress()
     {
         QFETCH(QString, stop);
-        ScriptedProgress progress;
+        test::ScriptedProgress progress;
         progress.stop = stop;
         QByteArray file("Name,Mobile Phone\r\n");
         for (int i = 0; i < 1000; ++i)

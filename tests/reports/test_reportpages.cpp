@@ -148,7 +148,7 @@ private slots:
             printer.setOutputFileName(pdf);
             printer.setPageLayout(pages.pageLayout());
             printer.setFullPage(true);
-            QVERIFY(pages.paint(printer, 0, pages.pageCount() - 1));
+            QCOMPARE(pages.paint(printer, 0, pages.pageCount() - 1), platform::ReportPages::Outcome::Done);
         } else {
             const Status saved = pages.savePdf(pdf);
             QVERIFY2(saved, qPrintable(saved.message()));

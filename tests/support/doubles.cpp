@@ -101,4 +101,36 @@ FakeHub::~FakeHub()
     platform::setMainHub(nullptr);
 }
 
+ScriptedProgress::ScriptedProgress()
+{
+    platform::setProgressService(this);
+}
+
+ScriptedProgress::~ScriptedProgress()
+{
+    platform::setProgressService(nullptr);
+}
+
+std::unique_ptr<Progress> ScriptedProgress::begin(const QString &label, QWidget *, const QString &counts)
+{
+    labels << label;
+    counted << counts;
+    struct Answer : Progress {
+        ScriptedProgress *script = nullptr;
+        bool stops = false;
+        int told = 0;
+        bool advance(qint64 done, qint64 total) override
+        {
+            ++script->advances;
+            script->lastDone = done;
+            script->lastTotal = total;
+            return !(stops && ++told > script->stopAfter);
+        }
+    };
+    auto answer = std::make_unique<Answer>();
+    answer->script = this;
+    answer->stops = !stop.isEmpty() && label.startsWith(stop);
+    return answer;
+}
+
 } // namespace bm::test

@@ -4,6 +4,7 @@
 #include "platform/help.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
+#include "platform/progress.h"
 #include "platform/report.h"
 #include "platform/shell.h"
 
@@ -40,6 +41,25 @@ public:
 
 private:
     QList<platform::Answer> m_script;
+};
+
+// Progress windows as a script: records the label of each piece of work and
+// what it last told; stops the work whose label begins with `stop` once it
+// has told its progress `stopAfter` times.
+class ScriptedProgress : public platform::ProgressService
+{
+public:
+    ScriptedProgress();
+    ~ScriptedProgress() override;
+    std::unique_ptr<Progress> begin(const QString &label, QWidget *parent, const QString &counted) override;
+
+    QStringList labels;
+    QStringList counted; // what each piece of work counts, if anything
+    QString stop;
+    int stopAfter = 0;
+    int advances = 0; // of every piece of work
+    qint64 lastDone = -1;
+    qint64 lastTotal = -1;
 };
 
 class FakeShell : public platform::ShellService
