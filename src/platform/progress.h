@@ -20,7 +20,8 @@ class ProgressService
 {
 public:
     virtual ~ProgressService() = default;
-    virtual std::unique_ptr<Progress> begin(const QString &label, QWidget *parent, const QString &counted) = 0;
+    virtual std::unique_ptr<Progress> begin(const QString &label, QWidget *parent, const QString &counted)
+        = 0;
 };
 
 ProgressService &progressService();

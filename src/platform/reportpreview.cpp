@@ -365,7 +365,8 @@ void ReportPreview::savePdf()
         path += QStringLiteral(".pdf");
     const std::shared_ptr<const ReportPages> pages = m_pages;
     const QScopedValueRollback busy(m_busy, true);
-    const auto progress = platform::progress(QStringLiteral("Saving the report as PDF..."), this, pagesCounted);
+    const auto progress
+        = platform::progress(QStringLiteral("Saving the report as PDF..."), this, pagesCounted);
     bool stopped = false;
     const Status saved = pages->savePdf(path, progress.get(), &stopped);
     m_view->relayout(); // every page is known now

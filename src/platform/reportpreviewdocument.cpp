@@ -86,9 +86,10 @@ ReportPages::ReportPages(const report::Rendered &report)
 {
 }
 
-ReportPages::ReportPages(const report::Rendered &report, const QPageLayout &layout)
+ReportPages::ReportPages(const report::Rendered &report, const QPageLayout &layout, qint64 keptCharacters)
     : m_report(report)
     , m_layout(layout)
+    , m_keepCharacters(keptCharacters)
 {
     if (auto f = flow::split(m_report.html))
         m_flow = std::make_unique<flow::Flow>(std::move(*f));
@@ -122,12 +123,17 @@ void ReportPages::addChunk(const Chunk &chunk, Document doc) const
 
 void ReportPages::keep(std::size_t chunk, Document doc) const
 {
-    // The pages in sight and those on either side: a few documents of some
-    // pages each, whatever the length of the report.
-    constexpr std::size_t keptChunks = 4;
+    // A laid-out document takes some 30 bytes for each character it shows:
+    // the documents of a report of a few hundred pages are kept, so that it
+    // prints without being laid out again; of a longer one the latest few,
+    // so that memory stays the same whatever the length.
+    constexpr std::size_t fewest = 4;
+    m_keptCharacters += doc->characterCount();
     m_kept.emplace_back(chunk, std::move(doc));
-    while (m_kept.size() > keptChunks)
+    while (m_kept.size() > fewest && m_keptCharacters > m_keepCharacters) {
+        m_keptCharacters -= m_kept.front().second->characterCount();
         m_kept.pop_front();
+    }
 }
 
 // One more document of the report. It is made of the next rows and what
@@ -208,6 +214,7 @@ bool ReportPages::layoutStep() const
             m_flow.reset();
             m_chunks.clear();
             m_kept.clear();
+            m_keptCharacters = 0;
             m_known = 0;
             m_nextUnit = 0;
             return layoutStep();
@@ -319,7 +326,8 @@ void ReportPages::paintPage(QPainter &painter, int page) const
     paintFoot(painter, page);
 }
 
-// The foot: a thin rule, then the footer, the print date and the page.
+// The foot: a thin rule, then the footer, the print date and the page. Its
+// document is made once; from page to page only the number changes.
 void ReportPages::paintFoot(QPainter &painter, int page) const
 {
     const QRectF content = contentRect();
@@ -329,23 +337,32 @@ void ReportPages::paintFoot(QPainter &painter, int page) const
     painter.drawLine(QPointF(content.left(), footTop), QPointF(content.right(), footTop));
     painter.restore();
 
-    auto foot = newDocument();
-    foot->setDefaultFont(reportFont(8));
-    foot->setTextWidth(content.width());
-    const QString printed = m_report.printDate.isEmpty()
-        ? QString()
-        : QStringLiteral("Printed %1").arg(m_report.printDate.toHtmlEscaped());
     const QString number = m_complete ? QStringLiteral("Page %1 of %2").arg(page + 1).arg(m_known)
                                       : QStringLiteral("Page %1").arg(page + 1);
-    foot->setHtml(QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"0\"><tr>"
-                                 "<td width=\"45%\">%1</td><td width=\"25%\" align=\"center\">%2</td>"
-                                 "<td width=\"30%\" align=\"right\">%3</td></tr></table>")
-                      .arg(m_report.footer.toHtmlEscaped(), printed, number));
+    auto *table = m_foot ? qobject_cast<QTextTable *>(m_foot->rootFrame()->childFrames().value(0)) : nullptr;
+    if (!table) {
+        m_foot = newDocument();
+        m_foot->setDefaultFont(reportFont(8));
+        m_foot->setTextWidth(content.width());
+        const QString printed = m_report.printDate.isEmpty()
+            ? QString()
+            : QStringLiteral("Printed %1").arg(m_report.printDate.toHtmlEscaped());
+        m_foot->setHtml(QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"0\"><tr>"
+                                       "<td width=\"45%\">%1</td><td width=\"25%\" align=\"center\">%2</td>"
+                                       "<td width=\"30%\" align=\"right\">%3</td></tr></table>")
+                            .arg(m_report.footer.toHtmlEscaped(), printed, number));
+    } else {
+        const QTextTableCell cell = table->cellAt(0, 2);
+        QTextCursor text = cell.firstCursorPosition();
+        text.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+        if (text.selectedText() != number)
+            text.insertText(number);
+    }
     painter.save();
     painter.translate(content.left(), footTop + 0.05 * unitsPerInch);
     QAbstractTextDocumentLayout::PaintContext footContext;
     footContext.palette.setColor(QPalette::Text, QColor(0x4a, 0x4a, 0x4a));
-    foot->documentLayout()->draw(&painter, footContext);
+    m_foot->documentLayout()->draw(&painter, footContext);
     painter.restore();
 }
 

@@ -42,8 +42,13 @@ public:
     // A4 elsewhere, in the report's orientation.
     static QPageLayout defaultLayout(bool landscape);
 
+    // About 60 MB of laid-out pages; a report longer than that keeps the
+    // latest few documents.
+    static constexpr qint64 defaultKeptCharacters = 2'000'000;
+
     explicit ReportPages(const report::Rendered &report);
-    ReportPages(const report::Rendered &report, const QPageLayout &layout);
+    ReportPages(
+        const report::Rendered &report, const QPageLayout &layout, qint64 keptCharacters = defaultKeptCharacters);
     ~ReportPages();
     ReportPages(const ReportPages &) = delete;
     ReportPages &operator=(const ReportPages &) = delete;
@@ -111,14 +116,17 @@ private:
 
     report::Rendered m_report;
     QPageLayout m_layout;
+    qint64 m_keepCharacters;
     mutable std::unique_ptr<flow::Flow> m_flow; // none: laid out whole
     mutable std::vector<Chunk> m_chunks;
     mutable std::deque<std::pair<std::size_t, Document>> m_kept; // the latest chunks laid out
+    mutable qint64 m_keptCharacters = 0;
     mutable int m_nextUnit = 0;
     mutable int m_chunkUnits = 0;
     mutable int m_known = 0;
     mutable bool m_complete = false;
     mutable double m_width = 0; // of the widest document laid out
+    mutable std::unique_ptr<QTextDocument> m_foot;
 };
 
 } // namespace bm::platform

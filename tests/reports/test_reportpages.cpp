@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -172,6 +174,48 @@ private slots:
                                .arg(p + 1)
                                .arg(want.size())
                                .arg(want.at(p).join(QLatin1Char('\n')), got.at(p).join(QLatin1Char('\n')))));
+    }
+
+    // A page looks the same whatever was painted before it: its document
+    // laid out again after others took its place, its foot after another's.
+    void samePageWhateverCameBefore_data()
+    {
+        QTest::addColumn<QList<int>>("before"); // pages painted first; -1: the last
+        QTest::addColumn<int>("page");
+        QTest::newRow("first after the last") << QList<int> { -1 } << 0;
+        QTest::newRow("middle after the others") << QList<int> { 0, 1, -1, 2 } << 3;
+        QTest::newRow("last after the first") << QList<int> { 0 } << -1;
+    }
+
+    void samePageWhateverCameBefore()
+    {
+        QFETCH(QList<int>, before);
+        QFETCH(int, page);
+        test::exec(
+            QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") SELECT \"Date\", \"Name\" || ' again' "
+                           "FROM Booking"));
+        report::Request request;
+        request.definitionPath = appFile(QStringLiteral("schedule.rpt"));
+        request.printDate = QDate(2026, 12, 8);
+        report::Rendered rendered;
+        QVERIFY(report::render(request, rendered));
+        const QPageLayout paper = platform::ReportPages::defaultLayout(rendered.landscape);
+        const auto image = [](const platform::ReportPages &pages, int p) {
+            QImage i((pages.pageSize() / 2).toSize(), QImage::Format_RGB32);
+            i.fill(Qt::white);
+            QPainter painter(&i);
+            painter.scale(0.5, 0.5);
+            pages.paintPage(painter, p < 0 ? pages.pageCount() - 1 : p);
+            return i;
+        };
+        const platform::ReportPages fresh(rendered, paper);
+        fresh.pageCount();
+        const platform::ReportPages used(rendered, paper, 1); // keeps the fewest documents
+        used.pageCount();
+        QVERIFY(used.pageCount() > 8);
+        for (const int p : before)
+            image(used, p);
+        QVERIFY(image(used, page) == image(fresh, page));
     }
 };
 
