@@ -254,6 +254,56 @@ private slots:
             qPrintable(messages.last().text));
     }
 
+    // Saving a long report can be stopped while its pages are laid out or
+    // written: no file is left, no box shows, and the preview saves it
+    // whole afterwards.
+    void stoppedSaveLeavesNoFile_data()
+    {
+        QTest::addColumn<bool>("laidOutFirst"); // the last page shown before saving
+        QTest::addColumn<int>("stopAfter");
+        QTest::newRow("while laying out") << false << 0;
+        QTest::newRow("while writing") << true << 3;
+    }
+
+    void stoppedSaveLeavesNoFile()
+    {
+        QFETCH(bool, laidOutFirst);
+        QFETCH(int, stopAfter);
+        QSqlDatabase db = database::connection(databasePath());
+        db.transaction();
+        for (int i = 0; i < 700; ++i)
+            test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2021-03-04', ?)"),
+                { QStringLiteral("Client %1").arg(i) });
+        db.commit();
+        platform::printReport(QStringLiteral("schedule.rpt"));
+        ReportPreview *preview = openPreview();
+        QVERIFY(preview);
+        test::ScriptedProgress progress;
+        if (laidOutFirst) {
+            preview->findChild<QAction *>(QStringLiteral("cmdLast"))->trigger();
+            QVERIFY(preview->pages()->isComplete());
+        }
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("schedule.pdf"));
+        test::FakeFileDialogs dialogs;
+        test::ScriptedMessages messages; // no box expected
+        progress.stop = QStringLiteral("Saving");
+        progress.stopAfter = stopAfter;
+        dialogs.answers << pdf;
+        preview->findChild<QAction *>(QStringLiteral("cmdSavePdf"))->trigger();
+        QCOMPARE(progress.labels.constLast(), QStringLiteral("Saving the report as PDF..."));
+        QCOMPARE(progress.counted.constLast(), QStringLiteral("pages"));
+        QCOMPARE(progress.lastTotal > 0, laidOutFirst); // pages written of the count, else laid out so far
+        QVERIFY2(QDir(dir.path()).isEmpty(), qPrintable(QDir(dir.path()).entryList().join(u' ')));
+
+        progress.stop.clear();
+        dialogs.answers << pdf;
+        preview->findChild<QAction *>(QStringLiteral("cmdSavePdf"))->trigger();
+        QVERIFY(preview->pages()->isComplete());
+        QCOMPARE(pdfPages(pdf), preview->pages()->pageCount());
+        QCOMPARE(progress.lastDone, progress.lastTotal - 1); // the last page told before it was written
+    }
+
 private:
     qint64 m_pat = 0;
     std::unique_ptr<test::FakeHub> m_hub;
