@@ -118,19 +118,21 @@ void ReportPages::addChunk(const Chunk &chunk, Document doc) const
 {
     m_chunks.push_back(chunk);
     m_known += chunk.pages;
-    keep(m_chunks.size() - 1, std::move(doc));
+    // Laid out ahead of need: kept while there is room, so that a report of
+    // a few hundred pages prints without being laid out again, and a longer
+    // one keeps its first pages, which print first.
+    if (m_kept.size() < fewestKept || m_keptCharacters + doc->characterCount() <= m_keepCharacters)
+        keep(m_chunks.size() - 1, std::move(doc));
 }
 
+// A laid-out document takes some 30 bytes for each character it shows; the
+// documents used longest ago go first, so that memory stays the same
+// whatever the length of the report.
 void ReportPages::keep(std::size_t chunk, Document doc) const
 {
-    // A laid-out document takes some 30 bytes for each character it shows:
-    // the documents of a report of a few hundred pages are kept, so that it
-    // prints without being laid out again; of a longer one the latest few,
-    // so that memory stays the same whatever the length.
-    constexpr std::size_t fewest = 4;
     m_keptCharacters += doc->characterCount();
     m_kept.emplace_back(chunk, std::move(doc));
-    while (m_kept.size() > fewest && m_keptCharacters > m_keepCharacters) {
+    while (m_kept.size() > fewestKept && m_keptCharacters > m_keepCharacters) {
         m_keptCharacters -= m_kept.front().second->characterCount();
         m_kept.pop_front();
     }
@@ -252,9 +254,13 @@ ReportPages::Placed ReportPages::place(int page) const
         --chunk;
     const std::size_t index = std::size_t(chunk - m_chunks.begin());
     const int local = qBound(0, page - chunk->firstPage, chunk->pages - 1);
-    for (const auto &[kept, doc] : m_kept)
-        if (kept == index)
-            return { doc, local };
+    for (auto kept = m_kept.begin(); kept != m_kept.end(); ++kept)
+        if (kept->first == index) {
+            auto used = std::move(*kept);
+            m_kept.erase(kept);
+            m_kept.push_back(used); // used last
+            return { used.second, local };
+        }
     Document doc = layOut(*chunk);
     keep(index, doc);
     return { doc, local };

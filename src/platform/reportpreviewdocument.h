@@ -47,8 +47,8 @@ public:
     static constexpr qint64 defaultKeptCharacters = 2'000'000;
 
     explicit ReportPages(const report::Rendered &report);
-    ReportPages(
-        const report::Rendered &report, const QPageLayout &layout, qint64 keptCharacters = defaultKeptCharacters);
+    ReportPages(const report::Rendered &report, const QPageLayout &layout,
+        qint64 keptCharacters = defaultKeptCharacters);
     ~ReportPages();
     ReportPages(const ReportPages &) = delete;
     ReportPages &operator=(const ReportPages &) = delete;
@@ -119,7 +119,8 @@ private:
     qint64 m_keepCharacters;
     mutable std::unique_ptr<flow::Flow> m_flow; // none: laid out whole
     mutable std::vector<Chunk> m_chunks;
-    mutable std::deque<std::pair<std::size_t, Document>> m_kept; // the latest chunks laid out
+    static constexpr std::size_t fewestKept = 4; // the pages in sight and either side
+    mutable std::deque<std::pair<std::size_t, Document>> m_kept; // the one used last at the back
     mutable qint64 m_keptCharacters = 0;
     mutable int m_nextUnit = 0;
     mutable int m_chunkUnits = 0;
