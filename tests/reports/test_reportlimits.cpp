@@ -186,7 +186,7 @@ private slots:
             rowsQuery(QStringLiteral("big"), 100000, QStringLiteral("printf('%.*c', 1000000, 'x') AS Big")),
             QStringLiteral("{{#big}}{{Big}}{{/big}}"))
                                       << "The query \"big\" brings the report's data to more than 768 MB"
-                                      << quickMs;
+                                      << budgetMs;
         QTest::newRow("large values over two queries")
             << definition(
                    rowsQuery(QStringLiteral("a"), 450, QStringLiteral("printf('%.*c', 1000000, 'x') AS Big"))
