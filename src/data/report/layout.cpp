@@ -232,9 +232,12 @@ Status checkTemplate(const QString &text, const QString &where, const QSet<QStri
     const QHash<QString, int> &rowCounts)
 {
     // Our own scan first: the library must not see what it can not bear.
-    if (const Status s = checkTags(text, where, known, rowCounts); !s)
+    // Then a mistake of form is told before a name or a count.
+    if (const Status s = walkTags(text, where, [](const Tag &) { return Status::ok(); }); !s)
         return s;
-    return parses(km::mustache(text.toStdString()), where);
+    if (const Status s = parses(km::mustache(text.toStdString()), where); !s)
+        return s;
+    return checkTags(text, where, known, rowCounts);
 }
 
 Status fillTemplate(const QString &text, const km::data &data, bool html, const QString &where,
