@@ -1,5 +1,7 @@
 #include "data/report/definition.h"
 
+#include "data/report/messages.h"
+
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -17,32 +19,43 @@ Status lineFailure(int line, const QString &what)
     return Status::failure(QStringLiteral("Line %1 of the report file %2").arg(line).arg(what));
 }
 
-bool isComment(const QString &line)
+bool isComment(QStringView line)
 {
-    const QString t = line.trimmed();
-    return t.startsWith(QLatin1Char('#'));
+    return line.trimmed().startsWith(QLatin1Char('#'));
 }
+
+// A section heading is short: a longer line that starts with [ is refused
+// rather than matched, so that no line of any length reaches the pattern.
+constexpr qsizetype maxHeadingLength = 200;
 
 } // namespace
 
 Status parseDefinition(const QString &text, Definition &out)
 {
     out = Definition();
+    if (text.size() > maxDefinitionBytes)
+        return says::fileTooLarge(int(maxDefinitionBytes >> 20));
     if (text.contains(QChar(0)))
         return Status::failure(QStringLiteral("The report file is not a text file."));
 
     static const QRegularExpression header(QStringLiteral(R"(^\[\s*([A-Za-z]+)(?:\s+([^\]]*?))?\s*\]$)"));
     static const QRegularExpression validName(QStringLiteral(R"(^[A-Za-z0-9_][A-Za-z0-9_ ]*$)"));
 
-    const QStringList lines = text.split(QLatin1Char('\n'));
     Section section = Section::None;
     QSet<QString> names;
     bool haveLayout = false;
-    for (int i = 0; i < lines.size(); ++i) {
-        QString line = lines.at(i);
+    int number = 0;
+    // Line by line without a list of them all: a file of a million empty
+    // lines would make a million strings.
+    for (qsizetype at = 0; at <= text.size();) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        if (end < 0)
+            end = text.size();
+        QStringView line = QStringView(text).sliced(at, end - at);
+        at = end + 1;
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        const int number = i + 1;
+        ++number;
 
         if (section == Section::Layout) {
             out.layout += line;
@@ -51,7 +64,9 @@ Status parseDefinition(const QString &text, Definition &out)
         }
         if (isComment(line))
             continue;
-        const QString trimmed = line.trimmed();
+        const QString trimmed = line.trimmed().toString();
+        if (trimmed.startsWith(QLatin1Char('[')) && trimmed.size() > maxHeadingLength)
+            return says::headingTooLong(number, int(maxHeadingLength));
         const QRegularExpressionMatch m = header.match(trimmed);
         if (m.hasMatch()) {
             const QString kind = m.captured(1).toLower();
@@ -73,6 +88,8 @@ Status parseDefinition(const QString &text, Definition &out)
                 if (names.contains(name))
                     return lineFailure(
                         number, QStringLiteral("names the query \"%1\" a second time.").arg(name));
+                if (out.queries.size() >= maxQueries)
+                    return says::tooManyQueries(number, maxQueries);
                 names.insert(name);
                 out.queries.append({ name, QString(), number });
                 section = Section::Query;

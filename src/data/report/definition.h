@@ -34,6 +34,13 @@ struct Definition {
     QString layout;
 };
 
+// A definition is a few settings, queries and one page: the delivered ones
+// are under 12 KB. Past these it is not one, or not one a page can print:
+// the template library makes an object of every blank of a layout, and
+// every query runs.
+constexpr qsizetype maxDefinitionBytes = qsizetype(1) << 20; // characters, read from as many bytes
+constexpr int maxQueries = 100;
+
 // Reads the text of a definition. A failure says what is wrong and on which
 // line, in words for the person who edited the file.
 Status parseDefinition(const QString &text, Definition &out);

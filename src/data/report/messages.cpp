@@ -39,6 +39,30 @@ Status fileUnreadable(const QString &reason)
     return Status::failure(QStringLiteral("The report file can not be read: %1.").arg(reason));
 }
 
+Status fileTooLarge(int megabytes)
+{
+    return Status::failure(QStringLiteral("The report file is larger than %1 MB. A report file holds a few "
+                                          "settings, its queries and one page layout; check that it is the "
+                                          "right file.")
+                               .arg(megabytes));
+}
+
+Status tooManyQueries(int line, int maxQueries)
+{
+    return Status::failure(QStringLiteral("Line %1 of the report file starts a query past the %2 a report "
+                                          "may have.")
+                               .arg(line)
+                               .arg(maxQueries));
+}
+
+Status headingTooLong(int line, int maxLength)
+{
+    return Status::failure(QStringLiteral("Line %1 of the report file starts with [ but is longer than %2 "
+                                          "characters, too long for a section heading such as [query NAME].")
+                               .arg(line)
+                               .arg(maxLength));
+}
+
 Status queryWouldChange(const QString &query)
 {
     return aboutQuery(query, QStringLiteral("would change the database. A report can only read it."));
@@ -71,6 +95,19 @@ Status queryTooManyRows(const QString &query, int maxRows)
     return aboutQuery(query, QStringLiteral("gives more than %1 rows, too many to print.").arg(maxRows));
 }
 
+Status queryValueTooLarge(const QString &query)
+{
+    return aboutQuery(query, QStringLiteral("gives a value too large to print."));
+}
+
+Status dataTooLarge(const QString &query, int megabytes)
+{
+    return aboutQuery(query,
+        QStringLiteral("brings the report's data to more than %1 MB, too much to print. Narrow the "
+                       "queries with WHERE or LIMIT, or read fewer fields.")
+            .arg(megabytes));
+}
+
 Status queryCallsRefusedFunction(const QString &query, const QString &function)
 {
     return aboutQuery(query,
@@ -94,7 +131,7 @@ Status queryFailed(const QString &query, const QString &engineMessage)
         || engineMessage.contains(QLatin1String("read-only")))
         return queryWouldChange(query);
     if (engineMessage == QLatin1String("string or blob too big"))
-        return aboutQuery(query, QStringLiteral("gives a value too large to print."));
+        return queryValueTooLarge(query);
     if (engineMessage == QLatin1String("interrupted"))
         return aboutQuery(query, QStringLiteral("took too long and was stopped."));
     return aboutQuery(query, QStringLiteral("could not be run: %1.").arg(engineMessage));
@@ -109,6 +146,37 @@ Status templateTakesInFiles(const QString &where, const QString &tag)
 {
     return aboutTemplate(
         where, QStringLiteral("uses {{%1}}, but a report can not take in other files.").arg(tag));
+}
+
+Status templateUnescaped(const QString &where, const QString &tag)
+{
+    return aboutTemplate(where,
+        QStringLiteral("uses {{%1}}, which would put a value into the page as markup. Every value prints "
+                       "as typed: write {{Name}}.")
+            .arg(tag));
+}
+
+Status templateChangesTagMarks(const QString &where, const QString &tag)
+{
+    return aboutTemplate(where,
+        QStringLiteral("uses {{%1}} to change the tag marks, but a report accepts only {{ and }}.").arg(tag));
+}
+
+Status templateNestedTooDeep(const QString &where, const QString &section, int maxDepth)
+{
+    return aboutTemplate(where,
+        QStringLiteral("opens {{%1}} inside %2 other sections, more than a report may nest. Check that "
+                       "every section is closed with {{/NAME}}.")
+            .arg(section)
+            .arg(maxDepth));
+}
+
+Status templateRepeatsTooMuch(const QString &where, double millions)
+{
+    return aboutTemplate(where,
+        QStringLiteral("repeats too much: over the rows of its queries its tags would be filled more than "
+                       "%1 million times. Write each section {{#NAME}} once.")
+            .arg(millions));
 }
 
 Status templateRepeatsTooOften(const QString &where, const QString &section)
@@ -135,6 +203,11 @@ Status templateTooLong(const QString &where, int megabytes)
 Status templateTooLarge(const QString &where)
 {
     return aboutTemplate(where, QStringLiteral("is too large to print."));
+}
+
+Status stopped()
+{
+    return Status::failure(QStringLiteral("The report was stopped."));
 }
 
 Status notPrinted(const QString &fileName, const Status &reason)

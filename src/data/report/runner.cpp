@@ -22,6 +22,28 @@ namespace km = kainjow::mustache;
 namespace
 {
 
+// Passes the work's progress on to the caller's, and remembers whether it
+// asked to stop: a stop is not a failure of the report.
+class Watch : public Progress
+{
+public:
+    explicit Watch(Progress *caller)
+        : m_caller(caller)
+    {
+    }
+    bool advance(qint64 done, qint64 total) override
+    {
+        if (m_caller && !m_stopped && !m_caller->advance(done, total))
+            m_stopped = true;
+        return !m_stopped;
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    Progress *m_caller;
+    bool m_stopped = false;
+};
+
 Status readDefinition(const QString &path, Definition &def)
 {
     const QFileInfo info(path);
@@ -29,18 +51,25 @@ Status readDefinition(const QString &path, Definition &def)
         return says::fileMissing(path);
     if (!info.isFile())
         return says::notAReportFile(path);
+    const int megabytes = int(maxDefinitionBytes >> 20);
+    if (info.size() > maxDefinitionBytes)
+        return says::fileTooLarge(megabytes);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return says::fileUnreadable(file.errorString());
-    const QByteArray bytes = file.readAll();
+    // No more than the limit is read, whatever the file grew to since.
+    const QByteArray bytes = file.read(maxDefinitionBytes + 1);
     if (file.error() != QFileDevice::NoError)
         return says::fileUnreadable(file.errorString());
+    if (bytes.size() > maxDefinitionBytes)
+        return says::fileTooLarge(megabytes);
     return parseDefinition(QString::fromUtf8(bytes), def);
 }
 
 // Runs every query of the definition; each gives a list named after it.
-Status runQueries(const Request &request, const Definition &def, km::data &data, QSet<QString> &known,
-    QHash<QString, int> &rowCounts)
+// used: the names the layout and footer give, the only columns kept.
+Status runQueries(const Request &request, const Definition &def, const QSet<QString> &used,
+    Progress &progress, km::data &data, QSet<QString> &known, QHash<QString, int> &rowCounts)
 {
     if (def.queries.isEmpty())
         return Status::ok();
@@ -48,12 +77,15 @@ Status runQueries(const Request &request, const Definition &def, km::data &data,
     const QString path = request.databasePath.isEmpty() ? databasePath() : request.databasePath;
     if (const Status s = connection.open(path, request.locale); !s)
         return s;
+    DataBudget budget;
     for (const Query &q : def.queries) {
+        if (!progress.advance(budget.rows, 0))
+            return says::stopped();
         db::Query statement(connection);
         km::data rows;
         if (const Status s = connection.prepare(q.name, q.sql, request.selection.id, statement); !s)
             return s;
-        if (const Status s = readRows(q, statement, request.locale, rows, known); !s)
+        if (const Status s = readRows(q, statement, request.locale, used, budget, progress, rows, known); !s)
             return s;
         known.insert(q.name);
         rowCounts.insert(q.name, int(rows.list_value().size()));
@@ -62,10 +94,20 @@ Status runQueries(const Request &request, const Definition &def, km::data &data,
     return Status::ok();
 }
 
-Status renderDefinition(const Request &request, Rendered &out)
+Status renderDefinition(const Request &request, Progress &progress, Rendered &out)
 {
     Definition def;
     if (const Status s = readDefinition(request.definitionPath, def); !s)
+        return s;
+
+    // The layout and footer are read by our own scan before any query runs:
+    // what would crash the template library is refused at once, and only
+    // the fields they name are read.
+    const QString layout = QStringLiteral("layout"), footer = QStringLiteral("footer");
+    QSet<QString> used;
+    if (const Status s = scanTemplate(def.layout, layout, used); !s)
+        return s;
+    if (const Status s = scanTemplate(def.footer, footer, used); !s)
         return s;
 
     const QFileInfo info(request.definitionPath);
@@ -83,17 +125,16 @@ Status renderDefinition(const Request &request, Rendered &out)
     for (const QString &name : rowNames())
         known.insert(name);
     QHash<QString, int> rowCounts;
-    if (const Status s = runQueries(request, def, data, known, rowCounts); !s)
+    if (const Status s = runQueries(request, def, used, progress, data, known, rowCounts); !s)
         return s;
 
-    const QString layout = QStringLiteral("layout"), footer = QStringLiteral("footer");
     if (const Status s = checkTemplate(def.layout, layout, known, rowCounts); !s)
         return s;
     if (const Status s = checkTemplate(def.footer, footer, known, rowCounts); !s)
         return s;
-    if (const Status s = fillTemplate(def.layout, data, true, layout, out.html); !s)
+    if (const Status s = fillTemplate(def.layout, data, true, layout, progress, out.html); !s)
         return s;
-    if (const Status s = fillTemplate(def.footer, data, false, footer, out.footer); !s)
+    if (const Status s = fillTemplate(def.footer, data, false, footer, progress, out.footer); !s)
         return s;
     out.footer = out.footer.simplified();
     return Status::ok();
@@ -104,10 +145,16 @@ Status renderDefinition(const Request &request, Rendered &out)
 Status render(const Request &request, Rendered &out)
 {
     out = Rendered();
-    const Status s = renderDefinition(request, out);
+    Watch progress(request.progress);
+    const Status s = renderDefinition(request, progress, out);
     if (s)
         return s;
     out = Rendered();
+    if (progress.stopped()) {
+        const Status stopped = says::stopped();
+        qCInfo(dataLog).noquote() << QFileInfo(request.definitionPath).fileName() << stopped.message();
+        return stopped;
+    }
     const Status failure = says::notPrinted(QFileInfo(request.definitionPath).fileName(), s);
     qCWarning(dataLog).noquote() << failure.message();
     return failure;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/progress.h"
 #include "data/recordsource.h"
 #include "data/status.h"
 
@@ -18,6 +19,11 @@ struct Request {
     Bookmark selection; // bound to :booking in the queries; none gives null
     QDate printDate;
     QLocale locale = QLocale();
+    // Told how far the work has come: while the queries are read, the rows
+    // read so far; while the page is filled, the bytes written so far (the
+    // total is not known: 0). When it answers false the report stops soon
+    // and render fails with "The report was stopped.". None: not told.
+    Progress *progress = nullptr;
 };
 
 // A report laid out as one HTML document, ready to be paginated.
@@ -34,7 +40,8 @@ struct Rendered {
 // Reads the definition, runs its queries through a connection of its own
 // that can only read, and fills its layout. Amounts print as "###0.00",
 // dates in the short date format, every value escaped so that it prints as
-// typed. A failure names the report and says why it could not be printed.
+// typed. A failure names the report and says why it could not be printed;
+// a report stopped through the progress says only that it was stopped.
 Status render(const Request &request, Rendered &out);
 
 } // namespace bm::report
