@@ -16,4 +16,26 @@ public:
     virtual bool advance(qint64 done, qint64 total) = 0;
 };
 
+// Passes progress on to the caller's (if any) and remembers whether it
+// asked to stop: work that was stopped has not failed.
+class ProgressWatch : public Progress
+{
+public:
+    explicit ProgressWatch(Progress *caller)
+        : m_caller(caller)
+    {
+    }
+    bool advance(qint64 done, qint64 total) override
+    {
+        if (m_caller && !m_stopped && !m_caller->advance(done, total))
+            m_stopped = true;
+        return !m_stopped;
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    Progress *m_caller;
+    bool m_stopped = false;
+};
+
 } // namespace bm

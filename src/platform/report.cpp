@@ -4,6 +4,7 @@
 #include "data/report/runner.h"
 #include "platform/failures.h"
 #include "platform/messages.h"
+#include "platform/progress.h"
 #include "platform/reportpreview.h"
 #include "platform/shell.h"
 
@@ -31,17 +32,20 @@ public:
             && !reportFailure(installDeliveredFiles()))
             return;
 
+        // A report of many rows takes a while: its window tells how far it
+        // has come and can stop it.
+        const auto window = progress(QStringLiteral("Preparing the report..."), QApplication::activeWindow());
+        ProgressWatch watch(window.get());
         report::Request request;
         request.definitionPath = reportFile;
         request.selection = selection;
         request.printDate = today();
+        request.progress = &watch;
         report::Rendered rendered;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
         const Status s = report::render(request, rendered);
         if (s)
             showPreview(rendered);
-        QApplication::restoreOverrideCursor();
-        if (!s)
+        else if (!watch.stopped())
             message(s.message(), Icon::Exclamation);
     }
 };

@@ -365,13 +365,12 @@ void ReportPreview::savePdf()
         path += QStringLiteral(".pdf");
     const std::shared_ptr<const ReportPages> pages = m_pages;
     const QScopedValueRollback busy(m_busy, true);
-    const auto progress
-        = platform::progress(QStringLiteral("Saving the report as PDF..."), this, pagesCounted);
-    bool stopped = false;
-    const Status saved = pages->savePdf(path, progress.get(), &stopped);
+    const auto window = platform::progress(QStringLiteral("Saving the report as PDF..."), this, pagesCounted);
+    ProgressWatch progress(window.get());
+    const Status saved = pages->savePdf(path, &progress);
     m_view->relayout(); // every page is known now
     updatePageLabel();
-    if (!saved && !stopped)
+    if (!saved && !progress.stopped())
         warn(QStringLiteral("The report \"%1\" could not be saved as PDF.\n%2")
                  .arg(pages->report().fileName, saved.message()),
             this);

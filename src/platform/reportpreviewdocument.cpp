@@ -402,10 +402,8 @@ ReportPages::Outcome ReportPages::paint(
     return painter.end() ? Outcome::Done : Outcome::Failed;
 }
 
-Status ReportPages::savePdf(const QString &path, Progress *progress, bool *stopped) const
+Status ReportPages::savePdf(const QString &path, Progress *progress) const
 {
-    if (stopped)
-        *stopped = false;
     const QString shown = QDir::toNativeSeparators(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -422,11 +420,8 @@ Status ReportPages::savePdf(const QString &path, Progress *progress, bool *stopp
     }
     if (outcome != Outcome::Done) {
         file.cancelWriting(); // nothing of a half-written file is left
-        if (outcome == Outcome::Stopped) {
-            if (stopped)
-                *stopped = true;
+        if (outcome == Outcome::Stopped)
             return Status::failure(QStringLiteral("The file %1 was not written: it was stopped.").arg(shown));
-        }
         return Status::failure(QStringLiteral("The file %1 could not be written.").arg(shown));
     }
     if (!file.commit())

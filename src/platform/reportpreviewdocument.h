@@ -83,9 +83,9 @@ public:
     // the pages to paint.
     Outcome paint(QPagedPaintDevice &device, int first, int last, Progress *progress = nullptr) const;
 
-    // Writes every page into a PDF file. Stopped by progress, no file is
-    // left behind and *stopped says so.
-    Status savePdf(const QString &path, Progress *progress = nullptr, bool *stopped = nullptr) const;
+    // Writes every page into a PDF file. Stopped by progress, it fails and
+    // leaves no file behind.
+    Status savePdf(const QString &path, Progress *progress = nullptr) const;
 
     static constexpr double unitsPerInch = 96.0;
 

@@ -254,6 +254,24 @@ private slots:
             qPrintable(messages.last().text));
     }
 
+    // Preparing a report tells its progress; stopped, it shows neither the
+    // preview nor a box, and the next print runs whole.
+    void stoppedPrintShowsNothing()
+    {
+        test::ScriptedProgress progress;
+        test::ScriptedMessages messages; // no box expected
+        progress.stop = QStringLiteral("Preparing");
+        platform::printReport(QStringLiteral("schedule.rpt"));
+        QCOMPARE(progress.labels, QStringList { QStringLiteral("Preparing the report...") });
+        QVERIFY(progress.advances > 0);
+        QVERIFY(!openPreview());
+
+        progress.stop.clear();
+        platform::printReport(QStringLiteral("schedule.rpt"));
+        QVERIFY(openPreview());
+        QVERIFY(openPreview()->pages()->plainText().contains(QLatin1String("Pat O'Hara")));
+    }
+
     // Saving a long report can be stopped while its pages are laid out or
     // written: no file is left, no box shows, and the preview saves it
     // whole afterwards.

@@ -22,28 +22,6 @@ namespace km = kainjow::mustache;
 namespace
 {
 
-// Passes the work's progress on to the caller's, and remembers whether it
-// asked to stop: a stop is not a failure of the report.
-class Watch : public Progress
-{
-public:
-    explicit Watch(Progress *caller)
-        : m_caller(caller)
-    {
-    }
-    bool advance(qint64 done, qint64 total) override
-    {
-        if (m_caller && !m_stopped && !m_caller->advance(done, total))
-            m_stopped = true;
-        return !m_stopped;
-    }
-    bool stopped() const { return m_stopped; }
-
-private:
-    Progress *m_caller;
-    bool m_stopped = false;
-};
-
 Status readDefinition(const QString &path, Definition &def)
 {
     const QFileInfo info(path);
@@ -145,7 +123,7 @@ Status renderDefinition(const Request &request, Progress &progress, Rendered &ou
 Status render(const Request &request, Rendered &out)
 {
     out = Rendered();
-    Watch progress(request.progress);
+    ProgressWatch progress(request.progress);
     const Status s = renderDefinition(request, progress, out);
     if (s)
         return s;
