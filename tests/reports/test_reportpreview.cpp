@@ -45,6 +45,17 @@ int pdfPages(const QString &path)
     return int(QString::fromLatin1(pdf).count(page));
 }
 
+// Enough bookings for a schedule of some 30 pages.
+void addBookings(int count)
+{
+    QSqlDatabase db = database::connection(databasePath());
+    db.transaction();
+    for (int i = 0; i < count; ++i)
+        test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2021-03-04', ?)"),
+            { QStringLiteral("Client %1").arg(i) });
+    db.commit();
+}
+
 } // namespace
 
 class TestReportPreview : public QObject
@@ -171,12 +182,7 @@ private slots:
     // while the window waits for commands.
     void longReportGrowsWhileShown()
     {
-        QSqlDatabase db = database::connection(databasePath());
-        db.transaction();
-        for (int i = 0; i < 700; ++i)
-            test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2021-03-04', ?)"),
-                { QStringLiteral("Client %1").arg(i) });
-        db.commit();
+        addBookings(700);
         platform::printReport(QStringLiteral("schedule.rpt"));
         ReportPreview *preview = openPreview();
         QVERIFY(preview);
@@ -287,12 +293,7 @@ private slots:
     {
         QFETCH(bool, laidOutFirst);
         QFETCH(int, stopAfter);
-        QSqlDatabase db = database::connection(databasePath());
-        db.transaction();
-        for (int i = 0; i < 700; ++i)
-            test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2021-03-04', ?)"),
-                { QStringLiteral("Client %1").arg(i) });
-        db.commit();
+        addBookings(700);
         platform::printReport(QStringLiteral("schedule.rpt"));
         ReportPreview *preview = openPreview();
         QVERIFY(preview);
