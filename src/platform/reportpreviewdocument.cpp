@@ -155,7 +155,9 @@ bool ReportPages::layoutStep() const
         m_complete = true;
         return false;
     }
-    constexpr int rowsPerStep = 120;
+    // The first pages show at once; after them larger steps lay out fewer
+    // rows twice (those of the last page of a step begin the next).
+    const int rowsPerStep = m_chunks.empty() ? 120 : 360;
     const auto &units = m_flow->units;
     const int total = int(units.size());
     int take = qMax(m_chunkUnits, rowsPerStep);

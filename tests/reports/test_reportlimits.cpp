@@ -18,10 +18,10 @@ namespace
 
 // Every hostile definition is given up well within this; without the
 // limits each of them runs for many seconds or takes gigabytes.
-constexpr qint64 quickMs = 3000;
+constexpr qint64 quickMs = 5000;
 // Filling the data budget takes as long as making and allocating that much
 // data: a few seconds, not the minutes of the row cap.
-constexpr qint64 budgetMs = 10000;
+constexpr qint64 budgetMs = 20000;
 
 // A definition of the given queries and layout (and footer).
 QString definition(const QString &queries, const QString &layout, const QString &footer = QString())
