@@ -6,6 +6,7 @@
 #include "data/recordsource.h"
 #include "data/schedulemodel.h"
 
+#include <QAbstractItemModelTester>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -94,6 +95,8 @@ private slots:
     void shownAsTheScreensShowThem()
     {
         ScheduleModel model({ "Date", "Name", "Total Charge" });
+        const QAbstractItemModelTester modelTested(
+            &model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(model.status());
         QCOMPARE(model.rowCount(), 3);
         QCOMPARE(model.index(0, 0).data().toString(), QString("6/1/2005"));
@@ -177,6 +180,8 @@ private slots:
         const auto expected = stored();
         QCOMPARE(expected.size(), bookings);
         ScheduleModel model({ "Date", "Name" });
+        const QAbstractItemModelTester modelTested(
+            &model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), bookings);
         checkRows(model, order, expected);
         QVERIFY(!model.bookmarkAt(bookings).isValid());
@@ -185,6 +190,8 @@ private slots:
 
         // rowOf before any row is read: counted, not looked up in a page.
         ScheduleModel fresh({ "Name" });
+        const QAbstractItemModelTester freshTested(
+            &fresh, QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int row : order)
             QCOMPARE(fresh.rowOf(Bookmark { expected[row].first }), row);
         // A key that is not a booking (a deleted one) has no row.
@@ -238,6 +245,8 @@ private slots:
                 if (equal.contains(b.second.section('-', 0, 0).mid(1).toInt()))
                     order << b;
         ScheduleModel model({ "Date", "Name" });
+        const QAbstractItemModelTester modelTested(
+            &model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         if (field == "Date")
             model.sortByDate();
         else
@@ -277,6 +286,8 @@ private slots:
         const int n = 3 * page - 2;
         makeBookings(n);
         ScheduleModel model({ "Date", "Name" });
+        const QAbstractItemModelTester modelTested(
+            &model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         connect(&DataChanges::instance(), &DataChanges::tableChanged, &model,
             [&model](const QString &, const QString &table) {
                 if (table == "Booking")
@@ -333,6 +344,8 @@ private slots:
         const int n = 2 * page + 9;
         makeBookings(n);
         ScheduleModel model({ "Date", "Name" });
+        const QAbstractItemModelTester modelTested(
+            &model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         if (sorted)
             model.sortByLake();
         QStringList shown;

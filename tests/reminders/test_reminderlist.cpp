@@ -8,6 +8,7 @@
 #include "reminders/frmreminder.h"
 #include "reminders/remindergrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -46,11 +47,14 @@ class TestReminderList : public QObject
 
     std::unique_ptr<test::ScriptedMessages> msgs;
     QPointer<FrmReminder> w;
+    std::unique_ptr<QAbstractItemModelTester> rowsTester; // every change of the rows checked
 
     void open()
     {
         w = openReminderList();
         QVERIFY(QTest::qWaitForWindowActive(w));
+        rowsTester = std::make_unique<QAbstractItemModelTester>(
+            w->rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
     QPushButton *cmd(const char *name) const { return test::child<QPushButton>(w, name); }
 
@@ -63,6 +67,7 @@ private slots:
     }
     void cleanup()
     {
+        rowsTester.reset();
         test::deleteWindows();
         QCOMPARE(msgs->pending(), 0);
         msgs.reset();
