@@ -149,7 +149,7 @@ bool ReportPages::layoutStep() const
     if (m_complete)
         return false;
     if (!m_flow) {
-        Document whole = layOut(m_report.html);
+        Document whole = layOut(Chunk {});
         const int pages = qMax(1, whole->pageCount());
         addChunk({ 0, 0, 0, pages }, std::move(whole));
         m_complete = true;
@@ -294,7 +294,7 @@ double ReportPages::layoutWidth() const
 QString ReportPages::pageText(int page) const
 {
     const Placed placed = place(page);
-    if (!placed.doc)
+    if (!placed.doc || page < 0 || page >= m_known)
         return {};
     const double height = contentRect().height();
     QString text;

@@ -191,9 +191,10 @@ private slots:
     {
         QFETCH(QList<int>, before);
         QFETCH(int, page);
-        test::exec(
-            QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") SELECT \"Date\", \"Name\" || ' again' "
-                           "FROM Booking"));
+        if (test::countOf(QStringLiteral("Booking")) < 250) // more pages than the fewest kept
+            test::exec(QStringLiteral(
+                "INSERT INTO Booking (\"Date\", \"Name\") SELECT \"Date\", \"Name\" || ' again' "
+                "FROM Booking"));
         report::Request request;
         request.definitionPath = appFile(QStringLiteral("schedule.rpt"));
         request.printDate = QDate(2026, 12, 8);
