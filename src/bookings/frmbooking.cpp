@@ -372,14 +372,14 @@ void FrmBooking::cmdHelpClick()
 
 FrmBooking *openNewBooking(const QDate &date)
 {
-    auto *w = platform::showWindow<FrmBooking>(QStringLiteral("frmBooking"));
+    auto *w = platform::showWindow<FrmBooking>();
     w->startNew(date);
     return w;
 }
 
 FrmBooking *openEditBooking(Bookmark bookmark)
 {
-    auto *w = platform::showWindow<FrmBooking>(QStringLiteral("frmBooking"));
+    auto *w = platform::showWindow<FrmBooking>();
     if (!w->startEdit(bookmark)) {
         w->close();
         return nullptr;

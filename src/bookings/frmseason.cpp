@@ -10,7 +10,6 @@
 #include "platform/shell.h"
 #include "platform/windows.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
@@ -81,6 +80,7 @@ FrmSeason::FrmSeason(QWidget *parent)
     , m_tabs(new QTabWidget(this))
     , m_saveChart(new QPushButton(QStringLiteral("Save Chart as P&icture..."), this))
 {
+    setObjectName(QStringLiteral("frmSeason"));
     setWindowTitle(QStringLiteral("Season Summary"));
     m_year->setObjectName(QStringLiteral("cboYear"));
     m_year->setMinimumContentsLength(6);
@@ -429,15 +429,10 @@ void FrmSeason::showOwedBooking(int row)
         platform::warn(QStringLiteral("The booking can only be shown while the main window is open."), this);
         return;
     }
-    if (const Status s = hub->datBookings().setBookmark(m_owed.bookings[row].booking); !s) {
+    if (const Status s = hub->showBooking(m_owed.bookings[row].booking); !s) {
         platform::warn(QStringLiteral("This booking can not be shown: %1").arg(s.message()), this);
         reread();
-        return;
     }
-    // The main window's own Bookings command switches it to the panel.
-    if (QAction *bookings = hub->window()->findChild<QAction *>(QStringLiteral("mnuBookings")))
-        bookings->trigger();
-    platform::bringToFront(hub->window());
 }
 
 } // namespace bm

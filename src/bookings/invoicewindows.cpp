@@ -12,7 +12,7 @@ namespace bm
 
 FrmAddtrip *openTripLog(Bookmark booking)
 {
-    auto *w = platform::loadWindow<FrmAddtrip>(QStringLiteral("frmAddtrip"));
+    auto *w = platform::loadWindow<FrmAddtrip>();
     platform::bringToFront(w);
     w->startEdit(booking);
     return w;
@@ -22,7 +22,7 @@ FrmInvoice *openInvoice(Bookmark booking)
 {
     // Positioned before it is shown, so that the defaults it fills in on
     // becoming active land on this booking.
-    auto *w = platform::loadWindow<FrmInvoice>(QStringLiteral("frmInvoice"));
+    auto *w = platform::loadWindow<FrmInvoice>();
     const Status s = w->data2()->setBookmark(booking);
     platform::bringToFront(w);
     platform::reportFailure(s, w);

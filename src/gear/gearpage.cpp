@@ -174,27 +174,10 @@ QWidget *GearPage::makeFields()
 
 QGroupBox *GearPage::makeFrame()
 {
-    m_frame = new QGroupBox(QStringLiteral("Select"), this);
-    m_frame->setObjectName(m_def.frame);
-    auto *row = new QHBoxLayout(m_frame);
-    struct Button {
-        FormCommand command;
-        const char *name;
-        const char *caption;
-    };
-    const Button buttons[]
-        = { { FormCommand::First, "cmdFirst", "<< First" }, { FormCommand::Back, "cmdBack", "< Back" },
-              { FormCommand::Next, "cmdNext", "Next >" }, { FormCommand::Last, "cmdLast", "Last >>" } };
-    for (const Button &b : buttons) {
-        auto *button = new QPushButton(QString::fromLatin1(b.caption), m_frame);
-        button->setObjectName(QString::fromLatin1(b.name) + m_def.navSuffix);
-        button->setAutoDefault(false);
-        button->setMinimumWidth(90);
-        row->addWidget(button);
-        m_navigation.insert(int(b.command), button);
-    }
-    row->addStretch(1);
-    return m_frame;
+    m_frame.emplace(
+        QStringLiteral("Select"), m_def.frame, this, NavigationFrame::Captions::Arrows, m_def.navSuffix);
+    static_cast<QBoxLayout *>(m_frame->box->layout())->addStretch(1);
+    return m_frame->box;
 }
 
 void GearPage::makeForm(QLabel *countLine)
@@ -207,35 +190,14 @@ void GearPage::makeForm(QLabel *countLine)
     d.selectAllOnEdit = true;
     d.texts = gearTexts(m_def);
     d.afterSave = Reposition::LastModified;
-    d.windowCommands = { m_frame };
+    d.windowCommands = { m_frame->box };
     d.countLabel = countLine;
     d.countText = m_def.countText;
     d.editAddsWhenEmpty = true;
     d.ownCommand = [this](const QString &key) { ownCommand(key); };
     m_form = new RecordForm(std::move(d), m_window);
     m_form->attachToolbar(m_toolbar, gearToolbarPositions(m_def));
-    for (auto it = m_navigation.cbegin(); it != m_navigation.cend(); ++it)
-        m_form->attach(FormCommand(it.key()), it.value());
-    setToolbarIcons();
-}
-
-void GearPage::setToolbarIcons()
-{
-    const QHash<QString, QPair<const char *, QStyle::StandardPixmap>> icons {
-        { "New", { "document-new", QStyle::SP_FileIcon } },
-        { "Edit", { "document-properties", QStyle::SP_FileDialogDetailedView } },
-        { "Undo", { "edit-undo", QStyle::SP_ArrowBack } },
-        { "Save", { "document-save", QStyle::SP_DialogSaveButton } },
-        { "Delete", { "edit-delete", QStyle::SP_TrashIcon } },
-        { "Print", { "document-print", QStyle::SP_FileDialogContentsView } },
-        { "Help", { "help-browser", QStyle::SP_DialogHelpButton } },
-        { "Exit", { "application-exit", QStyle::SP_DialogCloseButton } },
-    };
-    for (QAction *a : m_toolbar->actions()) {
-        const auto it = icons.constFind(a->data().toString());
-        if (it != icons.constEnd())
-            a->setIcon(QIcon::fromTheme(QString::fromLatin1(it->first), style()->standardIcon(it->second)));
-    }
+    m_form->attach(*m_frame);
 }
 
 QAction *GearPage::action(const QString &key) const

@@ -78,9 +78,9 @@ public:
     RecordSource *source() const { return m_source; }
     RecordForm *form() const { return m_form; }
     QToolBar *toolbar() const { return m_toolbar; }
-    QGroupBox *frame() const { return m_frame; }
+    QGroupBox *frame() const { return m_frame->box; }
     QWidget *control(const QString &name) const { return m_controls.value(name); }
-    QPushButton *navigation(FormCommand command) const { return m_navigation.value(int(command)); }
+    QPushButton *navigation(FormCommand command) const { return m_frame->button(command); }
     QAction *action(const QString &key) const;
 
     // The record count of the page's table and its count text ("?" and the
@@ -91,7 +91,6 @@ private:
     QWidget *makeFields();
     QGroupBox *makeFrame();
     void makeForm(QLabel *countLine);
-    void setToolbarIcons();
     void ownCommand(const QString &key);
 
     GearPageDef m_def;
@@ -99,9 +98,8 @@ private:
     RecordSource *m_source;
     FieldBinder *m_binder;
     QToolBar *m_toolbar;
-    QGroupBox *m_frame = nullptr;
+    std::optional<NavigationFrame> m_frame;
     QHash<QString, QWidget *> m_controls;
-    QHash<int, QPushButton *> m_navigation;
     RecordForm *m_form = nullptr;
 };
 

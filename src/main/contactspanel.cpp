@@ -176,7 +176,7 @@ QString ContactsPanel::shownName() const
 
 void ContactsPanel::addContact()
 {
-    auto *entry = platform::loadWindow<FrmAddcontact>(QStringLiteral("frmAddcontact"));
+    auto *entry = platform::loadWindow<FrmAddcontact>();
     platform::bringToFront(entry);
     // A contact being entered already is kept, not thrown away.
     if (!entry->isPending())
@@ -185,7 +185,7 @@ void ContactsPanel::addContact()
 
 void ContactsPanel::editContact()
 {
-    auto *entry = platform::loadWindow<FrmAddcontact>(QStringLiteral("frmAddcontact"));
+    auto *entry = platform::loadWindow<FrmAddcontact>();
     platform::bringToFront(entry);
     if (!entry->isPending())
         entry->startEdit(m_source.bookmark());

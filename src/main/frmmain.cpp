@@ -1,7 +1,6 @@
 #include "main/frmmain.h"
 
 #include "bookings/frmseason.h"
-#include "data/apppaths.h"
 #include "data/dates.h"
 #include "data/recordsource.h"
 #include "gear/frmfgear.h"
@@ -12,7 +11,6 @@
 #include "maintenance/frmabout.h"
 #include "maintenance/frmdbutility.h"
 #include "maintenance/frmupdate.h"
-#include "platform/follow.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
@@ -63,27 +61,17 @@ QIcon programIcon(const QString &name)
 
 FrmMain::FrmMain(QWidget *parent)
     : QMainWindow(parent)
-    , m_datContacts(new RecordSource(QStringLiteral("DatContacts"), QStringLiteral("Phone"), this))
-    , m_datBookings(new RecordSource(QStringLiteral("DatBookings"), QStringLiteral("Booking"), this))
-    , m_dlgHelp(new platform::HelpComponent(this))
-    , m_report(new platform::ReportComponent(this))
+    , m_hub(new platform::MainHub(this, this))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Brindlemoor"));
     setAttribute(Qt::WA_DeleteOnClose);
-    m_dlgHelp->setObjectName(QStringLiteral("dlgHelp"));
-    m_dlgHelp->setHelpFile(appFile(QStringLiteral("tallow.hlp")));
-    m_report->setObjectName(QStringLiteral("rptMain"));
-    // Whatever another window writes, the current contact and booking and
-    // every view of them are read again.
-    platform::followTable(*m_datContacts);
-    platform::followTable(*m_datBookings);
 
     m_views = new QStackedWidget(this);
     m_views->setObjectName(QStringLiteral("views"));
-    m_schedule = new ScheduleView(*m_datBookings, m_views);
-    m_contacts = new ContactsPanel(*m_datContacts, m_views);
-    m_bookings = new BookingsPanel(*m_datBookings, m_views);
+    m_schedule = new ScheduleView(m_hub->datBookings(), m_views);
+    m_contacts = new ContactsPanel(m_hub->datContacts(), m_views);
+    m_bookings = new BookingsPanel(m_hub->datBookings(), m_views);
     m_views->addWidget(m_schedule);
     m_views->addWidget(m_contacts);
     m_views->addWidget(m_bookings);
@@ -101,15 +89,13 @@ FrmMain::FrmMain(QWidget *parent)
     connect(contents, &QAction::triggered, this, &FrmMain::showHelpContents);
     addAction(contents);
 
+    // Another window's request for the bookings panel comes as if from the
+    // menu.
+    connect(m_hub, &platform::MainHub::bookingsPanelWanted, this,
+        [this] { run(*commandByKey(QStringLiteral("Bookings")), true); });
+
     showView(View::Schedule);
     resize(980, 700);
-    platform::setMainHub(this);
-}
-
-FrmMain::~FrmMain()
-{
-    if (platform::mainHub() == this)
-        platform::setMainHub(nullptr);
 }
 
 // The commands, in the order of the toolbar where they are on it.
@@ -156,8 +142,6 @@ const FrmMain::Command *FrmMain::commandByKey(const QString &key)
 
 void FrmMain::run(const Command &command, bool fromMenu)
 {
-    if (!command.built)
-        return;
     (this->*command.handler)();
     // A view chosen from the menu shows its toolbar button pressed.
     if (fromMenu)
@@ -193,7 +177,6 @@ void FrmMain::buildMenus()
             Q_ASSERT(c != commands().cend());
             QAction *item = menu->addAction(programIcon(c->icon), c->caption);
             item->setObjectName(name);
-            item->setEnabled(c->built);
             connect(item, &QAction::triggered, this, [this, c = &*c] { run(*c, true); });
         }
     }
@@ -228,7 +211,6 @@ void FrmMain::buildToolbar()
         button->setObjectName(key);
         button->setData(key);
         button->setToolTip(c->tooltip);
-        button->setEnabled(c->built);
         m_buttons.insert(key, button);
         connect(button, &QAction::triggered, this, [this, key] { toolbarClick(key); });
         if (views.contains(key)) {
@@ -373,13 +355,13 @@ void FrmMain::closeOtherWindows()
 
 void FrmMain::showHelp()
 {
-    m_dlgHelp->showTopic(QStringLiteral("10"));
+    m_hub->dlgHelp().showTopic(QStringLiteral("10"));
 }
 
 void FrmMain::showHelpContents()
 {
-    m_dlgHelp->setHelpCommand(platform::HelpComponent::ContentsRequest);
-    m_dlgHelp->ShowHelp();
+    m_hub->dlgHelp().setHelpCommand(platform::HelpComponent::ContentsRequest);
+    m_hub->dlgHelp().ShowHelp();
 }
 
 void FrmMain::openReminders()
@@ -394,32 +376,32 @@ void FrmMain::openCalendar()
 
 void FrmMain::openGear()
 {
-    platform::showWindow<FrmFgear>(QStringLiteral("frmFgear"));
+    platform::showWindow<FrmFgear>();
 }
 
 void FrmMain::openPatterns()
 {
-    platform::showWindow<FrmPatterns>(QStringLiteral("frmPatterns"));
+    platform::showWindow<FrmPatterns>();
 }
 
 void FrmMain::openLog()
 {
-    platform::showWindow<FrmDiary>(QStringLiteral("frmDiary"));
+    platform::showWindow<FrmDiary>();
 }
 
 void FrmMain::openSearch()
 {
-    platform::showWindow<FrmFind>(QStringLiteral("frmFind"));
+    platform::showWindow<FrmFind>();
 }
 
 void FrmMain::openDatabaseOptions()
 {
-    platform::showWindow<FrmSetup>(QStringLiteral("frmSetup"));
+    platform::showWindow<FrmSetup>();
 }
 
 void FrmMain::openUpdate()
 {
-    platform::showWindow<FrmUpdate>(QStringLiteral("frmUpdate"));
+    platform::showWindow<FrmUpdate>();
 }
 
 void FrmMain::exportCalendar()
@@ -439,12 +421,12 @@ void FrmMain::importContacts()
 
 void FrmMain::openSeasonSummary()
 {
-    platform::showWindow<FrmSeason>(QStringLiteral("frmSeason"));
+    platform::showWindow<FrmSeason>();
 }
 
 void FrmMain::openAbout()
 {
-    platform::showWindow<FrmAbout>(QStringLiteral("frmAbout"));
+    platform::showWindow<FrmAbout>();
 }
 
 // After the backup question's Yes, as the program's only window. It is shown
@@ -452,7 +434,7 @@ void FrmMain::openAbout()
 // operations run once the main window and its record sources are deleted.
 void FrmMain::openDatabaseUtilities()
 {
-    platform::showWindow<FrmDbutility>(QStringLiteral("frmDbutility"));
+    platform::showWindow<FrmDbutility>();
 }
 
 } // namespace bm

@@ -16,32 +16,24 @@ class QToolBar;
 
 namespace bm
 {
-class RecordSource;
 class ScheduleView;
 class ContactsPanel;
 class BookingsPanel;
 
-// The program's hub: the current contact and booking, the three views of
-// them, the commands that open every other window, the report and help
-// components every window borrows, and the backup question at shut-down.
-class FrmMain : public QMainWindow, public platform::MainHub
+// The main window: the three views of the current contact and booking, the
+// commands that open every other window, and the backup question at
+// shut-down. What it shares with the other windows is its hub.
+class FrmMain : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit FrmMain(QWidget *parent = nullptr);
-    ~FrmMain() override;
 
-    // MainHub
-    RecordSource &datContacts() override { return *m_datContacts; }
-    RecordSource &datBookings() override { return *m_datBookings; }
-    platform::HelpComponent &dlgHelp() override { return *m_dlgHelp; }
-    platform::ReportComponent &report() override { return *m_report; }
-    QWidget *window() override { return this; }
+    platform::MainHub &hub() const { return *m_hub; }
 
     // What happens each time the window becomes the active window: today's
     // date, the three counts, the schedule grid's column widths.
     void becomeActive();
-    // The contacts count and the list of names, written again.
 
     // Utilities > Season Summary: the season at a glance.
     void openSeasonSummary();
@@ -71,8 +63,7 @@ private:
     enum class View { Schedule, Bookings, Contacts };
 
     // One command of the window, made into a toolbar button, a menu item or
-    // both. A command whose window is not built yet is shown disabled and
-    // does nothing.
+    // both.
     struct Command {
         QString key; // the toolbar button's key and caption; empty: menu only
         QString item; // the menu item's name; empty: toolbar only
@@ -80,7 +71,6 @@ private:
         QString tooltip; // the toolbar button's
         QString icon;
         void (FrmMain::*handler)();
-        bool built = true;
     };
     static const QList<Command> &commands();
     static const Command *commandByKey(const QString &key);
@@ -115,10 +105,7 @@ private:
     // Closes every other window of the program; one that refuses stays.
     void closeOtherWindows();
 
-    RecordSource *m_datContacts;
-    RecordSource *m_datBookings;
-    platform::HelpComponent *m_dlgHelp;
-    platform::ReportComponent *m_report;
+    platform::MainHub *m_hub;
 
     QToolBar *m_toolbar = nullptr;
     QActionGroup *m_viewGroup = nullptr;

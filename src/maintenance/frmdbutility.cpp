@@ -96,6 +96,7 @@ FrmDbutility::FrmDbutility(QWidget *parent)
     buttons->addStretch(1);
     QPushButton *help = makeButton("cmdHelp", QStringLiteral("Help"), this);
     connect(help, &QPushButton::clicked, this, &FrmDbutility::showHelp);
+    platform::addHelpCommand(this, help);
     buttons->addWidget(help);
     QPushButton *exit = makeButton("cmdExit", QStringLiteral("Exit"), this);
     connect(exit, &QPushButton::clicked, this, &FrmDbutility::exitProgram);

@@ -54,6 +54,7 @@ HelpViewer::HelpViewer(QWidget *parent)
     , m_cmdContents(new QPushButton(QStringLiteral("C&ontents"), this))
     , m_cmdClose(new QPushButton(QStringLiteral("&Close"), this))
 {
+    setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Brindlemoor Help"));
     m_title->setObjectName(QStringLiteral("lblTitle"));
     QFont font = m_title->font();
@@ -157,8 +158,8 @@ void HelpViewerWindows::showTopic(const QString &helpFile, int topic)
     QWidget *caller = QApplication::activeWindow();
     if (!caller && platform::mainHub())
         caller = platform::mainHub()->window();
-    const bool opening = platform::findWindow(QStringLiteral("frmHelp")) == nullptr;
-    auto *viewer = platform::loadWindow<HelpViewer>(QStringLiteral("frmHelp"));
+    const bool opening = platform::findWindow<HelpViewer>() == nullptr;
+    auto *viewer = platform::loadWindow<HelpViewer>();
     viewer->showTopic(helpFile, topic);
     if (opening) {
         viewer->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -172,31 +173,6 @@ void HelpViewerWindows::showTopic(const QString &helpFile, int topic)
 
 namespace
 {
-
-// A window's Help command: its button cmdHelp, or its toolbar button with the
-// key "Help", shown and enabled.
-bool runHelpCommand(QWidget *window)
-{
-    for (QAbstractButton *b : window->findChildren<QAbstractButton *>(QStringLiteral("cmdHelp"))) {
-        if (b->isVisible() && b->isEnabled()) {
-            b->click();
-            return true;
-        }
-    }
-    for (QAction *a : window->findChildren<QAction *>()) {
-        const QString key
-            = a->data().toString().isEmpty() ? a->text().remove(QLatin1Char('&')) : a->data().toString();
-        if (key != QLatin1String("Help") || !a->isEnabled() || !a->isVisible())
-            continue;
-        for (QObject *o : a->associatedObjects()) {
-            if (auto *w = qobject_cast<QWidget *>(o); w && w->isVisible()) {
-                a->trigger();
-                return true;
-            }
-        }
-    }
-    return false;
-}
 
 // F1 anywhere but in the main window, which has its own key.
 class HelpKey : public QObject
@@ -226,7 +202,7 @@ protected:
 
 void showHelpForWindow(QWidget *window)
 {
-    if (window && runHelpCommand(window))
+    if (window && platform::runHelpCommand(window))
         return;
     if (platform::MainHub *hub = platform::mainHub()) {
         platform::HelpComponent &help = hub->dlgHelp();

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QWidget;
+
 namespace bm::platform
 {
 
@@ -46,5 +48,13 @@ private:
     int m_topic = 0;
     int m_request = ContextRequest;
 };
+
+// A window's Help command, which F1 anywhere in the window runs: a button
+// or a toolbar action of the window. A window of several pages has one for
+// each; the first that is shown and enabled runs.
+void addHelpCommand(QWidget *window, QObject *buttonOrAction);
+// Runs the window's Help command; false when none is shown and enabled (a
+// window in the middle of an edit).
+bool runHelpCommand(QWidget *window);
 
 } // namespace bm::platform

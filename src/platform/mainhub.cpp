@@ -1,6 +1,8 @@
 #include "platform/mainhub.h"
 
 #include "data/apppaths.h"
+#include "platform/follow.h"
+#include "platform/windows.h"
 
 namespace bm::platform
 {
@@ -10,13 +12,43 @@ namespace
 MainHub *hub = nullptr;
 }
 
+MainHub::MainHub(QWidget *mainWindow, QObject *parent)
+    : QObject(parent)
+    , m_window(mainWindow)
+    , m_datContacts(new RecordSource(QStringLiteral("DatContacts"), QStringLiteral("Phone"), this))
+    , m_datBookings(new RecordSource(QStringLiteral("DatBookings"), QStringLiteral("Booking"), this))
+    , m_dlgHelp(new HelpComponent(this))
+    , m_report(new ReportComponent(this))
+{
+    setObjectName(QStringLiteral("hubMain"));
+    m_dlgHelp->setObjectName(QStringLiteral("dlgHelp"));
+    m_dlgHelp->setHelpFile(appFile(QStringLiteral("tallow.hlp")));
+    m_report->setObjectName(QStringLiteral("rptMain"));
+    // Whatever another window writes, the current contact and booking and
+    // every view of them are read again.
+    followTable(*m_datContacts);
+    followTable(*m_datBookings);
+    hub = this;
+}
+
+MainHub::~MainHub()
+{
+    if (hub == this)
+        hub = nullptr;
+}
+
+Status MainHub::showBooking(Bookmark booking)
+{
+    if (Status s = m_datBookings->setBookmark(booking); !s)
+        return s;
+    emit bookingsPanelWanted();
+    bringToFront(m_window);
+    return Status::ok();
+}
+
 MainHub *mainHub()
 {
     return hub;
-}
-void setMainHub(MainHub *h)
-{
-    hub = h;
 }
 
 void showHelpTopic(const QString &topicNumber)

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "data/recordsource.h"
+#include "data/status.h"
 #include "platform/help.h"
 #include "platform/report.h"
+
+#include <QObject>
 
 class QWidget;
 
@@ -12,21 +15,41 @@ namespace bm::platform
 // What the main window shares with every other window: its two record
 // sources (the current contact and booking, which re-read themselves when
 // another window writes their table), its report and help components, and
-// itself to hide and show.
-class MainHub
+// the main window itself to hide and show. Other windows reach it through
+// mainHub() and ask the main window for things through its typed calls.
+class MainHub : public QObject
 {
+    Q_OBJECT
 public:
-    virtual ~MainHub() = default;
-    virtual RecordSource &datContacts() = 0;
-    virtual RecordSource &datBookings() = 0;
-    virtual HelpComponent &dlgHelp() = 0;
-    virtual ReportComponent &report() = 0;
-    virtual QWidget *window() = 0;
+    // The hub of this main window; it is the program's hub while it lives.
+    explicit MainHub(QWidget *mainWindow, QObject *parent = nullptr);
+    ~MainHub() override;
+
+    RecordSource &datContacts() { return *m_datContacts; }
+    RecordSource &datBookings() { return *m_datBookings; }
+    HelpComponent &dlgHelp() { return *m_dlgHelp; }
+    ReportComponent &report() { return *m_report; }
+    QWidget *window() const { return m_window; }
+
+    // Moves the current booking to this one, switches the main window to its
+    // bookings panel and brings it to the front. A booking that can not be
+    // reached is the failure; the main window stays as it was.
+    Status showBooking(Bookmark booking);
+
+signals:
+    // The main window is to show its bookings panel.
+    void bookingsPanelWanted();
+
+private:
+    QWidget *m_window;
+    RecordSource *m_datContacts;
+    RecordSource *m_datBookings;
+    HelpComponent *m_dlgHelp;
+    ReportComponent *m_report;
 };
 
-// The main window while it exists, else nullptr.
+// The main window's hub while it exists, else nullptr.
 MainHub *mainHub();
-void setMainHub(MainHub *hub);
 
 // A Help command of any window: the topic through the main window's help
 // component.

@@ -134,6 +134,7 @@ QAction *addCommand(QToolBar *bar, const QString &name, const QString &caption, 
 ReportPreview::ReportPreview(QWidget *parent)
     : QMainWindow(parent)
 {
+    setObjectName(QStringLiteral("frmPreview"));
     setWindowTitle(QStringLiteral("Print Preview"));
 
     auto *bar = addToolBar(QStringLiteral("Print Preview"));
@@ -378,7 +379,7 @@ void ReportPreview::savePdf()
 
 ReportPreview *showPreview(const report::Rendered &report)
 {
-    auto *preview = loadWindow<ReportPreview>(QStringLiteral("frmPreview"));
+    auto *preview = loadWindow<ReportPreview>();
     preview->setReport(report);
     bringToFront(preview);
     return preview;

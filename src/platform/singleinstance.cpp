@@ -1,6 +1,7 @@
 #include "platform/singleinstance.h"
 
 #include "platform/failures.h"
+#include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/windows.h"
 
@@ -261,7 +262,7 @@ QWidget *comeForward()
 {
     QWidget *target = QApplication::activeModalWidget();
     if (!target) {
-        QWidget *main = findWindow(QStringLiteral("frmMain"));
+        QWidget *main = mainHub() ? mainHub()->window() : nullptr;
         if (main && main->isVisible())
             target = main;
     }

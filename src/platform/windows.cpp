@@ -3,17 +3,18 @@
 namespace bm::platform
 {
 
+bool isOpenWindow(const QWidget *window)
+{
+    // Closing takes WA_DeleteOnClose off a window before it schedules the
+    // deletion, so a window made by loadWindow() without it is closed.
+    return !(window->property(loadedProperty).toBool() && !window->testAttribute(Qt::WA_DeleteOnClose)
+        && !window->isVisible());
+}
+
 QWidget *findWindow(const QString &objectName)
 {
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w->objectName() != objectName)
-            continue;
-        // A window that was closed waits for its deletion hidden: it is gone.
-        // Closing takes WA_DeleteOnClose off a window before it schedules the
-        // deletion, so a window made by loadWindow() without it is closed.
-        const bool closed = w->property(loadedProperty).toBool() && !w->testAttribute(Qt::WA_DeleteOnClose)
-            && !w->isVisible();
-        if (!closed)
+        if (w->objectName() == objectName && isOpenWindow(w))
             return w;
     }
     return nullptr;

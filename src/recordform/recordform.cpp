@@ -3,15 +3,20 @@
 #include "platform/countline.h"
 #include "platform/failures.h"
 #include "platform/follow.h"
+#include "platform/help.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QWidget>
@@ -93,10 +98,78 @@ void RecordForm::attach(FormCommand command, QObject *object)
     setCommandsEnabled(m_editing);
 }
 
+void RecordForm::attach(const NavigationFrame &frame)
+{
+    for (const auto &[move, button] : frame.moves)
+        attach(move, button);
+}
+
+NavigationFrame::NavigationFrame(
+    const QString &title, const QString &name, QWidget *parent, Captions captions, const QString &suffix)
+    : box(new QGroupBox(title, parent))
+{
+    box->setObjectName(name);
+    auto *row = new QHBoxLayout(box);
+    struct Move {
+        FormCommand command;
+        const char *name;
+        const char *arrows;
+        const char *plain;
+    };
+    static const Move all[] = { { FormCommand::First, "cmdFirst", "<< First", "First" },
+        { FormCommand::Back, "cmdBack", "< Back", "Back" },
+        { FormCommand::Next, "cmdNext", "Next >", "Next" },
+        { FormCommand::Last, "cmdLast", "Last >>", "Last" } };
+    for (const Move &m : all) {
+        const bool arrows = captions == Captions::Arrows;
+        auto *b = new QPushButton(QString::fromLatin1(arrows ? m.arrows : m.plain), box);
+        b->setObjectName(QString::fromLatin1(m.name) + suffix);
+        b->setAutoDefault(false);
+        if (arrows)
+            b->setMinimumWidth(90);
+        row->addWidget(b);
+        moves.append({ m.command, b });
+    }
+}
+
+QPushButton *NavigationFrame::button(FormCommand move) const
+{
+    for (const auto &[command, b] : moves)
+        if (command == move)
+            return b;
+    return nullptr;
+}
+
 static QString keyOf(const QAction *a)
 {
     const QString key = a->data().toString();
     return key.isEmpty() ? a->text() : key;
+}
+
+QIcon toolbarPicture(const QString &key, const QWidget *widget)
+{
+    // The desktop's icon of the command, else the style's nearest picture.
+    static const QHash<QString, QPair<const char *, QStyle::StandardPixmap>> pictures {
+        { QStringLiteral("New"), { "document-new", QStyle::SP_FileIcon } },
+        { QStringLiteral("Edit"), { "document-properties", QStyle::SP_FileDialogDetailedView } },
+        { QStringLiteral("Cancel"), { "edit-undo", QStyle::SP_DialogCancelButton } },
+        { QStringLiteral("Undo"), { "edit-undo", QStyle::SP_DialogCancelButton } },
+        { QStringLiteral("Save"), { "document-save", QStyle::SP_DialogSaveButton } },
+        { QStringLiteral("Delete"), { "edit-delete", QStyle::SP_TrashIcon } },
+        { QStringLiteral("First"), { "go-first", QStyle::SP_MediaSkipBackward } },
+        { QStringLiteral("Back"), { "go-previous", QStyle::SP_ArrowBack } },
+        { QStringLiteral("Next"), { "go-next", QStyle::SP_ArrowForward } },
+        { QStringLiteral("Last"), { "go-last", QStyle::SP_MediaSkipForward } },
+        { QStringLiteral("Find"), { "edit-find", QStyle::SP_FileDialogContentsView } },
+        { QStringLiteral("Print"), { "document-print", QStyle::SP_FileDialogListView } },
+        { QStringLiteral("Help"), { "help-browser", QStyle::SP_DialogHelpButton } },
+        { QStringLiteral("Exit"), { "application-exit", QStyle::SP_DialogCloseButton } },
+    };
+    const auto it = pictures.constFind(key);
+    if (it == pictures.constEnd())
+        return {};
+    return QIcon::fromTheme(
+        QString::fromLatin1(it->first), widget->style()->standardIcon(it->second, nullptr, widget));
 }
 
 void buildToolbar(QToolBar *toolbar, const QList<ToolbarPosition> &positions)
@@ -107,7 +180,7 @@ void buildToolbar(QToolBar *toolbar, const QList<ToolbarPosition> &positions)
             toolbar->addSeparator();
             continue;
         }
-        auto *a = new QAction(p.icon.isEmpty() ? QIcon() : QIcon(p.icon), p.caption, toolbar);
+        auto *a = new QAction(toolbarPicture(p.key, toolbar), p.caption, toolbar);
         a->setData(p.key);
         a->setToolTip(p.tooltip);
         a->setObjectName(QStringLiteral("tb") + QString(p.key).remove(QLatin1Char(' ')));
@@ -134,6 +207,8 @@ void RecordForm::attachToolbar(QToolBar *toolbar)
             m_commands[int(*command)].append(a);
         else
             m_ownToolbarActions.append(a);
+        if (keyOf(a) == QLatin1String("Help") && m_window)
+            platform::addHelpCommand(m_window, a);
     }
     // One handler for the whole toolbar: the clicked button's key decides.
     connect(toolbar, &QToolBar::actionTriggered, this, [this](QAction *a) { runKey(keyOf(a)); });

@@ -14,7 +14,10 @@
 #include <optional>
 
 class QAction;
+class QIcon;
+class QGroupBox;
 class QLabel;
+class QPushButton;
 class QToolBar;
 class QWidget;
 
@@ -57,7 +60,7 @@ struct FormTexts {
 };
 
 // One position of a toolbar screen's toolbar, in order: a button with its
-// key, caption, tooltip and icon, or a separator (an empty key). The key
+// key, caption and tooltip (its picture is the key's), or a separator (an empty key). The key
 // decides the command (commandForKey) and so when the button is enabled:
 // Save and Undo/Cancel in edit mode only, every other button in browse mode
 // only, unless the position says otherwise.
@@ -65,12 +68,10 @@ struct ToolbarPosition {
     enum class Enabled { ByKey, Browse, Edit, Always };
 
     ToolbarPosition() = default;
-    ToolbarPosition(QString key, QString caption, QString tooltip = {}, QString icon = {},
-        Enabled enabled = Enabled::ByKey)
+    ToolbarPosition(QString key, QString caption, QString tooltip = {}, Enabled enabled = Enabled::ByKey)
         : key(std::move(key))
         , caption(std::move(caption))
         , tooltip(std::move(tooltip))
-        , icon(std::move(icon))
         , enabled(enabled)
     {
     }
@@ -78,7 +79,6 @@ struct ToolbarPosition {
     QString key; // empty: a separator
     QString caption;
     QString tooltip;
-    QString icon; // a resource path; empty for none
     Enabled enabled = Enabled::ByKey;
 
     static ToolbarPosition separator() { return {}; }
@@ -89,6 +89,27 @@ struct ToolbarPosition {
 // QAction whose data() is its key and whose objectName is "tb" + key (blanks
 // removed); the toolbar shows captions under the icons.
 void buildToolbar(QToolBar *toolbar, const QList<ToolbarPosition> &positions);
+
+// The picture of a record toolbar's key ("New", "Save", "Print"...) in the
+// widget's style, or none for a key of a screen's own.
+QIcon toolbarPicture(const QString &key, const QWidget *widget);
+
+// The frame of the four moves: a titled box with First, Back, Next and Last
+// in a row. The buttons are named cmdFirst, cmdBack, cmdNext and cmdLast,
+// each followed by a window's suffix ("cmdFirstB"), and are never default
+// buttons.
+struct NavigationFrame {
+    // "<< First", "< Back", "Next >", "Last >>", or the plain words.
+    enum class Captions { Arrows, Plain };
+
+    NavigationFrame(const QString &title, const QString &name, QWidget *parent,
+        Captions captions = Captions::Arrows, const QString &suffix = {});
+
+    QPushButton *button(FormCommand move) const;
+
+    QGroupBox *box;
+    QList<QPair<FormCommand, QPushButton *>> moves; // in their order
+};
 
 // Where the form stands after a successful Save. Reread: the record source
 // reads its records again and returns to the record just saved.
@@ -161,6 +182,8 @@ public:
 
     // A button (clicked) or an action (triggered) runs the command.
     void attach(FormCommand command, QObject *buttonOrAction);
+    // The four buttons of a navigation frame.
+    void attach(const NavigationFrame &frame);
     // The toolbar variant: one handler reads the clicked action's key
     // (its data(), else its text) and runs that command or the screen's own.
     void attachToolbar(QToolBar *toolbar);

@@ -7,7 +7,6 @@
 #include "platform/windows.h"
 #include "recordform/datepicker.h"
 #include "records/frmfinddiary.h"
-#include "records/recordtoolbar.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -137,7 +136,6 @@ FrmDiary::FrmDiary(QWidget *parent)
     d.ownCommand = [this](const QString &key) { ownCommand(key); };
     m_form = new RecordForm(std::move(d), this);
     m_form->attachToolbar(m_toolbar, toolbarPositions());
-    setToolbarPictures(m_toolbar);
     // Wide enough for every toolbar button: Help and Exit never go behind
     // the toolbar's overflow arrow.
     setMinimumWidth(qMax(minimumSizeHint().width(), m_toolbar->sizeHint().width()));
@@ -168,7 +166,7 @@ bool FrmDiary::showPage(Bookmark page)
 void FrmDiary::ownCommand(const QString &key)
 {
     if (key == QLatin1String("Find")) {
-        platform::showWindow<FrmFinddiary>(QStringLiteral("frmFinddiary"));
+        platform::showWindow<FrmFinddiary>();
     } else if (key == QLatin1String("Print")) {
         platform::printReport(QStringLiteral("log.rpt"));
     } else if (key == QLatin1String("Help")) {

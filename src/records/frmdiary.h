@@ -28,6 +28,8 @@ public:
     RecordForm *form() const { return m_form; }
     QToolBar *toolbar() const { return m_toolbar; }
 
+    // Whether a page is being written.
+    bool isEditing() const { return m_form->isEditing(); }
     // Shows the page with this bookmark. While a page is being written
     // nothing moves and the answer is false.
     bool showPage(Bookmark page);

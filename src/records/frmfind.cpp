@@ -53,6 +53,7 @@ FrmFind::FrmFind(QWidget *parent)
     auto *cmdHelp = new QPushButton(QStringLiteral("&Help"), this);
     cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
     connect(cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3200")); });
+    platform::addHelpCommand(this, cmdHelp);
     auto *cmdExit = new QPushButton(QStringLiteral("&Exit"), this);
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);

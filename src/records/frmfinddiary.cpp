@@ -88,11 +88,11 @@ void FrmFinddiary::choose(int line)
 {
     if (m_chosen || line < 0 || line >= m_pages.size())
         return;
-    auto *diary = qobject_cast<FrmDiary *>(platform::findWindow(QStringLiteral("frmDiary")));
-    if (diary && diary->form()->isEditing())
+    auto *diary = platform::findWindow<FrmDiary>();
+    if (diary && diary->isEditing())
         return;
     if (!diary)
-        diary = platform::showWindow<FrmDiary>(QStringLiteral("frmDiary"));
+        diary = platform::showWindow<FrmDiary>();
     if (!diary->showPage(m_pages.at(line)))
         return;
     m_chosen = true;

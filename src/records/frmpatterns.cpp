@@ -3,7 +3,6 @@
 #include "platform/countline.h"
 #include "platform/mainhub.h"
 #include "platform/windowrules.h"
-#include "records/recordtoolbar.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -126,7 +125,8 @@ FrmPatterns::FrmPatterns(QWidget *parent)
     auto *body = new QVBoxLayout;
     body->setContentsMargins(10, 6, 10, 10);
     body->addLayout(grid, 1);
-    body->addWidget(makeNavigation(), 0, Qt::AlignHCenter);
+    m_navigation.emplace(QStringLiteral("Select a Pattern"), QStringLiteral("Frame1"), this);
+    body->addWidget(m_navigation->box, 0, Qt::AlignHCenter);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_toolbar);
@@ -145,39 +145,13 @@ FrmPatterns::FrmPatterns(QWidget *parent)
             + QStringLiteral(" ?");
     };
     d.afterSave = Reposition::LastModified; // a new pattern stays on view
-    d.siblingPanels = { m_navigation };
+    d.siblingPanels = { m_navigation->box };
     d.editAddsWhenEmpty = true;
     d.countChanged = [this] { writeCaption(); };
     d.ownCommand = [this](const QString &key) { ownCommand(key); };
     m_form = new RecordForm(std::move(d), this);
     m_form->attachToolbar(m_toolbar, toolbarPositions());
-    for (const auto &[command, button] : std::as_const(m_moves))
-        m_form->attach(command, button);
-    setToolbarPictures(m_toolbar);
-}
-
-QGroupBox *FrmPatterns::makeNavigation()
-{
-    m_navigation = new QGroupBox(QStringLiteral("Select a Pattern"), this);
-    m_navigation->setObjectName(QStringLiteral("Frame1"));
-    auto *row = new QHBoxLayout(m_navigation);
-    struct Move {
-        FormCommand command;
-        const char *name;
-        const char *caption;
-    };
-    static const Move moves[]
-        = { { FormCommand::First, "cmdFirst", "<< First" }, { FormCommand::Back, "cmdBack", "< Back" },
-              { FormCommand::Next, "cmdNext", "Next >" }, { FormCommand::Last, "cmdLast", "Last >>" } };
-    for (const Move &m : moves) {
-        auto *b = new QPushButton(QString::fromLatin1(m.caption), m_navigation);
-        b->setObjectName(QString::fromLatin1(m.name));
-        b->setAutoDefault(false);
-        b->setMinimumWidth(90);
-        row->addWidget(b);
-        m_moves.append({ m.command, b });
-    }
-    return m_navigation;
+    m_form->attach(*m_navigation);
 }
 
 // Two blanks, the count and the text: "  7 Fishing Patterns Saved".

@@ -44,15 +44,13 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    QGroupBox *makeNavigation();
     void writeCaption();
     void ownCommand(const QString &key);
 
     RecordSource *m_data1;
     QToolBar *m_toolbar;
     QLineEdit *m_lake = nullptr; // Text1
-    QGroupBox *m_navigation = nullptr; // "Select a Pattern"
-    QList<QPair<FormCommand, QPushButton *>> m_moves; // its four buttons
+    std::optional<NavigationFrame> m_navigation; // "Select a Pattern"
     RecordForm *m_form = nullptr;
 };
 

@@ -96,6 +96,7 @@ FrmPicture::FrmPicture(QWidget *parent)
     connect(cmdSelect, &QPushButton::clicked, this, &FrmPicture::selectPicture);
     connect(cmdPrint, &QPushButton::clicked, this, &FrmPicture::printPicture);
     connect(cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("2300")); });
+    platform::addHelpCommand(this, cmdHelp);
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
 
     auto *side = new QVBoxLayout;
@@ -243,7 +244,7 @@ FrmPicture *openPictures(Bookmark booking)
 {
     // Positioned before it is shown, so that its first display is this
     // booking's picture.
-    auto *w = platform::loadWindow<FrmPicture>(QStringLiteral("frmPicture"));
+    auto *w = platform::loadWindow<FrmPicture>();
     const Status s = w->showBooking(booking);
     if (w->isVisible() && !w->isActiveWindow())
         w->expectActivation();

@@ -24,9 +24,10 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     : QWidget(
         parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
     , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Reminder"), this))
-    , m_dtPicker1(new DatePicker(this))
-    , m_text1(new QPlainTextEdit(this))
-    , m_navigation(new QGroupBox(QStringLiteral("Select a Reminder"), this))
+    , m_date(new DatePicker(this))
+    , m_reminder(new QPlainTextEdit(this))
+    , m_navigation(QStringLiteral("Select a Reminder"), QStringLiteral("Frame1"), this,
+          NavigationFrame::Captions::Plain)
     , m_cmdClose(commandButton("cmdClose", QStringLiteral("&Close"), this))
     , m_notice(new QLabel(QStringLiteral("  Click Cancel or Save before you can exit. "), this))
     , m_count(new QLabel(this))
@@ -34,12 +35,11 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     setObjectName(QStringLiteral("frmAddreminder"));
     setWindowTitle(QStringLiteral("Add or Edit a Reminder"));
 
-    m_dtPicker1->setObjectName(QStringLiteral("DTPicker1"));
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text1->setTabChangesFocus(true);
-    m_text1->setMinimumSize(380, 150);
-    m_navigation->setObjectName(QStringLiteral("Frame1"));
+    m_date->setObjectName(QStringLiteral("DTPicker1"));
+    m_reminder->setObjectName(QStringLiteral("Text1"));
+    m_reminder->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_reminder->setTabChangesFocus(true);
+    m_reminder->setMinimumSize(380, 150);
     m_notice->setObjectName(QStringLiteral("lblNotice"));
     m_notice->setAlignment(Qt::AlignCenter);
     m_notice->setFrameShape(QFrame::Box);
@@ -51,18 +51,18 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     m_count->setObjectName(QStringLiteral("lblCount"));
 
     auto *binder = new FieldBinder(m_data1, this);
-    binder->bind(m_dtPicker1, QStringLiteral("Date"));
-    binder->bind(m_text1, QStringLiteral("Reminder"));
+    binder->bind(m_date, QStringLiteral("Date"));
+    binder->bind(m_reminder, QStringLiteral("Reminder"));
 
     auto *fields = new QGridLayout;
     auto *dateLabel = new QLabel(QStringLiteral("Date"), this);
-    dateLabel->setBuddy(m_dtPicker1);
+    dateLabel->setBuddy(m_date);
     auto *textLabel = new QLabel(QStringLiteral("Reminder"), this);
-    textLabel->setBuddy(m_text1);
+    textLabel->setBuddy(m_reminder);
     fields->addWidget(dateLabel, 0, 0);
-    fields->addWidget(m_dtPicker1, 0, 1, Qt::AlignLeft);
+    fields->addWidget(m_date, 0, 1, Qt::AlignLeft);
     fields->addWidget(textLabel, 1, 0, Qt::AlignTop);
-    fields->addWidget(m_text1, 1, 1);
+    fields->addWidget(m_reminder, 1, 1);
     fields->setColumnStretch(1, 1);
 
     auto *menu = new QGroupBox(QStringLiteral("Menu"), this);
@@ -76,9 +76,6 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     const Command menuCommands[] = { { FormCommand::Add, "cmdAdd", "&New" },
         { FormCommand::Edit, "cmdEdit", "&Edit" }, { FormCommand::Delete, "cmdDelete", "&Delete" },
         { FormCommand::Save, "cmdSave", "&Save" }, { FormCommand::Cancel, "cmdUndo", "C&ancel" } };
-    const Command navigationCommands[]
-        = { { FormCommand::First, "cmdFirst", "First" }, { FormCommand::Back, "cmdBack", "Back" },
-              { FormCommand::Next, "cmdNext", "Next" }, { FormCommand::Last, "cmdLast", "Last" } };
     QList<QPair<FormCommand, QPushButton *>> commands;
     for (const Command &c : menuCommands) {
         QPushButton *b = commandButton(c.name, QString::fromLatin1(c.caption), menu);
@@ -86,16 +83,11 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
         commands.append({ c.command, b });
     }
     menuColumn->addStretch(1);
-    auto *navigationRow = new QHBoxLayout(m_navigation);
-    for (const Command &c : navigationCommands) {
-        QPushButton *b = commandButton(c.name, QString::fromLatin1(c.caption), m_navigation);
-        navigationRow->addWidget(b);
-        commands.append({ c.command, b });
-    }
+    commands << m_navigation.moves;
 
     // Tab walks the window as it is read: date, text, menu, navigation, Close.
-    QWidget *previous = m_text1;
-    setTabOrder(m_dtPicker1, m_text1);
+    QWidget *previous = m_reminder;
+    setTabOrder(m_date, m_reminder);
     for (const auto &[command, b] : std::as_const(commands)) {
         setTabOrder(previous, b);
         previous = b;
@@ -106,7 +98,7 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     top->addLayout(fields, 1);
     top->addWidget(menu);
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(m_navigation, 1);
+    bottom->addWidget(m_navigation.box, 1);
     bottom->addWidget(m_cmdClose, 0, Qt::AlignBottom);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
@@ -117,22 +109,22 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     FormDeclaration d;
     d.source = m_data1;
     d.binder = binder;
-    d.keyField = m_text1;
+    d.keyField = m_reminder;
     d.selectAllOnEdit = true;
     d.texts = FormTexts::forItem(QStringLiteral("Reminder"));
     d.texts.saved = { QStringLiteral("Information has been Saved !"), QStringLiteral("Information Saved") };
     d.afterSave = Reposition::LastModified;
     d.windowCommands = { m_cmdClose };
-    d.siblingPanels = { m_navigation };
+    d.siblingPanels = { m_navigation.box };
     d.editNotice = m_notice;
     d.countLabel = m_count;
     d.countText = QStringLiteral(" Reminders are saved.");
     // The date can only be changed while editing: disabled, not just locked.
-    d.modeChanged = [this](bool editing) { m_dtPicker1->setEnabled(editing); };
+    d.modeChanged = [this](bool editing) { m_date->setEnabled(editing); };
     // A new reminder starts on today's date, or on the day it was asked for.
     d.editStarted = [this](FormCommand how) {
         if (how == FormCommand::Add)
-            m_dtPicker1->setValue(m_newDate.isValid() ? m_newDate : platform::today());
+            m_date->setValue(m_newDate.isValid() ? m_newDate : platform::today());
     };
     m_form = new RecordForm(std::move(d), this);
     for (const auto &[command, b] : std::as_const(commands))
@@ -159,7 +151,7 @@ void FrmAddreminder::changeEvent(QEvent *event)
 
 FrmAddreminder *openReminderEditor()
 {
-    return platform::showWindow<FrmAddreminder>(QStringLiteral("frmAddreminder"));
+    return platform::showWindow<FrmAddreminder>();
 }
 
 FrmAddreminder *openNewReminder(const QDate &date)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "data/recordsource.h"
+#include "recordform/recordform.h"
 
 #include <QDate>
 #include <QWidget>
 
-class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -14,7 +14,6 @@ namespace bm
 {
 
 class DatePicker;
-class RecordForm;
 
 // "Add or Edit a Reminder": the record form over Reminder, a date and a
 // text per reminder. Left only through its Close command.
@@ -37,9 +36,9 @@ protected:
 
 private:
     RecordSource *m_data1;
-    DatePicker *m_dtPicker1;
-    QPlainTextEdit *m_text1;
-    QGroupBox *m_navigation;
+    DatePicker *m_date; // DTPicker1
+    QPlainTextEdit *m_reminder; // Text1
+    NavigationFrame m_navigation;
     QPushButton *m_cmdClose;
     QLabel *m_notice;
     QLabel *m_count;

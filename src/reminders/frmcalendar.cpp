@@ -79,7 +79,7 @@ void FrmCalendar::cmdReminderClick()
 
 FrmCalendar *openCalendarWindow()
 {
-    return platform::showWindow<FrmCalendar>(QStringLiteral("frmCalendar"));
+    return platform::showWindow<FrmCalendar>();
 }
 
 } // namespace bm

@@ -168,7 +168,7 @@ bool FrmReminder::eventFilter(QObject *watched, QEvent *event)
 
 FrmReminder *openReminderList()
 {
-    return platform::showWindow<FrmReminder>(QStringLiteral("frmReminder"));
+    return platform::showWindow<FrmReminder>();
 }
 
 } // namespace bm

@@ -84,6 +84,7 @@ QWidget *FrmSetup::makeLeftColumn()
     connect(m_cmdFishing, &QPushButton::clicked, this, [this] { showPage(Page::Fishing); });
     connect(m_cmdRates, &QPushButton::clicked, this, [this] { showPage(Page::TripRates); });
     connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3400")); });
+    platform::addHelpCommand(this, m_cmdHelp);
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
     return column;
 }

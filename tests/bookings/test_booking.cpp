@@ -687,7 +687,7 @@ void TestBooking::cancelLeavesEverything()
     child<QLineEdit>("Text2")->setText(QStringLiteral("Not Kept"));
     BM_VERIFY(m_hub->bookings->MoveLast());
     const Bookmark before = m_hub->bookings->bookmark();
-    QSignalSpy moves(m_hub->bookings.get(), &RecordSource::currentChanged);
+    QSignalSpy moves(m_hub->bookings, &RecordSource::currentChanged);
     QTest::mouseClick(child<QPushButton>("cmdCancel"), Qt::LeftButton);
     QVERIFY(!w->isVisible());
     QCOMPARE(bookingCount(), 2);

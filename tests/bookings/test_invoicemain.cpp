@@ -56,7 +56,7 @@ void TestInvoiceMain::init()
     m_main->toolbarClick("Bookings");
     m_panel = m_main->bookingsPanel();
     choose(1);
-    QCOMPARE(m_main->datBookings().bookmark(), m_second);
+    QCOMPARE(m_main->hub().datBookings().bookmark(), m_second);
 }
 
 void TestInvoiceMain::cleanup()
@@ -91,7 +91,7 @@ void TestInvoiceMain::addTripResultsOnTheCurrentBooking()
     QVERIFY(!platform::findWindow("frmAddtrip"));
     // The panel re-read its bookings; chosen again, the booking shows the
     // result.
-    QVERIFY(m_main->datBookings().bookmark() != m_second);
+    QVERIFY(m_main->hub().datBookings().bookmark() != m_second);
     choose(1);
     QCOMPARE(m_panel->findChild<QLineEdit *>("txtWindspeed")->text(), QString("Windy"));
 }
@@ -108,7 +108,7 @@ void TestInvoiceMain::showInvoiceHidesTheMainWindow()
     invoice->findChild<QPushButton *>("cmdExit")->click();
     QVERIFY(!platform::findWindow("frmInvoice"));
     QVERIFY(m_main->isVisible());
-    QCOMPARE(m_main->datBookings().bookmark(), m_second);
+    QCOMPARE(m_main->hub().datBookings().bookmark(), m_second);
 }
 
 void TestInvoiceMain::printShowsTheInvoiceOnScreen()

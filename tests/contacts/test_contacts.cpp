@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(shown("txtName"), "Sample Customer");
         QCOMPARE(shown("txtEmail"), "customer@example.com");
         clickName(2);
-        QCOMPARE(main->datContacts().text(QStringLiteral("Name")), "Bob Ray");
+        QCOMPARE(main->hub().datContacts().text(QStringLiteral("Name")), "Bob Ray");
         QCOMPARE(shown("txtName"), "Bob Ray");
         QVERIFY(panel->findChild<QLineEdit *>("txtName")->isReadOnly());
     }
@@ -289,7 +289,7 @@ private slots:
     // The list of contacts is printed whole, whatever an earlier print chose.
     void print()
     {
-        platform::printReport(QStringLiteral("trip.rpt"), main->datBookings().bookmark());
+        platform::printReport(QStringLiteral("trip.rpt"), main->hub().datBookings().bookmark());
         cmd("cmdContprint")->click();
         QCOMPARE(reports->files.constLast(), appFile(QStringLiteral("contacts.rpt")));
         QCOMPARE(reports->selections.constLast(), Bookmark {});

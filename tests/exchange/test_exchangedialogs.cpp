@@ -215,7 +215,7 @@ private slots:
         addContact("Stored Person", "555-0199");
         main->findChild<QAction *>(view)->trigger();
         if (onLastContact)
-            QVERIFY(main->datContacts().MoveLast());
+            QVERIFY(main->hub().datContacts().MoveLast());
         auto *count = main->findChild<QLabel *>("lblContactcount");
         auto *names = main->findChild<QListWidget *>("lstContacts");
         QVERIFY(count && names);
@@ -230,14 +230,14 @@ private slots:
         QCOMPARE(msgs->last().text, QString("2 contacts were added."));
 
         // No activation of the main window in between: the panel is read again.
-        QCOMPARE(test::recordCount(main->datContacts()), before + 2);
+        QCOMPARE(test::recordCount(main->hub().datContacts()), before + 2);
         QCOMPARE(count->text(), QString("%1 Contacts are Saved").arg(before + 2));
         QCOMPARE(names->count(), before + 2);
         QCOMPARE(names->findItems("Ann Lee", Qt::MatchExactly).size(), 1);
         QCOMPARE(names->findItems("Bob Ray", Qt::MatchExactly).size(), 1);
         // Choosing a new name shows that contact.
         names->setCurrentItem(names->findItems("Bob Ray", Qt::MatchExactly).first());
-        QCOMPARE(main->datContacts().value("Mobile Phone Number").toString(), QString("555-0102"));
+        QCOMPARE(main->hub().datContacts().value("Mobile Phone Number").toString(), QString("555-0102"));
     }
 
     void importCancelledWritesNothing_data()

@@ -159,17 +159,17 @@ void TestFrmMain::startsOnSchedule()
 {
     QCOMPARE(main->objectName(), QStringLiteral("frmMain"));
     QCOMPARE(main->windowTitle(), QStringLiteral("Brindlemoor"));
-    QCOMPARE(platform::mainHub(), static_cast<platform::MainHub *>(main.data()));
+    QCOMPARE(platform::mainHub(), &main->hub());
     QCOMPARE(visibleView(), main->scheduleView());
     QVERIFY(main->toolbarButton(QStringLiteral("Schedule"))->isChecked());
-    QCOMPARE(main->datContacts().objectName(), QStringLiteral("DatContacts"));
-    QCOMPARE(main->datBookings().objectName(), QStringLiteral("DatBookings"));
-    QCOMPARE(main->datContacts().tableName(), QStringLiteral("Phone"));
-    QCOMPARE(main->datBookings().tableName(), QStringLiteral("Booking"));
-    QVERIFY(main->datBookings().hasCurrent());
-    QCOMPARE(main->dlgHelp().objectName(), QStringLiteral("dlgHelp"));
-    QCOMPARE(main->dlgHelp().helpFile(), appFile(QStringLiteral("tallow.hlp")));
-    QCOMPARE(main->window(), main.data());
+    QCOMPARE(main->hub().datContacts().objectName(), QStringLiteral("DatContacts"));
+    QCOMPARE(main->hub().datBookings().objectName(), QStringLiteral("DatBookings"));
+    QCOMPARE(main->hub().datContacts().tableName(), QStringLiteral("Phone"));
+    QCOMPARE(main->hub().datBookings().tableName(), QStringLiteral("Booking"));
+    QVERIFY(main->hub().datBookings().hasCurrent());
+    QCOMPARE(main->hub().dlgHelp().objectName(), QStringLiteral("dlgHelp"));
+    QCOMPARE(main->hub().dlgHelp().helpFile(), appFile(QStringLiteral("tallow.hlp")));
+    QCOMPARE(main->hub().window(), main.data());
 
     QVERIFY(main->scheduleView()->grid());
     QCOMPARE(main->scheduleView()->grid()->objectName(), QStringLiteral("DBGrid1"));
@@ -240,8 +240,7 @@ void TestFrmMain::commandEnabling_data()
     QTest::addColumn<QString>("where"); // "toolbar", "menu" or "bookings panel"
     QTest::addColumn<QString>("command"); // toolbar key or object name
     QTest::addColumn<bool>("enabled");
-    // A command whose window is not built yet is listed disabled; today
-    // every window exists.
+    // Every command can be used while no record is being edited.
     for (const char *key : { "Schedule", "Bookings", "Contacts", "Reminders", "Calendar", "Gear", "Patterns",
              "Log", "Search", "Exit" })
         QTest::newRow(key) << "toolbar" << key << true;
@@ -354,6 +353,10 @@ void TestFrmMain::dispatch_data()
         QTest::newRow(from + ", menu Contacts") << before << true << "mnuContacts"
                                                 << "PicContacts"
                                                 << "Contacts";
+        // Another window asks the hub to show a booking.
+        QTest::newRow(from + ", a booking shown") << before << false << "showBooking"
+                                                  << "PicBookings"
+                                                  << "Bookings";
     }
 }
 
@@ -367,19 +370,27 @@ void TestFrmMain::dispatch()
     QFETCH(QString, view);
     QFETCH(QString, pressed);
     main->toolbarButton(before)->trigger();
-    QVERIFY(main->datContacts().MoveLast());
-    const Bookmark contact = main->datContacts().bookmark();
+    QVERIFY(main->hub().datContacts().MoveLast());
+    const Bookmark contact = main->hub().datContacts().bookmark();
 
-    QAction *action = fromMenu ? menuItem(command) : main->toolbarButton(command);
-    QVERIFY(action);
-    action->trigger();
+    if (command == QLatin1String("showBooking")) {
+        QVERIFY(main->hub().datBookings().MoveLast());
+        const Bookmark booking = main->hub().datBookings().bookmark();
+        QVERIFY(main->hub().datBookings().MoveFirst());
+        QVERIFY(main->hub().showBooking(booking));
+        QCOMPARE(main->hub().datBookings().bookmark(), booking);
+    } else {
+        QAction *action = fromMenu ? menuItem(command) : main->toolbarButton(command);
+        QVERIFY(action);
+        action->trigger();
+    }
 
     QVERIFY(visibleView());
     QCOMPARE(visibleView()->objectName(), view);
     for (const QString &key :
         { QStringLiteral("Schedule"), QStringLiteral("Bookings"), QStringLiteral("Contacts") })
         QCOMPARE(main->toolbarButton(key)->isChecked(), key == pressed);
-    QCOMPARE(main->datContacts().bookmark(), contact);
+    QCOMPARE(main->hub().datContacts().bookmark(), contact);
 }
 
 void TestFrmMain::counts()
@@ -432,8 +443,8 @@ void TestFrmMain::countsOnReturning()
 void TestFrmMain::countsAfterHiddenAndShown()
 {
     main->toolbarButton(QStringLiteral("Contacts"))->trigger();
-    QVERIFY(main->datContacts().MoveLast());
-    const Bookmark contact = main->datContacts().bookmark();
+    QVERIFY(main->hub().datContacts().MoveLast());
+    const Bookmark contact = main->hub().datContacts().bookmark();
     const int contacts = countOf(QStringLiteral("Phone"));
     platform::mainHub()->window()->hide();
     addRecord(QStringLiteral("Phone"), QStringLiteral("Name"), QStringLiteral("Cy Crappie"));
@@ -441,7 +452,7 @@ void TestFrmMain::countsAfterHiddenAndShown()
     main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main));
     QCOMPARE(visibleView(), main->contactsPanel());
-    QCOMPARE(main->datContacts().bookmark(), contact);
+    QCOMPARE(main->hub().datContacts().bookmark(), contact);
     QCOMPARE(labelText(main->contactsPanel(), "lblContactcount"),
         QString::number(contacts + 1) + QStringLiteral(" Contacts are Saved"));
 }
@@ -521,7 +532,7 @@ void TestFrmMain::topicsOfEveryWindow()
     platform::showHelpTopic(QStringLiteral("2600"));
     platform::showHelpTopic(number);
     QCOMPARE(viewer.topics, (QList<int> { 2600, number.toInt() }));
-    QCOMPARE(main->dlgHelp().helpContext(), number.toInt());
+    QCOMPARE(main->hub().dlgHelp().helpContext(), number.toInt());
     QCOMPARE(viewer.files.constLast(), appFile(QStringLiteral("tallow.hlp")));
 }
 

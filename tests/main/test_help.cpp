@@ -251,6 +251,7 @@ void TestHelp::helpKeyInOtherWindows()
         help->setEnabled(enabled);
         help->move(0, 40);
         connect(help, &QPushButton::clicked, &dlgHelp, [&] { dlgHelp.showTopic(QStringLiteral("400")); });
+        platform::addHelpCommand(&window, help);
     } else if (command == QLatin1String("toolbar")) {
         auto *bar = new QToolBar(&window);
         bar->move(0, 40);
@@ -258,6 +259,7 @@ void TestHelp::helpKeyInOtherWindows()
         help->setData(QStringLiteral("Help"));
         help->setEnabled(enabled);
         connect(help, &QAction::triggered, &dlgHelp, [&] { dlgHelp.showTopic(QStringLiteral("2600")); });
+        platform::addHelpCommand(&window, help);
     }
     window.show();
     window.activateWindow();
@@ -286,7 +288,7 @@ void TestHelp::helpKeyBesideTheMainWindow()
     entry->show();
     entry->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(entry));
-    main->dlgHelp().setHelpFile(QStringLiteral("/elsewhere/tallow.hlp"));
+    main->hub().dlgHelp().setHelpFile(QStringLiteral("/elsewhere/tallow.hlp"));
     QTest::keyClick(box, Qt::Key_F1);
     QCOMPARE(recorded.topics, (QList<int> { 0, 0 }));
     QCOMPARE(recorded.files.constLast(), QStringLiteral("/elsewhere/tallow.hlp"));

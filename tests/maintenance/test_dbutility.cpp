@@ -98,7 +98,7 @@ private slots:
 private:
     FrmDbutility *open()
     {
-        auto *w = platform::showWindow<FrmDbutility>(QStringLiteral("frmDbutility"));
+        auto *w = platform::showWindow<FrmDbutility>();
         return w;
     }
     std::unique_ptr<QTemporaryDir> away;

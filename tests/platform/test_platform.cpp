@@ -39,6 +39,21 @@ template <class F> void onNextModal(F check)
 
 } // namespace
 
+// Two window classes, each naming itself as the program's windows do.
+class ReminderWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    ReminderWindow() { setObjectName(QStringLiteral("frmReminder")); }
+};
+
+class CalendarWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    CalendarWindow() { setObjectName(QStringLiteral("frmCalendar")); }
+};
+
 class TestPlatform : public QObject
 {
     Q_OBJECT
@@ -257,15 +272,16 @@ void TestPlatform::productionFileDialog()
 
 void TestPlatform::windowsOnce()
 {
-    auto *first = showWindow<QWidget>(QStringLiteral("frmReminder"));
+    auto *first = showWindow<ReminderWindow>();
     QVERIFY(first->isVisible());
-    QCOMPARE(first->objectName(), QStringLiteral("frmReminder"));
-    auto *other = showWindow<QWidget>(QStringLiteral("frmCalendar"));
-    QVERIFY(other != first);
+    QCOMPARE(findWindow<CalendarWindow>(), nullptr);
+    auto *other = showWindow<CalendarWindow>();
     // Opening it again gives the same window, not a second one.
-    QCOMPARE(showWindow<QWidget>(QStringLiteral("frmReminder")), first);
+    QCOMPARE(showWindow<ReminderWindow>(), first);
+    QCOMPARE(findWindow<ReminderWindow>(), first);
     QCOMPARE(findWindow(QStringLiteral("frmReminder")), first);
-    QCOMPARE(loadWindow<QWidget>(QStringLiteral("frmCalendar")), other);
+    QCOMPARE(loadWindow<CalendarWindow>(), other);
+    QCOMPARE(findWindow(QStringLiteral("frmCalendar")), other);
     first->close();
     other->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -273,26 +289,27 @@ void TestPlatform::windowsOnce()
 
 void TestPlatform::windowAfterClose()
 {
-    QPointer<QWidget> first = showWindow<QWidget>(QStringLiteral("frmSetup"));
+    QPointer<QWidget> first = showWindow<ReminderWindow>();
     first->close();
     // Closed, it is gone even before its deletion.
-    QCOMPARE(findWindow(QStringLiteral("frmSetup")), nullptr);
-    QWidget *second = showWindow<QWidget>(QStringLiteral("frmSetup"));
+    QCOMPARE(findWindow<ReminderWindow>(), nullptr);
+    QCOMPARE(findWindow(QStringLiteral("frmReminder")), nullptr);
+    QWidget *second = showWindow<ReminderWindow>();
     QVERIFY(second != first.data());
     QVERIFY(second->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(first.isNull());
-    QCOMPARE(findWindow(QStringLiteral("frmSetup")), second);
+    QCOMPARE(findWindow<ReminderWindow>(), second);
     second->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void TestPlatform::minimizedWindowComesBack()
 {
-    QWidget *w = showWindow<QWidget>(QStringLiteral("frmFind"));
+    QWidget *w = showWindow<CalendarWindow>();
     w->showMinimized();
     QVERIFY(w->isMinimized());
-    QCOMPARE(showWindow<QWidget>(QStringLiteral("frmFind")), w);
+    QCOMPARE(showWindow<CalendarWindow>(), w);
     QVERIFY(!w->isMinimized());
     QVERIFY(w->isVisible());
     w->close();

@@ -318,9 +318,11 @@ void TestSingleInstance::comeForward()
     QFETCH(Shown, shown);
     QFETCH(QString, expected);
 
-    auto *main = new QWidget;
+    test::FakeHub hub;
+    QWidget *main = hub.mainWindow.get();
     main->setObjectName(QStringLiteral("frmMain"));
-    auto *other = new QWidget;
+    const auto otherWindow = std::make_unique<QWidget>();
+    QWidget *other = otherWindow.get();
     other->setObjectName(QStringLiteral("frmGear"));
     switch (shown) {
     case Shown::MainBehindOther:

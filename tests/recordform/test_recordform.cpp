@@ -351,8 +351,7 @@ private slots:
         auto *bar = new QToolBar(s);
         using E = ToolbarPosition::Enabled;
         s->form->attachToolbar(bar,
-            { { "Help", "Help", {}, {}, E::Always }, { "Find", "Find", {}, {}, E::Edit },
-                { "Print", "Print" } });
+            { { "Help", "Help", {}, E::Always }, { "Find", "Find", {}, E::Edit }, { "Print", "Print" } });
         const QList<QAction *> a = bar->actions();
         const auto states = [&] {
             return QList<bool> { a[0]->isEnabled(), a[1]->isEnabled(), a[2]->isEnabled() };

@@ -58,7 +58,7 @@ class TestDiary : public QObject
 
     FrmDiary *openDiary()
     {
-        diary = platform::showWindow<FrmDiary>(QStringLiteral("frmDiary"));
+        diary = platform::showWindow<FrmDiary>();
         if (!QTest::qWaitForWindowActive(diary))
             qWarning("the diary did not become active");
         return diary;
@@ -198,7 +198,7 @@ private slots:
     void finderLists()
     {
         openDiary();
-        auto *finder = qobject_cast<FrmFinddiary *>(platform::loadWindow<FrmFinddiary>("frmFinddiary"));
+        auto *finder = platform::loadWindow<FrmFinddiary>();
         QCOMPARE(in<QLabel>(finder, "Label4")->text(), "Pages are Saved");
         platform::bringToFront(finder);
         QVERIFY(QTest::qWaitForWindowActive(finder));

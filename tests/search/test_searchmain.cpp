@@ -80,8 +80,8 @@ void TestSearchMain::viewPicturesOnTheCurrentBooking()
         QVERIFY(rs.Update());
         second = rs.LastModified();
     }
-    BM_VERIFY(m_main->datBookings().Refresh());
-    QVERIFY(m_main->datBookings().setBookmark(second));
+    BM_VERIFY(m_main->hub().datBookings().Refresh());
+    QVERIFY(m_main->hub().datBookings().setBookmark(second));
     m_main->toolbarButton(QStringLiteral("Bookings"))->trigger();
     auto *view = m_main->bookingsPanel()->findChild<QPushButton *>(QStringLiteral("cmdPictures"));
     QVERIFY(view);

@@ -76,7 +76,7 @@ void TestFrmSeason::cleanup()
 
 FrmSeason *TestFrmSeason::open(int year)
 {
-    m_window = platform::showWindow<FrmSeason>(QStringLiteral("frmSeason"));
+    m_window = platform::showWindow<FrmSeason>();
     if (year)
         m_window->chooseYear(year);
     return m_window;
@@ -244,9 +244,7 @@ void TestFrmSeason::moneyOwedShowsTheBookingInTheMainWindow()
 {
     test::layInSeason(test::smallSeason());
     test::FakeHub hub;
-    auto *bookingsCommand = new QAction(hub.mainWindow.get());
-    bookingsCommand->setObjectName(QStringLiteral("mnuBookings"));
-    QSignalSpy switched(bookingsCommand, &QAction::triggered);
+    QSignalSpy switched(&hub, &platform::MainHub::bookingsPanelWanted);
     open();
 
     auto *grid = child<QTableView>("grdOwed");

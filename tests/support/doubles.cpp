@@ -1,7 +1,5 @@
 #include "doubles.h"
 
-#include "platform/follow.h"
-
 #include <QTest>
 #include <QWidget>
 
@@ -84,21 +82,6 @@ RecordingReports::RecordingReports()
 RecordingReports::~RecordingReports()
 {
     platform::setReportService(nullptr);
-}
-
-FakeHub::FakeHub()
-    : contacts(std::make_unique<RecordSource>(QStringLiteral("DatContacts"), QStringLiteral("Phone")))
-    , bookings(std::make_unique<RecordSource>(QStringLiteral("DatBookings"), QStringLiteral("Booking")))
-    , mainWindow(std::make_unique<QWidget>())
-{
-    platform::followTable(*contacts);
-    platform::followTable(*bookings);
-    platform::setMainHub(this);
-}
-
-FakeHub::~FakeHub()
-{
-    platform::setMainHub(nullptr);
 }
 
 ScriptedProgress::ScriptedProgress()

@@ -133,24 +133,25 @@ public:
     QList<Bookmark> selections;
 };
 
-// A stand-in for the main window: its two record sources, which follow their
-// tables as the main window's do, and its components.
-class FakeHub : public platform::MainHub
+// A plain widget standing in for the main window, made before the hub.
+struct FakeMainWindow {
+    std::unique_ptr<QWidget> mainWindow = std::make_unique<QWidget>();
+};
+
+// The main window's hub over a plain widget: its two record sources follow
+// their tables as the main window's do.
+class FakeHub : public FakeMainWindow, public platform::MainHub
 {
 public:
-    FakeHub();
-    ~FakeHub() override;
-    RecordSource &datContacts() override { return *contacts; }
-    RecordSource &datBookings() override { return *bookings; }
-    platform::HelpComponent &dlgHelp() override { return help; }
-    platform::ReportComponent &report() override { return reports; }
-    QWidget *window() override { return mainWindow.get(); }
+    FakeHub()
+        : platform::MainHub(mainWindow.get())
+    {
+    }
 
-    std::unique_ptr<RecordSource> contacts;
-    std::unique_ptr<RecordSource> bookings;
-    platform::HelpComponent help;
-    platform::ReportComponent reports;
-    std::unique_ptr<QWidget> mainWindow;
+    RecordSource *const contacts = &datContacts();
+    RecordSource *const bookings = &datBookings();
+    platform::HelpComponent &help = dlgHelp();
+    platform::ReportComponent &reports = report();
 };
 
 } // namespace bm::test
