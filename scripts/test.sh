@@ -9,3 +9,4 @@ find src tests bench -name '*.cpp' -o -name '*.h' | sort | xargs clang-format-14
 export QT_QPA_PLATFORM=offscreen
 cd build
 ctest --output-on-failure -j"$(nproc)"
+bash ../scripts/package.sh # the Debian package is built and must pass lintian
