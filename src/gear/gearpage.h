@@ -39,7 +39,9 @@ struct GearPageDef {
     QList<GearField> fields; // in keyboard order
     QString hint; // a line of help under the fields, or empty
     QString toolbar; // "Toolbar1"
-    QString tipNew, tipEdit, tipDelete; // tooltips of positions 1, 2 and 5
+    QString tipNew; // the tooltips of the toolbar's New, Edit and Delete
+    QString tipEdit;
+    QString tipDelete;
     QString frame; // "Frame5"
     QString navSuffix; // "", "B", "E": cmdFirst + suffix ...
     QString itemName; // "Rod and Reel": the refusal and the delete question

@@ -242,7 +242,7 @@ void FrmMain::toolbarClick(const QString &key)
         run(*c, false);
 }
 
-// The two panels lie over the schedule view; with both hidden it shows.
+// The three views take turns in one place.
 void FrmMain::showView(View view)
 {
     switch (view) {

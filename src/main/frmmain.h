@@ -42,7 +42,7 @@ public:
     void toolbarClick(const QString &key);
 
     // File menu: trips and reminders out to a calendar file, a table out to
-    // a CSV file, contacts in from a CSV file.
+    // a CSV file, contacts in from a CSV or vCard file.
     void exportCalendar();
     void exportCsv();
     void importContacts();
