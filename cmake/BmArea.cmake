@@ -1,26 +1,18 @@
-# bm_area(NAME LIBS...): a static library made of every source file in the
-# calling folder (sub-folders included), linked against LIBS.
+# bm_area(NAME SOURCES files... LIBS libs...): a static library made of the
+# listed source files of the calling folder (paths relative to it), linked
+# against LIBS. Sources are listed, not found by globbing, so that a new file
+# is seen by CMake (and moc) through the change to the list that names it.
 function(bm_area name)
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  if(NOT sources)
-    set(sources ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+  cmake_parse_arguments(PARSE_ARGV 1 area "" "" "SOURCES;LIBS")
+  if(area_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "bm_area(${name}): unexpected arguments ${area_UNPARSED_ARGUMENTS}")
   endif()
-  add_library(bm_${name} STATIC ${sources})
-  # When files come or go, moc must look at the area again: its own rule
-  # only notices files that change, so its stamp is removed.
-  string(JOIN "\n" listing ${sources})
-  set(list_file ${CMAKE_CURRENT_BINARY_DIR}/bm_${name}_sources.txt)
-  set(previous "")
-  if(EXISTS ${list_file})
-    file(READ ${list_file} previous)
+  if(NOT area_SOURCES)
+    message(FATAL_ERROR "bm_area(${name}): no SOURCES listed")
   endif()
-  if(NOT previous STREQUAL listing)
-    file(WRITE ${list_file} "${listing}")
-    file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/bm_${name}_autogen/timestamp)
-  endif()
+  add_library(bm_${name} STATIC ${area_SOURCES})
   target_include_directories(bm_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-  target_link_libraries(bm_${name} PUBLIC ${ARGN})
+  target_link_libraries(bm_${name} PUBLIC ${area_LIBS})
 endfunction()
 
 # bm_test(NAME SOURCE LIBS...): one QtTest executable registered with CTest.

@@ -101,9 +101,9 @@ void FrmBooking::declareForm()
     FormDeclaration d;
     d.source = m_data1;
     d.binder = m_binder;
-    d.keyField = m_text2;
+    d.keyField = m_clientName;
     d.texts.emptyEntry.text = QStringLiteral("Please enter a client name or press Cancel to exit.");
-    d.focusOnAdd = d.focusOnEdit = m_dtPicker1;
+    d.focusOnAdd = d.focusOnEdit = m_tripDate;
     d.saved = d.cancelled = [this] { close(); };
     m_form = new RecordForm(std::move(d), this);
     m_form->attach(FormCommand::Save, m_cmdOK);
@@ -113,73 +113,73 @@ void FrmBooking::declareForm()
 void FrmBooking::buildForm()
 {
     // The reference lists, in their tables' order.
-    auto *data2 = new RecordSource(QStringLiteral("Data2"), QStringLiteral("Lakes Fished"), this);
-    auto *data3 = new RecordSource(QStringLiteral("Data3"), QStringLiteral("Marinas"), this);
-    auto *data4 = new RecordSource(QStringLiteral("Data4"), QStringLiteral("Trip Rates"), this);
-    auto *data5 = new RecordSource(QStringLiteral("Data5"), QStringLiteral("Trip Type"), this);
-    auto *data6 = new RecordSource(QStringLiteral("Data6"), QStringLiteral("Deposits"), this);
+    auto *lakes = new RecordSource(QStringLiteral("Data2"), QStringLiteral("Lakes Fished"), this);
+    auto *marinas = new RecordSource(QStringLiteral("Data3"), QStringLiteral("Marinas"), this);
+    auto *tripRates = new RecordSource(QStringLiteral("Data4"), QStringLiteral("Trip Rates"), this);
+    auto *tripTypes = new RecordSource(QStringLiteral("Data5"), QStringLiteral("Trip Type"), this);
+    auto *deposits = new RecordSource(QStringLiteral("Data6"), QStringLiteral("Deposits"), this);
 
     auto *tripGroup = new QGroupBox(QStringLiteral("Trip Information"), this);
     auto *trip = new QFormLayout(tripGroup);
-    m_dtPicker1 = named(new DatePicker(tripGroup), "DTPicker1");
-    m_dbCombo1 = named(new QComboBox(tripGroup), "DBCombo1");
-    m_dbCombo2 = named(new QComboBox(tripGroup), "DBCombo2");
-    m_dbCombo4 = named(new QComboBox(tripGroup), "DBCombo4");
-    trip->addRow(QStringLiteral("Trip Date:"), m_dtPicker1);
-    trip->addRow(QStringLiteral("Fishing at:"), m_dbCombo1);
-    trip->addRow(QStringLiteral("Meet at:"), m_dbCombo2);
-    trip->addRow(QStringLiteral("Type:"), m_dbCombo4);
+    m_tripDate = named(new DatePicker(tripGroup), "DTPicker1");
+    m_lake = named(new QComboBox(tripGroup), "DBCombo1");
+    m_meetAt = named(new QComboBox(tripGroup), "DBCombo2");
+    m_tripType = named(new QComboBox(tripGroup), "DBCombo4");
+    trip->addRow(QStringLiteral("Trip Date:"), m_tripDate);
+    trip->addRow(QStringLiteral("Fishing at:"), m_lake);
+    trip->addRow(QStringLiteral("Meet at:"), m_meetAt);
+    trip->addRow(QStringLiteral("Type:"), m_tripType);
     // A list that can not be read keeps its entries; fillList has shown why.
-    (void)fillList(m_dbCombo1, *data2, QStringLiteral("Lake"));
-    (void)fillList(m_dbCombo2, *data3, QStringLiteral("Ramps"));
-    (void)fillList(m_dbCombo4, *data5, QStringLiteral("Trip Type"));
+    (void)fillList(m_lake, *lakes, QStringLiteral("Lake"));
+    (void)fillList(m_meetAt, *marinas, QStringLiteral("Ramps"));
+    (void)fillList(m_tripType, *tripTypes, QStringLiteral("Trip Type"));
 
     auto *clientGroup = new QGroupBox(QStringLiteral("Client Information"), this);
     auto *client = new QFormLayout(clientGroup);
-    m_text2 = named(new QLineEdit(clientGroup), "Text2");
-    auto *text3 = named(new QLineEdit(clientGroup), "Text3");
-    auto *text4 = named(new QLineEdit(clientGroup), "Text4");
-    auto *text5 = named(new QLineEdit(clientGroup), "Text5");
-    m_cmbState = named(new QComboBox(clientGroup), "cmbState");
-    auto *text6 = named(new QLineEdit(clientGroup), "Text6");
-    auto *text7 = named(new QLineEdit(clientGroup), "Text7");
-    auto *text13 = named(new QLineEdit(clientGroup), "Text13");
-    auto *text14 = named(new QLineEdit(clientGroup), "Text14");
-    auto *text8 = named(new QLineEdit(clientGroup), "Text8");
-    auto *text9 = named(new QLineEdit(clientGroup), "Text9");
-    auto *text1 = named(notesBox(clientGroup), "Text1");
-    client->addRow(QStringLiteral("Full Name:"), m_text2);
-    client->addRow(QStringLiteral("Address:"), text3);
-    client->addRow(QStringLiteral("Address:"), text4);
-    client->addRow(QStringLiteral("City:"), text5);
-    client->addRow(QStringLiteral("State:"), m_cmbState);
-    client->addRow(QStringLiteral("Zip Code:"), text6);
-    client->addRow(QStringLiteral("Home #:"), text7);
-    client->addRow(QStringLiteral("Work #:"), text13);
-    client->addRow(QStringLiteral("Mobile #:"), text14);
-    client->addRow(QStringLiteral("Email:"), text8);
-    client->addRow(QStringLiteral("Lodging:"), text9);
-    client->addRow(QStringLiteral("Trip Notes:"), text1);
-    fillList(m_cmbState, stateCodes());
+    m_clientName = named(new QLineEdit(clientGroup), "Text2");
+    auto *address = named(new QLineEdit(clientGroup), "Text3");
+    auto *address2 = named(new QLineEdit(clientGroup), "Text4");
+    auto *city = named(new QLineEdit(clientGroup), "Text5");
+    m_state = named(new QComboBox(clientGroup), "cmbState");
+    auto *zipCode = named(new QLineEdit(clientGroup), "Text6");
+    auto *homePhone = named(new QLineEdit(clientGroup), "Text7");
+    auto *workPhone = named(new QLineEdit(clientGroup), "Text13");
+    auto *mobilePhone = named(new QLineEdit(clientGroup), "Text14");
+    auto *email = named(new QLineEdit(clientGroup), "Text8");
+    auto *lodging = named(new QLineEdit(clientGroup), "Text9");
+    auto *notes = named(notesBox(clientGroup), "Text1");
+    client->addRow(QStringLiteral("Full Name:"), m_clientName);
+    client->addRow(QStringLiteral("Address:"), address);
+    client->addRow(QStringLiteral("Address:"), address2);
+    client->addRow(QStringLiteral("City:"), city);
+    client->addRow(QStringLiteral("State:"), m_state);
+    client->addRow(QStringLiteral("Zip Code:"), zipCode);
+    client->addRow(QStringLiteral("Home #:"), homePhone);
+    client->addRow(QStringLiteral("Work #:"), workPhone);
+    client->addRow(QStringLiteral("Mobile #:"), mobilePhone);
+    client->addRow(QStringLiteral("Email:"), email);
+    client->addRow(QStringLiteral("Lodging:"), lodging);
+    client->addRow(QStringLiteral("Trip Notes:"), notes);
+    fillList(m_state, stateCodes());
 
     auto *payGroup = new QGroupBox(QStringLiteral("Payment Information"), this);
     auto *pay = new QFormLayout(payGroup);
-    m_dbCombo3 = named(new QComboBox(payGroup), "DBCombo3");
-    m_dbCombo5 = named(new QComboBox(payGroup), "DBCombo5");
-    m_text12 = named(new QLineEdit(payGroup), "Text12");
-    m_dtPicker2 = named(new DatePicker(payGroup), "DTPicker2");
-    m_combo2 = named(new QComboBox(payGroup), "Combo2");
-    auto *text11 = named(notesBox(payGroup), "Text11");
-    pay->addRow(QStringLiteral("Total Charge:"), withDollarSign(m_dbCombo3, payGroup));
-    pay->addRow(QStringLiteral("Deposit Amount:"), withDollarSign(m_dbCombo5, payGroup));
-    pay->addRow(QStringLiteral("Balance Due:"), withDollarSign(m_text12, payGroup));
-    pay->addRow(QStringLiteral("Deposit Received:"), m_dtPicker2);
-    pay->addRow(QStringLiteral("Paid By:"), m_combo2);
-    pay->addRow(QStringLiteral("Remarks:"), text11);
+    m_totalCharge = named(new QComboBox(payGroup), "DBCombo3");
+    m_depositAmount = named(new QComboBox(payGroup), "DBCombo5");
+    m_balanceDue = named(new QLineEdit(payGroup), "Text12");
+    m_depositReceived = named(new DatePicker(payGroup), "DTPicker2");
+    m_paidBy = named(new QComboBox(payGroup), "Combo2");
+    auto *billingNotes = named(notesBox(payGroup), "Text11");
+    pay->addRow(QStringLiteral("Total Charge:"), withDollarSign(m_totalCharge, payGroup));
+    pay->addRow(QStringLiteral("Deposit Amount:"), withDollarSign(m_depositAmount, payGroup));
+    pay->addRow(QStringLiteral("Balance Due:"), withDollarSign(m_balanceDue, payGroup));
+    pay->addRow(QStringLiteral("Deposit Received:"), m_depositReceived);
+    pay->addRow(QStringLiteral("Paid By:"), m_paidBy);
+    pay->addRow(QStringLiteral("Remarks:"), billingNotes);
     // As above: fillList has shown why a list can not be read.
-    (void)fillList(m_dbCombo3, *data4, QStringLiteral("Trip Rates"));
-    (void)fillList(m_dbCombo5, *data6, QStringLiteral("Deposits"));
-    fillList(m_combo2,
+    (void)fillList(m_totalCharge, *tripRates, QStringLiteral("Trip Rates"));
+    (void)fillList(m_depositAmount, *deposits, QStringLiteral("Deposits"));
+    fillList(m_paidBy,
         { QStringLiteral("Cash"), QStringLiteral("Check"), QStringLiteral("Money Order"),
             QStringLiteral("Credit Card") });
 
@@ -191,28 +191,28 @@ void FrmBooking::buildForm()
     m_cmdHelp->setAutoDefault(false);
 
     const QList<QPair<QWidget *, const char *>> bindings {
-        { m_dtPicker1, "Date" },
-        { m_dbCombo1, "Lake" },
-        { m_dbCombo2, "Meet At" },
-        { m_dbCombo4, "Type" },
-        { m_text2, "Name" },
-        { text3, "Address" },
-        { text4, "Address2" },
-        { text5, "City" },
-        { m_cmbState, "State" },
-        { text6, "ZipCode" },
-        { text7, "Telephone" },
-        { text13, "Work Phone" },
-        { text14, "Cell Phone" },
-        { text8, "Email" },
-        { text9, "Lodging" },
-        { text1, "Notes" },
-        { m_dbCombo3, "Total Charge" },
-        { m_dbCombo5, "Deposit Amount" },
-        { m_text12, "Balance Due" },
-        { m_dtPicker2, "Deposit Received" },
-        { m_combo2, "Paid By" },
-        { text11, "Billing Notes" },
+        { m_tripDate, "Date" },
+        { m_lake, "Lake" },
+        { m_meetAt, "Meet At" },
+        { m_tripType, "Type" },
+        { m_clientName, "Name" },
+        { address, "Address" },
+        { address2, "Address2" },
+        { city, "City" },
+        { m_state, "State" },
+        { zipCode, "ZipCode" },
+        { homePhone, "Telephone" },
+        { workPhone, "Work Phone" },
+        { mobilePhone, "Cell Phone" },
+        { email, "Email" },
+        { lodging, "Lodging" },
+        { notes, "Notes" },
+        { m_totalCharge, "Total Charge" },
+        { m_depositAmount, "Deposit Amount" },
+        { m_balanceDue, "Balance Due" },
+        { m_depositReceived, "Deposit Received" },
+        { m_paidBy, "Paid By" },
+        { billingNotes, "Billing Notes" },
     };
     QWidget *previous = nullptr;
     for (const auto &[widget, field] : bindings) {
@@ -225,13 +225,13 @@ void FrmBooking::buildForm()
     setTabOrder(m_cmdOK, m_cmdCancel);
     setTabOrder(m_cmdCancel, m_cmdHelp);
 
-    for (QComboBox *box : { m_dbCombo3, m_dbCombo5 }) {
+    for (QComboBox *box : { m_totalCharge, m_depositAmount }) {
         box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);
     }
-    m_text12->installEventFilter(this);
+    m_balanceDue->installEventFilter(this);
 
-    connect(m_cmdHelp, &QPushButton::clicked, this, &FrmBooking::cmdHelpClick);
+    connect(m_cmdHelp, &QPushButton::clicked, this, &FrmBooking::showHelp);
 
     auto *left = new QVBoxLayout;
     left->addWidget(tripGroup);
@@ -258,8 +258,8 @@ void FrmBooking::startOver(const QString &title)
     m_form->dropPending();
     setWindowTitle(title);
     m_amountEntered = nullptr;
-    markAmount(m_dbCombo3, false);
-    markAmount(m_dbCombo5, false);
+    markAmount(m_totalCharge, false);
+    markAmount(m_depositAmount, false);
 }
 
 void FrmBooking::startNew(const QDate &date)
@@ -294,7 +294,7 @@ void FrmBooking::markAmount(QComboBox *box, bool error)
 
 void FrmBooking::refuseAmountKey(QComboBox *box)
 {
-    platform::warn(box == m_dbCombo3
+    platform::warn(box == m_totalCharge
             ? QStringLiteral("Please enter the Total Charge in a Dollar Amount.")
             : QStringLiteral("Please enter the Deposit Received in a Dollar Amount."),
         this);
@@ -313,8 +313,8 @@ void FrmBooking::leaveAmount(QComboBox *box)
         box->setEditText(formatAmountText(box->currentText()));
         return;
     }
-    platform::warn(box == m_dbCombo3 ? QStringLiteral("Please enter the cost for the Trip")
-                                     : QStringLiteral("Please enter a Deposit amount."),
+    platform::warn(box == m_totalCharge ? QStringLiteral("Please enter the cost for the Trip")
+                                        : QStringLiteral("Please enter a Deposit amount."),
         this);
     markAmount(box, true);
     box->setEditText(QStringLiteral("0"));
@@ -323,23 +323,23 @@ void FrmBooking::leaveAmount(QComboBox *box)
 
 void FrmBooking::enterBalance()
 {
-    const std::optional<Money> charge = Money::parse(m_dbCombo3->currentText());
-    const std::optional<Money> deposit = Money::parse(m_dbCombo5->currentText());
+    const std::optional<Money> charge = Money::parse(m_totalCharge->currentText());
+    const std::optional<Money> deposit = Money::parse(m_depositAmount->currentText());
     const std::optional<Money> balance = charge && deposit ? charge->minus(*deposit) : std::nullopt;
     if (!balance) {
         platform::stop(QStringLiteral("Make sure that a price is entered in the Total Charge or Deposit "
                                       "Amount boxes.\nThey cannot be blank."),
             this);
-        markAmount(m_dbCombo3, true);
-        m_dbCombo3->setFocus(Qt::OtherFocusReason);
+        markAmount(m_totalCharge, true);
+        m_totalCharge->setFocus(Qt::OtherFocusReason);
         return;
     }
-    m_text12->setText(balance->format());
+    m_balanceDue->setText(balance->format());
 }
 
 bool FrmBooking::eventFilter(QObject *watched, QEvent *event)
 {
-    for (QComboBox *box : { m_dbCombo3, m_dbCombo5 }) {
+    for (QComboBox *box : { m_totalCharge, m_depositAmount }) {
         if (watched != box && watched != box->lineEdit())
             continue;
         if (event->type() == QEvent::KeyPress) {
@@ -359,13 +359,14 @@ bool FrmBooking::eventFilter(QObject *watched, QEvent *event)
         }
         return QWidget::eventFilter(watched, event);
     }
-    if (watched == m_text12 && event->type() == QEvent::FocusIn
+    if (watched == m_balanceDue && event->type() == QEvent::FocusIn
         && movedByUser(static_cast<QFocusEvent *>(event)))
         enterBalance();
     return QWidget::eventFilter(watched, event);
 }
 
-void FrmBooking::cmdHelpClick()
+// The help topic of the booking entry.
+void FrmBooking::showHelp()
 {
     platform::showHelpTopic(QStringLiteral("400"));
 }

@@ -42,7 +42,7 @@ private:
     void buildForm();
     void declareForm();
     void startOver(const QString &title);
-    void cmdHelpClick();
+    void showHelp();
 
     // The money boxes: the key filter, the check on leaving, the balance.
     void refuseAmountKey(QComboBox *box);
@@ -54,17 +54,17 @@ private:
     FieldBinder *m_binder;
     RecordForm *m_form = nullptr;
 
-    DatePicker *m_dtPicker1;
-    QComboBox *m_dbCombo1;
-    QComboBox *m_dbCombo2;
-    QComboBox *m_dbCombo4;
-    QLineEdit *m_text2;
-    QComboBox *m_cmbState;
-    QComboBox *m_dbCombo3;
-    QComboBox *m_dbCombo5;
-    QLineEdit *m_text12;
-    DatePicker *m_dtPicker2;
-    QComboBox *m_combo2;
+    DatePicker *m_tripDate; // DTPicker1
+    QComboBox *m_lake; // DBCombo1
+    QComboBox *m_meetAt; // DBCombo2
+    QComboBox *m_tripType; // DBCombo4
+    QLineEdit *m_clientName; // Text2
+    QComboBox *m_state; // cmbState
+    QComboBox *m_totalCharge; // DBCombo3
+    QComboBox *m_depositAmount; // DBCombo5
+    QLineEdit *m_balanceDue; // Text12
+    DatePicker *m_depositReceived; // DTPicker2
+    QComboBox *m_paidBy; // Combo2
     QPushButton *m_cmdOK;
     QPushButton *m_cmdCancel;
     QPushButton *m_cmdHelp;

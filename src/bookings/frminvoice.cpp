@@ -139,12 +139,12 @@ FrmInvoice::FrmInvoice(QWidget *parent)
     top->addWidget(buildCommands());
 
     const QString numberOnly = QStringLiteral("Please enter a number only.");
-    m_numberKeys->watch(m_combo1, numberOnly);
-    m_numberKeys->watch(m_combo2, numberOnly);
-    m_numberKeys->watch(m_combo3, numberOnly);
-    m_numberKeys->watch(m_text17, numberOnly);
-    m_numberKeys->watch(m_text9, QStringLiteral("Please enter the cost of your Guide Service."));
-    m_numberKeys->watch(m_text12, QStringLiteral("Please enter the cost of the Goods or Service."));
+    m_numberKeys->watch(m_guideServiceQty, numberOnly);
+    m_numberKeys->watch(m_goodsQty, numberOnly);
+    m_numberKeys->watch(m_taxRate, numberOnly);
+    m_numberKeys->watch(m_depositAmount, numberOnly);
+    m_numberKeys->watch(m_guideServicePrice, QStringLiteral("Please enter the cost of your Guide Service."));
+    m_numberKeys->watch(m_goodsCost, QStringLiteral("Please enter the cost of the Goods or Service."));
 
     declareForm();
     resize(sizeHint().expandedTo(QSize(780, 0)));
@@ -270,30 +270,31 @@ QWidget *FrmInvoice::buildInvoiceBody()
     const QStringList quantities { "0", "1", "2", "3", "4", "5" };
     const QStringList rates { ".01", ".02", ".03", ".04", ".05", ".06", ".07", ".08", ".09" };
 
-    m_combo1 = listBox(QStringLiteral("Combo1"), quantities, frame);
-    auto *text7 = lineEdit(QStringLiteral("Text7"), frame);
-    text7->setFixedWidth(90);
-    auto *text8 = lineEdit(QStringLiteral("Text8"), frame);
-    m_text9 = lineEdit(QStringLiteral("Text9"), frame, true);
-    m_text10 = computedBox(QStringLiteral("Text10"), frame);
-    m_combo2 = listBox(QStringLiteral("Combo2"), quantities, frame);
-    m_text11 = new QPlainTextEdit(frame);
-    m_text11->setObjectName(QStringLiteral("Text11"));
-    m_text11->setFixedHeight(48);
-    m_text12 = lineEdit(QStringLiteral("Text12"), frame, true);
-    m_text13 = computedBox(QStringLiteral("Text13"), frame);
-    m_text14 = computedBox(QStringLiteral("Text14"), frame);
-    m_text17 = lineEdit(QStringLiteral("Text17"), frame, true);
-    m_text18 = computedBox(QStringLiteral("Text18"), frame);
-    m_combo3 = listBox(QStringLiteral("Combo3"), rates, frame);
-    m_text15 = computedBox(QStringLiteral("Text15"), frame);
-    m_text16 = computedBox(QStringLiteral("Text16"), frame);
+    m_guideServiceQty = listBox(QStringLiteral("Combo1"), quantities, frame);
+    auto *tripDate = lineEdit(QStringLiteral("Text7"), frame);
+    tripDate->setFixedWidth(90);
+    auto *lake = lineEdit(QStringLiteral("Text8"), frame);
+    m_guideServicePrice = lineEdit(QStringLiteral("Text9"), frame, true);
+    m_guideServiceTotal = computedBox(QStringLiteral("Text10"), frame);
+    m_goodsQty = listBox(QStringLiteral("Combo2"), quantities, frame);
+    m_goods = new QPlainTextEdit(frame);
+    m_goods->setObjectName(QStringLiteral("Text11"));
+    m_goods->setFixedHeight(48);
+    m_goodsCost = lineEdit(QStringLiteral("Text12"), frame, true);
+    m_goodsTotal = computedBox(QStringLiteral("Text13"), frame);
+    m_subTotal = computedBox(QStringLiteral("Text14"), frame);
+    m_depositAmount = lineEdit(QStringLiteral("Text17"), frame, true);
+    m_lessDeposit = computedBox(QStringLiteral("Text18"), frame);
+    m_taxRate = listBox(QStringLiteral("Combo3"), rates, frame);
+    m_tax = computedBox(QStringLiteral("Text15"), frame);
+    m_chargeTotal = computedBox(QStringLiteral("Text16"), frame);
 
-    const std::pair<QWidget *, const char *> bound[] = { { m_combo1, "GS Qty" }, { text7, "Date" },
-        { text8, "Lake" }, { m_text9, "Total Charge" }, { m_text10, "GS Total" }, { m_combo2, "Goods Qty" },
-        { m_text11, "Goods" }, { m_text12, "Goods Cost" }, { m_text13, "Goods Total" },
-        { m_text14, "Sub Total" }, { m_text17, "Deposit Amount" }, { m_text18, "Less Deposit" },
-        { m_combo3, "Tax Rate" }, { m_text15, "Tax" }, { m_text16, "Charge Total" } };
+    const std::pair<QWidget *, const char *> bound[] = { { m_guideServiceQty, "GS Qty" },
+        { tripDate, "Date" }, { lake, "Lake" }, { m_guideServicePrice, "Total Charge" },
+        { m_guideServiceTotal, "GS Total" }, { m_goodsQty, "Goods Qty" }, { m_goods, "Goods" },
+        { m_goodsCost, "Goods Cost" }, { m_goodsTotal, "Goods Total" }, { m_subTotal, "Sub Total" },
+        { m_depositAmount, "Deposit Amount" }, { m_lessDeposit, "Less Deposit" }, { m_taxRate, "Tax Rate" },
+        { m_tax, "Tax" }, { m_chargeTotal, "Charge Total" } };
     for (const auto &[w, field] : bound)
         m_binder->bind(w, QString::fromLatin1(field));
 
@@ -322,33 +323,33 @@ QWidget *FrmInvoice::buildInvoiceBody()
     }
     auto *service = new QHBoxLayout;
     service->addWidget(label(QStringLiteral("Guide Service on:")));
-    service->addWidget(text7);
-    service->addWidget(text8, 1);
-    g->addWidget(m_combo1, 1, 0, Qt::AlignTop);
+    service->addWidget(tripDate);
+    service->addWidget(lake, 1);
+    g->addWidget(m_guideServiceQty, 1, 0, Qt::AlignTop);
     g->addLayout(service, 1, 1);
-    g->addWidget(pair(label(QStringLiteral("at"), right), m_text9), 1, 2);
-    g->addWidget(m_text10, 1, 4);
+    g->addWidget(pair(label(QStringLiteral("at"), right), m_guideServicePrice), 1, 2);
+    g->addWidget(m_guideServiceTotal, 1, 4);
 
     auto *goods = new QVBoxLayout;
     goods->addWidget(label(QStringLiteral("Other Goods or Services:")));
-    goods->addWidget(m_text11);
-    g->addWidget(m_combo2, 2, 0, Qt::AlignTop);
+    goods->addWidget(m_goods);
+    g->addWidget(m_goodsQty, 2, 0, Qt::AlignTop);
     g->addLayout(goods, 2, 1);
-    g->addWidget(m_text12, 2, 2, Qt::AlignRight | Qt::AlignBottom);
-    g->addWidget(m_text13, 2, 4, Qt::AlignBottom);
+    g->addWidget(m_goodsCost, 2, 2, Qt::AlignRight | Qt::AlignBottom);
+    g->addWidget(m_goodsTotal, 2, 4, Qt::AlignBottom);
 
     g->addWidget(label(QStringLiteral("Sub Total:"), right), 3, 1);
-    g->addWidget(m_text14, 3, 4);
+    g->addWidget(m_subTotal, 3, 4);
     g->addWidget(label(QStringLiteral("Less Deposit:"), right), 4, 1);
-    g->addWidget(m_text17, 4, 2, Qt::AlignRight);
-    g->addWidget(m_text18, 4, 4);
+    g->addWidget(m_depositAmount, 4, 2, Qt::AlignRight);
+    g->addWidget(m_lessDeposit, 4, 4);
     g->addWidget(label(QStringLiteral("Add Tax"), right), 5, 1);
-    g->addWidget(m_combo3, 5, 2, Qt::AlignRight);
+    g->addWidget(m_taxRate, 5, 2, Qt::AlignRight);
     g->addWidget(label(QStringLiteral("$"), right), 5, 3);
-    g->addWidget(m_text15, 5, 4);
+    g->addWidget(m_tax, 5, 4);
     g->addWidget(label(QStringLiteral("Total Charge ="), right), 6, 1);
     g->addWidget(label(QStringLiteral("$"), right), 6, 3);
-    g->addWidget(m_text16, 6, 4);
+    g->addWidget(m_chargeTotal, 6, 4);
     g->setColumnStretch(1, 1);
     return frame;
 }
@@ -388,21 +389,21 @@ bool FrmInvoice::isEditMode() const
 
 void FrmInvoice::fillDefaults()
 {
-    if (m_text12->text().isEmpty())
-        m_text12->setText(QStringLiteral("0"));
-    if (m_text11->toPlainText().isEmpty())
-        m_text11->setPlainText(QStringLiteral("None"));
-    if (m_combo1->currentText().isEmpty())
-        m_combo1->setEditText(QStringLiteral("1"));
-    if (m_combo2->currentText().isEmpty())
-        m_combo2->setEditText(QStringLiteral("0"));
-    if (m_combo3->currentText().isEmpty())
-        m_combo3->setEditText(QStringLiteral("0"));
+    if (m_goodsCost->text().isEmpty())
+        m_goodsCost->setText(QStringLiteral("0"));
+    if (m_goods->toPlainText().isEmpty())
+        m_goods->setPlainText(QStringLiteral("None"));
+    if (m_guideServiceQty->currentText().isEmpty())
+        m_guideServiceQty->setEditText(QStringLiteral("1"));
+    if (m_goodsQty->currentText().isEmpty())
+        m_goodsQty->setEditText(QStringLiteral("0"));
+    if (m_taxRate->currentText().isEmpty())
+        m_taxRate->setEditText(QStringLiteral("0"));
 }
 
 void FrmInvoice::becomeActive()
 {
-    m_combo1->setFocus();
+    m_guideServiceQty->setFocus();
     fillDefaults();
 }
 
@@ -414,46 +415,46 @@ void FrmInvoice::edit()
 invoice::Boxes FrmInvoice::readBoxes() const
 {
     invoice::Boxes b;
-    b.gsQty = m_combo1->currentText();
-    b.gsPrice = m_text9->text();
-    b.goodsQty = m_combo2->currentText();
-    b.goodsCost = m_text12->text();
-    b.deposit = m_text17->text();
-    b.taxRate = m_combo3->currentText();
-    b.gsTotal = m_text10->text();
-    b.goodsTotal = m_text13->text();
-    b.subTotal = m_text14->text();
-    b.lessDeposit = m_text18->text();
-    b.tax = m_text15->text();
-    b.chargeTotal = m_text16->text();
+    b.gsQty = m_guideServiceQty->currentText();
+    b.gsPrice = m_guideServicePrice->text();
+    b.goodsQty = m_goodsQty->currentText();
+    b.goodsCost = m_goodsCost->text();
+    b.deposit = m_depositAmount->text();
+    b.taxRate = m_taxRate->currentText();
+    b.gsTotal = m_guideServiceTotal->text();
+    b.goodsTotal = m_goodsTotal->text();
+    b.subTotal = m_subTotal->text();
+    b.lessDeposit = m_lessDeposit->text();
+    b.tax = m_tax->text();
+    b.chargeTotal = m_chargeTotal->text();
     return b;
 }
 
 void FrmInvoice::writeResults(const invoice::Boxes &b)
 {
-    m_text10->setText(b.gsTotal);
-    m_text13->setText(b.goodsTotal);
-    m_text14->setText(b.subTotal);
-    m_text18->setText(b.lessDeposit);
-    m_text15->setText(b.tax);
-    m_text16->setText(b.chargeTotal);
+    m_guideServiceTotal->setText(b.gsTotal);
+    m_goodsTotal->setText(b.goodsTotal);
+    m_subTotal->setText(b.subTotal);
+    m_lessDeposit->setText(b.lessDeposit);
+    m_tax->setText(b.tax);
+    m_chargeTotal->setText(b.chargeTotal);
 }
 
 QWidget *FrmInvoice::inputBox(invoice::Input input) const
 {
     switch (input) {
     case invoice::Input::GsQty:
-        return m_combo1;
+        return m_guideServiceQty;
     case invoice::Input::GsPrice:
-        return m_text9;
+        return m_guideServicePrice;
     case invoice::Input::GoodsQty:
-        return m_combo2;
+        return m_goodsQty;
     case invoice::Input::GoodsCost:
-        return m_text12;
+        return m_goodsCost;
     case invoice::Input::Deposit:
-        return m_text17;
+        return m_depositAmount;
     case invoice::Input::TaxRate:
-        return m_combo3;
+        return m_taxRate;
     }
     return nullptr;
 }

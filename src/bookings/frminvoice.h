@@ -64,19 +64,21 @@ private:
     NumberKeyFilter *m_numberKeys;
     RecordForm *m_form = nullptr;
 
-    QComboBox *m_combo1 = nullptr; // GS Qty
-    QLineEdit *m_text9 = nullptr; // Total Charge: the guide service price
-    QLineEdit *m_text10 = nullptr; // GS Total
-    QComboBox *m_combo2 = nullptr; // Goods Qty
-    QPlainTextEdit *m_text11 = nullptr; // Goods
-    QLineEdit *m_text12 = nullptr; // Goods Cost
-    QLineEdit *m_text13 = nullptr; // Goods Total
-    QLineEdit *m_text14 = nullptr; // Sub Total
-    QLineEdit *m_text17 = nullptr; // Deposit Amount
-    QLineEdit *m_text18 = nullptr; // Less Deposit
-    QComboBox *m_combo3 = nullptr; // Tax Rate
-    QLineEdit *m_text15 = nullptr; // Tax
-    QLineEdit *m_text16 = nullptr; // Charge Total
+    // The invoice body's boxes, each with its control's name and the field
+    // of Booking it shows.
+    QComboBox *m_guideServiceQty = nullptr; // Combo1: GS Qty
+    QLineEdit *m_guideServicePrice = nullptr; // Text9: Total Charge
+    QLineEdit *m_guideServiceTotal = nullptr; // Text10: GS Total
+    QComboBox *m_goodsQty = nullptr; // Combo2: Goods Qty
+    QPlainTextEdit *m_goods = nullptr; // Text11: Goods, what was sold
+    QLineEdit *m_goodsCost = nullptr; // Text12: Goods Cost
+    QLineEdit *m_goodsTotal = nullptr; // Text13: Goods Total
+    QLineEdit *m_subTotal = nullptr; // Text14: Sub Total
+    QLineEdit *m_depositAmount = nullptr; // Text17: Deposit Amount
+    QLineEdit *m_lessDeposit = nullptr; // Text18: Less Deposit
+    QComboBox *m_taxRate = nullptr; // Combo3: Tax Rate
+    QLineEdit *m_tax = nullptr; // Text15: Tax
+    QLineEdit *m_chargeTotal = nullptr; // Text16: Charge Total
     QLabel *m_editNote = nullptr;
 
     QPushButton *m_cmdEdit = nullptr;

@@ -70,12 +70,12 @@ std::optional<Input> firstEmpty(const Boxes &b)
     return std::nullopt;
 }
 
-std::optional<Money> AddThemUp(Money gsTotal, Money goodsTotal)
+std::optional<Money> subTotal(Money gsTotal, Money goodsTotal)
 {
     return gsTotal.plus(goodsTotal);
 }
 
-std::optional<Money> AddThemUp2(Money lessDeposit, Money tax)
+std::optional<Money> chargeTotal(Money lessDeposit, Money tax)
 {
     return lessDeposit.plus(tax);
 }
@@ -86,7 +86,7 @@ bool compute(Boxes &b, const QLocale &locale)
         return false;
     if (!put(b.goodsTotal, product(b.goodsCost, b.goodsQty, locale), locale))
         return false;
-    if (!put(b.subTotal, sum(AddThemUp, b.gsTotal, b.goodsTotal, locale), locale))
+    if (!put(b.subTotal, sum(subTotal, b.gsTotal, b.goodsTotal, locale), locale))
         return false;
     const auto sub = number(b.subTotal, locale);
     const auto deposit = number(b.deposit, locale);
@@ -94,7 +94,7 @@ bool compute(Boxes &b, const QLocale &locale)
         return false;
     if (!put(b.tax, product(b.subTotal, b.taxRate, locale), locale))
         return false;
-    return put(b.chargeTotal, sum(AddThemUp2, b.lessDeposit, b.tax, locale), locale);
+    return put(b.chargeTotal, sum(chargeTotal, b.lessDeposit, b.tax, locale), locale);
 }
 
 } // namespace bm::invoice

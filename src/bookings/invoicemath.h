@@ -34,9 +34,11 @@ enum class Input { GsQty, GsPrice, GoodsQty, GoodsCost, Deposit, TaxRate };
 // The first input box that is exactly empty, if any.
 std::optional<Input> firstEmpty(const Boxes &boxes);
 
-// The two adding routines: sums of money in fixed point; none on overflow.
-std::optional<Money> AddThemUp(Money gsTotal, Money goodsTotal);
-std::optional<Money> AddThemUp2(Money lessDeposit, Money tax);
+// The sums of money, in fixed point; none on overflow.
+// The sub total: the guide service total plus the goods total.
+std::optional<Money> subTotal(Money gsTotal, Money goodsTotal);
+// The charge total: the amount left after the deposit plus the tax.
+std::optional<Money> chargeTotal(Money lessDeposit, Money tax);
 
 // Computes the six results in order. Each step reads the text of the boxes
 // (earlier results as they were reformatted to "###0.00", so every

@@ -79,11 +79,11 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
         bool built;
     };
     static const Command table[] = {
-        { "cmdEditbooking", "&Edit this Booking", nullptr, &BookingsPanel::cmdEditbookingClick, true },
-        { "cmdDeletebooking", "&Delete this Booking", nullptr, &BookingsPanel::cmdDeletebookingClick, true },
+        { "cmdEditbooking", "&Edit this Booking", nullptr, &BookingsPanel::editBooking, true },
+        { "cmdDeletebooking", "&Delete this Booking", nullptr, &BookingsPanel::deleteBooking, true },
         { "cmdAddtrip", "&Add Trip Results", nullptr, &BookingsPanel::addTripResults, true },
         { "cmdInvoice", "&Show Invoice", nullptr, &BookingsPanel::showInvoice, true },
-        { "cmdPrintbooking", "&Print Booking", nullptr, &BookingsPanel::cmdPrintbookingClick, true },
+        { "cmdPrintbooking", "&Print Booking", nullptr, &BookingsPanel::printBooking, true },
         { "cmdPictures", "&View Pictures", "View Picture from trip", &BookingsPanel::viewPictures, true },
     };
     auto *commands = new QHBoxLayout;
@@ -209,12 +209,12 @@ QWidget *BookingsPanel::customerPage()
     auto *left = new QFormLayout;
     m_customer = field(page, QStringLiteral("txtCustomer"), QStringLiteral("Name"));
     m_email = field(page, QStringLiteral("txtEmail"), QStringLiteral("Email"));
-    auto *cmdEmailcust = commandButton("cmdEmailcust", QStringLiteral("E&mail"), page);
-    cmdEmailcust->setToolTip(QStringLiteral("Send Email to Customer"));
-    connect(cmdEmailcust, &QPushButton::clicked, this, &BookingsPanel::cmdEmailcustClick);
+    auto *emailButton = commandButton("cmdEmailcust", QStringLiteral("E&mail"), page);
+    emailButton->setToolTip(QStringLiteral("Send Email to Customer"));
+    connect(emailButton, &QPushButton::clicked, this, &BookingsPanel::emailCustomer);
     auto *email = new QHBoxLayout;
     email->addWidget(m_email, 1);
-    email->addWidget(cmdEmailcust);
+    email->addWidget(emailButton);
     auto *notes = new QPlainTextEdit(page);
     notes->setObjectName(QStringLiteral("txtNotes"));
     notes->setTabChangesFocus(true);
@@ -291,22 +291,26 @@ void BookingsPanel::dateChosen(int row)
         platform::reportFailure(m_source.setBookmark(chosen), this);
 }
 
-void BookingsPanel::cmdEditbookingClick()
+// The booking entry window on the current booking.
+void BookingsPanel::editBooking()
 {
     openEditBooking(m_source.bookmark());
 }
 
-void BookingsPanel::cmdDeletebookingClick()
+// The current booking deleted as the form's Delete command does it.
+void BookingsPanel::deleteBooking()
 {
     m_form->deleteRecord();
 }
 
-void BookingsPanel::cmdPrintbookingClick()
+// The trip report's print preview.
+void BookingsPanel::printBooking()
 {
     platform::printReport(QStringLiteral("trip.rpt"));
 }
 
-void BookingsPanel::cmdEmailcustClick()
+// The customer's address handed to the system's e-mail program.
+void BookingsPanel::emailCustomer()
 {
     view::emailTo(m_email->text(), m_customer->text(), this);
 }

@@ -34,10 +34,11 @@ private:
     QWidget *customerPage();
     QLineEdit *field(QWidget *page, const QString &name, const QString &fieldName);
 
-    void cmdEditbookingClick();
-    void cmdDeletebookingClick();
-    void cmdPrintbookingClick();
-    void cmdEmailcustClick();
+    // The booking commands, and the e-mail button of the customer page.
+    void editBooking();
+    void deleteBooking();
+    void printBooking();
+    void emailCustomer();
     // The windows of the trip's results, its invoice and its pictures.
     void addTripResults();
     void showInvoice();

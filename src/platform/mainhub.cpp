@@ -64,7 +64,7 @@ void printReport(const QString &reportFileName, Bookmark selection)
     ReportComponent &r = hub->report();
     r.setReportFileName(appFile(reportFileName));
     r.setSelection(selection);
-    r.setAction(1);
+    r.showPreview();
 }
 
 } // namespace bm::platform

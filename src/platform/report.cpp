@@ -64,10 +64,8 @@ void setReportService(ReportService *service)
     current = service;
 }
 
-void ReportComponent::setAction(int action)
+void ReportComponent::showPreview()
 {
-    if (action != 1)
-        return;
     const Bookmark selection = m_selection;
     m_selection = {};
     reportService().run(m_file, selection);

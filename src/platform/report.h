@@ -22,7 +22,7 @@ ReportService &reportService();
 void setReportService(ReportService *service); // nullptr restores production
 
 // The main window's report component: set the report file name (a full
-// path), then set the action to 1 to run it.
+// path), then show its preview to run it.
 class ReportComponent : public QObject
 {
     Q_OBJECT
@@ -33,7 +33,8 @@ public:
     const QString &reportFileName() const { return m_file; }
     // The booking the invoice is printed for; cleared after each run.
     void setSelection(Bookmark selection) { m_selection = selection; }
-    void setAction(int action);
+    // Runs the report and shows it in the print preview window.
+    void showPreview();
 
 private:
     QString m_file;
