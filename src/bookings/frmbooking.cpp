@@ -232,6 +232,7 @@ void FrmBooking::buildForm()
     m_balanceDue->installEventFilter(this);
 
     connect(m_cmdHelp, &QPushButton::clicked, this, &FrmBooking::showHelp);
+    platform::addHelpCommand(this, m_cmdHelp);
 
     auto *left = new QVBoxLayout;
     left->addWidget(tripGroup);

@@ -377,7 +377,7 @@ QWidget *FrmInvoice::buildCommands()
     connect(m_cmdExit, &QPushButton::clicked, this, &QWidget::close);
     h->addWidget(m_cmdExit);
     h->addStretch();
-    command("cmdHelp", "&Help", &FrmInvoice::help);
+    platform::addHelpCommand(this, command("cmdHelp", "&Help", &FrmInvoice::help));
     command("cmdCalculator", "Calc&ulator", &FrmInvoice::calculator);
     return row;
 }

@@ -2,6 +2,7 @@
 #include "testenv.h"
 
 #include "data/apppaths.h"
+#include "main/bookingspanel.h"
 #include "main/frmmain.h"
 #include "maintenance/helpviewer.h"
 #include "platform/help.h"
@@ -55,6 +56,8 @@ private slots:
     void helpKeyInOtherWindows_data();
     void helpKeyInOtherWindows();
     void helpKeyBesideTheMainWindow();
+    void helpKeyInEveryWindow_data();
+    void helpKeyInEveryWindow();
 };
 
 void TestHelp::init()
@@ -292,6 +295,50 @@ void TestHelp::helpKeyBesideTheMainWindow()
     QTest::keyClick(box, Qt::Key_F1);
     QCOMPARE(recorded.topics, (QList<int> { 0, 0 }));
     QCOMPARE(recorded.files.constLast(), QStringLiteral("/elsewhere/tallow.hlp"));
+}
+
+void TestHelp::helpKeyInEveryWindow_data()
+{
+    QTest::addColumn<QString>("command"); // a menu item, or a button of the bookings panel
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("topic");
+    QTest::newRow("gear") << "mnuGear"
+                          << "frmFgear" << 2600;
+    QTest::newRow("patterns") << "mnuPatterns"
+                              << "frmPatterns" << 3000;
+    QTest::newRow("diary") << "mnuLog"
+                           << "frmDiary" << 2200;
+    QTest::newRow("search") << "mnuSearch"
+                            << "frmFind" << 3200;
+    QTest::newRow("setup") << "mnuDBOptions"
+                           << "frmSetup" << 3400;
+    QTest::newRow("booking") << "cmdEditbooking"
+                             << "frmBooking" << 400;
+    QTest::newRow("invoice") << "cmdInvoice"
+                             << "frmInvoice" << 3300;
+}
+
+// F1 in each window runs that window's own Help command.
+void TestHelp::helpKeyInEveryWindow()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, window);
+    QFETCH(int, topic);
+    test::RecordingHelp viewer;
+    auto *main = new FrmMain;
+    main->show();
+    if (auto *item = main->findChild<QAction *>(command)) {
+        item->trigger();
+    } else {
+        main->toolbarButton(QStringLiteral("Bookings"))->trigger();
+        main->bookingsPanel()->findChild<QPushButton *>(command)->click();
+    }
+    QWidget *opened = platform::findWindow(window);
+    QVERIFY(opened);
+    opened->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(opened));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : opened, Qt::Key_F1);
+    QCOMPARE(viewer.topics, QList<int> { topic });
 }
 
 BM_TEST_MAIN(TestHelp)

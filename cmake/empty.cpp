@@ -1,1 +1,0 @@
-// Intentionally empty: an area whose sources are not written yet.
