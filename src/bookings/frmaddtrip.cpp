@@ -80,13 +80,14 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
         { "Big Fish Length:", "Length", numbered(15, 24, QStringLiteral("%1 inches")) },
     };
 
-    int number = 0;
+    QList<QComboBox *> combos; // in the order of their numbers
     auto group = [&](const QString &title, const QList<Entry> &entries) {
         auto *box = new QGroupBox(title, this);
         auto *form = new QFormLayout(box);
         for (const Entry &e : entries) {
             auto *combo = new QComboBox(box);
-            combo->setObjectName(QStringLiteral("Combo%1").arg(++number));
+            combos.append(combo);
+            combo->setObjectName(QStringLiteral("Combo%1").arg(combos.size()));
             combo->setMinimumWidth(160);
             const QString field = QString::fromLatin1(e.field);
             // A list that can not be read keeps its entries; fillList has
@@ -140,8 +141,7 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
 
     // The tab order follows the groups: weather, fishing, then the catch.
     QWidget *previous = nullptr;
-    for (int i = 1; i <= number; ++i) {
-        auto *combo = findChild<QComboBox *>(QStringLiteral("Combo%1").arg(i));
+    for (QComboBox *combo : std::as_const(combos)) {
         if (previous)
             setTabOrder(previous, combo);
         previous = combo;

@@ -47,12 +47,14 @@ ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
         const char *label;
         const char *field;
         const char *name;
+        QLineEdit **member = nullptr; // the box the panel keeps
     };
-    const Shown shown[] = { { "Name:", "Name", "txtName" }, { "Address:", "Address", "txtAddress" },
+    const Shown shown[] = { { "Name:", "Name", "txtName", &m_name }, { "Address:", "Address", "txtAddress" },
         { "City:", "City", "txtCity" }, { "State:", "State", "txtState" },
         { "Zip Code:", "Zip Code", "txtZip" }, { "Home Phone:", "Home Telephone Number", "txtHomephone" },
         { "Work Phone:", "Work Telephone Number", "txtWorkphone" },
-        { "Cell Phone:", "Mobile Phone Number", "txtCellphone" }, { "Email:", "Email", "txtEmail" } };
+        { "Cell Phone:", "Mobile Phone Number", "txtCellphone" },
+        { "Email:", "Email", "txtEmail", &m_email } };
     auto *fields = new QGridLayout;
     int row = 0;
     for (const Shown &s : shown) {
@@ -61,9 +63,9 @@ ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
         fields->addWidget(new QLabel(QString::fromLatin1(s.label), this), row++, 0);
         fields->addWidget(edit, row - 1, 1);
         m_binder->bind(edit, QString::fromLatin1(s.field));
+        if (s.member)
+            *s.member = edit;
     }
-    m_name = findChild<QLineEdit *>(QStringLiteral("txtName"));
-    m_email = findChild<QLineEdit *>(QStringLiteral("txtEmail"));
     auto *remarks = new QPlainTextEdit(this);
     remarks->setObjectName(QStringLiteral("txtRemarks"));
     remarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -43,6 +43,7 @@ FrmAddcontact::FrmAddcontact(QWidget *parent)
     auto *binder = new FieldBinder(m_data1, this);
     auto *grid = new QGridLayout;
     int row = 0;
+    QWidget *firstBox = nullptr;
     for (const ContactField &cf : contactFields) {
         QWidget *box;
         if (row == 9) {
@@ -57,6 +58,8 @@ FrmAddcontact::FrmAddcontact(QWidget *parent)
             box = edit;
         }
         box->setObjectName(QStringLiteral("Text%1").arg(row + 1));
+        if (!firstBox)
+            firstBox = box;
         auto *label = new QLabel(QString::fromLatin1(cf.label), this);
         label->setBuddy(box);
         grid->addWidget(label, row, 0, row == 9 ? Qt::AlignTop : Qt::Alignment());
@@ -87,7 +90,7 @@ FrmAddcontact::FrmAddcontact(QWidget *parent)
     FormDeclaration d;
     d.source = m_data1;
     d.binder = binder;
-    d.focusOnAdd = d.focusOnEdit = findChild<QWidget *>(QStringLiteral("Text1"));
+    d.focusOnAdd = d.focusOnEdit = firstBox;
     d.saved = d.cancelled = [this] { close(); };
     m_form = new RecordForm(std::move(d), this);
     m_form->attach(FormCommand::Save, save);
