@@ -69,29 +69,26 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
     list->addWidget(m_list, 1);
     list->addWidget(m_count);
 
-    // The booking commands, in order. A command whose window is not built
-    // yet stays disabled.
+    // The booking commands, in order.
     struct Command {
         const char *name;
         const char *caption;
         const char *tooltip;
         void (BookingsPanel::*run)();
-        bool built;
     };
     static const Command table[] = {
-        { "cmdEditbooking", "&Edit this Booking", nullptr, &BookingsPanel::editBooking, true },
-        { "cmdDeletebooking", "&Delete this Booking", nullptr, &BookingsPanel::deleteBooking, true },
-        { "cmdAddtrip", "&Add Trip Results", nullptr, &BookingsPanel::addTripResults, true },
-        { "cmdInvoice", "&Show Invoice", nullptr, &BookingsPanel::showInvoice, true },
-        { "cmdPrintbooking", "&Print Booking", nullptr, &BookingsPanel::printBooking, true },
-        { "cmdPictures", "&View Pictures", "View Picture from trip", &BookingsPanel::viewPictures, true },
+        { "cmdEditbooking", "&Edit this Booking", nullptr, &BookingsPanel::editBooking },
+        { "cmdDeletebooking", "&Delete this Booking", nullptr, &BookingsPanel::deleteBooking },
+        { "cmdAddtrip", "&Add Trip Results", nullptr, &BookingsPanel::addTripResults },
+        { "cmdInvoice", "&Show Invoice", nullptr, &BookingsPanel::showInvoice },
+        { "cmdPrintbooking", "&Print Booking", nullptr, &BookingsPanel::printBooking },
+        { "cmdPictures", "&View Pictures", "View Picture from trip", &BookingsPanel::viewPictures },
     };
     auto *commands = new QHBoxLayout;
     for (const Command &c : table) {
         QPushButton *b = commandButton(c.name, QString::fromLatin1(c.caption), this);
         if (c.tooltip)
             b->setToolTip(QString::fromLatin1(c.tooltip));
-        b->setEnabled(c.built);
         connect(b, &QPushButton::clicked, this, c.run);
         commands->addWidget(b);
     }

@@ -4,8 +4,6 @@
 #include "platform/mainhub.h"
 #include "platform/windows.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>

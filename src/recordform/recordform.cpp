@@ -4,6 +4,7 @@
 #include "platform/failures.h"
 #include "platform/follow.h"
 #include "platform/help.h"
+#include "recordform/commandbutton.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -122,9 +123,8 @@ NavigationFrame::NavigationFrame(
         { FormCommand::Last, "cmdLast", "Last >>", "Last" } };
     for (const Move &m : all) {
         const bool arrows = captions == Captions::Arrows;
-        auto *b = new QPushButton(QString::fromLatin1(arrows ? m.arrows : m.plain), box);
-        b->setObjectName(QString::fromLatin1(m.name) + suffix);
-        b->setAutoDefault(false);
+        QPushButton *b = commandButton(
+            QString::fromLatin1(m.name) + suffix, QString::fromLatin1(arrows ? m.arrows : m.plain), box);
         if (arrows)
             b->setMinimumWidth(90);
         row->addWidget(b);
