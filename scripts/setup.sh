@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
           libsqlite3-dev libkainjow-mustache-dev libgl1-mesa-dev qt6-charts-dev libqt6opengl6-dev
-          pkgconf libical-dev libcsv-dev libvformat-dev desktop-file-utils appstream
+          pkgconf libical-dev libcsv-dev libvformat-dev libnova-dev desktop-file-utils appstream
           fonts-urw-base35 poppler-utils clang-format-14 "$@")
 missing=()
 for p in "${packages[@]}"; do
