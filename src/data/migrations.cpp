@@ -52,7 +52,12 @@ bool hasField(sqlite3 *db, const QString &table, const QString &field, QString *
 // of the name is made anew, so that it covers the field it must.
 QString addLayout(sqlite3 *db, int version)
 {
-    for (const TableDef &t : schema::tables())
+    for (const TableDef &t : schema::tables()) {
+        if (t.since == version && version > 1) {
+            if (QString e = exec(db, schema::createStatement(t, version)); !e.isEmpty())
+                return e;
+            continue;
+        }
         for (const FieldDef &f : t.fields) {
             if (f.since != version || version <= 1)
                 continue;
@@ -68,6 +73,7 @@ QString addLayout(sqlite3 *db, int version)
                 !e.isEmpty())
                 return e;
         }
+    }
     for (const schema::IndexDef &i : schema::indexes()) {
         if (i.since != version)
             continue;
@@ -91,8 +97,9 @@ QString addLayout(sqlite3 *db, int version)
 QString createTables(sqlite3 *db)
 {
     for (const TableDef &t : schema::tables())
-        if (QString e = exec(db, schema::createStatement(t, 1)); !e.isEmpty())
-            return e;
+        if (t.since == 1)
+            if (QString e = exec(db, schema::createStatement(t, 1)); !e.isEmpty())
+                return e;
     return {};
 }
 
@@ -139,9 +146,8 @@ QString createStamps(sqlite3 *db)
 const QList<Step> &steps()
 {
     static const QList<Step> all {
-        { 1, createTables },
-        { 2, createMark },
-        { 3, createStamps },
+        { 1, createTables }, { 2, createMark }, { 3, createStamps },
+        { 4, nullptr }, // the table of the home water's position
     };
     return all;
 }

@@ -20,17 +20,19 @@ namespace bm
 // indexes the windows sort, search and count by. Layout 3 adds the change
 // stamps of bookings and reminders (schema.h: the stamp table and the
 // triggers that keep it); the records already there are stamped as never
-// changed, at the time of the upgrade.
+// changed, at the time of the upgrade. Layout 4 adds the table of the
+// position of the guide's home water.
 //
-// To add a field later: give its FieldDef in schema.cpp `since = N` and
-// append a step of version N (its apply may do nothing more); the runner adds
-// every field and index of that layout to the tables, and the check of a file
-// compares it with the fields of its own layout.
+// To add a field or a table later: give its FieldDef or TableDef in
+// schema.cpp `since = N` and append a step of version N (its apply may do
+// nothing more); the runner adds every table, field and index of that layout,
+// and the check of a file compares it with the tables and fields of its own
+// layout.
 namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 3;
+inline constexpr int currentVersion = 4;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

@@ -54,6 +54,9 @@ QList<TableDef> makeTables()
             "Rod Note" }) });
     t.append({ "Boat", texts({ "Boat", "Serial", "Maint", "Motor", "SerialM", "MaintM" }) });
     t.append({ "Equipment", texts({ "Item", "Make", "Model", "Serial No", "Price", "Remarks" }) });
+    // The position of the guide's home water, in decimal degrees written
+    // with a point ("36.6", "-93.3"), north and east positive; one record.
+    t.append({ "Home Water", { { "Latitude", T, 4 }, { "Longitude", T, 4 } }, 4 });
     return t;
 }
 

@@ -22,6 +22,7 @@ struct FieldDef {
 struct TableDef {
     QString name;
     QList<FieldDef> fields; // in the table's order, without the hidden key
+    int since = 1; // the layout that brought the table in
 };
 
 namespace schema
@@ -30,7 +31,8 @@ namespace schema
 // The name of the hidden integer key column every table has.
 inline constexpr const char *keyColumn = "ID";
 
-// The seventeen tables of tallow.mdb.
+// The tables of tallow.mdb: the seventeen it has always had, then those
+// later layouts brought in.
 const QList<TableDef> &tables();
 const TableDef *table(const QString &name); // exact name; nullptr if unknown
 

@@ -101,10 +101,12 @@ const Object *find(const QList<Object> &objects, const QString &type, const QStr
     return nullptr;
 }
 
-bool isProgramTable(const QString &name)
+// A table of the file's layout (one a later layout brings in is not yet the
+// program's).
+bool isProgramTable(const QString &name, int version)
 {
     for (const TableDef &t : schema::tables())
-        if (sameName(t.name, name))
+        if (t.since <= version && sameName(t.name, name))
             return true;
     return false;
 }
@@ -283,9 +285,9 @@ QString keyProblem(sqlite3 *db, const QString &table, bool *withoutRowid, QStrin
 // expression (that would be the file's code, evaluated on every write), one
 // with a condition, and one that forbids two records alike (a guide could
 // no longer save a second contact of the same name).
-QString indexProblem(sqlite3 *db, const Object &index, QString *error)
+QString indexProblem(sqlite3 *db, const Object &index, int version, QString *error)
 {
-    if (!isProgramTable(index.table))
+    if (!isProgramTable(index.table, version))
         return QStringLiteral("an index named %1 on the table %2").arg(index.name, index.table);
     Query list(db, QStringLiteral("PRAGMA main.index_list(%1)").arg(schema::quoted(index.table)));
     QString problem;
@@ -451,6 +453,8 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
     // The program's tables, each with its record key and the fields of the
     // file's own layout (fields beyond them are allowed).
     for (const TableDef &t : schema::tables()) {
+        if (t.since > version)
+            continue;
         if (!find(objects, QStringLiteral("table"), t.name))
             return refusal(shownAs, incomplete(QStringLiteral("the table %1").arg(t.name)));
         QString error;
@@ -489,7 +493,7 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
     }
 
     for (const Object &o : objects)
-        if (o.type == QLatin1String("table") && !isProgramTable(o.name)
+        if (o.type == QLatin1String("table") && !isProgramTable(o.name, version)
             && !isAllowedOtherTable(o.name, version))
             return refusal(shownAs, notUsed(QStringLiteral("a table named %1").arg(o.name)));
 
@@ -497,7 +501,7 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
         if (o.type != QLatin1String("index"))
             continue;
         QString error;
-        const QString problem = indexProblem(db, o, &error);
+        const QString problem = indexProblem(db, o, version, &error);
         if (!error.isEmpty())
             return unreadable(error);
         if (!problem.isEmpty())
@@ -543,6 +547,8 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
     if (!checkPages)
         for (const TableDef &t : schema::tables())
             for (const char *order : { "ASC", "DESC" }) {
+                if (t.since > version)
+                    continue;
                 Query q(db,
                     QStringLiteral("SELECT * FROM \"%1\" ORDER BY ID %2 LIMIT 1")
                         .arg(QString(t.name).replace(QLatin1Char('"'), QLatin1String("\"\"")),

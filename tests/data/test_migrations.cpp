@@ -48,8 +48,9 @@ QStringList allRecords(const QString &path)
 {
     QStringList all;
     for (const TableDef &t : schema::tables())
-        all << t.name
-            << rows(path, QStringLiteral("SELECT * FROM %1 ORDER BY ID").arg(schema::quoted(t.name)));
+        if (t.since == 1)
+            all << t.name
+                << rows(path, QStringLiteral("SELECT * FROM %1 ORDER BY ID").arg(schema::quoted(t.name)));
     return all;
 }
 
@@ -80,6 +81,9 @@ void makeLayoutOne(const QString &path, const QString &contact)
         sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
     sql += QStringLiteral("DROP TABLE %1; DROP TABLE \"Schema Version\";")
                .arg(schema::quoted(QLatin1String(schema::stampTable)));
+    for (const TableDef &t : schema::tables())
+        if (t.since > 1)
+            sql += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(t.name));
     for (const schema::IndexDef &i : schema::indexes())
         sql += QStringLiteral("DROP INDEX %1;").arg(schema::quoted(i.name));
     sql += QStringLiteral("INSERT INTO Phone (Name) VALUES ('%1');"

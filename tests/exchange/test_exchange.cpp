@@ -801,6 +801,9 @@ private slots:
         for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
             older += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
         older += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(schema::stampTable));
+        for (const TableDef &t : schema::tables())
+            if (t.since > layout)
+                older += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(t.name));
         if (layout == 1) {
             older += "DROP TABLE \"Schema Version\";";
             for (const schema::IndexDef &i : schema::indexes())

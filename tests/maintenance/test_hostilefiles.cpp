@@ -116,9 +116,11 @@ void TestHostileFiles::refused_data()
             "holds an index named one_name that allows no two records of the table Phone alike" },
         { "index with a condition", "CREATE INDEX some ON Phone (Name) WHERE Name > 'M'",
             "holds an index named some on part of the table Phone only" },
-        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 4",
-            "was made by a newer version of Brindlemoor (its layout is 4, this version knows layouts up to "
-            "3)" },
+        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 5",
+            "was made by a newer version of Brindlemoor (its layout is 5, this version knows layouts up to "
+            "4)" },
+        { "table of a later layout in a file of an older one", "UPDATE \"Schema Version\" SET Version = 3",
+            "holds a table named Home Water, which Brindlemoor does not use" },
         { "mark of two rows", "INSERT INTO \"Schema Version\" (Version) VALUES (2)",
             "holds a version mark that can not be read (it holds 2 versions instead of one)" },
         { "mark that is no number", "UPDATE \"Schema Version\" SET Version = 'two'",
@@ -208,7 +210,7 @@ void TestHostileFiles::allowed_data()
             "DROP TRIGGER \"Booking stamp on insert\"; DROP TRIGGER \"Booking stamp on update\";"
             "DROP TRIGGER \"Booking stamp on delete\"; DROP TRIGGER \"Reminder stamp on insert\";"
             "DROP TRIGGER \"Reminder stamp on update\"; DROP TRIGGER \"Reminder stamp on delete\";"
-            "DROP TABLE \"Change Stamp\"",
+            "DROP TABLE \"Change Stamp\"; DROP TABLE \"Home Water\"",
             "Schema Version" },
     };
     for (const auto &f : files) {
