@@ -31,7 +31,7 @@ namespace bm
 namespace
 {
 
-enum Page { TripsPage, IncomePage, CatchPage, LuresPage, OwedPage };
+enum Page { TripsPage, IncomePage, CatchPage, MoonPage, LuresPage, OwedPage };
 
 // The size of a chart saved as a picture, and of one printed (finer).
 const QSize pictureSize(1200, 560);
@@ -100,6 +100,8 @@ FrmSeason::FrmSeason(QWidget *parent)
         QStringLiteral("Income"));
     m_tabs->addTab(chartPage(QStringLiteral("pagCatch"), QStringLiteral("chtSpecies"), m_species),
         QStringLiteral("Fish Caught"));
+    m_tabs->addTab(
+        chartPage(QStringLiteral("pagMoon"), QStringLiteral("chtMoon"), m_moon), QStringLiteral("Moon"));
     m_tabs->addTab(luresPage(), QStringLiteral("Best Lures"));
     m_tabs->addTab(owedPage(), QStringLiteral("Money Owed"));
 
@@ -260,7 +262,7 @@ void FrmSeason::showYear()
     const int year = m_year->currentData().toInt();
     if (const Status s = season::summarize(year, m_summary); !s) {
         // Not a year without data: every part says why it has none.
-        for (ChartPanel *panel : { m_trips, m_income, m_species })
+        for (ChartPanel *panel : { m_trips, m_income, m_species, m_moon })
             panel->showEmpty(s.message());
         m_luresNote->setText(s.message());
         m_lureGrid->hide();
@@ -287,10 +289,13 @@ void FrmSeason::showFigures()
         m_trips->showEmpty(none);
         m_income->showEmpty(none);
     }
-    if (const QString none = seasontext::noCatches(s); none.isEmpty())
+    if (const QString none = seasontext::noCatches(s); none.isEmpty()) {
         m_species->showChart(seasoncharts::species(s));
-    else
+        m_moon->showChart(seasoncharts::moon(s));
+    } else {
         m_species->showEmpty(none);
+        m_moon->showEmpty(none);
+    }
 
     m_lures->clear();
     m_lures->setHorizontalHeaderLabels(seasontext::lureHeaders());
@@ -369,6 +374,10 @@ ChartPanel *FrmSeason::shownChart(QString *name) const
         panel = m_species;
         title = QStringLiteral("Fish Caught ") + year;
         break;
+    case MoonPage:
+        panel = m_moon;
+        title = QStringLiteral("Moon ") + year;
+        break;
     default:
         return nullptr;
     }
@@ -385,6 +394,8 @@ QChart *FrmSeason::makeChart(const ChartPanel *panel) const
         return seasoncharts::trips(m_summary);
     if (panel == m_income)
         return seasoncharts::income(m_summary);
+    if (panel == m_moon)
+        return seasoncharts::moon(m_summary);
     return seasoncharts::species(m_summary);
 }
 
@@ -413,7 +424,7 @@ void FrmSeason::printSummary()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     seasonprint::Content content { m_summary, m_owed, platform::today(), {} };
-    for (const ChartPanel *panel : { m_trips, m_income, m_species })
+    for (const ChartPanel *panel : { m_trips, m_income, m_species, m_moon })
         if (panel->hasChart())
             content.charts << seasoncharts::render(makeChart(panel), printedSize, 2.5);
     platform::showPreview(seasonprint::render(content));

@@ -19,9 +19,9 @@ namespace bm
 class ChartPanel;
 
 // "Season Summary": the chosen year at a glance beside the year before
-// (trips, income, fish per species, the best lures per lake and month) and
-// the bookings that still owe money. Reads the bookings again whenever they
-// change.
+// (trips, income, fish per species and per phase of the moon, the best lures
+// per lake and month) and the bookings that still owe money. Reads the
+// bookings again whenever they change.
 class FrmSeason : public QWidget
 {
     Q_OBJECT
@@ -68,6 +68,7 @@ private:
     ChartPanel *m_trips = nullptr;
     ChartPanel *m_income = nullptr;
     ChartPanel *m_species = nullptr;
+    ChartPanel *m_moon = nullptr;
     QStandardItemModel *m_lures = nullptr;
     QSortFilterProxyModel *m_luresSorted = nullptr;
     QTableView *m_lureGrid = nullptr;

@@ -207,6 +207,56 @@ QChart *species(const season::Summary &s)
     return chart;
 }
 
+QChart *moon(const season::Summary &s)
+{
+    QChart *chart
+        = newChart(QStringLiteral("Fish per trip by the moon's phase in %1 (%2 %3 with a count)")
+                       .arg(s.current.year)
+                       .arg(s.tripsWithResults)
+                       .arg(s.tripsWithResults == 1 ? QStringLiteral("trip") : QStringLiteral("trips")));
+    // The phases from the top down in the order the moon passes through
+    // them; a phase without trips has no bar.
+    QBarSet *perTrip = barSet(QStringLiteral("Fish per trip"), fishColor);
+    QStringList names;
+    double highest = 0;
+    for (int p = sky::phaseCount - 1; p >= 0; --p) {
+        const season::MoonCatch &c = s.moon[p];
+        const double value = c.trips > 0 ? std::round(double(c.fish) / c.trips * 10) / 10 : 0;
+        names << sky::phaseName(sky::Phase(p));
+        *perTrip << value;
+        highest = std::max(highest, value);
+    }
+    auto *series = new QHorizontalBarSeries;
+    series->append(perTrip);
+    series->setLabelsVisible(true);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series->setLabelsPrecision(12);
+    series->setBarWidth(0.6);
+    chart->addSeries(series);
+    QObject::connect(series, &QHorizontalBarSeries::hovered, series, [s](bool on, int index, QBarSet *) {
+        if (!on) {
+            QToolTip::hideText();
+            return;
+        }
+        const int p = sky::phaseCount - 1 - index;
+        QToolTip::showText(QCursor::pos(),
+            QStringLiteral("%1: %2 fish on %3 %4")
+                .arg(sky::phaseName(sky::Phase(p)))
+                .arg(s.moon[p].fish)
+                .arg(s.moon[p].trips)
+                .arg(s.moon[p].trips == 1 ? QStringLiteral("trip") : QStringLiteral("trips")));
+    });
+    auto *axis = new QBarCategoryAxis;
+    axis->append(names);
+    chart->addAxis(axis, Qt::AlignLeft);
+    series->attachAxis(axis);
+    QValueAxis *value = valueAxis(highest, QStringLiteral("Fish per trip"), QStringLiteral("%.1f"));
+    chart->addAxis(value, Qt::AlignBottom);
+    series->attachAxis(value);
+    chart->legend()->hide();
+    return chart;
+}
+
 QImage render(QChart *chart, const QSize &size, qreal pixelRatio)
 {
     QGraphicsScene scene;

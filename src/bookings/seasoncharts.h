@@ -20,6 +20,7 @@ namespace seasoncharts
 QChart *trips(const season::Summary &s);
 QChart *income(const season::Summary &s);
 QChart *species(const season::Summary &s);
+QChart *moon(const season::Summary &s); // fish per trip by the moon's phase
 
 // Draws a chart (and deletes it) on a picture of the given size, for a PNG
 // file or the printed summary; pixelRatio > 1 draws it finer, in more pixels.

@@ -257,6 +257,7 @@ Status summarize(int year, Summary &out, const QString &databasePath)
     QStringList speciesOrder;
     QHash<QString, LakeMonth> lakes;
     QStringList lakeOrder;
+    QHash<QDate, sky::Phase> phases; // a season's trips share their days
 
     while (q.next()) {
         const QVariant stored = q.value(QStringLiteral("Date"));
@@ -331,6 +332,13 @@ Status summarize(int year, Summary &out, const QString &databasePath)
             }
             it->fish += *fish;
             ++it->trips;
+
+            auto phase = phases.constFind(date);
+            if (phase == phases.constEnd())
+                phase = phases.insert(date, sky::moonOn(date).phase);
+            MoonCatch &moon = out.moon[int(*phase)];
+            moon.fish += *fish;
+            ++moon.trips;
         }
 
         const QString lake = q.value(QStringLiteral("Lake")).toString().simplified();

@@ -2,6 +2,7 @@
 
 #include "data/money.h"
 #include "data/recordsource.h"
+#include "data/sky.h"
 #include "data/status.h"
 
 #include <QDate>
@@ -49,6 +50,13 @@ struct SpeciesCatch {
     int trips = 0;
 };
 
+// Fish caught under one phase of the moon (of the trip's day, in the
+// system's time zone) in the chosen year.
+struct MoonCatch {
+    qint64 fish = 0;
+    int trips = 0; // trips with a fish count
+};
+
 // One lake in one month of the chosen year: the lure and colour that caught
 // the most fish there, and the biggest fish caught there.
 struct LureMonth {
@@ -83,6 +91,7 @@ struct Summary {
     qint64 fish = 0;
     QList<SpeciesCatch> species; // most fish first
     QList<LureMonth> lures; // by lake, then month
+    std::array<MoonCatch, sky::phaseCount> moon {}; // in the order of sky::Phase
     LeftOut leftOut;
 };
 

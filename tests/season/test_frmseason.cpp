@@ -8,7 +8,10 @@
 #include "platform/reportpreview.h"
 #include "platform/windows.h"
 
+#include <QAbstractBarSeries>
 #include <QAction>
+#include <QBarSet>
+#include <QChart>
 #include <QChartView>
 #include <QComboBox>
 #include <QLabel>
@@ -140,8 +143,10 @@ void TestFrmSeason::saysWhatItHasNoDataFor()
         if (!trips.isEmpty())
             QCOMPARE(panel->emptyLabel()->text(), trips);
     }
-    QVERIFY(!child<ChartPanel>("chtSpecies")->hasChart());
-    QCOMPARE(child<ChartPanel>("chtSpecies")->emptyLabel()->text(), catches);
+    for (const char *name : { "chtSpecies", "chtMoon" }) {
+        QVERIFY(!child<ChartPanel>(name)->hasChart());
+        QCOMPARE(child<ChartPanel>(name)->emptyLabel()->text(), catches);
+    }
     QCOMPARE(child<QLabel>("lblLures")->text(), catches);
     QVERIFY(child<QTableView>("grdLures")->isHidden());
     QCOMPARE(child<QLabel>("lblLeftout")->isHidden(), leftOut.isEmpty());
@@ -167,6 +172,16 @@ void TestFrmSeason::showsTheChosenYear()
             "2025: 9 trips, 2475.50 charged, 42 fish counted on 6 trips.   2024: 2 trips, 500.00 charged."));
     QVERIFY(child<ChartPanel>("chtTrips")->hasChart());
     QVERIFY(child<ChartPanel>("chtSpecies")->hasChart());
+    // Fish per trip by phase, from the bottom bar up: Waning Crescent 3 on
+    // one trip, Waning Gibbous 27 on three, Waxing Crescent 12 on one.
+    auto *moon = child<ChartPanel>("chtMoon");
+    QVERIFY(moon->hasChart());
+    const auto *bars = qobject_cast<QAbstractBarSeries *>(moon->view()->chart()->series().value(0));
+    QVERIFY(bars && bars->count() == 1);
+    QList<qreal> perTrip;
+    for (int i = 0; i < bars->barSets()[0]->count(); ++i)
+        perTrip << bars->barSets()[0]->at(i);
+    QCOMPARE(perTrip, QList<qreal>({ 3, 0, 9, 0, 0, 0, 12, 0 }));
     QVERIFY(child<QLabel>("lblLeftout")
                 ->text()
                 .startsWith(QStringLiteral(
@@ -248,7 +263,7 @@ void TestFrmSeason::moneyOwedShowsTheBookingInTheMainWindow()
     open();
 
     auto *grid = child<QTableView>("grdOwed");
-    child<QTabWidget>("tabSeason")->setCurrentIndex(4);
+    child<QTabWidget>("tabSeason")->setCurrentIndex(5);
     grid->setCurrentIndex(grid->model()->index(1, 0));
     child<QPushButton>("cmdShowbooking")->click();
     QCOMPARE(hub.bookings->text(QStringLiteral("Name")), QStringLiteral("Carl Jones"));
@@ -297,8 +312,11 @@ void TestFrmSeason::savesTheChartShown()
     QCOMPARE(dialogs.requests.size(), 2);
     QCOMPARE(dialogs.requests[1].proposedName, QStringLiteral("Trips 2025.png"));
     QVERIFY(!QFileInfo::exists(test::dataHome() + QStringLiteral("/Trips 2025.png")));
-
     tabs->setCurrentIndex(3);
+    save->click();
+    QCOMPARE(dialogs.requests[2].proposedName, QStringLiteral("Moon 2025.png"));
+
+    tabs->setCurrentIndex(4);
     QVERIFY(!save->isEnabled());
     m_window->chooseYear(2020); // no trips: no chart to save
     tabs->setCurrentIndex(0);
@@ -319,7 +337,8 @@ void TestFrmSeason::printsTheWholeSummary()
             QStringLiteral("Best Lures by Lake and Month, 2025"), QStringLiteral("Crankbait"),
             QStringLiteral("Money Owed"), QStringLiteral("Carl Jones"), QStringLiteral("975.00") })
         QVERIFY2(text.contains(expected), qPrintable(expected));
-    QCOMPARE(preview->pages()->report().html.count(QStringLiteral("data:image/png;base64,")), 3);
+    // Trips, income, fish caught and the moon.
+    QCOMPARE(preview->pages()->report().html.count(QStringLiteral("data:image/png;base64,")), 4);
 }
 
 void TestFrmSeason::readsAgainWhenABookingChanges()

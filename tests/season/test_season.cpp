@@ -55,6 +55,16 @@ QString figure(const season::Summary &s, const QString &name)
                            l.bigFishDate.toString(Qt::ISODate));
         return out.join(QStringLiteral(" | "));
     }
+    if (name == QLatin1String("moon")) {
+        QStringList out;
+        for (int p = 0; p < sky::phaseCount; ++p)
+            if (s.moon[p].trips > 0)
+                out << QStringLiteral("%1 %2/%3")
+                           .arg(sky::phaseName(sky::Phase(p)))
+                           .arg(s.moon[p].fish)
+                           .arg(s.moon[p].trips);
+        return out.join(QStringLiteral(", "));
+    }
     if (name == QLatin1String("left out")) {
         const season::LeftOut &l = s.leftOut;
         return QStringLiteral("undated %1, bad date %2, charge %3, fish %4, weight %5")
@@ -195,6 +205,11 @@ void TestSeason::summaryOfASeason_data()
         << "Bull Shoals 3: Crankbait Firetiger 3/1 of 3, big  -  "
            " | Table Rock Lake 3: Jig Black 20/2 of 35, big Largemouth Bass 6.5 21 inches 2025-03-15"
            " | Table Rock Lake 6: Spoon Silver 4/2 of 4, big  -  ";
+    // 2025: new moon 28 February, full moon 14 March and 11 June (07:44
+    // UTC), last quarter 22 March, new moon 29 March.
+    QTest::newRow("fish by the moon's phase of the trip's day")
+        << "moon"
+        << "Waxing Crescent 12/1, Full Moon 0/1, Waning Gibbous 27/3, Waning Crescent 3/1";
     QTest::newRow("left out") << "left out"
                               << "undated 1, bad date 1, charge 1, fish 1, weight 1";
 }
