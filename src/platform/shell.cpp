@@ -71,9 +71,27 @@ QUrl mailtoUrl(const QString &address)
     return url;
 }
 
+QUrl mailtoUrl(const QString &address, const QString &subject, const QString &body)
+{
+    QUrl url = mailtoUrl(address);
+    QString lines = body;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    url.setQuery(QStringLiteral("subject=%1&body=%2")
+                     .arg(QString::fromLatin1(QUrl::toPercentEncoding(subject)),
+                         QString::fromLatin1(QUrl::toPercentEncoding(lines))),
+        QUrl::StrictMode);
+    return url;
+}
+
 bool openMail(const QString &address)
 {
     return shell->openUrl(mailtoUrl(address));
+}
+
+bool openMail(const QString &address, const QString &subject, const QString &body)
+{
+    return shell->openUrl(mailtoUrl(address, subject, body));
 }
 bool openWebPage(const QUrl &url)
 {

@@ -26,6 +26,12 @@ void setShellService(ShellService *service); // nullptr restores production
 // headers or recipients.
 QUrl mailtoUrl(const QString &address);
 bool openMail(const QString &address);
+// The same with the new message's subject and body filled in. Every
+// character but letters, digits and "-._~" is percent-encoded as UTF-8, so
+// commas, ampersands and line breaks stay part of the text; line breaks are
+// sent as CR LF.
+QUrl mailtoUrl(const QString &address, const QString &subject, const QString &body);
+bool openMail(const QString &address, const QString &subject, const QString &body);
 bool openWebPage(const QUrl &url);
 bool startCalculator();
 

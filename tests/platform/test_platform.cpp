@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrlQuery>
 
 using namespace bm;
 using namespace bm::platform;
@@ -67,6 +68,8 @@ private slots:
 
     void mailto_data();
     void mailto();
+    void mailtoWithSubjectAndBody_data();
+    void mailtoWithSubjectAndBody();
     void refusedRequests();
     void clock();
 
@@ -217,6 +220,55 @@ void TestPlatform::mailto()
         QVERIFY2(!encoded.contains(c), encoded.constData());
     // Read back by a mail program, the address is what the guide typed.
     QCOMPARE(QUrl::fromEncoded(encoded).path(QUrl::FullyDecoded), recipient);
+}
+
+void TestPlatform::mailtoWithSubjectAndBody_data()
+{
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("bodyAsSent");
+    QTest::newRow("commas and blanks") << "Your trip, June 1"
+                                       << "Lake: Table Rock"
+                                       << "subject=Your%20trip%2C%20June%201&body=Lake%3A%20Table%20Rock"
+                                       << "Lake: Table Rock";
+    QTest::newRow("ampersands and equals") << "Bass & Crappie"
+                                           << "a=b&cc=x@evil.org"
+                                           << "subject=Bass%20%26%20Crappie&body=a%3Db%26cc%3Dx%40evil.org"
+                                           << "a=b&cc=x@evil.org";
+    QTest::newRow("accents") << "Café Lodge"
+                             << "Zoë"
+                             << "subject=Caf%C3%A9%20Lodge&body=Zo%C3%AB"
+                             << "Zoë";
+    QTest::newRow("line breaks as CR LF") << "Trip"
+                                          << "one\ntwo\r\nthree\rfour"
+                                          << "subject=Trip&body=one%0D%0Atwo%0D%0Athree%0D%0Afour"
+                                          << "one\r\ntwo\r\nthree\r\nfour";
+    QTest::newRow("percent, plus and hash") << "100% + #1"
+                                            << "50%"
+                                            << "subject=100%25%20%2B%20%231&body=50%25"
+                                            << "50%";
+}
+
+// The subject and body stay text of their own fields: nothing in them adds a
+// header, a recipient or a fragment.
+void TestPlatform::mailtoWithSubjectAndBody()
+{
+    QFETCH(QString, subject);
+    QFETCH(QString, body);
+    QFETCH(QString, query);
+    QFETCH(QString, bodyAsSent);
+    test::FakeShell shell;
+    QVERIFY(openMail(QStringLiteral("ann@example.com"), subject, body));
+    QCOMPARE(shell.urls.size(), 1);
+    const QByteArray encoded = shell.urls.constFirst().toEncoded();
+    QCOMPARE(QString::fromLatin1(encoded), QStringLiteral("mailto:ann@example.com?") + query);
+    const QUrl read = QUrl::fromEncoded(encoded);
+    QVERIFY(!read.hasFragment());
+    const QUrlQuery fields(read);
+    QCOMPARE(fields.queryItems(QUrl::FullyDecoded).size(), 2);
+    QCOMPARE(fields.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded), subject);
+    QCOMPARE(fields.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded), bodyAsSent);
 }
 
 void TestPlatform::refusedRequests()
