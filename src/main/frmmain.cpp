@@ -1,6 +1,7 @@
 #include "main/frmmain.h"
 
 #include "bookings/frmseason.h"
+#include "bookings/frmtripday.h"
 #include "data/dates.h"
 #include "data/recordsource.h"
 #include "gear/frmfgear.h"
@@ -124,6 +125,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { {}, "mnuImportContacts", "Import Contacts...", {}, "x-office-address-book",
             &FrmMain::importContacts },
         { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
+        { {}, "mnuTripDay", "Trip Day...", {}, "weather-few-clouds", &FrmMain::openTripDay },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
         { {}, "mnuUpdate", "Check for Updates", {}, "system-software-update", &FrmMain::openUpdate },
@@ -160,7 +162,8 @@ void FrmMain::buildMenus()
             { "mnuSchedule", "mnuBookings", "mnuContacts", "-", "mnuExportCalendar", "mnuExportCsv",
                 "mnuImportContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
-            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason" } },
+            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason",
+                "mnuTripDay" } },
         { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
@@ -422,6 +425,11 @@ void FrmMain::importContacts()
 void FrmMain::openSeasonSummary()
 {
     platform::showWindow<FrmSeason>();
+}
+
+void FrmMain::openTripDay()
+{
+    platform::showWindow<FrmTripDay>();
 }
 
 void FrmMain::openAbout()

@@ -37,6 +37,8 @@ public:
 
     // Utilities > Season Summary: the season at a glance.
     void openSeasonSummary();
+    // Utilities > Trip Day: the moon and sun of the current booking's day.
+    void openTripDay();
 
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);

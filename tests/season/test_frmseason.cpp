@@ -385,7 +385,7 @@ void TestFrmSeason::opensFromTheUtilitiesMenu()
     QVERIFY(item);
     QCOMPARE(item->text(), QStringLiteral("Season Summary"));
     auto *utilities = main->findChild<QMenu *>(QStringLiteral("mnuUtilities"));
-    QCOMPARE(utilities->actions().last(), item);
+    QVERIFY(utilities->actions().contains(item));
     item->trigger();
     auto *window = qobject_cast<FrmSeason *>(platform::findWindow(QStringLiteral("frmSeason")));
     QVERIFY(window);
