@@ -215,7 +215,7 @@ QChart *moon(const season::Summary &s)
                        .arg(s.tripsWithResults)
                        .arg(s.tripsWithResults == 1 ? QStringLiteral("trip") : QStringLiteral("trips")));
     // The phases from the top down in the order the moon passes through
-    // them; a phase without trips has no bar.
+    // them; a phase without trips shows nought.
     QBarSet *perTrip = barSet(QStringLiteral("Fish per trip"), fishColor);
     QStringList names;
     double highest = 0;
@@ -233,19 +233,20 @@ QChart *moon(const season::Summary &s)
     series->setLabelsPrecision(12);
     series->setBarWidth(0.6);
     chart->addSeries(series);
-    QObject::connect(series, &QHorizontalBarSeries::hovered, series, [s](bool on, int index, QBarSet *) {
-        if (!on) {
-            QToolTip::hideText();
-            return;
-        }
-        const int p = sky::phaseCount - 1 - index;
-        QToolTip::showText(QCursor::pos(),
-            QStringLiteral("%1: %2 fish on %3 %4")
-                .arg(sky::phaseName(sky::Phase(p)))
-                .arg(s.moon[p].fish)
-                .arg(s.moon[p].trips)
-                .arg(s.moon[p].trips == 1 ? QStringLiteral("trip") : QStringLiteral("trips")));
-    });
+    QObject::connect(
+        series, &QHorizontalBarSeries::hovered, series, [moon = s.moon](bool on, int index, QBarSet *) {
+            if (!on) {
+                QToolTip::hideText();
+                return;
+            }
+            const int p = sky::phaseCount - 1 - index;
+            QToolTip::showText(QCursor::pos(),
+                QStringLiteral("%1: %2 fish on %3 %4")
+                    .arg(sky::phaseName(sky::Phase(p)))
+                    .arg(moon[p].fish)
+                    .arg(moon[p].trips)
+                    .arg(moon[p].trips == 1 ? QStringLiteral("trip") : QStringLiteral("trips")));
+        });
     auto *axis = new QBarCategoryAxis;
     axis->append(names);
     chart->addAxis(axis, Qt::AlignLeft);

@@ -31,6 +31,13 @@ void addLine(QStringList &lines, const QString &caption, const QString &value)
         lines << caption + QStringLiteral(": ") + value.trimmed();
 }
 
+// A blank line between parts, never two.
+void endPart(QStringList &lines)
+{
+    if (!lines.isEmpty() && !lines.constLast().isEmpty())
+        lines << QString();
+}
+
 } // namespace
 
 TypedPosition readTyped(const QString &latitude, const QString &longitude, const QLocale &locale)
@@ -115,13 +122,13 @@ Message confirmation(const Trip &trip, const Guide &guide, const QLocale &locale
     QStringList lines;
     lines << (trip.name.trimmed().isEmpty() ? QStringLiteral("Hello,")
                                             : QStringLiteral("Dear %1,").arg(trip.name.trimmed()))
-          << QString() << QStringLiteral("This confirms your fishing trip:") << QString();
+          << QString() << QStringLiteral("This confirms your fishing trip:");
+    endPart(lines);
     addLine(lines, QStringLiteral("Date"), date);
     addLine(lines, QStringLiteral("Lake"), trip.lake);
     addLine(lines, QStringLiteral("Meeting place"), trip.meetAt);
     addLine(lines, QStringLiteral("Trip type"), trip.type);
-
-    lines << QString();
+    endPart(lines);
     const Money total = trip.totalCharge.value_or(Money());
     const Money deposit = trip.deposit.value_or(Money());
     addLine(lines, QStringLiteral("Total charge"), total.format(locale));
@@ -135,8 +142,7 @@ Message confirmation(const Trip &trip, const Guide &guide, const QLocale &locale
     // deposit leave.
     const std::optional<Money> balance = trip.balanceDue ? trip.balanceDue : total.minus(deposit);
     addLine(lines, QStringLiteral("Balance due"), balance ? balance->format(locale) : QString());
-
-    lines << QString();
+    endPart(lines);
     addLine(lines, QStringLiteral("Guide"), guide.name);
     addLine(lines, QStringLiteral("Phone"), guide.phone);
     addLine(lines, QStringLiteral("Email"), guide.email);

@@ -146,8 +146,11 @@ QString createStamps(sqlite3 *db)
 const QList<Step> &steps()
 {
     static const QList<Step> all {
-        { 1, createTables }, { 2, createMark }, { 3, createStamps },
-        { 4, nullptr }, // the table of the home water's position
+        { 1, createTables },
+        { 2, createMark },
+        { 3, createStamps },
+        // The table of the home water's position, which the runner adds.
+        { 4, nullptr },
     };
     return all;
 }

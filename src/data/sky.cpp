@@ -1,6 +1,5 @@
 #include "data/sky.h"
 
-#include <libnova/julian_day.h>
 #include <libnova/lunar.h>
 #include <libnova/rise_set.h>
 #include <libnova/solar.h>
@@ -15,12 +14,12 @@ namespace
 {
 
 constexpr double unixEpochJd = 2440587.5;
+constexpr double msecsPerDay = 86400000.0;
 
 // The lunar theory's terms below this size are left out: the moon's place is
 // then within two seconds of arc of the whole series (a few seconds of time)
 // at a fiftieth of its cost.
 constexpr double lunarPrecision = 1e-6;
-constexpr double msecsPerDay = 86400000.0;
 
 double julianDay(const QDateTime &t)
 {
@@ -200,12 +199,11 @@ QList<Period> solunarOn(const QDate &day, const Position &where, const QTimeZone
     const Span span = daySpan(day, zone);
     const Events events = eventsAround(lunarRiseSetTransit, span, where, 2);
     QList<std::pair<double, bool>> middles; // when, major
-    // The moon's opposite transit lies midway between two of its transits.
+    // The moon's opposite transit lies midway between two of its transits
+    // a lunar day apart (further apart, a day between had none found, as in
+    // the far north, and the midpoint is no transit).
     for (qsizetype i = 0; i < events.transits.size(); ++i) {
         middles.append({ events.transits[i], true });
-        // (Two transits more than a lunar day apart have a day between
-        // them on which libnova found none; the midpoint is not the
-        // opposite transit then.)
         if (i + 1 < events.transits.size() && events.transits[i + 1] - events.transits[i] < 1.1)
             middles.append({ (events.transits[i] + events.transits[i + 1]) / 2, true });
     }

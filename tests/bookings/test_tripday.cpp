@@ -149,7 +149,7 @@ void TestTripDay::confirmationText_data()
 
     const tripday::Trip bare { "", QDate(), "", "", "", std::nullopt, std::nullopt, QDate(), std::nullopt };
     QTest::newRow("nothing but the booking") << bare << "Your fishing trip"
-                                             << "Hello,\n\nThis confirms your fishing trip:\n\n\nTotal "
+                                             << "Hello,\n\nThis confirms your fishing trip:\n\nTotal "
                                                 "charge: 0.00\nDeposit: 0.00\nBalance due: 0.00"
             + guide;
 
