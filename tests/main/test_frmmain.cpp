@@ -198,7 +198,8 @@ void TestFrmMain::menus_data()
     QTest::newRow("Utilities") << "&Utilities"
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
-                                      "mnuLog=Fishing Log", "mnuSeason=Season Summary", "mnuTripDay=Trip Day..." };
+                                      "mnuLog=Fishing Log", "mnuSeason=Season Summary",
+                                      "mnuTripDay=Trip Day..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search" };
     QTest::newRow("Help") << "&Help"
