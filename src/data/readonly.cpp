@@ -187,7 +187,10 @@ int ReadOnlyConnection::authorize(
 
 int ReadOnlyConnection::progress(void *self)
 {
-    return static_cast<ReadOnlyConnection *>(self)->m_timer.elapsed() > queryTimeLimitMs ? 1 : 0;
+    const auto *connection = static_cast<ReadOnlyConnection *>(self);
+    if (connection->m_timer.elapsed() > queryTimeLimitMs)
+        return 1;
+    return connection->m_stillWanted && !connection->m_stillWanted() ? 1 : 0;
 }
 
 Status ReadOnlyConnection::prepare(const QString &name, const QString &sql, qint64 booking, Query &out) const

@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <functional>
+
 struct sqlite3;
 
 namespace bm::db
@@ -39,6 +41,12 @@ public:
     // stopped after a minute.
     [[nodiscard]] Status prepare(const QString &name, const QString &sql, qint64 booking, Query &out) const;
 
+    // Asked again and again while a statement works (thousands of times a
+    // second: it must be quick); false stops the statement there, as the time
+    // limit does. A query that sorts or groups a large table can be stopped
+    // this way before its first row.
+    void setStillWanted(std::function<bool()> stillWanted) { m_stillWanted = std::move(stillWanted); }
+
     // The longest value a report may read or compute.
     static constexpr int maxValueBytes = 1024 * 1024;
 
@@ -53,6 +61,7 @@ private:
     sqlite3 *m_handle = nullptr;
     mutable QString m_refusedFunction; // the last function the guard refused
     mutable QElapsedTimer m_timer;
+    std::function<bool()> m_stillWanted;
 };
 
 } // namespace bm::db

@@ -332,6 +332,29 @@ private slots:
             qPrintable(QString::number(progress.largest)));
     }
 
+    // A query that works long before its first row (here it counts to three
+    // hundred million, a minute's work) asks the progress every half second,
+    // and stops as soon as the answer is to stop.
+    void slowQueryStopsBeforeItsFirstRow()
+    {
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("slow.rpt"),
+            definition(
+                QStringLiteral("[query q]\nWITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                               "LIMIT 300000000)\nSELECT max(i) AS i FROM n\n"),
+                QStringLiteral("{{#q}}{{i}}{{/q}}"))
+                .toUtf8());
+        StopAt progress(3); // before the query, once while it works, then stop
+        QElapsedTimer clock;
+        clock.start();
+        report::Rendered rendered;
+        const Status s = report::render(requestFor(path, &progress), rendered);
+        QCOMPARE(s.message(), QStringLiteral("The report was stopped."));
+        QCOMPARE(progress.calls, 3);
+        QCOMPARE(progress.largest, qint64(0));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    }
+
     // Definitions damaged at random: whatever the damage, the report is
     // printed or refused with words, and soon.
     void damagedDefinitions()

@@ -9,6 +9,7 @@
 #include "data/report/messages.h"
 #include "data/report/rows.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -21,6 +22,37 @@ namespace km = kainjow::mustache;
 
 namespace
 {
+
+// A report that has told its progress nothing for this long tells it again,
+// even from inside a query that has not given its next row.
+constexpr qint64 quietMs = 500;
+
+// Passes progress on and keeps the time of the last word.
+class QuietWatch : public Progress
+{
+public:
+    explicit QuietWatch(Progress &inner)
+        : m_inner(inner)
+    {
+        m_quiet.start();
+    }
+    bool advance(qint64 done, qint64 total) override
+    {
+        m_quiet.restart();
+        m_done = done;
+        m_goOn = m_inner.advance(done, total);
+        return m_goOn;
+    }
+    // Asked while a statement works: the progress once it has heard nothing
+    // for a while, otherwise its last answer.
+    bool stillWanted() { return m_quiet.elapsed() < quietMs ? m_goOn : advance(m_done, 0); }
+
+private:
+    Progress &m_inner;
+    QElapsedTimer m_quiet;
+    qint64 m_done = 0;
+    bool m_goOn = true;
+};
 
 Status readDefinition(const QString &path, Definition &def)
 {
@@ -46,8 +78,8 @@ Status readDefinition(const QString &path, Definition &def)
 
 // Runs every query of the definition; each gives a list named after it.
 // used: the names the layout and footer give, the only columns kept.
-Status runQueries(const Request &request, const Definition &def, const QSet<QString> &used,
-    Progress &progress, km::data &data, QSet<QString> &known, QHash<QString, int> &rowCounts)
+Status runQueries(const Request &request, const Definition &def, const QSet<QString> &used, Progress &caller,
+    km::data &data, QSet<QString> &known, QHash<QString, int> &rowCounts)
 {
     if (def.queries.isEmpty())
         return Status::ok();
@@ -55,6 +87,8 @@ Status runQueries(const Request &request, const Definition &def, const QSet<QStr
     const QString path = request.databasePath.isEmpty() ? databasePath() : request.databasePath;
     if (const Status s = connection.open(path, request.locale); !s)
         return s;
+    QuietWatch progress(caller);
+    connection.setStillWanted([&progress] { return progress.stillWanted(); });
     DataBudget budget;
     for (const Query &q : def.queries) {
         if (!progress.advance(budget.rows, 0))
