@@ -131,6 +131,37 @@ QChart *byMonth(const season::Summary &s, const QString &title, const QString &a
     return chart;
 }
 
+// One set of bars laid across the chart, named on the left from the bottom
+// up, with their values at their ends; the chart shows no legend.
+QHorizontalBarSeries *barsAcross(QChart *chart, const QList<QPair<QString, double>> &bars,
+    const QString &valueTitle, const QString &format)
+{
+    QBarSet *set = barSet(valueTitle, fishColor);
+    QStringList names;
+    double highest = 0;
+    for (const auto &[name, value] : bars) {
+        names << name;
+        *set << value;
+        highest = std::max(highest, value);
+    }
+    auto *series = new QHorizontalBarSeries;
+    series->append(set);
+    series->setLabelsVisible(true);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series->setLabelsPrecision(12);
+    series->setBarWidth(0.6);
+    chart->addSeries(series);
+    auto *axis = new QBarCategoryAxis;
+    axis->append(names);
+    chart->addAxis(axis, Qt::AlignLeft);
+    series->attachAxis(axis);
+    QValueAxis *values = valueAxis(highest, valueTitle, format);
+    chart->addAxis(values, Qt::AlignBottom);
+    series->attachAxis(values);
+    chart->legend()->hide();
+    return series;
+}
+
 } // namespace
 
 QString monthName(int month)
@@ -181,29 +212,10 @@ QChart *species(const season::Summary &s)
         bars.append({ QStringLiteral("%1 other species").arg(otherCount), others });
 
     // The bars are laid from the bottom up: the most fish go last, on top.
-    QBarSet *fish = barSet(QStringLiteral("Fish caught"), fishColor);
-    QStringList names;
-    double highest = 0;
-    for (auto it = bars.crbegin(); it != bars.crend(); ++it) {
-        names << it->first;
-        *fish << double(it->second);
-        highest = std::max(highest, double(it->second));
-    }
-    auto *series = new QHorizontalBarSeries;
-    series->append(fish);
-    series->setLabelsVisible(true);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
-    series->setLabelsPrecision(12);
-    series->setBarWidth(0.6);
-    chart->addSeries(series);
-    auto *axis = new QBarCategoryAxis;
-    axis->append(names);
-    chart->addAxis(axis, Qt::AlignLeft);
-    series->attachAxis(axis);
-    QValueAxis *count = valueAxis(highest, QStringLiteral("Fish caught"), QStringLiteral("%d"));
-    chart->addAxis(count, Qt::AlignBottom);
-    series->attachAxis(count);
-    chart->legend()->hide();
+    QList<QPair<QString, double>> laid;
+    for (auto it = bars.crbegin(); it != bars.crend(); ++it)
+        laid.append({ it->first, double(it->second) });
+    barsAcross(chart, laid, QStringLiteral("Fish caught"), QStringLiteral("%d"));
     return chart;
 }
 
@@ -216,23 +228,14 @@ QChart *moon(const season::Summary &s)
                        .arg(s.tripsWithResults == 1 ? QStringLiteral("trip") : QStringLiteral("trips")));
     // The phases from the top down in the order the moon passes through
     // them; a phase without trips shows nought.
-    QBarSet *perTrip = barSet(QStringLiteral("Fish per trip"), fishColor);
-    QStringList names;
-    double highest = 0;
+    QList<QPair<QString, double>> laid;
     for (int p = sky::phaseCount - 1; p >= 0; --p) {
         const season::MoonCatch &c = s.moon[p];
-        const double value = c.trips > 0 ? std::round(double(c.fish) / c.trips * 10) / 10 : 0;
-        names << sky::phaseName(sky::Phase(p));
-        *perTrip << value;
-        highest = std::max(highest, value);
+        laid.append({ sky::phaseName(sky::Phase(p)),
+            c.trips > 0 ? std::round(double(c.fish) / c.trips * 10) / 10 : 0.0 });
     }
-    auto *series = new QHorizontalBarSeries;
-    series->append(perTrip);
-    series->setLabelsVisible(true);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
-    series->setLabelsPrecision(12);
-    series->setBarWidth(0.6);
-    chart->addSeries(series);
+    QHorizontalBarSeries *series
+        = barsAcross(chart, laid, QStringLiteral("Fish per trip"), QStringLiteral("%.1f"));
     QObject::connect(
         series, &QHorizontalBarSeries::hovered, series, [moon = s.moon](bool on, int index, QBarSet *) {
             if (!on) {
@@ -247,14 +250,6 @@ QChart *moon(const season::Summary &s)
                     .arg(moon[p].trips)
                     .arg(moon[p].trips == 1 ? QStringLiteral("trip") : QStringLiteral("trips")));
         });
-    auto *axis = new QBarCategoryAxis;
-    axis->append(names);
-    chart->addAxis(axis, Qt::AlignLeft);
-    series->attachAxis(axis);
-    QValueAxis *value = valueAxis(highest, QStringLiteral("Fish per trip"), QStringLiteral("%.1f"));
-    chart->addAxis(value, Qt::AlignBottom);
-    series->attachAxis(value);
-    chart->legend()->hide();
     return chart;
 }
 
