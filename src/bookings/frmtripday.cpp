@@ -21,8 +21,6 @@ namespace bm
 namespace
 {
 
-const QString homeWaterTable = QStringLiteral("Home Water");
-
 QLabel *valueLabel(const QString &name, QWidget *parent)
 {
     auto *label = new QLabel(parent);
@@ -45,7 +43,6 @@ std::optional<Money> amount(const RecordSource &source, const QString &field)
 FrmTripDay::FrmTripDay(QWidget *parent)
     : QWidget(parent)
     , m_hub(platform::mainHub())
-    , m_homeWater(new RecordSource(QStringLiteral("datHomeWater"), homeWaterTable, this))
     , m_client(valueLabel(QStringLiteral("lblClient"), this))
     , m_date(valueLabel(QStringLiteral("lblDate"), this))
     , m_lake(valueLabel(QStringLiteral("lblLake"), this))
@@ -139,21 +136,20 @@ FrmTripDay::FrmTripDay(QWidget *parent)
 
 void FrmTripDay::readPosition()
 {
-    m_position.reset();
-    if (!m_homeWater->openStatus()) {
-        platform::warn(m_homeWater->openStatus().message(), this);
-        return;
-    }
-    if (const Status s = m_homeWater->readCurrent(); !s) {
+    if (const Status s = homewater::read(m_kept); !s)
         platform::warn(s.message(), this);
-        return;
-    }
-    const QString latitude = m_homeWater->text(QStringLiteral("Latitude"));
-    const QString longitude = m_homeWater->text(QStringLiteral("Longitude"));
-    m_position = tripday::readStored(latitude, longitude);
+    const auto [latitude, longitude] = keptTexts();
+    m_latitude->setText(latitude);
+    m_longitude->setText(longitude);
+}
+
+std::pair<QString, QString> FrmTripDay::keptTexts() const
+{
     // A kept text that is not a position is shown as it is, to be typed anew.
-    m_latitude->setText(m_position ? tripday::shownDegrees(m_position->latitude) : latitude);
-    m_longitude->setText(m_position ? tripday::shownDegrees(m_position->longitude) : longitude);
+    if (!m_kept.position)
+        return { m_kept.latitude, m_kept.longitude };
+    return { tripday::shownDegrees(m_kept.position->latitude),
+        tripday::shownDegrees(m_kept.position->longitude) };
 }
 
 void FrmTripDay::showBooking()
@@ -192,7 +188,7 @@ void FrmTripDay::showBooking()
         return;
     }
     showSky(day);
-    note(m_position
+    note(m_kept.position
             ? QString()
             : QStringLiteral("Sunrise, sunset and the solunar times need the position of your home "
                              "water: type its latitude and longitude below and choose Save Position."));
@@ -201,12 +197,12 @@ void FrmTripDay::showBooking()
 void FrmTripDay::showSky(const QDate &day)
 {
     m_moon->setText(tripday::moonText(sky::moonOn(day)));
-    if (!m_position)
+    if (!m_kept.position)
         return;
-    const sky::SunDay sun = sky::sunOn(day, *m_position);
+    const sky::SunDay sun = sky::sunOn(day, *m_kept.position);
     m_sunrise->setText(tripday::sunriseText(sun));
     m_sunset->setText(tripday::sunsetText(sun));
-    m_solunar->setText(tripday::solunarText(sky::solunarOn(day, *m_position)));
+    m_solunar->setText(tripday::solunarText(sky::solunarOn(day, *m_kept.position)));
 }
 
 bool FrmTripDay::savePosition()
@@ -216,18 +212,7 @@ bool FrmTripDay::savePosition()
         platform::warn(typed.problem, this);
         return false;
     }
-    RecordSource &h = *m_homeWater;
-    Status s = h.hasCurrent() ? h.Edit() : h.AddNew();
-    if (s)
-        s = h.setValue(QStringLiteral("Latitude"), tripday::storedDegrees(typed.position->latitude));
-    if (s)
-        s = h.setValue(QStringLiteral("Longitude"), tripday::storedDegrees(typed.position->longitude));
-    if (s)
-        s = h.Update();
-    if (s) // the one record, which may be new
-        s = h.setBookmark(h.LastModified());
-    if (!s) {
-        h.CancelUpdate();
+    if (const Status s = homewater::keep(*typed.position); !s) {
         platform::warn(
             QStringLiteral("The position of your home water could not be kept: %1").arg(s.message()), this);
         return false;
@@ -238,10 +223,7 @@ bool FrmTripDay::savePosition()
 
 bool FrmTripDay::positionTyped() const
 {
-    const QString latitude = m_position ? tripday::shownDegrees(m_position->latitude)
-                                        : m_homeWater->text(QStringLiteral("Latitude"));
-    const QString longitude = m_position ? tripday::shownDegrees(m_position->longitude)
-                                         : m_homeWater->text(QStringLiteral("Longitude"));
+    const auto [latitude, longitude] = keptTexts();
     return m_latitude->text().trimmed() != latitude || m_longitude->text().trimmed() != longitude;
 }
 

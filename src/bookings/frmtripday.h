@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/sky.h"
+#include "data/homewater.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -13,8 +13,6 @@ class QPushButton;
 
 namespace bm
 {
-
-class RecordSource;
 
 namespace platform
 {
@@ -45,11 +43,12 @@ protected:
 private:
     void readPosition();
     void showSky(const QDate &day);
+    // What the boxes show of the kept position: latitude, longitude.
+    std::pair<QString, QString> keptTexts() const;
     bool positionTyped() const; // the boxes differ from what is kept
 
     QPointer<platform::MainHub> m_hub;
-    RecordSource *m_homeWater;
-    std::optional<sky::Position> m_position;
+    homewater::Kept m_kept;
 
     QLabel *m_client;
     QLabel *m_date;

@@ -59,17 +59,6 @@ TypedPosition readTyped(const QString &latitude, const QString &longitude, const
     return { sky::Position { *lat, *lon }, {} };
 }
 
-QString storedDegrees(double degrees)
-{
-    return QLocale::c().toString(degrees, 'g', 10);
-}
-
-std::optional<sky::Position> readStored(const QString &latitude, const QString &longitude)
-{
-    const TypedPosition typed = readTyped(latitude, longitude, QLocale::c());
-    return typed.position;
-}
-
 QString shownDegrees(double degrees, const QLocale &locale)
 {
     QLocale plain = locale;

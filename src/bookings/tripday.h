@@ -22,11 +22,6 @@ struct TypedPosition {
 };
 TypedPosition readTyped(const QString &latitude, const QString &longitude, const QLocale &locale = QLocale());
 
-// The position as the database keeps it: degrees with a point and no
-// grouping ("36.6", "-93.3"), whatever the system's number format. A stored
-// text that is not such a position within range gives none.
-QString storedDegrees(double degrees);
-std::optional<sky::Position> readStored(const QString &latitude, const QString &longitude);
 // Degrees in the system's number format, for the boxes.
 QString shownDegrees(double degrees, const QLocale &locale = QLocale());
 

@@ -63,6 +63,7 @@ private slots:
     void followsTheMainWindowsBooking();
     void positionIsCheckedAndKept_data();
     void positionIsCheckedAndKept();
+    void keptTextThatIsNoPositionIsShownAsItIs();
     void typedPositionIsNotLostOnClose_data();
     void typedPositionIsNotLostOnClose();
     void sendsTheConfirmation();
@@ -283,6 +284,28 @@ void TestTripDay::positionIsCheckedAndKept()
     QCOMPARE(child<QLineEdit>("txtLatitude")->text(), stored.value(0));
     QCOMPARE(child<QLineEdit>("txtLongitude")->text(), stored.value(1));
     QCOMPARE(label("lblSunrise").isEmpty(), stored.isEmpty());
+}
+
+// A file from elsewhere may keep anything there: it is no position, and the
+// guide sees it to type it again.
+void TestTripDay::keptTextThatIsNoPositionIsShownAsItIs()
+{
+    QSqlQuery q(database::connection(databasePath()));
+    QVERIFY(
+        q.exec(QStringLiteral("INSERT INTO \"Home Water\" (Latitude, Longitude) VALUES ('north', '1e999')")));
+    open();
+    QCOMPARE(child<QLineEdit>("txtLatitude")->text(), QStringLiteral("north"));
+    QCOMPARE(child<QLineEdit>("txtLongitude")->text(), QStringLiteral("1e999"));
+    QVERIFY(label("lblSunrise").isEmpty());
+    QVERIFY(label("lblNote").contains(QStringLiteral("need the position of your home water")));
+    typePosition(QStringLiteral("36.6"), QStringLiteral("-93.3"));
+    QVERIFY(!label("lblSunrise").isEmpty());
+    // Kept in the one record, in its place.
+    QVERIFY(q.exec(QStringLiteral("SELECT Latitude, Longitude FROM \"Home Water\"")));
+    QStringList rows;
+    while (q.next())
+        rows << q.value(0).toString() + QLatin1Char('|') + q.value(1).toString();
+    QCOMPARE(rows, QStringList { QStringLiteral("36.6|-93.3") });
 }
 
 void TestTripDay::typedPositionIsNotLostOnClose_data()
