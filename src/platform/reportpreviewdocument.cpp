@@ -1,6 +1,7 @@
 #include "platform/reportpreviewdocument.h"
 
 #include "platform/reportpreviewflow.h"
+#include "platform/reportrows.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -31,14 +32,7 @@ namespace
 // and pages in the same places whatever the screen.
 QPaintDevice &referenceDevice()
 {
-    static QImage image = [] {
-        QImage i(1, 1, QImage::Format_ARGB32);
-        const int dotsPerMeter = qRound(ReportPages::unitsPerInch / 0.0254);
-        i.setDotsPerMeterX(dotsPerMeter);
-        i.setDotsPerMeterY(dotsPerMeter);
-        return i;
-    }();
-    return image;
+    return rows::device();
 }
 
 QFont reportFont(double points)
@@ -155,12 +149,16 @@ bool ReportPages::layoutStep() const
         m_complete = true;
         return false;
     }
+    if (!m_chunks.empty() && layOutRows())
+        return true;
     // The first pages show at once; after them larger steps lay out fewer
-    // rows twice (those of the last page of a step begin the next).
-    const int rowsPerStep = m_chunks.empty() ? 120 : 360;
+    // rows twice (those of the last page of a step begin the next). After
+    // rows drawn alone the document takes over for a page or two.
+    const bool afterRows = !m_chunks.empty() && m_chunks.back().rowsOnly;
+    const int rowsPerStep = m_chunks.empty() ? 120 : afterRows ? 60 : 360;
     const auto &units = m_flow->units;
     const int total = int(units.size());
-    int take = qMax(m_chunkUnits, rowsPerStep);
+    int take = afterRows ? rowsPerStep : qMax(m_chunkUnits, rowsPerStep);
     for (;;) {
         const int first = m_nextUnit;
         const int last = qMin(total, first + take);
@@ -216,6 +214,7 @@ bool ReportPages::layoutStep() const
         if (!structureKnown) {
             // Not the tables expected: the report is laid out whole.
             m_flow.reset();
+            m_rows.clear();
             m_chunks.clear();
             m_kept.clear();
             m_keptCharacters = 0;
@@ -242,20 +241,60 @@ bool ReportPages::layOutAll(Progress *progress) const
     return true;
 }
 
-// The document a page stands in: one of the latest kept, else laid out
-// again from its pieces (the same pieces give the same pages).
-ReportPages::Placed ReportPages::place(int page) const
+// Pages of a table's rows drawn without a document, a step's worth, for as
+// long as its rows allow.
+bool ReportPages::layOutRows() const
+{
+    constexpr int pagesPerStep = 20;
+    const auto &units = m_flow->units;
+    int added = 0;
+    while (added < pagesPerStep && m_nextUnit < int(units.size())) {
+        const int table = units.at(m_nextUnit).table;
+        const std::optional<int> end = table < 0 ? std::nullopt : rowsOf(table).page(m_nextUnit);
+        if (!end)
+            break;
+        m_chunks.push_back({ m_nextUnit, *end, m_known, 1, true });
+        ++m_known;
+        m_nextUnit = *end;
+        ++added;
+    }
+    return added > 0;
+}
+
+const rows::Table &ReportPages::rowsOf(int table) const
+{
+    if (m_rows.size() < std::size_t(m_flow->tables.size()))
+        m_rows.resize(std::size_t(m_flow->tables.size()));
+    auto &rows = m_rows[std::size_t(table)];
+    if (!rows)
+        rows = std::make_unique<rows::Table>(
+            *m_flow, table, contentRect().height(), [this](const QString &html) { return layOut(html); });
+    return *rows;
+}
+
+// The piece of the report a page stands in, laid out so far.
+std::size_t ReportPages::chunkOf(int page) const
 {
     while (!m_complete && page >= m_known)
         layoutStep();
     if (m_chunks.empty())
-        return {};
+        return std::size_t(-1);
     auto chunk = std::upper_bound(m_chunks.begin(), m_chunks.end(), page,
         [](int p, const Chunk &c) { return p < c.firstPage + c.pages; });
     if (chunk == m_chunks.end())
         --chunk;
-    const std::size_t index = std::size_t(chunk - m_chunks.begin());
-    const int local = qBound(0, page - chunk->firstPage, chunk->pages - 1);
+    return std::size_t(chunk - m_chunks.begin());
+}
+
+// The document a page stands in: one of the latest kept, else laid out
+// again from its pieces (the same pieces give the same pages).
+ReportPages::Placed ReportPages::place(int page) const
+{
+    const std::size_t index = chunkOf(page);
+    if (index >= m_chunks.size() || m_chunks[index].rowsOnly)
+        return {};
+    const Chunk &chunk = m_chunks[index];
+    const int local = qBound(0, page - chunk.firstPage, chunk.pages - 1);
     for (auto kept = m_kept.begin(); kept != m_kept.end(); ++kept)
         if (kept->first == index) {
             auto used = std::move(*kept);
@@ -263,7 +302,7 @@ ReportPages::Placed ReportPages::place(int page) const
             m_kept.push_back(used); // used last
             return { used.second, local };
         }
-    Document doc = layOut(*chunk);
+    Document doc = layOut(chunk);
     keep(index, doc);
     return { doc, local };
 }
@@ -293,6 +332,11 @@ double ReportPages::layoutWidth() const
 
 QString ReportPages::pageText(int page) const
 {
+    const std::size_t index = chunkOf(page);
+    if (index < m_chunks.size() && m_chunks[index].rowsOnly && page < m_known) {
+        const Chunk &chunk = m_chunks[index];
+        return rowsOf(m_flow->units.at(chunk.firstUnit).table).text(chunk.firstUnit, chunk.lastUnit);
+    }
     const Placed placed = place(page);
     if (!placed.doc || page < 0 || page >= m_known)
         return {};
@@ -318,6 +362,17 @@ void ReportPages::paintPage(QPainter &painter, int page) const
 {
     const QRectF content = contentRect();
     const double height = content.height();
+    const std::size_t index = chunkOf(page);
+    if (index < m_chunks.size() && m_chunks[index].rowsOnly) {
+        const Chunk &chunk = m_chunks[index];
+        painter.save();
+        painter.translate(content.topLeft());
+        painter.setClipRect(QRectF(QPointF(0, 0), content.size()), Qt::IntersectClip);
+        rowsOf(m_flow->units.at(chunk.firstUnit).table).paint(painter, chunk.firstUnit, chunk.lastUnit);
+        painter.restore();
+        paintFoot(painter, page);
+        return;
+    }
     const Placed placed = place(page);
     if (!placed.doc)
         return;

@@ -20,6 +20,10 @@ namespace bm::platform::flow
 {
 struct Flow;
 }
+namespace bm::platform::rows
+{
+class Table;
+}
 
 namespace bm::platform
 {
@@ -93,12 +97,14 @@ private:
     using Document = std::shared_ptr<QTextDocument>;
     // One document of the report: the pieces [firstUnit, lastUnit) of the
     // flow it was laid out from (the whole report when there is no flow),
-    // and the pages taken from it.
+    // and the pages taken from it; or one page of a table's rows drawn
+    // without a document.
     struct Chunk {
         int firstUnit = 0;
         int lastUnit = 0;
         int firstPage = 0; // of the report
         int pages = 0;
+        bool rowsOnly = false;
     };
     // A page's document and where the page stands in it.
     struct Placed {
@@ -111,13 +117,17 @@ private:
     Document layOut(const Chunk &chunk) const;
     void addChunk(const Chunk &chunk, Document doc) const;
     void keep(std::size_t chunk, Document doc) const;
+    std::size_t chunkOf(int page) const;
     Placed place(int page) const;
+    bool layOutRows() const;
+    const rows::Table &rowsOf(int table) const;
     void paintFoot(QPainter &painter, int page) const;
 
     report::Rendered m_report;
     QPageLayout m_layout;
     qint64 m_keepCharacters;
     mutable std::unique_ptr<flow::Flow> m_flow; // none: laid out whole
+    mutable std::vector<std::unique_ptr<rows::Table>> m_rows; // of each table of the flow, once wanted
     mutable std::vector<Chunk> m_chunks;
     static constexpr std::size_t fewestKept = 4; // the pages in sight and either side
     mutable std::deque<std::pair<std::size_t, Document>> m_kept; // the one used last at the back
