@@ -155,7 +155,7 @@ bool ReportPages::layoutStep() const
     // rows twice (those of the last page of a step begin the next). After
     // rows drawn alone the document takes over for a page or two.
     const bool afterRows = !m_chunks.empty() && m_chunks.back().rowsOnly;
-    const int rowsPerStep = m_chunks.empty() ? 120 : afterRows ? 60 : 360;
+    const int rowsPerStep = m_chunks.empty() ? 120 : afterRows ? 30 : 360;
     const auto &units = m_flow->units;
     const int total = int(units.size());
     int take = afterRows ? rowsPerStep : qMax(m_chunkUnits, rowsPerStep);
@@ -259,6 +259,12 @@ bool ReportPages::layOutRows() const
         ++added;
     }
     return added > 0;
+}
+
+bool ReportPages::drawnAlone(int page) const
+{
+    const std::size_t index = chunkOf(page);
+    return index < m_chunks.size() && m_chunks[index].rowsOnly;
 }
 
 const rows::Table &ReportPages::rowsOf(int table) const

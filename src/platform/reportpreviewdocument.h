@@ -62,6 +62,8 @@ public:
     int pageCount() const; // lays every page out
     int knownPageCount() const { return m_known; } // laid out so far
     bool isComplete() const { return m_complete; }
+    // Whether a page (0-based) is drawn as rows alone.
+    bool drawnAlone(int page) const;
     // Lays out the next few pages; false once every page is laid out.
     bool layoutStep() const;
     // Lays out every page, telling progress the pages known so far; false

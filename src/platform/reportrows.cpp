@@ -192,6 +192,7 @@ struct Table::Look {
         QFont font;
         QList<QTextCharFormat> formats; // of each piece that shows text
     };
+    int id = 0; // of the form, for the cells laid out lately
     bool drawn = false;
     QList<CellLook> cells;
     double spacing = 0; // between two rows
@@ -214,7 +215,7 @@ struct Table::Look {
 
 // A row's cells laid out.
 struct Table::Laid {
-    std::unique_ptr<QTextLayout> layout;
+    std::shared_ptr<const QTextLayout> layout;
     double height = 0; // of the text, paddings included
 };
 
@@ -257,14 +258,25 @@ QString Table::sampleHtml(int unit, int times) const
 }
 
 // Each cell laid out as the text document lays out a cell's only block:
-// lines as wide as the cell, each as high as its text rounded up.
+// lines as wide as the cell, each as high as its text rounded up. Texts
+// come back row after row (the lake, the trip's type, the deposit), so the
+// cells laid out lately are kept.
 std::vector<Table::Laid> Table::lay(const Look &look, const Row &row) const
 {
+    constexpr qsizetype mostKept = 4096;
     std::vector<Laid> laid(std::size_t(row.cells.size()));
     for (int c = 0; c < row.cells.size(); ++c) {
         const Look::CellLook &l = look.cells.at(c);
         const Cell &cell = row.cells.at(c);
-        auto layout = std::make_unique<QTextLayout>(cell.text, l.font, &device());
+        QString key = QString::number(look.id) + QLatin1Char('/') + QString::number(c);
+        for (const int start : cell.pieces)
+            key += QLatin1Char(',') + QString::number(start);
+        key += QLatin1Char(':') + cell.text;
+        if (const auto known = m_laid.constFind(key); known != m_laid.cend()) {
+            laid[std::size_t(c)] = *known;
+            continue;
+        }
+        auto layout = std::make_shared<QTextLayout>(cell.text, l.font, &device());
         layout->setTextOption(l.option);
         QList<QTextLayout::FormatRange> ranges;
         for (int p = 0; p < cell.pieces.size(); ++p) {
@@ -286,8 +298,12 @@ std::vector<Table::Laid> Table::lay(const Look &look, const Row &row) const
             y += std::ceil(line.ascent() + line.descent() + line.leading());
         }
         layout->endLayout();
-        laid[std::size_t(c)].height = l.top + std::max(y, bottom) + l.bottom;
-        laid[std::size_t(c)].layout = std::move(layout);
+        Laid &one = laid[std::size_t(c)];
+        one.height = l.top + std::max(y, bottom) + l.bottom;
+        one.layout = std::move(layout);
+        if (m_laid.size() >= mostKept)
+            m_laid.clear();
+        m_laid.insert(key, one);
     }
     return laid;
 }
@@ -295,11 +311,12 @@ std::vector<Table::Laid> Table::lay(const Look &look, const Row &row) const
 namespace
 {
 
-enum class Placed { Here, NextPage, Broken };
+// Where the text document puts a row that would begin at top: on this page;
+// on the next, as every cell begins below this page's end, or is moved there
+// as all its text would end below it (the row before then reaches down to
+// the end); or broken across the two, which is left to it.
+enum class Placed { Here, NextPage, Moved, Broken };
 
-// Where the text document puts a row that would begin at top: on this page,
-// on the next (every cell's text would begin or end below this page), or
-// broken across the two, which is left to it.
 Placed place(const Table::Look &look, const std::vector<Table::Laid> &laid, double top)
 {
     bool startsHere = false;
@@ -323,7 +340,7 @@ Placed place(const Table::Look &look, const std::vector<Table::Laid> &laid, doub
     }
     if (moved == 0)
         return Placed::Here;
-    return moved == int(laid.size()) ? Placed::NextPage : Placed::Broken;
+    return moved == int(laid.size()) ? Placed::Moved : Placed::Broken;
 }
 
 } // namespace
@@ -466,6 +483,7 @@ const Table::Look *Table::lookOf(const Row &row, int unit) const
     // A report whose rows come in many forms is left to the text document.
     constexpr std::size_t mostForms = 24;
     auto look = std::make_unique<Look>();
+    look->id = m_nextLook++;
     look->drawn = m_looks.size() < mostForms && learn(*look, row, unit);
     if (look->drawn && !m_pageEndChecked) {
         m_pageEndChecked = true;
@@ -500,6 +518,7 @@ std::optional<int> Table::page(int first) const
             top += rowHeight(laid) + look->spacing;
             break;
         case Placed::NextPage:
+        case Placed::Moved:
             if (i == first)
                 return std::nullopt;
             return i;
@@ -526,13 +545,17 @@ void Table::paint(QPainter &painter, int first, int last) const
     painter.save();
     painter.setPen(Qt::black);
     double top = m_firstRowTop;
-    for (int i = first; i < last; ++i) {
-        const std::optional<Row> row = read(m_flow.text(m_flow.units.at(i)));
-        const Look *look = row ? lookOf(*row, i) : nullptr;
-        if (!look)
-            continue; // not a page of this table
-        const std::vector<Laid> laid = lay(*look, *row);
-        const double height = rowHeight(laid);
+    std::optional<Row> row = read(m_flow.text(m_flow.units.at(first)));
+    const Look *look = row ? lookOf(*row, first) : nullptr;
+    std::vector<Laid> laid = look ? lay(*look, *row) : std::vector<Laid>();
+    for (int i = first; i < last && look; ++i) {
+        double height = rowHeight(laid);
+        std::optional<Row> next = read(m_flow.text(m_flow.units.at(i + 1)));
+        const Look *nextLook = next ? lookOf(*next, i + 1) : nullptr;
+        std::vector<Laid> nextLaid = nextLook ? lay(*nextLook, *next) : std::vector<Laid>();
+        if (i + 1 == last && nextLook
+            && place(*nextLook, nextLaid, top + height + look->spacing) == Placed::Moved)
+            height = look->end - top;
         for (int c = 0; c < look->cells.size(); ++c) {
             const Look::CellLook &l = look->cells.at(c);
             if (l.background.style() != Qt::NoBrush)
@@ -543,6 +566,9 @@ void Table::paint(QPainter &painter, int first, int last) const
             cell.layout->draw(&painter, QPointF(l.left, top + l.top + look->offset(c, cell.height, height)));
         }
         top += height + look->spacing;
+        row = std::move(next);
+        look = nextLook;
+        laid = std::move(nextLaid);
     }
     painter.restore();
 }
