@@ -187,6 +187,7 @@ struct Table::Look {
         double left = 0, width = 0; // the room for the text, on the page
         double top = 0, bottom = 0, leftPadding = 0, rightPadding = 0;
         QBrush background;
+        QPen pen; // of its first text
         QTextCharFormat::VerticalAlignment align = QTextCharFormat::AlignNormal;
         QTextOption option;
         QFont font;
@@ -412,6 +413,9 @@ bool Table::learn(Look &look, const Row &row, int unit) const
             }
         if (l.formats.size() != row.cells.at(c).pieces.size())
             return false;
+        l.pen = QPen(Qt::black);
+        if (!l.formats.isEmpty() && l.formats.first().hasProperty(QTextFormat::ForegroundBrush))
+            l.pen = QPen(l.formats.first().foreground(), 0);
         look.cells.append(l);
         blocks[0].append(block);
         blocks[1].append(table->cellAt(headings + 1, cell.column()).firstCursorPosition().block());
@@ -543,7 +547,6 @@ void Table::paint(QPainter &painter, int first, int last) const
     painter.restore();
 
     painter.save();
-    painter.setPen(Qt::black);
     double top = m_firstRowTop;
     std::optional<Row> row = read(m_flow.text(m_flow.units.at(first)));
     const Look *look = row ? lookOf(*row, first) : nullptr;
@@ -556,13 +559,30 @@ void Table::paint(QPainter &painter, int first, int last) const
         if (i + 1 == last && nextLook
             && place(*nextLook, nextLaid, top + height + look->spacing) == Placed::Moved)
             height = look->end - top;
+        // The row's backgrounds first, those of neighbouring cells alike
+        // as one, then its text; each cell's text in the colour it starts
+        // with, so that the pen changes only where the colour does.
+        QRectF band;
+        QBrush bandBrush;
+        for (int c = 0; c <= look->cells.size(); ++c) {
+            const Look::CellLook *l = c < look->cells.size() ? &look->cells.at(c) : nullptr;
+            const QRectF cell = l
+                ? QRectF(l->left - l->leftPadding, top, l->width + l->leftPadding + l->rightPadding, height)
+                : QRectF();
+            if (l && l->background == bandBrush && !band.isNull()
+                && qFuzzyCompare(band.right(), cell.left())) {
+                band.setRight(cell.right());
+                continue;
+            }
+            if (!band.isNull() && bandBrush.style() != Qt::NoBrush)
+                painter.fillRect(band, bandBrush);
+            band = cell;
+            bandBrush = l ? l->background : QBrush();
+        }
         for (int c = 0; c < look->cells.size(); ++c) {
             const Look::CellLook &l = look->cells.at(c);
-            if (l.background.style() != Qt::NoBrush)
-                painter.fillRect(
-                    QRectF(l.left - l.leftPadding, top, l.width + l.leftPadding + l.rightPadding, height),
-                    l.background);
             const Laid &cell = laid[std::size_t(c)];
+            painter.setPen(l.pen);
             cell.layout->draw(&painter, QPointF(l.left, top + l.top + look->offset(c, cell.height, height)));
         }
         top += height + look->spacing;
