@@ -194,7 +194,6 @@ struct Table::Look {
         QList<QTextCharFormat> formats; // of each piece that shows text
     };
     int id = 0; // of the form, for the cells laid out lately
-    bool drawn = false;
     QList<CellLook> cells;
     double spacing = 0; // between two rows
     // A row whose cells all begin below end goes to the next page, as does
@@ -223,7 +222,7 @@ struct Table::Laid {
 namespace
 {
 
-// How the row's cells stand on a page: where they begin and the row's height.
+// A row is as high as its highest cell.
 double rowHeight(const std::vector<Table::Laid> &laid)
 {
     double h = 0;
@@ -264,7 +263,9 @@ QString Table::sampleHtml(int unit, int times) const
 // cells laid out lately are kept.
 std::vector<Table::Laid> Table::lay(const Look &look, const Row &row) const
 {
+    // A few pages' cells, and no more text than a long page holds.
     constexpr qsizetype mostKept = 4096;
+    constexpr qsizetype mostKeptCharacters = 1'000'000;
     std::vector<Laid> laid(std::size_t(row.cells.size()));
     for (int c = 0; c < row.cells.size(); ++c) {
         const Look::CellLook &l = look.cells.at(c);
@@ -302,8 +303,11 @@ std::vector<Table::Laid> Table::lay(const Look &look, const Row &row) const
         Laid &one = laid[std::size_t(c)];
         one.height = l.top + std::max(y, bottom) + l.bottom;
         one.layout = std::move(layout);
-        if (m_laid.size() >= mostKept)
+        if (m_laid.size() >= mostKept || m_laidCharacters + key.size() > mostKeptCharacters) {
             m_laid.clear();
+            m_laidCharacters = 0;
+        }
+        m_laidCharacters += key.size();
         m_laid.insert(key, one);
     }
     return laid;
@@ -484,16 +488,21 @@ const Table::Look *Table::lookOf(const Row &row, int unit) const
         return nullptr;
     if (const auto known = m_lookOfForm.constFind(row.form); known != m_lookOfForm.cend())
         return *known < 0 ? nullptr : m_looks.at(std::size_t(*known)).get();
-    // A report whose rows come in many forms is left to the text document.
-    constexpr std::size_t mostForms = 24;
+    // A table whose rows come in many forms is left to the text document.
+    constexpr qsizetype mostForms = 24;
+    if (m_lookOfForm.size() >= mostForms) {
+        m_refused = true;
+        return nullptr;
+    }
     auto look = std::make_unique<Look>();
     look->id = m_nextLook++;
-    look->drawn = m_looks.size() < mostForms && learn(*look, row, unit);
-    if (look->drawn && !m_pageEndChecked) {
+    bool drawn = learn(*look, row, unit);
+    if (drawn && !m_pageEndChecked) {
         m_pageEndChecked = true;
         m_refused = !checkPageEnd(*look, row, unit);
+        drawn = !m_refused;
     }
-    if (!look->drawn || m_refused) {
+    if (!drawn) {
         m_lookOfForm.insert(row.form, -1);
         return nullptr;
     }
@@ -553,7 +562,9 @@ void Table::paint(QPainter &painter, int first, int last) const
     std::vector<Laid> laid = look ? lay(*look, *row) : std::vector<Laid>();
     for (int i = first; i < last && look; ++i) {
         double height = rowHeight(laid);
-        std::optional<Row> next = read(m_flow.text(m_flow.units.at(i + 1)));
+        std::optional<Row> next;
+        if (i + 1 < m_flow.units.size() && m_flow.units.at(i + 1).table == m_table)
+            next = read(m_flow.text(m_flow.units.at(i + 1)));
         const Look *nextLook = next ? lookOf(*next, i + 1) : nullptr;
         std::vector<Laid> nextLaid = nextLook ? lay(*nextLook, *next) : std::vector<Laid>();
         if (i + 1 == last && nextLook

@@ -87,6 +87,7 @@ private:
     mutable QHash<QString, int> m_lookOfForm; // -1: not drawn here
     mutable int m_nextLook = 0;
     mutable QHash<QString, Laid> m_laid; // cells laid out lately, by form, cell and text
+    mutable qsizetype m_laidCharacters = 0;
     mutable Document m_headings; // a document whose first page shows the headings
     mutable double m_firstRowTop = -1; // on a fresh page
     mutable bool m_pageEndChecked = false;
