@@ -1,7 +1,7 @@
 // Report figures with 10,000 bookings (BM_BENCH_BOOKINGS sets another
 // count): how long "schedule.rpt" takes from the print command until the
-// preview shows its first page, its parts, how long saving the whole report
-// as PDF takes from the preview, and the peak memory of the process.
+// preview shows its first page, its parts, how long saving or printing the
+// whole report takes from the preview, and the peak memory of the process.
 //
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_reports
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_reports
@@ -18,12 +18,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPrinter>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
+
+#include <limits>
 
 using namespace bm;
 
@@ -183,6 +186,32 @@ void BM_SchedulePdfFromPreview(benchmark::State &state)
     state.counters["peak MB"] = peakMegabytes();
 }
 BENCHMARK(BM_SchedulePdfFromPreview)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Printing the whole schedule from the preview, through the printer's path
+// to a PDF file.
+void BM_SchedulePrintFromPreview(benchmark::State &state)
+{
+    report::Rendered rendered;
+    if (!report::render(scheduleRequest(), rendered)) {
+        state.SkipWithError("the schedule could not be rendered");
+        return;
+    }
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const platform::ReportPages pages(rendered);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("printed.pdf")));
+        printer.setPageLayout(pages.pageLayout());
+        printer.setFullPage(true);
+        state.ResumeTiming();
+        if (pages.paint(printer, 0, std::numeric_limits<int>::max()) != platform::ReportPages::Outcome::Done)
+            state.SkipWithError("the schedule could not be printed");
+        state.counters["pages"] = pages.pageCount();
+    }
+}
+BENCHMARK(BM_SchedulePrintFromPreview)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 } // namespace
 
