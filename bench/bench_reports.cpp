@@ -79,6 +79,14 @@ report::Request scheduleRequest()
     return r;
 }
 
+bool renderSchedule(benchmark::State &state, report::Rendered &rendered)
+{
+    if (report::render(scheduleRequest(), rendered))
+        return true;
+    state.SkipWithError("the schedule could not be rendered");
+    return false;
+}
+
 // The whole command: run the report, lay it out, open the preview and
 // paint the page in sight.
 void BM_ScheduleFirstPage(benchmark::State &state)
@@ -118,10 +126,8 @@ BENCHMARK(BM_ScheduleRender)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_ScheduleFirstPages(benchmark::State &state)
 {
     report::Rendered rendered;
-    if (!report::render(scheduleRequest(), rendered)) {
-        state.SkipWithError("the schedule could not be rendered");
+    if (!renderSchedule(state, rendered))
         return;
-    }
     for (auto _ : state) {
         platform::ReportPages pages(rendered);
         state.counters["known"] = pages.knownPageCount();
@@ -132,10 +138,8 @@ BENCHMARK(BM_ScheduleFirstPages)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_ScheduleLayout(benchmark::State &state)
 {
     report::Rendered rendered;
-    if (!report::render(scheduleRequest(), rendered)) {
-        state.SkipWithError("the schedule could not be rendered");
+    if (!renderSchedule(state, rendered))
         return;
-    }
     for (auto _ : state) {
         platform::ReportPages pages(rendered);
         state.counters["pages"] = pages.pageCount();
@@ -146,10 +150,8 @@ BENCHMARK(BM_ScheduleLayout)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_ScheduleSavePdf(benchmark::State &state)
 {
     report::Rendered rendered;
-    if (!report::render(scheduleRequest(), rendered)) {
-        state.SkipWithError("the schedule could not be rendered");
+    if (!renderSchedule(state, rendered))
         return;
-    }
     const platform::ReportPages pages(rendered);
     pages.pageCount(); // laid out by the preview while the guide looks at it
     QTemporaryDir dir;
@@ -169,10 +171,8 @@ BENCHMARK(BM_ScheduleSavePdf)->Unit(benchmark::kMillisecond)->Iterations(2);
 void BM_SchedulePdfFromPreview(benchmark::State &state)
 {
     report::Rendered rendered;
-    if (!report::render(scheduleRequest(), rendered)) {
-        state.SkipWithError("the schedule could not be rendered");
+    if (!renderSchedule(state, rendered))
         return;
-    }
     QTemporaryDir dir;
     for (auto _ : state) {
         state.PauseTiming();
@@ -192,10 +192,8 @@ BENCHMARK(BM_SchedulePdfFromPreview)->Unit(benchmark::kMillisecond)->Iterations(
 void BM_SchedulePrintFromPreview(benchmark::State &state)
 {
     report::Rendered rendered;
-    if (!report::render(scheduleRequest(), rendered)) {
-        state.SkipWithError("the schedule could not be rendered");
+    if (!renderSchedule(state, rendered))
         return;
-    }
     QTemporaryDir dir;
     for (auto _ : state) {
         state.PauseTiming();
