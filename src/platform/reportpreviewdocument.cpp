@@ -6,7 +6,6 @@
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -27,14 +26,6 @@ namespace bm::platform
 namespace
 {
 
-// Reports are laid out for a device of 96 dots to the inch with the fonts'
-// design metrics, so that the preview, the printer and the PDF break lines
-// and pages in the same places whatever the screen.
-QPaintDevice &referenceDevice()
-{
-    return rows::device();
-}
-
 QFont reportFont(double points)
 {
     QFont f;
@@ -48,7 +39,9 @@ QFont reportFont(double points)
 std::unique_ptr<QTextDocument> newDocument()
 {
     auto doc = std::make_unique<QTextDocument>();
-    doc->documentLayout()->setPaintDevice(&referenceDevice());
+    // The same device for documents and rows alone: lines and pages break
+    // alike whatever the screen.
+    doc->documentLayout()->setPaintDevice(&rows::device());
     doc->setUseDesignMetrics(true);
     doc->setDocumentMargin(0);
     doc->setDefaultFont(reportFont(10));
@@ -263,8 +256,19 @@ bool ReportPages::layOutRows() const
 
 bool ReportPages::drawnAlone(int page) const
 {
+    return rowsPage(page) != nullptr;
+}
+
+// The page's rows, when it is drawn as rows alone.
+const ReportPages::Chunk *ReportPages::rowsPage(int page) const
+{
     const std::size_t index = chunkOf(page);
-    return index < m_chunks.size() && m_chunks[index].rowsOnly;
+    return index < m_chunks.size() && m_chunks[index].rowsOnly ? &m_chunks[index] : nullptr;
+}
+
+const rows::Table &ReportPages::rowsOf(const Chunk &chunk) const
+{
+    return rowsOf(m_flow->units.at(chunk.firstUnit).table);
 }
 
 const rows::Table &ReportPages::rowsOf(int table) const
@@ -338,11 +342,8 @@ double ReportPages::layoutWidth() const
 
 QString ReportPages::pageText(int page) const
 {
-    const std::size_t index = chunkOf(page);
-    if (index < m_chunks.size() && m_chunks[index].rowsOnly && page < m_known) {
-        const Chunk &chunk = m_chunks[index];
-        return rowsOf(m_flow->units.at(chunk.firstUnit).table).text(chunk.firstUnit, chunk.lastUnit);
-    }
+    if (const Chunk *chunk = rowsPage(page); chunk && page < m_known)
+        return rowsOf(*chunk).text(chunk->firstUnit, chunk->lastUnit);
     const Placed placed = place(page);
     if (!placed.doc || page < 0 || page >= m_known)
         return {};
@@ -368,13 +369,11 @@ void ReportPages::paintPage(QPainter &painter, int page) const
 {
     const QRectF content = contentRect();
     const double height = content.height();
-    const std::size_t index = chunkOf(page);
-    if (index < m_chunks.size() && m_chunks[index].rowsOnly) {
-        const Chunk &chunk = m_chunks[index];
+    if (const Chunk *chunk = rowsPage(page)) {
         painter.save();
         painter.translate(content.topLeft());
         painter.setClipRect(QRectF(QPointF(0, 0), content.size()), Qt::IntersectClip);
-        rowsOf(m_flow->units.at(chunk.firstUnit).table).paint(painter, chunk.firstUnit, chunk.lastUnit);
+        rowsOf(*chunk).paint(painter, chunk->firstUnit, chunk->lastUnit);
         painter.restore();
         paintFoot(painter, page);
         return;

@@ -122,7 +122,9 @@ private:
     std::size_t chunkOf(int page) const;
     Placed place(int page) const;
     bool layOutRows() const;
+    const Chunk *rowsPage(int page) const;
     const rows::Table &rowsOf(int table) const;
+    const rows::Table &rowsOf(const Chunk &chunk) const;
     void paintFoot(QPainter &painter, int page) const;
 
     report::Rendered m_report;

@@ -470,6 +470,8 @@ bool Table::checkPageEnd(const Look &look, const Row &row, int unit) const
     int here = 0;
     for (double top = m_firstRowTop; place(look, laid, top) == Placed::Here; top += step)
         ++here;
+    if (here == 0)
+        return false;
     const Document doc = m_layOut(sampleHtml(unit, here + 2));
     auto *table = qobject_cast<QTextTable *>(doc->rootFrame()->childFrames().value(0));
     if (!table || table->rows() != table->format().headerRowCount() + here + 2)
@@ -479,7 +481,7 @@ bool Table::checkPageEnd(const Look &look, const Row &row, int unit) const
             = table->cellAt(table->format().headerRowCount() + r, 0).firstCursorPosition().block();
         return int(doc->documentLayout()->blockBoundingRect(block).top() / m_pageHeight);
     };
-    return here > 0 && pageOf(here - 1) == 0 && pageOf(here) == 1;
+    return pageOf(here - 1) == 0 && pageOf(here) == 1;
 }
 
 const Table::Look *Table::lookOf(const Row &row, int unit) const

@@ -18,7 +18,9 @@ class QTextDocument;
 namespace bm::platform::rows
 {
 
-// The device reports are laid out for: 96 dots to the inch.
+// The device reports are laid out for: 96 dots to the inch, with the fonts'
+// design metrics, so that the preview, the printer and the PDF break lines
+// and pages in the same places whatever the screen.
 QPaintDevice &device();
 
 // One row of a report table read off its HTML: each cell's text as the text
