@@ -9,6 +9,7 @@
 #include "data/migrations.h"
 #include "data/schema.h"
 #include "data/schemacheck.h"
+#include "data/server.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,7 +42,7 @@ QHash<QString, Open> &opened()
 
 QString key(const QString &path)
 {
-    return QFileInfo(path).absoluteFilePath();
+    return server::isServer(path) ? path : QFileInfo(path).absoluteFilePath();
 }
 
 // The record sources alive on each file; kept apart from the connections,
@@ -98,10 +99,33 @@ sqlite3 *handleOf(const QSqlDatabase &db)
     return nullptr;
 }
 
+// The identity of a server database: made from the server's own number of
+// the database, which stays as long as the database does.
+Status serverIdentity(const QString &uri, quint32 &identity)
+{
+    Status status;
+    QSqlDatabase db = connection(uri, &status);
+    if (!db.isValid())
+        return status;
+    QSqlQuery q(db);
+    if (Status s = server::exec(
+            db, uri, q, QStringLiteral("SELECT oid FROM pg_database WHERE datname = current_database()"));
+        !s)
+        return s;
+    if (!q.next())
+        return server::failure(uri, QStringLiteral("does not say its number."));
+    identity = quint32(q.value(0).toLongLong()) * 2654435761u;
+    if (identity == 0)
+        identity = 1;
+    return Status::ok();
+}
+
 } // namespace
 
 QString displayName(const QString &path)
 {
+    if (server::isServer(path))
+        return server::displayName(path);
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
@@ -112,6 +136,13 @@ Status fileFailure(const QString &path, const QString &what)
 
 Status check(const QString &path, Pages pages)
 {
+    if (server::isServer(path)) {
+        // The server keeps its own pages sound; its layout is checked, and
+        // an empty database laid in, when the connection opens.
+        Status opened;
+        (void)connection(path, &opened);
+        return opened;
+    }
     const QFileInfo info(path);
     if (!info.exists())
         return fileFailure(path, QStringLiteral("does not exist."));
@@ -165,10 +196,29 @@ QSqlDatabase connection(const QString &path, Status *status)
 {
     const QString k = key(path);
     auto it = opened().find(k);
+    quint64 generation = 1;
     if (it != opened().end()) {
         QSqlDatabase db = QSqlDatabase::database(it->connectionName, false);
-        if (db.isOpen())
+        if (db.isOpen() && !(server::isServer(k) && server::lost(db)))
             return db;
+        // A server connection that was lost is opened afresh; what was
+        // cached of it is read again.
+        generation = it->generation + 1;
+        const QString name = it->connectionName;
+        opened().erase(it);
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    if (server::isServer(k)) {
+        const QString name = QStringLiteral("bm-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        Status s;
+        QSqlDatabase db = server::open(k, name, &s);
+        if (status)
+            *status = s;
+        if (!s)
+            return {};
+        opened().insert(k, Open { name, generation });
+        return db;
     }
     if (!QFileInfo(k).isFile()) {
         if (status)
@@ -209,6 +259,11 @@ QSqlDatabase connection(const QString &path, Status *status)
 
 sqlite3 *engine(const QString &path, Status *status)
 {
+    if (server::isServer(path)) {
+        if (status)
+            *status = server::failure(path, QStringLiteral("is on a server, not in a file."));
+        return nullptr;
+    }
     const QSqlDatabase db = connection(path, status);
     if (!db.isValid())
         return nullptr;
@@ -221,6 +276,8 @@ sqlite3 *engine(const QString &path, Status *status)
 Status calendarIdentity(const QString &path, quint32 &identity)
 {
     identity = 0;
+    if (server::isServer(path))
+        return serverIdentity(path, identity);
     Status status;
     sqlite3 *h = engine(path, &status);
     if (!h)

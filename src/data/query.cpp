@@ -6,6 +6,12 @@
 #include "data/fieldvalue.h"
 #include "data/log.h"
 #include "data/readonly.h"
+#include "data/schema.h"
+#include "data/server.h"
+#include "data/serversql.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <sqlite3.h>
 
@@ -103,6 +109,10 @@ struct Statement {
 struct Query::Engine {
     Statement statement;
     bool row = false;
+    // On a server: the whole result, read when the statement ran, and the
+    // texts handed out of the current row.
+    std::optional<QSqlQuery> server;
+    QHash<int, QByteArray> texts;
 };
 
 Query::Query(const QString &path)
@@ -133,6 +143,8 @@ Status Query::run(const QString &sql, const QVariantList &binds)
     m_engine = std::make_unique<Engine>();
     m_reason.clear();
     m_status = Status::ok();
+    if (!m_readOnly && database::server::isServer(m_path))
+        return runOnServer(sql, binds);
     sqlite3 *h = nullptr;
     if (m_readOnly) {
         h = m_readOnly->handle();
@@ -161,6 +173,30 @@ Status Query::run(const QString &sql, const QVariantList &binds)
     return m_status;
 }
 
+Status Query::runOnServer(const QString &sql, const QVariantList &binds)
+{
+    Status opened;
+    QSqlDatabase db = database::connection(m_path, &opened);
+    if (!db.isValid()) {
+        m_reason = opened.message();
+        return m_status = opened;
+    }
+    serversql::Translated statement;
+    if (Status s = serversql::translate(sql, binds, statement); !s)
+        return failed(sql, s.message());
+    if (statement.writes)
+        return failed(sql, QStringLiteral("a statement that changes the file is not a query"));
+    QSqlQuery &q = m_engine->server.emplace(db);
+    if (Status s = database::server::exec(db, m_path, q, statement.text); !s) {
+        m_reason = s.message();
+        return m_status = s;
+    }
+    const QSqlRecord record = q.record();
+    for (int c = 0; c < record.count(); ++c)
+        m_columns.insert(record.fieldName(c), c);
+    return m_status;
+}
+
 void Query::adopt(sqlite3 *db, sqlite3_stmt *stmt)
 {
     m_columns.clear();
@@ -176,7 +212,14 @@ void Query::adopt(sqlite3 *db, sqlite3_stmt *stmt)
 
 bool Query::next()
 {
-    if (!m_status || !m_engine || !m_engine->statement.stmt)
+    if (!m_status || !m_engine)
+        return false;
+    if (m_engine->server) {
+        m_engine->texts.clear();
+        m_engine->row = m_engine->server->next();
+        return m_engine->row;
+    }
+    if (!m_engine->statement.stmt)
         return false;
     sqlite3_stmt *stmt = m_engine->statement.stmt;
     const int rc = sqlite3_step(stmt);
@@ -193,11 +236,13 @@ int Query::indexOf(const QString &column) const
     const auto it = m_columns.constFind(column);
     if (it != m_columns.constEnd())
         return *it;
-    qCWarning(dataLog).noquote() << QStringLiteral("The statement \"%1\" gives no column named %2.")
-                                        .arg(m_engine && m_engine->statement.stmt
-                                                ? QString::fromUtf8(sqlite3_sql(m_engine->statement.stmt))
-                                                : QString(),
-                                            column);
+    QString sql;
+    if (m_engine && m_engine->server)
+        sql = m_engine->server->lastQuery();
+    else if (m_engine && m_engine->statement.stmt)
+        sql = QString::fromUtf8(sqlite3_sql(m_engine->statement.stmt));
+    qCWarning(dataLog).noquote()
+        << QStringLiteral("The statement \"%1\" gives no column named %2.").arg(sql, column);
     return -1;
 }
 
@@ -220,6 +265,8 @@ QString Query::columnName(int column) const
 {
     if (!m_engine || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->server)
+        return m_engine->server->record().fieldName(column);
     return QString::fromUtf8(sqlite3_column_name(m_engine->statement.stmt, column));
 }
 
@@ -227,6 +274,8 @@ QString Query::originTable(int column) const
 {
     if (!m_engine || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->server)
+        return database::server::originTable(*m_engine->server, column);
     return QString::fromUtf8(sqlite3_column_table_name(m_engine->statement.stmt, column));
 }
 
@@ -234,6 +283,8 @@ QString Query::originField(int column) const
 {
     if (!m_engine || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->server)
+        return database::server::originField(*m_engine->server, column);
     return QString::fromUtf8(sqlite3_column_origin_name(m_engine->statement.stmt, column));
 }
 
@@ -241,6 +292,8 @@ QVariant Query::valueAt(int column) const
 {
     if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->server)
+        return database::server::asStored(m_engine->server->value(column));
     return fieldvalue::fromEngine(sqlite3_column_value(m_engine->statement.stmt, column));
 }
 
@@ -248,6 +301,12 @@ QByteArrayView Query::textAt(int column) const
 {
     if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->server) {
+        auto it = m_engine->texts.find(column);
+        if (it == m_engine->texts.end())
+            it = m_engine->texts.insert(column, m_engine->server->value(column).toString().toUtf8());
+        return QByteArrayView(*it);
+    }
     sqlite3_stmt *stmt = m_engine->statement.stmt;
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
     return QByteArrayView(text, text ? sqlite3_column_bytes(stmt, column) : 0);
@@ -257,6 +316,8 @@ bool Query::isNullAt(int column) const
 {
     if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
         return true;
+    if (m_engine->server)
+        return m_engine->server->isNull(column);
     return sqlite3_column_type(m_engine->statement.stmt, column) == SQLITE_NULL;
 }
 
@@ -295,6 +356,35 @@ Status runWrite(const QString &path, sqlite3 *h, Statement &st, const QString &s
     return Status::ok();
 }
 
+bool isServer(const QString &path)
+{
+    return database::server::isServer(path);
+}
+
+// One write on a server, in the server's words. A new record's key comes
+// back from the statement itself.
+Status writeOnServer(
+    QSqlDatabase &db, const QString &uri, const QString &sql, const QVariantList &binds, Written *out)
+{
+    serversql::Translated statement;
+    if (Status s = serversql::translate(sql, binds, statement); !s)
+        return refusal(uri, sql, s.message());
+    QString text = statement.text;
+    const bool keyed
+        = !statement.insertInto.isEmpty() && statement.insertInto != QLatin1String(schema::stampTable);
+    if (keyed)
+        text += QStringLiteral(" RETURNING \"%1\"").arg(QLatin1String(schema::keyColumn));
+    QSqlQuery q(db);
+    if (Status s = database::server::exec(db, uri, q, text); !s)
+        return s;
+    if (out) {
+        *out = Written { 0, q.numRowsAffected() };
+        if (keyed && q.next())
+            out->insertId = q.value(0).toLongLong();
+    }
+    return Status::ok();
+}
+
 } // namespace
 
 Status write(
@@ -304,6 +394,15 @@ Status write(
     if (!changes(sql))
         return refusal(file, sql, QStringLiteral("it is not a write"));
     Status opened;
+    if (isServer(file)) {
+        QSqlDatabase db = database::connection(file, &opened);
+        if (!db.isValid())
+            return opened;
+        if (Status s = writeOnServer(db, file, sql, binds, out); !s)
+            return s;
+        database::changed(file, table);
+        return Status::ok();
+    }
     sqlite3 *h = database::engine(file, &opened);
     if (!h)
         return opened;
@@ -330,6 +429,17 @@ Transaction::~Transaction()
 Status Transaction::begin()
 {
     Status opened;
+    if (isServer(m_path)) {
+        QSqlDatabase db = database::connection(m_path, &opened);
+        if (!db.isValid())
+            return opened;
+        QSqlQuery q(db);
+        if (Status s = database::server::exec(db, m_path, q, QStringLiteral("BEGIN")); !s)
+            return s;
+        m_serverConnection = db.connectionName();
+        m_open = true;
+        return Status::ok();
+    }
     sqlite3 *h = database::engine(m_path, &opened);
     if (!h)
         return opened;
@@ -348,6 +458,16 @@ Status Transaction::write(const QString &table, const QString &sql, const QVaria
     if (!changes(sql))
         return refusal(m_path, sql, QStringLiteral("it is not a write"));
     Status opened;
+    if (isServer(m_path)) {
+        QSqlDatabase db = serverConnection(&opened);
+        if (!db.isValid())
+            return opened;
+        if (Status s = writeOnServer(db, m_path, sql, binds, out); !s)
+            return s;
+        if (!m_tables.contains(table))
+            m_tables << table;
+        return Status::ok();
+    }
     sqlite3 *h = database::engine(m_path, &opened);
     if (!h)
         return opened;
@@ -371,6 +491,22 @@ Status Transaction::commit()
         return refusal(m_path, QStringLiteral("COMMIT"), QStringLiteral("no transaction has begun"));
     m_prepared.clear();
     Status opened;
+    if (isServer(m_path)) {
+        QSqlDatabase db = serverConnection(&opened);
+        if (!db.isValid()) {
+            m_open = false;
+            return opened;
+        }
+        QSqlQuery q(db);
+        if (Status s = database::server::exec(db, m_path, q, QStringLiteral("COMMIT")); !s) {
+            rollback();
+            return s;
+        }
+        m_open = false;
+        for (const QString &table : std::as_const(m_tables))
+            database::changed(m_path, table);
+        return Status::ok();
+    }
     sqlite3 *h = database::engine(m_path, &opened);
     if (!h)
         return opened;
@@ -385,10 +521,32 @@ Status Transaction::commit()
     return Status::ok();
 }
 
+QSqlDatabase Transaction::serverConnection(Status *status) const
+{
+    QSqlDatabase db = database::connection(m_path, status);
+    // A connection opened afresh since the transaction began holds none of
+    // its writes: the server rolled them back when the first one was lost.
+    if (db.isValid() && db.connectionName() != m_serverConnection) {
+        if (status)
+            *status = database::server::failure(
+                m_path, QStringLiteral("was lost part way through. Nothing of it was saved; try again."));
+        return {};
+    }
+    return db;
+}
+
 void Transaction::rollback()
 {
     m_prepared.clear();
     m_open = false;
+    if (isServer(m_path)) {
+        QSqlDatabase db = QSqlDatabase::database(m_serverConnection, false);
+        QSqlQuery q(db);
+        if (db.isOpen() && !database::server::lost(db) && !q.exec(QStringLiteral("ROLLBACK")))
+            qCWarning(dataLog).noquote()
+                << database::displayName(m_path) << "the transaction could not be rolled back";
+        return;
+    }
     sqlite3 *h = database::engine(m_path, nullptr);
     if (h && sqlite3_get_autocommit(h) == 0
         && sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK)

@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QHash>
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -79,6 +80,7 @@ private:
     // Takes over a statement the report guard prepared.
     void adopt(sqlite3 *db, sqlite3_stmt *stmt);
     Status failed(const QString &sql, const QString &reason);
+    Status runOnServer(const QString &sql, const QVariantList &binds);
     int indexOf(const QString &column) const;
 
     QString m_path;
@@ -121,9 +123,11 @@ public:
 private:
     struct Prepared;
     void rollback();
+    QSqlDatabase serverConnection(Status *status) const;
 
     QString m_path;
     bool m_open = false;
+    QString m_serverConnection; // on a server: the connection it began on
     QStringList m_tables;
     QHash<QString, std::shared_ptr<Prepared>> m_prepared;
 };

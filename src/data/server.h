@@ -1,0 +1,53 @@
+#pragma once
+
+// The shared database on a PostgreSQL server, beside the file: for the
+// gateway's own files only (database.cpp, query.cpp). A database is named by
+// its location, which is either the path of a file or a libpq connection
+// URI ("postgresql:///lodge?host=/var/run/postgresql&user=ann").
+
+#include "data/status.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+namespace bm::database::server
+{
+
+// A location names a server database when it is a connection URI.
+bool isServer(const QString &location);
+
+// The database as messages name it: "lodge on /var/run/postgresql". A
+// password the URI may hold is never shown.
+QString displayName(const QString &uri);
+
+// "The shared database <name> <what>": every message about the server.
+Status failure(const QString &uri, const QString &what);
+
+// Opens a connection of the given name to the server and readies its
+// session. The first connection to an empty database lays the program's
+// tables and starter records in, all or nothing; a database of an older
+// layout is brought up to this version's; one that holds other tables, or a
+// newer layout, is refused and left as it is.
+QSqlDatabase open(const QString &uri, const QString &connectionName, Status *status);
+
+// Runs a statement already in the server's words on the connection. A
+// failure is logged with the statement and handed back in a guide's words;
+// a connection the server has lost is said to be lost.
+[[nodiscard]] Status exec(QSqlDatabase &db, const QString &uri, QSqlQuery &query, const QString &sql);
+
+// Whether the connection to the server is gone (the server stopped, the
+// network went): the next use must open it afresh.
+bool lost(const QSqlDatabase &db);
+
+// A value of a result row as the file's engine would give it: integers as
+// qlonglong (true and false as 1 and 0), null as an invalid QVariant.
+QVariant asStored(const QVariant &value);
+
+// The table and field a column of the query's current result is read
+// from; empty for a computed column.
+QString originTable(const QSqlQuery &query, int column);
+QString originField(const QSqlQuery &query, int column);
+
+} // namespace bm::database::server
