@@ -3,6 +3,7 @@
 #include "data/database.h"
 #include "data/pagecheck.h"
 #include "main/frmmain.h"
+#include "main/startdatabase.h"
 #include "maintenance/helpviewer.h"
 #include "platform/imagelimits.h"
 #include "platform/messages.h"
@@ -26,11 +27,8 @@ int main(int argc, char *argv[])
     bm::platform::SingleInstance instance(bm::appFolder());
     if (const auto start = instance.start(); start != bm::platform::SingleInstance::Start::First)
         return start == bm::platform::SingleInstance::Start::Forwarded ? 0 : 1;
-    const bm::Status ready = bm::database::prepare();
-    if (!ready) {
-        bm::platform::stop(ready.message());
+    if (!bm::openDatabaseAtStart())
         return 1;
-    }
     bm::installHelpViewer();
     // A change a record source could not write as it closed is told, not lost in silence.
     QObject::connect(&bm::DataChanges::instance(), &bm::DataChanges::changeLost, &app,
@@ -38,11 +36,12 @@ int main(int argc, char *argv[])
     QPointer<bm::FrmMain> main = new bm::FrmMain;
     main->show();
     // Every page of the file is read once the window shows; a damaged file
-    // is told then.
+    // is told then. A server keeps its own pages.
     bm::database::PageCheck pages(bm::databasePath());
     QObject::connect(&pages, &bm::database::PageCheck::damaged, &app,
         [](const QString &message) { bm::platform::warn(message); });
-    pages.start();
+    if (!bm::database::onServer(bm::databasePath()))
+        pages.start();
     const int result = app.exec();
     // The main window is discarded when it closes; its record sources write
     // what is pending as they close with it.

@@ -22,9 +22,26 @@ QString appFile(const QString &name)
     return QDir(appFolder()).filePath(name);
 }
 
+namespace
+{
+
+QString &chosenLocation()
+{
+    static QString location;
+    return location;
+}
+
+} // namespace
+
 QString databasePath()
 {
-    return appFile(QStringLiteral("tallow.mdb"));
+    const QString &chosen = chosenLocation();
+    return chosen.isEmpty() ? appFile(QStringLiteral("tallow.mdb")) : chosen;
+}
+
+void setDatabaseLocation(const QString &location)
+{
+    chosenLocation() = location;
 }
 
 Status installDeliveredFiles()

@@ -122,6 +122,11 @@ Status serverIdentity(const QString &uri, quint32 &identity)
 
 } // namespace
 
+bool onServer(const QString &path)
+{
+    return server::isServer(path);
+}
+
 QString displayName(const QString &path)
 {
     if (server::isServer(path))

@@ -62,6 +62,10 @@ void sourceOpened(const QString &path);
 void sourceClosed(const QString &path);
 int openSources(const QString &path);
 
+// Whether the database at path is on a server (a connection URI) rather
+// than in a file.
+bool onServer(const QString &path);
+
 // The file's name as the messages show it.
 QString displayName(const QString &path);
 

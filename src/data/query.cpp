@@ -521,6 +521,20 @@ Status Transaction::commit()
     return Status::ok();
 }
 
+Status Transaction::single(const QString &sql, const QVariantList &binds, QVariant &out)
+{
+    if (!m_open)
+        return refusal(m_path, sql, QStringLiteral("no transaction has begun"));
+    if (isServer(m_path)) {
+        Status opened;
+        if (!serverConnection(&opened).isValid())
+            return opened;
+    }
+    // The program's one connection to the database holds the transaction.
+    Query q(m_path);
+    return q.single(sql, binds, out);
+}
+
 QSqlDatabase Transaction::serverConnection(Status *status) const
 {
     QSqlDatabase db = database::connection(m_path, status);

@@ -117,6 +117,9 @@ public:
     // One statement of the transaction; the same sql is prepared once.
     [[nodiscard]] Status write(
         const QString &table, const QString &sql, const QVariantList &binds, Written *out = nullptr);
+    // Reads one value within the transaction: what it has written so far
+    // counts. Statements that change records go through write().
+    [[nodiscard]] Status single(const QString &sql, const QVariantList &binds, QVariant &out);
     // Commits, then tells of every table written.
     [[nodiscard]] Status commit();
 

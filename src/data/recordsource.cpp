@@ -77,7 +77,8 @@ RecordSource::RecordSource(
             return;
         }
         // The bare field as a condition: true for any set, non-zero value.
-        m_condition = schema::quoted(exact);
+        m_condition = database::onServer(m_path) ? QStringLiteral("bm_truth(%1)").arg(schema::quoted(exact))
+                                                 : schema::quoted(exact);
     }
     m_open = database::connection(m_path, &m_openStatus).isValid();
     if (!m_open) {
@@ -516,23 +517,42 @@ Status RecordSource::find(const QString &expression, bool fromStart)
             return Status::ok();
         }
         const bool fromHere = !fromStart && (m_pos == Pos::Record || m_pos == Pos::Deleted);
-        const QString test
-            = QStringLiteral("bm_like(?, %1, %2)").arg(schema::quoted(e->field)).arg(int(kind(e->field)));
-        auto q = std::make_unique<db::Query>(m_path);
+        const QString field = schema::quoted(e->field);
+        const FieldKind fieldKind = kind(e->field);
         QVariantList binds;
         if (fromHere)
             binds << m_id;
-        binds << e->patternText;
-        if (Status s = q->run(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
-                    + where(fromHere ? keyName + QStringLiteral(" > ? AND ") + test : test)
-                    + QStringLiteral(" ORDER BY %1").arg(keyName),
+        QString test;
+        m_findHere.reset();
+        if (!database::onServer(m_path)) {
+            test = QStringLiteral("bm_like(?, %1, %2)").arg(field).arg(int(fieldKind));
+            binds << e->patternText;
+        } else if (fieldKind == FieldKind::Text) {
+            test = field + QStringLiteral(" ~ ?");
+            binds << e->pattern.serverRegex();
+        } else {
+            m_findHere = std::make_shared<const filter::Expression>(*e);
+        }
+        QString condition = fromHere ? keyName + QStringLiteral(" > ?") : QString();
+        if (!test.isEmpty())
+            condition += (condition.isEmpty() ? QString() : QStringLiteral(" AND ")) + test;
+        auto q = std::make_unique<db::Query>(m_path);
+        if (Status s = q->run(QStringLiteral("SELECT %1%2 FROM %3")
+                                  .arg(keyName, m_findHere ? QStringLiteral(", ") + field : QString(),
+                                      schema::quoted(m_table))
+                    + where(condition) + QStringLiteral(" ORDER BY %1").arg(keyName),
                 binds);
             !s)
             return logged(s);
         m_findCursor = std::move(q);
         m_findExpression = expression;
     }
-    if (!m_findCursor->next()) {
+    bool found = m_findCursor->next();
+    while (found && m_findHere
+        && !m_findHere->pattern.matches(fieldvalue::shownStored(
+            kind(m_findHere->field), m_findCursor->valueAt(1))))
+        found = m_findCursor->next();
+    if (!found) {
         const Status read = m_findCursor->status();
         m_findCursor.reset();
         if (!read)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/filter.h"
 #include "data/schema.h"
 #include "data/status.h"
 
@@ -155,6 +156,10 @@ private:
     Bookmark m_lastModified;
     bool m_noMatch = false;
     std::unique_ptr<db::Query> m_findCursor;
+    // Where the server can not match the search itself (a date or an amount
+    // matches as the screen shows it), the cursor reads every record's value
+    // and this matches it.
+    std::shared_ptr<const filter::Expression> m_findHere;
     QString m_findExpression;
     qint64 m_findLastId = 0;
     quint64 m_findGeneration = 0;

@@ -11,6 +11,7 @@
 #include "main/scheduleview.h"
 #include "maintenance/frmabout.h"
 #include "maintenance/frmdbutility.h"
+#include "maintenance/frmshareddatabase.h"
 #include "maintenance/frmupdate.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
@@ -127,6 +128,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
         { {}, "mnuTripDay", "Trip Day...", {}, "weather-few-clouds", &FrmMain::openTripDay },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
+        { {}, "mnuSharedDatabase", "Shared Database...", {}, "preferences-system", &FrmMain::openSharedDatabase },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
         { {}, "mnuUpdate", "Check for Updates", {}, "system-software-update", &FrmMain::openUpdate },
         { {}, "mnuAbout", "About", {}, "dialog-information", &FrmMain::openAbout },
@@ -164,7 +166,7 @@ void FrmMain::buildMenus()
         { "&Utilities", "mnuUtilities",
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason",
                 "mnuTripDay" } },
-        { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch" } },
+        { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch", "-", "mnuSharedDatabase" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
     for (const auto &m : menus) {
@@ -400,6 +402,11 @@ void FrmMain::openSearch()
 void FrmMain::openDatabaseOptions()
 {
     platform::showWindow<FrmSetup>();
+}
+
+void FrmMain::openSharedDatabase()
+{
+    platform::showWindow<FrmSharedDatabase>();
 }
 
 void FrmMain::openUpdate()

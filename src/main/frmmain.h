@@ -98,6 +98,7 @@ private:
     void openLog();
     void openSearch();
     void openDatabaseOptions();
+    void openSharedDatabase();
     void openUpdate();
     void openAbout();
     void openDatabaseUtilities();
