@@ -156,6 +156,59 @@ private slots:
         QVERIFY(!query.next());
     }
 
+    // The URI taken apart into the driver's fields; anything that is not a
+    // server database URI is refused, not opened as some default database.
+    void serverUris_data()
+    {
+        QTest::addColumn<QString>("uri");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("port");
+        QTest::newRow("socket folder")
+            << "postgresql:///trips_12_3?host=/tmp/bmpg.a1&user=bm" << true << "trips_12_3"
+            << "/tmp/bmpg.a1"
+            << "bm" << -1;
+        QTest::newRow("escaped folder and port")
+            << "postgres:///diary?host=%2Ftmp%2Fpg%20x&user=guide&port=5433" << true << "diary"
+            << "/tmp/pg x"
+            << "guide" << 5433;
+        QTest::newRow("host and user in the authority")
+            << "postgresql://guide@db.example:6543/gear" << true << "gear"
+            << "db.example"
+            << "guide" << 6543;
+        QTest::newRow("other scheme") << "mysql:///diary?host=/tmp/x" << false << ""
+                                      << ""
+                                      << "" << -1;
+        QTest::newRow("no database") << "postgresql:///?host=/tmp/x" << false << ""
+                                     << ""
+                                     << "" << -1;
+        QTest::newRow("plain name") << "diary" << false << ""
+                                    << ""
+                                    << "" << -1;
+    }
+    void serverUris()
+    {
+        QFETCH(QString, uri);
+        QFETCH(bool, accepted);
+        const QString connection = QStringLiteral("uri check");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+            const Status s = test::setServerUri(db, uri);
+            QCOMPARE(s.isOk(), accepted);
+            if (accepted) {
+                QTEST(db.databaseName(), "database");
+                QTEST(db.hostName(), "host");
+                QTEST(db.userName(), "user");
+                QTEST(db.port(), "port");
+            } else {
+                QVERIFY(!s.message().isEmpty());
+            }
+        }
+        QSqlDatabase::removeDatabase(connection);
+    }
+
     // The server of the run is its own: an ordinary user's process, reached
     // only through the socket in its folder, not on any TCP port.
     void serverIsIsolated_data()
