@@ -108,6 +108,27 @@ private slots:
         QCOMPARE(userTables(b.database()), 0);
     }
 
+    // A database of an earlier process with the same id (ids come back in
+    // a long run) is left alone: the next free name is taken instead.
+    void takenNamesAreSkipped()
+    {
+        const QString probe = nameOf(test::freshServerDatabase(QStringLiteral("clash")));
+        const qsizetype cut = probe.lastIndexOf(QLatin1Char('_'));
+        QVERIFY2(cut > 0, qPrintable(probe));
+        const QString stem = probe.left(cut + 1);
+        const int counter = probe.mid(cut + 1).toInt();
+        ServerConnection admin(test::serverBaseUri());
+        QVERIFY2(admin.status(), qPrintable(admin.status().message()));
+        {
+            QSqlQuery query(admin.database());
+            for (int next = counter + 1; next <= counter + 3; ++next)
+                QVERIFY2(query.exec(QStringLiteral("CREATE DATABASE %1").arg(stem + QString::number(next))),
+                    qPrintable(query.lastError().text()));
+        }
+        QCOMPARE(
+            nameOf(test::freshServerDatabase(QStringLiteral("clash"))), stem + QString::number(counter + 4));
+    }
+
     // Names only quoting keeps as written, side by side in one database:
     // a name folded to lower case would meet its twin. Values go in through
     // "?" placeholders, which the driver hands to the server as parameters.
