@@ -46,7 +46,7 @@ find_bin() {
   fi
   local newest=""
   local dir
-  for dir in $(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V); do
+  for dir in $(printf "%s\n" /usr/lib/postgresql/*/bin | sort -V); do
     [ -x "$dir/initdb" ] && newest="$dir"
   done
   if [ -z "$newest" ]; then
