@@ -47,7 +47,7 @@ find_bin() {
   local newest=""
   local dir
   for dir in $(printf "%s\n" /usr/lib/postgresql/*/bin | sort -V); do
-    [ -x "$dir/initdb" ] && newest="$dir"
+    if [ -x "$dir/initdb" ]; then newest="$dir"; fi
   done
   if [ -z "$newest" ]; then
     echo "pgcluster: no PostgreSQL server found under /usr/lib/postgresql (package postgresql)" >&2
