@@ -24,3 +24,19 @@ function(bm_test name source)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     TIMEOUT 300)
 endfunction()
+
+# bm_server_test(NAME): marks a test made by bm_test as one that also runs
+# against the throwaway PostgreSQL server of the run (tests/support/
+# pgcluster.sh). CTest starts the server before the first such test and
+# stops it after the last; the test finds it through BM_TEST_SERVER, the
+# server's state file. Call it in the folder that made the test.
+function(bm_server_test name)
+  if(NOT TEST ${name})
+    message(FATAL_ERROR "bm_server_test(${name}): no such test; make it with bm_test first")
+  endif()
+  if(NOT BM_TEST_SERVER_STATE)
+    message(FATAL_ERROR "bm_server_test(${name}): BM_TEST_SERVER_STATE is not set (tests/CMakeLists.txt)")
+  endif()
+  set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED pgserver)
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "BM_TEST_SERVER=${BM_TEST_SERVER_STATE}")
+endfunction()
