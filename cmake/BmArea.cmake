@@ -40,3 +40,15 @@ function(bm_server_test name)
   set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED pgserver)
   set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "BM_TEST_SERVER=${BM_TEST_SERVER_STATE}")
 endfunction()
+
+# bm_both_engines(NAME): runs a test made by bm_test a second time, as
+# NAME_server, with the program's database on the throwaway PostgreSQL server
+# instead of the file (BM_TEST_ENGINE=server): every case of the suite then
+# holds on both engines.
+function(bm_both_engines name)
+  add_test(NAME ${name}_server COMMAND ${name})
+  set_tests_properties(${name}_server PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BM_TEST_ENGINE=server"
+    TIMEOUT 600)
+  bm_server_test(${name}_server)
+endfunction()

@@ -3,8 +3,10 @@
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "platform/imagelimits.h"
+#include "serverdb.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -46,6 +48,11 @@ void setUpEnvironment()
     resetDatabase();
 }
 
+bool onServer()
+{
+    return qEnvironmentVariable("BM_TEST_ENGINE") == QLatin1String("server");
+}
+
 void resetDatabase()
 {
     database::closeAll();
@@ -53,6 +60,16 @@ void resetDatabase()
     const Status s = installDeliveredFiles();
     if (!s)
         qFatal("%s", qPrintable(s.message()));
+    if (!onServer())
+        return;
+    // A fresh, empty database: the program lays its tables and starter
+    // records in as it first connects, as it does for a lodge's.
+    const QString uri = freshServerDatabase(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    if (uri.isEmpty())
+        qFatal("The test server gave no database (BM_TEST_SERVER=%s).", qPrintable(qEnvironmentVariable("BM_TEST_SERVER")));
+    setDatabaseLocation(uri);
+    if (const Status laid = database::check(uri); !laid)
+        qFatal("%s", qPrintable(laid.message()));
 }
 
 } // namespace bm::test
