@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <span>
 
 namespace bm::filter
@@ -419,9 +420,8 @@ bool Pattern::matchesUtf8(const char *text, std::size_t length) const
     if (!m_needle.empty()) {
         if (containsNeedle(bytes, length))
             return true;
-        if (m_needleLeads.empty() || std::none_of(bytes, bytes + length, [this](unsigned char b) {
-                return b >= 0x80 && m_needleLeads.find(char(b)) != std::string::npos;
-            }))
+        const auto holds = [text, length](char lead) { return std::memchr(text, lead, length) != nullptr; };
+        if (std::none_of(m_needleLeads.begin(), m_needleLeads.end(), holds))
             return false;
     }
     bool ascii = true;
