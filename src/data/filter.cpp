@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <span>
 
@@ -193,12 +192,22 @@ bool inMerged(const std::vector<std::pair<char32_t, char32_t>> &v, char32_t c)
     return it != v.begin() && c <= std::prev(it)->second;
 }
 
+// ASCII punctuation: outside a bracket expression a backslash before any of
+// it stands for the character itself, and before a letter or digit it would
+// start an escape.
+bool asciiPunctuation(char32_t c)
+{
+    const bool letter = (c | 0x20) >= U'a' && (c | 0x20) <= U'z';
+    const bool digit = c >= U'0' && c <= U'9';
+    return c > 0x20 && c < 0x7F && !letter && !digit;
+}
+
 // One character as the server's regular expression reads it: \uXXXX (or
 // \UXXXXXXXX) for what is special or invisible, the character itself else.
 void appendRegexChar(QString &out, char32_t c, bool inBracket)
 {
-    const bool special = inBracket ? (c == U']' || c == U'\\' || c == U'^' || c == U'-' || c == U'[')
-                                   : (c < 128 && std::ispunct(int(c)));
+    const bool special
+        = inBracket ? (c == U']' || c == U'\\' || c == U'^' || c == U'-' || c == U'[') : asciiPunctuation(c);
     if (c < 0x20 || c == 0x7F || (inBracket && special)) {
         out += c > 0xFFFF ? QStringLiteral("\\U%1").arg(uint(c), 8, 16, QLatin1Char('0'))
                           : QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
