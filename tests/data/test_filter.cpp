@@ -1,11 +1,166 @@
 #include "testenv.h"
 
 #include "data/filter.h"
+#include "filtercases.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <map>
 
 using namespace bm;
+
+namespace
+{
+
+// A plain reading of the search language, slow and direct, to hold the
+// matcher to: a character matches if it, or any character that folds like
+// it, would match.
+
+char32_t folded(char32_t c)
+{
+    return QChar::toCaseFolded(c);
+}
+
+// Every character that folds like x, found by trying them all.
+const std::vector<char32_t> &foldsLike(char32_t x)
+{
+    static std::map<char32_t, std::vector<char32_t>> known;
+    auto it = known.find(x);
+    if (it == known.end()) {
+        std::vector<char32_t> alike;
+        for (char32_t y = 0; y <= 0x10FFFF; ++y) {
+            if (folded(y) == folded(x))
+                alike.push_back(y);
+        }
+        it = known.emplace(x, std::move(alike)).first;
+    }
+    return it->second;
+}
+
+struct List {
+    bool valid = false;
+    bool negated = false;
+    std::vector<std::pair<char32_t, char32_t>> items;
+    std::size_t end = 0; // just after the ]
+};
+
+// The list that opens with the [ at p[i].
+List readList(const std::u32string &p, std::size_t i)
+{
+    List l;
+    std::size_t j = i + 1;
+    if (j < p.size() && p[j] == U'!') {
+        l.negated = true;
+        ++j;
+    }
+    while (j < p.size() && p[j] != U']') {
+        if (j + 2 < p.size() && p[j + 1] == U'-' && p[j + 2] != U']') {
+            if (p[j + 2] < p[j])
+                return l;
+            l.items.emplace_back(p[j], p[j + 2]);
+            j += 3;
+        } else {
+            l.items.emplace_back(p[j], p[j]);
+            ++j;
+        }
+    }
+    if (j == p.size())
+        return l;
+    l.valid = true;
+    l.end = j + 1;
+    return l;
+}
+
+bool referenceValid(const std::u32string &p)
+{
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p[i] == U'[') {
+            const List l = readList(p, i);
+            if (!l.valid)
+                return false;
+            i = l.end - 1;
+        }
+    }
+    return true;
+}
+
+bool referenceMatch(const std::u32string &p, std::size_t pi, const std::u32string &t, std::size_t ti)
+{
+    if (pi == p.size())
+        return ti == t.size();
+    const char32_t c = p[pi];
+    if (c == U'*')
+        return referenceMatch(p, pi + 1, t, ti) || (ti < t.size() && referenceMatch(p, pi, t, ti + 1));
+    if (c == U'[') {
+        const List l = readList(p, pi);
+        if (l.items.empty() && !l.negated)
+            return referenceMatch(p, l.end, t, ti);
+        if (ti == t.size())
+            return false;
+        bool in = false;
+        for (const char32_t y : foldsLike(t[ti])) {
+            for (const auto &[lo, hi] : l.items)
+                in = in || (y >= lo && y <= hi);
+        }
+        return in != l.negated && referenceMatch(p, l.end, t, ti + 1);
+    }
+    if (ti == t.size())
+        return false;
+    bool one = false;
+    if (c == U'?')
+        one = true;
+    else if (c == U'#')
+        one = t[ti] >= U'0' && t[ti] <= U'9';
+    else
+        one = folded(c) == folded(t[ti]);
+    return one && referenceMatch(p, pi + 1, t, ti + 1);
+}
+
+bool referenceMatch(const QString &pattern, const QString &text)
+{
+    return referenceMatch(pattern.toStdU32String(), 0, text.toStdU32String(), 0);
+}
+
+// The server's regular expression in Perl syntax, for the constructs
+// serverRegex() writes: \uXXXX and \UXXXXXXXX become \x{...}, and $ outside a
+// list the very end of the text (Perl's $ also matches before a final line
+// break). . and [^...] match line breaks in both once DotMatchesEverything is
+// set.
+QRegularExpression asPerl(const QString &re)
+{
+    QString out;
+    bool inList = false;
+    for (qsizetype i = 0; i < re.size(); ++i) {
+        const QChar c = re[i];
+        if (c == QLatin1Char('\\') && i + 1 < re.size()) {
+            const QChar e = re[i + 1];
+            const int digits = e == QLatin1Char('u') ? 4 : e == QLatin1Char('U') ? 8 : 0;
+            if (digits) {
+                out += QStringLiteral("\\x{") + re.mid(i + 2, digits) + QLatin1Char('}');
+                i += 1 + digits;
+            } else {
+                out += c;
+                out += e;
+                ++i;
+            }
+        } else if (c == QLatin1Char('[') && !inList) {
+            inList = true;
+            out += c;
+        } else if (c == QLatin1Char(']') && inList) {
+            inList = false;
+            out += c;
+        } else if (c == QLatin1Char('$') && !inList) {
+            out += QStringLiteral("\\z");
+        } else {
+            out += c;
+        }
+    }
+    return QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption);
+}
+
+} // namespace
 
 class TestFilter : public QObject
 {
@@ -97,6 +252,138 @@ private slots:
         QCOMPARE(p->matches(text), matches);
         const QByteArray utf8 = text.toUtf8();
         QCOMPARE(p->matchesUtf8(utf8.constData(), std::size_t(utf8.size())), matches);
+    }
+
+    // The shared cases: both matching paths, the reference reading, and
+    // the server's regular expression read the same way in Perl syntax.
+    void sharedCases_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("expected");
+        for (const test::FilterCase &c : test::filterCases())
+            QTest::newRow(c.name) << c.pattern << c.text << c.expected;
+    }
+    void sharedCases()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, expected);
+        const std::optional<filter::Pattern> p = filter::Pattern::compile(pattern);
+        QVERIFY(p);
+        QCOMPARE(p->matchesUtf8(text.constData(), std::size_t(text.size())), expected);
+        const QString decoded = QString::fromUtf8(text);
+        if (decoded.toUtf8() != text)
+            return; // broken UTF-8 has no QString of its own
+        QCOMPARE(p->matches(decoded), expected);
+        QCOMPARE(referenceMatch(pattern, decoded), expected);
+        if (!test::serverCanHold(text))
+            return;
+        const QRegularExpression re = asPerl(p->serverRegex());
+        QVERIFY2(re.isValid(), qPrintable(p->serverRegex() + QStringLiteral(": ") + re.errorString()));
+        QCOMPARE(re.match(decoded).hasMatch(), expected);
+    }
+
+    // The shape of the expression: a word search stays an unanchored
+    // search, case is spelled out, and what the server text cannot hold
+    // (NUL) leaves a set that nothing matches.
+    void serverRegexText_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("regex");
+        QTest::newRow("word") << "*s*" << QString::fromUtf8("[Ssſ]");
+        QTest::newRow("words") << "*a*b*"
+                               << "[Aa].*[Bb]";
+        QTest::newRow("empty") << ""
+                               << "^$";
+        QTest::newRow("star") << "*"
+                              << "$";
+        QTest::newRow("empty negated list") << "[!]"
+                                            << "^.$";
+        QTest::newRow("digit and one") << "#?"
+                                       << "^[0-9].$";
+        QTest::newRow("escaped") << "5[*]."
+                                 << "^5\\*\\.$";
+        QTest::newRow("negated range") << "[!a-c]"
+                                       << "^[^A-Ca-c]$";
+        QTest::newRow("specials in a list") << "[-^\\[]"
+                                            << "^[\\u002d\\u005b\\u005c\\u005e]$";
+        QTest::newRow("NUL") << QString(QChar(0)) << "^[^\\u0001-\\U0010ffff]$";
+    }
+    void serverRegexText()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, regex);
+        const std::optional<filter::Pattern> p = filter::Pattern::compile(pattern);
+        QVERIFY(p);
+        QCOMPARE(p->serverRegex(), regex);
+    }
+
+    // Random patterns and texts over the characters where case folding is
+    // treacherous: the word search over bytes, the full matcher, the server
+    // expression and the reference must all agree.
+    void randomAgainstReference()
+    {
+        QRandomGenerator rng(20261209);
+        const QString patternChars = QString::fromUtf8("ſ\u212aKkSsßİ09-*]?#[!a");
+        const QString wordChars = QString::fromUtf8("ſ\u212aKkSsßİıia9-");
+        const QString textChars = QString::fromUtf8("ſ\u212aKkSsßẞİıiaA09-*]?#[!\n é");
+        auto pick = [&](const QString &from, int maxLen) {
+            QString s;
+            const int n = int(rng.bounded(maxLen + 1));
+            for (int i = 0; i < n; ++i)
+                s.append(from[int(rng.bounded(from.size()))]);
+            return s;
+        };
+        int compiled = 0, matched = 0, fastPath = 0;
+        for (int i = 0; i < 4000; ++i) {
+            const bool word = i % 3 == 0;
+            const QString pattern
+                = word ? QLatin1Char('*') + pick(wordChars, 3) + QLatin1Char('*') : pick(patternChars, 8);
+            const QString text = pick(textChars, 8);
+            const QString where = QStringLiteral("pattern '%1' text '%2'").arg(pattern, text);
+            const std::optional<filter::Pattern> p = filter::Pattern::compile(pattern);
+            QVERIFY2(bool(p) == referenceValid(pattern.toStdU32String()), qPrintable(where));
+            if (!p)
+                continue;
+            ++compiled;
+            const bool expected = referenceMatch(pattern, text);
+            matched += expected;
+            fastPath += word;
+            QVERIFY2(p->matches(text) == expected, qPrintable(where));
+            const QByteArray utf8 = text.toUtf8();
+            QVERIFY2(
+                p->matchesUtf8(utf8.constData(), std::size_t(utf8.size())) == expected, qPrintable(where));
+            const QRegularExpression re = asPerl(p->serverRegex());
+            QVERIFY2(re.isValid(), qPrintable(where + QStringLiteral(": ") + p->serverRegex()));
+            QVERIFY2(re.match(text).hasMatch() == expected,
+                qPrintable(where + QStringLiteral(": ") + p->serverRegex()));
+        }
+        // Enough of each kind that the comparison meant something.
+        QVERIFY(compiled > 2500);
+        QVERIFY(matched > 300 && matched < compiled - 300);
+        QVERIFY(fastPath > 1000);
+    }
+
+    // A set over every character, many times over, stays cheap to compile,
+    // to match and to write for the server.
+    void hostileSets()
+    {
+        const char32_t all[] = { U'[', 0, U'-', 0x10FFFF, U']' };
+        const QString pattern = QString::fromUcs4(all, 5).repeated(500);
+        QElapsedTimer timer;
+        timer.start();
+        const std::optional<filter::Pattern> p = filter::Pattern::compile(pattern);
+        QVERIFY(p);
+        const QString text = QString::fromUtf8("ſé\n").repeated(166) + QStringLiteral("xy");
+        QVERIFY(p->matches(text));
+        QVERIFY(!p->matches(text.chopped(1)));
+        const QByteArray utf8 = text.toUtf8();
+        QVERIFY(p->matchesUtf8(utf8.constData(), std::size_t(utf8.size())));
+        const QString re = p->serverRegex();
+        QVERIFY(re.size() < 500 * 40);
+        QVERIFY(asPerl(re).match(text).hasMatch());
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
     }
 
     void expressions_data()
