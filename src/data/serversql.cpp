@@ -318,6 +318,7 @@ private:
     bool m_afterValue = false; // the last token ends a value: a + after it adds
     bool m_qualified = false; // after a "." of a qualified name
     bool m_alias = false; // the next name is given by AS
+    bool m_type = false; // the next word names a type: CAST(x AS type)
     qsizetype m_skip = -1; // a token already written
     QString m_previousWord;
 };
@@ -398,6 +399,7 @@ Status Translator::word(qsizetype i, Translated &out)
         symbol(w);
         // In CAST(x AS type) a type follows, otherwise a name.
         m_alias = !m_frames.back().cast;
+        m_type = m_frames.back().cast;
         return Status::ok();
     }
     if (upper == QLatin1String("GLOB")) {
@@ -445,6 +447,11 @@ Status Translator::word(qsizetype i, Translated &out)
         symbol(negated ? QStringLiteral("IS DISTINCT FROM") : QStringLiteral("IS NOT DISTINCT FROM"));
         if (negated)
             m_skip = next;
+        return Status::ok();
+    }
+    if (m_type) {
+        m_type = false;
+        symbol(w);
         return Status::ok();
     }
     if (knownNames().contains(upper) || m_aliases.contains(upper) || m_alias)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariantList>
+
+namespace bm::test
+{
+
+// Runs statements on the program's own connection to its database, behind
+// the windows' backs, as another tool would. They are written in the file
+// engine's words; on the test server they are turned into the server's as
+// the gateway turns the program's own. The database's generation grows, so
+// that cached counts read again. False, with the engine's reason in error,
+// when a statement fails.
+bool execBehind(const QString &sql, QString *error = nullptr);
+
+// The same, with statements already in the connection's engine's own words
+// (a trigger of the server's, say): run as written.
+bool execAsWritten(const QString &sql, QString *error = nullptr);
+
+// The rows a statement of the same kind reads, every column as the engine
+// gives it; the test fails (and the list is empty) when it can not be read.
+QList<QVariantList> rowsBehind(const QString &sql);
+
+// How the engine of the run says that a table is missing.
+QString missingTable(const QString &table);
+
+} // namespace bm::test
