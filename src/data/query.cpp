@@ -303,8 +303,11 @@ QByteArrayView Query::textAt(int column) const
         return {};
     if (m_engine->server) {
         auto it = m_engine->texts.find(column);
-        if (it == m_engine->texts.end())
-            it = m_engine->texts.insert(column, m_engine->server->value(column).toString().toUtf8());
+        if (it == m_engine->texts.end()) {
+            // A null reads as no text, whatever the column's type.
+            const QVariant v = m_engine->server->value(column);
+            it = m_engine->texts.insert(column, v.isNull() ? QByteArray() : v.toString().toUtf8());
+        }
         return QByteArrayView(*it);
     }
     sqlite3_stmt *stmt = m_engine->statement.stmt;

@@ -1,3 +1,4 @@
+#include "behind.h"
 #include "doubles.h"
 #include "recordform/binder.h"
 #include "testenv.h"
@@ -18,9 +19,8 @@ namespace
 
 void exec(const QString &sql)
 {
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY2(q.exec(sql), qPrintable(sql));
-    database::bumpGeneration(databasePath());
+    QString error;
+    QVERIFY2(test::execBehind(sql, &error), qPrintable(sql + ": " + error));
 }
 
 QStringList entries(const QComboBox *box)
@@ -53,8 +53,7 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("readable") << ""
                                   << "";
-        QTest::newRow("table gone") << "table"
-                                    << "no such table: Lures";
+        QTest::newRow("table gone") << "table" << test::missingTable("Lures");
         QTest::newRow("record deleted elsewhere") << "record"
                                                   << "it may have been deleted";
     }
@@ -133,7 +132,9 @@ private slots:
         box->setEditText(QStringLiteral("typed"));
         if (!readable) {
             exec("ALTER TABLE Lures RENAME TO \"Lures away\"");
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Data2 \\(Lures\\): .*no such table"));
+            QTest::ignoreMessage(QtWarningMsg,
+                QRegularExpression(
+                    "^Data2 \\(Lures\\): .*" + QRegularExpression::escape(test::missingTable("Lures"))));
             boxes.expect();
         }
         const Status filled = fillList(box, source, QStringLiteral("Bait"));
@@ -142,7 +143,7 @@ private slots:
         QCOMPARE(box->currentText(), QString("typed"));
         QCOMPARE(boxes.shown.size(), readable ? 0 : 1);
         if (!readable)
-            QVERIFY2(boxes.last().text.contains("no such table: Lures"), qPrintable(boxes.last().text));
+            QVERIFY2(boxes.last().text.contains(test::missingTable("Lures")), qPrintable(boxes.last().text));
     }
 
     void refusedValue_data()

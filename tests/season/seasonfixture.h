@@ -7,6 +7,7 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
+#include "data/query.h"
 
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -42,34 +43,32 @@ inline QVariant units(double amount)
 
 inline void layInSeason(const QList<SeasonRow> &rows)
 {
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY(q.exec(QStringLiteral("DELETE FROM Booking")));
-    QVERIFY(q.exec(QStringLiteral("BEGIN")));
-    q.prepare(QStringLiteral(
-        "INSERT INTO Booking (Name, Date, Lake, \"Total Charge\", \"Charge Total\", Species, \"Total Fish\", "
-        "Lure, \"Lure Color\", \"Big Fish\", Weight, Length, \"Balance Due\") "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const QVariant none(QMetaType::fromType<QString>());
     auto orNone = [&](const QVariant &v) { return v.isValid() ? v : none; };
     auto textOrNone = [&](const QString &s) { return s.isEmpty() ? none : QVariant(s); };
+    // A text where an amount belongs can only be on the file: the server's
+    // amount fields hold whole numbers alone, and the text reads as no
+    // amount either way.
+    auto amount = [&](const QVariant &v) {
+        bool whole = false;
+        v.toLongLong(&whole);
+        return onServer() && v.isValid() && !whole ? none : orNone(v);
+    };
+    db::Transaction t(databasePath());
+    QVERIFY(t.begin());
+    QVERIFY(t.write(QStringLiteral("Booking"), QStringLiteral("DELETE FROM Booking"), {}));
     for (const SeasonRow &r : rows) {
-        q.addBindValue(r.name);
-        q.addBindValue(orNone(r.date));
-        q.addBindValue(textOrNone(r.lake));
-        q.addBindValue(orNone(r.charge));
-        q.addBindValue(orNone(r.invoice));
-        q.addBindValue(textOrNone(r.species));
-        q.addBindValue(textOrNone(r.fish));
-        q.addBindValue(textOrNone(r.lure));
-        q.addBindValue(textOrNone(r.color));
-        q.addBindValue(textOrNone(r.bigFish));
-        q.addBindValue(textOrNone(r.weight));
-        q.addBindValue(textOrNone(r.length));
-        q.addBindValue(orNone(r.balance));
-        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        const Status s = t.write(QStringLiteral("Booking"),
+            QStringLiteral(
+                "INSERT INTO Booking (Name, Date, Lake, \"Total Charge\", \"Charge Total\", Species, "
+                "\"Total Fish\", Lure, \"Lure Color\", \"Big Fish\", Weight, Length, \"Balance Due\") "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            { r.name, orNone(r.date), textOrNone(r.lake), amount(r.charge), amount(r.invoice),
+                textOrNone(r.species), textOrNone(r.fish), textOrNone(r.lure), textOrNone(r.color),
+                textOrNone(r.bigFish), textOrNone(r.weight), textOrNone(r.length), amount(r.balance) });
+        QVERIFY2(s, qPrintable(s.message()));
     }
-    QVERIFY(q.exec(QStringLiteral("COMMIT")));
-    database::bumpGeneration(databasePath());
+    QVERIFY(t.commit());
 }
 
 // The hand-counted season: 2025 beside 2024, with every kind of bad value.

@@ -1,3 +1,4 @@
+#include "behind.h"
 #include "seasonfixture.h"
 
 #include "data/season.h"
@@ -210,8 +211,11 @@ void TestSeason::summaryOfASeason_data()
     QTest::newRow("fish by the moon's phase of the trip's day")
         << "moon"
         << "Waxing Crescent 12/1, Full Moon 0/1, Waning Gibbous 27/3, Waning Crescent 3/1";
+    // The server's amount fields hold whole numbers alone: the charge that is
+    // a word on the file is no charge there.
     QTest::newRow("left out") << "left out"
-                              << "undated 1, bad date 1, charge 1, fish 1, weight 1";
+                              << (test::onServer() ? "undated 1, bad date 1, charge 0, fish 1, weight 1"
+                                                   : "undated 1, bad date 1, charge 1, fish 1, weight 1");
 }
 
 void TestSeason::summaryOfASeason()
@@ -245,7 +249,7 @@ void TestSeason::moneyOwedOldestFirst()
         QStringList({ "2024-03-05 Jim Nash 100.00", "2025-03-20 Carl Jones 150.00",
             "2025-06-11 Fay Green 250.00", "2025-12-31 Ida Moss 400.00", " Lou Park 75.00" }));
     QCOMPARE(owed.total.format(), QStringLiteral("975.00"));
-    QCOMPARE(owed.unreadable, 1);
+    QCOMPARE(owed.unreadable, test::onServer() ? 0 : 1); // a balance that is a word: on the file alone
 
     // The bookmark names the booking itself.
     RecordSource rs(QStringLiteral("Data1"), QStringLiteral("Booking"));
@@ -311,11 +315,11 @@ void TestSeason::unreadableDatabaseIsAFailure()
     QVERIFY(!season::summarize(0, s).isOk());
 
     // A database without the table: the failure says so, no empty figures.
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY(q.exec(QStringLiteral("ALTER TABLE Booking RENAME TO Bookings")));
+    QVERIFY(test::execBehind(QStringLiteral("ALTER TABLE Booking RENAME TO Bookings")));
     const Status broken = season::summarize(2025, s);
     QVERIFY(!broken.isOk());
-    QVERIFY2(broken.message().contains(QStringLiteral("no such table")), qPrintable(broken.message()));
+    QVERIFY2(broken.message().contains(test::missingTable(QStringLiteral("Booking"))),
+        qPrintable(broken.message()));
     QVERIFY(!season::moneyOwed(owed).isOk());
     QVERIFY(!season::bookingYears(years).isOk());
 }
