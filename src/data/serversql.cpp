@@ -256,6 +256,9 @@ struct Frame {
     QString close; // what its ) becomes
     bool cast = false; // CAST(x AS type): the AS names a type
     bool likeOpen = false; // a LIKE at this depth still needs its ESCAPE
+    bool ordering = false; // in the sort keys of an ORDER BY
+    bool descending = false; // the sort key so far ends with DESC
+    bool nullsPlaced = false; // the sort key says where nulls go
 };
 
 class Translator
@@ -303,6 +306,18 @@ private:
             m_out += QLatin1String(" ESCAPE ''");
             m_frames.back().likeOpen = false;
         }
+    }
+    // SQLite sorts nulls before every value, the server after: each sort
+    // key says where they go, unless it does so itself.
+    void closeSortKey()
+    {
+        Frame &f = m_frames.back();
+        if (!f.ordering)
+            return;
+        if (!f.nullsPlaced)
+            m_out += f.descending ? QLatin1String(" NULLS LAST") : QLatin1String(" NULLS FIRST");
+        f.descending = false;
+        f.nullsPlaced = false;
     }
     Status word(qsizetype i, Translated &out);
     Status name(const QString &written, bool bare);
@@ -367,6 +382,27 @@ Status Translator::word(qsizetype i, Translated &out)
         m_frames.back().likeOpen = false;
     } else if (ends.contains(upper)) {
         closeLike();
+    }
+    Frame &frame = m_frames.back();
+    static const QSet<QString> endsOrdering { QStringLiteral("LIMIT"), QStringLiteral("OFFSET"),
+        QStringLiteral("UNION"), QStringLiteral("EXCEPT"), QStringLiteral("INTERSECT"),
+        QStringLiteral("FETCH"), QStringLiteral("FOR") };
+    if (frame.ordering) {
+        if (upper == QLatin1String("DESC"))
+            frame.descending = true;
+        else if (upper == QLatin1String("ASC"))
+            frame.descending = false;
+        else if (upper == QLatin1String("NULLS"))
+            frame.nullsPlaced = true;
+        else if (endsOrdering.contains(upper)) {
+            closeSortKey();
+            frame.ordering = false;
+        }
+    }
+    if (upper == QLatin1String("BY") && before == QLatin1String("ORDER")) {
+        frame.ordering = true;
+        frame.descending = false;
+        frame.nullsPlaced = false;
     }
 
     if (call && !(isTable(w) && (before == QLatin1String("INTO") || before == QLatin1String("TABLE")))) {
@@ -521,6 +557,7 @@ Status Translator::run(Translated &out)
                 symbol(t.text);
             } else if (t.text == QLatin1String(")")) {
                 closeLike();
+                closeSortKey();
                 if (m_frames.size() <= 1)
                     return refused(QStringLiteral("a ) has no ("));
                 const Frame f = m_frames.back();
@@ -531,9 +568,12 @@ Status Translator::run(Translated &out)
                 m_qualified = false;
             } else if (t.text == QLatin1String(",")) {
                 closeLike();
+                closeSortKey();
                 symbol(t.text);
             } else if (t.text == QLatin1String(";")) {
                 closeLike();
+                closeSortKey();
+                m_frames.back().ordering = false;
                 ended = true;
             } else if (t.text == QLatin1String(".")) {
                 m_out += t.text;
@@ -552,6 +592,7 @@ Status Translator::run(Translated &out)
             m_previousWord.clear();
     }
     closeLike();
+    closeSortKey();
     if (m_frames.size() != 1)
         return refused(QStringLiteral("a ( is not closed"));
     if (m_nextBind != m_binds.size())
