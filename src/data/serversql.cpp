@@ -314,8 +314,13 @@ private:
         Frame &f = m_frames.back();
         if (!f.ordering)
             return;
-        if (!f.nullsPlaced)
-            m_out += f.descending ? QLatin1String(" NULLS LAST") : QLatin1String(" NULLS FIRST");
+        if (!f.nullsPlaced) {
+            // Right after the key, before the blanks that follow it.
+            qsizetype at = m_out.size();
+            while (at > 0 && m_out.at(at - 1).isSpace())
+                --at;
+            m_out.insert(at, f.descending ? QLatin1String(" NULLS LAST") : QLatin1String(" NULLS FIRST"));
+        }
         f.descending = false;
         f.nullsPlaced = false;
     }

@@ -96,6 +96,10 @@ private slots:
                "ORDER BY Value"
             << QVariantList();
         QTest::newRow("byte order") << "SELECT Name FROM Booking ORDER BY Name, ID" << QVariantList();
+        QTest::newRow("nulls first, then a limit")
+            << "SELECT ID FROM Booking ORDER BY Date\nLIMIT 3" << QVariantList();
+        QTest::newRow("nulls last going down")
+            << "SELECT ID, Date FROM Booking ORDER BY Date DESC, ID DESC LIMIT 4" << QVariantList();
         QTest::newRow("case-blind order")
             << "SELECT Name FROM Booking ORDER BY Name COLLATE NOCASE, ID" << QVariantList();
         QTest::newRow("like is blind to ASCII case")

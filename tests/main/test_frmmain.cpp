@@ -201,7 +201,8 @@ void TestFrmMain::menus_data()
                                       "mnuLog=Fishing Log", "mnuSeason=Season Summary",
                                       "mnuTripDay=Trip Day..." };
     QTest::newRow("Options") << "&Options"
-                             << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search" };
+                             << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search", "-",
+                                    "mnuSharedDatabase=Shared Database..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -246,8 +247,8 @@ void TestFrmMain::commandEnabling_data()
              "Log", "Search", "Exit" })
         QTest::newRow(key) << "toolbar" << key << true;
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
-             "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuShowhelp",
-             "mnuUpdate", "mnuAbout" })
+             "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
+             "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
              "cmdPrintbooking" })
