@@ -52,7 +52,7 @@ FrmSharedDatabase::FrmSharedDatabase(QWidget *parent)
     , m_database(field("txtDatabase", this))
     , m_user(field("txtUser", this))
     , m_tls(new QComboBox(this))
-    , m_address(new QLabel(this))
+    , m_address(new QLineEdit(this))
     , m_now(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmSharedDatabase"));
@@ -63,9 +63,8 @@ FrmSharedDatabase::FrmSharedDatabase(QWidget *parent)
     m_tls->setObjectName(QStringLiteral("cboTls"));
     for (const auto &t : tlsModes)
         m_tls->addItem(QString::fromLatin1(t.shown), QString::fromLatin1(t.mode));
-    m_address->setObjectName(QStringLiteral("lblAddress"));
-    m_address->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_address->setWordWrap(true);
+    m_address->setObjectName(QStringLiteral("txtAddress"));
+    m_address->setReadOnly(true); // made by the fields above; it can be copied for other desks
     m_now->setObjectName(QStringLiteral("lblNow"));
     m_now->setWordWrap(true);
     m_host->setPlaceholderText(QStringLiteral("server name, or the socket's folder: /var/run/postgresql"));

@@ -35,7 +35,7 @@ private:
     QLineEdit *m_database;
     QLineEdit *m_user;
     QComboBox *m_tls;
-    QLabel *m_address;
+    QLineEdit *m_address;
     QLabel *m_now;
 };
 

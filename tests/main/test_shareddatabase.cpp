@@ -181,7 +181,10 @@ private slots:
         w->findChild<QLineEdit *>("txtUser")->setText(parts.user);
         w->findChild<QComboBox *>("cboTls")->setCurrentIndex(3); // never: a local socket
         QCOMPARE(w->address(), uri + "&sslmode=disable");
-        QVERIFY(!w->grab().isNull());
+        const QPixmap shot = w->grab();
+        QVERIFY(!shot.isNull());
+        if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
+            shot.save(folder + "/shareddatabase.png");
 
         test::ScriptedMessages boxes;
         boxes.expect();
