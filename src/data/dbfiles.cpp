@@ -3,7 +3,6 @@
 #include "data/database.h"
 #include "data/engine.h"
 #include "data/log.h"
-#include "data/schema.h"
 #include "data/schemacheck.h"
 #include "data/server.h"
 
@@ -411,14 +410,26 @@ Status runTool(const QString &uri, const QString &tool, const QStringList &argum
     return Status::ok();
 }
 
-// The program's tables on the server, each as a quoted name.
-QStringList serverTables()
+// The tables of the database on the server, each as a quoted name. The
+// server's catalogue is asked rather than the program's list: the laid-in
+// database holds the program's tables only, and a table of a later layout or
+// of the gateway's own bookkeeping must not be left out.
+Status serverTables(QSqlDatabase &db, const QString &uri, QStringList &names)
 {
-    QStringList names;
-    for (const TableDef &t : schema::tables())
-        names << schema::quoted(t.name);
-    names << schema::quoted(QLatin1String(schema::stampTable));
-    return names;
+    QSqlQuery query(db);
+    if (const Status s = database::server::exec(db, uri, query,
+            QStringLiteral("SELECT quote_ident(tablename) FROM pg_catalog.pg_tables "
+                           "WHERE schemaname = current_schema() ORDER BY tablename"));
+        !s)
+        return s;
+    while (query.next())
+        names << query.value(0).toString();
+    if (names.isEmpty()) {
+        const Status s = database::server::failure(uri, QStringLiteral("holds no tables to repair."));
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    }
+    return Status::ok();
 }
 
 PGconn *connectionOf(const QSqlDatabase &db)
@@ -477,10 +488,13 @@ Status serverRepair(const QString &uri, Run &run)
         return opened;
     if (!run.step(Step::Compact))
         return refused(Step::Compact);
+    QStringList tables;
+    if (const Status s = serverTables(db, uri, tables); !s)
+        return s;
     ServerWarnings warnings(connectionOf(db));
     // One table at a time: VACUUM runs outside any transaction, and the
     // window paints between tables.
-    for (const QString &table : serverTables()) {
+    for (const QString &table : std::as_const(tables)) {
         QSqlQuery query(db);
         if (const Status s
             = database::server::exec(db, uri, query, QStringLiteral("VACUUM (ANALYZE) %1").arg(table));

@@ -338,10 +338,10 @@ void TestServerUtility::repair()
     test::ServerConnection c(m_uri);
     QSqlQuery q(c.database());
     QVERIFY(
-        q.exec(QStringLiteral("SELECT count(*) FILTER (WHERE last_vacuum IS NULL OR last_analyze IS NULL), "
-                              "count(*) FROM pg_stat_user_tables")));
+        q.exec(QStringLiteral("SELECT string_agg(relname, ', ' ORDER BY relname) FILTER (WHERE last_vacuum "
+                              "IS NULL OR last_analyze IS NULL), count(*) FROM pg_stat_user_tables")));
     QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt(), 0);
+    QCOMPARE(q.value(0).toString(), QString());
     QVERIFY(q.value(1).toInt() > 5);
 }
 
