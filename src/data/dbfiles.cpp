@@ -4,16 +4,24 @@
 #include "data/engine.h"
 #include "data/log.h"
 #include "data/schemacheck.h"
+#include "data/server.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QStandardPaths>
+
+#include <libpq-fe.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace bm::dbfiles
 {
@@ -165,6 +173,7 @@ Status refused(Step step)
     case Step::CreateTemp:
         return Status::failure(QStringLiteral("The new file can not be created."));
     case Step::CopyChunk:
+    case Step::Dump:
         return Status::failure(QStringLiteral("The new file can not be written."));
     case Step::Compact:
         return Status::failure(QStringLiteral("The database can not be compacted."));
@@ -313,10 +322,222 @@ Status copyOver(const QString &source, const QString &target, Run &run, bool set
     return replace(file, target, run);
 }
 
+// The database on a server ------------------------------------------------
+
+// The client tools come with Debian's postgresql-client; pg_wrapper picks the
+// version that suits the server.
+constexpr char clientPackage[] = "postgresql-client";
+
+// The URI's parameters as a libpq connection string for the dump tool,
+// without the password, which is handed back apart.
+Status connectionString(const QString &uri, QString &conninfo, QString &password)
+{
+    char *why = nullptr;
+    PQconninfoOption *options = PQconninfoParse(uri.toUtf8().constData(), &why);
+    if (!options) {
+        const QString reason = why ? QString::fromUtf8(why).trimmed() : QStringLiteral("it can not be read");
+        PQfreemem(why);
+        return database::server::failure(
+            uri, QStringLiteral("is not a connection address (%1).").arg(reason));
+    }
+    QStringList parts;
+    for (PQconninfoOption *o = options; o->keyword; ++o) {
+        if (!o->val)
+            continue;
+        const QString key = QString::fromUtf8(o->keyword);
+        QString value = QString::fromUtf8(o->val);
+        if (key == QLatin1String("password")) {
+            password = value;
+            continue;
+        }
+        value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        parts << QStringLiteral("%1='%2'").arg(key, value);
+    }
+    PQconninfoFree(options);
+    conninfo = parts.join(QLatin1Char(' '));
+    return Status::ok();
+}
+
+// What a client tool said on its error channel, in one line per message.
+QString toolOutput(QProcess &process)
+{
+    return QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+}
+
+// Runs one of the client tools to its end, the window painting meanwhile.
+// Ok when it ran and exited with 0; otherwise why not, in the tool's own
+// words where it gave any. Its standard output is handed back.
+Status runTool(const QString &uri, const QString &tool, const QStringList &arguments,
+    const QProcessEnvironment &environment, Run &run, QByteArray *output = nullptr)
+{
+    const QString program = QStandardPaths::findExecutable(tool);
+    auto failed = [&](const QString &what) {
+        const Status s = database::server::failure(uri, what);
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    };
+    if (program.isEmpty())
+        return failed(QStringLiteral("can not be copied: %1 is not installed (Debian package %2).")
+                          .arg(tool, QLatin1String(clientPackage)));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(-1))
+        return failed(QStringLiteral("can not be copied: %1 could not be started (%2).")
+                          .arg(tool, process.errorString()));
+    QByteArray out;
+    while (!process.waitForFinished(40)) {
+        if (process.state() == QProcess::NotRunning)
+            break;
+        out += process.readAllStandardOutput();
+        run.progress();
+    }
+    out += process.readAllStandardOutput();
+    if (output)
+        *output = out;
+    if (process.exitStatus() != QProcess::NormalExit)
+        return failed(QStringLiteral("can not be copied: %1 stopped before it was done.").arg(tool));
+    if (process.exitCode() != 0) {
+        QString said = toolOutput(process);
+        if (said.isEmpty())
+            said = QStringLiteral("%1 ended with code %2").arg(tool).arg(process.exitCode());
+        return failed(QStringLiteral("can not be copied: %1").arg(said));
+    }
+    return Status::ok();
+}
+
+// The tables of the database on the server, each as a quoted name. The
+// server's catalogue is asked rather than the program's list: the laid-in
+// database holds the program's tables only, and a table of a later layout or
+// of the gateway's own bookkeeping must not be left out.
+Status serverTables(QSqlDatabase &db, const QString &uri, QStringList &names)
+{
+    QSqlQuery query(db);
+    if (const Status s = database::server::exec(db, uri, query,
+            QStringLiteral("SELECT quote_ident(tablename) FROM pg_catalog.pg_tables "
+                           "WHERE schemaname = current_schema() ORDER BY tablename"));
+        !s)
+        return s;
+    while (query.next())
+        names << query.value(0).toString();
+    if (names.isEmpty()) {
+        const Status s = database::server::failure(uri, QStringLiteral("holds no tables to repair."));
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    }
+    return Status::ok();
+}
+
+PGconn *connectionOf(const QSqlDatabase &db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && (qstrcmp(v.typeName(), "PGconn*") == 0 || qstrcmp(v.typeName(), "pg_conn*") == 0))
+        return *static_cast<PGconn *const *>(v.constData());
+    return nullptr;
+}
+
+// Collects the warnings the server sends while it lives: VACUUM skips a
+// table it may not touch with a warning, not an error.
+class ServerWarnings
+{
+public:
+    explicit ServerWarnings(PGconn *connection)
+        : m_connection(connection)
+    {
+        if (m_connection)
+            m_previous = PQsetNoticeReceiver(m_connection, &ServerWarnings::receive, this);
+    }
+    ~ServerWarnings()
+    {
+        // The default receiver hands the notice to the connection's notice
+        // processor and takes no argument of its own.
+        if (m_connection)
+            PQsetNoticeReceiver(m_connection, m_previous, nullptr);
+    }
+    ServerWarnings(const ServerWarnings &) = delete;
+    ServerWarnings &operator=(const ServerWarnings &) = delete;
+
+    QStringList take() { return std::exchange(m_warnings, {}); }
+
+private:
+    static void receive(void *self, const PGresult *result)
+    {
+        const char *severity = PQresultErrorField(result, PG_DIAG_SEVERITY_NONLOCALIZED);
+        if (!severity || qstrcmp(severity, "WARNING") != 0)
+            return;
+        const char *text = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+        static_cast<ServerWarnings *>(self)->m_warnings << QString::fromUtf8(text ? text : "");
+    }
+
+    PGconn *m_connection;
+    PQnoticeReceiver m_previous = nullptr;
+    QStringList m_warnings;
+};
+
+Status serverRepair(const QString &uri, Run &run)
+{
+    if (!run.step(Step::OpenSource))
+        return refused(Step::OpenSource);
+    Status opened;
+    QSqlDatabase db = database::connection(uri, &opened);
+    if (!opened)
+        return opened;
+    if (!run.step(Step::Compact))
+        return refused(Step::Compact);
+    QStringList tables;
+    if (const Status s = serverTables(db, uri, tables); !s)
+        return s;
+    ServerWarnings warnings(connectionOf(db));
+    // One table at a time: VACUUM runs outside any transaction, and the
+    // window paints between tables.
+    for (const QString &table : std::as_const(tables)) {
+        QSqlQuery query(db);
+        if (const Status s
+            = database::server::exec(db, uri, query, QStringLiteral("VACUUM (ANALYZE) %1").arg(table));
+            !s)
+            return s;
+        if (const QStringList said = warnings.take(); !said.isEmpty()) {
+            const Status s = database::server::failure(
+                uri, QStringLiteral("could not be repaired: %1").arg(said.join(QLatin1Char(' '))));
+            qCWarning(dataLog).noquote() << s.message();
+            return s;
+        }
+        run.progress();
+    }
+    return Status::ok();
+}
+
+qint64 serverSize(const QString &uri)
+{
+    Status opened;
+    QSqlDatabase db = database::connection(uri, &opened);
+    if (!opened)
+        return -1;
+    QSqlQuery query(db);
+    if (const Status s = database::server::exec(
+            db, uri, query, QStringLiteral("SELECT pg_database_size(current_database())"));
+        !s || !query.next())
+        return -1;
+    bool ok = false;
+    const qint64 size = query.value(0).toLongLong(&ok);
+    return ok ? size : -1;
+}
+
 } // namespace
 
 Status backup(const QString &databasePath, const QString &folder, Observer *observer)
 {
+    if (database::onServer(databasePath)) {
+        // A server database is copied with serverBackup(): it has no file
+        // here to copy.
+        const Status s = database::server::failure(databasePath, QStringLiteral("has no file to copy."));
+        qCWarning(dataLog).noquote() << s.message();
+        return s;
+    }
     Run run(observer);
     // What a crash left half written is rolled back before the copy.
     rollBackHalfWritten(databasePath, run);
@@ -328,8 +549,68 @@ Status backup(const QString &databasePath, const QString &folder, Observer *obse
     return s;
 }
 
+Status serverBackup(const QString &uri, const QString &file, Observer *observer)
+{
+    Run run(observer);
+    QString conninfo;
+    QString password;
+    if (const Status s = connectionString(uri, conninfo, password); !s)
+        return s;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!password.isEmpty())
+        environment.insert(QStringLiteral("PGPASSWORD"), password);
+    const bool older = QFileInfo::exists(file);
+    auto kept = [older](const Status &s) {
+        return older ? Status::failure(QStringLiteral("%1 The older backup was kept.").arg(s.message())) : s;
+    };
+
+    if (!run.step(Step::CreateTemp))
+        return kept(refused(Step::CreateTemp));
+    NewFile archive;
+    if (const Status s = archive.createBeside(file); !s)
+        return kept(s);
+    archive.closeHandle();
+    if (!run.step(Step::Dump))
+        return kept(refused(Step::Dump));
+    if (const Status s = runTool(uri, QStringLiteral("pg_dump"),
+            { QStringLiteral("--format=custom"), QStringLiteral("--no-password"),
+                QStringLiteral("--file=") + archive.path(), QStringLiteral("--dbname=") + conninfo },
+            environment, run);
+        !s)
+        return kept(s);
+    if (!run.step(Step::SyncFile))
+        return kept(refused(Step::SyncFile));
+    if (const Status s = archive.sync(); !s)
+        return kept(s);
+    // The archive is read back: a file pg_restore can not list would be no
+    // backup at all.
+    if (!run.step(Step::Verify))
+        return kept(refused(Step::Verify));
+    QByteArray listing;
+    if (const Status s = runTool(uri, QStringLiteral("pg_restore"),
+            { QStringLiteral("--list"), archive.path() }, environment, run, &listing);
+        !s)
+        return kept(s);
+    if (!listing.contains("TABLE")) {
+        const Status s = database::server::failure(
+            uri, QStringLiteral("can not be copied: the archive holds no tables."));
+        qCWarning(dataLog).noquote() << s.message();
+        return kept(s);
+    }
+    const Status s = replace(archive, file, run);
+    // Once renamed, the older backup is gone whatever comes after.
+    return s || archive.path().isEmpty() ? s : kept(s);
+}
+
 Status restore(const QString &folder, const QString &databasePath, Observer *observer)
 {
+    if (database::onServer(databasePath)) {
+        const Status s = database::server::failure(databasePath,
+            QStringLiteral("is restored by the administrator of its server, not by Brindlemoor: ask them "
+                           "to restore it. Nothing was changed."));
+        qCInfo(dataLog).noquote() << s.message();
+        return s;
+    }
     Run run(observer);
     return copyOver(QDir(folder).filePath(QString::fromLatin1(databaseName)), databasePath, run, true);
 }
@@ -337,6 +618,8 @@ Status restore(const QString &folder, const QString &databasePath, Observer *obs
 Status repair(const QString &databasePath, Observer *observer)
 {
     Run run(observer);
+    if (database::onServer(databasePath))
+        return serverRepair(databasePath, run);
     const QString compact = QFileInfo(databasePath).dir().filePath(QString::fromLatin1(compactName));
     if (QFileInfo::exists(compact) || QFileInfo(compact).isSymLink())
         return Status::failure(QStringLiteral("%1 is there already.").arg(shown(compact)));
@@ -373,6 +656,11 @@ qint64 fileSize(const QString &path)
 {
     const QFileInfo info(path);
     return info.isFile() ? info.size() : -1;
+}
+
+qint64 databaseSize(const QString &databasePath)
+{
+    return database::onServer(databasePath) ? serverSize(databasePath) : fileSize(databasePath);
 }
 
 QString sizeText(qint64 bytes, const QLocale &locale)

@@ -69,7 +69,7 @@ QLabel *note(const QString &text, QWidget *parent)
 
 QString sizeOf(const QString &path)
 {
-    const qint64 size = dbfiles::fileSize(path);
+    const qint64 size = dbfiles::databaseSize(path);
     return size < 0 ? QStringLiteral("?") : dbfiles::sizeText(size);
 }
 
@@ -197,9 +197,14 @@ bool FrmDbutility::databaseInUse()
 }
 
 // The backup is always tallow.mdb, in the folder where the dialog was
-// confirmed; cancelling the dialog ends the command silently.
+// confirmed; cancelling the dialog ends the command silently. A database on
+// a server is written as the server's archive, to the very file chosen.
 void FrmDbutility::backup()
 {
+    if (database::onServer(databasePath())) {
+        backupServer();
+        return;
+    }
     platform::FileRequest request;
     request.title = QStringLiteral("Save Database Backup");
     request.filter = dialogFilter;
@@ -222,10 +227,39 @@ void FrmDbutility::backup()
         platform::warn(QStringLiteral("Backup has not been saved.\n") + done.message(), this);
 }
 
+void FrmDbutility::backupServer()
+{
+    platform::FileRequest request;
+    request.title = QStringLiteral("Save Database Backup");
+    request.filter = QStringLiteral("Database Archives (*.backup);;All Files (*)");
+    request.proposedName = QStringLiteral("tallow.backup");
+    request.confirmOverwrite = true;
+    const QString chosen = platform::saveFileName(request, this);
+    if (chosen.isEmpty())
+        return;
+    QDir::setCurrent(QFileInfo(chosen).absolutePath());
+
+    Status done = Status::failure(inUse);
+    if (!databaseInUse()) {
+        BusyWork busy(m_busy);
+        done = dbfiles::serverBackup(databasePath(), QFileInfo(chosen).absoluteFilePath(), &busy);
+    }
+    if (done)
+        platform::inform(QStringLiteral("Backup has been saved."), this);
+    else
+        platform::warn(QStringLiteral("Backup has not been saved.\n") + done.message(), this);
+}
+
 // tallow.mdb of the folder in which the user picked a file is restored,
-// whatever file was picked.
+// whatever file was picked. A database on a server is not restored here at
+// all, and no file is asked for.
 void FrmDbutility::restore()
 {
+    if (database::onServer(databasePath())) {
+        const Status refused = dbfiles::restore(QString(), databasePath());
+        platform::warn(QStringLiteral("Database has not been restored.\n") + refused.message(), this);
+        return;
+    }
     platform::FileRequest request;
     request.title = QStringLiteral("Restore Backup Database");
     request.filter = dialogFilter;
@@ -251,6 +285,11 @@ void FrmDbutility::repair()
     if (!databaseInUse()) {
         BusyWork busy(m_busy);
         done = dbfiles::repair(databasePath(), &busy);
+    }
+    if (!done && database::onServer(databasePath())) {
+        // The server says why; "Can't find database" would mislead.
+        platform::warn(QStringLiteral("Database has not been repaired.\n") + done.message(), this);
+        return;
     }
     if (!done) {
         platform::message(

@@ -38,6 +38,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void backupServer();
     QWidget *makeBackupPage();
     QWidget *makeRestorePage();
     QWidget *makeRepairPage();
