@@ -1,7 +1,8 @@
 #pragma once
 
-// The shared database on a PostgreSQL server, beside the file: for the
-// gateway's own files only (database.cpp, query.cpp). A database is named by
+// The shared database on a PostgreSQL server, beside the file: for the data
+// layer's own files (the gateway, the copy of a file, the database
+// utilities); everything else goes through the gateway. A database is named by
 // its location, which is either the path of a file or a libpq connection
 // URI ("postgresql:///lodge?host=/var/run/postgresql&user=ann").
 

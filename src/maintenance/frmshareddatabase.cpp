@@ -115,7 +115,10 @@ FrmSharedDatabase::FrmSharedDatabase(QWidget *parent)
         const int tls = m_tls->findData(parts.tls);
         m_tls->setCurrentIndex(tls < 0 ? 0 : tls);
     }
-    auto update = [this] { m_address->setText(address()); };
+    auto update = [this] {
+        m_address->setText(address());
+        m_address->setCursorPosition(0);
+    };
     for (QLineEdit *e : { m_host, m_database, m_user })
         connect(e, &QLineEdit::textChanged, this, update);
     connect(m_port, &QSpinBox::valueChanged, this, update);
