@@ -723,6 +723,9 @@ Status ReadOnlyConnection::serverText(const QString &name, const QString &sql, q
     QString why;
     if (!pgTokens(translated.text, tokens, why))
         return says::queryFailed(name, why);
+    for (qsizetype i = 0; i + 1 < tokens.size(); ++i)
+        if (isSymbol(tokens, i, u';'))
+            return says::queryHoldsMore(name);
     for (qsizetype i = 0; i < tokens.size(); ++i)
         if (tokens[i].kind == PgToken::Word && !isSymbol(tokens, i + 1, u'(')
             && writingWords().contains(tokens[i].text))
@@ -731,11 +734,6 @@ Status ReadOnlyConnection::serverText(const QString &name, const QString &sql, q
     QList<qsizetype> ownFunctions; // where amount( and shortdate( stand
     for (qsizetype i = 0; i < tokens.size(); ++i) {
         const PgToken &t = tokens[i];
-        if (isSymbol(tokens, i, u';')) {
-            if (i + 1 < tokens.size())
-                return says::queryHoldsMore(name);
-            continue;
-        }
         // A function may be called by its name in double quotes too.
         if ((t.kind != PgToken::Word && t.kind != PgToken::Quoted) || !isSymbol(tokens, i + 1, u'(')
             || !callsFunction(tokens, i))
