@@ -62,15 +62,14 @@ public:
     const QString &path() const { return m_path; }
     sqlite3 *handle() const { return m_handle; }
 
-    // The statement a report's query becomes on the server (the report
-    // functions called as the session's own), or why it is refused, in the
-    // words prepare() gives. Exposed for the tests of the guard.
-    static Status serverText(const QString &name, const QString &sql, qint64 booking, QString &out);
-
 private:
     static int authorize(void *self, int action, const char *, const char *, const char *, const char *);
     static int progress(void *self);
     Status openOnServer(const QLocale &locale);
+    // The statement a report's query becomes on the server (the report
+    // functions called as the session's own), or why it is refused, in the
+    // words prepare() gives.
+    static Status serverText(const QString &name, const QString &sql, qint64 booking, QString &out);
     Status prepareOnServer(const QString &name, const QString &sql, qint64 booking, Query &out) const;
     // Runs the checked statement, giving the progress its say while the
     // server works; the whole result when done.
