@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 namespace bm::db
@@ -113,7 +114,70 @@ struct Query::Engine {
     // texts handed out of the current row.
     std::optional<QSqlQuery> server;
     QHash<int, QByteArray> texts;
+    // A report's result read on its own server connection, with the
+    // origin of each column, and the row at hand.
+    PGresult *result = nullptr;
+    QList<std::pair<QString, QString>> origins;
+    int resultRow = -1;
+
+    Engine() = default;
+    Engine(const Engine &) = delete;
+    Engine &operator=(const Engine &) = delete;
+    ~Engine()
+    {
+        if (result)
+            PQclear(result);
+    }
 };
+
+namespace
+{
+
+// The server's type numbers (pg_type.dat) a value is read by.
+enum : Oid {
+    boolOid = 16,
+    byteaOid = 17,
+    int8Oid = 20,
+    int2Oid = 21,
+    int4Oid = 23,
+    oidOid = 26,
+    float4Oid = 700,
+    float8Oid = 701,
+    numericOid = 1700,
+};
+
+// A value of a report's result as the file's engine would give it.
+QVariant resultValue(const PGresult *r, int row, int column)
+{
+    if (PQgetisnull(r, row, column))
+        return {};
+    const char *raw = PQgetvalue(r, row, column);
+    const int length = PQgetlength(r, row, column);
+    switch (PQftype(r, column)) {
+    case boolOid:
+        return qlonglong(raw[0] == 't' ? 1 : 0);
+    case int2Oid:
+    case int4Oid:
+    case int8Oid:
+    case oidOid:
+        return QByteArray(raw, length).toLongLong();
+    case float4Oid:
+    case float8Oid:
+    case numericOid:
+        return QByteArray(raw, length).toDouble();
+    case byteaOid: {
+        size_t size = 0;
+        unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(raw), &size);
+        const QByteArray out(reinterpret_cast<const char *>(bytes), qsizetype(size));
+        PQfreemem(bytes);
+        return out;
+    }
+    default:
+        return QString::fromUtf8(raw, length);
+    }
+}
+
+} // namespace
 
 Query::Query(const QString &path)
     : m_path(fileOf(path))
@@ -197,6 +261,18 @@ Status Query::runOnServer(const QString &sql, const QVariantList &binds)
     return m_status;
 }
 
+void Query::adoptResult(PGresult *result, QList<std::pair<QString, QString>> origins)
+{
+    m_columns.clear();
+    m_reason.clear();
+    m_status = Status::ok();
+    m_engine = std::make_unique<Engine>();
+    m_engine->result = result;
+    m_engine->origins = std::move(origins);
+    for (int c = 0; c < PQnfields(result); ++c)
+        m_columns.insert(QString::fromUtf8(PQfname(result, c)), c);
+}
+
 void Query::adopt(sqlite3 *db, sqlite3_stmt *stmt)
 {
     m_columns.clear();
@@ -214,6 +290,11 @@ bool Query::next()
 {
     if (!m_status || !m_engine)
         return false;
+    if (m_engine->result) {
+        m_engine->texts.clear();
+        m_engine->row = ++m_engine->resultRow < PQntuples(m_engine->result);
+        return m_engine->row;
+    }
     if (m_engine->server) {
         m_engine->texts.clear();
         m_engine->row = m_engine->server->next();
@@ -237,7 +318,9 @@ int Query::indexOf(const QString &column) const
     if (it != m_columns.constEnd())
         return *it;
     QString sql;
-    if (m_engine && m_engine->server)
+    if (m_engine && m_engine->result)
+        sql = QStringLiteral("(a report's query)");
+    else if (m_engine && m_engine->server)
         sql = m_engine->server->lastQuery();
     else if (m_engine && m_engine->statement.stmt)
         sql = QString::fromUtf8(sqlite3_sql(m_engine->statement.stmt));
@@ -265,6 +348,8 @@ QString Query::columnName(int column) const
 {
     if (!m_engine || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->result)
+        return QString::fromUtf8(PQfname(m_engine->result, column));
     if (m_engine->server)
         return m_engine->server->record().fieldName(column);
     return QString::fromUtf8(sqlite3_column_name(m_engine->statement.stmt, column));
@@ -274,6 +359,8 @@ QString Query::originTable(int column) const
 {
     if (!m_engine || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->result)
+        return m_engine->origins.value(column).first;
     if (m_engine->server)
         return database::server::originTable(*m_engine->server, column);
     return QString::fromUtf8(sqlite3_column_table_name(m_engine->statement.stmt, column));
@@ -283,6 +370,8 @@ QString Query::originField(int column) const
 {
     if (!m_engine || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->result)
+        return m_engine->origins.value(column).second;
     if (m_engine->server)
         return database::server::originField(*m_engine->server, column);
     return QString::fromUtf8(sqlite3_column_origin_name(m_engine->statement.stmt, column));
@@ -292,6 +381,8 @@ QVariant Query::valueAt(int column) const
 {
     if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->result)
+        return resultValue(m_engine->result, m_engine->resultRow, column);
     if (m_engine->server)
         return database::server::asStored(m_engine->server->value(column));
     return fieldvalue::fromEngine(sqlite3_column_value(m_engine->statement.stmt, column));
@@ -301,6 +392,15 @@ QByteArrayView Query::textAt(int column) const
 {
     if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
         return {};
+    if (m_engine->result) {
+        const PGresult *r = m_engine->result;
+        const int row = m_engine->resultRow;
+        // Text as the server sent it, without a copy; a truth as the file
+        // writes it.
+        if (PQftype(r, column) == boolOid && !PQgetisnull(r, row, column))
+            return PQgetvalue(r, row, column)[0] == 't' ? QByteArrayView("1") : QByteArrayView("0");
+        return QByteArrayView(PQgetvalue(r, row, column), PQgetlength(r, row, column));
+    }
     if (m_engine->server) {
         auto it = m_engine->texts.find(column);
         if (it == m_engine->texts.end()) {
@@ -319,6 +419,8 @@ bool Query::isNullAt(int column) const
 {
     if (!m_engine || !m_engine->row || column < 0 || column >= columnCount())
         return true;
+    if (m_engine->result)
+        return PQgetisnull(m_engine->result, m_engine->resultRow, column) != 0;
     if (m_engine->server)
         return m_engine->server->isNull(column);
     return sqlite3_column_type(m_engine->statement.stmt, column) == SQLITE_NULL;

@@ -14,6 +14,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_result;
 
 namespace bm::db
 {
@@ -79,6 +80,10 @@ private:
     struct Engine;
     // Takes over a statement the report guard prepared.
     void adopt(sqlite3 *db, sqlite3_stmt *stmt);
+    // Takes over the whole result of a statement the report guard ran on a
+    // server (freed with the query); origins: the table and field of each
+    // column, empty for a computed one.
+    void adoptResult(pg_result *result, QList<std::pair<QString, QString>> origins);
     Status failed(const QString &sql, const QString &reason);
     Status runOnServer(const QString &sql, const QVariantList &binds);
     int indexOf(const QString &column) const;

@@ -3,12 +3,15 @@
 #include "data/status.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
 #include <functional>
 
 struct sqlite3;
+struct pg_conn;
+struct pg_result;
 
 namespace bm::db
 {
@@ -21,6 +24,12 @@ class Query;
 // misspelt in double quotes an error rather than a text. Its queries may
 // call amount(units), which prints an amount as "###0.00", and
 // shortdate(stored), which prints a stored date.
+//
+// On a server location it is a connection of its own to the server, not the
+// program's: every transaction of its session is read-only, a statement is
+// translated from SQLite's words and checked as one statement that calls
+// only the report functions, and amount() and shortdate() are functions of
+// the session, built from the locale to print as on the file.
 class ReadOnlyConnection
 {
 public:
@@ -56,9 +65,22 @@ public:
 private:
     static int authorize(void *self, int action, const char *, const char *, const char *, const char *);
     static int progress(void *self);
+    Status openOnServer(const QLocale &locale);
+    // The statement a report's query becomes on the server (the report
+    // functions called as the session's own), or why it is refused, in the
+    // words prepare() gives.
+    static Status serverText(const QString &name, const QString &sql, qint64 booking, QString &out);
+    Status prepareOnServer(const QString &name, const QString &sql, qint64 booking, Query &out) const;
+    // Runs the checked statement, giving the progress its say while the
+    // server works; the whole result when done.
+    Status runOnServer(const QString &name, Query &out) const;
+    QList<std::pair<QString, QString>> originsOf(const pg_result *result) const;
 
     QString m_path;
     sqlite3 *m_handle = nullptr;
+    QString m_serverConnection; // the name of its own server connection
+    pg_conn *m_server = nullptr;
+    mutable QHash<quint64, std::pair<QString, QString>> m_origins; // by table and column number
     mutable QString m_refusedFunction; // the last function the guard refused
     mutable QElapsedTimer m_timer;
     std::function<bool()> m_stillWanted;

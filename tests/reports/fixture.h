@@ -1,10 +1,15 @@
 #pragma once
 
 // Records for the report tests, written with plain SQL into the test's
-// database so that every field kind and awkward value is present.
+// database so that every field kind and awkward value is present. The
+// statements are in SQLite's words; on the test server they are turned into
+// the server's as the gateway turns the program's own.
+
+#include "testenv.h"
 
 #include "data/apppaths.h"
 #include "data/database.h"
+#include "data/serversql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,16 +22,24 @@ namespace bm::test
 inline void exec(const QString &sql, const QVariantList &binds = {})
 {
     QSqlQuery q(database::connection(databasePath()));
+    if (test::onServer()) {
+        db::serversql::Translated translated;
+        const Status s = db::serversql::translate(sql, binds, translated);
+        QVERIFY2(s, qPrintable(s.message() + QStringLiteral(" in ") + sql));
+        QVERIFY2(q.exec(translated.text), qPrintable(q.lastError().text() + QStringLiteral(" in ") + sql));
+        return;
+    }
     QVERIFY2(q.prepare(sql), qPrintable(q.lastError().text()));
     for (const QVariant &b : binds)
         q.addBindValue(b);
     QVERIFY2(q.exec(), qPrintable(q.lastError().text() + QStringLiteral(" in ") + sql));
 }
 
-inline qint64 lastId()
+// The newest record of a table.
+inline qint64 lastId(const QString &table)
 {
     QSqlQuery q(database::connection(databasePath()));
-    q.exec(QStringLiteral("SELECT last_insert_rowid()"));
+    q.exec(QStringLiteral("SELECT max(\"ID\") FROM \"%1\"").arg(table));
     q.next();
     return q.value(0).toLongLong();
 }
@@ -59,7 +72,7 @@ inline qint64 addFixtureRecords()
         "'Pontiac Marina', 'Half Day', 2500000, 500000, 2000000, '2005-04-02', 'Sunny & calm', "
         "'Line one\nLine two', '1', 2500000, 'Minnows <dozen>', '2', 37500, 75000, 2575000, '8%', 206000, "
         "2281000, 500000)"));
-    const qint64 pat = lastId();
+    const qint64 pat = lastId(QStringLiteral("Booking"));
     exec(QStringLiteral(
         "INSERT INTO Booking (\"Date\", \"Name\", \"Lake\", \"Total Charge\", \"Deposit Amount\", "
         "\"Balance Due\", \"Charge Total\") VALUES ('2004-12-31', 'Early Bird', 'Norfork', "

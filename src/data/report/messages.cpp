@@ -116,6 +116,15 @@ Status queryCallsRefusedFunction(const QString &query, const QString &function)
             .arg(function));
 }
 
+Status queryFunctionNotOnServer(const QString &query, const QString &function)
+{
+    return aboutQuery(query,
+        QStringLiteral("calls the function %1, which the shared database does not have. On the shared "
+                       "database reports may use amount(), shortdate() and the text, number and total "
+                       "functions both databases have.")
+            .arg(function));
+}
+
 Status queryFailed(const QString &query, const QString &engineMessage)
 {
     static const QRegularExpression noTable(QStringLiteral("^no such table: (.+)$"));

@@ -30,6 +30,8 @@ Status queryValueTooLarge(const QString &query);
 // query was read.
 Status dataTooLarge(const QString &query, int megabytes);
 Status queryCallsRefusedFunction(const QString &query, const QString &function);
+// A function of the file's that a server database does not have (strftime).
+Status queryFunctionNotOnServer(const QString &query, const QString &function);
 // A query the engine refused or stopped, told from the engine's words.
 Status queryFailed(const QString &query, const QString &engineMessage);
 
