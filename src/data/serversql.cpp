@@ -374,7 +374,8 @@ Status Translator::word(qsizetype i, Translated &out)
     const QString before = m_previousWord;
     m_previousWord = upper;
 
-    if (changesTheDatabase(upper))
+    // A word that writes, unless it is a function of the same name: replace().
+    if (changesTheDatabase(upper) && !(call && upper == QLatin1String("REPLACE")))
         out.writes = true;
 
     // Keywords that end the operand of a LIKE.

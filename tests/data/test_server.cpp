@@ -128,6 +128,8 @@ private slots:
             << "SELECT DISTINCT CAST(substr(\"Date\", 1, 4) AS INTEGER) AS Year "
                "FROM Booking WHERE Date GLOB '[0-9]*' ORDER BY Year"
             << QVariantList();
+        QTest::newRow("replace reads")
+            << "SELECT replace(Name, 'b', 'p') FROM Booking ORDER BY ID" << QVariantList();
         QTest::newRow("exists") << "SELECT EXISTS (SELECT 1 FROM Booking WHERE Name = ?) AS found"
                                 << QVariantList { "Bob" };
     }
