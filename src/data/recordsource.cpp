@@ -549,8 +549,8 @@ Status RecordSource::find(const QString &expression, bool fromStart)
     }
     bool found = m_findCursor->next();
     while (found && m_findHere
-        && !m_findHere->pattern.matches(fieldvalue::shownStored(
-            kind(m_findHere->field), m_findCursor->valueAt(1))))
+        && !m_findHere->pattern.matches(
+            fieldvalue::shownStored(kind(m_findHere->field), m_findCursor->valueAt(1))))
         found = m_findCursor->next();
     if (!found) {
         const Status read = m_findCursor->status();

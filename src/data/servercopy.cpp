@@ -105,7 +105,8 @@ Status holdsNothingYet(const QString &uri)
 
 QString Report::summary() const
 {
-    QStringList lines { QStringLiteral("Your data was copied to the shared database %1.").arg(server), QString() };
+    QStringList lines { QStringLiteral("Your data was copied to the shared database %1.").arg(server),
+        QString() };
     const QLocale locale;
     for (const Table &t : tables)
         lines << QStringLiteral("%1: %2").arg(t.name, locale.toString(t.records));
@@ -132,29 +133,33 @@ Status copy(const QString &file, const QString &uri, Report *report)
     // The starter records go; the stamps the server makes as the records
     // come in give way to the file's own.
     for (const Source &source : all)
-        if (Status s = t.write(source.table, QStringLiteral("DELETE FROM %1").arg(schema::quoted(source.table)), {});
+        if (Status s
+            = t.write(source.table, QStringLiteral("DELETE FROM %1").arg(schema::quoted(source.table)), {});
             !s)
             return s;
     for (const Source &source : all) {
         if (!source.keyed)
-            if (Status s
-                = t.write(source.table, QStringLiteral("DELETE FROM %1").arg(schema::quoted(source.table)), {});
+            if (Status s = t.write(
+                    source.table, QStringLiteral("DELETE FROM %1").arg(schema::quoted(source.table)), {});
                 !s)
                 return s;
         QList<QVariantList> rows;
         if (Status s = readAll(file, source, rows); !s)
             return s;
-        const QString one = QLatin1Char('(') + QStringList(source.columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
+        const QString one = QLatin1Char('(')
+            + QStringList(source.columns.size(), QStringLiteral("?")).join(QLatin1Char(','))
+            + QLatin1Char(')');
         for (qsizetype first = 0; first < rows.size(); first += batchRows) {
             const qsizetype n = std::min<qsizetype>(batchRows, rows.size() - first);
             QVariantList binds;
             binds.reserve(n * source.columns.size());
             for (qsizetype r = first; r < first + n; ++r)
                 binds << rows[r];
-            const QString sql = QStringLiteral("INSERT INTO %1 (%2) %3VALUES %4")
-                                    .arg(schema::quoted(source.table), source.columns.join(QStringLiteral(", ")),
-                                        source.keyed ? QStringLiteral("OVERRIDING SYSTEM VALUE ") : QString(),
-                                        QStringList(n, one).join(QStringLiteral(", ")));
+            const QString sql
+                = QStringLiteral("INSERT INTO %1 (%2) %3VALUES %4")
+                      .arg(schema::quoted(source.table), source.columns.join(QStringLiteral(", ")),
+                          source.keyed ? QStringLiteral("OVERRIDING SYSTEM VALUE ") : QString(),
+                          QStringList(n, one).join(QStringLiteral(", ")));
             if (Status s = t.write(source.table, sql, binds); !s)
                 return s;
         }
@@ -172,13 +177,15 @@ Status copy(const QString &file, const QString &uri, Report *report)
     // The counts on the server, within the copy: they must be the file's.
     for (const Report::Table &table : std::as_const(done.tables)) {
         QVariant counted;
-        if (Status s = t.single(QStringLiteral("SELECT count(*) FROM %1").arg(schema::quoted(table.name)), {}, counted);
+        if (Status s = t.single(
+                QStringLiteral("SELECT count(*) FROM %1").arg(schema::quoted(table.name)), {}, counted);
             !s)
             return s;
         const qint64 there = counted.toLongLong();
         if (there != table.records)
             return database::server::failure(uri,
-                QStringLiteral("received %1 records of the table %2 but the file holds %3. Nothing was copied.")
+                QStringLiteral(
+                    "received %1 records of the table %2 but the file holds %3. Nothing was copied.")
                     .arg(there)
                     .arg(table.name)
                     .arg(table.records));

@@ -65,11 +65,13 @@ Status chooseServer(const QString &uri)
     const QString trimmed = uri.trimmed();
     QList<std::pair<QString, QString>> options;
     QString error;
-    if (!trimmed.startsWith(QLatin1String("postgresql://")) && !trimmed.startsWith(QLatin1String("postgres://")))
+    if (!trimmed.startsWith(QLatin1String("postgresql://"))
+        && !trimmed.startsWith(QLatin1String("postgres://")))
         return Status::failure(
             QStringLiteral("The shared database must be given as a postgresql:// address."));
     if (!parse(trimmed, options, &error))
-        return Status::failure(QStringLiteral("The address of the shared database can not be read (%1).").arg(error));
+        return Status::failure(
+            QStringLiteral("The address of the shared database can not be read (%1).").arg(error));
     for (const auto &[name, value] : options)
         if (name == QLatin1String("password"))
             return Status::failure(
@@ -115,7 +117,8 @@ QString uriOf(const Parts &parts)
     } else {
         if (!parts.user.trimmed().isEmpty())
             uri += encoded(parts.user) + QLatin1Char('@');
-        uri += host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : encoded(host, ".-");
+        uri += host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
+                                               : encoded(host, ".-");
         if (parts.port > 0)
             uri += QStringLiteral(":%1").arg(parts.port);
     }

@@ -22,8 +22,8 @@ bool openDatabaseAtStart()
             return true;
         }
         // Never a silent switch: the guide says whether to work on the file.
-        if (!platform::askYesNo(reached.message()
-                    + QStringLiteral("\n\nOpen the database file on this computer instead?"),
+        if (!platform::askYesNo(
+                reached.message() + QStringLiteral("\n\nOpen the database file on this computer instead?"),
                 QStringLiteral("Shared Database")))
             return false;
     }

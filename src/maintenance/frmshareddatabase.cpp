@@ -84,7 +84,8 @@ FrmSharedDatabase::FrmSharedDatabase(QWidget *parent)
 
     QPushButton *useShared = commandButton("cmdUseShared", QStringLiteral("Use the Shared Database"), this);
     QPushButton *useFile = commandButton("cmdUseFile", QStringLiteral("Use the File on This Computer"), this);
-    QPushButton *copy = commandButton("cmdCopy", QStringLiteral("Copy My Data to the Shared Database..."), this);
+    QPushButton *copy
+        = commandButton("cmdCopy", QStringLiteral("Copy My Data to the Shared Database..."), this);
     QPushButton *close = commandButton("cmdClose", QStringLiteral("Close"), this);
     connect(useShared, &QPushButton::clicked, this, &FrmSharedDatabase::useShared);
     connect(useFile, &QPushButton::clicked, this, &FrmSharedDatabase::useFile);
@@ -138,7 +139,8 @@ void FrmSharedDatabase::showChoice()
 {
     const QString chosen = sharedchoice::chosenServer();
     const QString inUse = database::onServer(databasePath())
-        ? QStringLiteral("Brindlemoor works on the shared database %1.").arg(database::displayName(databasePath()))
+        ? QStringLiteral("Brindlemoor works on the shared database %1.")
+              .arg(database::displayName(databasePath()))
         : QStringLiteral("Brindlemoor works on the database file on this computer.");
     QString next;
     if (chosen != (database::onServer(databasePath()) ? databasePath() : QString()))
@@ -184,7 +186,8 @@ void FrmSharedDatabase::useFile()
     }
     showChoice();
     platform::inform(
-        QStringLiteral("Brindlemoor will work on the database file on this computer from its next start."), this);
+        QStringLiteral("Brindlemoor will work on the database file on this computer from its next start."),
+        this);
 }
 
 void FrmSharedDatabase::copyMyData()
@@ -196,9 +199,10 @@ void FrmSharedDatabase::copyMyData()
     }
     const QString uri = address();
     const QString file = appFile(QStringLiteral("tallow.mdb"));
-    if (!platform::askYesNo(QStringLiteral("Copy everything of the database file on this computer into the shared "
-                                           "database %1? The shared database must hold nothing yet.")
-                                .arg(database::displayName(uri)),
+    if (!platform::askYesNo(
+            QStringLiteral("Copy everything of the database file on this computer into the shared "
+                           "database %1? The shared database must hold nothing yet.")
+                .arg(database::displayName(uri)),
             caption, this))
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);

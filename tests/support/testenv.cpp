@@ -66,7 +66,8 @@ void resetDatabase()
     // records in as it first connects, as it does for a lodge's.
     const QString uri = freshServerDatabase(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     if (uri.isEmpty())
-        qFatal("The test server gave no database (BM_TEST_SERVER=%s).", qPrintable(qEnvironmentVariable("BM_TEST_SERVER")));
+        qFatal("The test server gave no database (BM_TEST_SERVER=%s).",
+            qPrintable(qEnvironmentVariable("BM_TEST_SERVER")));
     setDatabaseLocation(uri);
     if (const Status laid = database::check(uri); !laid)
         qFatal("%s", qPrintable(laid.message()));
