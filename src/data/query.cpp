@@ -595,30 +595,20 @@ Status Transaction::commit()
     if (!m_open)
         return refusal(m_path, QStringLiteral("COMMIT"), QStringLiteral("no transaction has begun"));
     m_prepared.clear();
-    Status opened;
+    Status committed;
     if (isServer(m_path)) {
-        QSqlDatabase db = serverConnection(&opened);
-        if (!db.isValid()) {
-            m_open = false;
-            return opened;
+        QSqlDatabase db = serverConnection(&committed);
+        if (db.isValid()) {
+            QSqlQuery q(db);
+            committed = database::server::exec(db, m_path, q, QStringLiteral("COMMIT"));
         }
-        QSqlQuery q(db);
-        if (Status s = database::server::exec(db, m_path, q, QStringLiteral("COMMIT")); !s) {
-            rollback();
-            return s;
-        }
-        m_open = false;
-        for (const QString &table : std::as_const(m_tables))
-            database::changed(m_path, table);
-        return Status::ok();
+    } else if (sqlite3 *h = database::engine(m_path, &committed)) {
+        if (sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            committed = refusal(m_path, QStringLiteral("COMMIT"), reasonOf(h));
     }
-    sqlite3 *h = database::engine(m_path, &opened);
-    if (!h)
-        return opened;
-    if (sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        const Status s = refusal(m_path, QStringLiteral("COMMIT"), reasonOf(h));
+    if (!committed) {
         rollback();
-        return s;
+        return committed;
     }
     m_open = false;
     for (const QString &table : std::as_const(m_tables))

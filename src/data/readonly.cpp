@@ -292,38 +292,19 @@ namespace
 // coalesce for ifnull and total, lower for COLLATE NOCASE).
 const QSet<QString> &serverFunctions()
 {
-    static const QSet<QString> names = {
-        QStringLiteral("amount"),
-        QStringLiteral("shortdate"),
-        QStringLiteral("avg"),
-        QStringLiteral("count"),
-        QStringLiteral("max"),
-        QStringLiteral("min"),
-        QStringLiteral("sum"),
-        QStringLiteral("string_agg"),
-        QStringLiteral("coalesce"),
-        QStringLiteral("format"),
-        QStringLiteral("length"),
-        QStringLiteral("lower"),
-        QStringLiteral("ltrim"),
-        QStringLiteral("nullif"),
-        QStringLiteral("replace"),
-        QStringLiteral("rtrim"),
-        QStringLiteral("strpos"),
-        QStringLiteral("substr"),
-        QStringLiteral("substring"),
-        QStringLiteral("trim"),
-        QStringLiteral("upper"),
-        QStringLiteral("abs"),
-        QStringLiteral("ceil"),
-        QStringLiteral("ceiling"),
-        QStringLiteral("floor"),
-        QStringLiteral("round"),
-        QStringLiteral("sign"),
-        QStringLiteral("trunc"),
-        QStringLiteral("mod"),
-        QStringLiteral("random"),
-    };
+    static const QSet<QString> names = [] {
+        // SQLite's own, which the translation rewrites or the server lacks.
+        static const QSet<QString> fileOnly { QStringLiteral("char"), QStringLiteral("date"),
+            QStringLiteral("datetime"), QStringLiteral("glob"), QStringLiteral("group_concat"),
+            QStringLiteral("hex"), QStringLiteral("ifnull"), QStringLiteral("iif"), QStringLiteral("instr"),
+            QStringLiteral("julianday"), QStringLiteral("like"), QStringLiteral("printf"),
+            QStringLiteral("quote"), QStringLiteral("strftime"), QStringLiteral("time"),
+            QStringLiteral("total"), QStringLiteral("typeof"), QStringLiteral("unicode"),
+            QStringLiteral("unixepoch") };
+        QSet<QString> all = reportFunctions() - fileOnly;
+        all << QStringLiteral("string_agg") << QStringLiteral("strpos");
+        return all;
+    }();
     return names;
 }
 
