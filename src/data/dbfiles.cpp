@@ -432,14 +432,6 @@ Status serverTables(QSqlDatabase &db, const QString &uri, QStringList &names)
     return Status::ok();
 }
 
-PGconn *connectionOf(const QSqlDatabase &db)
-{
-    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-    if (v.isValid() && (qstrcmp(v.typeName(), "PGconn*") == 0 || qstrcmp(v.typeName(), "pg_conn*") == 0))
-        return *static_cast<PGconn *const *>(v.constData());
-    return nullptr;
-}
-
 // Collects the warnings the server sends while it lives: VACUUM skips a
 // table it may not touch with a warning, not an error.
 class ServerWarnings
@@ -491,7 +483,7 @@ Status serverRepair(const QString &uri, Run &run)
     QStringList tables;
     if (const Status s = serverTables(db, uri, tables); !s)
         return s;
-    ServerWarnings warnings(connectionOf(db));
+    ServerWarnings warnings(database::server::libpq(db));
     // One table at a time: VACUUM runs outside any transaction, and the
     // window paints between tables.
     for (const QString &table : std::as_const(tables)) {

@@ -326,23 +326,6 @@ const QSet<QString> &keywordsBeforeParenthesis()
     return words;
 }
 
-// Words that only a statement that writes (or changes the session) holds.
-const QSet<QString> &writingWords()
-{
-    static const QSet<QString> words = { QStringLiteral("insert"), QStringLiteral("update"),
-        QStringLiteral("delete"), QStringLiteral("merge"), QStringLiteral("replace"),
-        QStringLiteral("create"), QStringLiteral("drop"), QStringLiteral("alter"), QStringLiteral("truncate"),
-        QStringLiteral("copy"), QStringLiteral("grant"), QStringLiteral("revoke"), QStringLiteral("vacuum"),
-        QStringLiteral("call"), QStringLiteral("do"), QStringLiteral("lock"), QStringLiteral("reindex"),
-        QStringLiteral("cluster"), QStringLiteral("listen"), QStringLiteral("notify"),
-        QStringLiteral("prepare"), QStringLiteral("execute"), QStringLiteral("deallocate"),
-        QStringLiteral("discard"), QStringLiteral("set"), QStringLiteral("reset"), QStringLiteral("analyze"),
-        QStringLiteral("refresh"), QStringLiteral("import"), QStringLiteral("reassign"),
-        QStringLiteral("load"), QStringLiteral("begin"), QStringLiteral("commit"), QStringLiteral("rollback"),
-        QStringLiteral("savepoint"), QStringLiteral("into") };
-    return words;
-}
-
 // A statement split as the server reads it. Comments are dropped; what the
 // checks can not follow (an E'' string with backslash escapes, dollar
 // quotes, $1) is refused rather than guessed at.
@@ -620,13 +603,6 @@ QStringList sessionFunctions(const QLocale &locale)
     return sql;
 }
 
-template <class T> T *libpqHandle(const QVariant &v, const char *structName, const char *typedefName)
-{
-    if (v.isValid() && (qstrcmp(v.typeName(), structName) == 0 || qstrcmp(v.typeName(), typedefName) == 0))
-        return *static_cast<T *const *>(v.constData());
-    return nullptr;
-}
-
 // The first quoted name of a server's message: relation "bookings" ...
 QString quotedInMessage(const QString &message)
 {
@@ -672,7 +648,7 @@ Status ReadOnlyConnection::openOnServer(const QLocale &locale)
             return database::server::failure(
                 m_path, QStringLiteral("can not be read by a report (%1).").arg(s.message()));
     }
-    m_server = libpqHandle<PGconn>(db.driver()->handle(), "pg_conn*", "PGconn*");
+    m_server = database::server::libpq(db);
     if (!m_server)
         return database::server::failure(m_path, QStringLiteral("can not be read by a report."));
     return Status::ok();
@@ -709,7 +685,7 @@ Status ReadOnlyConnection::serverText(const QString &name, const QString &sql, q
             return says::queryHoldsMore(name);
     for (qsizetype i = 0; i < tokens.size(); ++i)
         if (tokens[i].kind == PgToken::Word && !isSymbol(tokens, i + 1, u'(')
-            && writingWords().contains(tokens[i].text))
+            && db::serversql::changesTheDatabase(tokens[i].text))
             return says::queryWouldChange(name);
     QString text = translated.text;
     QList<qsizetype> ownFunctions; // where amount( and shortdate( stand

@@ -457,6 +457,11 @@ QSqlDatabase open(const QString &uri, const QString &connectionName, Status *sta
     return db;
 }
 
+PGconn *libpq(const QSqlDatabase &db)
+{
+    return db.isValid() ? connectionOf(db.driver()) : nullptr;
+}
+
 bool lost(const QSqlDatabase &db)
 {
     PGconn *c = db.isValid() ? connectionOf(db.driver()) : nullptr;

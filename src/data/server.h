@@ -13,6 +13,8 @@
 #include <QString>
 #include <QVariant>
 
+struct pg_conn; // libpq's PGconn
+
 namespace bm::database::server
 {
 
@@ -37,6 +39,10 @@ QSqlDatabase open(const QString &uri, const QString &connectionName, Status *sta
 // failure is logged with the statement and handed back in a guide's words;
 // a connection the server has lost is said to be lost.
 [[nodiscard]] Status exec(QSqlDatabase &db, const QString &uri, QSqlQuery &query, const QString &sql);
+
+// libpq's own connection behind Qt's driver (null for another driver), for
+// what Qt's driver does not reach: cancelling, notices, prepared checks.
+::pg_conn *libpq(const QSqlDatabase &db);
 
 // Whether the connection to the server is gone (the server stopped, the
 // network went): the next use must open it afresh.

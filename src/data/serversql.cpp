@@ -185,22 +185,6 @@ bool opensValue(const QString &upper)
     return words.contains(upper);
 }
 
-bool changesTheDatabase(const QString &upper)
-{
-    static const QSet<QString> words { QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
-        QStringLiteral("DELETE"), QStringLiteral("REPLACE"), QStringLiteral("CREATE"), QStringLiteral("DROP"),
-        QStringLiteral("ALTER"), QStringLiteral("TRUNCATE"), QStringLiteral("COPY"), QStringLiteral("GRANT"),
-        QStringLiteral("REVOKE"), QStringLiteral("VACUUM"), QStringLiteral("MERGE"), QStringLiteral("CALL"),
-        QStringLiteral("DO"), QStringLiteral("LOCK"), QStringLiteral("REINDEX"), QStringLiteral("CLUSTER"),
-        QStringLiteral("LISTEN"), QStringLiteral("NOTIFY"), QStringLiteral("PREPARE"),
-        QStringLiteral("EXECUTE"), QStringLiteral("DEALLOCATE"), QStringLiteral("DISCARD"),
-        QStringLiteral("SET"), QStringLiteral("RESET"), QStringLiteral("ANALYZE"), QStringLiteral("REFRESH"),
-        QStringLiteral("IMPORT"), QStringLiteral("COMMENT"), QStringLiteral("REASSIGN"),
-        QStringLiteral("LOAD"), QStringLiteral("SECURITY"), QStringLiteral("BEGIN"), QStringLiteral("COMMIT"),
-        QStringLiteral("ROLLBACK"), QStringLiteral("SAVEPOINT"), QStringLiteral("INTO") };
-    return words.contains(upper);
-}
-
 // A GLOB pattern (case-sensitive: * ? [set] [^set]) as a whole-text
 // regular expression.
 QString globToRegex(const QString &glob)
@@ -608,6 +592,22 @@ Status Translator::run(Translated &out)
 }
 
 } // namespace
+
+bool changesTheDatabase(const QString &word)
+{
+    static const QSet<QString> words { QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
+        QStringLiteral("DELETE"), QStringLiteral("REPLACE"), QStringLiteral("CREATE"), QStringLiteral("DROP"),
+        QStringLiteral("ALTER"), QStringLiteral("TRUNCATE"), QStringLiteral("COPY"), QStringLiteral("GRANT"),
+        QStringLiteral("REVOKE"), QStringLiteral("VACUUM"), QStringLiteral("MERGE"), QStringLiteral("CALL"),
+        QStringLiteral("DO"), QStringLiteral("LOCK"), QStringLiteral("REINDEX"), QStringLiteral("CLUSTER"),
+        QStringLiteral("LISTEN"), QStringLiteral("NOTIFY"), QStringLiteral("PREPARE"),
+        QStringLiteral("EXECUTE"), QStringLiteral("DEALLOCATE"), QStringLiteral("DISCARD"),
+        QStringLiteral("SET"), QStringLiteral("RESET"), QStringLiteral("ANALYZE"), QStringLiteral("REFRESH"),
+        QStringLiteral("IMPORT"), QStringLiteral("COMMENT"), QStringLiteral("REASSIGN"),
+        QStringLiteral("LOAD"), QStringLiteral("SECURITY"), QStringLiteral("BEGIN"), QStringLiteral("COMMIT"),
+        QStringLiteral("ROLLBACK"), QStringLiteral("SAVEPOINT"), QStringLiteral("INTO") };
+    return words.contains(word.toUpper());
+}
 
 bool literal(const QVariant &value, QString &out)
 {

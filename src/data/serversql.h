@@ -34,6 +34,10 @@ struct Translated {
 [[nodiscard]] Status translate(
     const QString &statement, const QVariantList &binds, Translated &out, const QVariantMap &named = {});
 
+// Whether a word of a statement (in any case) only stands in one that
+// writes, or changes the session: INSERT, SET, INTO...
+bool changesTheDatabase(const QString &word);
+
 // A value as a literal of the server's: NULL, or in single quotes, its type
 // left for the server to take from where it stands. False when the server
 // can not hold the value.
