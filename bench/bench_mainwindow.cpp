@@ -42,39 +42,7 @@ constexpr int bookings = 100000;
 
 void generateBookings()
 {
-    const QStringList lakes = bench::lakes
-        + QStringList { "Stockton Lake", "Truman Lake", "Lake of the Ozarks", "Pomme de Terre",
-              "Greers Ferry" };
-    const QStringList first { "Ann", "Bob", "Carl", "Dana", "Ed", "Fay", "Gus", "Hal", "Ivy", "Jim" };
-    const QStringList last { "Lee", "Smith", "Jones", "White", "Brown", "Green", "Hill", "King" };
-    const QStringList types { "Half Day", "Full Day", "Evening Trip", "Fly Fishing", "Multi-Day Trip" };
-    bench::insertRows("Booking",
-        { "Date", "Lake", "Type", "Name", "Meet At", "Address", "City", "State", "ZipCode", "Telephone",
-            "Cell Phone", "Email", "Lodging", "Notes", "Total Charge", "Deposit Amount", "Balance Due",
-            "Deposit Received", "Paid By", "Weather", "Air Temp", "Wind Speed", "Water Temp", "Species",
-            "Total Fish", "Big Fish", "Lure", "Lure Color", "Remarks" },
-        bookings, [&](int i, QRandomGenerator &rng) {
-            const QDate date = QDate(2000, 1, 1).addDays(int(rng.bounded(9000)));
-            const QString name = first[i % first.size()] + ' ' + last[(i / 10) % last.size()];
-            const QString remark = bench::words(rng, 14);
-            const qint64 charge = (i % 3 == 0 ? 4000000 : 2500000);
-            return QVariantList { date.toString(Qt::ISODate), lakes[int(rng.bounded(lakes.size()))],
-                types[i % types.size()], name, "State Park Marina", QString("%1 Lake Road").arg(i % 900 + 1),
-                "Branson", "MO", "65616", "(555) 555-0100", "(555) 555-0199",
-                QString("client%1@example.com").arg(i), "Lakeside Cabins", "Bring rain gear", charge, 1000000,
-                charge - 1000000, date.addDays(-21).toString(Qt::ISODate), "Check", "Sunny", "72", "5-10",
-                "64", "Largemouth Bass", "12", "4 lb 3 oz", "Jig and Pig", "Green Pumpkin", remark };
-        });
-}
-
-FrmMain *openMainWindow()
-{
-    auto *m = new FrmMain;
-    m->resize(1024, 740);
-    m->show();
-    waitFor([m] { return m->isActiveWindow(); });
-    m->repaint();
-    return m;
+    bench::insertBookings(bookings);
 }
 
 long residentKb()
@@ -100,29 +68,6 @@ long residentInChild(const QString &program, const QString &dataHome)
     child.start(program, { "--rss" });
     child.waitForFinished(600000);
     return child.readAllStandardOutput().trimmed().toLong();
-}
-
-// Shows the program's start in a fresh process on the data folder given:
-// the time from starting the process to its main window shown, and the part
-// of it the start-up check of the database file took, in ms.
-QPair<double, double> startInChild(const QString &program, const QString &dataHome)
-{
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("BM_BENCH_HOME", dataHome);
-    child.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    child.start(program, { "--start" });
-    QByteArray said;
-    while (!said.contains('\n') && child.waitForReadyRead(600000))
-        said += child.readAllStandardOutput();
-    const double ms = t.nsecsElapsed() / 1e6;
-    child.waitForFinished(600000);
-    const QList<QByteArray> words = said.trimmed().split(' ');
-    if (words.size() != 2 || words[0] != "shown")
-        qFatal("the program did not start on %s", qPrintable(dataHome));
-    return { ms, words[1].toDouble() };
 }
 
 void prepareInChild(const QString &program, const QString &dataHome)

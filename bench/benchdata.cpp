@@ -2,11 +2,13 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
+#include "main/frmmain.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -49,6 +51,35 @@ void insertRows(
     database::bumpGeneration(databasePath());
 }
 
+void insertBookings(int count)
+{
+    const QStringList manyLakes = lakes
+        + QStringList { "Stockton Lake", "Truman Lake", "Lake of the Ozarks", "Pomme de Terre",
+              "Greers Ferry" };
+    const QStringList first { "Ann", "Bob", "Carl", "Dana", "Ed", "Fay", "Gus", "Hal", "Ivy", "Jim" };
+    const QStringList last { "Lee", "Smith", "Jones", "White", "Brown", "Green", "Hill", "King" };
+    const QStringList types { "Half Day", "Full Day", "Evening Trip", "Fly Fishing", "Multi-Day Trip" };
+    insertRows("Booking",
+        { "Date", "Lake", "Type", "Name", "Meet At", "Address", "City", "State", "ZipCode", "Telephone",
+            "Cell Phone", "Email", "Lodging", "Notes", "Total Charge", "Deposit Amount", "Balance Due",
+            "Deposit Received", "Paid By", "Weather", "Air Temp", "Wind Speed", "Water Temp", "Species",
+            "Total Fish", "Big Fish", "Lure", "Lure Color", "Remarks" },
+        count, [&](int i, QRandomGenerator &rng) {
+            const QDate date = QDate(2000, 1, 1).addDays(int(rng.bounded(9000)));
+            const QString name = first[i % first.size()] + ' ' + last[(i / 10) % last.size()];
+            QString remark = words(rng, 14);
+            if (i % 200 == 0)
+                remark += QStringLiteral(" trophy");
+            const qint64 charge = (i % 3 == 0 ? 4000000 : 2500000);
+            return QVariantList { date.toString(Qt::ISODate), manyLakes[int(rng.bounded(manyLakes.size()))],
+                types[i % types.size()], name, "State Park Marina", QString("%1 Lake Road").arg(i % 900 + 1),
+                "Branson", "MO", "65616", "(555) 555-0100", "(555) 555-0199",
+                QString("client%1@example.com").arg(i), "Lakeside Cabins", "Bring rain gear", charge, 1000000,
+                charge - 1000000, date.addDays(-21).toString(Qt::ISODate), "Check", "Sunny", "72", "5-10",
+                "64", "Largemouth Bass", "12", "4 lb 3 oz", "Jig and Pig", "Green Pumpkin", remark };
+        });
+}
+
 void clearTable(const QString &table)
 {
     QSqlQuery(database::connection(databasePath())).exec(QString("DELETE FROM \"%1\"").arg(table));
@@ -87,6 +118,38 @@ double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+FrmMain *openMainWindow()
+{
+    auto *m = new FrmMain;
+    m->resize(1024, 740);
+    m->show();
+    waitFor([m] { return m->isActiveWindow(); });
+    m->repaint();
+    return m;
+}
+
+QPair<double, double> startInChild(const QString &program, const QString &dataHome, const QString &configHome)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("BM_BENCH_HOME", dataHome);
+    if (!configHome.isEmpty())
+        env.insert("XDG_CONFIG_HOME", configHome);
+    child.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    child.start(program, { "--start" });
+    QByteArray said;
+    while (!said.contains('\n') && child.waitForReadyRead(600000))
+        said += child.readAllStandardOutput();
+    const double ms = t.nsecsElapsed() / 1e6;
+    child.waitForFinished(600000);
+    const QList<QByteArray> words = said.trimmed().split(' ');
+    if (words.size() != 2 || words[0] != "shown")
+        qFatal("the program did not start on %s", qPrintable(dataHome));
+    return { ms, words[1].toDouble() };
 }
 
 } // namespace bm::bench

@@ -5,11 +5,17 @@
 
 #include <QCoreApplication>
 #include <QList>
+#include <QPair>
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QVariantList>
 
 #include <functional>
+
+namespace bm
+{
+class FrmMain;
+}
 
 namespace bm::bench
 {
@@ -30,6 +36,11 @@ using RowMaker = std::function<QVariantList(int i, QRandomGenerator &rng)>;
 void insertRows(
     const QString &table, const QStringList &columns, int count, const RowMaker &row, quint32 seed = 42);
 
+// Inserts `count` bookings as a busy service would have them: every field
+// filled, dates over 25 years, ten lakes, remarks of 14 words drawn from
+// remarkWords, with "trophy" added to one in 200.
+void insertBookings(int count);
+
 // Empties the table first, as insertRows() leaves what is there.
 void clearTable(const QString &table);
 
@@ -42,5 +53,15 @@ int runBenchmarks(int argc, char **argv, const std::function<void()> &setUp);
 void waitFor(const std::function<bool()> &condition);
 double timed(const std::function<void()> &step);
 double median(QList<double> values);
+
+// A main window of 1024 x 740, shown, active and drawn.
+FrmMain *openMainWindow();
+
+// Starts program with "--start" in a fresh process on the data folder given
+// (and the settings folder, when one is given): the time from starting the
+// process to its main window shown, and the part of it its opening of the
+// database took, which the process writes as "shown MS", in ms.
+QPair<double, double> startInChild(
+    const QString &program, const QString &dataHome, const QString &configHome = QString());
 
 } // namespace bm::bench

@@ -7,6 +7,7 @@
 #include "data/query.h"
 
 #include <QDate>
+#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
@@ -174,22 +175,36 @@ void ScheduleModel::sortBy(
     const QString &field, const std::function<QVector<qint64>(const QStringList &)> &keys)
 {
     // Each distinct value once, with the keys of its bookings joined in one
-    // text: the engine walks the field's index and hands over a row per
-    // value, not per booking. The values come in index order and the keys
-    // within a value ascend, so the rows arrive nearly sorted.
+    // text: the file's engine walks the field's index and hands over a row
+    // per value, not per booking. The values come in index order and the
+    // keys within a value ascend, so the rows arrive nearly sorted. A
+    // server groups a field of many values more slowly than it hands over
+    // a row per booking, so there the values are grouped here.
+    const bool perBooking = database::onServer(m_path);
     QVector<qint64> ids;
     ids.reserve(m_rows);
-    QVector<qsizetype> valueEnds; // where each distinct value's bookings end in ids
+    QVector<qsizetype> valueOf; // for each of ids, its value in distinct
+    valueOf.reserve(m_rows);
     QStringList distinct;
+    QHash<QString, qsizetype> seen;
     bool garbled = false;
     Status s = read(
-        QStringLiteral("SELECT %2 AS value, %1 AS keys FROM Booking GROUP BY %2 ORDER BY %2")
-            .arg(db::sql::joinedKeys(keyName), schema::quoted(field)),
+        QStringLiteral("SELECT %2 AS value, %1 AS keys FROM Booking%3")
+            .arg(perBooking ? keyName : db::sql::joinedKeys(keyName), schema::quoted(field),
+                perBooking ? QString()
+                           : QStringLiteral(" GROUP BY %1 ORDER BY %1").arg(schema::quoted(field))),
         {}, { QStringLiteral("value"), QStringLiteral("keys") },
         [&](const QVariantList &row) {
-            distinct << row[0].toString();
+            const QString value = row[0].toString();
+            qsizetype v = distinct.size();
+            if (const auto known = seen.constFind(value); known != seen.cend())
+                v = *known;
+            else {
+                seen.insert(value, v);
+                distinct << value;
+            }
             garbled |= !parseKeys(row[1].toString(), ids);
-            valueEnds << ids.size();
+            valueOf.resize(ids.size(), v);
         },
         QStringLiteral("sorted"));
     if (s && garbled)
@@ -208,9 +223,8 @@ void ScheduleModel::sortBy(
         bool operator<(const Keyed &o) const { return key != o.key ? key < o.key : id < o.id; }
     };
     QVector<Keyed> order(ids.size());
-    for (qsizetype v = 0, i = 0; v < valueEnds.size(); ++v)
-        for (; i < valueEnds[v]; ++i)
-            order[i] = { keyOfDistinct[v], ids[i] };
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        order[i] = { keyOfDistinct[valueOf[i]], ids[i] };
     // Equal keys stand in key order, which is the record source's order.
     if (!std::is_sorted(order.cbegin(), order.cend()))
         std::sort(order.begin(), order.end());

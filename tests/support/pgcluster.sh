@@ -125,10 +125,13 @@ start_cluster() {
   cd "$folder"
   as_server_user "$bin/initdb" -D "$folder/data" -E UTF8 --locale=C --auth=trust -U bm --no-instructions --no-sync \
     >"$folder/initdb.log" 2>&1
-  # Nothing here is kept after the run, so durability is traded for speed.
+  # Nothing here is kept after the run, so durability is traded for speed;
+  # BM_PGCLUSTER_DURABLE=1 (for the benchmarks) keeps the server's own
+  # defaults for writing and its usual 128 MB of shared buffers.
+  local settings="-c shared_buffers=32MB -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+  if [ "${BM_PGCLUSTER_DURABLE:-0}" = 1 ]; then settings="-c shared_buffers=128MB"; fi
   as_server_user "$bin/pg_ctl" start -w -t 60 -D "$folder/data" -l "$folder/server.log" \
-    -o "-c listen_addresses='' -k $folder -c port=5432 -c max_connections=200 -c shared_buffers=32MB \
--c fsync=off -c synchronous_commit=off -c full_page_writes=off" >/dev/null
+    -o "-c listen_addresses='' -k $folder -c port=5432 -c max_connections=200 $settings" >/dev/null
   trap - ERR
 
   local tmp="$state.tmp.$$"
