@@ -84,9 +84,10 @@ int bareLines(QListWidget &list, bool server, const QString &word)
     list.clear();
     QSqlQuery q(database::connection(databasePath()));
     q.setForwardOnly(true);
-    q.prepare(server ? "SELECT \"Date\", \"Lake\" FROM \"Booking\" WHERE \"Date\" <> '' AND \"Remarks\" ILIKE ? "
-                       "ORDER BY \"ID\""
-                     : "SELECT Date, Lake FROM Booking WHERE Date AND Remarks LIKE ? ORDER BY ID");
+    q.prepare(server
+            ? "SELECT \"Date\", \"Lake\" FROM \"Booking\" WHERE \"Date\" <> '' AND \"Remarks\" ILIKE ? "
+              "ORDER BY \"ID\""
+            : "SELECT Date, Lake FROM Booking WHERE Date AND Remarks LIKE ? ORDER BY ID");
     q.addBindValue("%" + word + "%");
     if (!q.exec())
         qFatal("the bare search failed");
@@ -149,8 +150,8 @@ Figures inProcess(bool server)
 
 void print(const char *engine, const Figures &f)
 {
-    std::printf("%s: main window shown %.1f ms; sort by date %.1f ms, by lake %.1f ms\n", engine, f.openWindow,
-        f.byDate, f.byLake);
+    std::printf("%s: main window shown %.1f ms; sort by date %.1f ms, by lake %.1f ms\n", engine,
+        f.openWindow, f.byDate, f.byLake);
     const char *words[2] = { "common word \"jig\"", "rare word \"trophy\"" };
     for (int w = 0; w < 2; ++w)
         std::printf("  trip search, %s: %d lines in %.1f ms; bare SQL %d lines in %.1f ms; ratio %.2f\n",

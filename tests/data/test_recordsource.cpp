@@ -461,14 +461,7 @@ private slots:
     void changeThatCanNotBeWrittenIsTold()
     {
         fillTable("Lures", "Bait", { "Jig" });
-        if (test::onServer())
-            QVERIFY(
-                test::execAsWritten("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                                    "RAISE EXCEPTION 'the disk is full'; END $$; CREATE TRIGGER refuse "
-                                    "BEFORE UPDATE ON \"Lures\" FOR EACH ROW EXECUTE FUNCTION refuse()"));
-        else
-            exec("CREATE TRIGGER refuse BEFORE UPDATE ON \"Lures\" BEGIN SELECT RAISE(ABORT, 'the disk is "
-                 "full'); END");
+        QVERIFY(test::refuseWrites("refuse", "UPDATE", "Lures", "the disk is full"));
         QSignalSpy lost(&DataChanges::instance(), &DataChanges::changeLost);
         const QRegularExpression refused("^Data3 \\(Lures\\): .*the disk is full");
         {

@@ -629,15 +629,7 @@ private slots:
     // A failure part way writes nothing at all.
     void commitFailureWritesNothing()
     {
-        if (test::onServer())
-            QVERIFY(test::execAsWritten("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ "
-                                        "BEGIN IF NEW.\"Name\" = 'Boom' "
-                                        "THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$; CREATE "
-                                        "TRIGGER refuse BEFORE INSERT "
-                                        "ON \"Phone\" FOR EACH ROW EXECUTE FUNCTION refuse()"));
-        else
-            QVERIFY(sql("CREATE TRIGGER refuse BEFORE INSERT ON Phone WHEN NEW.Name = 'Boom' "
-                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        QVERIFY(test::refuseWrites("refuse", "INSERT", "Phone", "refused", "NEW.Name = 'Boom'"));
         const QList<QStringList> before = storedContacts();
         QSignalSpy changed(&DataChanges::instance(), &DataChanges::tableChanged);
         ContactImport import;

@@ -50,6 +50,34 @@ bool execAsWritten(const QString &statement, QString *error)
     return done;
 }
 
+bool refuseWrites(const QString &name, const QString &event, const QString &table, const QString &reason,
+    const QString &when)
+{
+    const QString quotedTable = QLatin1Char('"') + table + QLatin1Char('"');
+    if (!database::onServer(databasePath()))
+        return execAsWritten(
+            QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 %4BEGIN SELECT RAISE(ABORT, '%5'); END")
+                .arg(name, event, quotedTable,
+                    when.isEmpty() ? QString() : QStringLiteral("WHEN %1 ").arg(when), reason));
+    // The condition in the server's words: the translation of a query that
+    // asks it.
+    QString condition = QStringLiteral("true");
+    if (!when.isEmpty()) {
+        QString query;
+        if (!inEngineWords(QStringLiteral("SELECT 1 WHERE ") + when, query, nullptr))
+            return false;
+        condition = query.section(QStringLiteral(" WHERE "), 1);
+    }
+    const QString returned = event.compare(QLatin1String("DELETE"), Qt::CaseInsensitive) == 0
+        ? QStringLiteral("OLD")
+        : QStringLiteral("NEW");
+    return execAsWritten(
+        QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                       "IF %2 THEN RAISE EXCEPTION '%3'; END IF; RETURN %4; END $$; "
+                       "CREATE TRIGGER %1 BEFORE %5 ON %6 FOR EACH ROW EXECUTE FUNCTION %1()")
+            .arg(name, condition, reason, returned, event, quotedTable));
+}
+
 QList<QVariantList> rowsBehind(const QString &sql)
 {
     QList<QVariantList> rows;

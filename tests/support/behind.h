@@ -19,6 +19,14 @@ bool execBehind(const QString &sql, QString *error = nullptr);
 // (a trigger of the server's, say): run as written.
 bool execAsWritten(const QString &sql, QString *error = nullptr);
 
+// Makes the engine refuse every write of the kind given (INSERT, UPDATE or
+// DELETE) to a table from now on with reason, as a full disk or a broken
+// file would: a trigger of the file's engine, or of the server's. When is a
+// condition on the new record in the file engine's words (NEW.Name =
+// 'Boom'), or empty for every record. name tells the trigger apart.
+bool refuseWrites(const QString &name, const QString &event, const QString &table, const QString &reason,
+    const QString &when = QString());
+
 // The rows a statement of the same kind reads, every column as the engine
 // gives it; the test fails (and the list is empty) when it can not be read.
 QList<QVariantList> rowsBehind(const QString &sql);
