@@ -3,6 +3,7 @@
 // What the tests of the booking screens share: a fresh database with the
 // bookings a test lays in, and the stand-ins of the platform.
 
+#include "behind.h"
 #include "doubles.h"
 #include "testenv.h"
 
@@ -10,7 +11,6 @@
 #include "data/database.h"
 
 #include <QDate>
-#include <QSqlQuery>
 #include <QString>
 
 #include <memory>
@@ -27,24 +27,18 @@ struct NewBooking {
 // Replaces every booking with these, in this order.
 inline void layInBookings(const QList<NewBooking> &bookings)
 {
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY(q.exec(QStringLiteral("DELETE FROM Booking")));
-    for (const NewBooking &b : bookings) {
-        q.prepare(QStringLiteral("INSERT INTO Booking (Name, Date, Lake, Email, \"Total Charge\") "
-                                 "VALUES (?, ?, ?, ?, 2500000)"));
-        q.addBindValue(b.name);
-        q.addBindValue(b.date.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(b.date));
-        q.addBindValue(b.lake);
-        q.addBindValue(b.name.section(QLatin1Char(' '), 0, 0).toLower() + QStringLiteral("@example.com"));
-        QVERIFY(q.exec());
-    }
-    database::bumpGeneration(databasePath());
+    QVERIFY(execBehind(QStringLiteral("DELETE FROM Booking")));
+    for (const NewBooking &b : bookings)
+        QVERIFY(execBehind(QStringLiteral("INSERT INTO Booking (Name, Date, Lake, Email, \"Total Charge\") "
+                                          "VALUES (?, ?, ?, ?, 2500000)"),
+            { b.name, b.date.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(b.date), b.lake,
+                b.name.section(QLatin1Char(' '), 0, 0).toLower() + QStringLiteral("@example.com") }));
 }
 
 inline int storedBookings()
 {
-    QSqlQuery q(database::connection(databasePath()));
-    return q.exec(QStringLiteral("SELECT COUNT(*) FROM Booking")) && q.next() ? q.value(0).toInt() : -1;
+    const QList<QVariantList> rows = rowsBehind(QStringLiteral("SELECT COUNT(*) FROM Booking"));
+    return rows.size() == 1 ? rows[0][0].toInt() : -1;
 }
 
 } // namespace bm::test

@@ -1,3 +1,4 @@
+#include "behind.h"
 #include "checks.h"
 #include "doubles.h"
 #include "testenv.h"
@@ -15,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <memory>
@@ -36,25 +36,21 @@ QColor baseOf(const QComboBox *box)
 
 void addBooking(const QString &name, const QString &date)
 {
-    QSqlQuery q(database::connection(databasePath()));
-    q.prepare(QStringLiteral("INSERT INTO Booking (Date, Name, \"Total Charge\") VALUES (?, ?, 2500000)"));
-    q.addBindValue(date);
-    q.addBindValue(name);
-    QVERIFY(q.exec());
+    QVERIFY(test::execBehind(
+        QStringLiteral("INSERT INTO Booking (Date, Name, \"Total Charge\") VALUES (?, ?, 2500000)"),
+        { date, name }));
 }
 
 void addListEntry(const QString &table, const QString &field, const QString &value)
 {
-    QSqlQuery q(database::connection(databasePath()));
-    q.prepare(QStringLiteral("INSERT INTO \"%1\" (\"%2\") VALUES (?)").arg(table, field));
-    q.addBindValue(value);
-    QVERIFY(q.exec());
+    QVERIFY(test::execBehind(
+        QStringLiteral("INSERT INTO \"%1\" (\"%2\") VALUES (?)").arg(table, field), { value }));
 }
 
 int bookingCount()
 {
-    QSqlQuery q(database::connection(databasePath()));
-    return q.exec(QStringLiteral("SELECT COUNT(*) FROM Booking")) && q.next() ? q.value(0).toInt() : -1;
+    const QList<QVariantList> rows = test::rowsBehind(QStringLiteral("SELECT COUNT(*) FROM Booking"));
+    return rows.size() == 1 ? rows[0][0].toInt() : -1;
 }
 
 QStringList items(const QComboBox *box)
@@ -643,10 +639,7 @@ void TestBooking::editShowsAndSavesTheBooking()
 
 void TestBooking::bookingWithNoDateKeepsNone()
 {
-    {
-        QSqlQuery q(database::connection(databasePath()));
-        QVERIFY(q.exec(QStringLiteral("UPDATE Booking SET Date = NULL, \"Deposit Received\" = ''")));
-    }
+    QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Date = NULL, \"Deposit Received\" = ''")));
     BM_VERIFY(m_hub->bookings->Refresh());
     FrmBooking *w = openEdit();
     QVERIFY(w);

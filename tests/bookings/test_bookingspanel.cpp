@@ -340,12 +340,7 @@ void TestBookingsPanel::email()
     QFETCH(QString, message);
     QFETCH(QString, caption);
     test::layInBookings({ { "Ann Lee", "2005-05-14", "" } });
-    {
-        QSqlQuery q(database::connection(databasePath()));
-        q.prepare(QStringLiteral("UPDATE Booking SET Email = ?"));
-        q.addBindValue(address);
-        QVERIFY(q.exec());
-    }
+    QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Email = ?"), { address }));
     test::FakeShell shell;
     shell.canOpen = canOpen;
     openPanel();

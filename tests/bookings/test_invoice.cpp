@@ -1,3 +1,4 @@
+#include "behind.h"
 #include "bookings/frminvoice.h"
 #include "bookings/invoicewindows.h"
 #include "checks.h"
@@ -13,7 +14,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSqlQuery>
 
 using namespace bm;
 using bm::platform::Icon;
@@ -322,14 +322,13 @@ void TestInvoice::workedExampleIsWrittenAndKeepsTheBooking()
 // after the write is shown as well. Both are logged.
 void TestInvoice::failuresOfTheWrite_data()
 {
-    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<bool>("refused"); // or the booking deleted right after the write
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("written");
     QTest::newRow("the engine refuses the write")
-        << "BEFORE UPDATE ON Booking BEGIN SELECT RAISE(ABORT, 'the disk is full'); END"
-        << QStringList { "The database could not do this: the disk is full" } << false;
+        << true << QStringList { "The database could not do this: the disk is full" } << false;
     QTest::newRow("the booking is gone after the write")
-        << "AFTER UPDATE ON Booking BEGIN DELETE FROM Booking WHERE ID = NEW.ID; END"
+        << false
         << QStringList { "Changes have been Saved.",
                "The record can not be found; it may have been deleted." }
         << true;
@@ -337,13 +336,19 @@ void TestInvoice::failuresOfTheWrite_data()
 
 void TestInvoice::failuresOfTheWrite()
 {
-    QFETCH(QString, trigger);
+    QFETCH(bool, refused);
     QFETCH(QStringList, messages);
     QFETCH(bool, written);
-    {
-        QSqlQuery q(database::connection(databasePath()));
-        QVERIFY(q.exec("CREATE TRIGGER refuse " + trigger));
-    }
+    if (refused)
+        QVERIFY(test::refuseWrites("refuse", "UPDATE", "Booking", "the disk is full"));
+    else if (test::onServer())
+        QVERIFY(test::execAsWritten(
+            "CREATE FUNCTION gone() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+            "DELETE FROM \"Booking\" WHERE \"ID\" = NEW.\"ID\"; RETURN NULL; END $$; "
+            "CREATE TRIGGER gone AFTER UPDATE ON \"Booking\" FOR EACH ROW EXECUTE FUNCTION gone()"));
+    else
+        QVERIFY(test::execAsWritten(
+            "CREATE TRIGGER gone AFTER UPDATE ON Booking BEGIN DELETE FROM Booking WHERE ID = NEW.ID; END"));
     m_window->edit();
     fill({ "2", "150", "3", "12.5", "50", ".06" });
     for (int i = 0; i < messages.size(); ++i)

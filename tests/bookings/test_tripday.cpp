@@ -1,3 +1,4 @@
+#include "behind.h"
 #include "doubles.h"
 #include "testenv.h"
 
@@ -15,7 +16,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QUrlQuery>
 #include <QtTest>
 
@@ -35,18 +35,20 @@ Money amount(const char *text)
 // crescent with none.
 void layInBookings()
 {
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY(q.exec(QStringLiteral("DELETE FROM Booking")));
+    QVERIFY(test::execBehind(QStringLiteral("DELETE FROM Booking")));
+    QString error;
     QVERIFY2(
-        q.exec(QStringLiteral(
-            "INSERT INTO Booking (Name, Date, Lake, \"Meet At\", Type, Email, \"Total Charge\", "
-            "\"Deposit Amount\", \"Deposit Received\", \"Balance Due\") VALUES "
-            "('Zoë Brandt', '2027-01-22', 'Table Rock Lake', 'State Park Marina', 'Full Day', "
-            "'zoe@example.com', 4000000, 1000000, '2026-12-01', 3000000), "
-            "('Ann Lee', '2027-01-11', 'Bull Shoals', NULL, 'Half Day', NULL, 2500000, NULL, NULL, NULL), "
-            "('Bo Dean', NULL, 'Bull Shoals', NULL, NULL, 'bo@example.com', NULL, NULL, NULL, NULL)")),
-        qPrintable(q.lastError().text()));
-    database::bumpGeneration(databasePath());
+        test::execBehind(
+            QStringLiteral(
+                "INSERT INTO Booking (Name, Date, Lake, \"Meet At\", Type, Email, \"Total Charge\", "
+                "\"Deposit Amount\", \"Deposit Received\", \"Balance Due\") VALUES "
+                "('Zoë Brandt', '2027-01-22', 'Table Rock Lake', 'State Park Marina', 'Full Day', "
+                "'zoe@example.com', 4000000, 1000000, '2026-12-01', 3000000), "
+                "('Ann Lee', '2027-01-11', 'Bull Shoals', NULL, 'Half Day', NULL, 2500000, NULL, NULL, "
+                "NULL), "
+                "('Bo Dean', NULL, 'Bull Shoals', NULL, NULL, 'bo@example.com', NULL, NULL, NULL, NULL)"),
+            &error),
+        qPrintable(error));
 }
 
 } // namespace
@@ -268,11 +270,10 @@ void TestTripDay::positionIsCheckedAndKept()
     if (!problem.isEmpty())
         QVERIFY2(m_messages->last().text.startsWith(problem), qPrintable(m_messages->last().text));
 
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY(q.exec(QStringLiteral("SELECT Latitude, Longitude FROM \"Home Water\"")));
     QStringList rows;
-    while (q.next())
-        rows << q.value(0).toString() << q.value(1).toString();
+    for (const QVariantList &row :
+        test::rowsBehind(QStringLiteral("SELECT Latitude, Longitude FROM \"Home Water\"")))
+        rows << row[0].toString() << row[1].toString();
     QCOMPARE(rows, stored);
 
     // Kept for the next time the window opens; what was refused is not.
@@ -290,9 +291,8 @@ void TestTripDay::positionIsCheckedAndKept()
 // guide sees it to type it again.
 void TestTripDay::keptTextThatIsNoPositionIsShownAsItIs()
 {
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY(
-        q.exec(QStringLiteral("INSERT INTO \"Home Water\" (Latitude, Longitude) VALUES ('north', '1e999')")));
+    QVERIFY(test::execBehind(
+        QStringLiteral("INSERT INTO \"Home Water\" (Latitude, Longitude) VALUES ('north', '1e999')")));
     open();
     QCOMPARE(child<QLineEdit>("txtLatitude")->text(), QStringLiteral("north"));
     QCOMPARE(child<QLineEdit>("txtLongitude")->text(), QStringLiteral("1e999"));
@@ -301,10 +301,10 @@ void TestTripDay::keptTextThatIsNoPositionIsShownAsItIs()
     typePosition(QStringLiteral("36.6"), QStringLiteral("-93.3"));
     QVERIFY(!label("lblSunrise").isEmpty());
     // Kept in the one record, in its place.
-    QVERIFY(q.exec(QStringLiteral("SELECT Latitude, Longitude FROM \"Home Water\"")));
     QStringList rows;
-    while (q.next())
-        rows << q.value(0).toString() + QLatin1Char('|') + q.value(1).toString();
+    for (const QVariantList &row :
+        test::rowsBehind(QStringLiteral("SELECT Latitude, Longitude FROM \"Home Water\"")))
+        rows << row[0].toString() + QLatin1Char('|') + row[1].toString();
     QCOMPARE(rows, QStringList { QStringLiteral("36.6|-93.3") });
 }
 
@@ -347,9 +347,8 @@ void TestTripDay::typedPositionIsNotLostOnClose()
 
 void TestTripDay::sendsTheConfirmation()
 {
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY(q.exec(QStringLiteral("UPDATE \"Guide Info\" SET \"Guide Name\" = 'Ozark Bass Guides', "
-                                  "Phone = '417-555-0100', Email = 'guide@example.com'")));
+    QVERIFY(test::execBehind(QStringLiteral("UPDATE \"Guide Info\" SET \"Guide Name\" = 'Ozark Bass Guides', "
+                                            "Phone = '417-555-0100', Email = 'guide@example.com'")));
     open();
     child<QPushButton>("cmdConfirm")->click();
     QCOMPARE(m_messages->shown.size(), 0);

@@ -15,15 +15,16 @@ namespace bm::test
 namespace
 {
 
-// The statement as the connection's engine reads it.
-bool inEngineWords(const QString &sql, QString &out, QString *error)
+// The statement as the connection's engine reads it; on the server with
+// the values written in.
+bool inEngineWords(const QString &sql, QString &out, QString *error, const QVariantList &binds = {})
 {
     if (!database::onServer(databasePath())) {
         out = sql;
         return true;
     }
     db::serversql::Translated t;
-    if (const Status s = db::serversql::translate(sql, {}, t); !s) {
+    if (const Status s = db::serversql::translate(sql, binds, t); !s) {
         if (error)
             *error = s.message();
         return false;
@@ -38,6 +39,23 @@ bool execBehind(const QString &sql, QString *error)
 {
     QString statement;
     return inEngineWords(sql, statement, error) && execAsWritten(statement, error);
+}
+
+bool execBehind(const QString &sql, const QVariantList &binds, QString *error)
+{
+    if (database::onServer(databasePath())) {
+        QString statement;
+        return inEngineWords(sql, statement, error, binds) && execAsWritten(statement, error);
+    }
+    QSqlQuery q(database::connection(databasePath()));
+    q.prepare(sql);
+    for (const QVariant &v : binds)
+        q.addBindValue(v);
+    const bool done = q.exec();
+    if (!done && error)
+        *error = q.lastError().text();
+    database::bumpGeneration(databasePath());
+    return done;
 }
 
 bool execAsWritten(const QString &statement, QString *error)

@@ -15,6 +15,9 @@ namespace bm::test
 // when a statement fails.
 bool execBehind(const QString &sql, QString *error = nullptr);
 
+// The same with values for its ? marks, in their order.
+bool execBehind(const QString &sql, const QVariantList &binds, QString *error = nullptr);
+
 // The same, with statements already in the connection's engine's own words
 // (a trigger of the server's, say): run as written.
 bool execAsWritten(const QString &sql, QString *error = nullptr);
