@@ -119,6 +119,8 @@ struct Query::Engine {
     PGresult *result = nullptr;
     QList<std::pair<QString, QString>> origins;
     int resultRow = -1;
+    bool moreToCome = false; // the server is still sending the result
+    QString name; // of the report's query
 
     Engine() = default;
     Engine(const Engine &) = delete;
@@ -190,7 +192,14 @@ Query::Query(const ReadOnlyConnection &connection)
 {
 }
 
-Query::~Query() = default;
+Query::~Query()
+{
+    // A result left part way is stopped on the server, which is then ready
+    // for the report's next query.
+    if (m_engine && m_engine->moreToCome && m_readOnly)
+        m_readOnly->abandonOnServer();
+}
+
 Query::Query(Query &&) noexcept = default;
 Query &Query::operator=(Query &&) noexcept = default;
 
@@ -261,7 +270,8 @@ Status Query::runOnServer(const QString &sql, const QVariantList &binds)
     return m_status;
 }
 
-void Query::adoptResult(PGresult *result, QList<std::pair<QString, QString>> origins)
+void Query::adoptResult(
+    PGresult *result, QList<std::pair<QString, QString>> origins, bool moreToCome, const QString &name)
 {
     m_columns.clear();
     m_reason.clear();
@@ -269,6 +279,8 @@ void Query::adoptResult(PGresult *result, QList<std::pair<QString, QString>> ori
     m_engine = std::make_unique<Engine>();
     m_engine->result = result;
     m_engine->origins = std::move(origins);
+    m_engine->moreToCome = moreToCome;
+    m_engine->name = name;
     for (int c = 0; c < PQnfields(result); ++c)
         m_columns.insert(QString::fromUtf8(PQfname(result, c)), c);
 }
@@ -293,6 +305,19 @@ bool Query::next()
     if (m_engine->result) {
         m_engine->texts.clear();
         m_engine->row = ++m_engine->resultRow < PQntuples(m_engine->result);
+        if (m_engine->row || !m_engine->moreToCome)
+            return m_engine->row;
+        PGresult *rows = nullptr;
+        m_engine->moreToCome = false;
+        if (Status s = m_readOnly->nextServerRows(m_engine->name, rows); !s) {
+            m_status = s; // in the report's words: no reason of the engine's to add
+            return false;
+        }
+        PQclear(m_engine->result);
+        m_engine->result = rows;
+        m_engine->resultRow = 0;
+        m_engine->moreToCome = PQresultStatus(rows) == PGRES_SINGLE_TUPLE;
+        m_engine->row = PQntuples(rows) > 0;
         return m_engine->row;
     }
     if (m_engine->server) {

@@ -80,10 +80,12 @@ private:
     struct Engine;
     // Takes over a statement the report guard prepared.
     void adopt(sqlite3 *db, sqlite3_stmt *stmt);
-    // Takes over the whole result of a statement the report guard ran on a
+    // Takes over the first result of a statement the report guard ran on a
     // server (freed with the query); origins: the table and field of each
-    // column, empty for a computed one.
-    void adoptResult(pg_result *result, QList<std::pair<QString, QString>> origins);
+    // column, empty for a computed one. When more is to come, next() asks
+    // the connection for the rest, named name in what it says.
+    void adoptResult(
+        pg_result *result, QList<std::pair<QString, QString>> origins, bool moreToCome, const QString &name);
     Status failed(const QString &sql, const QString &reason);
     Status runOnServer(const QString &sql, const QVariantList &binds);
     int indexOf(const QString &column) const;

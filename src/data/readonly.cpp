@@ -756,81 +756,122 @@ Status ReadOnlyConnection::prepareOnServer(
     PGresult *described = PQdescribePrepared(m_server, "");
     const int columns = PQresultStatus(described) == PGRES_COMMAND_OK ? PQnfields(described) : -1;
     const Status notDescribed = columns >= 0 ? Status::ok() : refusal(described);
+    // Asked before the statement runs: the connection has nothing else to
+    // do while the rows come.
+    QList<std::pair<QString, QString>> origins;
+    if (columns > 0)
+        origins = originsOf(described);
     PQclear(described);
     if (!notDescribed)
         return notDescribed;
     if (columns == 0)
         return says::queryWouldChange(name);
     m_timer.start();
-    return runOnServer(name, out);
+    return runOnServer(name, text, std::move(origins), out);
 }
 
-Status ReadOnlyConnection::runOnServer(const QString &name, Query &out) const
+Status ReadOnlyConnection::runOnServer(
+    const QString &name, const QString &text, QList<std::pair<QString, QString>> origins, Query &out) const
 {
-    namespace says = report::says;
-    if (!PQsendQueryPrepared(m_server, "", 0, nullptr, nullptr, nullptr, 0))
+    // Sent whole again: asking for the origins has let the prepared one go.
+    // Sent this way the server still takes one statement only.
+    if (!PQsendQueryParams(m_server, text.toUtf8().constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
         return database::server::failure(m_path,
             QStringLiteral("can not be reached (%1).")
                 .arg(QString::fromUtf8(PQerrorMessage(m_server)).trimmed()));
+    // A row at a time: what the report may read is counted as it comes,
+    // and the rest of a result too large for it never reaches this side.
+    if (!PQsetSingleRowMode(m_server))
+        qCWarning(dataLog).noquote() << database::displayName(m_path)
+                                     << "the report's rows come all at once: single-row mode was refused";
+    PGresult *first = nullptr;
+    if (Status s = nextServerRows(name, first); !s)
+        return s;
+    out.adoptResult(first, std::move(origins), PQresultStatus(first) == PGRES_SINGLE_TUPLE, name);
+    return Status::ok();
+}
+
+Status ReadOnlyConnection::nextServerRows(const QString &name, pg_result *&rows) const
+{
+    namespace says = report::says;
+    rows = nullptr;
     // The server works while the progress is asked, as the file's engine
     // asks it between its steps; a stop or the time limit cancels the query
     // on the server.
     bool stopped = false, tooLong = false;
     const int socket = PQsocket(m_server);
-    while (PQconsumeInput(m_server) && PQisBusy(m_server)) {
+    // The socket is read only while no whole row is at hand here: reading
+    // ahead would make libpq keep moving what it holds.
+    while (PQisBusy(m_server)) {
         if (!stopped && !tooLong) {
             tooLong = m_timer.elapsed() > queryTimeLimitMs;
             stopped = !tooLong && m_stillWanted && !m_stillWanted();
-            if (stopped || tooLong) {
-                char error[256] = {};
-                PGcancel *cancel = PQgetCancel(m_server);
-                if (!cancel || !PQcancel(cancel, error, sizeof error))
-                    qCWarning(dataLog).noquote() << database::displayName(m_path)
-                                                 << "the report's query could not be cancelled:" << error;
-                PQfreeCancel(cancel);
-            }
+            if (stopped || tooLong)
+                cancelOnServer();
         }
         pollfd wait { socket, POLLIN, 0 };
         poll(&wait, 1, 25);
+        if (!PQconsumeInput(m_server))
+            break;
     }
-    PGresult *result = nullptr, *failure = nullptr;
-    while (PGresult *r = PQgetResult(m_server)) {
-        const ExecStatusType state = PQresultStatus(r);
-        if (state == PGRES_TUPLES_OK && !result && !failure)
-            result = r;
-        else if (state != PGRES_TUPLES_OK && state != PGRES_COMMAND_OK && !failure)
-            failure = r;
-        else
-            PQclear(r);
-    }
+    PGresult *result = PQgetResult(m_server);
+    const ExecStatusType state = PQresultStatus(result);
+    const bool gaveRows = state == PGRES_SINGLE_TUPLE || state == PGRES_TUPLES_OK;
+    // The end of the result, or a failure: what is left of it goes, and
+    // the connection is ready for the next query.
+    if (state != PGRES_SINGLE_TUPLE)
+        drainOnServer();
     if (stopped) {
         PQclear(result);
-        PQclear(failure);
+        if (state == PGRES_SINGLE_TUPLE)
+            abandonOnServer();
         return says::stopped();
     }
-    if (tooLong || !result) {
-        const QString message = failure
-            ? QString::fromUtf8(PQresultErrorField(failure, PG_DIAG_MESSAGE_PRIMARY))
-            : QString::fromUtf8(PQerrorMessage(m_server)).trimmed();
-        const QString state
-            = failure ? QString::fromLatin1(PQresultErrorField(failure, PG_DIAG_SQLSTATE)) : QString();
-        PQclear(result);
-        PQclear(failure);
-        qCWarning(dataLog).noquote() << QStringLiteral("%1: the report's query %2 failed: %3")
-                                            .arg(database::displayName(m_path), name, message);
-        if (PQstatus(m_server) != CONNECTION_OK)
-            return database::server::failure(m_path, QStringLiteral("can not be reached (%1).").arg(message));
-        if (tooLong || state == QLatin1String("57014"))
-            return says::queryFailed(name, QStringLiteral("interrupted"));
-        if (state == QLatin1String("25006"))
-            return says::queryWouldChange(name);
-        if (state == QLatin1String("54000"))
-            return says::queryValueTooLarge(name);
-        return says::queryFailed(name, message);
+    if (!tooLong && gaveRows) {
+        rows = result;
+        return Status::ok();
     }
-    PQclear(failure);
-    out.adoptResult(result, originsOf(result));
-    return Status::ok();
+    if (state == PGRES_SINGLE_TUPLE)
+        abandonOnServer();
+    const bool failure = result && !gaveRows;
+    const QString message = failure ? QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))
+                                    : QString::fromUtf8(PQerrorMessage(m_server)).trimmed();
+    const QString sqlState
+        = failure ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
+    PQclear(result);
+    qCWarning(dataLog).noquote() << QStringLiteral("%1: the report's query %2 failed: %3")
+                                        .arg(database::displayName(m_path), name, message);
+    if (PQstatus(m_server) != CONNECTION_OK)
+        return database::server::failure(m_path, QStringLiteral("can not be reached (%1).").arg(message));
+    if (tooLong || sqlState == QLatin1String("57014"))
+        return says::queryFailed(name, QStringLiteral("interrupted"));
+    if (sqlState == QLatin1String("25006"))
+        return says::queryWouldChange(name);
+    if (sqlState == QLatin1String("54000"))
+        return says::queryValueTooLarge(name);
+    return says::queryFailed(name, message);
+}
+
+void ReadOnlyConnection::cancelOnServer() const
+{
+    char error[256] = {};
+    PGcancel *cancel = PQgetCancel(m_server);
+    if (!cancel || !PQcancel(cancel, error, sizeof error))
+        qCWarning(dataLog).noquote() << database::displayName(m_path)
+                                     << "the report's query could not be cancelled:" << error;
+    PQfreeCancel(cancel);
+}
+
+void ReadOnlyConnection::drainOnServer() const
+{
+    while (PGresult *r = PQgetResult(m_server))
+        PQclear(r);
+}
+
+void ReadOnlyConnection::abandonOnServer() const
+{
+    cancelOnServer();
+    drainOnServer();
 }
 
 // The table and field each column is read from, asked of the server once

@@ -63,6 +63,7 @@ public:
     sqlite3 *handle() const { return m_handle; }
 
 private:
+    friend class Query; // reads the rest of a statement's rows
     static int authorize(void *self, int action, const char *, const char *, const char *, const char *);
     static int progress(void *self);
     Status openOnServer(const QLocale &locale);
@@ -71,10 +72,21 @@ private:
     // words prepare() gives.
     static Status serverText(const QString &name, const QString &sql, qint64 booking, QString &out);
     Status prepareOnServer(const QString &name, const QString &sql, qint64 booking, Query &out) const;
-    // Runs the checked statement, giving the progress its say while the
-    // server works; the whole result when done.
-    Status runOnServer(const QString &name, Query &out) const;
-    QList<std::pair<QString, QString>> originsOf(const pg_result *result) const;
+    // Runs the checked statement; the query reads its rows one at a time
+    // with nextServerRows(). origins: the table and field of each column.
+    Status runOnServer(const QString &name, const QString &text, QList<std::pair<QString, QString>> origins,
+        Query &out) const;
+    // The next rows of the statement running, giving the progress its say
+    // while the server works: a result of one row, or of none at the end
+    // (then the connection is ready for the next statement), or why not.
+    Status nextServerRows(const QString &name, pg_result *&rows) const;
+    // A statement given up before its end: stopped on the server, and what
+    // it still sends read and let go.
+    void abandonOnServer() const;
+    void cancelOnServer() const;
+    void drainOnServer() const;
+    // The table and field of each column of a described statement.
+    QList<std::pair<QString, QString>> originsOf(const pg_result *described) const;
 
     QString m_path;
     sqlite3 *m_handle = nullptr;

@@ -168,8 +168,10 @@ Status readRows(const Query &q, db::Query &statement, const QLocale &locale, con
                 return says::stopped();
         }
     }
+    // A server that stopped part way has said it in the report's words.
     if (!statement.status())
-        return says::queryFailed(q.name, statement.reason());
+        return statement.reason().isEmpty() ? statement.status()
+                                            : says::queryFailed(q.name, statement.reason());
     if (lastRow && !read.empty())
         read.back()["Last Row"] = km::data(true);
 
