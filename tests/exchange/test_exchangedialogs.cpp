@@ -1,11 +1,10 @@
+#include "behind.h"
 #include "checks.h"
 #include "doubles.h"
 #include "recordcount.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
 #include "data/csvexchange.h"
-#include "data/database.h"
 #include "data/recordsource.h"
 #include "main/exchangedialogs.h"
 #include "main/frmmain.h"
@@ -19,7 +18,6 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -324,9 +322,8 @@ private slots:
 
     void exportCsvOfChosenTable()
     {
-        QSqlQuery q(database::connection(databasePath()));
-        QVERIFY(q.exec("DELETE FROM Booking"));
-        QVERIFY(q.exec("INSERT INTO Booking (Name) VALUES ('Ann'), ('Bob'), ('Cy')"));
+        QVERIFY(test::execBehind("DELETE FROM Booking"));
+        QVERIFY(test::execBehind("INSERT INTO Booking (Name) VALUES ('Ann'), ('Bob'), ('Cy')"));
         const QString target = dir->filePath("trips");
         files->answers << target;
         whenShown("dlgExportCsv", [&](QDialog *d) {
@@ -354,11 +351,10 @@ private slots:
 
     void exportCalendarTellsCounts()
     {
-        QSqlQuery q(database::connection(databasePath()));
-        QVERIFY(q.exec("DELETE FROM Booking"));
-        QVERIFY(q.exec("DELETE FROM Reminder"));
-        QVERIFY(q.exec("INSERT INTO Booking (Date, Name) VALUES ('2025-06-01', 'Ann')"));
-        QVERIFY(q.exec(
+        QVERIFY(test::execBehind("DELETE FROM Booking"));
+        QVERIFY(test::execBehind("DELETE FROM Reminder"));
+        QVERIFY(test::execBehind("INSERT INTO Booking (Date, Name) VALUES ('2025-06-01', 'Ann')"));
+        QVERIFY(test::execBehind(
             "INSERT INTO Reminder (Date, Reminder) VALUES ('2025-06-02', 'Oil'), ('2025-06-03', 'Gas')"));
         const QString target = dir->filePath("trips.ics");
         files->answers << target;

@@ -1,6 +1,6 @@
+#include "behind.h"
 #include "checks.h"
 #include "data/apppaths.h"
-#include "data/database.h"
 #include "doubles.h"
 #include "gear/frmfgear.h"
 #include "recordcount.h"
@@ -16,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -88,17 +87,19 @@ void typeInto(QWidget *w, const QString &text)
         c->setEditText(text);
 }
 
-// Makes every write to the table fail in the database engine.
+// Makes every write to the table fail in the database engine, or lifts that.
 void refuseWrites(const QString &table, bool refuse)
 {
-    QSqlQuery q(database::connection(databasePath()));
     for (const char *when : { "INSERT", "UPDATE" }) {
-        const QString name = QStringLiteral("refuse_%1").arg(QLatin1String(when));
-        QVERIFY(q.exec(QStringLiteral("DROP TRIGGER IF EXISTS ") + name));
+        const QString name = QStringLiteral("refuse_%1").arg(QLatin1String(when)).toLower();
+        // The server's trigger belongs to its table and calls a function of
+        // its own name, which has to go with it.
+        QVERIFY(test::execAsWritten(test::onServer()
+                ? QStringLiteral("DROP TRIGGER IF EXISTS %1 ON \"%2\"; DROP FUNCTION IF EXISTS %1()")
+                      .arg(name, table)
+                : QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(name)));
         if (refuse)
-            QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON \"%3\" BEGIN "
-                                          "SELECT RAISE(ABORT, 'the disk is full'); END")
-                               .arg(name, QLatin1String(when), table)));
+            QVERIFY(test::refuseWrites(name, QLatin1String(when), table, QStringLiteral("the disk is full")));
     }
 }
 

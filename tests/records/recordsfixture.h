@@ -1,13 +1,12 @@
 #pragma once
 
+#include "behind.h"
 #include "data/apppaths.h"
-#include "data/database.h"
 #include "data/recordsource.h"
 #include "recordcount.h"
+#include "testenv.h"
 
 #include <QAction>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -64,20 +63,23 @@ inline QVariantList storedValues(const QString &table, const QString &field)
 // would), until allowWrites().
 inline void refuseWrites(const QString &table)
 {
-    QSqlQuery q(database::connection(databasePath()));
     for (const char *what : { "INSERT", "UPDATE", "DELETE" }) {
-        QVERIFY2(q.exec(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE %1 ON \"%2\" "
-                                       "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")
-                            .arg(QString::fromLatin1(what), table)),
-            qPrintable(q.lastError().text()));
+        const QString event = QString::fromLatin1(what);
+        QVERIFY(refuseWrites(QStringLiteral("refuse_") + event.toLower(), event, table,
+            QStringLiteral("database or disk is full")));
     }
 }
 
-inline void allowWrites()
+// The table takes writes again. On the server a trigger belongs to its table
+// and calls a function of its own name, which goes with it.
+inline void allowWrites(const QString &table)
 {
-    QSqlQuery q(database::connection(databasePath()));
-    for (const char *what : { "INSERT", "UPDATE", "DELETE" })
-        QVERIFY(q.exec(QStringLiteral("DROP TRIGGER refuse_%1").arg(QString::fromLatin1(what))));
+    for (const char *what : { "INSERT", "UPDATE", "DELETE" }) {
+        const QString name = QStringLiteral("refuse_") + QString::fromLatin1(what).toLower();
+        QVERIFY(execAsWritten(onServer()
+                ? QStringLiteral("DROP TRIGGER %1 ON \"%2\"; DROP FUNCTION %1()").arg(name, table)
+                : QStringLiteral("DROP TRIGGER %1").arg(name)));
+    }
 }
 
 // The toolbar button with this key, or nullptr.

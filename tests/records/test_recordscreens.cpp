@@ -377,7 +377,7 @@ private slots:
             QCOMPARE(s.key->text(), QStringLiteral("Kept %1").arg(QString::fromLatin1(how)));
             QVERIFY(s.data1->editMode() != RecordSource::EditMode::None);
             QCOMPARE(test::stored(table, keyField).count(s.key->text()), 0);
-            test::allowWrites();
+            test::allowWrites(table);
             msgs->expect();
             s.press("Save");
             QCOMPARE(msgs->last().text, saved);

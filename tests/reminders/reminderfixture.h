@@ -1,13 +1,10 @@
 #pragma once
 
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "behind.h"
 #include "data/recordsource.h"
 
 #include <QDate>
 #include <QPair>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringList>
 #include <QTest>
 #include <QWidget>
@@ -20,8 +17,7 @@ using Reminder = QPair<QDate, QString>;
 // Empties the reminder table, then writes these reminders in order.
 inline void fillReminders(const QList<Reminder> &reminders)
 {
-    QSqlQuery q(database::connection(databasePath()));
-    QVERIFY(q.exec(QStringLiteral("DELETE FROM Reminder")));
+    QVERIFY(execBehind(QStringLiteral("DELETE FROM Reminder")));
     RecordSource rs(QStringLiteral("fill"), QStringLiteral("Reminder"));
     for (const Reminder &r : reminders) {
         QVERIFY(rs.AddNew());
@@ -31,15 +27,19 @@ inline void fillReminders(const QList<Reminder> &reminders)
     }
 }
 
-// A reminder written straight into the file, its date stored as given (a
+// A reminder written straight into the database, its date stored as given (a
 // date another program left that can not be read as one).
 inline void insertRaw(const QVariant &storedDate, const QString &text)
 {
-    QSqlQuery q(database::connection(databasePath()));
-    q.prepare(QStringLiteral("INSERT INTO Reminder (\"Date\", \"Reminder\") VALUES (?, ?)"));
-    q.addBindValue(storedDate);
-    q.addBindValue(text);
-    QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    const auto literal = [](QString v) {
+        return QLatin1Char('\'') + v.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+    };
+    const QString sql
+        = QStringLiteral("INSERT INTO Reminder (\"Date\", \"Reminder\") VALUES (%1, %2)")
+              .arg(storedDate.isNull() ? QStringLiteral("NULL") : literal(storedDate.toString()),
+                  literal(text));
+    QString error;
+    QVERIFY2(execBehind(sql, &error), qPrintable(sql + QStringLiteral(": ") + error));
 }
 
 // The texts of the stored reminders, in the table's order.

@@ -207,9 +207,7 @@ private slots:
     void failedWriteIsReported()
     {
         open();
-        QSqlQuery q(database::connection(databasePath()));
-        QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE INSERT ON Reminder "
-                       "BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
+        QVERIFY(test::refuseWrites("refuse", "INSERT", "Reminder", "disk is full"));
         cmd("cmdAdd")->click();
         QTest::keyClicks(text1(), "Call the marina");
         msgs->expect();
@@ -224,7 +222,8 @@ private slots:
         QCOMPARE(count(), "3 Reminders are saved.");
         QCOMPARE(test::storedTexts().size(), 3);
 
-        QVERIFY(q.exec("DROP TRIGGER refuse"));
+        QVERIFY(test::execAsWritten(
+            test::onServer() ? "DROP TRIGGER refuse ON \"Reminder\"" : "DROP TRIGGER refuse"));
         msgs->expect();
         cmd("cmdSave")->click();
         QCOMPARE(msgs->last().text, "Information has been Saved !");
