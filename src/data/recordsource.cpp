@@ -411,6 +411,7 @@ Status RecordSource::Edit()
     if (Status s = readCurrent(); !s)
         return s;
     m_pending = m_current;
+    m_editBase = m_current;
     m_mode = EditMode::Edit;
     emit currentChanged();
     return Status::ok();
@@ -425,14 +426,25 @@ Status RecordSource::Update()
     for (int i = 0; i < m_fields.size(); ++i)
         if (Status s = convert(i, m_pending[i], typed[i]); !s)
             return s;
+    // A change writes only the fields it changes: what another desk saved
+    // meanwhile in the others stays.
     QStringList cols;
-    for (const FieldDef &f : m_fields)
-        cols << schema::quoted(f.name);
     QVariantList binds;
-    for (const QVariant &v : typed)
-        binds << fieldvalue::toStored(v);
+    for (int i = 0; i < m_fields.size(); ++i) {
+        const QVariant stored = fieldvalue::toStored(typed[i]);
+        QVariant before;
+        if (m_mode == EditMode::Edit && convert(i, m_editBase.value(i), before)
+            && fieldvalue::toStored(before) == stored && before.typeId() == typed[i].typeId())
+            continue;
+        cols << schema::quoted(m_fields[i].name);
+        binds << stored;
+    }
     QString sql;
-    if (m_mode == EditMode::Add) {
+    if (m_mode == EditMode::Edit && cols.isEmpty()) {
+        // Nothing changed; the write still finds out whether the record is there.
+        sql = QStringLiteral("UPDATE %1 SET %2 = %2 WHERE %2 = ?").arg(schema::quoted(m_table), keyName);
+        binds << m_id;
+    } else if (m_mode == EditMode::Add) {
         sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")),
                       QStringList(m_fields.size(), QStringLiteral("?")).join(QLatin1String(", ")));

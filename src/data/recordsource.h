@@ -149,6 +149,7 @@ private:
 
     EditMode m_mode = EditMode::None;
     QVector<QVariant> m_pending;
+    QVector<QVariant> m_editBase; // the record as it was read when the edit began
     Pos m_beforeAddPos = Pos::BOF;
     qint64 m_beforeAddId = 0;
     QHash<int, QVariant> m_implicit;

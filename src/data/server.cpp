@@ -461,7 +461,11 @@ QSqlDatabase open(const QString &uri, const QString &connectionName, Status *sta
     // must stay a backslash.
     for (const QString &setting : { QStringLiteral("SET standard_conforming_strings = on"),
              QStringLiteral("SET client_encoding = 'UTF8'"),
-             QStringLiteral("SET client_min_messages = warning") })
+             QStringLiteral("SET client_min_messages = warning"),
+             // A desk whose transaction holds a record (a laptop gone to
+             // sleep mid-save) makes a save here fail and be tried again,
+             // not hang the window.
+             QStringLiteral("SET lock_timeout = '%1ms'").arg(lockWaitMs) })
         if (QString e = run(db, setting); !e.isEmpty())
             return fail(failure(uri, QStringLiteral("can not be used (%1).").arg(e)));
     if (QString e = prepareLayout(db); !e.isEmpty())
@@ -494,6 +498,11 @@ Status exec(QSqlDatabase &db, const QString &uri, QSqlQuery &query, const QStrin
     if (lost(db))
         return failure(
             uri, QStringLiteral("can not be reached (%1). Nothing was changed; try again.").arg(reason));
+    if (query.lastError().nativeErrorCode() == QLatin1String("55P03")) // lock_not_available
+        return failure(uri,
+            QStringLiteral("is busy with a save made at another desk (%1). Nothing was changed; try again in "
+                           "a moment.")
+                .arg(reason));
     return Status::failure(QStringLiteral("The database could not do this: %1").arg(reason));
 }
 

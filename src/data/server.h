@@ -21,6 +21,10 @@ namespace bm::database::server
 // A location names a server database when it is a connection URI.
 bool isServer(const QString &location);
 
+// How long a statement waits for a record another desk's transaction holds
+// before it fails, and can be tried again.
+constexpr int lockWaitMs = 10000;
+
 // The database as messages name it: "lodge on /var/run/postgresql". A
 // password the URI may hold is never shown.
 QString displayName(const QString &uri);

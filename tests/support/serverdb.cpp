@@ -221,4 +221,21 @@ QSqlDatabase ServerConnection::database() const
     return QSqlDatabase::database(m_name, false);
 }
 
+bool dropServerDatabase(const QString &uri)
+{
+    const QString name = QUrl(uri).path().mid(1);
+    const QString base = serverBaseUri();
+    if (name.isEmpty() || base.isEmpty())
+        return false;
+    ServerConnection admin(base);
+    if (!admin.status())
+        return false;
+    QSqlQuery query(admin.database());
+    // FORCE: a connection a test left open does not keep it.
+    if (query.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(quoted(name))))
+        return true;
+    (void)fail(QStringLiteral("database %1 not dropped: %2").arg(name, query.lastError().text()));
+    return false;
+}
+
 } // namespace bm::test

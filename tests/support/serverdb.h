@@ -39,6 +39,10 @@ Status checkServer();
 // when it could not be made.
 QString freshServerDatabase(const QString &label);
 
+// Drops a database freshServerDatabase() made, with whatever connections
+// are still open to it; false, with the reason logged, when it could not.
+bool dropServerDatabase(const QString &uri);
+
 // Points a QPSQL connection at a server URI (postgresql:///NAME?host=...&
 // user=...&port=...). Qt's driver hands libpq a keyword string, and libpq
 // takes a URI given as the database name there as a plain name, so the URI
