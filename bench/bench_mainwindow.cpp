@@ -182,16 +182,8 @@ int main(int argc, char **argv)
     for (int round = 0; round < 5; ++round) {
         FrmMain *m = nullptr;
         startup << timed([&] { m = openMainWindow(); });
-        QPushButton *date = m->scheduleView()->findChild<QPushButton *>("cmdDate");
-        QPushButton *lake = m->scheduleView()->findChild<QPushButton *>("cmdLake");
-        byDate << timed([&] {
-            date->click();
-            m->repaint();
-        });
-        byLake << timed([&] {
-            lake->click();
-            m->repaint();
-        });
+        byDate << timedSort(m, "cmdDate");
+        byLake << timedSort(m, "cmdLake");
         panel << timed([&] {
             m->toolbarButton("Bookings")->trigger();
             m->repaint();

@@ -19,7 +19,6 @@
 #include "data/dates.h"
 #include "data/servercopy.h"
 #include "main/frmmain.h"
-#include "main/scheduleview.h"
 #include "main/startdatabase.h"
 #include "records/findtrips.h"
 #include "records/frmfind.h"
@@ -32,7 +31,6 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QProcess>
-#include <QPushButton>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -113,16 +111,8 @@ Figures inProcess(bool server)
     for (int round = 0; round < rounds; ++round) {
         FrmMain *m = nullptr;
         open << timed([&] { m = openMainWindow(); });
-        auto *byDate = m->scheduleView()->findChild<QPushButton *>("cmdDate");
-        auto *byLake = m->scheduleView()->findChild<QPushButton *>("cmdLake");
-        date << timed([&] {
-            byDate->click();
-            m->repaint();
-        });
-        lake << timed([&] {
-            byLake->click();
-            m->repaint();
-        });
+        date << timedSort(m, "cmdDate");
+        lake << timedSort(m, "cmdLake");
         delete m;
     }
     f.openWindow = median(open);

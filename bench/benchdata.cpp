@@ -3,12 +3,14 @@
 #include "data/apppaths.h"
 #include "data/database.h"
 #include "main/frmmain.h"
+#include "main/scheduleview.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -128,6 +130,17 @@ FrmMain *openMainWindow()
     waitFor([m] { return m->isActiveWindow(); });
     m->repaint();
     return m;
+}
+
+double timedSort(FrmMain *window, const char *button)
+{
+    auto *sort = window->scheduleView()->findChild<QPushButton *>(QLatin1String(button));
+    if (!sort)
+        qFatal("the schedule has no button %s", button);
+    return timed([&] {
+        sort->click();
+        window->repaint();
+    });
 }
 
 QPair<double, double> startInChild(const QString &program, const QString &dataHome, const QString &configHome)

@@ -57,6 +57,10 @@ double median(QList<double> values);
 // A main window of 1024 x 740, shown, active and drawn.
 FrmMain *openMainWindow();
 
+// Sorts the schedule with one of its buttons ("cmdDate", "cmdLake") and draws
+// the window again: the time it took, in ms.
+double timedSort(FrmMain *window, const char *button);
+
 // Starts program with "--start" in a fresh process on the data folder given
 // (and the settings folder, when one is given): the time from starting the
 // process to its main window shown, and the part of it its opening of the
