@@ -17,7 +17,6 @@
 #include "platform/messages.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
@@ -30,7 +29,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 using namespace bm;
 using namespace bm::bench;
@@ -127,17 +125,8 @@ int main(int argc, char **argv)
     const QString mode = args.size() == 2 ? args[1] : QString();
     // What the program does from its start to its main window shown; the
     // process ends there.
-    if (mode == "--start") {
-        QElapsedTimer check;
-        check.start();
-        if (!database::prepare())
-            return 1;
-        const double checkMs = check.nsecsElapsed() / 1e6;
-        openMainWindow();
-        std::printf("shown %.3f\n", checkMs);
-        std::fflush(stdout);
-        std::_Exit(0);
-    }
+    if (mode == "--start")
+        return startAndEnd([] { return bool(database::prepare()); });
     if (!database::prepare())
         return 1;
     // --generate lays the large database in the folder BM_BENCH_HOME names

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace bm::bench
 {
@@ -130,6 +132,19 @@ FrmMain *openMainWindow()
     waitFor([m] { return m->isActiveWindow(); });
     m->repaint();
     return m;
+}
+
+int startAndEnd(const std::function<bool()> &open)
+{
+    QElapsedTimer opening;
+    opening.start();
+    if (!open())
+        return 1;
+    const double openingMs = opening.nsecsElapsed() / 1e6;
+    openMainWindow();
+    std::printf("shown %.3f\n", openingMs);
+    std::fflush(stdout);
+    std::_Exit(0);
 }
 
 double timedSort(FrmMain *window, const char *button)

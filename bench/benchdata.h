@@ -61,6 +61,11 @@ FrmMain *openMainWindow();
 // the window again: the time it took, in ms.
 double timedSort(FrmMain *window, const char *button);
 
+// What a child started with "--start" does: opens the database with open,
+// shows the main window, writes "shown MS" (the opening's time) and ends the
+// process there. 1 when the database could not be opened.
+int startAndEnd(const std::function<bool()> &open);
+
 // Starts program with "--start" in a fresh process on the data folder given
 // (and the settings folder, when one is given): the time from starting the
 // process to its main window shown, and the part of it its opening of the
