@@ -166,6 +166,15 @@ int main(int argc, char **argv)
         return startAndEnd(openDatabaseAtStart);
     // The caller's own choice of database never comes in.
     qputenv("XDG_CONFIG_HOME", ownConfig.path().toLocal8Bit());
+    // BM_BENCH_URI: only the in-process figures, on a database a run with
+    // BM_BENCH_KEEP=1 left (for a profiler).
+    if (const QString kept = qEnvironmentVariable("BM_BENCH_URI"); !kept.isEmpty()) {
+        setDatabaseLocation(kept);
+        if (!database::check(kept))
+            return 1;
+        print("server", inProcess(true));
+        return 0;
+    }
 
     QTemporaryDir work;
     work.setAutoRemove(!qEnvironmentVariableIsSet("BM_BENCH_KEEP"));

@@ -21,7 +21,8 @@ namespace bm
 // stamps of bookings and reminders (schema.h: the stamp table and the
 // triggers that keep it); the records already there are stamped as never
 // changed, at the time of the upgrade. Layout 4 adds the table of the
-// position of the guide's home water.
+// position of the guide's home water. Layout 5 changes only the shared
+// database (server.cpp: its truth test).
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -32,7 +33,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 4;
+inline constexpr int currentVersion = 5;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

@@ -529,42 +529,13 @@ Status RecordSource::find(const QString &expression, bool fromStart)
             return Status::ok();
         }
         const bool fromHere = !fromStart && (m_pos == Pos::Record || m_pos == Pos::Deleted);
-        const QString field = schema::quoted(e->field);
-        const FieldKind fieldKind = kind(e->field);
-        QVariantList binds;
-        if (fromHere)
-            binds << m_id;
-        QString test;
-        m_findHere.reset();
-        if (!database::onServer(m_path)) {
-            test = QStringLiteral("bm_like(?, %1, %2)").arg(field).arg(int(fieldKind));
-            binds << e->patternText;
-        } else if (fieldKind == FieldKind::Text) {
-            test = field + QStringLiteral(" ~ ?");
-            binds << e->pattern.serverRegex();
-        } else {
-            m_findHere = std::make_shared<const filter::Expression>(*e);
-        }
-        QString condition = fromHere ? keyName + QStringLiteral(" > ?") : QString();
-        if (!test.isEmpty())
-            condition += (condition.isEmpty() ? QString() : QStringLiteral(" AND ")) + test;
         auto q = std::make_unique<db::Query>(m_path);
-        if (Status s = q->run(QStringLiteral("SELECT %1%2 FROM %3")
-                                  .arg(keyName, m_findHere ? QStringLiteral(", ") + field : QString(),
-                                      schema::quoted(m_table))
-                    + where(condition) + QStringLiteral(" ORDER BY %1").arg(keyName),
-                binds);
-            !s)
+        if (Status s = runFind(*e, fromHere ? std::optional<qint64>(m_id) : std::nullopt, *q, m_findHere); !s)
             return logged(s);
         m_findCursor = std::move(q);
         m_findExpression = expression;
     }
-    bool found = m_findCursor->next();
-    while (found && m_findHere
-        && !m_findHere->pattern.matches(
-            fieldvalue::shownStored(kind(m_findHere->field), m_findCursor->valueAt(1))))
-        found = m_findCursor->next();
-    if (!found) {
+    if (!nextFound(*m_findCursor, m_findHere.get())) {
         const Status read = m_findCursor->status();
         m_findCursor.reset();
         if (!read)
@@ -572,7 +543,7 @@ Status RecordSource::find(const QString &expression, bool fromStart)
         m_noMatch = true; // the position stays where it was
         return Status::ok();
     }
-    const qint64 id = m_findCursor->value(keyName).toLongLong();
+    const qint64 id = m_findCursor->valueAt(0).toLongLong();
     if (Status s = flushImplicit(); !s)
         return s;
     if (m_mode != EditMode::None)
@@ -583,6 +554,69 @@ Status RecordSource::find(const QString &expression, bool fromStart)
     m_findGeneration = database::generation(m_path);
     emit currentChanged();
     return Status::ok();
+}
+
+Status RecordSource::findAll(const QString &expression, QVector<Bookmark> &found) const
+{
+    found.clear();
+    QString error;
+    const std::optional<filter::Expression> e = filter::parse(expression, fieldNames(), &error);
+    if (!e)
+        return Status::failure(error);
+    if (!m_open)
+        return m_openStatus;
+    db::Query q(m_path);
+    std::shared_ptr<const filter::Expression> here;
+    if (Status s = runFind(*e, std::nullopt, q, here); !s)
+        return logged(s);
+    while (nextFound(q, here.get()))
+        found.append(Bookmark { q.valueAt(0).toLongLong() });
+    if (!q.status()) { // the engine stopped part way
+        found.clear();
+        return logged(q.status());
+    }
+    return Status::ok();
+}
+
+// The keys of the records e matches, in order (after the key `after` when
+// given). The file's matcher and the server's regular expressions answer
+// alike for text; where the server can not match the field itself (a date or
+// an amount matches as the screen shows it), its value is read too and
+// `here` matches it on this side.
+Status RecordSource::runFind(const filter::Expression &e, std::optional<qint64> after, db::Query &q,
+    std::shared_ptr<const filter::Expression> &here) const
+{
+    const QString field = schema::quoted(e.field);
+    const FieldKind fieldKind = kind(e.field);
+    QVariantList binds;
+    if (after)
+        binds << *after;
+    QString test;
+    here.reset();
+    if (!database::onServer(m_path)) {
+        test = QStringLiteral("bm_like(?, %1, %2)").arg(field).arg(int(fieldKind));
+        binds << e.patternText;
+    } else if (fieldKind == FieldKind::Text) {
+        test = field + QStringLiteral(" ~ ?");
+        binds << e.pattern.serverRegex();
+    } else {
+        here = std::make_shared<const filter::Expression>(e);
+    }
+    QString condition = after ? keyName + QStringLiteral(" > ?") : QString();
+    if (!test.isEmpty())
+        condition += (condition.isEmpty() ? QString() : QStringLiteral(" AND ")) + test;
+    return q.run(QStringLiteral("SELECT %1%2 FROM %3")
+                     .arg(keyName, here ? QStringLiteral(", ") + field : QString(), schema::quoted(m_table))
+            + where(condition) + QStringLiteral(" ORDER BY %1").arg(keyName),
+        binds);
+}
+
+bool RecordSource::nextFound(db::Query &q, const filter::Expression *here) const
+{
+    bool found = q.next();
+    while (found && here && !here->pattern.matches(fieldvalue::shownStored(kind(here->field), q.valueAt(1))))
+        found = q.next();
+    return found;
 }
 
 Status RecordSource::columnValues(const QString &field, QVector<QPair<Bookmark, QString>> &rows) const

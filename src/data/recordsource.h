@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 
 namespace bm
 {
@@ -83,6 +84,9 @@ public:
     Status FindFirst(const QString &expression);
     Status FindNext(const QString &expression);
     bool NoMatch() const { return m_noMatch; }
+    // The bookmarks of every record expression matches, in the record
+    // source's order, read in one pass; the position stays where it is.
+    [[nodiscard]] Status findAll(const QString &expression, QVector<Bookmark> &found) const;
 
     // Fields(name).Value: of the pending record while one is pending. A
     // current record that can not be read shows no values; readCurrent()
@@ -123,6 +127,9 @@ private:
     enum class Pos { BOF, Record, EOF_, Deleted };
 
     Status find(const QString &expression, bool fromStart);
+    Status runFind(const filter::Expression &e, std::optional<qint64> after, db::Query &q,
+        std::shared_ptr<const filter::Expression> &here) const;
+    bool nextFound(db::Query &q, const filter::Expression *here) const;
     Status moveTo(const QString &sqlTail, const QVariantList &binds, Pos ifNone);
     Status flushImplicit();
     void loadCurrent() const;

@@ -103,11 +103,12 @@ TripFinder::Result TripFinder::search(const FindCommand &command, const QString 
 {
     Result result;
     const QString filter = expression(command, word);
-    if (Status s = m_source->FindFirst(filter); !s) {
+    QVector<Bookmark> found;
+    if (Status s = m_source->findAll(filter, found); !s) {
         result.status = s;
         return result;
     }
-    if (m_source->NoMatch())
+    if (found.isEmpty())
         return result;
     // A word of wildcards alone would also match an empty field; the field
     // is then looked at, since an empty field never matches.
@@ -117,14 +118,11 @@ TripFinder::Result TripFinder::search(const FindCommand &command, const QString 
     const QStringList searched = matchesEmpty ? column(field) : QStringList();
     const QStringList dates = column(dateField);
     const QStringList shown = column(QString::fromLatin1(command.shown));
-    while (!m_source->NoMatch()) {
-        const qsizetype row = rowOf(m_source->bookmark().id);
+    result.lines.reserve(found.size());
+    for (const Bookmark &bookmark : std::as_const(found)) {
+        const qsizetype row = rowOf(bookmark.id);
         if (row >= 0 && !(matchesEmpty && searched[row].isEmpty()))
             result.lines << line(dates[row], shown[row]);
-        if (Status s = m_source->FindNext(filter); !s) {
-            result.status = s;
-            break;
-        }
     }
     return result;
 }

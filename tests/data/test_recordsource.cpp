@@ -335,6 +335,31 @@ private slots:
         QVERIFY(!RecordSource("X", "No Such Table").openStatus());
     }
 
+    // A query source's bare field keeps what the file's engine holds true:
+    // a value that starts with a number other than zero.
+    void queryKeepsWhatTheFileHoldsTrue_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("kept");
+        const struct {
+            const char *stored;
+            bool kept;
+        } cases[] = { { "2025-06-01", true }, { "0000-00-00", false }, { "9z", true }, { " 7", true },
+            { "+3", true }, { ".5", true }, { "-0", false }, { "0.0e9", false }, { "1.5e3", true },
+            { "2E-3", true }, { "1e0x", true }, { "1e400", true }, { "-0e99999", false }, { "soon", false },
+            { "0x10", false }, { "", false } };
+        for (const auto &c : cases)
+            QTest::newRow(*c.stored ? c.stored : "empty") << QString::fromLatin1(c.stored) << c.kept;
+    }
+    void queryKeepsWhatTheFileHoldsTrue()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, kept);
+        QVERIFY(test::execBehind("DELETE FROM Booking"));
+        QVERIFY(test::execBehind("INSERT INTO Booking (Name, Date) VALUES ('x', ?)", { stored }));
+        QCOMPARE(test::recordCount(RecordSource("Data1", "SELECT * FROM Booking WHERE Date")), kept ? 1 : 0);
+    }
+
     void implicitChangeIsWrittenOnMoveAndClose()
     {
         fillTable("Lakes Fished", "Lake", { "Alpha", "Beta" });

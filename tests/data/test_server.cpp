@@ -1,4 +1,5 @@
 #include "filtercases.h"
+#include "recordcount.h"
 #include "serverdb.h"
 #include "testenv.h"
 
@@ -7,6 +8,7 @@
 #include "data/filter.h"
 #include "data/migrations.h"
 #include "data/query.h"
+#include "data/recordsource.h"
 #include "data/schema.h"
 #include "data/servercopy.h"
 
@@ -215,6 +217,32 @@ private slots:
             answers(server, "SELECT COUNT(*) FROM \"Change Stamp\" WHERE Record = ? AND Kind = 'Booking'",
                 { w.insertId }),
             QStringList { "0" });
+    }
+
+    // A database of the layout before is brought to this one, its records
+    // kept (the truth test of layout 5 stands in for the step).
+    void earlierLayoutIsBroughtUp()
+    {
+        BM_REQUIRE_SERVER();
+        const QString server = test::freshServerDatabase("earlier");
+        QVERIFY(database::check(server));
+        QVERIFY(db::write(
+            server, "Booking", "INSERT INTO Booking (Name, Date) VALUES ('kept', '2025-06-01')", {}));
+        database::closeAll();
+        {
+            test::ServerConnection raw(server);
+            QSqlQuery q(raw.database());
+            QVERIFY(q.exec(QString("UPDATE \"Schema Version\" SET \"Version\" = %1")
+                               .arg(migrations::currentVersion - 1)));
+            QVERIFY(q.exec("CREATE OR REPLACE FUNCTION bm_truth(v anyelement) RETURNS boolean LANGUAGE sql "
+                           "IMMUTABLE AS $$ SELECT false $$"));
+        }
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("brought from layout"));
+        QVERIFY(database::check(server));
+        QCOMPARE(answers(server, "SELECT Version FROM \"Schema Version\""),
+            QStringList { QString::number(migrations::currentVersion) });
+        RecordSource dated("Data1", "SELECT * FROM Booking WHERE Date", nullptr, server);
+        QCOMPARE(test::recordCount(dated), 2); // the starter booking and the kept one
     }
 
     void otherDatabasesAreLeftAlone_data()
