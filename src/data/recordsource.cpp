@@ -518,12 +518,9 @@ Status RecordSource::find(const QString &expression, bool fromStart)
         && m_pos == Pos::Record && m_id == m_findLastId && database::generation(m_path) == m_findGeneration;
     if (!continuing) {
         m_findCursor.reset();
-        QString error;
-        const std::optional<filter::Expression> e = filter::parse(expression, fieldNames(), &error);
-        if (!e)
-            return Status::failure(error);
-        if (!m_open)
-            return m_openStatus;
+        std::optional<filter::Expression> e;
+        if (Status s = parseFind(expression, e); !s)
+            return s;
         if (!fromStart && m_pos == Pos::EOF_) {
             m_noMatch = true;
             return Status::ok();
@@ -559,12 +556,9 @@ Status RecordSource::find(const QString &expression, bool fromStart)
 Status RecordSource::findAll(const QString &expression, QVector<Bookmark> &found) const
 {
     found.clear();
-    QString error;
-    const std::optional<filter::Expression> e = filter::parse(expression, fieldNames(), &error);
-    if (!e)
-        return Status::failure(error);
-    if (!m_open)
-        return m_openStatus;
+    std::optional<filter::Expression> e;
+    if (Status s = parseFind(expression, e); !s)
+        return s;
     db::Query q(m_path);
     std::shared_ptr<const filter::Expression> here;
     if (Status s = runFind(*e, std::nullopt, q, here); !s)
@@ -576,6 +570,17 @@ Status RecordSource::findAll(const QString &expression, QVector<Bookmark> &found
         return logged(q.status());
     }
     return Status::ok();
+}
+
+// The expression read, or why it can not be searched for (its words, or the
+// table that could not be opened).
+Status RecordSource::parseFind(const QString &expression, std::optional<filter::Expression> &e) const
+{
+    QString error;
+    e = filter::parse(expression, fieldNames(), &error);
+    if (!e)
+        return Status::failure(error);
+    return m_open ? Status::ok() : m_openStatus;
 }
 
 // The keys of the records e matches, in order (after the key `after` when

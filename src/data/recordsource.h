@@ -127,6 +127,7 @@ private:
     enum class Pos { BOF, Record, EOF_, Deleted };
 
     Status find(const QString &expression, bool fromStart);
+    Status parseFind(const QString &expression, std::optional<filter::Expression> &e) const;
     Status runFind(const filter::Expression &e, std::optional<qint64> after, db::Query &q,
         std::shared_ptr<const filter::Expression> &here) const;
     bool nextFound(db::Query &q, const filter::Expression *here) const;
