@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -112,15 +111,10 @@ double jumpTo(QTableView *grid, double fraction)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const QByteArray given = qgetenv("BM_BENCH_HOME");
     QTemporaryDir ownHome;
-    const QString home = given.isEmpty() ? ownHome.path() : QString::fromLocal8Bit(given);
-    qputenv("XDG_DATA_HOME", home.toLocal8Bit());
+    const QString home = useDataHome(ownHome);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Brindlemoor");
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    nameApplication();
     const QStringList args = app.arguments();
     const QString mode = args.size() == 2 ? args[1] : QString();
     // What the program does from its start to its main window shown; the

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLocale>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSqlQuery>
@@ -55,8 +54,7 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Brindlemoor");
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    nameApplication();
     if (!database::prepare())
         return 1;
     generateReminders();

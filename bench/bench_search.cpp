@@ -5,7 +5,6 @@
 //   QT_QPA_PLATFORM=offscreen ./build/bench/bench_search
 #include "data/apppaths.h"
 #include "data/database.h"
-#include "data/dates.h"
 #include "records/findtrips.h"
 #include "records/frmfind.h"
 
@@ -55,19 +54,12 @@ const FindCommand &remarksCommand()
 // The lines of a direct query of dates and lakes, into a list.
 int directLines(QListWidget &list, const QString &condition, const QString &word)
 {
-    list.clear();
     QSqlQuery q(database::connection(databasePath()));
     q.setForwardOnly(true);
     q.prepare("SELECT Date, Lake FROM Booking WHERE Date" + condition + " ORDER BY ID");
     if (!word.isEmpty())
         q.addBindValue("%" + word + "%");
-    q.exec();
-    QStringList lines;
-    while (q.next())
-        lines << TripFinder::line(
-            shortDate(QDate::fromString(q.value(0).toString(), Qt::ISODate)), q.value(1).toString());
-    list.addItems(lines);
-    return list.count();
+    return bench::listTripLines(q, list);
 }
 
 void OpenSearchWindow(benchmark::State &state)

@@ -16,7 +16,6 @@
 #include "benchdata.h"
 #include "data/apppaths.h"
 #include "data/database.h"
-#include "data/dates.h"
 #include "data/servercopy.h"
 #include "main/frmmain.h"
 #include "main/startdatabase.h"
@@ -28,7 +27,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QProcess>
 #include <QSettings>
 #include <QSqlQuery>
@@ -77,7 +75,6 @@ const FindCommand &remarksCommand()
 // engine's own words, into a list.
 int bareLines(QListWidget &list, bool server, const QString &word)
 {
-    list.clear();
     QSqlQuery q(database::connection(databasePath()));
     q.setForwardOnly(true);
     q.prepare(server
@@ -85,14 +82,7 @@ int bareLines(QListWidget &list, bool server, const QString &word)
               "ORDER BY \"ID\""
             : "SELECT Date, Lake FROM Booking WHERE Date AND Remarks LIKE ? ORDER BY ID");
     q.addBindValue("%" + word + "%");
-    if (!q.exec())
-        qFatal("the bare search failed");
-    QStringList lines;
-    while (q.next())
-        lines << TripFinder::line(
-            shortDate(QDate::fromString(q.value(0).toString(), Qt::ISODate)), q.value(1).toString());
-    list.addItems(lines);
-    return list.count();
+    return listTripLines(q, list);
 }
 
 struct Figures {
@@ -150,15 +140,10 @@ void print(const char *engine, const Figures &f)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const QByteArray given = qgetenv("BM_BENCH_HOME");
     QTemporaryDir ownHome, ownConfig;
-    const QString home = given.isEmpty() ? ownHome.path() : QString::fromLocal8Bit(given);
-    qputenv("XDG_DATA_HOME", home.toLocal8Bit());
+    const QString home = useDataHome(ownHome);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Brindlemoor");
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    nameApplication();
     const QStringList args = app.arguments();
     // The program's own start, on whatever the settings folder chooses, to
     // its main window shown; the process ends there.

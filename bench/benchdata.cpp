@@ -2,12 +2,17 @@
 
 #include "data/apppaths.h"
 #include "data/database.h"
+#include "data/dates.h"
 #include "main/frmmain.h"
 #include "main/scheduleview.h"
+#include "records/findtrips.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
+#include <QDate>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QLocale>
 #include <QProcess>
 #include <QPushButton>
@@ -102,6 +107,35 @@ int runBenchmarks(int argc, char **argv, const std::function<void()> &setUp)
     benchmark::Shutdown();
     database::closeAll();
     return 0;
+}
+
+QString useDataHome(const QTemporaryDir &own)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QByteArray given = qgetenv("BM_BENCH_HOME");
+    const QString home = given.isEmpty() ? own.path() : QString::fromLocal8Bit(given);
+    qputenv("XDG_DATA_HOME", home.toLocal8Bit());
+    return home;
+}
+
+void nameApplication()
+{
+    QApplication::setApplicationName("Brindlemoor");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+int listTripLines(QSqlQuery &query, QListWidget &list)
+{
+    list.clear();
+    if (!query.exec())
+        qFatal("the bare search failed");
+    QStringList lines;
+    while (query.next())
+        lines << TripFinder::line(
+            shortDate(QDate::fromString(query.value(0).toString(), Qt::ISODate)), query.value(1).toString());
+    list.addItems(lines);
+    return list.count();
 }
 
 void waitFor(const std::function<bool()> &condition)

@@ -12,6 +12,10 @@
 
 #include <functional>
 
+class QListWidget;
+class QSqlQuery;
+class QTemporaryDir;
+
 namespace bm
 {
 class FrmMain;
@@ -48,6 +52,18 @@ void clearTable(const QString &table);
 // with the delivered database and the en_US locale; setUp() fills it, then
 // the registered benchmarks run. The application object is the caller's.
 int runBenchmarks(int argc, char **argv, const std::function<void()> &setUp);
+
+// For a benchmark that times windows by hand, before its application object
+// is made: the offscreen platform unless one is chosen, and the data folder
+// BM_BENCH_HOME names (a child's of startInChild, or a profiler's), else
+// `own`, made the application's. Its path.
+QString useDataHome(const QTemporaryDir &own);
+// After the application object is made: its name and the en_US locale.
+void nameApplication();
+
+// Runs the prepared query of dates and lakes (a search by bare SQL) and puts
+// the trip search's lines of its rows into list: how many it lists.
+int listTripLines(QSqlQuery &query, QListWidget &list);
 
 // For the benchmarks that time windows by hand, in milliseconds.
 void waitFor(const std::function<bool()> &condition);
