@@ -151,8 +151,8 @@ const QList<Step> &steps()
         { 3, createStamps },
         // The table of the home water's position, which the runner adds.
         { 4, nullptr },
-        // The shared database's quicker truth test; the file has nothing
-        // to change.
+        // The shared database's quicker truth test and indexes in sort
+        // order; the file has nothing to change.
         { 5, nullptr },
     };
     return all;

@@ -22,7 +22,7 @@ namespace bm
 // triggers that keep it); the records already there are stamped as never
 // changed, at the time of the upgrade. Layout 4 adds the table of the
 // position of the guide's home water. Layout 5 changes only the shared
-// database (server.cpp: its truth test).
+// database (server.cpp: its truth test, and its indexes in sort order).
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
