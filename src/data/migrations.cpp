@@ -154,6 +154,9 @@ const QList<Step> &steps()
         // The shared database's quicker truth test and indexes in sort
         // order; the file has nothing to change.
         { 5, nullptr },
+        // The roster of guides and each booking's guide, which the runner
+        // adds.
+        { 6, nullptr },
     };
     return all;
 }

@@ -23,6 +23,8 @@ namespace bm
 // changed, at the time of the upgrade. Layout 4 adds the table of the
 // position of the guide's home water. Layout 5 changes only the shared
 // database (server.cpp: its truth test, and its indexes in sort order).
+// Layout 6 adds the roster of a lodge's guides and the guide of each
+// booking.
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -33,7 +35,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 5;
+inline constexpr int currentVersion = 6;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

@@ -43,7 +43,7 @@ QList<TableDef> makeTables()
             { "Lure Color", T }, { "Remarks", T }, { "GS Qty", T }, { "GS Total", A }, { "Goods", T },
             { "Goods Qty", T }, { "Goods Cost", A }, { "Goods Total", A }, { "Sub Total", A },
             { "Tax Rate", T }, { "Tax", A }, { "Charge Total", A }, { "Less Deposit", A },
-            { "Picture", T } } });
+            { "Picture", T }, { "Guide", T, 6 } } });
     t.append({ "Reminder", { { "Date", D }, { "Reminder", T } } });
     t.append({ "Diary", { { "Date", D }, { "Subject", T }, { "Page", T } } });
     t.append({ "Patterns",
@@ -57,6 +57,12 @@ QList<TableDef> makeTables()
     // The position of the guide's home water, in decimal degrees written
     // with a point ("36.6", "-93.3"), north and east positive; one record.
     t.append({ "Home Water", { { "Latitude", T, 4 }, { "Longitude", T, 4 } }, 4 });
+    // The lodge's guides: a booking's Guide holds one's Name. Active is
+    // "Yes" or "No"; Login is the guide's own name on the shared database's
+    // server, which tells who saved what.
+    t.append({ "Guides",
+        { { "Name", T, 6 }, { "Phone", T, 6 }, { "Email", T, 6 }, { "Active", T, 6 }, { "Login", T, 6 } },
+        6 });
     return t;
 }
 

@@ -138,9 +138,10 @@ QStringList layoutStatements(int version)
     // sort order.
     if (version == 5)
         for (const TableDef &t : schema::tables())
-            sql << keyOrderIndex(t.name);
+            if (t.since <= version)
+                sql << keyOrderIndex(t.name);
     for (const schema::IndexDef &i : schema::indexes())
-        if (i.since == version || version == 5)
+        if (i.since == version || (version == 5 && i.since <= version))
             sql << QStringLiteral("DROP INDEX IF EXISTS %1").arg(schema::quoted(i.name))
                 << QStringLiteral("CREATE INDEX %1 ON %2")
                        .arg(schema::quoted(i.name), inSortOrder(i.table, i.field));

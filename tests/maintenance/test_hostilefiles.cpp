@@ -116,9 +116,9 @@ void TestHostileFiles::refused_data()
             "holds an index named one_name that allows no two records of the table Phone alike" },
         { "index with a condition", "CREATE INDEX some ON Phone (Name) WHERE Name > 'M'",
             "holds an index named some on part of the table Phone only" },
-        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 6",
-            "was made by a newer version of Brindlemoor (its layout is 6, this version knows layouts up to "
-            "5)" },
+        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 7",
+            "was made by a newer version of Brindlemoor (its layout is 7, this version knows layouts up to "
+            "6)" },
         { "table of a later layout in a file of an older one", "UPDATE \"Schema Version\" SET Version = 3",
             "holds a table named Home Water, which Brindlemoor does not use" },
         { "mark of two rows", "INSERT INTO \"Schema Version\" (Version) VALUES (2)",
