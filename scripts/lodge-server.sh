@@ -210,7 +210,8 @@ cluster_port() {
 
 # psql as the postgres superuser on the cluster's Unix socket (peer login).
 admin_psql() {
-  (cd / && runuser -u postgres -- psql --cluster "$cluster" -X -q -v ON_ERROR_STOP=1 "$@")
+  (cd / && runuser -u postgres -- env PGOPTIONS='-c client_min_messages=warning' \
+    psql --cluster "$cluster" -X -q -v ON_ERROR_STOP=1 "$@")
 }
 
 # query SQL: one value or rows, unaligned, for the script's own checks.
@@ -253,8 +254,8 @@ need_running_cluster() {
 need_group() {
   [ "$dry_run" = 1 ] && return 0
   local found
-  found="$(query "SELECT count(*) FROM pg_roles WHERE rolname = $(q_lit "$group") AND NOT rolcanlogin")"
-  [ "$found" = 1 ] || die "there is no group role $group on cluster $cluster: run '$ME setup --database $database' first"
+  found="$(query "SELECT count(*) FROM pg_roles WHERE rolname = $(q_lit "$group_name") AND NOT rolcanlogin")"
+  [ "$found" = 1 ] || die "there is no group role $group_name on cluster $cluster: run '$ME setup --database $database' first"
 }
 
 # guide_state LOGIN: "none" (no such role), "guide" (a member of the group
@@ -263,7 +264,7 @@ guide_state() {
   query "SELECT CASE WHEN r.oid IS NULL THEN 'none'
                      WHEN r.rolcanlogin AND NOT r.rolsuper AND pg_has_role(r.oid, g.oid, 'MEMBER') THEN 'guide'
                      ELSE 'other' END
-           FROM (SELECT oid FROM pg_roles WHERE rolname = $(q_lit "$group")) g
+           FROM (SELECT oid FROM pg_roles WHERE rolname = $(q_lit "$group_name")) g
            LEFT JOIN pg_roles r ON r.rolname = $(q_lit "$1")"
 }
 
