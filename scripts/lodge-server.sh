@@ -258,11 +258,13 @@ need_group() {
   [ "$found" = 1 ] || die "there is no group role $group_name on cluster $cluster: run '$ME setup --database $database' first"
 }
 
-# guide_state LOGIN: "none" (no such role), "guide" (a member of the group
-# that may log in, no superuser) or "other" (a role the script must not touch).
+# guide_state LOGIN: "none" (no such role), "guide" (a member of the group,
+# no superuser) or "other" (a role the script must not touch). A guide whose
+# removal stopped half-way may no longer log in; he is still a guide, so that
+# remove-guide can finish and add-guide can let him in again.
 guide_state() {
   query "SELECT CASE WHEN r.oid IS NULL THEN 'none'
-                     WHEN r.rolcanlogin AND NOT r.rolsuper AND pg_has_role(r.oid, g.oid, 'MEMBER') THEN 'guide'
+                     WHEN NOT r.rolsuper AND pg_has_role(r.oid, g.oid, 'MEMBER') THEN 'guide'
                      ELSE 'other' END
            FROM (SELECT oid FROM pg_roles WHERE rolname = $(q_lit "$group_name")) g
            LEFT JOIN pg_roles r ON r.rolname = $(q_lit "$1")"
@@ -562,6 +564,7 @@ cmd_add_guide() {
   # database, where the group owns everything.
   run_sql "the guide $login" <<EOF
 SELECT $(q_lit "CREATE ROLE $role LOGIN INHERIT") WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = $(q_lit "$login")) \gexec
+ALTER ROLE $role LOGIN INHERIT;
 GRANT $group TO $role;
 ALTER ROLE $role IN DATABASE $db SET role = $(q_lit "$group_name");
 EOF
