@@ -18,6 +18,12 @@ public:
 
     // Said by the data layer after a write to the table of the file at path.
     void notify(const QString &path, const QString &table);
+    // Said when another desk has written to the table of the shared
+    // database at path (or may have, while this desk could not hear).
+    void notifyFromElsewhere(const QString &path, const QString &table);
+    // Whether the change being said came from another desk: whoever follows
+    // it reads again but keeps the guide's place, which no one here moved.
+    bool fromElsewhere() const { return m_elsewhere; }
     // Said by the data layer when a change could not be written and no
     // caller is left to tell (a record source closing).
     void notifyLostChange(const QString &path, const QString &table, const QString &message);
@@ -29,6 +35,7 @@ signals:
 
 private:
     DataChanges() = default;
+    bool m_elsewhere = false;
 };
 
 } // namespace bm

@@ -5,6 +5,7 @@
 #include "data/engine.h"
 #include "data/fieldvalue.h"
 #include "data/filter.h"
+#include "data/live.h"
 #include "data/log.h"
 #include "data/migrations.h"
 #include "data/schema.h"
@@ -202,7 +203,8 @@ QSqlDatabase connection(const QString &path, Status *status)
     const QString k = key(path);
     auto it = opened().find(k);
     quint64 generation = 1;
-    if (it != opened().end()) {
+    const bool reopened = it != opened().end();
+    if (reopened) {
         QSqlDatabase db = QSqlDatabase::database(it->connectionName, false);
         if (db.isOpen() && !(server::isServer(k) && server::lost(db)))
             return db;
@@ -223,6 +225,7 @@ QSqlDatabase connection(const QString &path, Status *status)
         if (!s)
             return {};
         opened().insert(k, Open { name, generation });
+        live::follow(k, name, reopened);
         return db;
     }
     if (!QFileInfo(k).isFile()) {
@@ -311,6 +314,7 @@ Status calendarIdentity(const QString &path, quint32 &identity)
 
 void closeAll()
 {
+    live::stopAll();
     for (const Open &o : std::as_const(opened())) {
         {
             QSqlDatabase db = QSqlDatabase::database(o.connectionName, false);
@@ -328,6 +332,7 @@ void close(const QString &path)
         return;
     const QString name = it->connectionName;
     opened().erase(it);
+    live::stop(key(path));
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         db.close();

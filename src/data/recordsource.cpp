@@ -6,6 +6,7 @@
 #include "data/fieldvalue.h"
 #include "data/filter.h"
 #include "data/log.h"
+#include "data/overtaken.h"
 #include "data/query.h"
 
 #include <QRegularExpression>
@@ -17,6 +18,14 @@ namespace
 {
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
+const QString rowVersion = QStringLiteral("Row Version");
+
+// The condition of a write that must not overtake another desk's: the
+// record is still as this record source read it.
+QString unchangedSince(const QString &version)
+{
+    return version.isEmpty() ? QString() : QStringLiteral(" AND CAST(xmin AS TEXT) = ?");
+}
 
 QString noCurrent()
 {
@@ -280,32 +289,46 @@ void RecordSource::loadCurrent() const
     m_loaded = true;
     m_readStatus = Status::ok();
     m_current = QVector<QVariant>(m_fields.size());
+    m_version.clear();
     if (m_pos != Pos::Record)
         return;
     if (!m_open) {
         m_readStatus = logged(m_openStatus);
         return;
     }
+    bool found = false;
+    m_readStatus = readRecord(m_current, m_version, found);
+    if (m_readStatus && !found) // deleted by another record source
+        m_readStatus = logged(Status::failure(recordGone()));
+}
+
+// Reads the record at m_id as it is saved now, with its row version on the
+// server (empty on a file); found is false when it is not there.
+Status RecordSource::readRecord(QVector<QVariant> &values, QString &version, bool &found) const
+{
+    found = false;
     QStringList cols;
     for (const FieldDef &f : m_fields)
         cols << schema::quoted(f.name);
+    // The server's own row version: it changes with every save of the
+    // record, whoever makes it.
+    const bool onServer = database::onServer(m_path);
+    if (onServer)
+        cols << QStringLiteral("CAST(xmin AS TEXT) AS %1").arg(schema::quoted(rowVersion));
     db::Query q(m_path);
-    if (m_readStatus = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                                 .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName),
+    if (Status s = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                             .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName),
             { m_id });
-        !m_readStatus) {
-        m_readStatus = logged(m_readStatus);
-        return;
-    }
-    if (!q.next()) {
-        if (!q.status())
-            m_readStatus = logged(q.status());
-        else // deleted by another record source
-            m_readStatus = logged(Status::failure(recordGone()));
-        return;
-    }
+        !s)
+        return logged(s);
+    if (!q.next())
+        return q.status() ? Status::ok() : logged(q.status());
+    found = true;
+    values = QVector<QVariant>(m_fields.size());
     for (int i = 0; i < m_fields.size(); ++i)
-        m_current[i] = fieldvalue::fromStored(m_fields[i].kind, q.value(m_fields[i].name));
+        values[i] = fieldvalue::fromStored(m_fields[i].kind, q.value(m_fields[i].name));
+    version = onServer ? q.value(rowVersion).toString() : QString();
+    return Status::ok();
 }
 
 QVariant RecordSource::value(const QString &field) const
@@ -406,12 +429,15 @@ Status RecordSource::Edit()
         m_pos = m_beforeAddPos;
         m_id = m_beforeAddId;
     }
-    // A record that could not be read is not edited: saving its blanks would
-    // wipe what it holds.
+    // The edit starts from the record as it is saved now, which another desk
+    // may have changed since it was read. A record that could not be read is
+    // not edited: saving its blanks would wipe what it holds.
+    m_loaded = false;
     if (Status s = readCurrent(); !s)
         return s;
     m_pending = m_current;
     m_editBase = m_current;
+    m_editVersion = m_version;
     m_mode = EditMode::Edit;
     emit currentChanged();
     return Status::ok();
@@ -451,15 +477,18 @@ Status RecordSource::Update()
     } else {
         for (QString &c : cols)
             c += QStringLiteral(" = ?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                  .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName);
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?%4")
+                  .arg(schema::quoted(m_table), cols.join(QLatin1String(", ")), keyName,
+                      unchangedSince(m_editVersion));
         binds << m_id;
+        if (!m_editVersion.isEmpty())
+            binds << m_editVersion;
     }
     db::Written written;
     if (Status s = db::write(m_path, m_table, sql, binds, &written); !s)
         return logged(s); // nothing written: the record stays pending
     if (m_mode == EditMode::Edit && written.rowsAffected == 0)
-        return Status::failure(recordGone());
+        return m_editVersion.isEmpty() ? Status::failure(recordGone()) : overtaken(Overtaken::Save);
     if (m_mode == EditMode::Add) {
         m_lastModified = Bookmark { written.insertId };
         m_mode = EditMode::None;
@@ -472,6 +501,35 @@ Status RecordSource::Update()
     m_pending.clear();
     emit currentChanged();
     return Status::ok();
+}
+
+Status RecordSource::overtaken(Overtaken what)
+{
+    QVector<QVariant> now;
+    QString version;
+    bool found = false;
+    if (Status s = readRecord(now, version, found); !s)
+        return s;
+    database::server::LastChange who;
+    if (const Status s = database::server::lastChange(m_path, m_table, m_id, who); !s)
+        (void)logged(s); // the message does without the name
+    const QVector<QVariant> &seen = what == Overtaken::Save ? m_editBase : m_current;
+    QStringList savedThere;
+    for (int i = 0; found && i < m_fields.size(); ++i)
+        if (fieldvalue::toStored(now[i]) != fieldvalue::toStored(seen.value(i)))
+            savedThere << QStringLiteral("%1 \"%2\"").arg(m_fields[i].name, fieldvalue::shown(now[i]));
+    if (what == Overtaken::Save) {
+        // Saved again, the guide's values go in over what he has now seen.
+        if (found)
+            m_editVersion = version;
+        return logged(Status::failure(found ? bm::overtaken::changedWhileEditing(who, savedThere)
+                                            : bm::overtaken::deletedWhileEditing(who)));
+    }
+    if (!found)
+        return Status::ok(); // gone already, as the guide wanted
+    m_loaded = false;
+    emit currentChanged();
+    return logged(Status::failure(bm::overtaken::changedBeforeDeleting(who, savedThere)));
 }
 
 void RecordSource::CancelUpdate()
@@ -490,10 +548,22 @@ Status RecordSource::Delete()
     if (m_pos != Pos::Record)
         return Status::failure(noCurrent());
     m_implicit.clear();
+    // What the guide decided on is the record as shown: one another desk
+    // changed since is not deleted unseen.
+    const QString version = m_loaded && m_readStatus ? m_version : QString();
+    QVariantList binds { m_id };
+    if (!version.isEmpty())
+        binds << version;
+    db::Written written;
     if (Status s = db::write(m_path, m_table,
-            QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(m_table), keyName), { m_id });
+            QStringLiteral("DELETE FROM %1 WHERE %2 = ?%3")
+                .arg(schema::quoted(m_table), keyName, unchangedSince(version)),
+            binds, &written);
         !s)
         return logged(s);
+    if (written.rowsAffected == 0 && !version.isEmpty())
+        if (Status s = overtaken(Overtaken::Delete); !s)
+            return s;
     setPosition(Pos::Deleted, m_id);
     emit currentChanged();
     return Status::ok();

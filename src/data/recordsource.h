@@ -134,6 +134,10 @@ private:
     Status moveTo(const QString &sqlTail, const QVariantList &binds, Pos ifNone);
     Status flushImplicit();
     void loadCurrent() const;
+    Status readRecord(QVector<QVariant> &values, QString &version, bool &found) const;
+    // A save or deletion another desk overtook: what to tell the guide.
+    enum class Overtaken { Save, Delete };
+    Status overtaken(Overtaken what);
     Status convert(int column, const QVariant &in, QVariant &out) const;
     QString where(const QString &extra) const;
     // A failure logged under the record source's name.
@@ -154,10 +158,12 @@ private:
     mutable bool m_loaded = false;
     mutable QVector<QVariant> m_current; // typed values of the current record
     mutable Status m_readStatus; // of reading m_current
+    mutable QString m_version; // the server's row version of m_current
 
     EditMode m_mode = EditMode::None;
     QVector<QVariant> m_pending;
     QVector<QVariant> m_editBase; // the record as it was read when the edit began
+    QString m_editVersion; // and its row version on the server
     Pos m_beforeAddPos = Pos::BOF;
     qint64 m_beforeAddId = 0;
     QHash<int, QVariant> m_implicit;

@@ -1,6 +1,7 @@
 #include "data/server.h"
 
 #include "data/database.h"
+#include "data/live.h"
 #include "data/log.h"
 #include "data/migrations.h"
 #include "data/query.h"
@@ -14,6 +15,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUrlQuery>
@@ -98,6 +100,62 @@ QStringList stampTrigger(const QString &table)
     };
 }
 
+// Who last changed or deleted each record, as the server knows them: the
+// login of the desk's session, the desk (its application name carries the
+// computer's name) and the time; for the messages of a save that another
+// desk overtook. Rows are written by a trigger on every table, for changes
+// and deletions alone: a new record can not be overtaken.
+const char deskChanges[] = "Desk Changes";
+constexpr int deskChangesSince = 6;
+
+QStringList deskChangeFunctions()
+{
+    const QString changes = schema::quoted(QLatin1String(deskChanges));
+    return {
+        QStringLiteral("CREATE TABLE %1 (\"Kind\" TEXT COLLATE \"C\" NOT NULL, \"Record\" BIGINT NOT NULL, "
+                       "\"Login\" TEXT COLLATE \"C\" NOT NULL, \"Desk\" TEXT COLLATE \"C\" NOT NULL, "
+                       "\"Session\" INTEGER NOT NULL, \"At\" TIMESTAMPTZ NOT NULL, "
+                       "\"Deleted\" BOOLEAN NOT NULL, PRIMARY KEY (\"Kind\", \"Record\"))")
+            .arg(changes),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION bm_note_change() RETURNS trigger LANGUAGE plpgsql AS $$ "
+            "DECLARE r bigint; BEGIN "
+            "IF TG_OP = 'UPDATE' THEN IF OLD IS NOT DISTINCT FROM NEW THEN RETURN NULL; END IF; "
+            "r := NEW.\"ID\"; ELSE r := OLD.\"ID\"; END IF; "
+            "INSERT INTO %1 VALUES (TG_TABLE_NAME, r, session_user, current_setting('application_name'), "
+            "pg_backend_pid(), statement_timestamp(), TG_OP = 'DELETE') ON CONFLICT (\"Kind\", \"Record\") "
+            "DO UPDATE SET \"Login\" = EXCLUDED.\"Login\", \"Desk\" = EXCLUDED.\"Desk\", "
+            "\"Session\" = EXCLUDED.\"Session\", \"At\" = EXCLUDED.\"At\", \"Deleted\" = "
+            "EXCLUDED.\"Deleted\"; "
+            "RETURN NULL; END $$")
+            .arg(changes),
+        // Every desk listening hears which table was written, once per
+        // statement (the server folds the same announcement within one
+        // transaction into one).
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION bm_announce() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+            "PERFORM pg_notify('%1', TG_TABLE_NAME); RETURN NULL; END $$")
+            .arg(QLatin1String(live::channel)),
+    };
+}
+
+QStringList deskTriggers(const QString &table)
+{
+    const QString on = schema::quoted(table);
+    const QString noted = schema::quoted(table + QStringLiteral(" desk change"));
+    const QString announced = schema::quoted(table + QStringLiteral(" announced"));
+    return {
+        QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(noted, on),
+        QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OR DELETE ON %2 FOR EACH ROW EXECUTE FUNCTION "
+                       "bm_note_change()")
+            .arg(noted, on),
+        QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(announced, on),
+        QStringLiteral("CREATE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE ON %2 FOR EACH STATEMENT "
+                       "EXECUTE FUNCTION bm_announce()")
+            .arg(announced, on),
+    };
+}
+
 // The statements that bring an empty database, or one of the layout before,
 // to the given layout: the same layouts, tables, fields and indexes as the
 // file's (migrations.h).
@@ -154,6 +212,14 @@ QStringList layoutStatements(int version)
         for (const QString &table : schema::stampedTables())
             sql << stampTrigger(table);
     }
+    // Layout 6: several desks hear each other's saves and know who made
+    // them; a table a later layout brings in gets the same triggers.
+    if (version == deskChangesSince)
+        sql << deskChangeFunctions();
+    for (const TableDef &t : schema::tables())
+        if (version == deskChangesSince ? t.since <= version
+                                        : (t.since == version && version > deskChangesSince))
+            sql << deskTriggers(t.name);
     return sql;
 }
 
@@ -330,6 +396,17 @@ QString prepareLayout(QSqlDatabase &db)
     return {};
 }
 
+// The session's application name says which computer the desk is:
+// "Brindlemoor@ann-laptop".
+const char applicationPrefix[] = "Brindlemoor@";
+QString applicationName()
+{
+    QString host = QSysInfo::machineHostName();
+    host.removeIf(
+        [](QChar c) { return !(c.isLetterOrNumber() && c.unicode() < 128) && c != u'-' && c != u'.'; });
+    return QLatin1String(applicationPrefix) + host.left(40);
+}
+
 // The libpq handles behind Qt's driver (Qt names their types after libpq's
 // structs or their typedefs, depending on its version).
 template <class T> T *handleOf(const QVariant &v, const char *structName, const char *typedefName)
@@ -445,7 +522,7 @@ QSqlDatabase open(const QString &uri, const QString &connectionName, Status *sta
         return fail(failure(uri, QStringLiteral("is not a connection address (%1).").arg(reason)));
     }
     db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
-    QStringList rest { QStringLiteral("application_name=Brindlemoor") };
+    QStringList rest { QStringLiteral("application_name=") + applicationName() };
     bool timeout = false;
     for (PQconninfoOption *o = options; o->keyword; ++o) {
         if (!o->val)
@@ -520,6 +597,39 @@ Status exec(QSqlDatabase &db, const QString &uri, QSqlQuery &query, const QStrin
                            "a moment.")
                 .arg(reason));
     return Status::failure(QStringLiteral("The database could not do this: %1").arg(reason));
+}
+
+Status lastChange(const QString &uri, const QString &table, qint64 record, LastChange &out)
+{
+    out = LastChange {};
+    Status s;
+    QSqlDatabase db = database::connection(uri, &s);
+    if (!db.isValid())
+        return s;
+    QSqlQuery q(db);
+    QString kind;
+    if (!db::serversql::literal(table, kind))
+        return Status::failure(QStringLiteral("There is no table named %1.").arg(table));
+    if (s = exec(db, uri, q,
+            QStringLiteral("SELECT c.\"Login\", c.\"Desk\", c.\"Session\" = pg_backend_pid(), c.\"At\", "
+                           "c.\"Deleted\", (SELECT min(g.\"Name\") FROM \"Guides\" g WHERE g.\"Login\" = "
+                           "c.\"Login\") FROM %1 c WHERE c.\"Kind\" = %2 AND c.\"Record\" = %3")
+                .arg(schema::quoted(QLatin1String(deskChanges)), kind)
+                .arg(record));
+        !s)
+        return s;
+    if (!q.next())
+        return Status::ok();
+    out.known = true;
+    out.login = q.value(0).toString();
+    out.desk = q.value(1).toString();
+    if (out.desk.startsWith(QLatin1String(applicationPrefix)))
+        out.desk = out.desk.mid(int(qstrlen(applicationPrefix)));
+    out.thisSession = q.value(2).toBool();
+    out.at = q.value(3).toDateTime();
+    out.deleted = q.value(4).toBool();
+    out.guide = q.value(5).toString();
+    return Status::ok();
 }
 
 QVariant asStored(const QVariant &value)

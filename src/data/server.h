@@ -8,6 +8,7 @@
 
 #include "data/status.h"
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -51,6 +52,19 @@ QSqlDatabase open(const QString &uri, const QString &connectionName, Status *sta
 // Whether the connection to the server is gone (the server stopped, the
 // network went): the next use must open it afresh.
 bool lost(const QSqlDatabase &db);
+
+// Who last changed or deleted a record, as far as the server knows: for
+// the message of a save another desk overtook.
+struct LastChange {
+    bool known = false;
+    QString login; // the desk's login on the server
+    QString guide; // the roster's name of the guide with that login, if any
+    QString desk; // the computer's name
+    bool thisSession = false; // this desk's own connection: another window here
+    QDateTime at;
+    bool deleted = false;
+};
+[[nodiscard]] Status lastChange(const QString &uri, const QString &table, qint64 record, LastChange &out);
 
 // A value of a result row as the file's engine would give it: integers as
 // qlonglong (true and false as 1 and 0), null as an invalid QVariant.

@@ -57,7 +57,9 @@ void followTable(RecordSource &source)
             // window in charge of it decides where it stands.
             if (OwnWrite::isActive(*s) || s->editMode() != RecordSource::EditMode::None)
                 return;
-            const Bookmark place = KeepPlace::isActive() ? s->bookmark() : Bookmark {};
+            const Bookmark place = KeepPlace::isActive() || DataChanges::instance().fromElsewhere()
+                ? s->bookmark()
+                : Bookmark {};
             const Status read = s->Refresh();
             logFailure(read);
             if (!read)

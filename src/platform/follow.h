@@ -16,6 +16,7 @@ namespace bm::platform
 // record), and every list, grid and count over it follows. It never drops a
 // record pending in it, and leaves alone a write made through itself inside
 // an OwnWrite: the window that made it places the record source itself.
+// After a change another desk made it stays on its record.
 void followTable(RecordSource &source);
 
 // Marks the writes a window makes through its own record source, for as long

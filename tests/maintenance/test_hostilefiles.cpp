@@ -119,8 +119,12 @@ void TestHostileFiles::refused_data()
         { "newer version mark", "UPDATE \"Schema Version\" SET Version = 7",
             "was made by a newer version of Brindlemoor (its layout is 7, this version knows layouts up to "
             "6)" },
-        { "table of a later layout in a file of an older one", "UPDATE \"Schema Version\" SET Version = 3",
-            "holds a table named Home Water, which Brindlemoor does not use" },
+        { "a later layout in a file marked with an older one", "UPDATE \"Schema Version\" SET Version = 3",
+            "holds a trigger named Booking stamp on update, which Brindlemoor does not use" },
+        { "table of a later layout in a file of an older one",
+            "UPDATE \"Schema Version\" SET Version = 5; DROP TRIGGER \"Booking stamp on update\"; "
+            "ALTER TABLE Booking DROP COLUMN Guide",
+            "holds a table named Guides, which Brindlemoor does not use" },
         { "mark of two rows", "INSERT INTO \"Schema Version\" (Version) VALUES (2)",
             "holds a version mark that can not be read (it holds 2 versions instead of one)" },
         { "mark that is no number", "UPDATE \"Schema Version\" SET Version = 'two'",
@@ -210,7 +214,8 @@ void TestHostileFiles::allowed_data()
             "DROP TRIGGER \"Booking stamp on insert\"; DROP TRIGGER \"Booking stamp on update\";"
             "DROP TRIGGER \"Booking stamp on delete\"; DROP TRIGGER \"Reminder stamp on insert\";"
             "DROP TRIGGER \"Reminder stamp on update\"; DROP TRIGGER \"Reminder stamp on delete\";"
-            "DROP TABLE \"Change Stamp\"; DROP TABLE \"Home Water\"",
+            "DROP TABLE \"Change Stamp\"; DROP TABLE \"Home Water\"; DROP TABLE Guides; "
+            "ALTER TABLE Booking DROP COLUMN Guide",
             "Schema Version" },
     };
     for (const auto &f : files) {
