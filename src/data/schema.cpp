@@ -42,8 +42,8 @@ QList<TableDef> makeTables()
             { "Total Fish", T }, { "Big Fish", T }, { "Weight", T }, { "Length", T }, { "Lure", T },
             { "Lure Color", T }, { "Remarks", T }, { "GS Qty", T }, { "GS Total", A }, { "Goods", T },
             { "Goods Qty", T }, { "Goods Cost", A }, { "Goods Total", A }, { "Sub Total", A },
-            { "Tax Rate", T }, { "Tax", A }, { "Charge Total", A }, { "Less Deposit", A },
-            { "Picture", T }, { "Guide", T, 6 } } });
+            { "Tax Rate", T }, { "Tax", A }, { "Charge Total", A }, { "Less Deposit", A }, { "Picture", T },
+            { "Guide", T, 6 } } });
     t.append({ "Reminder", { { "Date", D }, { "Reminder", T } } });
     t.append({ "Diary", { { "Date", D }, { "Subject", T }, { "Page", T } } });
     t.append({ "Patterns",
