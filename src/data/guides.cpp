@@ -78,12 +78,13 @@ Status booking(Bookmark which, BookingLine &line, QString &guide, const QString 
     guide.clear();
     const QString what = QStringLiteral("The booking could not be read");
     db::Query q(where(path));
-    if (const Status s = q.run(
-            QStringLiteral("SELECT ID, Date, Lake, Name, Guide FROM Booking WHERE ID = ?"), { which.id });
+    if (const Status s
+        = q.run(QStringLiteral("SELECT ID, Date, Lake, Name, Guide FROM Booking WHERE ID = ?"), { which.id });
         !s)
         return failed(what, s);
     if (!q.next())
-        return failed(what, q.status() ? Status::failure(QStringLiteral("it is no longer there.")) : q.status());
+        return failed(
+            what, q.status() ? Status::failure(QStringLiteral("it is no longer there.")) : q.status());
     line = lineOf(q);
     guide = q.value(QStringLiteral("Guide")).toString();
     return Status::ok();
@@ -104,8 +105,8 @@ Status assign(Bookmark booking, const QString &guide, const QString &path)
     return Status::ok();
 }
 
-Status otherBookings(
-    const QString &guide, const QDate &day, Bookmark except, QList<BookingLine> &bookings, const QString &path)
+Status otherBookings(const QString &guide, const QDate &day, Bookmark except, QList<BookingLine> &bookings,
+    const QString &path)
 {
     bookings.clear();
     if (guide.isEmpty() || !day.isValid())
@@ -131,7 +132,8 @@ Status nameTaken(const QString &name, Bookmark self, bool &taken, const QString 
     taken = false;
     db::Query q(where(path));
     QVariant v;
-    if (const Status s = q.single(QStringLiteral("SELECT COUNT(*) AS n FROM Guides WHERE Name = ? AND ID <> ?"),
+    if (const Status s
+        = q.single(QStringLiteral("SELECT COUNT(*) AS n FROM Guides WHERE Name = ? AND ID <> ?"),
             { name, self.id }, v);
         !s)
         return failed(QStringLiteral("The names of the guides could not be read"), s);
@@ -147,8 +149,8 @@ Status rename(Bookmark self, const QString &from, const QString &to, int &bookin
     if (const Status s = t.begin(); !s)
         return failed(what, s);
     db::Written guide;
-    if (const Status s = t.write(QStringLiteral("Guides"), QStringLiteral("UPDATE Guides SET Name = ? WHERE ID = ?"),
-            { to, self.id }, &guide);
+    if (const Status s = t.write(QStringLiteral("Guides"),
+            QStringLiteral("UPDATE Guides SET Name = ? WHERE ID = ?"), { to, self.id }, &guide);
         !s)
         return failed(what, s);
     if (guide.rowsAffected != 1)

@@ -43,7 +43,8 @@ inline bool several(int n)
 
 // Reads one booking's date, lake, client and guide. A booking that is no
 // longer there is a failure.
-[[nodiscard]] Status booking(Bookmark which, BookingLine &line, QString &guide, const QString &path = QString());
+[[nodiscard]] Status booking(
+    Bookmark which, BookingLine &line, QString &guide, const QString &path = QString());
 
 // Writes Booking.Guide of one booking: a guide's name, or empty for no
 // guide. A booking that is no longer there is a failure.
@@ -56,12 +57,13 @@ inline bool several(int n)
 
 // Whether another guide than `self` already has this name (names are
 // compared exactly, as a booking's Guide is).
-[[nodiscard]] Status nameTaken(const QString &name, Bookmark self, bool &taken, const QString &path = QString());
+[[nodiscard]] Status nameTaken(
+    const QString &name, Bookmark self, bool &taken, const QString &path = QString());
 
 // Renames the guide `self` from `from` to `to` and every booking that
 // carries `from` with it, in one transaction: either the roster and all its
 // bookings have the new name, or nothing changed.
-[[nodiscard]] Status rename(
-    Bookmark self, const QString &from, const QString &to, int &bookingsMoved, const QString &path = QString());
+[[nodiscard]] Status rename(Bookmark self, const QString &from, const QString &to, int &bookingsMoved,
+    const QString &path = QString());
 
 } // namespace bm::guides

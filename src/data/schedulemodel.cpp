@@ -138,7 +138,8 @@ Status ScheduleModel::countBookings(qint64 &n, qint64 &lowest, qint64 &highest) 
         QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking%2) AS n, (SELECT MIN(%1) FROM "
                        "Booking%2) AS lowest, (SELECT MAX(%1) FROM Booking%2) AS highest")
             .arg(keyName, guideCondition(" WHERE ")),
-        guideBinds() + guideBinds() + guideBinds(), { QStringLiteral("n"), QStringLiteral("lowest"), QStringLiteral("highest") },
+        guideBinds() + guideBinds() + guideBinds(),
+        { QStringLiteral("n"), QStringLiteral("lowest"), QStringLiteral("highest") },
         [&](const QVariantList &row) {
             n = row[0].toLongLong();
             lowest = row[1].toLongLong();
@@ -561,7 +562,8 @@ Status ScheduleModel::locate(int row, const Bracket &near, bool &found) const
         QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking WHERE %2 < ?%3) AS n, "
                        "(SELECT MIN(%1) FROM Booking WHERE %1 >= ?%3) AS k")
             .arg(keyName, db::sql::withoutIndex(keyName), guideCondition(" AND ")),
-        QVariantList { guess } + guideBinds() + QVariantList { guess } + guideBinds(), { QStringLiteral("n"), QStringLiteral("k") },
+        QVariantList { guess } + guideBinds() + QVariantList { guess } + guideBinds(),
+        { QStringLiteral("n"), QStringLiteral("k") },
         [&](const QVariantList &r) {
             before = r[0].toLongLong();
             key = r[1];

@@ -171,8 +171,8 @@ void FrmMain::buildMenus()
             { "mnuSchedule", "mnuBookings", "mnuContacts", "-", "mnuExportCalendar", "mnuExportCsv",
                 "mnuImportContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
-            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason",
-                "mnuTripDay", "mnuAssignGuide" } },
+            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
+                "mnuAssignGuide" } },
         { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch", "mnuGuides", "-", "mnuSharedDatabase" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };

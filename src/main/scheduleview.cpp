@@ -100,7 +100,8 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
         });
     // A grid read again keeps the Guide column as the roster wants it.
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        m_grid->setColumnHidden(ScheduleModel::allFields().indexOf(QStringLiteral("Guide")), !m_severalGuides);
+        m_grid->setColumnHidden(
+            ScheduleModel::allFields().indexOf(QStringLiteral("Guide")), !m_severalGuides);
     });
 
     readGuides();

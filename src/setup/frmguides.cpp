@@ -149,7 +149,8 @@ FrmGuides::FrmGuides(QWidget *parent)
     // Active is "Yes" or "No" in the table, a check box here.
     connect(m_data1, &RecordSource::currentChanged, this, &FrmGuides::showActive);
     connect(m_data1, &RecordSource::aboutToWrite, this, [this] {
-        platform::reportFailure(m_data1->setValue(QStringLiteral("Active"), m_active->isChecked() ? yes : no), this);
+        platform::reportFailure(
+            m_data1->setValue(QStringLiteral("Active"), m_active->isChecked() ? yes : no), this);
     });
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
     connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3500")); });
@@ -177,7 +178,8 @@ bool FrmGuides::validate()
         return false;
     }
     if (taken) {
-        platform::warn(QStringLiteral("There is already a guide named %1. Please enter another name.").arg(name), this);
+        platform::warn(
+            QStringLiteral("There is already a guide named %1. Please enter another name.").arg(name), this);
         m_name->setFocus();
         return false;
     }

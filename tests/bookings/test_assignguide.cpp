@@ -70,8 +70,8 @@ private:
 void TestAssignGuide::init()
 {
     test::resetDatabase();
-    test::layInBookings({ { "Ann Lee", "2026-05-14", "Bull Shoals" }, { "Bob Smith", "2026-05-14", "Norfork" },
-        { "Carl Jones", "2026-05-15", "Table Rock Lake" } });
+    test::layInBookings({ { "Ann Lee", "2026-05-14", "Bull Shoals" },
+        { "Bob Smith", "2026-05-14", "Norfork" }, { "Carl Jones", "2026-05-15", "Table Rock Lake" } });
     addGuide(QStringLiteral("Jim"));
     addGuide(QStringLiteral("Kay"));
     addGuide(QStringLiteral("Lou"), QStringLiteral("No"));
@@ -104,7 +104,8 @@ void TestAssignGuide::dialogOffersActiveGuides()
     QFETCH(QString, current);
     QFETCH(QStringList, offered);
     QFETCH(QString, chosen);
-    QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Guide = ? WHERE Name = 'Ann Lee'"), { current }));
+    QVERIFY(
+        test::execBehind(QStringLiteral("UPDATE Booking SET Guide = ? WHERE Name = 'Ann Lee'"), { current }));
     auto d = dialogFor(QStringLiteral("Ann Lee"));
     QCOMPARE(d->findChild<QLabel *>(QStringLiteral("lblDate"))->text(), QStringLiteral("5/14/2026"));
     QCOMPARE(d->findChild<QLabel *>(QStringLiteral("lblLake"))->text(), QStringLiteral("Bull Shoals"));
@@ -126,10 +127,22 @@ void TestAssignGuide::assigning_data()
     QTest::addColumn<QString>("guideOfCarl"); // Carl's the day after
     QTest::addColumn<QString>("choice");
     QTest::addColumn<QString>("notice"); // a part of its text; empty: no notice
-    QTest::newRow("free day") << "" << "Jim" << "Jim" << "";
-    QTest::newRow("same day, other guide") << "Kay" << "" << "Jim" << "";
-    QTest::newRow("same day, same guide") << "Jim" << "Jim" << "Jim" << "5/14/2026, Bull Shoals, Ann Lee";
-    QTest::newRow("taken off the trip") << "Jim" << "" << "(no guide)" << "";
+    QTest::newRow("free day") << ""
+                              << "Jim"
+                              << "Jim"
+                              << "";
+    QTest::newRow("same day, other guide") << "Kay"
+                                           << ""
+                                           << "Jim"
+                                           << "";
+    QTest::newRow("same day, same guide") << "Jim"
+                                          << "Jim"
+                                          << "Jim"
+                                          << "5/14/2026, Bull Shoals, Ann Lee";
+    QTest::newRow("taken off the trip") << "Jim"
+                                        << ""
+                                        << "(no guide)"
+                                        << "";
 }
 
 void TestAssignGuide::assigning()
@@ -138,8 +151,10 @@ void TestAssignGuide::assigning()
     QFETCH(QString, guideOfCarl);
     QFETCH(QString, choice);
     QFETCH(QString, notice);
-    QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Guide = ? WHERE Name = 'Ann Lee'"), { guideOfAnn }));
-    QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Guide = ? WHERE Name = 'Carl Jones'"), { guideOfCarl }));
+    QVERIFY(test::execBehind(
+        QStringLiteral("UPDATE Booking SET Guide = ? WHERE Name = 'Ann Lee'"), { guideOfAnn }));
+    QVERIFY(test::execBehind(
+        QStringLiteral("UPDATE Booking SET Guide = ? WHERE Name = 'Carl Jones'"), { guideOfCarl }));
     QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Guide = 'Kay' WHERE Name = 'Bob Smith'")));
     auto d = dialogFor(QStringLiteral("Bob Smith"));
     const Bookmark bob = m_hub->datBookings().bookmark();

@@ -92,8 +92,8 @@ private:
 void TestScheduleGuides::init()
 {
     test::resetDatabase();
-    test::layInBookings({ { "Ann Lee", "2026-05-14", "Bull Shoals" }, { "Bob Smith", "2026-05-15", "Norfork" },
-        { "Carl Jones", "2026-05-16", "Table Rock Lake" } });
+    test::layInBookings({ { "Ann Lee", "2026-05-14", "Bull Shoals" },
+        { "Bob Smith", "2026-05-15", "Norfork" }, { "Carl Jones", "2026-05-16", "Table Rock Lake" } });
 }
 
 void TestScheduleGuides::cleanup()
@@ -190,8 +190,8 @@ void TestScheduleGuides::rosterChangesShowLive()
     emit cboGuide()->activated(cboGuide()->currentIndex());
     QCOMPARE(clientsShown(view()->grid()), QStringList({ "Ann Lee" }));
     // Kay leaves the roster: one guide again, every trip shows, no column.
-    BM_VERIFY(db::write(databasePath(), QStringLiteral("Guides"), QStringLiteral("DELETE FROM Guides WHERE Name = ?"),
-        { QStringLiteral("Kay") }));
+    BM_VERIFY(db::write(databasePath(), QStringLiteral("Guides"),
+        QStringLiteral("DELETE FROM Guides WHERE Name = ?"), { QStringLiteral("Kay") }));
     QVERIFY(!cboGuide()->isVisible());
     QCOMPARE(shownCaptions(view()->grid()), captionsWithoutGuide());
     QCOMPARE(clientsShown(view()->grid()), QStringList({ "Ann Lee", "Bob Smith", "Carl Jones" }));

@@ -200,8 +200,7 @@ void TestFrmMain::menus_data()
                                       "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
-                                    "mnuGuides=Guides...", "-",
-                                    "mnuSharedDatabase=Shared Database..." };
+                                    "mnuGuides=Guides...", "-", "mnuSharedDatabase=Shared Database..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -246,8 +245,8 @@ void TestFrmMain::commandEnabling_data()
              "Log", "Search", "Exit" })
         QTest::newRow(key) << "toolbar" << key << true;
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
-             "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase", "mnuGuides", "mnuAssignGuide",
-             "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+             "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
+             "mnuGuides", "mnuAssignGuide", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
              "cmdPrintbooking" })

@@ -22,7 +22,8 @@ namespace
 QStringList roster()
 {
     QStringList rows;
-    for (const QVariantList &r : test::rowsBehind(QStringLiteral("SELECT Name, Active FROM Guides ORDER BY ID")))
+    for (const QVariantList &r :
+        test::rowsBehind(QStringLiteral("SELECT Name, Active FROM Guides ORDER BY ID")))
         rows << r[0].toString() + QLatin1Char('/') + r[1].toString();
     return rows;
 }
@@ -76,8 +77,8 @@ void TestGuides::init()
     QVERIFY(test::execBehind(QStringLiteral("DELETE FROM Booking")));
     QVERIFY(test::execBehind(QStringLiteral("DELETE FROM Guides")));
     for (const char *g : { "Jim", "Kay" })
-        QVERIFY(test::execBehind(
-            QStringLiteral("INSERT INTO Guides (Name, Active) VALUES (?, 'Yes')"), { QString::fromLatin1(g) }));
+        QVERIFY(test::execBehind(QStringLiteral("INSERT INTO Guides (Name, Active) VALUES (?, 'Yes')"),
+            { QString::fromLatin1(g) }));
     for (const char *g : { "Jim", "Kay", "Jim" })
         QVERIFY(test::execBehind(
             QStringLiteral("INSERT INTO Booking (Name, Guide) VALUES ('x', ?)"), { QString::fromLatin1(g) }));
