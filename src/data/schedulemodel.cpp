@@ -62,8 +62,14 @@ bool parseKeys(const QString &joined, QVector<qint64> &keys)
 ScheduleModel::ScheduleModel(const QStringList &fields, QObject *parent)
     : QAbstractTableModel(parent)
     , m_path(databasePath())
-    , m_fields(fields)
 {
+    setFields(fields);
+}
+
+void ScheduleModel::setFields(const QStringList &fields)
+{
+    m_fields = fields;
+    m_kinds.clear();
     const TableDef *booking = schema::table(QStringLiteral("Booking"));
     for (const QString &f : m_fields) {
         FieldKind kind = FieldKind::Text;
@@ -77,10 +83,20 @@ ScheduleModel::ScheduleModel(const QStringList &fields, QObject *parent)
 
 QStringList ScheduleModel::allFields()
 {
-    QStringList fields { QStringLiteral("Date"), QStringLiteral("Lake"), QStringLiteral("Guide") };
+    QStringList fields { QStringLiteral("Date"), QStringLiteral("Lake") };
     for (const FieldDef &d : schema::table(QStringLiteral("Booking"))->fields)
         if (!fields.contains(d.name))
             fields << d.name;
+    return fields;
+}
+
+QStringList ScheduleModel::boardFields(bool withGuide)
+{
+    const QString guide = QStringLiteral("Guide");
+    QStringList fields = allFields();
+    fields.removeOne(guide);
+    if (withGuide)
+        fields.insert(2, guide);
     return fields;
 }
 

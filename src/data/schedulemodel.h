@@ -32,9 +32,18 @@ public:
     // fields: the columns, of table Booking, in order.
     explicit ScheduleModel(const QStringList &fields, QObject *parent = nullptr);
 
-    // Every field of Booking, Date first, Lake second and Guide third, so
-    // that the board reads date, lake, guide; the others in field order.
+    // Every field of Booking, Date first and Lake second.
     static QStringList allFields();
+    // The schedule's columns: every field of Booking but Guide, Date first
+    // and Lake second, as the board was before bookings had a guide; with
+    // the guide, Guide comes third, so that the board reads date, lake,
+    // guide.
+    static QStringList boardFields(bool withGuide);
+
+    // Shows these fields of Booking as the columns, and reads the bookings
+    // again.
+    void setFields(const QStringList &fields);
+    const QStringList &fields() const { return m_fields; }
 
     // Shows only the bookings whose Guide is this name; empty shows every
     // booking. The rows are read again in the record source's order.

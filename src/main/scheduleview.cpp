@@ -25,7 +25,7 @@ namespace bm
 ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
     : QWidget(parent)
     , m_bookings(datBookings)
-    , m_model(new ScheduleModel(ScheduleModel::allFields(), this))
+    , m_model(new ScheduleModel(ScheduleModel::boardFields(false), this))
     , m_grid(new QTableView(this))
     , m_cmdDate(new QPushButton(QStringLiteral("Date"), this))
     , m_cmdLake(new QPushButton(QStringLiteral("Lake"), this))
@@ -98,12 +98,6 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
             if (table == QLatin1String("Guides") && path == m_bookings.path())
                 readGuides();
         });
-    // A grid read again keeps the Guide column as the roster wants it.
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        m_grid->setColumnHidden(
-            ScheduleModel::allFields().indexOf(QStringLiteral("Guide")), !m_severalGuides);
-    });
-
     readGuides();
     rewriteCount();
     showCurrent();
@@ -141,14 +135,15 @@ void ScheduleView::readGuides()
 
     const bool changed = several != m_severalGuides;
     m_severalGuides = several;
-    if (keep == 0 && !chosen.isEmpty()) {
-        m_model->setGuide(QString()); // hides or shows the column as it resets
-        showCurrent();
-    } else {
-        m_grid->setColumnHidden(ScheduleModel::allFields().indexOf(QStringLiteral("Guide")), !several);
-    }
-    if (changed)
+    if (keep == 0 && !chosen.isEmpty())
+        m_model->setGuide(QString());
+    // One guide or none: the board is exactly as it was before bookings had
+    // a guide, the same columns in the same places.
+    if (changed) {
+        m_model->setFields(ScheduleModel::boardFields(several));
         emit columnsChanged();
+    }
+    showCurrent();
 }
 
 void ScheduleView::guideChosen(int index)
