@@ -62,8 +62,14 @@ bool parseKeys(const QString &joined, QVector<qint64> &keys)
 ScheduleModel::ScheduleModel(const QStringList &fields, QObject *parent)
     : QAbstractTableModel(parent)
     , m_path(databasePath())
-    , m_fields(fields)
 {
+    setFields(fields);
+}
+
+void ScheduleModel::setFields(const QStringList &fields)
+{
+    m_fields = fields;
+    m_kinds.clear();
     const TableDef *booking = schema::table(QStringLiteral("Booking"));
     for (const QString &f : m_fields) {
         FieldKind kind = FieldKind::Text;
@@ -82,6 +88,36 @@ QStringList ScheduleModel::allFields()
         if (!fields.contains(d.name))
             fields << d.name;
     return fields;
+}
+
+QStringList ScheduleModel::boardFields(bool withGuide)
+{
+    const QString guide = QStringLiteral("Guide");
+    QStringList fields = allFields();
+    fields.removeOne(guide);
+    if (withGuide)
+        fields.insert(2, guide);
+    return fields;
+}
+
+void ScheduleModel::setGuide(const QString &guide)
+{
+    if (guide == m_guide)
+        return;
+    m_guide = guide;
+    reload();
+}
+
+QString ScheduleModel::guideCondition(const char *joiner) const
+{
+    if (m_guide.isEmpty())
+        return {};
+    return QString::fromLatin1(joiner) + schema::quoted(QStringLiteral("Guide")) + QStringLiteral(" = ?");
+}
+
+QVariantList ScheduleModel::guideBinds() const
+{
+    return m_guide.isEmpty() ? QVariantList {} : QVariantList { m_guide };
 }
 
 quint64 ScheduleModel::rowsRead()
@@ -115,10 +151,11 @@ Status ScheduleModel::countBookings(qint64 &n, qint64 &lowest, qint64 &highest) 
     n = lowest = highest = 0;
     bool found = false;
     const Status s = read(
-        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking) AS n, (SELECT MIN(%1) FROM "
-                       "Booking) AS lowest, (SELECT MAX(%1) FROM Booking) AS highest")
-            .arg(keyName),
-        {}, { QStringLiteral("n"), QStringLiteral("lowest"), QStringLiteral("highest") },
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking%2) AS n, (SELECT MIN(%1) FROM "
+                       "Booking%2) AS lowest, (SELECT MAX(%1) FROM Booking%2) AS highest")
+            .arg(keyName, guideCondition(" WHERE ")),
+        guideBinds() + guideBinds() + guideBinds(),
+        { QStringLiteral("n"), QStringLiteral("lowest"), QStringLiteral("highest") },
         [&](const QVariantList &row) {
             n = row[0].toLongLong();
             lowest = row[1].toLongLong();
@@ -189,11 +226,12 @@ void ScheduleModel::sortBy(
     QHash<QString, qsizetype> seen;
     bool garbled = false;
     Status s = read(
-        QStringLiteral("SELECT %2 AS value, %1 AS keys FROM Booking%3")
+        QStringLiteral("SELECT %2 AS value, %1 AS keys FROM Booking%4%3")
             .arg(perBooking ? keyName : db::sql::joinedKeys(keyName), schema::quoted(field),
                 perBooking ? QString()
-                           : QStringLiteral(" GROUP BY %1 ORDER BY %1").arg(schema::quoted(field))),
-        {}, { QStringLiteral("value"), QStringLiteral("keys") },
+                           : QStringLiteral(" GROUP BY %1 ORDER BY %1").arg(schema::quoted(field)),
+                guideCondition(" WHERE ")),
+        guideBinds(), { QStringLiteral("value"), QStringLiteral("keys") },
         [&](const QVariantList &row) {
             const QString value = row[0].toString();
             qsizetype v = distinct.size();
@@ -359,9 +397,12 @@ int ScheduleModel::rowOf(Bookmark bookmark) const
                                      : QStringLiteral("%1 %2 ? AND %1 %3 ?")
                                            .arg(keyName, below ? QStringLiteral("<") : QStringLiteral(">"),
                                                below ? QStringLiteral(">") : QStringLiteral("<"));
-    QVariantList binds { bookmark.id, bookmark.id };
+    // Only the bookings shown count: a booking of another guide than the
+    // one chosen has no row.
+    QVariantList binds = QVariantList { bookmark.id } + guideBinds() + QVariantList { bookmark.id };
     if (counted)
         binds << fromKey;
+    binds << guideBinds();
     if (!counted) {
         fromRow = -1;
         below = true;
@@ -369,9 +410,9 @@ int ScheduleModel::rowOf(Bookmark bookmark) const
     bool found = false;
     qint64 n = 0;
     const Status s = read(
-        QStringLiteral("SELECT EXISTS (SELECT 1 FROM Booking WHERE %1 = ?) AS found, "
-                       "(SELECT COUNT(*) FROM Booking WHERE %2) AS n")
-            .arg(keyName, between),
+        QStringLiteral("SELECT EXISTS (SELECT 1 FROM Booking WHERE %1 = ?%3) AS found, "
+                       "(SELECT COUNT(*) FROM Booking WHERE %2%3) AS n")
+            .arg(keyName, between, guideCondition(" AND ")),
         binds, { QStringLiteral("found"), QStringLiteral("n") },
         [&](const QVariantList &row) {
             found = row[0].toBool();
@@ -534,10 +575,11 @@ Status ScheduleModel::locate(int row, const Bracket &near, bool &found) const
     qint64 before = -1;
     QVariant key;
     const Status s = read(
-        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking WHERE %2 < ?) AS n, "
-                       "(SELECT MIN(%1) FROM Booking WHERE %1 >= ?) AS k")
-            .arg(keyName, db::sql::withoutIndex(keyName)),
-        { guess, guess }, { QStringLiteral("n"), QStringLiteral("k") },
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM Booking WHERE %2 < ?%3) AS n, "
+                       "(SELECT MIN(%1) FROM Booking WHERE %1 >= ?%3) AS k")
+            .arg(keyName, db::sql::withoutIndex(keyName), guideCondition(" AND ")),
+        QVariantList { guess } + guideBinds() + QVariantList { guess } + guideBinds(),
+        { QStringLiteral("n"), QStringLiteral("k") },
         [&](const QVariantList &r) {
             before = r[0].toLongLong();
             key = r[1];
@@ -599,7 +641,11 @@ Status ScheduleModel::readInRecordOrder(
                            : near.inclusive ? QStringLiteral(">=")
                                             : QStringLiteral(">"));
         binds << (backward ? afterKey : beforeKey);
+        sql += guideCondition(" AND ");
+    } else {
+        sql += guideCondition(" WHERE ");
     }
+    binds << guideBinds();
     sql += QStringLiteral(" ORDER BY %1%2 LIMIT ? OFFSET ?")
                .arg(keyName, backward ? QStringLiteral(" DESC") : QString());
     binds << count << (backward ? skipBackward : skipForward);

@@ -34,6 +34,21 @@ public:
 
     // Every field of Booking, Date first and Lake second.
     static QStringList allFields();
+    // The schedule's columns: every field of Booking but Guide, Date first
+    // and Lake second, as the board was before bookings had a guide; with
+    // the guide, Guide comes third, so that the board reads date, lake,
+    // guide.
+    static QStringList boardFields(bool withGuide);
+
+    // Shows these fields of Booking as the columns, and reads the bookings
+    // again.
+    void setFields(const QStringList &fields);
+    const QStringList &fields() const { return m_fields; }
+
+    // Shows only the bookings whose Guide is this name; empty shows every
+    // booking. The rows are read again in the record source's order.
+    void setGuide(const QString &guide);
+    const QString &guide() const { return m_guide; }
 
     // Reads the bookings again. When they can not be read the rows stay as
     // they were and status() and readFailed() say why.
@@ -119,6 +134,11 @@ private:
     Status locate(int row, const Bracket &near, bool &found) const;
     Status readByKeys(const QVector<qint64> &keys, QVector<QStringList> &rows) const;
     QStringList shown(const QVariantList &row) const; // the fields of a result row after its key
+    // The condition of the guide chosen, joined to a statement's own with
+    // `joiner` (" WHERE ", " AND "), and its bind; nothing when every
+    // booking shows.
+    QString guideCondition(const char *joiner) const;
+    QVariantList guideBinds() const;
     // Rearranges the rows by one field, rows with equal keys in the record
     // source's order; keys gives the sort key of each distinct stored value.
     void sortBy(const QString &field, const std::function<QVector<qint64>(const QStringList &)> &keys);
@@ -126,6 +146,7 @@ private:
     QString m_path;
     QStringList m_fields;
     QList<FieldKind> m_kinds;
+    QString m_guide; // empty: every booking
     int m_rows = 0;
     QVector<qint64> m_sorted; // the keys in display order after a sort
     bool m_inRecordOrder = true;

@@ -1,5 +1,6 @@
 #include "main/frmmain.h"
 
+#include "bookings/frmassignguide.h"
 #include "bookings/frmseason.h"
 #include "bookings/frmtripday.h"
 #include "data/dates.h"
@@ -21,6 +22,7 @@
 #include "records/frmpatterns.h"
 #include "reminders/frmcalendar.h"
 #include "reminders/frmreminder.h"
+#include "setup/frmguides.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -72,6 +74,8 @@ FrmMain::FrmMain(QWidget *parent)
     m_views = new QStackedWidget(this);
     m_views->setObjectName(QStringLiteral("views"));
     m_schedule = new ScheduleView(m_hub->datBookings(), m_views);
+    // The Guide column comes and goes with the roster: the widths follow.
+    connect(m_schedule, &ScheduleView::columnsChanged, this, &FrmMain::setColumnWidths);
     m_contacts = new ContactsPanel(m_hub->datContacts(), m_views);
     m_bookings = new BookingsPanel(m_hub->datBookings(), m_views);
     m_views->addWidget(m_schedule);
@@ -127,7 +131,9 @@ const QList<FrmMain::Command> &FrmMain::commands()
             &FrmMain::importContacts },
         { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
         { {}, "mnuTripDay", "Trip Day...", {}, "weather-few-clouds", &FrmMain::openTripDay },
+        { {}, "mnuAssignGuide", "Assign Guide...", {}, "x-office-address-book", &FrmMain::openAssignGuide },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
+        { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides },
         { {}, "mnuSharedDatabase", "Shared Database...", {}, "preferences-system",
             &FrmMain::openSharedDatabase },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
@@ -165,9 +171,9 @@ void FrmMain::buildMenus()
             { "mnuSchedule", "mnuBookings", "mnuContacts", "-", "mnuExportCalendar", "mnuExportCsv",
                 "mnuImportContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
-            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason",
-                "mnuTripDay" } },
-        { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch", "-", "mnuSharedDatabase" } },
+            { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
+                "mnuAssignGuide" } },
+        { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch", "mnuGuides", "-", "mnuSharedDatabase" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
     for (const auto &m : menus) {
@@ -438,6 +444,16 @@ void FrmMain::openSeasonSummary()
 void FrmMain::openTripDay()
 {
     platform::showWindow<FrmTripDay>();
+}
+
+void FrmMain::openAssignGuide()
+{
+    assignGuideToCurrentBooking(this);
+}
+
+void FrmMain::openGuides()
+{
+    platform::showWindow<FrmGuides>();
 }
 
 void FrmMain::openAbout()

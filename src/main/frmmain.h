@@ -39,6 +39,10 @@ public:
     void openSeasonSummary();
     // Utilities > Trip Day: the moon and sun of the current booking's day.
     void openTripDay();
+    // Utilities > Assign Guide: the guide of the current booking.
+    void openAssignGuide();
+    // Options > Guides: the lodge's roster of guides.
+    void openGuides();
 
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);

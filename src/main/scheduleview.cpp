@@ -1,6 +1,8 @@
 #include "main/scheduleview.h"
 
 #include "bookings/bookingwindows.h"
+#include "data/changes.h"
+#include "data/guides.h"
 #include "data/recordsource.h"
 #include "data/schedulemodel.h"
 #include "main/viewparts.h"
@@ -9,6 +11,7 @@
 #include "platform/messages.h"
 #include "platform/shell.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,13 +25,15 @@ namespace bm
 ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
     : QWidget(parent)
     , m_bookings(datBookings)
-    , m_model(new ScheduleModel(ScheduleModel::allFields(), this))
+    , m_model(new ScheduleModel(ScheduleModel::boardFields(false), this))
     , m_grid(new QTableView(this))
     , m_cmdDate(new QPushButton(QStringLiteral("Date"), this))
     , m_cmdLake(new QPushButton(QStringLiteral("Lake"), this))
     , m_cmdPrintsched(new QPushButton(QStringLiteral("&Print Schedule"), this))
     , m_cmdAddbooking(new QPushButton(QStringLiteral("&New Booking"), this))
     , m_count(new QLabel(this))
+    , m_guideCaption(new QLabel(QStringLiteral("Show:"), this))
+    , m_cboGuide(new QComboBox(this))
 {
     setObjectName(QStringLiteral("ScheduleView"));
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
@@ -49,11 +54,19 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
     m_cmdPrintsched->setObjectName(QStringLiteral("cmdPrintsched"));
     m_cmdAddbooking->setObjectName(QStringLiteral("cmdAddbooking"));
     m_count->setObjectName(QStringLiteral("lblTripcount"));
+    m_guideCaption->setObjectName(QStringLiteral("lblGuide"));
+    m_guideCaption->setBuddy(m_cboGuide);
+    m_cboGuide->setObjectName(QStringLiteral("cboGuide"));
+    m_cboGuide->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_cboGuide->setToolTip(QStringLiteral("Show the trips of one guide"));
 
     auto *commands = new QHBoxLayout;
     commands->addWidget(new QLabel(QStringLiteral("Sort By:"), this));
     commands->addWidget(m_cmdDate);
     commands->addWidget(m_cmdLake);
+    commands->addSpacing(12);
+    commands->addWidget(m_guideCaption);
+    commands->addWidget(m_cboGuide);
     commands->addSpacing(24);
     commands->addWidget(m_count);
     commands->addStretch(1);
@@ -77,8 +90,67 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
         [this](const QString &message) { platform::warn(message, this); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex &current) { rowChosen(current.row()); });
-
+    connect(m_cboGuide, &QComboBox::activated, this, &ScheduleView::guideChosen);
+    // The roster decides whether the board shows guides at all; it is read
+    // again whenever anyone changes it.
+    connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
+        [this](const QString &path, const QString &table) {
+            if (table == QLatin1String("Guides") && path == m_bookings.path())
+                readGuides();
+        });
+    readGuides();
     rewriteCount();
+    showCurrent();
+}
+
+void ScheduleView::readGuides()
+{
+    QList<guides::Guide> roster;
+    if (const Status s = guides::roster(roster, m_bookings.path()); !s) {
+        // The board stays as it was: a roster that can not be read is not
+        // a lodge of one guide.
+        if (!m_rosterFailed)
+            platform::reportFailure(s, this);
+        m_rosterFailed = true;
+        return;
+    }
+    m_rosterFailed = false;
+    // The roster lists the guides that count (those with a name, active or
+    // not), as guides::count() counts them.
+    const bool several = guides::several(int(roster.size()));
+
+    const QString chosen = m_model->guide();
+    m_cboGuide->clear();
+    m_cboGuide->addItem(QStringLiteral("All guides"), QString());
+    for (const guides::Guide &g : std::as_const(roster))
+        m_cboGuide->addItem(g.name, g.name);
+    // A guide renamed or taken off the roster is no longer a choice: the
+    // board shows every trip again.
+    int keep = chosen.isEmpty() || !several ? 0 : m_cboGuide->findData(chosen);
+    if (keep < 0)
+        keep = 0;
+    m_cboGuide->setCurrentIndex(keep);
+    m_guideCaption->setVisible(several);
+    m_cboGuide->setVisible(several);
+
+    const bool changed = several != m_severalGuides;
+    m_severalGuides = several;
+    if (keep == 0 && !chosen.isEmpty())
+        m_model->setGuide(QString());
+    // One guide or none: the board is exactly as it was before bookings had
+    // a guide, the same columns in the same places.
+    if (changed) {
+        m_model->setFields(ScheduleModel::boardFields(several));
+        emit columnsChanged();
+    }
+    showCurrent();
+}
+
+void ScheduleView::guideChosen(int index)
+{
+    // The trips count stays the count of every booking, as the bookings
+    // panel's: the board only narrows what it shows.
+    m_model->setGuide(m_cboGuide->itemData(index).toString());
     showCurrent();
 }
 

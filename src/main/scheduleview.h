@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -26,6 +27,16 @@ public:
     QLabel *countLabel() const { return m_count; }
     ScheduleModel *model() const { return m_model; }
 
+    // Whether the lodge has several guides: then the grid shows each
+    // booking's guide and the board can show one guide's trips.
+    bool severalGuides() const { return m_severalGuides; }
+    // Reads the roster again (it follows the Guides table by itself).
+    void readGuides();
+
+signals:
+    // The Guide column came or went: the columns' widths are laid again.
+    void columnsChanged();
+
 private:
     void cmdDateClick();
     void cmdLakeClick();
@@ -37,6 +48,7 @@ private:
     // The grid's selection follows the current booking, and the other way.
     void showCurrent();
     void rowChosen(int row);
+    void guideChosen(int index);
 
     RecordSource &m_bookings;
     ScheduleModel *m_model;
@@ -46,6 +58,10 @@ private:
     QPushButton *m_cmdPrintsched;
     QPushButton *m_cmdAddbooking;
     QLabel *m_count;
+    QLabel *m_guideCaption;
+    QComboBox *m_cboGuide;
+    bool m_severalGuides = false;
+    bool m_rosterFailed = false; // said once until the roster is read again
 };
 
 } // namespace bm

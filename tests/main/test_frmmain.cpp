@@ -197,10 +197,10 @@ void TestFrmMain::menus_data()
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
                                       "mnuLog=Fishing Log", "mnuSeason=Season Summary",
-                                      "mnuTripDay=Trip Day..." };
+                                      "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide..." };
     QTest::newRow("Options") << "&Options"
-                             << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search", "-",
-                                    "mnuSharedDatabase=Shared Database..." };
+                             << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
+                                    "mnuGuides=Guides...", "-", "mnuSharedDatabase=Shared Database..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -246,7 +246,7 @@ void TestFrmMain::commandEnabling_data()
         QTest::newRow(key) << "toolbar" << key << true;
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
              "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
-             "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+             "mnuGuides", "mnuAssignGuide", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
              "cmdPrintbooking" })

@@ -25,7 +25,8 @@ namespace
 
 const QList<int> &tableTopics()
 {
-    static const QList<int> topics { 10, 400, 1200, 2200, 2300, 2600, 2700, 2800, 3000, 3200, 3300, 3400 };
+    static const QList<int> topics { 10, 400, 1200, 2200, 2300, 2600, 2700, 2800, 3000, 3200, 3300, 3400,
+        3500 };
     return topics;
 }
 

@@ -1,0 +1,212 @@
+#include "setup/frmguides.h"
+
+#include "data/guides.h"
+#include "platform/failures.h"
+#include "platform/follow.h"
+#include "platform/help.h"
+#include "platform/mainhub.h"
+#include "platform/messages.h"
+#include "recordform/binder.h"
+#include "recordform/commandbutton.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bm
+{
+
+namespace
+{
+
+const QString yes = QStringLiteral("Yes");
+const QString no = QStringLiteral("No");
+
+QLineEdit *field(const char *name, QWidget *parent)
+{
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setMinimumWidth(260);
+    return box;
+}
+
+} // namespace
+
+FrmGuides::FrmGuides(QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Guides"), this))
+    , m_name(field("txtName", this))
+    , m_phone(field("txtPhone", this))
+    , m_email(field("txtEmail", this))
+    , m_active(new QCheckBox(QStringLiteral("Takes bookings"), this))
+    , m_login(field("txtLogin", this))
+    , m_navigation(QStringLiteral("Select a Guide"), QStringLiteral("Frame1"), this)
+    , m_cmdHelp(commandButton("cmdHelp", QStringLiteral("&Help"), this))
+    , m_cmdClose(commandButton("cmdClose", QStringLiteral("&Close"), this))
+    , m_notice(new QLabel(QStringLiteral("  Click Cancel or Save before you can exit. "), this))
+    , m_count(new QLabel(this))
+{
+    setObjectName(QStringLiteral("frmGuides"));
+    setWindowTitle(QStringLiteral("Guides"));
+
+    m_active->setObjectName(QStringLiteral("chkActive"));
+    m_login->setToolTip(QStringLiteral("The guide's own user name on the shared database, if he has one"));
+    m_notice->setObjectName(QStringLiteral("lblNotice"));
+    m_notice->setAlignment(Qt::AlignCenter);
+    m_notice->setFrameShape(QFrame::Box);
+    m_notice->setMargin(4);
+    m_notice->setStyleSheet(QStringLiteral("QLabel { background: #ffffc0; color: #a00000; }"));
+    QSizePolicy keepPlace = m_notice->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true); // the window keeps its size in both modes
+    m_notice->setSizePolicy(keepPlace);
+    m_count->setObjectName(QStringLiteral("lblCount"));
+
+    auto *binder = new FieldBinder(m_data1, this);
+    binder->bind(m_name, QStringLiteral("Name"));
+    binder->bind(m_phone, QStringLiteral("Phone"));
+    binder->bind(m_email, QStringLiteral("Email"));
+    binder->bind(m_login, QStringLiteral("Login"));
+
+    auto *fields = new QFormLayout;
+    fields->addRow(QStringLiteral("&Name:"), m_name);
+    fields->addRow(QStringLiteral("&Phone:"), m_phone);
+    fields->addRow(QStringLiteral("E-&mail:"), m_email);
+    fields->addRow(QStringLiteral("Active:"), m_active);
+    fields->addRow(QStringLiteral("&Login:"), m_login);
+
+    auto *menu = new QGroupBox(QStringLiteral("Menu"), this);
+    menu->setObjectName(QStringLiteral("Frame2"));
+    auto *menuColumn = new QVBoxLayout(menu);
+    struct Command {
+        FormCommand command;
+        const char *name;
+        const char *caption;
+    };
+    const Command menuCommands[] = { { FormCommand::Add, "cmdAdd", "&New" },
+        { FormCommand::Edit, "cmdEdit", "&Edit" }, { FormCommand::Delete, "cmdDelete", "&Delete" },
+        { FormCommand::Save, "cmdSave", "&Save" }, { FormCommand::Cancel, "cmdUndo", "C&ancel" } };
+    QList<QPair<FormCommand, QPushButton *>> commands;
+    for (const Command &c : menuCommands) {
+        QPushButton *b = commandButton(c.name, QString::fromLatin1(c.caption), menu);
+        menuColumn->addWidget(b);
+        commands.append({ c.command, b });
+    }
+    menuColumn->addStretch(1);
+    commands << m_navigation.moves;
+
+    auto *top = new QHBoxLayout;
+    top->addLayout(fields, 1);
+    top->addWidget(menu);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_navigation.box, 1);
+    auto *closing = new QVBoxLayout;
+    closing->addStretch(1);
+    closing->addWidget(m_cmdHelp);
+    closing->addWidget(m_cmdClose);
+    bottom->addLayout(closing);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addWidget(m_notice);
+    layout->addLayout(bottom);
+    layout->addWidget(m_count);
+
+    FormDeclaration d;
+    d.source = m_data1;
+    d.binder = binder;
+    d.keyField = m_name;
+    d.texts = FormTexts::forItem(QStringLiteral("Guide"));
+    d.texts.saved = {}; // the roster saves quietly, as the list editors do
+    d.deleteQuestionText = [this] {
+        return QStringLiteral("Are you sure you want to delete the guide %1?\n"
+                              "The bookings of this guide keep the name.")
+            .arg(m_data1->text(QStringLiteral("Name")));
+    };
+    d.afterSave = Reposition::LastModified;
+    d.windowCommands = { m_cmdClose, m_cmdHelp };
+    d.siblingPanels = { m_navigation.box };
+    d.editNotice = m_notice;
+    d.countLabel = m_count;
+    d.countText = QStringLiteral(" Guides are Saved");
+    d.modeChanged = [this](bool editing) { m_active->setEnabled(editing); };
+    d.editStarted = [this](FormCommand how) {
+        const bool adding = how == FormCommand::Add;
+        m_editing = adding ? Bookmark {} : m_data1->bookmark();
+        m_nameBefore = adding ? QString() : m_data1->text(QStringLiteral("Name"));
+        if (adding) // a new guide takes bookings until he is marked otherwise
+            m_active->setChecked(true);
+    };
+    d.validate = [this] { return validate(); };
+    m_form = new RecordForm(std::move(d), this);
+    for (const auto &[command, b] : std::as_const(commands))
+        m_form->attach(command, b);
+
+    // Active is "Yes" or "No" in the table, a check box here.
+    connect(m_data1, &RecordSource::currentChanged, this, &FrmGuides::showActive);
+    connect(m_data1, &RecordSource::aboutToWrite, this, [this] {
+        platform::reportFailure(
+            m_data1->setValue(QStringLiteral("Active"), m_active->isChecked() ? yes : no), this);
+    });
+    connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3500")); });
+    platform::addHelpCommand(this, m_cmdHelp);
+    // Another desk's change to the roster shows here too.
+    platform::followTable(*m_data1);
+
+    m_active->setEnabled(false);
+    showActive();
+}
+
+void FrmGuides::showActive()
+{
+    if (m_form && m_form->isEditing() && m_data1->editMode() == RecordSource::EditMode::Add)
+        return;
+    m_active->setChecked(m_data1->value(QStringLiteral("Active")).toString() == yes);
+}
+
+bool FrmGuides::validate()
+{
+    const QString name = m_name->text();
+    bool taken = false;
+    if (const Status s = guides::nameTaken(name, m_editing, taken); !s) {
+        platform::reportFailure(s, this);
+        return false;
+    }
+    if (taken) {
+        platform::warn(
+            QStringLiteral("There is already a guide named %1. Please enter another name.").arg(name), this);
+        m_name->setFocus();
+        return false;
+    }
+    if (!m_editing.isValid() || name == m_nameBefore)
+        return true;
+    // The new name goes to the roster and to every booking of the guide in
+    // one transaction, so that no booking is left naming a guide who is
+    // not on the roster; the other fields follow with the form's save.
+    // Other windows keep their place: the main window stays on its booking.
+    int moved = 0;
+    {
+        const platform::KeepPlace keep;
+        const platform::OwnWrite own(m_data1);
+        if (const Status s = guides::rename(m_editing, m_nameBefore, name, moved); !s) {
+            platform::reportFailure(s, this);
+            return false;
+        }
+    }
+    m_nameBefore = name; // a save that fails after this renames nothing twice
+    return true;
+}
+
+void FrmGuides::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_form->rewriteCount();
+    QWidget::changeEvent(event);
+}
+
+} // namespace bm

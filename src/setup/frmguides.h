@@ -1,0 +1,55 @@
+#pragma once
+
+#include "data/recordsource.h"
+#include "recordform/recordform.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace bm
+{
+
+// "Guides": the lodge's roster, a record form over Guides, one guide at a
+// time. A booking names its guide by Name, so renaming a guide renames his
+// bookings too, and two guides never share a name.
+class FrmGuides : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmGuides(QWidget *parent = nullptr);
+
+    RecordSource &data1() { return *m_data1; }
+    RecordForm *form() const { return m_form; }
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    // Shows the current guide's Active in the check box.
+    void showActive();
+    // Save's own checks: the name is no other guide's; a changed name is
+    // carried to the guide's bookings before the rest is written.
+    bool validate();
+
+    RecordSource *m_data1;
+    QLineEdit *m_name; // txtName
+    QLineEdit *m_phone; // txtPhone
+    QLineEdit *m_email; // txtEmail
+    QCheckBox *m_active; // chkActive
+    QLineEdit *m_login; // txtLogin
+    NavigationFrame m_navigation;
+    QPushButton *m_cmdHelp;
+    QPushButton *m_cmdClose;
+    QLabel *m_notice;
+    QLabel *m_count;
+    RecordForm *m_form = nullptr;
+    // The guide being changed and the name he had, for the rename.
+    Bookmark m_editing;
+    QString m_nameBefore;
+};
+
+} // namespace bm
