@@ -141,29 +141,16 @@ Status nameTaken(const QString &name, Bookmark self, bool &taken, const QString 
     return Status::ok();
 }
 
-Status rename(Bookmark self, const QString &from, const QString &to, int &bookingsMoved, const QString &path)
+Status moveBookings(const QString &from, const QString &to, int &bookingsMoved, const QString &path)
 {
     bookingsMoved = 0;
-    const QString what = QStringLiteral("%1 could not be renamed").arg(from);
-    db::Transaction t(where(path));
-    if (const Status s = t.begin(); !s)
-        return failed(what, s);
-    db::Written guide;
-    if (const Status s = t.write(QStringLiteral("Guides"),
-            QStringLiteral("UPDATE Guides SET Name = ? WHERE ID = ?"), { to, self.id }, &guide);
-        !s)
-        return failed(what, s);
-    if (guide.rowsAffected != 1)
-        return failed(what, Status::failure(QStringLiteral("the guide is no longer in the list.")));
+    if (from.isEmpty() || from == to)
+        return Status::ok();
     db::Written moved;
-    if (!from.isEmpty()) {
-        if (const Status s = t.write(QStringLiteral("Booking"),
-                QStringLiteral("UPDATE Booking SET Guide = ? WHERE Guide = ?"), { to, from }, &moved);
-            !s)
-            return failed(what, s);
-    }
-    if (const Status s = t.commit(); !s)
-        return failed(what, s);
+    if (const Status s = db::write(where(path), QStringLiteral("Booking"),
+            QStringLiteral("UPDATE Booking SET Guide = ? WHERE Guide = ?"), { to, from }, &moved);
+        !s)
+        return failed(QStringLiteral("The bookings of %1 could not be given the name %2").arg(from, to), s);
     bookingsMoved = moved.rowsAffected;
     return Status::ok();
 }

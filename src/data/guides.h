@@ -60,10 +60,9 @@ inline bool several(int n)
 [[nodiscard]] Status nameTaken(
     const QString &name, Bookmark self, bool &taken, const QString &path = QString());
 
-// Renames the guide `self` from `from` to `to` and every booking that
-// carries `from` with it, in one transaction: either the roster and all its
-// bookings have the new name, or nothing changed.
-[[nodiscard]] Status rename(Bookmark self, const QString &from, const QString &to, int &bookingsMoved,
-    const QString &path = QString());
+// Gives every booking that carries the guide's name `from` the name `to`,
+// in one statement, after the roster's record was renamed.
+[[nodiscard]] Status moveBookings(
+    const QString &from, const QString &to, int &bookingsMoved, const QString &path = QString());
 
 } // namespace bm::guides

@@ -142,6 +142,7 @@ FrmGuides::FrmGuides(QWidget *parent)
             m_active->setChecked(true);
     };
     d.validate = [this] { return validate(); };
+    d.saved = [this] { carryBookings(); };
     m_form = new RecordForm(std::move(d), this);
     for (const auto &[command, b] : std::as_const(commands))
         m_form->attach(command, b);
@@ -183,23 +184,21 @@ bool FrmGuides::validate()
         m_name->setFocus();
         return false;
     }
-    if (!m_editing.isValid() || name == m_nameBefore)
-        return true;
-    // The new name goes to the roster and to every booking of the guide in
-    // one transaction, so that no booking is left naming a guide who is
-    // not on the roster; the other fields follow with the form's save.
-    // Other windows keep their place: the main window stays on its booking.
-    int moved = 0;
-    {
-        const platform::KeepPlace keep;
-        const platform::OwnWrite own(m_data1);
-        if (const Status s = guides::rename(m_editing, m_nameBefore, name, moved); !s) {
-            platform::reportFailure(s, this);
-            return false;
-        }
-    }
-    m_nameBefore = name; // a save that fails after this renames nothing twice
+    m_nameSaved = name;
     return true;
+}
+
+// The guide's bookings follow a new name once the roster has it (the form
+// has saved the record); other windows keep their place, the main window
+// stays on its booking.
+void FrmGuides::carryBookings()
+{
+    if (!m_editing.isValid())
+        return;
+    int moved = 0;
+    const platform::KeepPlace keep;
+    if (const Status s = guides::moveBookings(m_nameBefore, m_nameSaved, moved); !s)
+        platform::reportFailure(s, this);
 }
 
 void FrmGuides::changeEvent(QEvent *event)

@@ -34,6 +34,7 @@ private:
     // Save's own checks: the name is no other guide's; a changed name is
     // carried to the guide's bookings before the rest is written.
     bool validate();
+    void carryBookings();
 
     RecordSource *m_data1;
     QLineEdit *m_name; // txtName
@@ -50,6 +51,7 @@ private:
     // The guide being changed and the name he had, for the rename.
     Bookmark m_editing;
     QString m_nameBefore;
+    QString m_nameSaved; // the name the save is making
 };
 
 } // namespace bm
