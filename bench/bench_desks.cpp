@@ -8,9 +8,10 @@
 //   ./build-bench/bench/bench_desks [seconds, default 60] [desks, default 10]
 // It reports the new bookings acknowledged against those present afterwards
 // (they must be equal), the edits saved and refused as overtaken, failures
-// (deadlocks apart), desks that did not finish, and how long a desk's save
+// (deadlocks apart), desks that did not finish or report, and how long a desk's save
 // took to be heard here: one desk also saves a reminder four times a second
 // holding its time, and this process reads the delay off each it hears.
+#include "benchdata.h"
 #include "data/apppaths.h"
 #include "data/changes.h"
 #include "data/database.h"
@@ -31,24 +32,13 @@
 #include <cstdio>
 
 using namespace bm;
+using namespace bm::bench;
 
 namespace
 {
 
 constexpr int sharedBookings = 20;
 constexpr int probeMs = 250;
-
-void cluster(const QString &action, const QString &state)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("BM_PGCLUSTER_DURABLE", "1");
-    QProcess script;
-    script.setProcessEnvironment(env);
-    script.setProcessChannelMode(QProcess::ForwardedChannels);
-    script.start("bash", { BM_PGCLUSTER, action, state });
-    if (!script.waitForFinished(300000) || script.exitCode() != 0)
-        qFatal("the benchmark's server did not %s", qPrintable(action));
-}
 
 struct Tally {
     qlonglong added = 0, edited = 0, overtaken = 0, gaveUp = 0, failed = 0, deadlocks = 0, reads = 0;
@@ -137,8 +127,8 @@ int desk(int number, const QString &uri, int seconds)
                 count(t, s);
         }
     }
-    std::printf("tally %lld %lld %lld %lld %lld %lld\n", t.added, t.edited, t.overtaken, t.failed,
-        t.deadlocks, t.reads);
+    std::printf("tally %lld %lld %lld %lld %lld %lld %lld\n", t.added, t.edited, t.overtaken, t.gaveUp,
+        t.failed, t.deadlocks, t.reads);
     std::fflush(stdout);
     database::closeAll();
     return 0;
@@ -167,7 +157,7 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", work.filePath("data").toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", work.filePath("config").toLocal8Bit());
     const QString state = work.filePath("server.state");
-    cluster("start", state);
+    serverCluster(BM_PGCLUSTER, "start", state);
     qputenv("BM_TEST_SERVER", state.toLocal8Bit());
     const QString uri = test::freshServerDatabase("desks");
     setDatabaseLocation(uri);
@@ -228,7 +218,7 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
     Tally all;
-    int unfinished = 0;
+    int unfinished = 0, reported = 0;
     for (QProcess *p : running) {
         if (p->state() != QProcess::NotRunning) {
             ++unfinished;
@@ -241,6 +231,7 @@ int main(int argc, char **argv)
             const QList<QByteArray> f = line.split(' ');
             if (f.size() != 8 || f[0] != "tally")
                 continue;
+            ++reported;
             all.added += f[1].toLongLong();
             all.edited += f[2].toLongLong();
             all.overtaken += f[3].toLongLong();
@@ -264,12 +255,15 @@ int main(int argc, char **argv)
                 "four refusals running: %lld\n",
         all.edited, all.overtaken, all.gaveUp);
     std::printf("  reads: %lld\n", all.reads);
-    std::printf("  failures: %lld, deadlocks: %lld, desks that did not finish: %d\n", all.failed,
-        all.deadlocks, unfinished);
+    std::printf("  failures: %lld, deadlocks: %lld, desks that did not finish: %d, that did not report: %d\n",
+        all.failed, all.deadlocks, unfinished, desks - reported);
     std::printf(
         "  notification delay over %lld saves heard: median %.1f ms, 95th percentile %.1f ms, most %.1f ms\n",
         qlonglong(delays.size()), percentile(delays, 0.5), percentile(delays, 0.95), percentile(delays, 1.0));
     database::closeAll();
-    cluster("stop", state);
-    return all.added == present.toLongLong() - before && unfinished == 0 && all.deadlocks == 0 ? 0 : 1;
+    serverCluster(BM_PGCLUSTER, "stop", state);
+    return all.added == present.toLongLong() - before && unfinished == 0 && reported == desks
+            && all.deadlocks == 0
+        ? 0
+        : 1;
 }

@@ -43,19 +43,6 @@ namespace
 constexpr int bookings = 100000;
 constexpr int rounds = 5;
 
-// Starts (or stops) the benchmark's own server; its state file names it.
-void cluster(const QString &action, const QString &state)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("BM_PGCLUSTER_DURABLE", "1");
-    QProcess script;
-    script.setProcessEnvironment(env);
-    script.setProcessChannelMode(QProcess::ForwardedChannels);
-    script.start("bash", { BM_PGCLUSTER, action, state });
-    if (!script.waitForFinished(300000) || script.exitCode() != 0)
-        qFatal("the benchmark's server did not %s", qPrintable(action));
-}
-
 // A settings folder whose choice is the shared database at uri (none: the file).
 void chooseIn(const QString &configHome, const QString &uri)
 {
@@ -164,7 +151,7 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     work.setAutoRemove(!qEnvironmentVariableIsSet("BM_BENCH_KEEP"));
     const QString state = work.filePath("pgserver.state");
-    cluster("start", state);
+    serverCluster(BM_PGCLUSTER, "start", state);
     qputenv("BM_TEST_SERVER", state.toLocal8Bit());
     const QString uri = test::freshServerDatabase("bench");
     if (uri.isEmpty())
@@ -226,7 +213,7 @@ int main(int argc, char **argv)
         std::printf("the server stays: %s (stop: bash %s stop %s)\n", qPrintable(uri), BM_PGCLUSTER,
             qPrintable(state));
     else
-        cluster("stop", state);
+        serverCluster(BM_PGCLUSTER, "stop", state);
 
     std::printf("bookings: %d\n", bookings);
     std::printf("copy of the file to the empty shared database: %lld records of %lld tables in %.0f ms\n",

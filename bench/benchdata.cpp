@@ -119,6 +119,18 @@ QString useDataHome(const QTemporaryDir &own)
     return home;
 }
 
+void serverCluster(const QString &script, const QString &action, const QString &state)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("BM_PGCLUSTER_DURABLE", "1");
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.setProcessChannelMode(QProcess::ForwardedChannels);
+    run.start("bash", { script, action, state });
+    if (!run.waitForFinished(300000) || run.exitCode() != 0)
+        qFatal("the benchmark's server did not %s", qPrintable(action));
+}
+
 void nameApplication()
 {
     QApplication::setApplicationName("Brindlemoor");

@@ -61,6 +61,11 @@ QString useDataHome(const QTemporaryDir &own);
 // After the application object is made: its name and the en_US locale.
 void nameApplication();
 
+// Starts or stops ("start", "stop") a benchmark's own throwaway server with
+// the tests' script, with the server's usual settings for writing; its
+// state file names it. A server that does not start ends the benchmark.
+void serverCluster(const QString &script, const QString &action, const QString &state);
+
 // Runs the prepared query of dates and lakes (a search by bare SQL) and puts
 // the trip search's lines of its rows into list: how many it lists.
 int listTripLines(QSqlQuery &query, QListWidget &list);

@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace bm
@@ -130,6 +131,40 @@ NavigationFrame::NavigationFrame(
         row->addWidget(b);
         moves.append({ m.command, b });
     }
+}
+
+void styleEditNotice(QLabel *notice, int margin, bool keepPlace)
+{
+    notice->setAlignment(Qt::AlignCenter);
+    notice->setFrameShape(QFrame::Box);
+    notice->setMargin(margin);
+    notice->setStyleSheet(QStringLiteral("QLabel { background: #ffffc0; color: #a00000; }"));
+    if (keepPlace) {
+        QSizePolicy policy = notice->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        notice->setSizePolicy(policy);
+    }
+}
+
+CommandMenu::CommandMenu(QWidget *parent)
+    : box(new QGroupBox(QStringLiteral("Menu"), parent))
+{
+    box->setObjectName(QStringLiteral("Frame2"));
+    auto *column = new QVBoxLayout(box);
+    struct Command {
+        FormCommand command;
+        const char *name;
+        const char *caption;
+    };
+    static const Command all[] = { { FormCommand::Add, "cmdAdd", "&New" },
+        { FormCommand::Edit, "cmdEdit", "&Edit" }, { FormCommand::Delete, "cmdDelete", "&Delete" },
+        { FormCommand::Save, "cmdSave", "&Save" }, { FormCommand::Cancel, "cmdUndo", "C&ancel" } };
+    for (const Command &c : all) {
+        QPushButton *b = commandButton(QString::fromLatin1(c.name), QString::fromLatin1(c.caption), box);
+        column->addWidget(b);
+        commands.append({ c.command, b });
+    }
+    column->addStretch(1);
 }
 
 QPushButton *NavigationFrame::button(FormCommand move) const

@@ -111,6 +111,20 @@ struct NavigationFrame {
     QList<QPair<FormCommand, QPushButton *>> moves; // in their order
 };
 
+// The look of the notice a window shows while a record is edited: a framed
+// warning; keepPlace keeps its room while it is hidden, so that the window
+// keeps its size in both modes.
+void styleEditNotice(QLabel *notice, int margin = 4, bool keepPlace = true);
+
+// The "Menu" frame (Frame2) of a small record window: New, Edit, Delete,
+// Save and Cancel in a column (cmdAdd, cmdEdit, cmdDelete, cmdSave, cmdUndo).
+struct CommandMenu {
+    explicit CommandMenu(QWidget *parent);
+
+    QGroupBox *box;
+    QList<QPair<FormCommand, QPushButton *>> commands; // in their order
+};
+
 // Where the form stands after a successful Save. Reread: the record source
 // reads its records again and returns to the record just saved.
 enum class Reposition { None, MoveLast, LastModified, Reread };

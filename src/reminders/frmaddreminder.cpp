@@ -41,13 +41,7 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     m_reminder->setTabChangesFocus(true);
     m_reminder->setMinimumSize(380, 150);
     m_notice->setObjectName(QStringLiteral("lblNotice"));
-    m_notice->setAlignment(Qt::AlignCenter);
-    m_notice->setFrameShape(QFrame::Box);
-    m_notice->setMargin(4);
-    m_notice->setStyleSheet(QStringLiteral("QLabel { background: #ffffc0; color: #a00000; }"));
-    QSizePolicy keepPlace = m_notice->sizePolicy();
-    keepPlace.setRetainSizeWhenHidden(true); // the window keeps its size in both modes
-    m_notice->setSizePolicy(keepPlace);
+    styleEditNotice(m_notice);
     m_count->setObjectName(QStringLiteral("lblCount"));
 
     auto *binder = new FieldBinder(m_data1, this);
@@ -65,24 +59,9 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     fields->addWidget(m_reminder, 1, 1);
     fields->setColumnStretch(1, 1);
 
-    auto *menu = new QGroupBox(QStringLiteral("Menu"), this);
-    menu->setObjectName(QStringLiteral("Frame2"));
-    auto *menuColumn = new QVBoxLayout(menu);
-    struct Command {
-        FormCommand command;
-        const char *name;
-        const char *caption;
-    };
-    const Command menuCommands[] = { { FormCommand::Add, "cmdAdd", "&New" },
-        { FormCommand::Edit, "cmdEdit", "&Edit" }, { FormCommand::Delete, "cmdDelete", "&Delete" },
-        { FormCommand::Save, "cmdSave", "&Save" }, { FormCommand::Cancel, "cmdUndo", "C&ancel" } };
-    QList<QPair<FormCommand, QPushButton *>> commands;
-    for (const Command &c : menuCommands) {
-        QPushButton *b = commandButton(c.name, QString::fromLatin1(c.caption), menu);
-        menuColumn->addWidget(b);
-        commands.append({ c.command, b });
-    }
-    menuColumn->addStretch(1);
+    const CommandMenu menuFrame(this);
+    QGroupBox *menu = menuFrame.box;
+    QList<QPair<FormCommand, QPushButton *>> commands = menuFrame.commands;
     commands << m_navigation.moves;
 
     // Tab walks the window as it is read: date, text, menu, navigation, Close.

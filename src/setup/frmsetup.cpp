@@ -2,6 +2,7 @@
 
 #include "platform/mainhub.h"
 #include "platform/windowrules.h"
+#include "recordform/recordform.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -70,10 +71,7 @@ QWidget *FrmSetup::makeLeftColumn()
     m_notice = new QLabel(QStringLiteral(" You must Save or Cancel your changes before exiting. "), column);
     m_notice->setObjectName(QStringLiteral("Label13"));
     m_notice->setWordWrap(true);
-    m_notice->setAlignment(Qt::AlignCenter);
-    m_notice->setFrameShape(QFrame::Box);
-    m_notice->setMargin(6);
-    m_notice->setStyleSheet(QStringLiteral("QLabel { background: #ffffc0; color: #a00000; }"));
+    styleEditNotice(m_notice, 6, false);
     v->addSpacing(12);
     v->addWidget(m_notice);
     v->addStretch(1);
