@@ -3,6 +3,7 @@
 #include "bookings/seasoncharts.h"
 #include "bookings/seasonprint.h"
 #include "data/changes.h"
+#include "data/guides.h"
 #include "platform/filedialogs.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
@@ -75,6 +76,8 @@ QStandardItem *cell(const QString &text, const QVariant &sortKey, bool number = 
 FrmSeason::FrmSeason(QWidget *parent)
     : QWidget(parent)
     , m_year(new QComboBox(this))
+    , m_guideCaption(new QLabel(QStringLiteral("&Guide:"), this))
+    , m_guide(new QComboBox(this))
     , m_headline(noteLabel(QStringLiteral("lblHeadline"), this))
     , m_leftOut(noteLabel(QStringLiteral("lblLeftout"), this))
     , m_tabs(new QTabWidget(this))
@@ -86,6 +89,14 @@ FrmSeason::FrmSeason(QWidget *parent)
     m_year->setMinimumContentsLength(6);
     auto *yearCaption = new QLabel(QStringLiteral("&Year:"), this);
     yearCaption->setBuddy(m_year);
+    m_guideCaption->setObjectName(QStringLiteral("lblGuide"));
+    m_guideCaption->setBuddy(m_guide);
+    m_guide->setObjectName(QStringLiteral("cboGuide"));
+    m_guide->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_guide->setToolTip(QStringLiteral("Show the figures of one guide's trips"));
+    // Hidden until the roster shows several guides.
+    m_guideCaption->hide();
+    m_guide->hide();
     QFont bold = m_headline->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.1);
@@ -118,6 +129,9 @@ FrmSeason::FrmSeason(QWidget *parent)
     top->addWidget(yearCaption);
     top->addWidget(m_year);
     top->addSpacing(12);
+    top->addWidget(m_guideCaption);
+    top->addWidget(m_guide);
+    top->addSpacing(12);
     top->addWidget(m_headline, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_saveChart);
@@ -136,6 +150,13 @@ FrmSeason::FrmSeason(QWidget *parent)
         m_reported = false;
         showYear();
     });
+    connect(m_guide, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_filling)
+            return;
+        m_reported = false;
+        showYear();
+        showOwed();
+    });
     connect(m_tabs, &QTabWidget::currentChanged, this,
         [this] { m_saveChart->setEnabled(shownChart() != nullptr); });
     connect(m_saveChart, &QPushButton::clicked, this, &FrmSeason::saveChart);
@@ -143,11 +164,18 @@ FrmSeason::FrmSeason(QWidget *parent)
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
         [this](const QString &, const QString &table) {
-            if (table == QLatin1String("Booking"))
+            if (table == QLatin1String("Booking")) {
                 reread();
+            } else if (table == QLatin1String("Guides")) {
+                const QString before = guide();
+                readGuides();
+                if (guide() != before)
+                    reread();
+            }
         });
 
     resize(1040, 720);
+    readGuides();
     reread();
 }
 
@@ -247,6 +275,46 @@ void FrmSeason::fillYears()
     m_filling = false;
 }
 
+void FrmSeason::readGuides()
+{
+    QList<guides::Guide> roster;
+    if (const Status s = guides::roster(roster); !s) {
+        // Without the roster the summary is of every booking, as in a lodge
+        // of one guide; the failure is told once.
+        roster.clear();
+        failed(s);
+    }
+    const bool several = guides::several(int(roster.size()));
+    const QString chosen = guide();
+    m_filling = true;
+    m_guide->clear();
+    m_guide->addItem(QStringLiteral("All guides"), QString());
+    // One guide or none: there is nothing to choose, every booking counts.
+    if (several)
+        for (const guides::Guide &g : std::as_const(roster))
+            m_guide->addItem(g.name, g.name);
+    // A guide renamed or taken off the roster is no longer a choice.
+    const int keep = chosen.isEmpty() ? 0 : m_guide->findData(chosen);
+    m_guide->setCurrentIndex(keep < 0 ? 0 : keep);
+    m_filling = false;
+    m_guideCaption->setVisible(several);
+    m_guide->setVisible(several);
+}
+
+QString FrmSeason::guide() const
+{
+    return m_guide->currentIndex() > 0 ? m_guide->currentData().toString() : QString();
+}
+
+bool FrmSeason::chooseGuide(const QString &name)
+{
+    const int index = name.isEmpty() ? 0 : m_guide->findData(name);
+    if (index < 0)
+        return false;
+    m_guide->setCurrentIndex(index);
+    return true;
+}
+
 void FrmSeason::chooseYear(int year)
 {
     int index = m_year->findData(year);
@@ -260,7 +328,7 @@ void FrmSeason::chooseYear(int year)
 void FrmSeason::showYear()
 {
     const int year = m_year->currentData().toInt();
-    if (const Status s = season::summarize(year, m_summary); !s) {
+    if (const Status s = season::summarize(year, guide(), m_summary); !s) {
         // Not a year without data: every part says why it has none.
         for (ChartPanel *panel : { m_trips, m_income, m_species, m_moon })
             panel->showEmpty(s.message());
@@ -325,7 +393,7 @@ void FrmSeason::showFigures()
 
 void FrmSeason::showOwed()
 {
-    if (const Status s = season::moneyOwed(m_owed); !s) {
+    if (const Status s = season::moneyOwed(guide(), m_owed); !s) {
         m_owedRows->clear();
         m_owedGrid->hide();
         m_owedTotal->setText(s.message());

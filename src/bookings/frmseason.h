@@ -20,8 +20,9 @@ class ChartPanel;
 
 // "Season Summary": the chosen year at a glance beside the year before
 // (trips, income, fish per species and per phase of the moon, the best lures
-// per lake and month) and the bookings that still owe money. Reads the
-// bookings again whenever they change.
+// per lake and month) and the bookings that still owe money, of every
+// booking or, in a lodge of several guides, of one guide's. Reads the
+// bookings again whenever they or the roster change.
 class FrmSeason : public QWidget
 {
     Q_OBJECT
@@ -30,6 +31,12 @@ public:
 
     int year() const { return m_summary.year; }
     void chooseYear(int year); // adds the year to the list when it has no bookings
+    // The guide whose bookings the figures are of; empty: every booking (one
+    // guide or none on the roster, or "All guides" chosen).
+    QString guide() const;
+    // Chooses a guide of the list by name (empty: all guides); false when
+    // the list has no such guide.
+    bool chooseGuide(const QString &name);
     const season::Summary &summary() const { return m_summary; }
     const season::MoneyOwed &owed() const { return m_owed; }
 
@@ -47,6 +54,8 @@ private:
     QWidget *luresPage();
     QWidget *owedPage();
     void fillYears();
+    // Reads the roster again: several guides show the choice of one.
+    void readGuides();
     void showYear();
     void showFigures();
     void showOwed();
@@ -62,6 +71,8 @@ private:
     bool m_reported = false; // a failure was told since the last command
 
     QComboBox *m_year;
+    QLabel *m_guideCaption; // lblGuide
+    QComboBox *m_guide; // cboGuide
     QLabel *m_headline;
     QLabel *m_leftOut;
     QTabWidget *m_tabs;

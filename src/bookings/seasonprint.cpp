@@ -241,7 +241,11 @@ report::Rendered render(const Content &content)
     report::Rendered out;
     out.fileName = QStringLiteral("Season Summary %1").arg(s.year);
     out.title = out.fileName;
-    out.footer = out.fileName;
+    // One guide's summary says whose it is; the file name proposed for a PDF
+    // keeps to the year, as a guide's name may hold what a file name can not.
+    if (!s.guide.isEmpty())
+        out.title += QStringLiteral(" - ") + s.guide;
+    out.footer = out.title;
     out.printDate = shortDate(content.today);
 
     QString html

@@ -232,11 +232,12 @@ Status firstWordRefusal(const QString &name, const QString &sql)
     return Status::ok();
 }
 
-Status ReadOnlyConnection::prepare(const QString &name, const QString &sql, qint64 booking, Query &out) const
+Status ReadOnlyConnection::prepare(
+    const QString &name, const QString &sql, const ReportValues &values, Query &out) const
 {
     namespace says = report::says;
     if (m_server)
-        return prepareOnServer(name, sql, booking, out);
+        return prepareOnServer(name, sql, values, out);
     if (!m_handle)
         return database::fileFailure(m_path, QStringLiteral("is not open."));
     if (Status s = firstWordRefusal(name, sql); !s)
@@ -269,13 +270,22 @@ Status ReadOnlyConnection::prepare(const QString &name, const QString &sql, qint
     for (int p = 1; p <= sqlite3_bind_parameter_count(stmt); ++p) {
         const char *raw = sqlite3_bind_parameter_name(stmt, p);
         const QString parameter = raw ? QString::fromUtf8(raw) : QStringLiteral("?");
-        if (parameter.size() < 2
-            || parameter.mid(1).compare(QLatin1String("booking"), Qt::CaseInsensitive) != 0)
+        const QString named = parameter.size() < 2 ? QString() : parameter.mid(1);
+        if (named.compare(QLatin1String("booking"), Qt::CaseInsensitive) == 0) {
+            if (values.booking > 0)
+                sqlite3_bind_int64(stmt, p, values.booking);
+            else
+                sqlite3_bind_null(stmt, p);
+        } else if (named.compare(QLatin1String("guide"), Qt::CaseInsensitive) == 0) {
+            if (!values.guide.isEmpty()) {
+                const QByteArray guide = values.guide.toUtf8();
+                sqlite3_bind_text(stmt, p, guide.constData(), int(guide.size()), SQLITE_TRANSIENT);
+            } else {
+                sqlite3_bind_null(stmt, p);
+            }
+        } else {
             return says::queryUnknownValue(name, parameter);
-        if (booking > 0)
-            sqlite3_bind_int64(stmt, p, booking);
-        else
-            sqlite3_bind_null(stmt, p);
+        }
     }
     m_timer.start();
     return Status::ok();
@@ -654,14 +664,17 @@ Status ReadOnlyConnection::openOnServer(const QLocale &locale)
     return Status::ok();
 }
 
-Status ReadOnlyConnection::serverText(const QString &name, const QString &sql, qint64 booking, QString &out)
+Status ReadOnlyConnection::serverText(
+    const QString &name, const QString &sql, const ReportValues &values, QString &out)
 {
     namespace says = report::says;
     if (Status s = firstWordRefusal(name, sql); !s)
         return s;
-    const QVariant bound = booking > 0 ? QVariant(booking) : QVariant();
-    const QVariantMap named { { QStringLiteral("booking"), bound }, { QStringLiteral("Booking"), bound },
-        { QStringLiteral("BOOKING"), bound } };
+    const QVariant booking = values.booking > 0 ? QVariant(values.booking) : QVariant();
+    const QVariant guide = values.guide.isEmpty() ? QVariant() : QVariant(values.guide);
+    const QVariantMap named { { QStringLiteral("booking"), booking }, { QStringLiteral("Booking"), booking },
+        { QStringLiteral("BOOKING"), booking }, { QStringLiteral("guide"), guide },
+        { QStringLiteral("Guide"), guide }, { QStringLiteral("GUIDE"), guide } };
     serversql::Translated translated;
     if (Status s = serversql::translate(sql, {}, translated, named); !s) {
         static const QRegularExpression noValue(QStringLiteral("no value is given for :(\\w+)"));
@@ -715,11 +728,11 @@ Status ReadOnlyConnection::serverText(const QString &name, const QString &sql, q
 }
 
 Status ReadOnlyConnection::prepareOnServer(
-    const QString &name, const QString &sql, qint64 booking, Query &out) const
+    const QString &name, const QString &sql, const ReportValues &values, Query &out) const
 {
     namespace says = report::says;
     QString text;
-    if (Status s = serverText(name, sql, booking, text); !s)
+    if (Status s = serverText(name, sql, values, text); !s)
         return s;
     // Prepared first: the server takes one statement only this way, and
     // says whether it gives rows, before anything runs.

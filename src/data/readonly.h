@@ -18,6 +18,14 @@ namespace bm::db
 
 class Query;
 
+// The values a report's queries may name, each bound to the statement (on
+// the server written as a literal by the translation), never pasted into
+// its text.
+struct ReportValues {
+    qint64 booking = 0; // :booking, the booking printed (the invoice); 0 binds null
+    QString guide; // :guide, the guide whose trips are printed; empty binds null
+};
+
 // A connection of a report's own to a database file that can only read:
 // opened read-only, every action of a statement but reading refused while it
 // is prepared, only the functions a report needs callable, and a field
@@ -43,12 +51,13 @@ public:
     [[nodiscard]] Status open(const QString &path, const QLocale &locale);
 
     // The statement guard: prepares a report's query as one statement that
-    // only reads and gives rows, and binds :booking to booking (null for
-    // none). Any other value, a second statement, a statement that would
+    // only reads and gives rows, and binds :booking and :guide to their
+    // values (null for none). Any other value, a second statement, a statement that would
     // write or a function reports may not call is refused, in words that
     // name the query. A query that runs away (an endless recursive WITH) is
     // stopped after a minute.
-    [[nodiscard]] Status prepare(const QString &name, const QString &sql, qint64 booking, Query &out) const;
+    [[nodiscard]] Status prepare(
+        const QString &name, const QString &sql, const ReportValues &values, Query &out) const;
 
     // Asked again and again while a statement works (thousands of times a
     // second: it must be quick); false stops the statement there, as the time
@@ -70,8 +79,10 @@ private:
     // The statement a report's query becomes on the server (the report
     // functions called as the session's own), or why it is refused, in the
     // words prepare() gives.
-    static Status serverText(const QString &name, const QString &sql, qint64 booking, QString &out);
-    Status prepareOnServer(const QString &name, const QString &sql, qint64 booking, Query &out) const;
+    static Status serverText(
+        const QString &name, const QString &sql, const ReportValues &values, QString &out);
+    Status prepareOnServer(
+        const QString &name, const QString &sql, const ReportValues &values, Query &out) const;
     // Runs the checked statement; the query reads its rows one at a time
     // with nextServerRows(). origins: the table and field of each column.
     Status runOnServer(const QString &name, const QString &text, QList<std::pair<QString, QString>> origins,

@@ -231,8 +231,14 @@ Status bookingYears(QList<int> &years, const QString &databasePath)
 
 Status summarize(int year, Summary &out, const QString &databasePath)
 {
+    return summarize(year, QString(), out, databasePath);
+}
+
+Status summarize(int year, const QString &guide, Summary &out, const QString &databasePath)
+{
     out = Summary();
     out.year = year;
+    out.guide = guide;
     out.current.year = year;
     out.previous.year = year - 1;
     if (year < 1001 || year > 9999)
@@ -240,16 +246,20 @@ Status summarize(int year, Summary &out, const QString &databasePath)
 
     // One pass over the table: the two years, and the bookings that belong
     // to no year (no date, or one that is not a date) to count them.
+    // One guide's figures: what is left out is counted of his bookings too.
+    QVariantList binds { QStringLiteral("%1-01-01").arg(year - 1, 4, 10, QLatin1Char('0')),
+        QStringLiteral("%1-01-01").arg(year + 1, 4, 10, QLatin1Char('0')) };
+    if (!guide.isEmpty())
+        binds << guide;
     db::Query q(databasePath);
     if (Status s = runQuery(q,
             QStringLiteral(
                 "SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
                 "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" FROM Booking "
-                "WHERE (\"Date\" >= ? AND \"Date\" < ?) OR \"Date\" IS NULL OR NOT (%1) ORDER BY \"Date\", "
-                "ID")
-                .arg(datedRows),
-            { QStringLiteral("%1-01-01").arg(year - 1, 4, 10, QLatin1Char('0')),
-                QStringLiteral("%1-01-01").arg(year + 1, 4, 10, QLatin1Char('0')) });
+                "WHERE ((\"Date\" >= ? AND \"Date\" < ?) OR \"Date\" IS NULL OR NOT (%1))%2 ORDER BY "
+                "\"Date\", ID")
+                .arg(datedRows, guide.isEmpty() ? QString() : QStringLiteral(" AND \"Guide\" = ?")),
+            binds);
         !s)
         return s;
 
@@ -415,12 +425,19 @@ Status summarize(int year, Summary &out, const QString &databasePath)
 
 Status moneyOwed(MoneyOwed &out, const QString &databasePath)
 {
+    return moneyOwed(QString(), out, databasePath);
+}
+
+Status moneyOwed(const QString &guide, MoneyOwed &out, const QString &databasePath)
+{
     out = MoneyOwed();
     // Text compares above every number, so unreadable balances come too.
     db::Query q(databasePath);
     if (Status s = runQuery(q,
             QStringLiteral("SELECT ID, \"Date\", \"Name\", \"Lake\", \"Balance Due\" FROM Booking "
-                           "WHERE \"Balance Due\" > 0"));
+                           "WHERE \"Balance Due\" > 0%1")
+                .arg(guide.isEmpty() ? QString() : QStringLiteral(" AND \"Guide\" = ?")),
+            guide.isEmpty() ? QVariantList() : QVariantList { guide });
         !s)
         return s;
     while (q.next()) {

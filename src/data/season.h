@@ -85,6 +85,7 @@ struct LeftOut {
 
 struct Summary {
     int year = 0;
+    QString guide; // whose bookings the figures are of; empty: every booking
     YearFigures current;
     YearFigures previous; // the year before
     int tripsWithResults = 0; // trips of the year whose fish count could be read
@@ -118,8 +119,14 @@ struct MoneyOwed {
 
 // The figures of one year beside the year before.
 [[nodiscard]] Status summarize(int year, Summary &out, const QString &databasePath = QString());
+// The same of one guide's bookings only (Booking.Guide is his name, compared
+// exactly); an empty guide gives every booking's.
+[[nodiscard]] Status summarize(
+    int year, const QString &guide, Summary &out, const QString &databasePath = QString());
 
 // The bookings whose balance due is above zero, with their sum.
 [[nodiscard]] Status moneyOwed(MoneyOwed &out, const QString &databasePath = QString());
+// The same of one guide's bookings only; empty: every booking.
+[[nodiscard]] Status moneyOwed(const QString &guide, MoneyOwed &out, const QString &databasePath = QString());
 
 } // namespace bm::season

@@ -201,7 +201,12 @@ void ScheduleView::cmdLakeClick()
 
 void ScheduleView::cmdPrintschedClick()
 {
-    platform::printReport(QStringLiteral("schedule.rpt"));
+    // A lodge of several guides prints the schedule guide by guide, or the
+    // trips of the one guide the board shows; one guide prints it as always.
+    if (m_severalGuides)
+        platform::printReport(QStringLiteral("guides.rpt"), {}, m_model->guide());
+    else
+        platform::printReport(QStringLiteral("schedule.rpt"));
 }
 
 void ScheduleView::cmdAddbookingClick()

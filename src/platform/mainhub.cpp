@@ -57,13 +57,14 @@ void showHelpTopic(const QString &topicNumber)
         hub->dlgHelp().showTopic(topicNumber);
 }
 
-void printReport(const QString &reportFileName, Bookmark selection)
+void printReport(const QString &reportFileName, Bookmark selection, const QString &guide)
 {
     if (!hub)
         return;
     ReportComponent &r = hub->report();
     r.setReportFileName(appFile(reportFileName));
     r.setSelection(selection);
+    r.setGuide(guide);
     r.showPreview();
 }
 

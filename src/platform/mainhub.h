@@ -56,7 +56,8 @@ MainHub *mainHub();
 void showHelpTopic(const QString &topicNumber);
 
 // A print command of any window: the report file of the application folder
-// ("contacts.rpt") through the main window's report component.
-void printReport(const QString &reportFileName, Bookmark selection = {});
+// ("contacts.rpt") through the main window's report component. selection
+// is bound to the report's :booking, guide to its :guide (empty: none).
+void printReport(const QString &reportFileName, Bookmark selection = {}, const QString &guide = {});
 
 } // namespace bm::platform

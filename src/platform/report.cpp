@@ -23,7 +23,7 @@ namespace
 class PreviewReports : public ReportService
 {
 public:
-    void run(const QString &reportFile, Bookmark selection) override
+    void run(const QString &reportFile, Bookmark selection, const QString &guide) override
     {
         // A delivered definition that was deleted is laid in again first.
         const QFileInfo file(reportFile);
@@ -39,6 +39,7 @@ public:
         report::Request request;
         request.definitionPath = reportFile;
         request.selection = selection;
+        request.guide = guide;
         request.printDate = today();
         request.progress = &watch;
         report::Rendered rendered;
@@ -67,8 +68,10 @@ void setReportService(ReportService *service)
 void ReportComponent::showPreview()
 {
     const Bookmark selection = m_selection;
+    const QString guide = m_guide;
     m_selection = {};
-    reportService().run(m_file, selection);
+    m_guide.clear();
+    reportService().run(m_file, selection, guide);
 }
 
 } // namespace bm::platform

@@ -14,8 +14,9 @@ class ReportService
 {
 public:
     virtual ~ReportService() = default;
-    // selection: the one record the report is for (the invoice), or none.
-    virtual void run(const QString &reportFile, Bookmark selection) = 0;
+    // selection: the one record the report is for (the invoice), or none;
+    // guide: the one guide whose trips it prints, or empty for every guide.
+    virtual void run(const QString &reportFile, Bookmark selection, const QString &guide) = 0;
 };
 
 ReportService &reportService();
@@ -33,12 +34,16 @@ public:
     const QString &reportFileName() const { return m_file; }
     // The booking the invoice is printed for; cleared after each run.
     void setSelection(Bookmark selection) { m_selection = selection; }
+    // The guide whose trips are printed (empty: every guide); cleared after
+    // each run.
+    void setGuide(const QString &guide) { m_guide = guide; }
     // Runs the report and shows it in the print preview window.
     void showPreview();
 
 private:
     QString m_file;
     Bookmark m_selection;
+    QString m_guide;
 };
 
 } // namespace bm::platform

@@ -4,11 +4,13 @@
 #include "data/query.h"
 #include "data/recordsource.h"
 #include "data/schedulemodel.h"
+#include "doubles.h"
 #include "main/frmmain.h"
 #include "main/scheduleview.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableView>
 #include <QtTest>
 
@@ -56,6 +58,8 @@ private slots:
     void guideColumnFollowsTheRoster_data();
     void guideColumnFollowsTheRoster();
     void choosingAGuide();
+    void printScheduleFollowsTheGuides_data();
+    void printScheduleFollowsTheGuides();
 
 private:
     std::unique_ptr<FrmMain> m_main;
@@ -145,6 +149,49 @@ void TestScheduleGuides::choosingAGuide()
     QVERIFY(!cboGuide()->isVisible());
     QVERIFY(!captions(grid()).contains(QStringLiteral("Guide")));
     QCOMPARE(clientsShown(grid()), QStringList({ "Ann Lee", "Bob Smith", "Carl Jones" }));
+}
+
+// One guide or none prints the schedule as it always was; several print it
+// guide by guide, or only the guide the board shows.
+void TestScheduleGuides::printScheduleFollowsTheGuides_data()
+{
+    QTest::addColumn<QStringList>("roster");
+    QTest::addColumn<QString>("chosen"); // on the board; empty: all guides
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QString>("guide"); // handed to the report
+    QTest::newRow("no guide") << QStringList {} << QString() << "/schedule.rpt" << QString();
+    QTest::newRow("one guide") << QStringList { "Kay" } << QString() << "/schedule.rpt" << QString();
+    QTest::newRow("all guides") << QStringList { "Jim", "Kay" } << QString() << "/guides.rpt" << QString();
+    QTest::newRow("one of them") << QStringList { "Jim", "Kay" } << "Kay"
+                                 << "/guides.rpt"
+                                 << "Kay";
+}
+
+void TestScheduleGuides::printScheduleFollowsTheGuides()
+{
+    QFETCH(QStringList, roster);
+    QFETCH(QString, chosen);
+    QFETCH(QString, report);
+    QFETCH(QString, guide);
+    addGuides(roster);
+    m_main = std::make_unique<FrmMain>();
+    m_main->show();
+    if (!chosen.isEmpty())
+        choose(chosen);
+    test::RecordingReports reports;
+    auto *print = m_main->scheduleView()->findChild<QPushButton *>(QStringLiteral("cmdPrintsched"));
+    QVERIFY(print);
+    print->click();
+    QCOMPARE(reports.files.size(), 1);
+    QVERIFY2(reports.files[0].endsWith(report), qPrintable(reports.files[0]));
+    QCOMPARE(reports.guides[0], guide);
+    QVERIFY(!reports.selections[0].isValid());
+    // The guide is handed to that one print only.
+    if (!chosen.isEmpty()) {
+        choose(QStringLiteral("All guides"));
+        print->click();
+        QCOMPARE(reports.guides.value(1), QString());
+    }
 }
 
 BM_TEST_MAIN(TestScheduleGuides)

@@ -17,11 +17,12 @@ using namespace bm;
 namespace
 {
 
-report::Request requestFor(const QString &file, Bookmark selection = {})
+report::Request requestFor(const QString &file, Bookmark selection = {}, const QString &guide = {})
 {
     report::Request r;
     r.definitionPath = file.contains(QLatin1Char('/')) ? file : appFile(file);
     r.selection = selection;
+    r.guide = guide;
     r.printDate = QDate(2026, 12, 8);
     return r;
 }
@@ -49,7 +50,7 @@ private slots:
     void deliveredDefinitions()
     {
         for (const char *name : { "contacts.rpt", "trip.rpt", "schedule.rpt", "invoice.rpt", "reminders.rpt",
-                 "log.rpt", "patterns.rpt", "rods.rpt", "boat.rpt", "equipment.rpt" }) {
+                 "log.rpt", "patterns.rpt", "rods.rpt", "boat.rpt", "equipment.rpt", "guides.rpt" }) {
             QFile f(appFile(QString::fromLatin1(name)));
             QVERIFY2(f.open(QIODevice::ReadOnly), name);
             // The format is explained to the guide at the top of the file.
@@ -416,6 +417,84 @@ private slots:
         const QString text = textOf(rendered);
         QVERIFY2(test::onServer() || text.contains(QLatin1String("about 100")), qPrintable(text));
         QVERIFY2(text.contains(QLatin1String("-1.23")), qPrintable(text));
+    }
+
+    // The schedule guide by guide: each guide's trips on pages of their own
+    // under his name with his totals, the trips without a guide last; or
+    // one guide's alone. The name with a quote is bound, not pasted.
+    void scheduleByGuide_data()
+    {
+        QTest::addColumn<QString>("guide");
+        QTest::addColumn<QStringList>("pages"); // each page's text in order
+        QTest::addColumn<QStringList>("absent");
+        QTest::addColumn<QString>("footerEnd");
+
+        const QString al = QStringLiteral("Al Brook | 12/31/2004 Early Bird Norfork | 1234.50 | "
+                                          "1/2/2006 Late Bird Norfork | 100.00 | 2 trips 1334.50");
+        const QString zoe
+            = QStringLiteral("Zoe O'Neil | 5/14/2005 Pat O'Hara Bull Shoals | 250.00 | 1 trip 250.00");
+        const QString none = QStringLiteral(
+            "No guide | 3/3/2007 Drop In | 6/6/2026 Sample Customer | 400.00 | 2 trips 400.00");
+        QTest::newRow("every guide, then none") << QString() << QStringList { al, zoe, none }
+                                                << QStringList { "al brook", "0 trips" } << "Trip Schedule";
+        QTest::newRow("one guide") << "Zoe O'Neil" << QStringList { zoe }
+                                   << QStringList { "Early Bird", "No guide", "Sample Customer", "Drop In" }
+                                   << "Trip Schedule - Zoe O'Neil";
+        QTest::newRow("a guide of two trips")
+            << "Al Brook" << QStringList { al } << QStringList { "Pat O'Hara", "No guide" }
+            << "Trip Schedule - Al Brook";
+        QTest::newRow("a guide without trips")
+            << "Kit Marsh" << QStringList { "Kit Marsh | No trips are booked." }
+            << QStringList { "Early Bird", "No guide", "0.00" } << "Trip Schedule - Kit Marsh";
+        QTest::newRow("a name that only looks like one")
+            << "zoe o'neil" << QStringList { "No trips are booked." } << QStringList { "Pat O'Hara" }
+            << "Trip Schedule";
+    }
+
+    void scheduleByGuide()
+    {
+        QFETCH(QString, guide);
+        QFETCH(QStringList, pages);
+        QFETCH(QStringList, absent);
+        QFETCH(QString, footerEnd);
+        for (const char *name : { "Al Brook", "Zoe O'Neil", "Kit Marsh" })
+            test::exec(QStringLiteral("INSERT INTO Guides (\"Name\", \"Active\") VALUES (?, 'Yes')"),
+                { QString::fromUtf8(name) });
+        test::exec(
+            QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\", \"Lake\", \"Total Charge\", "
+                           "\"Guide\") VALUES ('2006-01-02', 'Late Bird', 'Norfork', 1000000, 'Al Brook')"));
+        test::exec(QStringLiteral("UPDATE Booking SET \"Guide\" = 'Al Brook' WHERE \"Name\" = 'Early Bird'"));
+        test::exec(QStringLiteral("UPDATE Booking SET \"Guide\" = ? WHERE ID = ?"),
+            { QStringLiteral("Zoe O'Neil"), m_pat });
+        // An empty Guide is no guide, as a missing one is.
+        test::exec(QStringLiteral("UPDATE Booking SET \"Guide\" = '' WHERE \"Name\" = 'Sample Customer'"));
+        test::exec(
+            QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2007-03-03', 'Drop In')"));
+
+        report::Rendered rendered;
+        const Status s = report::render(requestFor(QStringLiteral("guides.rpt"), {}, guide), rendered);
+        QVERIFY2(s, qPrintable(s.message()));
+        const platform::ReportPages laidOut(rendered);
+        QCOMPARE(laidOut.pageCount(), int(pages.size()));
+        for (int page = 0; page < pages.size(); ++page) {
+            const QString text = laidOut.pageText(page).simplified();
+            qsizetype at = 0;
+            for (const QString &expected : pages[page].split(QStringLiteral(" | "))) {
+                const qsizetype found = text.indexOf(expected, at);
+                QVERIFY2(found >= 0,
+                    qPrintable(QStringLiteral("page %1: \"%2\" missing after %3 in:\n%4")
+                                   .arg(page + 1)
+                                   .arg(expected)
+                                   .arg(at)
+                                   .arg(text)));
+                at = found + expected.size();
+            }
+        }
+        const QString all = laidOut.plainText();
+        for (const QString &unwanted : absent)
+            QVERIFY2(!all.contains(unwanted), qPrintable(unwanted));
+        QVERIFY2(rendered.footer.endsWith(footerEnd), qPrintable(rendered.footer));
+        QCOMPARE(rendered.footer.startsWith(QLatin1String("Bluegill Bay Guide Service - ")), true);
     }
 
     // The schedule's total line counts its trips in words that fit the count.

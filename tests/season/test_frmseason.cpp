@@ -1,9 +1,12 @@
 #include "behind.h"
+#include "checks.h"
 #include "doubles.h"
 #include "seasonfixture.h"
 
 #include "bookings/frmseason.h"
 #include "bookings/seasoncharts.h"
+#include "bookings/seasonprint.h"
+#include "data/query.h"
 #include "data/recordsource.h"
 #include "main/frmmain.h"
 #include "platform/reportpreview.h"
@@ -44,6 +47,9 @@ private slots:
     void savesTheChartShown();
     void printsTheWholeSummary();
     void readsAgainWhenABookingChanges();
+    void guideChoiceFollowsTheRoster_data();
+    void guideChoiceFollowsTheRoster();
+    void oneGuidesFiguresAndPrint();
     void saysWhyTheFiguresCanNotBeRead();
     void opensFromTheUtilitiesMenu();
     void screenshots();
@@ -358,6 +364,102 @@ void TestFrmSeason::readsAgainWhenABookingChanges()
     QCOMPARE(m_window->year(), 2025);
     QVERIFY(
         child<QLabel>("lblOwedtotal")->text().startsWith(QStringLiteral("6 bookings owe 995.00 in all.")));
+}
+
+namespace
+{
+
+// Adds guides through the write path, as the roster window does.
+// "Name/No": a guide who no longer takes bookings.
+void addGuides(const QStringList &guides)
+{
+    for (const QString &g : guides)
+        BM_CHECK(db::write(databasePath(), QStringLiteral("Guides"),
+            QStringLiteral("INSERT INTO Guides (Name, Active) VALUES (?, ?)"),
+            { g.section(QLatin1Char('/'), 0, 0), g.contains(QLatin1Char('/')) ? "No" : "Yes" }));
+}
+
+void shareTheSeason()
+{
+    BM_CHECK(db::write(databasePath(), QStringLiteral("Booking"),
+        QStringLiteral("UPDATE Booking SET Guide = CASE WHEN Name < 'F' THEN 'Kay' ELSE 'Jim' END"), {}));
+}
+
+} // namespace
+
+// One guide or none leaves the window as it was: no choice, every booking's
+// figures. A second guide, active or not, brings the choice, live.
+void TestFrmSeason::guideChoiceFollowsTheRoster_data()
+{
+    QTest::addColumn<QStringList>("roster");
+    QTest::addColumn<bool>("several");
+    QTest::newRow("no guide") << QStringList {} << false;
+    QTest::newRow("one guide") << QStringList { "Kay" } << false;
+    QTest::newRow("one guide and a nameless row") << QStringList { "Kay", "" } << false;
+    QTest::newRow("two guides") << QStringList { "Kay", "Jim" } << true;
+    QTest::newRow("two guides, one gone") << QStringList { "Kay", "Jim/No" } << true;
+}
+
+void TestFrmSeason::guideChoiceFollowsTheRoster()
+{
+    QFETCH(QStringList, roster);
+    QFETCH(bool, several);
+    test::layInSeason(test::smallSeason());
+    shareTheSeason();
+    open(2025);
+    auto *guides = child<QComboBox>("cboGuide");
+    QVERIFY(!guides->isVisible());
+    addGuides(roster);
+    QCOMPARE(guides->isVisible(), several);
+    QCOMPARE(child<QLabel>("lblGuide")->isVisible(), several);
+    QCOMPARE(m_window->chooseGuide(QStringLiteral("Kay")), several);
+    QCOMPARE(m_window->summary().current.trips, several ? 5 : 9);
+    QCOMPARE(m_window->guide(), several ? QStringLiteral("Kay") : QString());
+    if (several)
+        QCOMPARE(guides->itemText(0), QStringLiteral("All guides"));
+}
+
+void TestFrmSeason::oneGuidesFiguresAndPrint()
+{
+    test::layInSeason(test::smallSeason());
+    shareTheSeason();
+    addGuides({ "Kay", "Jim" });
+    open(2025);
+    const QString everyone = child<QLabel>("lblHeadline")->text();
+    QVERIFY(m_window->chooseGuide(QStringLiteral("Jim")));
+    season::Summary jim;
+    BM_VERIFY(season::summarize(2025, QStringLiteral("Jim"), jim));
+    QCOMPARE(m_window->summary().current.trips, jim.current.trips);
+    QCOMPARE(m_window->summary().current.income, jim.current.income);
+    QCOMPARE(child<QLabel>("lblHeadline")->text(), seasontext::headline(jim));
+    QVERIFY(child<QLabel>("lblHeadline")->text() != everyone);
+    // Jim's clients owe Fay Green's, Ida Moss's, Jim Nash's and Lou Park's
+    // balances; Carl Jones's is Kay's.
+    QCOMPARE(rowsOf(QStringLiteral("grdOwed")).size(), 4);
+    QVERIFY2(child<QLabel>("lblOwedtotal")->text().startsWith(QStringLiteral("4 bookings owe 825.00")),
+        qPrintable(child<QLabel>("lblOwedtotal")->text()));
+
+    child<QPushButton>("cmdPrint")->click();
+    auto *preview
+        = qobject_cast<platform::ReportPreview *>(platform::findWindow(QStringLiteral("frmPreview")));
+    QVERIFY(preview);
+    QCOMPARE(preview->pages()->report().title, QStringLiteral("Season Summary 2025 - Jim"));
+    const QString text = preview->pages()->plainText();
+    QVERIFY2(text.simplified().contains(seasontext::headline(jim).simplified()), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("Carl Jones")), qPrintable(text));
+    if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty()) {
+        QVERIFY(m_window->grab().save(folder + QStringLiteral("/season-guide.png")));
+        QVERIFY(preview->pages()->savePdf(folder + QStringLiteral("/season-guide.pdf")).isOk());
+    }
+    preview->close();
+
+    // Jim leaves the roster: one guide, every booking's figures, no choice.
+    BM_VERIFY(db::write(databasePath(), QStringLiteral("Guides"),
+        QStringLiteral("DELETE FROM Guides WHERE Name = 'Jim'"), {}));
+    QVERIFY(!child<QComboBox>("cboGuide")->isVisible());
+    QCOMPARE(m_window->guide(), QString());
+    QCOMPARE(m_window->summary().current.trips, 9);
+    QCOMPARE(child<QLabel>("lblHeadline")->text(), everyone);
 }
 
 void TestFrmSeason::saysWhyTheFiguresCanNotBeRead()

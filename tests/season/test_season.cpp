@@ -1,6 +1,8 @@
 #include "behind.h"
+#include "checks.h"
 #include "seasonfixture.h"
 
+#include "data/query.h"
 #include "data/season.h"
 
 #include <QtTest>
@@ -91,6 +93,8 @@ private slots:
     void summaryOfASeason_data();
     void summaryOfASeason();
     void yearsWithBookings();
+    void figuresOfOneGuide_data();
+    void figuresOfOneGuide();
     void moneyOwedOldestFirst();
     void littleOrNoData_data();
     void littleOrNoData();
@@ -227,6 +231,77 @@ void TestSeason::summaryOfASeason()
     const Status status = season::summarize(2025, s);
     QVERIFY2(status.isOk(), qPrintable(status.message()));
     QCOMPARE(::figure(s, figure), expected);
+}
+
+// The small season shared by two guides: Kay has Ann to Ed and the undated
+// trip, O'Neil the rest. Each one's figures are of his trips alone, and the
+// two add up to the whole.
+void TestSeason::figuresOfOneGuide_data()
+{
+    QTest::addColumn<QString>("guide");
+    QTest::addColumn<QString>("figure");
+    QTest::addColumn<QString>("expected");
+    const struct {
+        const char *figure, *kay, *oneil;
+    } rows[] = {
+        { "trips 2025", "5", "4" },
+        { "income 2025", "1575.50", "900.00" },
+        { "trips 2025-03", "4", "0" },
+        { "trips 2024", "0", "2" },
+        { "income 2024", "0.00", "500.00" },
+        { "fish", "38", "4" },
+        { "trips with results", "4", "2" },
+        { "species", "Largemouth Bass:20/2, Crappie:15/1, walleye:3/1", ":4/1" },
+        { "left out", "undated 1, bad date 0, charge 0, fish 1, weight 1",
+            test::onServer() ? "undated 0, bad date 1, charge 0, fish 0, weight 0"
+                             : "undated 0, bad date 1, charge 1, fish 0, weight 0" },
+        { "owed", "2 bookings 225.00: Carl Jones, Lou Park",
+            "3 bookings 750.00: Jim Nash, Fay Green, Ida Moss" },
+    };
+    for (const auto &r : rows) {
+        QTest::addRow("Kay: %s", r.figure) << "Kay" << r.figure << r.kay;
+        QTest::addRow("O'Neil: %s", r.figure) << "O'Neil" << r.figure << r.oneil;
+    }
+    QTest::newRow("a guide without trips") << "Zed"
+                                           << "trips 2025"
+                                           << "0";
+    QTest::newRow("names are compared exactly") << "kay"
+                                                << "income 2025"
+                                                << "0.00";
+}
+
+void TestSeason::figuresOfOneGuide()
+{
+    QFETCH(QString, guide);
+    QFETCH(QString, figure);
+    QFETCH(QString, expected);
+    test::layInSeason(test::smallSeason());
+    BM_VERIFY(db::write(databasePath(), QStringLiteral("Booking"),
+        QStringLiteral("UPDATE Booking SET Guide = CASE WHEN Name < 'F' OR Name = 'Lou Park' THEN 'Kay' "
+                       "ELSE 'O''Neil' END"),
+        {}));
+    if (figure == QLatin1String("owed")) {
+        season::MoneyOwed owed;
+        BM_VERIFY(season::moneyOwed(guide, owed));
+        QStringList names;
+        for (const season::OwedBooking &b : owed.bookings)
+            names << b.name;
+        QCOMPARE(QStringLiteral("%1 bookings %2: %3")
+                     .arg(owed.bookings.size())
+                     .arg(owed.total.format(), names.join(QStringLiteral(", "))),
+            expected);
+        return;
+    }
+    season::Summary s;
+    BM_VERIFY(season::summarize(2025, guide, s));
+    QCOMPARE(s.guide, guide);
+    QCOMPARE(::figure(s, figure), expected);
+    // Every guide's figures, asked with no guide, are those of the whole.
+    season::Summary all, whole;
+    BM_VERIFY(season::summarize(2025, QString(), all));
+    BM_VERIFY(season::summarize(2025, whole));
+    QCOMPARE(::figure(all, figure), ::figure(whole, figure));
+    QVERIFY(all.guide.isEmpty());
 }
 
 void TestSeason::yearsWithBookings()

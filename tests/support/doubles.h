@@ -124,13 +124,15 @@ class RecordingReports : public platform::ReportService
 public:
     RecordingReports();
     ~RecordingReports() override;
-    void run(const QString &reportFile, Bookmark selection) override
+    void run(const QString &reportFile, Bookmark selection, const QString &guide) override
     {
         files.append(reportFile);
         selections.append(selection);
+        guides.append(guide);
     }
     QStringList files;
     QList<Bookmark> selections;
+    QStringList guides;
 };
 
 // A plain widget standing in for the main window, made before the hub.

@@ -95,7 +95,9 @@ Status runQueries(const Request &request, const Definition &def, const QSet<QStr
             return says::stopped();
         db::Query statement(connection);
         km::data rows;
-        if (const Status s = connection.prepare(q.name, q.sql, request.selection.id, statement); !s)
+        if (const Status s
+            = connection.prepare(q.name, q.sql, { request.selection.id, request.guide }, statement);
+            !s)
             return s;
         if (const Status s = readRows(q, statement, request.locale, used, budget, progress, rows, known); !s)
             return s;

@@ -12,11 +12,13 @@ namespace bm::report
 {
 
 // What to print: a definition file, the database it reads, the one booking
-// it is for (the invoice; none for every booking) and the print date.
+// it is for (the invoice; none for every booking), the one guide it is for
+// (none for every guide) and the print date.
 struct Request {
     QString definitionPath; // the full path of the .rpt file
     QString databasePath; // empty: the application's tallow.mdb
     Bookmark selection; // bound to :booking in the queries; none gives null
+    QString guide; // bound to :guide: the one guide whose trips are printed; empty gives null
     QDate printDate;
     QLocale locale = QLocale();
     // Told how far the work has come: while the queries are read, the rows
