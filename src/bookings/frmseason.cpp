@@ -94,9 +94,6 @@ FrmSeason::FrmSeason(QWidget *parent)
     m_guide->setObjectName(QStringLiteral("cboGuide"));
     m_guide->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_guide->setToolTip(QStringLiteral("Show the figures of one guide's trips"));
-    // Hidden until the roster shows several guides.
-    m_guideCaption->hide();
-    m_guide->hide();
     QFont bold = m_headline->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.1);
@@ -129,9 +126,16 @@ FrmSeason::FrmSeason(QWidget *parent)
     top->addWidget(yearCaption);
     top->addWidget(m_year);
     top->addSpacing(12);
-    top->addWidget(m_guideCaption);
-    top->addWidget(m_guide);
-    top->addSpacing(12);
+    // The choice of a guide and its room come and go together, so that a
+    // lodge of one guide sees the row as it always was.
+    m_guideBox = new QWidget(this);
+    m_guideBox->setObjectName(QStringLiteral("fraGuide"));
+    m_guideBox->hide(); // until the roster shows several guides
+    auto *guideRow = new QHBoxLayout(m_guideBox);
+    guideRow->setContentsMargins(0, 0, 12, 0);
+    guideRow->addWidget(m_guideCaption);
+    guideRow->addWidget(m_guide);
+    top->addWidget(m_guideBox);
     top->addWidget(m_headline, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_saveChart);
@@ -297,8 +301,7 @@ void FrmSeason::readGuides()
     const int keep = chosen.isEmpty() ? 0 : m_guide->findData(chosen);
     m_guide->setCurrentIndex(keep < 0 ? 0 : keep);
     m_filling = false;
-    m_guideCaption->setVisible(several);
-    m_guide->setVisible(several);
+    m_guideBox->setVisible(several);
 }
 
 QString FrmSeason::guide() const

@@ -71,6 +71,7 @@ private:
     bool m_reported = false; // a failure was told since the last command
 
     QComboBox *m_year;
+    QWidget *m_guideBox = nullptr; // fraGuide: the choice of a guide, hidden with one guide or none
     QLabel *m_guideCaption; // lblGuide
     QComboBox *m_guide; // cboGuide
     QLabel *m_headline;
