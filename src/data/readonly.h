@@ -52,10 +52,10 @@ public:
 
     // The statement guard: prepares a report's query as one statement that
     // only reads and gives rows, and binds :booking and :guide to their
-    // values (null for none). Any other value, a second statement, a statement that would
-    // write or a function reports may not call is refused, in words that
-    // name the query. A query that runs away (an endless recursive WITH) is
-    // stopped after a minute.
+    // values (null for none). Any other value, a second statement, a
+    // statement that would write or a function reports may not call is
+    // refused, in words that name the query. A query that runs away (an
+    // endless recursive WITH) is stopped after a minute.
     [[nodiscard]] Status prepare(
         const QString &name, const QString &sql, const ReportValues &values, Query &out) const;
 

@@ -27,6 +27,20 @@ report::Request requestFor(const QString &file, Bookmark selection = {}, const Q
     return r;
 }
 
+// Empty when each text stands in the report after the one before; else
+// which one is missing, with the report's text.
+QString missingInOrder(const QString &text, const QStringList &inOrder)
+{
+    qsizetype at = 0;
+    for (const QString &expected : inOrder) {
+        const qsizetype found = text.indexOf(expected, at);
+        if (found < 0)
+            return QStringLiteral("\"%1\" missing after position %2 in:\n%3").arg(expected).arg(at).arg(text);
+        at = found + expected.size();
+    }
+    return QString();
+}
+
 // Fails the test with the runner's message when the report can not render.
 QString textOf(const report::Rendered &rendered)
 {
@@ -141,16 +155,8 @@ private slots:
         QCOMPARE(rendered.fileName, file);
         const platform::ReportPages laidOut(rendered);
         const QString text = laidOut.plainText();
-        qsizetype at = 0;
-        for (const QString &expected : inOrder) {
-            const qsizetype found = text.indexOf(expected, at);
-            QVERIFY2(found >= 0,
-                qPrintable(QStringLiteral("\"%1\" missing after position %2 in:\n%3")
-                               .arg(expected)
-                               .arg(at)
-                               .arg(text)));
-            at = found + expected.size();
-        }
+        const QString missing = missingInOrder(text, inOrder);
+        QVERIFY2(missing.isEmpty(), qPrintable(missing));
         for (const QString &unwanted : absent)
             QVERIFY2(!text.contains(unwanted), qPrintable(unwanted));
         QCOMPARE(laidOut.pageCount(), pages);
@@ -477,18 +483,9 @@ private slots:
         const platform::ReportPages laidOut(rendered);
         QCOMPARE(laidOut.pageCount(), int(pages.size()));
         for (int page = 0; page < pages.size(); ++page) {
-            const QString text = laidOut.pageText(page).simplified();
-            qsizetype at = 0;
-            for (const QString &expected : pages[page].split(QStringLiteral(" | "))) {
-                const qsizetype found = text.indexOf(expected, at);
-                QVERIFY2(found >= 0,
-                    qPrintable(QStringLiteral("page %1: \"%2\" missing after %3 in:\n%4")
-                                   .arg(page + 1)
-                                   .arg(expected)
-                                   .arg(at)
-                                   .arg(text)));
-                at = found + expected.size();
-            }
+            const QString missing = missingInOrder(
+                laidOut.pageText(page).simplified(), pages[page].split(QStringLiteral(" | ")));
+            QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("page %1: ").arg(page + 1) + missing));
         }
         const QString all = laidOut.plainText();
         for (const QString &unwanted : absent)
