@@ -1,5 +1,6 @@
 #include "bookingfixture.h"
 #include "checks.h"
+#include "roster.h"
 
 #include "data/query.h"
 #include "data/recordsource.h"
@@ -18,16 +19,6 @@ using namespace bm;
 
 namespace
 {
-
-// Adds guides through the write path, as the roster window does, so that
-// every window hears of it. "Name/No": a guide who no longer takes bookings.
-void addGuides(const QStringList &guides)
-{
-    for (const QString &g : guides)
-        BM_CHECK(db::write(databasePath(), QStringLiteral("Guides"),
-            QStringLiteral("INSERT INTO Guides (Name, Active) VALUES (?, ?)"),
-            { g.section(QLatin1Char('/'), 0, 0), g.contains(QLatin1Char('/')) ? "No" : "Yes" }));
-}
 
 QStringList captions(const QTableView *grid)
 {
@@ -91,13 +82,7 @@ void TestScheduleGuides::init()
 // laid again.
 void TestScheduleGuides::guideColumnFollowsTheRoster_data()
 {
-    QTest::addColumn<QStringList>("roster");
-    QTest::addColumn<bool>("several");
-    QTest::newRow("no guide") << QStringList {} << false;
-    QTest::newRow("one guide") << QStringList { "Jim" } << false;
-    QTest::newRow("one guide and a nameless row") << QStringList { "Jim", "" } << false;
-    QTest::newRow("two guides") << QStringList { "Jim", "Kay" } << true;
-    QTest::newRow("two guides, one gone") << QStringList { "Jim", "Kay/No" } << true;
+    test::rosterRows(QStringLiteral("Jim"), QStringLiteral("Kay"));
 }
 
 void TestScheduleGuides::guideColumnFollowsTheRoster()
@@ -111,7 +96,7 @@ void TestScheduleGuides::guideColumnFollowsTheRoster()
         if (!before.contains(f) && f != QLatin1String("Guide"))
             before << f;
     QCOMPARE(captions(grid()), before);
-    addGuides(roster);
+    test::addGuides(roster);
     QStringList expected = before;
     if (several)
         expected.insert(2, QStringLiteral("Guide"));
@@ -130,7 +115,7 @@ void TestScheduleGuides::guideColumnFollowsTheRoster()
 
 void TestScheduleGuides::choosingAGuide()
 {
-    addGuides({ "Jim", "Kay" });
+    test::addGuides({ "Jim", "Kay" });
     m_main = std::make_unique<FrmMain>();
     m_main->show();
     choose(QStringLiteral("Kay"));
@@ -173,7 +158,7 @@ void TestScheduleGuides::printScheduleFollowsTheGuides()
     QFETCH(QString, chosen);
     QFETCH(QString, report);
     QFETCH(QString, guide);
-    addGuides(roster);
+    test::addGuides(roster);
     m_main = std::make_unique<FrmMain>();
     m_main->show();
     if (!chosen.isEmpty())

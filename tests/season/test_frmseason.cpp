@@ -1,6 +1,7 @@
 #include "behind.h"
 #include "checks.h"
 #include "doubles.h"
+#include "roster.h"
 #include "seasonfixture.h"
 
 #include "bookings/frmseason.h"
@@ -368,16 +369,6 @@ void TestFrmSeason::readsAgainWhenABookingChanges()
 namespace
 {
 
-// Adds guides through the write path, as the roster window does.
-// "Name/No": a guide who no longer takes bookings.
-void addGuides(const QStringList &guides)
-{
-    for (const QString &g : guides)
-        BM_CHECK(db::write(databasePath(), QStringLiteral("Guides"),
-            QStringLiteral("INSERT INTO Guides (Name, Active) VALUES (?, ?)"),
-            { g.section(QLatin1Char('/'), 0, 0), g.contains(QLatin1Char('/')) ? "No" : "Yes" }));
-}
-
 void shareTheSeason()
 {
     BM_CHECK(db::write(databasePath(), QStringLiteral("Booking"),
@@ -390,13 +381,7 @@ void shareTheSeason()
 // figures. A second guide, active or not, brings the choice, live.
 void TestFrmSeason::guideChoiceFollowsTheRoster_data()
 {
-    QTest::addColumn<QStringList>("roster");
-    QTest::addColumn<bool>("several");
-    QTest::newRow("no guide") << QStringList {} << false;
-    QTest::newRow("one guide") << QStringList { "Kay" } << false;
-    QTest::newRow("one guide and a nameless row") << QStringList { "Kay", "" } << false;
-    QTest::newRow("two guides") << QStringList { "Kay", "Jim" } << true;
-    QTest::newRow("two guides, one gone") << QStringList { "Kay", "Jim/No" } << true;
+    test::rosterRows(QStringLiteral("Kay"), QStringLiteral("Jim"));
 }
 
 void TestFrmSeason::guideChoiceFollowsTheRoster()
@@ -408,7 +393,7 @@ void TestFrmSeason::guideChoiceFollowsTheRoster()
     open(2025);
     auto *guides = child<QComboBox>("cboGuide");
     QVERIFY(!guides->isVisible());
-    addGuides(roster);
+    test::addGuides(roster);
     QCOMPARE(guides->isVisible(), several);
     QCOMPARE(child<QLabel>("lblGuide")->isVisible(), several);
     QCOMPARE(m_window->chooseGuide(QStringLiteral("Kay")), several);
@@ -420,7 +405,7 @@ void TestFrmSeason::oneGuidesFiguresAndPrint()
 {
     test::layInSeason(test::smallSeason());
     shareTheSeason();
-    addGuides({ "Kay", "Jim" });
+    test::addGuides({ "Kay", "Jim" });
     open(2025);
     QVERIFY(m_window->chooseGuide(QStringLiteral("Jim")));
     QVERIFY(child<QLabel>("lblHeadline")->text().startsWith(QStringLiteral("2025: 4 trips, 900.00 charged")));
