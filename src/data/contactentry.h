@@ -26,6 +26,7 @@ struct ContactEntry {
     };
 
     int line = 0; // the line of the file the entry begins on
+    QString problem; // why the entry was left out, its fields empty; empty when it was read
     QString fullName;
     QString givenName;
     QString middleName;

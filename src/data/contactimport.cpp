@@ -222,6 +222,11 @@ Status ContactImport::readVCard(text::Source &&source, Progress *progress)
     ContactEntry entry;
     int cards = 0;
     while (reader.next(entry)) {
+        if (!entry.problem.isEmpty()) {
+            problem(entry.line, entry.problem);
+            entry = ContactEntry();
+            continue;
+        }
         const QStringList contact = contactOf(entry);
         if (m_preview.size() < previewRows)
             m_preview.append({ entry.line, contact });

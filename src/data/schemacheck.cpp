@@ -1,5 +1,6 @@
 #include "data/schemacheck.h"
 
+#include "data/declarations.h"
 #include "data/engine.h"
 #include "data/migrations.h"
 #include "data/schema.h"
@@ -330,6 +331,63 @@ QString indexedField(sqlite3 *db, const QString &index, QString *error)
     return names.size() == 1 ? names.first() : QString();
 }
 
+// Why the declaration of a program table is not as the program makes it;
+// empty when it is. Beyond each field's name and type the program declares
+// nothing but the record key, so a default value (written into every record
+// a save leaves the field out of), a collation, a check, a reference or any
+// other rule is the file's own. Fields of a guide's own may be there, plain
+// like the program's. The key's own faults are told before this.
+QString declarationProblem(const TableDef &def, const QString &sql)
+{
+    const declarations::Table table = declarations::read(sql);
+    if (!table.readable)
+        return QStringLiteral("a table named %1 whose declaration can not be read").arg(def.name);
+    for (const QStringList &rule : table.rules) {
+        const bool key = rule.size() == 5 && rule[0] == QLatin1String("PRIMARY")
+            && rule[1] == QLatin1String("KEY") && rule[2] == QLatin1String("(")
+            && sameName(rule[3], QLatin1String(schema::keyColumn)) && rule[4] == QLatin1String(")");
+        if (!key)
+            return QStringLiteral("a rule of its own in the table %1 (%2)").arg(def.name, rule.join(u' '));
+    }
+    if (!table.after.isEmpty())
+        return QStringLiteral("the table %1 declared %2").arg(def.name, table.after.join(u' '));
+    for (const declarations::Field &f : table.fields) {
+        const bool isKey = sameName(f.name, QLatin1String(schema::keyColumn));
+        QStringList rest = f.rest;
+        if (isKey && rest.size() >= 2 && rest[0] == QLatin1String("PRIMARY")
+            && rest[1] == QLatin1String("KEY")) {
+            rest.remove(0, 2);
+            if (!rest.isEmpty() && (rest[0] == QLatin1String("ASC") || rest[0] == QLatin1String("DESC")))
+                rest.removeFirst();
+            if (!rest.isEmpty() && rest[0] == QLatin1String("AUTOINCREMENT"))
+                rest.removeFirst();
+        }
+        if (!rest.isEmpty()) {
+            const QString &word = rest.first();
+            QString what = QStringLiteral("a rule of its own (%3) on the field %1 in the table %2");
+            if (word == QLatin1String("DEFAULT"))
+                what = QStringLiteral("a default value for the field %1 in the table %2");
+            else if (word == QLatin1String("COLLATE"))
+                what = QStringLiteral("a collation of its own for the field %1 in the table %2");
+            else if (word == QLatin1String("CHECK"))
+                what = QStringLiteral("a check of its own on the field %1 in the table %2");
+            else if (word == QLatin1String("GENERATED") || word == QLatin1String("AS"))
+                what = QStringLiteral("a computed field %1 in the table %2");
+            return what.arg(f.name, def.name, rest.join(u' '));
+        }
+        if (isKey)
+            continue;
+        for (const FieldDef &own : def.fields)
+            if (sameName(own.name, f.name)
+                && f.type.compare(schema::declaredType(own.kind), Qt::CaseInsensitive) != 0)
+                return QStringLiteral(
+                    "the field %1 in the table %2 declared %3 where Brindlemoor declares %4")
+                    .arg(f.name, def.name, f.type.isEmpty() ? QStringLiteral("without a type") : f.type,
+                        schema::declaredType(own.kind));
+    }
+    return {};
+}
+
 } // namespace
 
 QString fileMessage(const QString &shownAs, const QString &what)
@@ -469,6 +527,10 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
                 QStringLiteral("holds the table %1 without a record key of its own (%2), so one change could "
                                "overwrite several records. It was left as it is.")
                     .arg(t.name, key));
+
+        const QString declared = declarationProblem(t, find(objects, QStringLiteral("table"), t.name)->sql);
+        if (!declared.isEmpty())
+            return refusal(shownAs, notUsed(declared));
 
         Query info(db, QStringLiteral("PRAGMA main.table_xinfo(%1)").arg(schema::quoted(t.name)));
         QStringList columns;

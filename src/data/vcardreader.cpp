@@ -18,6 +18,17 @@
 //   card is cut into lines here, lines that are no property are left out,
 //   and a property's parameters are handed on only when they are plain
 //   words, which every parameter read here is.
+// - vf_get_prop_name copies the group and name into the caller's buffer
+//   whatever size it is told, and a base64 value cut at a colon or semicolon
+//   is parsed again as a property whose name is the value's bytes. So it is
+//   never called: each line is given to the library alone, the group is
+//   taken from the line here, and only the first property the library makes
+//   of a line is read. The other calls (vf_parse_init, vf_parse_text,
+//   vf_parse_end, vf_get_property, vf_get_next_property,
+//   vf_get_prop_name_string, vf_get_prop_value, vf_delete_object) allocate
+//   what they keep and hand back pointers; none writes into a buffer of ours.
+// - a card whose group, name or parameter is longer than any contact's is
+//   left out whole, before the library sees it, and said with its line.
 // - it keeps the state of a search through a card in one static, so only
 //   one thread at a time uses it.
 
@@ -41,9 +52,9 @@ namespace bm::vcard
 namespace
 {
 
-// The longest name and parameters of a property handed to the library, well
-// inside the buffer its name is read back into.
-constexpr qsizetype longestHead = 1000;
+// The longest group, name or parameter a line may have. Those of phones and
+// mail programs are a few dozen letters; a longer one is no contact's.
+constexpr qsizetype longestPart = 1000;
 
 QMutex libraryLock;
 
@@ -98,6 +109,40 @@ QByteArrayView head(QByteArrayView line)
     return line;
 }
 
+// Whether a property's group, name or one of its parameters is longer than
+// longestPart. A line without a colon is no property and is not measured.
+bool hasOversizedPart(QByteArrayView line)
+{
+    const QByteArrayView h = head(line);
+    if (h.size() == line.size() || h.size() <= longestPart)
+        return false;
+    bool quoted = false;
+    bool inName = true; // before the first semicolon: group and name, cut at a dot
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= h.size(); ++i) {
+        const bool end = i == h.size();
+        if (!end && h[i] == '"')
+            quoted = !quoted;
+        const bool cut = end || (!quoted && (h[i] == ';' || (inName && h[i] == '.')));
+        if (!cut)
+            continue;
+        if (i - start > longestPart)
+            return true;
+        inName = inName && (end || h[i] != ';');
+        start = i + 1;
+    }
+    return false;
+}
+
+// The group a tidied line's property belongs to ("item1" of item1.TEL:...).
+QByteArray groupOf(QByteArrayView line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && isWordChar(line[i]))
+        ++i;
+    return i < line.size() && line[i] == '.' ? line.first(i).toByteArray() : QByteArray();
+}
+
 bool isQuotedPrintable(QByteArrayView line)
 {
     return head(line).toByteArray().toUpper().contains("QUOTED-PRINTABLE");
@@ -136,7 +181,7 @@ bool tidyLine(QByteArray &line)
         // Values in 8 bits are the file's own text here; the library refuses them.
         const QByteArray upper = parameter.toByteArray().toUpper();
         const bool textEncoding = upper.endsWith("8BIT") || upper.endsWith("7BIT");
-        if (plain && !textEncoding && tidy.size() + parameter.size() < longestHead)
+        if (plain && !textEncoding)
             tidy += ';' + parameter.toByteArray();
     }
     if (i >= line.size() || line[i] != ':')
@@ -329,10 +374,10 @@ ContactEntry::Address address(const Property &p, const QHash<QByteArray, QString
     return a;
 }
 
-// Reads the properties of one card, or of one of its lines, in the card's
-// order; false when the library can not read it.
-bool parseCard(QByteArray card, QList<Property> &properties)
+// Reads the property of one tidied line; false when the library can not.
+bool parseLine(const QByteArray &line, Property &p)
 {
+    QByteArray card = "BEGIN:VCARD\r\n" + line + "END:VCARD\r\n";
     VF_OBJECT_T *object = nullptr;
     VF_PARSER_T *parser = nullptr;
     if (!vf_parse_init(&parser, &object))
@@ -345,65 +390,48 @@ bool parseCard(QByteArray card, QList<Property> &properties)
         return false;
     }
     VF_PROP_T *prop = nullptr;
-    if (vf_get_property(&prop, object, VFGP_FIND, nullptr, "*", nullptr)) {
-        do {
-            Property p;
-            char name[2 * longestHead];
-            vf_get_prop_name(prop, name, sizeof name);
-            const QByteArray full(name);
-            const qsizetype dot = full.indexOf('.');
-            const qsizetype semicolon = full.indexOf(';');
-            if (dot > 0 && (semicolon < 0 || dot < semicolon))
-                p.group = full.left(dot);
-            for (uint32_t i = 0;; ++i) {
-                const char *s = vf_get_prop_name_string(prop, i);
-                if (!s)
-                    break;
-                if (i == 0)
-                    p.name = QByteArray(s).toUpper();
-                else
-                    p.parameters << QByteArray(s);
+    const bool found = vf_get_property(&prop, object, VFGP_FIND, nullptr, "*", nullptr);
+    if (found) {
+        p.group = groupOf(line);
+        for (uint32_t i = 0;; ++i) {
+            const char *s = vf_get_prop_name_string(prop, i);
+            if (!s)
+                break;
+            if (i == 0)
+                p.name = QByteArray(s).toUpper();
+            else
+                p.parameters << QByteArray(s);
+        }
+        void *value = nullptr;
+        uint32_t count = 0;
+        vf_encoding_t encoding = VF_ENC_UNKNOWN;
+        if (vf_get_prop_value(prop, &value, &count, &encoding) && value) {
+            if (encoding == VF_ENC_7BIT || encoding == VF_ENC_QUOTEDPRINTABLE) {
+                const auto strings = static_cast<char **>(value);
+                for (uint32_t i = 0; i < count; ++i)
+                    p.components << QByteArray(strings[i]);
+                p.bytes = encoding == VF_ENC_QUOTEDPRINTABLE;
+            } else if (encoding == VF_ENC_BASE64) {
+                p.components << QByteArray(static_cast<const char *>(value), qsizetype(count));
+                p.bytes = true;
             }
-            void *value = nullptr;
-            uint32_t count = 0;
-            vf_encoding_t encoding = VF_ENC_UNKNOWN;
-            if (vf_get_prop_value(prop, &value, &count, &encoding) && value) {
-                if (encoding == VF_ENC_7BIT || encoding == VF_ENC_QUOTEDPRINTABLE) {
-                    const auto strings = static_cast<char **>(value);
-                    for (uint32_t i = 0; i < count; ++i)
-                        p.components << QByteArray(strings[i]);
-                    p.bytes = encoding == VF_ENC_QUOTEDPRINTABLE;
-                } else if (encoding == VF_ENC_BASE64) {
-                    p.components << QByteArray(static_cast<const char *>(value), qsizetype(count));
-                    p.bytes = true;
-                }
-            }
-            properties << p;
-        } while (vf_get_next_property(&prop));
+        }
     }
     vf_delete_object(object, TRUE);
-    return true;
+    return found;
 }
 
-QByteArray wrapped(QByteArrayView lines)
-{
-    return "BEGIN:VCARD\r\n" + lines.toByteArray() + "END:VCARD\r\n";
-}
-
-// The properties of a card. When the library refuses the card as a whole
-// (a quoted-printable value cut short, say), its lines are read one by one
-// and those it refuses are left out.
+// The properties of a card in its order, one a line; lines the library
+// refuses (a quoted-printable value cut short, say) are left out. False
+// when it refuses every one.
 bool readProperties(const QByteArrayList &lines, QList<Property> &properties)
 {
     QMutexLocker lock(&libraryLock);
-    if (parseCard(wrapped(lines.join()), properties))
-        return true;
-    properties.clear();
     bool any = false;
     for (const QByteArray &line : lines) {
-        QList<Property> one;
-        if (parseCard(wrapped(line), one)) {
-            properties += one;
+        Property p;
+        if (parseLine(line, p)) {
+            properties << p;
             any = true;
         }
     }
@@ -650,6 +678,7 @@ bool Reader::next(ContactEntry &entry)
     };
     QByteArrayList lines;
     qsizetype size = 0;
+    int oversized = 0; // the first line whose head is too long to read
     for (;;) {
         if (!readContentLine(line, dropped))
             return m_status ? unclosed() : false;
@@ -666,7 +695,14 @@ bool Reader::next(ContactEntry &entry)
         // Lines that are no property (and those of cards held within this
         // one) are not read.
         const QByteArray name = propertyName(line.text);
-        if (name == "BEGIN" || name == "END" || !tidyLine(line.text))
+        if (name == "BEGIN" || name == "END" || oversized)
+            continue;
+        if (hasOversizedPart(line.text)) {
+            oversized = line.number;
+            lines.clear();
+            continue;
+        }
+        if (!tidyLine(line.text))
             continue;
         if (lines.size() >= mostProperties)
             return fail(m_source.refuse(QStringLiteral("the card on line %1 has more than %2 lines.")
@@ -677,11 +713,19 @@ bool Reader::next(ContactEntry &entry)
         lines << line.text;
     }
 
+    entry = ContactEntry();
+    entry.line = begin;
+    if (oversized) {
+        entry.problem = QStringLiteral("its line %1 has a name or parameter longer than %2 characters; the "
+                                       "card was left out.")
+                            .arg(oversized)
+                            .arg(longestPart);
+        qCWarning(dataLog).noquote() << m_source.shownName() << "card on line" << begin << entry.problem;
+        return true;
+    }
     QList<Property> properties;
     if (!readProperties(lines, properties))
         return fail(m_source.refuse(QStringLiteral("the card on line %1 can not be read.").arg(begin)));
-    entry = ContactEntry();
-    entry.line = begin;
     fill(properties, entry);
     return true;
 }

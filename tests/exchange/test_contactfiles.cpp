@@ -339,6 +339,20 @@ private slots:
         QCOMPARE(import.preview().first().fields, contact);
     }
 
+    // A card the reader leaves out (a name too long to be a contact's) is
+    // listed with its line; the cards around it come in.
+    void cardLeftOutIsListed()
+    {
+        const QByteArray file = "BEGIN:VCARD\r\nFN:Ann Lee\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Bo\r\nX-"
+            + QByteArray(5000, 'A') + ":y\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Cy Dunn\r\nEND:VCARD\r\n";
+        const ContactImport import = loaded(file);
+        QCOMPARE(import.count(), 2);
+        QCOMPARE(import.problemCount(), 1);
+        QCOMPARE(import.problems().first().line, 4);
+        QVERIFY2(import.problems().first().reason.contains(u"its line 6 has a name or parameter longer"),
+            qPrintable(import.problems().first().reason));
+    }
+
     // Every encoding with every separator; the byte order mark is never part
     // of the first heading.
     void encodingsAndSeparators_data()

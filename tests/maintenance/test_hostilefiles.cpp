@@ -110,6 +110,31 @@ void TestHostileFiles::refused_data()
             "holds a table named recipes, which Brindlemoor does not use" },
         { "computed field", "ALTER TABLE Phone ADD COLUMN Shout TEXT GENERATED ALWAYS AS (upper(Name))",
             "holds a computed field Shout in the table Phone, which Brindlemoor does not use" },
+        { "default value of a program field",
+            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, '\"Email\" TEXT', "
+            "'\"Email\" TEXT DEFAULT (''billing@attacker.example'')') WHERE name = 'Phone'",
+            "holds a default value for the field Email in the table Phone, which Brindlemoor does not use" },
+        { "default value of a guide's own field", "ALTER TABLE Booking ADD COLUMN Tip CURRENCY DEFAULT 20",
+            "holds a default value for the field Tip in the table Booking" },
+        { "collation of a program field",
+            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, '\"Lake\" TEXT', "
+            "'\"Lake\" TEXT COLLATE NOCASE') WHERE name = 'Booking'",
+            "holds a collation of its own for the field Lake in the table Booking" },
+        { "check of the table",
+            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, '\"Remarks\" TEXT)', "
+            "'\"Remarks\" TEXT, CHECK (length(\"Name\") < 3))') WHERE name = 'Phone'",
+            "holds a rule of its own in the table Phone (CHECK ( LENGTH ( Name ) < 3 ))" },
+        { "reference that deletes with another table",
+            "ALTER TABLE Reminder ADD COLUMN Owner INTEGER REFERENCES Phone(ID) ON DELETE CASCADE",
+            "holds a rule of its own (REFERENCES PHONE ( ID ) ON DELETE CASCADE) on the field Owner in the "
+            "table Reminder" },
+        { "field declared with another type",
+            "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, '\"Total Charge\" "
+            "CURRENCY', '\"Total Charge\" TEXT') WHERE name = 'Booking'",
+            "holds the field Total Charge in the table Booking declared TEXT where Brindlemoor declares "
+            "CURRENCY" },
+        { "STRICT table", "DROP TABLE Lures; CREATE TABLE Lures (ID INTEGER PRIMARY KEY, Bait TEXT) STRICT",
+            "holds the table Lures declared STRICT" },
         { "index on an expression", "CREATE INDEX odd ON Phone (lower(Name))",
             "holds an index named odd on a computed expression, which Brindlemoor does not use" },
         { "index that forbids equal names", "CREATE UNIQUE INDEX one_name ON Phone (Name)",
@@ -207,6 +232,10 @@ void TestHostileFiles::allowed_data()
         { "statistics of the engine", "ANALYZE", "sqlite_stat1" },
         { "key not marked AUTOINCREMENT",
             "DROP TABLE Lures; CREATE TABLE Lures (ID integer PRIMARY KEY, Bait TEXT)", "Lures" },
+        { "key named apart, lower case, comments",
+            "DROP TABLE Lures; CREATE TABLE Lures (ID integer, -- the key, DEFAULT 1\n"
+            "Bait text /* COLLATE NOCASE */, PRIMARY KEY (\"ID\"))",
+            "Lures" },
         { "first layout, without the mark",
             "DROP TABLE \"Schema Version\"; DROP INDEX \"Booking by Date\"; DROP INDEX \"Booking by Lake\";"
             "DROP INDEX \"Booking by Name\"; DROP INDEX \"Phone by Name\"; DROP INDEX \"Reminder by Date\";"
