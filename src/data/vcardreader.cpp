@@ -377,7 +377,14 @@ ContactEntry::Address address(const Property &p, const QHash<QByteArray, QString
 // Reads the property of one tidied line; false when the library can not.
 bool parseLine(const QByteArray &line, Property &p)
 {
-    QByteArray card = "BEGIN:VCARD\r\n" + line + "END:VCARD\r\n";
+    // The library reads a base64 value by parsing again whatever in it
+    // follows a colon or a semicolon, and reads through a null pointer on
+    // some (".;"). It takes every value whose name or parameters hold
+    // BASE64 so; those are decoded here, and it is given the line without
+    // its value.
+    const qsizetype colon = head(line).size();
+    const bool base64 = QByteArrayView(line).first(colon).toByteArray().toUpper().contains("BASE64");
+    QByteArray card = "BEGIN:VCARD\r\n" + (base64 ? line.first(colon + 1) + "\r\n" : line) + "END:VCARD\r\n";
     VF_OBJECT_T *object = nullptr;
     VF_PARSER_T *parser = nullptr;
     if (!vf_parse_init(&parser, &object))
@@ -411,10 +418,13 @@ bool parseLine(const QByteArray &line, Property &p)
                 for (uint32_t i = 0; i < count; ++i)
                     p.components << QByteArray(strings[i]);
                 p.bytes = encoding == VF_ENC_QUOTEDPRINTABLE;
-            } else if (encoding == VF_ENC_BASE64) {
-                p.components << QByteArray(static_cast<const char *>(value), qsizetype(count));
-                p.bytes = true;
             }
+        }
+        if (base64) {
+            QByteArray text = line.mid(colon + 1).trimmed();
+            text.replace(' ', QByteArray()).replace('\t', QByteArray());
+            p.components = { QByteArray::fromBase64(text) };
+            p.bytes = true;
         }
     }
     vf_delete_object(object, TRUE);

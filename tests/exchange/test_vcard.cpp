@@ -162,6 +162,8 @@ private slots:
         QTest::newRow("quoted-printable cut short")
             << card({ "FN:Bo Vance", "NOTE;ENCODING=QUOTED-PRINTABLE:=4" }) << "name"
             << QStringList { "Bo Vance||||" };
+        QTest::newRow("base64 note") << card({ "FN:Ada", "NOTE;ENCODING=BASE64;CHARSET=UTF-8:Q2Fmw6kg",
+            " UmVuw6k=" }) << "notes" << QStringList { "Café René" };
         QTest::newRow("8-bit value") << card({ "FN;ENCODING=8BIT:Bo Vance" }) << "name"
                                      << QStringList { "Bo Vance||||" };
     }
@@ -240,6 +242,14 @@ private slots:
         QTest::newRow("base64 value naming a property")
             << card({ "FN:Ada", "NOTE;ENCODING=BASE64:" + QByteArray(3000, 'Q') + ":x" }) + card({ "FN:Bo" })
             << QStringList { "1:Ada", "5:Bo" } << QString();
+        // The library parsed what followed a colon or semicolon in a base64
+        // value again, and read through a null pointer on a dot in it.
+        QTest::newRow("base64 value with a dot")
+            << card({ "VERSION:2.1", "FN:Ada", "TEL;ENCODING=BASE64:.;" }) + card({ "FN:Bo" })
+            << QStringList { "1:Ada", "6:Bo" } << QString();
+        QTest::newRow("base64 name, dots in the value")
+            << QByteArray("BEGIN:VCARD\rBASE64:;..\rFN:Ada\rEND:VCARD") << QStringList { "1:Ada" }
+            << QString();
         QTest::newRow("too many lines") << card(QByteArrayList { "FN:Bo" } + manyPhones) << QStringList()
                                         << "the card on line 1 has more than 2000 lines.";
     }
