@@ -61,15 +61,12 @@ km::data rowsOf(const report::Query &q, int index, const QSet<QString> &used, co
 }
 
 // A template the check let through fills, unless the values made it longer
-// than a page may be; a refused one is refused in words.
+// than a page may be.
 void fill(const QString &text, const QString &where, bool html, const km::data &data,
     const QSet<QString> &known, const QHash<QString, int> &counts)
 {
-    const Status checked = report::checkTemplate(text, where, known, counts);
-    if (!checked) {
-        FUZZ_CHECK(!checked.message().isEmpty());
+    if (!report::checkTemplate(text, where, known, counts))
         return;
-    }
     GoOn progress;
     QString out;
     const Status filled = report::fillTemplate(text, data, html, where, progress, out);
@@ -87,10 +84,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     report::Definition def;
-    if (const Status s = report::parseDefinition(QString::fromUtf8(fuzz::bytesOf(data, size)), def); !s) {
-        FUZZ_CHECK(!s.message().isEmpty());
+    if (!report::parseDefinition(QString::fromUtf8(fuzz::bytesOf(data, size)), def))
         return 0;
-    }
     FUZZ_CHECK(def.queries.size() <= report::maxQueries);
 
     const QString layout = QStringLiteral("layout"), footer = QStringLiteral("footer");

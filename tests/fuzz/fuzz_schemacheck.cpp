@@ -35,16 +35,13 @@ void write(const QString &path, const QByteArray &bytes)
     FUZZ_CHECK(file.write(bytes) == bytes.size());
 }
 
-// Refused, it says so in words and gives no layout; accepted, it gives one
-// this program knows.
+// Refused, it gives no layout; accepted, one this program knows.
 void check(const schemacheck::Finding &found)
 {
-    if (found.status) {
+    if (found.status)
         FUZZ_CHECK(found.version >= 1 && found.version <= migrations::currentVersion);
-    } else {
+    else
         FUZZ_CHECK(found.version == 0);
-        FUZZ_CHECK(!found.status.message().isEmpty());
-    }
 }
 
 } // namespace
