@@ -90,7 +90,8 @@ for h in "${harnesses[@]}"; do
   # Past crashes first, each run once as a plain input.
   past=(tests/fuzz/crashes/"$h"/*)
   if [ -e "${past[0]}" ] && ! "$bin" "${options[@]}" "${past[@]}" >"$log" 2>&1; then
-    summary+=("$h: a past crash is back (tests/fuzz/crashes/$h/); see $log")
+    input=$(sed -n 's/^Running: //p' "$log" | tail -n 1)
+    summary+=("$h: a past crash is back: ${input:-tests/fuzz/crashes/$h/}; log $log")
     failed+=("$h")
     tail -n 40 "$log"
     continue
