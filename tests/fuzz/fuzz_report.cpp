@@ -61,7 +61,8 @@ km::data rowsOf(const report::Query &q, int index, const QSet<QString> &used, co
 }
 
 // A template the check let through fills, unless the values made it longer
-// than a page may be.
+// than a page may be; every value goes through the escape, which drops the
+// control characters one of them holds.
 void fill(const QString &text, const QString &where, bool html, const km::data &data,
     const QSet<QString> &known, const QHash<QString, int> &counts)
 {
@@ -71,6 +72,8 @@ void fill(const QString &text, const QString &where, bool html, const km::data &
     QString out;
     const Status filled = report::fillTemplate(text, data, html, where, progress, out);
     FUZZ_CHECK(filled || filled.message() == report::says::templateTooLong(where, 256).message());
+    if (!text.contains(QChar(1)))
+        FUZZ_CHECK(!out.contains(QChar(1)));
 }
 
 } // namespace
