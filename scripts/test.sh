@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds (a warning stops the build) and runs every test, headless;
-# the code must be as clang-format writes it.
+# Sets up, builds (a warning stops the build) and runs every test, headless,
+# then the fuzzers for a few seconds each; the code must be as clang-format
+# writes it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
@@ -9,4 +10,6 @@ find src tests bench -name '*.cpp' -o -name '*.h' | sort | xargs clang-format-14
 export QT_QPA_PLATFORM=offscreen
 cd build
 ctest --output-on-failure -j"$(nproc)"
+# Every reader of outside bytes is fuzzed briefly: past crashes stay fixed.
+bash ../scripts/fuzz.sh 10
 bash ../scripts/package.sh # the Debian package is built and must pass lintian

@@ -2,6 +2,7 @@
 
 #include "data/filter.h"
 #include "filtercases.h"
+#include "perlregex.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -123,43 +124,6 @@ bool referenceMatch(const QString &pattern, const QString &text)
     return referenceMatch(pattern.toStdU32String(), 0, text.toStdU32String(), 0);
 }
 
-// The server's regular expression in Perl syntax, for the constructs
-// serverRegex() writes: \uXXXX and \UXXXXXXXX become \x{...}, and $ outside a
-// list the very end of the text (Perl's $ also matches before a final line
-// break). . and [^...] match line breaks in both once DotMatchesEverything is
-// set.
-QRegularExpression asPerl(const QString &re)
-{
-    QString out;
-    bool inList = false;
-    for (qsizetype i = 0; i < re.size(); ++i) {
-        const QChar c = re[i];
-        if (c == QLatin1Char('\\') && i + 1 < re.size()) {
-            const QChar e = re[i + 1];
-            const int digits = e == QLatin1Char('u') ? 4 : e == QLatin1Char('U') ? 8 : 0;
-            if (digits) {
-                out += QStringLiteral("\\x{") + re.mid(i + 2, digits) + QLatin1Char('}');
-                i += 1 + digits;
-            } else {
-                out += c;
-                out += e;
-                ++i;
-            }
-        } else if (c == QLatin1Char('[') && !inList) {
-            inList = true;
-            out += c;
-        } else if (c == QLatin1Char(']') && inList) {
-            inList = false;
-            out += c;
-        } else if (c == QLatin1Char('$') && !inList) {
-            out += QStringLiteral("\\z");
-        } else {
-            out += c;
-        }
-    }
-    return QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption);
-}
-
 } // namespace
 
 class TestFilter : public QObject
@@ -279,7 +243,7 @@ private slots:
         QCOMPARE(referenceMatch(pattern, decoded), expected);
         if (!test::serverCanHold(text))
             return;
-        const QRegularExpression re = asPerl(p->serverRegex());
+        const QRegularExpression re = test::asPerl(p->serverRegex());
         QVERIFY2(re.isValid(), qPrintable(p->serverRegex() + QStringLiteral(": ") + re.errorString()));
         QCOMPARE(re.match(decoded).hasMatch(), expected);
     }
@@ -354,7 +318,7 @@ private slots:
             const QByteArray utf8 = text.toUtf8();
             QVERIFY2(
                 p->matchesUtf8(utf8.constData(), std::size_t(utf8.size())) == expected, qPrintable(where));
-            const QRegularExpression re = asPerl(p->serverRegex());
+            const QRegularExpression re = test::asPerl(p->serverRegex());
             QVERIFY2(re.isValid(), qPrintable(where + QStringLiteral(": ") + p->serverRegex()));
             QVERIFY2(re.match(text).hasMatch() == expected,
                 qPrintable(where + QStringLiteral(": ") + p->serverRegex()));
@@ -382,7 +346,7 @@ private slots:
         QVERIFY(p->matchesUtf8(utf8.constData(), std::size_t(utf8.size())));
         const QString re = p->serverRegex();
         QVERIFY(re.size() < 500 * 40);
-        QVERIFY(asPerl(re).match(text).hasMatch());
+        QVERIFY(test::asPerl(re).match(text).hasMatch());
         QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
     }
 
