@@ -20,10 +20,11 @@
 //   words, which every parameter read here is.
 // - vf_get_prop_name copies the group and name into the caller's buffer
 //   whatever size it is told, and a base64 value cut at a colon or semicolon
-//   is parsed again as a property whose name is the value's bytes. So it is
-//   never called: each line is given to the library alone, the group is
-//   taken from the line here, and only the first property the library makes
-//   of a line is read. The other calls (vf_parse_init, vf_parse_text,
+//   is parsed again as a property whose name is the value's bytes (a dot in
+//   them reads through a null pointer). So it is never called: each line is
+//   given to the library alone, the group is taken from the line here, only
+//   the first property the library makes of a line is read, and base64
+//   values are decoded here, the library never seeing them. The other calls (vf_parse_init, vf_parse_text,
 //   vf_parse_end, vf_get_property, vf_get_next_property,
 //   vf_get_prop_name_string, vf_get_prop_value, vf_delete_object) allocate
 //   what they keep and hand back pointers; none writes into a buffer of ours.
