@@ -147,12 +147,7 @@ QString kindOf(const QStringList &words)
 
 const QStringList &ownFields()
 {
-    static const QStringList names = [] {
-        QStringList n;
-        for (const FieldDef &f : schema::table(QStringLiteral("Phone"))->fields)
-            n << f.name;
-        return n;
-    }();
+    static const QStringList names = schema::fieldNames(*schema::table(QStringLiteral("Phone")));
     return names;
 }
 

@@ -15,12 +15,7 @@ const QString contactTable = QStringLiteral("Phone");
 
 const QStringList &contactFields()
 {
-    static const QStringList names = [] {
-        QStringList n;
-        for (const FieldDef &f : schema::table(contactTable)->fields)
-            n << f.name;
-        return n;
-    }();
+    static const QStringList names = schema::fieldNames(*schema::table(contactTable));
     return names;
 }
 

@@ -95,6 +95,14 @@ const QList<IndexDef> &indexes()
     return all;
 }
 
+QStringList fieldNames(const TableDef &table)
+{
+    QStringList names;
+    for (const FieldDef &f : table.fields)
+        names << f.name;
+    return names;
+}
+
 QString declaredType(FieldKind kind)
 {
     switch (kind) {

@@ -46,6 +46,9 @@ struct IndexDef {
 };
 const QList<IndexDef> &indexes();
 
+// The names of a table's fields in its order, without the hidden key.
+QStringList fieldNames(const TableDef &table);
+
 // The type a field is declared with: TEXT, DATE or CURRENCY.
 QString declaredType(FieldKind kind);
 

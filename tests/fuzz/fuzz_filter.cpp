@@ -20,12 +20,7 @@ namespace
 
 const QStringList &contactFields()
 {
-    static const QStringList names = [] {
-        QStringList n;
-        for (const FieldDef &f : schema::table(QStringLiteral("Phone"))->fields)
-            n << f.name;
-        return n;
-    }();
+    static const QStringList names = schema::fieldNames(*schema::table(QStringLiteral("Phone")));
     return names;
 }
 

@@ -8,24 +8,9 @@
 #include "platform/imagelimits.h"
 #include "records/pictureview.h"
 
-#include <QFile>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 
 using namespace bm;
-
-namespace
-{
-
-const QString &handedIn()
-{
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath(QStringLiteral("picture"));
-    FUZZ_CHECK(dir.isValid());
-    return path;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -41,12 +26,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString &path = handedIn();
-    {
-        QFile file(path);
-        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        FUZZ_CHECK(file.write(reinterpret_cast<const char *>(data), qint64(size)) == qint64(size));
-    }
+    const QString &path = fuzz::scratchFile(QStringLiteral("picture"));
+    fuzz::writeFile(path, fuzz::bytesOf(data, size));
     QImage image;
     if (!picture::load(path, image)) {
         FUZZ_CHECK(image.isNull()); // left as it was

@@ -11,28 +11,17 @@
 #include "data/schemacheck.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 using namespace bm;
 
 namespace
 {
 
-const QString &handedIn()
-{
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath(QStringLiteral("handed.mdb"));
-    FUZZ_CHECK(dir.isValid());
-    return path;
-}
-
 void write(const QString &path, const QByteArray &bytes)
 {
     for (const char *beside : { "-journal", "-wal", "-shm" })
         QFile::remove(path + QLatin1String(beside));
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    FUZZ_CHECK(file.write(bytes) == bytes.size());
+    fuzz::writeFile(path, bytes);
 }
 
 // Refused, it gives no layout; accepted, one this program knows.
@@ -54,7 +43,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString &path = handedIn();
+    const QString &path = fuzz::scratchFile(QStringLiteral("handed.mdb"));
     const QByteArray bytes = fuzz::bytesOf(data, size);
     const QString shown = QStringLiteral("handed.mdb");
     write(path, bytes);

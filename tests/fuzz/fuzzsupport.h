@@ -4,7 +4,9 @@
 // check that stops the run like a crash, so that libFuzzer keeps the input.
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <QtGlobal>
 
 #include <cstddef>
@@ -36,6 +38,24 @@ inline QByteArray bytesOf(const uint8_t *data, std::size_t size)
 {
     std::fprintf(stderr, "%s:%d: broken: %s\n", file, line, what);
     std::abort();
+}
+
+// The file a harness hands the reader: one path in a folder of its own for
+// the whole run, written anew for each input.
+inline const QString &scratchFile(const QString &name)
+{
+    static QTemporaryDir dir;
+    static const QString path = dir.filePath(name);
+    if (!dir.isValid())
+        broken("dir.isValid()", __FILE__, __LINE__);
+    return path;
+}
+
+inline void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        broken("the input written", __FILE__, __LINE__);
 }
 
 } // namespace bm::fuzz
