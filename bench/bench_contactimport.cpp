@@ -3,8 +3,8 @@
 // memory beside the file's size. Run it alone: the peak is the process's.
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_contactimport
 //   ./build/bench/bench_contactimport
-#include "data/apppaths.h"
-#include "data/contactimport.h"
+#include "core/apppaths.h"
+#include "exchange/contactimport.h"
 
 #include "benchdata.h"
 

@@ -12,11 +12,11 @@
 // took to be heard here: one desk also saves a reminder four times a second
 // holding its time, and this process reads the delay off each it hears.
 #include "benchdata.h"
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/database.h"
-#include "data/query.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "db/changes.h"
+#include "db/database.h"
+#include "db/query.h"
+#include "db/recordsource.h"
 #include "serverdb.h"
 
 #include <QCoreApplication>
@@ -60,7 +60,7 @@ void count(Tally &t, const Status &s)
 int desk(int number, const QString &uri, int seconds)
 {
     setDatabaseLocation(uri);
-    if (Status s = database::check(uri); !s)
+    if (Status s = db::check(uri); !s)
         qFatal("desk %d: %s", number, qPrintable(s.message()));
     Tally t;
     QRandomGenerator random(quint32(number) * 7919u + 1);
@@ -130,7 +130,7 @@ int desk(int number, const QString &uri, int seconds)
     std::printf("tally %lld %lld %lld %lld %lld %lld %lld\n", t.added, t.edited, t.overtaken, t.gaveUp,
         t.failed, t.deadlocks, t.reads);
     std::fflush(stdout);
-    database::closeAll();
+    db::closeAll();
     return 0;
 }
 
@@ -161,7 +161,7 @@ int main(int argc, char **argv)
     qputenv("BM_TEST_SERVER", state.toLocal8Bit());
     const QString uri = test::freshServerDatabase("desks");
     setDatabaseLocation(uri);
-    if (Status s = database::check(uri); !s)
+    if (Status s = db::check(uri); !s)
         qFatal("%s", qPrintable(s.message()));
     for (int i = 0; i < sharedBookings + 5; ++i)
         if (Status s = db::write(
@@ -260,7 +260,7 @@ int main(int argc, char **argv)
     std::printf(
         "  notification delay over %lld saves heard: median %.1f ms, 95th percentile %.1f ms, most %.1f ms\n",
         qlonglong(delays.size()), percentile(delays, 0.5), percentile(delays, 0.95), percentile(delays, 1.0));
-    database::closeAll();
+    db::closeAll();
     serverCluster(BM_PGCLUSTER, "stop", state);
     return all.added == present.toLongLong() - before && unfinished == 0 && reported == desks
             && all.deadlocks == 0

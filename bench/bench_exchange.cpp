@@ -3,11 +3,11 @@
 // the same rows bare (sqlite3 must be installed).
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_exchange
 //   ./build/bench/bench_exchange
-#include "data/apppaths.h"
-#include "data/contactimport.h"
-#include "data/csvexchange.h"
-#include "data/database.h"
-#include "data/icsexport.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "exchange/contactimport.h"
+#include "exchange/csvexchange.h"
+#include "exchange/icsexport.h"
 
 #include "benchdata.h"
 
@@ -138,8 +138,8 @@ void ImportContacts(benchmark::State &state)
     const QString file = contactsFile();
     for (auto _ : state) {
         state.PauseTiming();
-        QSqlQuery(database::connection(databasePath())).exec("DELETE FROM Phone");
-        database::bumpGeneration(databasePath());
+        QSqlQuery(db::connection(databasePath())).exec("DELETE FROM Phone");
+        db::bumpGeneration(databasePath());
         state.ResumeTiming();
         ContactImport import;
         int added = 0;
@@ -159,7 +159,7 @@ void BareSqliteImportContacts(benchmark::State &state)
           "DROP TABLE ImportRows;\n";
     for (auto _ : state) {
         state.PauseTiming();
-        QSqlQuery(database::connection(databasePath())).exec("DELETE FROM Phone");
+        QSqlQuery(db::connection(databasePath())).exec("DELETE FROM Phone");
         state.ResumeTiming();
         sqlite3Cli(state, {}, script);
     }

@@ -10,8 +10,8 @@
 // start is the median of nine starts of each database, one after the other,
 // after one start of each that is not counted.
 #include "benchdata.h"
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "core/apppaths.h"
+#include "db/database.h"
 #include "main/frmmain.h"
 #include "main/scheduleview.h"
 #include "platform/messages.h"
@@ -120,15 +120,15 @@ int main(int argc, char **argv)
     // What the program does from its start to its main window shown; the
     // process ends there.
     if (mode == "--start")
-        return startAndEnd([] { return bool(database::prepare()); });
-    if (!database::prepare())
+        return startAndEnd([] { return bool(db::prepare()); });
+    if (!db::prepare())
         return 1;
     // --generate lays the large database in the folder BM_BENCH_HOME names
     // and stops, for a profiler: BM_BENCH_HOME=<folder> bench_mainwindow --start
     if (mode == "--prepare" || mode == "--generate") {
         if (mode == "--generate")
             generateBookings();
-        database::closeAll();
+        db::closeAll();
         return 0;
     }
     if (mode == "--rss") {
@@ -142,7 +142,7 @@ int main(int argc, char **argv)
     }
 
     generateBookings();
-    database::closeAll(); // start-up opens the file as the program does
+    db::closeAll(); // start-up opens the file as the program does
 
     // The whole program's start, on the delivered database and on the large
     // one in turn, so that a busy machine slows both alike.
@@ -195,7 +195,7 @@ int main(int argc, char **argv)
                 "%d bookings median %7.1f ms, ratio %.2f (median of the %lld paired ratios %.2f)\n",
         median(startDelivered), bookings, median(startFull), median(startFull) / median(startDelivered),
         qlonglong(startRatios.size()), median(startRatios));
-    std::printf("  of it the check of the database file (database::prepare): delivered median %.1f ms, "
+    std::printf("  of it the check of the database file (db::prepare): delivered median %.1f ms, "
                 "%d bookings median %.1f ms\n",
         median(checkDelivered), bookings, median(checkFull));
     std::printf(
@@ -215,6 +215,6 @@ int main(int argc, char **argv)
     std::printf("resident memory, grid shown and sorted: delivered database %ld kB, %d bookings %ld kB, "
                 "growth %.1f MB\n",
         delivered, bookings, full, (full - delivered) / 1024.0);
-    database::closeAll();
+    db::closeAll();
     return 0;
 }

@@ -2,9 +2,9 @@
 // by bookmark, Refresh, and the find loop next to a direct SQL LIKE query.
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_recordsource
 //   ./build/bench/bench_recordsource
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/recordsource.h"
 
 #include "benchdata.h"
 
@@ -117,7 +117,7 @@ void FindLoop(benchmark::State &state)
 
 void DirectLikeQuery(benchmark::State &state)
 {
-    QSqlDatabase db = database::connection(databasePath());
+    QSqlDatabase db = db::connection(databasePath());
     for (auto _ : state) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
@@ -131,7 +131,7 @@ void DirectLikeQuery(benchmark::State &state)
 
 void DirectOwnMatcherQuery(benchmark::State &state)
 {
-    QSqlDatabase db = database::connection(databasePath());
+    QSqlDatabase db = db::connection(databasePath());
     for (auto _ : state) {
         QSqlQuery q(db);
         q.setForwardOnly(true);

@@ -5,9 +5,9 @@
 //   QT_QPA_PLATFORM=offscreen ./build/bench/bench_reminders
 // Each figure is the median of five rounds, each on a freshly opened list.
 #include "benchdata.h"
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/recordsource.h"
 #include "reminders/frmreminder.h"
 #include "reminders/remindergrid.h"
 
@@ -55,13 +55,13 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);
     nameApplication();
-    if (!database::prepare())
+    if (!db::prepare())
         return 1;
     generateReminders();
     // The list opens while the program runs: the file is open already, and
     // the first round reads it from the disk cache like every later one.
-    database::closeAll();
-    database::connection(databasePath());
+    db::closeAll();
+    db::connection(databasePath());
 
     QList<double> open, sort, openAndSort, reread;
     for (int round = 0; round < 5; ++round) {
@@ -102,6 +102,6 @@ int main(int argc, char **argv)
     std::printf("open and sort:        median %7.1f ms (first %7.1f ms; limit 300 ms)\n", median(openAndSort),
         openAndSort[0]);
     std::printf("re-read after a save: median %7.1f ms\n", median(reread));
-    database::closeAll();
+    db::closeAll();
     return 0;
 }

@@ -7,13 +7,13 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_reports
 //   BM_BENCH_BOOKINGS=100000 QT_QPA_PLATFORM=offscreen build/bench/bench_reports
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/progress.h"
-#include "data/report/runner.h"
+#include "core/apppaths.h"
+#include "core/progress.h"
+#include "db/database.h"
 #include "platform/report.h"
 #include "platform/reportpreview.h"
 #include "platform/windows.h"
+#include "reports/runner.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,7 +72,7 @@ double peakMegabytes()
 
 void fillBookings(int bookings)
 {
-    QSqlDatabase db = database::connection(databasePath());
+    QSqlDatabase db = db::connection(databasePath());
     db.transaction();
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\", \"Lake\", \"Meet At\", \"Type\", "
@@ -248,7 +248,7 @@ int main(int argc, char *argv[])
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    if (const Status s = database::prepare(); !s) {
+    if (const Status s = db::prepare(); !s) {
         qCritical("%s", qPrintable(s.message()));
         return 1;
     }
@@ -256,6 +256,6 @@ int main(int argc, char *argv[])
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    database::closeAll();
+    db::closeAll();
     return 0;
 }

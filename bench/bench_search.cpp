@@ -3,8 +3,8 @@
 // query that yields the same lines into the same kind of list.
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_search
 //   QT_QPA_PLATFORM=offscreen ./build/bench/bench_search
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "core/apppaths.h"
+#include "db/database.h"
 #include "records/findtrips.h"
 #include "records/frmfind.h"
 
@@ -54,7 +54,7 @@ const FindCommand &remarksCommand()
 // The lines of a direct query of dates and lakes, into a list.
 int directLines(QListWidget &list, const QString &condition, const QString &word)
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     q.setForwardOnly(true);
     q.prepare("SELECT Date, Lake FROM Booking WHERE Date" + condition + " ORDER BY ID");
     if (!word.isEmpty())

@@ -4,9 +4,9 @@
 // than, the money owed and the list of years.
 //   cmake -S . -B build -DBM_BUILD_BENCH=ON && cmake --build build --target bench_season
 //   ./build/bench/bench_season
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/season.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "domain/season.h"
 
 #include "benchdata.h"
 
@@ -80,7 +80,7 @@ void SeasonSummary(benchmark::State &state)
 // Trips and charges per month of the two years, added up by SQLite alone.
 void BareSqlAggregate(benchmark::State &state)
 {
-    QSqlDatabase db = database::connection(databasePath());
+    QSqlDatabase db = db::connection(databasePath());
     for (auto _ : state) {
         QSqlQuery q(db);
         q.setForwardOnly(true);

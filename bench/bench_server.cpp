@@ -14,9 +14,9 @@
 // at the end. In-process figures are medians of five rounds; the whole-process
 // start is the median of nine starts of each, after one of each not counted.
 #include "benchdata.h"
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/servercopy.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/servercopy.h"
 #include "main/frmmain.h"
 #include "main/startdatabase.h"
 #include "records/findtrips.h"
@@ -62,7 +62,7 @@ const FindCommand &remarksCommand()
 // engine's own words, into a list.
 int bareLines(QListWidget &list, bool server, const QString &word)
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     q.setForwardOnly(true);
     q.prepare(server
             ? "SELECT \"Date\", \"Lake\" FROM \"Booking\" WHERE \"Date\" <> '' AND \"Remarks\" ILIKE ? "
@@ -142,7 +142,7 @@ int main(int argc, char **argv)
     // BM_BENCH_KEEP=1 left (for a profiler).
     if (const QString kept = qEnvironmentVariable("BM_BENCH_URI"); !kept.isEmpty()) {
         setDatabaseLocation(kept);
-        if (!database::check(kept))
+        if (!db::check(kept))
             return 1;
         print("server", inProcess(true));
         return 0;
@@ -157,11 +157,11 @@ int main(int argc, char **argv)
     if (uri.isEmpty())
         qFatal("no database on the benchmark's server");
 
-    if (!database::prepare())
+    if (!db::prepare())
         return 1;
     insertBookings(bookings);
     const QString file = databasePath();
-    database::closeAll();
+    db::closeAll();
 
     servercopy::Report copied;
     Status copyStatus;
@@ -171,7 +171,7 @@ int main(int argc, char **argv)
     qint64 records = 0;
     for (const auto &table : copied.tables)
         records += table.records;
-    database::closeAll();
+    db::closeAll();
     // What the server's own maintenance would do in the minute after the
     // copy, done now so that it does not run under the figures below (the
     // program's Repair does the same).
@@ -199,15 +199,15 @@ int main(int argc, char **argv)
     }
 
     setDatabaseLocation(QString());
-    if (!database::prepare())
+    if (!db::prepare())
         return 1;
     const Figures fileFigures = inProcess(false);
-    database::closeAll();
+    db::closeAll();
     setDatabaseLocation(uri);
-    if (!database::check(uri))
+    if (!db::check(uri))
         return 1;
     const Figures serverFigures = inProcess(true);
-    database::closeAll();
+    db::closeAll();
     // BM_BENCH_KEEP=1 leaves the server and its database for a profiler.
     if (qEnvironmentVariableIsSet("BM_BENCH_KEEP"))
         std::printf("the server stays: %s (stop: bash %s stop %s)\n", qPrintable(uri), BM_PGCLUSTER,

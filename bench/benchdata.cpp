@@ -1,8 +1,8 @@
 #include "benchdata.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/dates.h"
+#include "core/apppaths.h"
+#include "core/dates.h"
+#include "db/database.h"
 #include "main/frmmain.h"
 #include "main/scheduleview.h"
 #include "records/findtrips.h"
@@ -42,7 +42,7 @@ QString words(QRandomGenerator &rng, int count, const QStringList &from)
 void insertRows(
     const QString &table, const QStringList &columns, int count, const RowMaker &row, quint32 seed)
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     q.exec("BEGIN");
     QStringList quoted;
     for (const QString &c : columns)
@@ -57,7 +57,7 @@ void insertRows(
             qFatal("insert into %s failed", qPrintable(table));
     }
     q.exec("COMMIT");
-    database::bumpGeneration(databasePath());
+    db::bumpGeneration(databasePath());
 }
 
 void insertBookings(int count)
@@ -91,7 +91,7 @@ void insertBookings(int count)
 
 void clearTable(const QString &table)
 {
-    QSqlQuery(database::connection(databasePath())).exec(QString("DELETE FROM \"%1\"").arg(table));
+    QSqlQuery(db::connection(databasePath())).exec(QString("DELETE FROM \"%1\"").arg(table));
 }
 
 int runBenchmarks(int argc, char **argv, const std::function<void()> &setUp)
@@ -99,13 +99,13 @@ int runBenchmarks(int argc, char **argv, const std::function<void()> &setUp)
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    if (!database::prepare())
+    if (!db::prepare())
         return 1;
     setUp();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    database::closeAll();
+    db::closeAll();
     return 0;
 }
 

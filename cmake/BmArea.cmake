@@ -1,9 +1,10 @@
-# bm_area(NAME SOURCES files... LIBS libs...): a static library made of the
-# listed source files of the calling folder (paths relative to it), linked
-# against LIBS. Sources are listed, not found by globbing, so that a new file
+# bm_area(NAME SOURCES files... LIBS libs... [PRIVATE_LIBS libs...]): a static
+# library made of the listed source files of the calling folder (paths
+# relative to it), linked against LIBS, which its users see too, and
+# PRIVATE_LIBS, whose headers only the library itself sees. Sources are listed, not found by globbing, so that a new file
 # is seen by CMake (and moc) through the change to the list that names it.
 function(bm_area name)
-  cmake_parse_arguments(PARSE_ARGV 1 area "" "" "SOURCES;LIBS")
+  cmake_parse_arguments(PARSE_ARGV 1 area "" "" "SOURCES;LIBS;PRIVATE_LIBS")
   if(area_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "bm_area(${name}): unexpected arguments ${area_UNPARSED_ARGUMENTS}")
   endif()
@@ -13,6 +14,10 @@ function(bm_area name)
   add_library(bm_${name} STATIC ${area_SOURCES})
   target_include_directories(bm_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(bm_${name} PUBLIC ${area_LIBS})
+  add_dependencies(bm_${name} layer_check)
+  if(area_PRIVATE_LIBS)
+    target_link_libraries(bm_${name} PRIVATE ${area_PRIVATE_LIBS})
+  endif()
 endfunction()
 
 # bm_test(NAME SOURCE LIBS...): one QtTest executable registered with CTest.

@@ -1,7 +1,7 @@
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/database.h"
-#include "data/pagecheck.h"
+#include "core/apppaths.h"
+#include "db/changes.h"
+#include "db/database.h"
+#include "db/pagecheck.h"
 #include "main/frmmain.h"
 #include "main/startdatabase.h"
 #include "maintenance/helpviewer.h"
@@ -37,10 +37,10 @@ int main(int argc, char *argv[])
     main->show();
     // Every page of the file is read once the window shows; a damaged file
     // is told then. A server keeps its own pages.
-    bm::database::PageCheck pages(bm::databasePath());
-    QObject::connect(&pages, &bm::database::PageCheck::damaged, &app,
+    bm::db::PageCheck pages(bm::databasePath());
+    QObject::connect(&pages, &bm::db::PageCheck::damaged, &app,
         [](const QString &message) { bm::platform::warn(message); });
-    if (!bm::database::onServer(bm::databasePath()))
+    if (!bm::db::onServer(bm::databasePath()))
         pages.start();
     const int result = app.exec();
     // The main window is discarded when it closes; its record sources write

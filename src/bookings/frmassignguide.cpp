@@ -1,7 +1,7 @@
 #include "bookings/frmassignguide.h"
 
-#include "data/dates.h"
-#include "data/recordsource.h"
+#include "core/dates.h"
+#include "db/recordsource.h"
 #include "platform/failures.h"
 #include "platform/follow.h"
 #include "platform/mainhub.h"

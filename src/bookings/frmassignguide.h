@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/guides.h"
+#include "domain/guides.h"
 
 #include <QDialog>
 

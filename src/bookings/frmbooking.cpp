@@ -3,7 +3,7 @@
 #include "bookings/numberkeys.h"
 
 #include "bookings/bookingwindows.h"
-#include "data/money.h"
+#include "core/money.h"
 #include "platform/failures.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "bookings/invoicemath.h"
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 
 #include <QWidget>
 

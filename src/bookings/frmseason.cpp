@@ -2,8 +2,8 @@
 
 #include "bookings/seasoncharts.h"
 #include "bookings/seasonprint.h"
-#include "data/changes.h"
-#include "data/guides.h"
+#include "db/changes.h"
+#include "domain/guides.h"
 #include "platform/filedialogs.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"

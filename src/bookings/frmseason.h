@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/season.h"
+#include "domain/season.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #include "bookings/frmtripday.h"
 
 #include "bookings/tripday.h"
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/shell.h"

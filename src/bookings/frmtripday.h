@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/homewater.h"
+#include "domain/homewater.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/money.h"
+#include "core/money.h"
 
 #include <QLocale>
 #include <QString>

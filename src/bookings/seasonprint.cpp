@@ -1,7 +1,7 @@
 #include "bookings/seasonprint.h"
 
 #include "bookings/seasoncharts.h"
-#include "data/dates.h"
+#include "core/dates.h"
 
 #include <QBuffer>
 #include <QLocale>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/report/runner.h"
-#include "data/season.h"
+#include "domain/season.h"
+#include "reports/runner.h"
 
 #include <QDate>
 #include <QImage>

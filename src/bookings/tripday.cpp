@@ -1,6 +1,6 @@
 #include "bookings/tripday.h"
 
-#include "data/dates.h"
+#include "core/dates.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/money.h"
-#include "data/sky.h"
+#include "core/money.h"
+#include "domain/sky.h"
 
 #include <QDate>
 #include <QLocale>

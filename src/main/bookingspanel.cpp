@@ -2,8 +2,8 @@
 
 #include "bookings/bookingwindows.h"
 #include "bookings/invoicewindows.h"
-#include "data/recordsource.h"
-#include "data/schedulemodel.h"
+#include "db/recordsource.h"
+#include "domain/schedulemodel.h"
 #include "main/emailcommand.h"
 #include "main/viewparts.h"
 #include "platform/failures.h"

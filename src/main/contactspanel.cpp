@@ -2,7 +2,7 @@
 
 #include "main/emailcommand.h"
 
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 #include "main/frmaddcontact.h"
 #include "main/viewparts.h"
 #include "platform/failures.h"

@@ -1,9 +1,9 @@
 #include "main/exchangedialogs.h"
 
-#include "data/apppaths.h"
-#include "data/contactimport.h"
-#include "data/csvexchange.h"
-#include "data/icsexport.h"
+#include "core/apppaths.h"
+#include "exchange/contactimport.h"
+#include "exchange/csvexchange.h"
+#include "exchange/icsexport.h"
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/progress.h"

@@ -1,10 +1,11 @@
 #include "main/frmmain.h"
+#include "platform/twips.h"
 
 #include "bookings/frmassignguide.h"
 #include "bookings/frmseason.h"
 #include "bookings/frmtripday.h"
-#include "data/dates.h"
-#include "data/recordsource.h"
+#include "core/dates.h"
+#include "db/recordsource.h"
 #include "gear/frmfgear.h"
 #include "main/bookingspanel.h"
 #include "main/contactspanel.h"
@@ -45,12 +46,6 @@ namespace bm
 
 namespace
 {
-
-// Twips (1/1440 inch) in pixels of a widget's screen.
-int twipsToPixels(int twips, const QWidget *widget)
-{
-    return qRound(twips * widget->logicalDpiX() / 1440.0);
-}
 
 // An icon of the program's set, in its three sizes.
 QIcon programIcon(const QString &name)

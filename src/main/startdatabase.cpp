@@ -1,8 +1,8 @@
 #include "main/startdatabase.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/sharedchoice.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/sharedchoice.h"
 #include "platform/messages.h"
 
 namespace bm
@@ -16,7 +16,7 @@ bool openDatabaseAtStart()
     }
     const QString server = sharedchoice::chosenServer();
     if (!server.isEmpty()) {
-        const Status reached = database::check(server);
+        const Status reached = db::check(server);
         if (reached) {
             setDatabaseLocation(server);
             return true;
@@ -28,7 +28,7 @@ bool openDatabaseAtStart()
             return false;
     }
     setDatabaseLocation(QString());
-    if (const Status ready = database::prepare(); !ready) {
+    if (const Status ready = db::prepare(); !ready) {
         platform::stop(ready.message());
         return false;
     }

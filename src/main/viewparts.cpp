@@ -1,6 +1,6 @@
 #include "main/viewparts.h"
 
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 #include "platform/countline.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "maintenance/frmdbutility.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/dbfiles.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/dbfiles.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
 #include "platform/mainhub.h"
@@ -193,7 +193,7 @@ QWidget *FrmDbutility::makeRepairPage()
 // window's, or one owned by no window at all.
 bool FrmDbutility::databaseInUse()
 {
-    return platform::mainHub() || database::openSources(databasePath()) > 0;
+    return platform::mainHub() || db::openSources(databasePath()) > 0;
 }
 
 // The backup is always tallow.mdb, in the folder where the dialog was
@@ -201,7 +201,7 @@ bool FrmDbutility::databaseInUse()
 // a server is written as the server's archive, to the very file chosen.
 void FrmDbutility::backup()
 {
-    if (database::onServer(databasePath())) {
+    if (db::onServer(databasePath())) {
         backupServer();
         return;
     }
@@ -255,7 +255,7 @@ void FrmDbutility::backupServer()
 // all, and no file is asked for.
 void FrmDbutility::restore()
 {
-    if (database::onServer(databasePath())) {
+    if (db::onServer(databasePath())) {
         const Status refused = dbfiles::restore(QString(), databasePath());
         platform::warn(QStringLiteral("Database has not been restored.\n") + refused.message(), this);
         return;
@@ -286,7 +286,7 @@ void FrmDbutility::repair()
         BusyWork busy(m_busy);
         done = dbfiles::repair(databasePath(), &busy);
     }
-    if (!done && database::onServer(databasePath())) {
+    if (!done && db::onServer(databasePath())) {
         // The server says why; "Can't find database" would mislead.
         platform::warn(QStringLiteral("Database has not been repaired.\n") + done.message(), this);
         return;

@@ -1,9 +1,9 @@
 #include "maintenance/frmshareddatabase.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/servercopy.h"
-#include "data/sharedchoice.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/servercopy.h"
+#include "db/sharedchoice.h"
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
 
@@ -138,16 +138,15 @@ QString FrmSharedDatabase::address() const
 void FrmSharedDatabase::showChoice()
 {
     const QString chosen = sharedchoice::chosenServer();
-    const QString inUse = database::onServer(databasePath())
-        ? QStringLiteral("Brindlemoor works on the shared database %1.")
-              .arg(database::displayName(databasePath()))
+    const QString inUse = db::onServer(databasePath())
+        ? QStringLiteral("Brindlemoor works on the shared database %1.").arg(db::displayName(databasePath()))
         : QStringLiteral("Brindlemoor works on the database file on this computer.");
     QString next;
-    if (chosen != (database::onServer(databasePath()) ? databasePath() : QString()))
+    if (chosen != (db::onServer(databasePath()) ? databasePath() : QString()))
         next = chosen.isEmpty()
             ? QStringLiteral(" From its next start it works on the file on this computer.")
             : QStringLiteral(" From its next start it works on the shared database %1.")
-                  .arg(database::displayName(chosen));
+                  .arg(db::displayName(chosen));
     m_now->setText(inUse + next);
 }
 
@@ -162,7 +161,7 @@ void FrmSharedDatabase::useShared()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The server is tried now, so that a mistyped address is told here and
     // not at the next start; an empty database gets the program's tables.
-    const Status reached = database::check(uri);
+    const Status reached = db::check(uri);
     QApplication::restoreOverrideCursor();
     if (!reached) {
         platform::warn(reached.message(), this);
@@ -174,7 +173,7 @@ void FrmSharedDatabase::useShared()
     }
     showChoice();
     platform::inform(QStringLiteral("Brindlemoor will work on the shared database %1 from its next start.")
-                         .arg(database::displayName(uri)),
+                         .arg(db::displayName(uri)),
         this);
 }
 
@@ -202,7 +201,7 @@ void FrmSharedDatabase::copyMyData()
     if (!platform::askYesNo(
             QStringLiteral("Copy everything of the database file on this computer into the shared "
                            "database %1? The shared database must hold nothing yet.")
-                .arg(database::displayName(uri)),
+                .arg(db::displayName(uri)),
             caption, this))
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -1,6 +1,6 @@
 #include "maintenance/helpviewer.h"
 
-#include "data/apppaths.h"
+#include "core/apppaths.h"
 #include "platform/mainhub.h"
 #include "platform/windows.h"
 

@@ -1,6 +1,6 @@
 #include "platform/countline.h"
 
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 #include "platform/failures.h"
 
 namespace bm::platform

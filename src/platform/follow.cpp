@@ -1,7 +1,7 @@
 #include "platform/follow.h"
 
-#include "data/changes.h"
-#include "data/recordsource.h"
+#include "db/changes.h"
+#include "db/recordsource.h"
 #include "platform/failures.h"
 
 namespace bm::platform

@@ -1,6 +1,6 @@
 #include "platform/mainhub.h"
 
-#include "data/apppaths.h"
+#include "core/apppaths.h"
 #include "platform/follow.h"
 #include "platform/windows.h"
 

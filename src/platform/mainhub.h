@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/recordsource.h"
-#include "data/status.h"
+#include "core/status.h"
+#include "db/recordsource.h"
 #include "platform/help.h"
 #include "platform/report.h"
 

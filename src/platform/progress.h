@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/progress.h"
+#include "core/progress.h"
 
 #include <QString>
 

@@ -1,12 +1,12 @@
 #include "platform/report.h"
 
-#include "data/apppaths.h"
-#include "data/report/runner.h"
+#include "core/apppaths.h"
 #include "platform/failures.h"
 #include "platform/messages.h"
 #include "platform/progress.h"
 #include "platform/reportpreview.h"
 #include "platform/shell.h"
+#include "reports/runner.h"
 
 #include <QApplication>
 #include <QDir>

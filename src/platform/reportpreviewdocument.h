@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/progress.h"
-#include "data/report/runner.h"
-#include "data/status.h"
+#include "core/progress.h"
+#include "core/status.h"
+#include "reports/runner.h"
 
 #include <QPageLayout>
 #include <QRectF>

@@ -1,6 +1,6 @@
 #include "recordform/binder.h"
 
-#include "data/fieldvalue.h"
+#include "db/fieldvalue.h"
 #include "platform/failures.h"
 #include "platform/messages.h"
 #include "recordform/datepicker.h"

@@ -1,6 +1,6 @@
 #include "recordform/datepicker.h"
 
-#include "data/dates.h"
+#include "core/dates.h"
 #include "platform/shell.h"
 
 #include <QCalendarWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 #include "platform/messages.h"
 #include "recordform/binder.h"
 

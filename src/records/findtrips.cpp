@@ -1,7 +1,7 @@
 #include "records/findtrips.h"
 
-#include "data/changes.h"
-#include "data/filter.h"
+#include "db/changes.h"
+#include "db/filter.h"
 
 #include <algorithm>
 

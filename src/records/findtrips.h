@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "records/frmfinddiary.h"
 
-#include "data/changes.h"
+#include "db/changes.h"
 #include "platform/countline.h"
 #include "platform/windows.h"
 #include "records/frmdiary.h"

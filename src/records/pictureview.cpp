@@ -1,4 +1,5 @@
 #include "records/pictureview.h"
+#include "platform/twips.h"
 
 #include <QByteArrayView>
 #include <QDir>
@@ -18,7 +19,6 @@ namespace picture
 namespace
 {
 
-constexpr int twipsPerInch = 1440;
 constexpr double hundredthsPerInch = 2540.0;
 constexpr int defaultDotsPerMetre = 3780; // 96 dots to the inch
 
@@ -118,11 +118,6 @@ Sizing sizingFor(const QImage &image)
     return natural.width() > boxWidth || natural.height() > boxHeight ? Sizing::Stretch : Sizing::Natural;
 }
 
-double twipsToPixels(int twips, int dpi)
-{
-    return double(twips) * dpi / twipsPerInch;
-}
-
 QRectF printRect(int dpiX, int dpiY)
 {
     return QRectF(twipsToPixels(printLeft, dpiX), twipsToPixels(printTop, dpiY),
@@ -157,8 +152,8 @@ PictureBox::PictureBox(QWidget *parent)
 
 QSize PictureBox::sizeHint() const
 {
-    return QSize(qRound(picture::twipsToPixels(picture::boxWidth, logicalDpiX())),
-        qRound(picture::twipsToPixels(picture::boxHeight, logicalDpiY())));
+    return QSize(qRound(twipsToPixels(picture::boxWidth, logicalDpiX())),
+        qRound(twipsToPixels(picture::boxHeight, logicalDpiY())));
 }
 
 void PictureBox::setPicture(const QImage &image, picture::Sizing sizing)

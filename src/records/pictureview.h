@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/status.h"
+#include "core/status.h"
 
 #include <QImage>
 #include <QSize>
@@ -43,9 +43,6 @@ QSize naturalSize(const QImage &image);
 // A chosen picture wider than 7200 or higher than 5400 of those hundredths
 // is stretched to the box; a smaller one is shown at its natural size.
 Sizing sizingFor(const QImage &image);
-
-// Twips as device pixels at a resolution in dots per inch.
-double twipsToPixels(int twips, int dpi);
 
 // The rectangle of a printed picture on a device of this resolution.
 QRectF printRect(int dpiX, int dpiY);

@@ -1,6 +1,7 @@
 #include "reminders/frmreminder.h"
+#include "platform/twips.h"
 
-#include "data/changes.h"
+#include "db/changes.h"
 #include "platform/countline.h"
 #include "platform/failures.h"
 #include "platform/mainhub.h"
@@ -21,16 +22,6 @@
 
 namespace bm
 {
-
-namespace
-{
-
-int twipsToPixels(int twips, const QWidget *widget)
-{
-    return qRound(twips * widget->logicalDpiX() / 1440.0);
-}
-
-} // namespace
 
 FrmReminder::FrmReminder(QWidget *parent)
     : QWidget(parent,

@@ -1,6 +1,6 @@
 #include "reminders/remindergrid.h"
 
-#include "data/dates.h"
+#include "core/dates.h"
 
 #include <QHash>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "setup/frmguides.h"
 
-#include "data/guides.h"
+#include "domain/guides.h"
 #include "platform/failures.h"
 #include "platform/follow.h"
 #include "platform/help.h"

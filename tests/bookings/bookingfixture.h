@@ -7,8 +7,8 @@
 #include "doubles.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "core/apppaths.h"
+#include "db/database.h"
 
 #include <QDate>
 #include <QString>

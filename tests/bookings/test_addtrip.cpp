@@ -1,7 +1,7 @@
 #include "bookings/frmaddtrip.h"
 #include "bookings/invoicewindows.h"
 #include "checks.h"
-#include "data/dates.h"
+#include "core/dates.h"
 #include "doubles.h"
 #include "testenv.h"
 

@@ -2,7 +2,7 @@
 #include "checks.h"
 
 #include "bookings/frmassignguide.h"
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 
 #include <QComboBox>
 #include <QLabel>

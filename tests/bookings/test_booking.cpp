@@ -5,9 +5,9 @@
 
 #include "bookings/bookingwindows.h"
 #include "bookings/frmbooking.h"
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/money.h"
+#include "core/apppaths.h"
+#include "core/money.h"
+#include "db/database.h"
 #include "platform/windows.h"
 #include "recordform/datepicker.h"
 

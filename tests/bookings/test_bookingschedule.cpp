@@ -2,8 +2,8 @@
 #include "checks.h"
 
 #include "bookings/frmbooking.h"
-#include "data/recordsource.h"
-#include "data/schedulemodel.h"
+#include "db/recordsource.h"
+#include "domain/schedulemodel.h"
 #include "main/scheduleview.h"
 #include "platform/windows.h"
 #include "recordform/datepicker.h"

@@ -2,7 +2,7 @@
 #include "checks.h"
 
 #include "bookings/frmbooking.h"
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 #include "main/bookingspanel.h"
 #include "main/scheduleview.h"
 #include "platform/windows.h"

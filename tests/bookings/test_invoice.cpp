@@ -2,8 +2,8 @@
 #include "bookings/frminvoice.h"
 #include "bookings/invoicewindows.h"
 #include "checks.h"
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "core/apppaths.h"
+#include "db/database.h"
 #include "doubles.h"
 #include "testenv.h"
 

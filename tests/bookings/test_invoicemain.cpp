@@ -1,11 +1,11 @@
 #include "bookings/frmaddtrip.h"
 #include "bookings/frminvoice.h"
 #include "checks.h"
-#include "data/report/runner.h"
 #include "doubles.h"
 #include "main/bookingspanel.h"
 #include "main/frmmain.h"
 #include "platform/windows.h"
+#include "reports/runner.h"
 #include "testenv.h"
 
 #include <QComboBox>

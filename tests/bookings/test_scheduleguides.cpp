@@ -2,9 +2,9 @@
 #include "checks.h"
 #include "roster.h"
 
-#include "data/query.h"
-#include "data/recordsource.h"
-#include "data/schedulemodel.h"
+#include "db/query.h"
+#include "db/recordsource.h"
+#include "domain/schedulemodel.h"
 #include "doubles.h"
 #include "main/frmmain.h"
 #include "main/scheduleview.h"

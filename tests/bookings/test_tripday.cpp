@@ -4,9 +4,9 @@
 
 #include "bookings/frmtripday.h"
 #include "bookings/tripday.h"
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/recordsource.h"
 #include "main/frmmain.h"
 #include "platform/windows.h"
 

@@ -1,5 +1,5 @@
 #include "checks.h"
-#include "data/apppaths.h"
+#include "core/apppaths.h"
 #include "doubles.h"
 #include "main/contactspanel.h"
 #include "main/frmaddcontact.h"

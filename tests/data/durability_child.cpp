@@ -1,7 +1,7 @@
 // Saves bookings one after another and prints the key of each save that
 // returned, until it is killed.
-#include "data/database.h"
-#include "data/recordsource.h"
+#include "db/database.h"
+#include "db/recordsource.h"
 
 #include <QCoreApplication>
 

@@ -1,10 +1,10 @@
 #include "recordcount.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/database.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "db/changes.h"
+#include "db/database.h"
+#include "db/recordsource.h"
 
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -16,7 +16,7 @@ namespace
 
 void exec(const QString &sql)
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     QVERIFY2(q.exec(sql), qPrintable(sql));
 }
 

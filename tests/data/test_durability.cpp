@@ -1,7 +1,7 @@
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "core/apppaths.h"
+#include "db/database.h"
 
 #include <QProcess>
 #include <QSqlQuery>
@@ -18,7 +18,7 @@ private slots:
     {
         for (int round = 0; round < 3; ++round) {
             test::resetDatabase();
-            database::closeAll();
+            db::closeAll();
             QProcess child;
             child.start(QStringLiteral(DURABILITY_CHILD), { databasePath() });
             QVERIFY(child.waitForStarted());
@@ -37,7 +37,7 @@ private slots:
                     saved << line.toLongLong();
             QVERIFY(saved.size() >= 40);
 
-            QSqlDatabase db = database::connection(databasePath());
+            QSqlDatabase db = db::connection(databasePath());
             QSqlQuery q(db);
             QVERIFY(q.exec("PRAGMA integrity_check"));
             QVERIFY(q.next());

@@ -1,10 +1,10 @@
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/fieldvalue.h"
-#include "data/money.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "core/money.h"
+#include "db/database.h"
+#include "db/fieldvalue.h"
+#include "db/recordsource.h"
 
 #include <QSqlQuery>
 
@@ -80,10 +80,10 @@ private slots:
         QFETCH(bool, found);
         test::resetDatabase();
         {
-            QSqlQuery q(database::connection(databasePath()));
+            QSqlQuery q(db::connection(databasePath()));
             QVERIFY(q.exec("INSERT INTO Booking (Name, Date, \"Total Charge\") VALUES ('Find me', "
                            "'2005-05-14', 26750)"));
-            database::bumpGeneration(databasePath());
+            db::bumpGeneration(databasePath());
         }
         RecordSource rs("Data1", "Booking");
         QVERIFY(rs.FindFirst(expression));

@@ -1,6 +1,6 @@
 #include "testenv.h"
 
-#include "data/filter.h"
+#include "db/filter.h"
 #include "filtercases.h"
 #include "perlregex.h"
 

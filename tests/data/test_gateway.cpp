@@ -1,9 +1,9 @@
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/database.h"
-#include "data/query.h"
+#include "core/apppaths.h"
+#include "db/changes.h"
+#include "db/database.h"
+#include "db/query.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -17,7 +17,7 @@ namespace
 
 void exec(const QString &sql)
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     QVERIFY2(q.exec(sql), qPrintable(sql + QStringLiteral(": ") + q.lastError().text()));
 }
 
@@ -73,7 +73,7 @@ private slots:
         QFETCH(QStringList, fishAfter);
         const QString insert = QStringLiteral("INSERT INTO \"Species\" (\"Fish\") VALUES (?)");
         QSignalSpy spy(&DataChanges::instance(), &DataChanges::tableChanged);
-        const quint64 before = database::generation(databasePath());
+        const quint64 before = db::generation(databasePath());
         Status s;
         if (how == "insert") {
             db::Written w;
@@ -111,7 +111,7 @@ private slots:
             said << signal[1].toString();
         }
         QCOMPARE(said, tablesSaid);
-        QCOMPARE(database::generation(databasePath()) > before, !tablesSaid.isEmpty());
+        QCOMPARE(db::generation(databasePath()) > before, !tablesSaid.isEmpty());
         QCOMPARE(fish(), fishAfter);
     }
 
@@ -216,7 +216,7 @@ private slots:
     // The file's own description of its tables can not be written as data.
     void schemaCanNotBeWrittenAsData()
     {
-        QSqlQuery q(database::connection(databasePath()));
+        QSqlQuery q(db::connection(databasePath()));
         q.exec("PRAGMA writable_schema = ON");
         QVERIFY(
             !q.exec("UPDATE sqlite_schema SET sql = 'CREATE TABLE \"Species\" (x)' WHERE name = 'Species'"));

@@ -1,12 +1,12 @@
 #include "rawfile.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/dbfiles.h"
-#include "data/migrations.h"
-#include "data/schema.h"
-#include "data/schemacheck.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/dbfiles.h"
+#include "db/engine/migrations.h"
+#include "db/engine/schemacheck.h"
+#include "schema/schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -134,23 +134,23 @@ void TestMigrations::deliveredFileHasTheCurrentLayout()
 
 void TestMigrations::layoutOneIsBroughtUpToDateAtStart()
 {
-    database::closeAll();
+    db::closeAll();
     const QString path = databasePath();
     makeLayoutOne(path, QStringLiteral("Ann Angler"));
     const QStringList before = allRecords(path);
     QCOMPARE(schemacheck::inspect(path).version, 1);
 
-    const Status s = database::prepare();
+    const Status s = db::prepare();
     QVERIFY2(s, qPrintable(s.message()));
-    database::closeAll();
+    db::closeAll();
     QCOMPARE(rows(path, QStringLiteral("SELECT Version FROM \"Schema Version\"")),
         QStringList { QString::number(migrations::currentVersion) });
     QCOMPARE(indexNames(path), programIndexes());
     QCOMPARE(allRecords(path), before);
     // A second start finds nothing to do and changes nothing.
     const QByteArray migrated = fileHash(path);
-    QVERIFY(database::prepare());
-    database::closeAll();
+    QVERIFY(db::prepare());
+    db::closeAll();
     QCOMPARE(fileHash(path), migrated);
 }
 
@@ -164,7 +164,7 @@ void TestMigrations::layoutOneBackupIsBroughtUpToDateByRestore()
 
     const Status s = dbfiles::restore(away.path(), databasePath());
     QVERIFY2(s, qPrintable(s.message()));
-    database::closeAll();
+    db::closeAll();
     const QString path = databasePath();
     QCOMPARE(rows(path, QStringLiteral("SELECT Version FROM \"Schema Version\"")),
         QStringList { QString::number(migrations::currentVersion) });
@@ -207,7 +207,7 @@ void TestMigrations::failedMigrationLeavesTheFileAsItWas()
 {
     QFETCH(QList<migrations::Step>, steps);
     QFETCH(QString, words);
-    database::closeAll();
+    db::closeAll();
     const QString path = databasePath();
     makeLayoutOne(path, QStringLiteral("Ann Angler"));
     const QByteArray before = fileHash(path);
@@ -235,7 +235,7 @@ void TestMigrations::failedMigrationLeavesTheFileAsItWas()
 // work on a file it does not know.
 void TestMigrations::laterLayoutAddsAFieldAndIsRefusedByThisVersion()
 {
-    database::closeAll();
+    db::closeAll();
     const QString path = databasePath();
     makeLayoutOne(path, QStringLiteral("Ann Angler"));
     const int next = migrations::currentVersion + 1;
@@ -263,11 +263,11 @@ void TestMigrations::laterLayoutAddsAFieldAndIsRefusedByThisVersion()
         QStringList { "1" });
 
     const QByteArray before = fileHash(path);
-    const Status start = database::prepare();
+    const Status start = db::prepare();
     QVERIFY(!start);
     QVERIFY2(
         start.message().contains("was made by a newer version of Brindlemoor"), qPrintable(start.message()));
-    database::closeAll();
+    db::closeAll();
     QCOMPARE(fileHash(path), before);
 }
 

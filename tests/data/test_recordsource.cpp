@@ -3,12 +3,12 @@
 #include "recordcount.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/database.h"
-#include "data/money.h"
-#include "data/query.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "core/money.h"
+#include "db/changes.h"
+#include "db/database.h"
+#include "db/query.h"
+#include "db/recordsource.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

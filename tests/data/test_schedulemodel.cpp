@@ -1,11 +1,11 @@
 #include "behind.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/database.h"
-#include "data/recordsource.h"
-#include "data/schedulemodel.h"
+#include "core/apppaths.h"
+#include "db/changes.h"
+#include "db/database.h"
+#include "db/recordsource.h"
+#include "domain/schedulemodel.h"
 
 #include <QAbstractItemModelTester>
 #include <QRegularExpression>

@@ -3,14 +3,14 @@
 #include "serverdb.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/filter.h"
-#include "data/migrations.h"
-#include "data/query.h"
-#include "data/recordsource.h"
-#include "data/schema.h"
-#include "data/servercopy.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/engine/migrations.h"
+#include "db/filter.h"
+#include "db/query.h"
+#include "db/recordsource.h"
+#include "db/servercopy.h"
+#include "schema/schema.h"
 
 #include <QRandomGenerator>
 #include <QSqlQuery>
@@ -75,7 +75,7 @@ class TestServer : public QObject
 private slots:
     void init()
     {
-        database::closeAll();
+        db::closeAll();
         test::resetDatabase();
     }
 
@@ -190,7 +190,7 @@ private slots:
     {
         BM_REQUIRE_SERVER();
         const QString server = test::freshServerDatabase("layin");
-        QVERIFY(database::check(server));
+        QVERIFY(db::check(server));
         const QString file = appFile("tallow.mdb");
         for (const TableDef &t : schema::tables()) {
             QStringList fields { "ID" };
@@ -227,10 +227,10 @@ private slots:
     {
         BM_REQUIRE_SERVER();
         const QString server = test::freshServerDatabase("earlier");
-        QVERIFY(database::check(server));
+        QVERIFY(db::check(server));
         QVERIFY(db::write(
             server, "Booking", "INSERT INTO Booking (Name, Date) VALUES ('kept', '2025-06-01')", {}));
-        database::closeAll();
+        db::closeAll();
         {
             test::ServerConnection raw(server);
             QSqlQuery q(raw.database());
@@ -242,7 +242,7 @@ private slots:
                 QVERIFY2(q.exec(sql), sql);
         }
         QTest::ignoreMessage(QtInfoMsg, QRegularExpression("brought from layout"));
-        QVERIFY(database::check(server));
+        QVERIFY(db::check(server));
         QCOMPARE(answers(server, "SELECT Version FROM \"Schema Version\""),
             QStringList { QString::number(migrations::currentVersion) });
         RecordSource dated("Data1", "SELECT * FROM Booking WHERE Date", nullptr, server);
@@ -279,7 +279,7 @@ private slots:
             QVERIFY(q.exec(setUp));
         }
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("can not be used"));
-        const Status s = database::check(server);
+        const Status s = db::check(server);
         QVERIFY(!s);
         QVERIFY2(s.message().contains(why) && s.message().contains("left as it is"), qPrintable(s.message()));
         test::ServerConnection raw(server);
@@ -296,7 +296,7 @@ private slots:
     {
         BM_REQUIRE_SERVER();
         const QString server = test::onServer() ? databasePath() : test::freshServerDatabase("lost");
-        QVERIFY(database::check(server));
+        QVERIFY(db::check(server));
         auto cutOff = [&] {
             QVariant pid;
             db::Query q(server);

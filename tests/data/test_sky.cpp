@@ -1,6 +1,6 @@
 #include "testenv.h"
 
-#include "data/sky.h"
+#include "domain/sky.h"
 
 #include <QtTest>
 

@@ -1,11 +1,11 @@
 #include "rawfile.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/migrations.h"
-#include "data/pagecheck.h"
-#include "data/schema.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/engine/migrations.h"
+#include "db/pagecheck.h"
+#include "schema/schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,7 +35,7 @@ class TestStartup : public QObject
 private slots:
     void init()
     {
-        database::closeAll();
+        db::closeAll();
         QDir(appFolder()).removeRecursively();
     }
     void cleanup()
@@ -43,7 +43,7 @@ private slots:
         const QString folder = appFolder();
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::setPermissions(databasePath(), QFile::ReadOwner | QFile::WriteOwner);
-        database::closeAll();
+        db::closeAll();
     }
 
     void missingFolderOrFileIsLaidIn_data()
@@ -57,10 +57,10 @@ private slots:
         QFETCH(bool, folderExists);
         if (folderExists)
             QDir().mkpath(appFolder());
-        const Status s = database::prepare();
+        const Status s = db::prepare();
         QVERIFY2(s, qPrintable(s.message()));
         QVERIFY(QFileInfo(databasePath()).isWritable());
-        QSqlQuery q(database::connection(databasePath()));
+        QSqlQuery q(db::connection(databasePath()));
         QVERIFY(q.exec("SELECT COUNT(*) FROM \"Guide Info\""));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 1);
@@ -68,8 +68,8 @@ private slots:
 
     void everyTableHoldsARecord()
     {
-        QVERIFY(database::prepare());
-        QSqlQuery q(database::connection(databasePath()));
+        QVERIFY(db::prepare());
+        QSqlQuery q(db::connection(databasePath()));
         for (const char *table : { "Lakes Fished", "Marinas", "Lures", "Lure Color", "Species", "Trip Type",
                  "Trip Rates", "Deposits", "Guide Info", "Phone", "Booking", "Reminder", "Diary", "Patterns",
                  "Rods", "Boat", "Equipment" }) {
@@ -81,14 +81,14 @@ private slots:
 
     void existingDatabaseIsKept()
     {
-        QVERIFY(database::prepare());
+        QVERIFY(db::prepare());
         {
-            QSqlQuery q(database::connection(databasePath()));
+            QSqlQuery q(db::connection(databasePath()));
             QVERIFY(q.exec("UPDATE \"Guide Info\" SET \"Guide Name\" = 'Lee''s Guide Service'"));
         }
-        database::closeAll();
-        QVERIFY(database::prepare());
-        QSqlQuery q(database::connection(databasePath()));
+        db::closeAll();
+        QVERIFY(db::prepare());
+        QSqlQuery q(db::connection(databasePath()));
         QVERIFY(q.exec("SELECT \"Guide Name\" FROM \"Guide Info\""));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QString("Lee's Guide Service"));
@@ -159,8 +159,8 @@ private slots:
         if (permissions && geteuid() == 0)
             QSKIP("File permissions do not bind the superuser.");
 
-        QVERIFY(database::prepare());
-        database::closeAll();
+        QVERIFY(db::prepare());
+        db::closeAll();
         const QString path = databasePath();
         if (damage == "text") {
             writeFile(path, "Name,Phone\nAnn,555\n");
@@ -213,11 +213,11 @@ private slots:
         const QByteArray before = fileHash(path);
         const QStringList filesBefore = QDir(appFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 
-        const Status s = database::prepare();
+        const Status s = db::prepare();
         QVERIFY(!s);
         QVERIFY2(s.message().contains(QDir::toNativeSeparators(path)), qPrintable(s.message()));
         QVERIFY2(s.message().contains(words), qPrintable(s.message()));
-        database::closeAll();
+        db::closeAll();
         QCOMPARE(fileHash(path), before);
         QCOMPARE(QDir(appFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), filesBefore);
     }
@@ -234,8 +234,8 @@ private slots:
     void ownTriggersWrittenAnewAreKept()
     {
         QFETCH(QString, layout);
-        QVERIFY(database::prepare());
-        database::closeAll();
+        QVERIFY(db::prepare());
+        db::closeAll();
         const QString path = databasePath();
         const QString blank = layout.isEmpty() ? QStringLiteral(" ") : layout;
         QString sql;
@@ -244,7 +244,7 @@ private slots:
                        .arg(schema::quoted(t.name),
                            QString(t.sql).replace(QLatin1String(" BEGIN "), blank + "BEGIN" + blank));
         QVERIFY(test::execOnFile(path, sql));
-        const Status s = database::prepare();
+        const Status s = db::prepare();
         QVERIFY2(s, qPrintable(s.message()));
     }
 
@@ -260,9 +260,9 @@ private slots:
     void pagesAreCheckedAfterTheStart()
     {
         QFETCH(bool, damaged);
-        QVERIFY(database::prepare());
+        QVERIFY(db::prepare());
         {
-            QSqlQuery q(database::connection(databasePath()));
+            QSqlQuery q(db::connection(databasePath()));
             QVERIFY(q.exec("BEGIN"));
             QVERIFY(q.prepare("INSERT INTO Booking (\"Date\", \"Name\", \"Notes\") VALUES (?, ?, ?)"));
             for (int i = 0; i < 3000; ++i) {
@@ -273,7 +273,7 @@ private slots:
             }
             QVERIFY(q.exec("COMMIT"));
         }
-        database::closeAll();
+        db::closeAll();
         const QString path = databasePath();
         if (damaged) {
             QFile f(path);
@@ -285,17 +285,17 @@ private slots:
         }
         const QByteArray before = fileHash(path);
 
-        const Status started = database::prepare();
+        const Status started = db::prepare();
         QVERIFY2(started, qPrintable(started.message()));
-        database::PageCheck check(path);
-        QSignalSpy told(&check, &database::PageCheck::damaged);
-        QSignalSpy finished(&check, &database::PageCheck::finished);
+        db::PageCheck check(path);
+        QSignalSpy told(&check, &db::PageCheck::damaged);
+        QSignalSpy finished(&check, &db::PageCheck::finished);
         check.start();
         QVERIFY(finished.wait(20000));
         QCOMPARE(told.count(), damaged ? 1 : 0);
         if (damaged)
             QVERIFY2(told[0][0].toString().contains("is damaged"), qPrintable(told[0][0].toString()));
-        database::closeAll();
+        db::closeAll();
         QCOMPARE(fileHash(path), before);
     }
 };

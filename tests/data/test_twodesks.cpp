@@ -1,12 +1,12 @@
 #include "serverdb.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/database.h"
-#include "data/query.h"
-#include "data/recordsource.h"
-#include "data/server.h"
+#include "core/apppaths.h"
+#include "db/changes.h"
+#include "db/database.h"
+#include "db/engine/server.h"
+#include "db/query.h"
+#include "db/recordsource.h"
 
 #include <QElapsedTimer>
 #include <QSqlError>
@@ -54,7 +54,7 @@ void TestTwoDesks::init()
     m_uri = test::freshServerDatabase(QStringLiteral("twodesks"));
     QVERIFY(!m_uri.isEmpty());
     setDatabaseLocation(m_uri);
-    QVERIFY(database::check(m_uri));
+    QVERIFY(db::check(m_uri));
     QVERIFY(db::write(m_uri, QStringLiteral("Booking"),
         QStringLiteral(
             "INSERT INTO Booking (Name, Lake, Telephone) VALUES ('Ann Lee', 'Bull Shoals', '555-0100')"),
@@ -67,13 +67,13 @@ void TestTwoDesks::init()
     // The other desk's program says which computer it runs on.
     QVERIFY(otherDesk(QStringLiteral("SET application_name = 'Brindlemoor@cabin-2'")));
     // The other desk's open transaction holds its record a short while here.
-    QVERIFY(QSqlQuery(database::connection(m_uri)).exec(QStringLiteral("SET lock_timeout = '300ms'")));
+    QVERIFY(QSqlQuery(db::connection(m_uri)).exec(QStringLiteral("SET lock_timeout = '300ms'")));
 }
 
 void TestTwoDesks::cleanup()
 {
     m_other.reset();
-    database::closeAll();
+    db::closeAll();
     setDatabaseLocation(QString());
     if (!m_uri.isEmpty())
         QVERIFY(test::dropServerDatabase(m_uri));
@@ -182,7 +182,7 @@ void TestTwoDesks::savesOfBothDesksStay()
         QVERIFY2(!refused, qPrintable(refusals[i]));
         // Told, soon, in words that say what happened; the typed name waits.
         QVERIFY2(says(refused.message(), refusals[i]), qPrintable(refused.message()));
-        QVERIFY(waited.elapsed() < database::server::lockWaitMs);
+        QVERIFY(waited.elapsed() < db::server::lockWaitMs);
         QCOMPARE(here.editMode(), RecordSource::EditMode::Edit);
         QCOMPARE(here.value(QStringLiteral("Name")).toString(), name);
         if (i == 0)
@@ -261,7 +261,7 @@ void TestTwoDesks::anotherDesksSaveIsHeard()
     QFETCH(QStringList, other);
     QFETCH(QStringList, tables);
 
-    (void)database::connection(m_uri); // this desk listens from its first use
+    (void)db::connection(m_uri); // this desk listens from its first use
     QStringList heard;
     bool allFromElsewhere = true;
     const auto listening = connect(&DataChanges::instance(), &DataChanges::tableChanged, this,

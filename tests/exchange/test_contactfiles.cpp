@@ -3,12 +3,12 @@
 #include "recordcount.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/contactimport.h"
-#include "data/progress.h"
-#include "data/recordsource.h"
-#include "data/textsource.h"
+#include "core/apppaths.h"
+#include "core/progress.h"
+#include "db/changes.h"
+#include "db/recordsource.h"
+#include "exchange/contactimport.h"
+#include "exchange/textsource.h"
 
 #include <QFile>
 #include <QSignalSpy>

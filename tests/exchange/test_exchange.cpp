@@ -4,17 +4,17 @@
 #include "recordcount.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/changes.h"
-#include "data/contactimport.h"
-#include "data/csvexchange.h"
-#include "data/database.h"
-#include "data/icsexport.h"
-#include "data/migrations.h"
-#include "data/money.h"
-#include "data/recordsource.h"
-#include "data/schema.h"
-#include "data/schemacheck.h"
+#include "core/apppaths.h"
+#include "core/money.h"
+#include "db/changes.h"
+#include "db/database.h"
+#include "db/engine/migrations.h"
+#include "db/engine/schemacheck.h"
+#include "db/recordsource.h"
+#include "exchange/contactimport.h"
+#include "exchange/csvexchange.h"
+#include "exchange/icsexport.h"
+#include "schema/schema.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -493,12 +493,12 @@ private slots:
         const QString id = ics::databaseIdentity(databasePath());
         QCOMPARE(ics::databaseIdentity(databasePath()), id);
         const QString copy = dir->filePath("copy.mdb");
-        database::closeAll();
+        db::closeAll();
         QVERIFY(QFile::copy(databasePath(), copy));
         QCOMPARE(ics::databaseIdentity(copy), id);
         test::resetDatabase();
         QVERIFY(ics::databaseIdentity(databasePath()) != id);
-        database::closeAll();
+        db::closeAll();
     }
 
     void badFileRefused_data()
@@ -794,7 +794,7 @@ private slots:
     {
         BM_FILE_ONLY();
         QFETCH(int, layout);
-        database::closeAll();
+        db::closeAll();
         const QString path = databasePath();
         QString older;
         for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
@@ -816,7 +816,7 @@ private slots:
         QCOMPARE(schemacheck::inspect(path).version, layout);
 
         const QDateTime before = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
-        const Status s = database::prepare();
+        const Status s = db::prepare();
         QVERIFY2(s, qPrintable(s.message()));
         const QDateTime after = QDateTime::currentDateTimeUtc();
         QCOMPARE(schemacheck::inspect(path).version, migrations::currentVersion);

@@ -4,8 +4,8 @@
 #include "recordcount.h"
 #include "testenv.h"
 
-#include "data/csvexchange.h"
-#include "data/recordsource.h"
+#include "db/recordsource.h"
+#include "exchange/csvexchange.h"
 #include "main/exchangedialogs.h"
 #include "main/frmmain.h"
 #include "platform/progress.h"

@@ -1,6 +1,6 @@
 #include "checks.h"
 
-#include "data/vcardreader.h"
+#include "exchange/vcardreader.h"
 
 #include <QFile>
 #include <QTemporaryDir>

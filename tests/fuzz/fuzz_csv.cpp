@@ -5,8 +5,8 @@
 
 #include "fuzzsupport.h"
 
-#include "data/contactcolumns.h"
-#include "data/csvreader.h"
+#include "exchange/contactcolumns.h"
+#include "exchange/csvreader.h"
 
 using namespace bm;
 

@@ -5,10 +5,10 @@
 
 #include "fuzzsupport.h"
 
-#include "data/filter.h"
-#include "data/schema.h"
+#include "db/filter.h"
 #include "filtercases.h"
 #include "perlregex.h"
+#include "schema/schema.h"
 
 #include <algorithm>
 #include <cmath>

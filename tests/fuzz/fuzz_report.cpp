@@ -6,11 +6,11 @@
 
 #include "fuzzsupport.h"
 
-#include "data/progress.h"
-#include "data/report/definition.h"
-#include "data/report/layout.h"
-#include "data/report/messages.h"
-#include "data/report/rows.h"
+#include "core/progress.h"
+#include "reports/definition.h"
+#include "reports/layout.h"
+#include "reports/messages.h"
+#include "reports/rows.h"
 
 #include <string>
 

@@ -7,8 +7,8 @@
 
 #include "fuzzsupport.h"
 
-#include "data/migrations.h"
-#include "data/schemacheck.h"
+#include "db/engine/migrations.h"
+#include "db/engine/schemacheck.h"
 
 #include <QFile>
 

@@ -3,8 +3,8 @@
 
 #include "fuzzsupport.h"
 
-#include "data/contactcolumns.h"
-#include "data/vcardreader.h"
+#include "exchange/contactcolumns.h"
+#include "exchange/vcardreader.h"
 
 using namespace bm;
 

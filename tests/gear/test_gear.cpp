@@ -1,6 +1,6 @@
 #include "behind.h"
 #include "checks.h"
-#include "data/apppaths.h"
+#include "core/apppaths.h"
 #include "doubles.h"
 #include "gear/frmfgear.h"
 #include "recordcount.h"

@@ -3,8 +3,8 @@
 #include "doubles.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/changes.h"
+#include "core/apppaths.h"
+#include "db/changes.h"
 #include "gear/frmfgear.h"
 #include "main/contactspanel.h"
 #include "records/frmfinddiary.h"

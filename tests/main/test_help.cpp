@@ -1,7 +1,7 @@
 #include "doubles.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
+#include "core/apppaths.h"
 #include "main/bookingspanel.h"
 #include "main/frmmain.h"
 #include "maintenance/helpviewer.h"

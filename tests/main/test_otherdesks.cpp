@@ -1,10 +1,10 @@
 #include "serverdb.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/query.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/query.h"
+#include "db/recordsource.h"
 #include "main/bookingspanel.h"
 #include "main/contactspanel.h"
 #include "main/frmmain.h"
@@ -55,7 +55,7 @@ void TestOtherDesks::init()
     m_uri = test::freshServerDatabase(QStringLiteral("otherdesks"));
     QVERIFY(!m_uri.isEmpty());
     setDatabaseLocation(m_uri);
-    QVERIFY(database::check(m_uri));
+    QVERIFY(db::check(m_uri));
     m_other = std::make_unique<test::ServerConnection>(m_uri);
     QVERIFY2(m_other->status(), qPrintable(m_other->status().message()));
     for (const QString &name :
@@ -72,7 +72,7 @@ void TestOtherDesks::cleanup()
 {
     test::deleteWindows();
     m_other.reset();
-    database::closeAll();
+    db::closeAll();
     setDatabaseLocation(QString());
     if (!m_uri.isEmpty())
         QVERIFY(test::dropServerDatabase(m_uri));

@@ -2,10 +2,10 @@
 #include "serverdb.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/query.h"
-#include "data/sharedchoice.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/query.h"
+#include "db/sharedchoice.h"
 #include "main/startdatabase.h"
 #include "maintenance/frmshareddatabase.h"
 
@@ -160,7 +160,7 @@ private slots:
         test::ScriptedMessages boxes;
         QVERIFY(openDatabaseAtStart());
         QCOMPARE(databasePath(), uri);
-        QVERIFY(database::onServer(databasePath()));
+        QVERIFY(db::onServer(databasePath()));
         QVariant n;
         QVERIFY(db::Query().single("SELECT COUNT(*) FROM \"Guide Info\"", {}, n));
         QCOMPARE(n.toInt(), 1); // laid in with the starter records

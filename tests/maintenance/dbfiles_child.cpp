@@ -1,7 +1,7 @@
 // Runs one operation on the database files and kills itself, as kill -9
 // would, before the step with the given number. Prints the number of steps
 // when it gets to the end.
-#include "data/dbfiles.h"
+#include "db/dbfiles.h"
 
 #include <QCoreApplication>
 

@@ -5,8 +5,8 @@
 
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "core/apppaths.h"
+#include "db/database.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,14 +23,14 @@ namespace bm::test
 // freed pages that a repair removes).
 inline bool makeDatabase(const QString &path, const QString &marker, int padding = 1500)
 {
-    database::close(path);
+    db::close(path);
     QFile::remove(path);
     if (!QFile::copy(QStringLiteral(":/delivered/tallow.mdb"), path)
         || !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner))
         return false;
     bool ok = true;
     {
-        QSqlDatabase db = database::connection(path);
+        QSqlDatabase db = db::connection(path);
         QSqlQuery q(db);
         ok = db.transaction() && q.exec(QStringLiteral("DELETE FROM Phone"));
         q.prepare(QStringLiteral("INSERT INTO Phone (Name) VALUES (?)"));
@@ -45,7 +45,7 @@ inline bool makeDatabase(const QString &path, const QString &marker, int padding
         // Half the trips deleted again: free pages for a repair to drop.
         ok = ok && q.exec(QStringLiteral("DELETE FROM Booking WHERE ID % 2 = 0")) && db.commit();
     }
-    database::close(path);
+    db::close(path);
     return ok;
 }
 
@@ -57,12 +57,12 @@ inline QStringList contactsOf(const QString &path)
     if (!QFileInfo(path).isFile())
         return names;
     {
-        QSqlQuery q(database::connection(path));
+        QSqlQuery q(db::connection(path));
         if (q.exec(QStringLiteral("SELECT Name FROM Phone ORDER BY Name")))
             while (q.next())
                 names << q.value(0).toString();
     }
-    database::close(path);
+    db::close(path);
     return names;
 }
 
@@ -70,15 +70,15 @@ inline QStringList contactsOf(const QString &path)
 // integrity check.
 inline bool isSound(const QString &path)
 {
-    if (!database::check(path))
+    if (!db::check(path))
         return false;
     bool ok = false;
     {
-        QSqlQuery q(database::connection(path));
+        QSqlQuery q(db::connection(path));
         ok = q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next()
             && q.value(0).toString() == QLatin1String("ok");
     }
-    database::close(path);
+    db::close(path);
     return ok;
 }
 

@@ -1,6 +1,6 @@
 #include "dbfixture.h"
 
-#include "data/dbfiles.h"
+#include "db/dbfiles.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -247,11 +247,11 @@ void TestDbfiles::refuses()
         else
             QVERIFY(f.resize(f.size() / 2));
     } else if (situation == "foreign" || situation == "old layout") {
-        QSqlQuery q(database::connection(scene.backupFile));
+        QSqlQuery q(db::connection(scene.backupFile));
         QVERIFY(q.exec(situation == "foreign" ? QStringLiteral("DROP TABLE Booking")
                                               : QStringLiteral("ALTER TABLE Phone DROP COLUMN Email")));
         q = QSqlQuery();
-        database::close(scene.backupFile);
+        db::close(scene.backupFile);
     } else if (situation == "damaged backup") {
         damage(scene.backupFile);
     } else if (situation == "tallow2 there") {
@@ -313,7 +313,7 @@ void TestDbfiles::killedMidway()
 // an older install left it open; so are the files laid into it.
 void TestDbfiles::dataFolderOwnerOnly()
 {
-    database::closeAll();
+    db::closeAll();
     QVERIFY(QFile::setPermissions(appFolder(),
         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
             | QFile::ReadOther | QFile::ExeOther));

@@ -1,8 +1,8 @@
 #include "dbfixture.h"
 #include "doubles.h"
 
-#include "data/dbfiles.h"
-#include "data/recordsource.h"
+#include "db/dbfiles.h"
+#include "db/recordsource.h"
 #include "main/frmmain.h"
 #include "maintenance/frmabout.h"
 #include "maintenance/frmdbutility.h"

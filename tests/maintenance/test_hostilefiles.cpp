@@ -6,7 +6,7 @@
 #include "dbfixture.h"
 #include "rawfile.h"
 
-#include "data/dbfiles.h"
+#include "db/dbfiles.h"
 
 #include <QTemporaryDir>
 
@@ -24,7 +24,7 @@ enum class Route { Start, Restore, Repair };
 // connection, as another tool would change it.
 bool makeFile(const QString &path, const QString &sql)
 {
-    database::close(path);
+    db::close(path);
     QFile::remove(path);
     if (!QFile::copy(QStringLiteral(":/delivered/tallow.mdb"), path)
         || !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner))
@@ -34,12 +34,12 @@ bool makeFile(const QString &path, const QString &sql)
 
 int count(const QString &path, const QString &table)
 {
-    QSqlQuery q(database::connection(path));
+    QSqlQuery q(db::connection(path));
     const int n = q.exec(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)) && q.next()
         ? q.value(0).toInt()
         : -1;
     q = QSqlQuery();
-    database::close(path);
+    db::close(path);
     return n;
 }
 
@@ -178,7 +178,7 @@ void TestHostileFiles::refused()
     QFETCH(Route, route);
     QFETCH(QString, sql);
     QFETCH(QString, words);
-    database::closeAll();
+    db::closeAll();
     const QString db = databasePath();
     QTemporaryDir away;
     const QString backup = away.filePath(QStringLiteral("tallow.mdb"));
@@ -192,7 +192,7 @@ void TestHostileFiles::refused()
     Status s;
     switch (route) {
     case Route::Start:
-        s = database::prepare();
+        s = db::prepare();
         break;
     case Route::Restore:
         s = dbfiles::restore(away.path(), db);
@@ -201,7 +201,7 @@ void TestHostileFiles::refused()
         s = dbfiles::repair(db);
         break;
     }
-    database::closeAll();
+    db::closeAll();
     QVERIFY(!s);
     QVERIFY2(s.message().startsWith(
                  QStringLiteral("The database file %1 ").arg(QDir::toNativeSeparators(hostile))),
@@ -260,16 +260,15 @@ void TestHostileFiles::allowed()
     QFETCH(Route, route);
     QFETCH(QString, sql);
     QFETCH(QString, kept);
-    database::closeAll();
+    db::closeAll();
     QTemporaryDir away;
     const QString taken
         = route == Route::Restore ? away.filePath(QStringLiteral("tallow.mdb")) : databasePath();
     QVERIFY(makeFile(taken, sql));
-    const Status s
-        = route == Route::Restore ? dbfiles::restore(away.path(), databasePath()) : database::prepare();
+    const Status s = route == Route::Restore ? dbfiles::restore(away.path(), databasePath()) : db::prepare();
     QVERIFY2(s, qPrintable(s.message()));
-    QVERIFY(database::check(databasePath()));
-    QSqlQuery q(database::connection(databasePath()));
+    QVERIFY(db::check(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name = '%1'").arg(kept)));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 1);
@@ -279,16 +278,16 @@ void TestHostileFiles::allowed()
 // soon as a contact was added. Refused, the guide's bookings stay.
 void TestHostileFiles::refusedRestoreKeepsTheBookings()
 {
-    database::closeAll();
+    db::closeAll();
     QTemporaryDir away;
     QVERIFY(makeFile(away.filePath(QStringLiteral("tallow.mdb")),
         QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON Phone BEGIN DELETE FROM Booking; END")));
     const int bookings = count(databasePath(), QStringLiteral("Booking"));
     QVERIFY(bookings > 0);
     QVERIFY(!dbfiles::restore(away.path(), databasePath()));
-    QVERIFY(database::prepare());
+    QVERIFY(db::prepare());
     {
-        QSqlQuery q(database::connection(databasePath()));
+        QSqlQuery q(db::connection(databasePath()));
         QVERIFY(q.exec(QStringLiteral("INSERT INTO Phone (Name) VALUES ('New Client')")));
     }
     QCOMPARE(count(databasePath(), QStringLiteral("Booking")), bookings);

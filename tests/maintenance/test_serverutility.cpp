@@ -2,10 +2,10 @@
 #include "serverdb.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/dbfiles.h"
-#include "data/query.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/dbfiles.h"
+#include "db/query.h"
 #include "maintenance/frmdbutility.h"
 #include "platform/windows.h"
 
@@ -73,7 +73,7 @@ private slots:
     {
         test::deleteWindows();
         qputenv("PATH", m_path);
-        database::closeAll();
+        db::closeAll();
         setDatabaseLocation(QString());
     }
     void backup_data();
@@ -183,7 +183,7 @@ void TestServerUtility::repair()
     if (!owner) {
         QVERIFY2(s.message().contains(QLatin1String("only table or database owner can vacuum it")),
             qPrintable(s.message()));
-        QVERIFY(s.message().contains(database::displayName(uri)));
+        QVERIFY(s.message().contains(db::displayName(uri)));
         return;
     }
     // Every table was vacuumed and analysed just now.
@@ -219,7 +219,7 @@ void TestServerUtility::window()
     click("cmdRestore");
     QCOMPARE(dialogs.requests.size(), 1); // no backup asked for
     QVERIFY(boxes.last().text.startsWith(QLatin1String("Database has not been restored.\n")));
-    QVERIFY(boxes.last().text.contains(database::displayName(m_uri)));
+    QVERIFY(boxes.last().text.contains(db::displayName(m_uri)));
     QCOMPARE(valueOn(m_uri, contacts).toString().count(marker), 1);
 
     boxes.expect();

@@ -1,6 +1,6 @@
 #include "testenv.h"
 
-#include "data/money.h"
+#include "core/money.h"
 
 #include <QLocale>
 #include <QtTest>

@@ -1,7 +1,7 @@
 #include "doubles.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
+#include "core/apppaths.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
 #include "platform/mainhub.h"

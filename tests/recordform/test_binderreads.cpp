@@ -3,8 +3,8 @@
 #include "recordform/binder.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "core/apppaths.h"
+#include "db/database.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "behind.h"
-#include "data/apppaths.h"
-#include "data/recordsource.h"
+#include "core/apppaths.h"
+#include "db/recordsource.h"
 #include "recordcount.h"
 #include "testenv.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "behind.h"
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 
 #include <QDate>
 #include <QPair>

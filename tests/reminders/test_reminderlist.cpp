@@ -2,7 +2,7 @@
 #include "reminderfixture.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
+#include "core/apppaths.h"
 #include "platform/windows.h"
 #include "recordform/recordform.h"
 #include "reminders/frmaddreminder.h"

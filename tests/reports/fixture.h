@@ -7,9 +7,9 @@
 
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/serversql.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/engine/serversql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -21,7 +21,7 @@ namespace bm::test
 
 inline void exec(const QString &sql, const QVariantList &binds = {})
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     if (test::onServer()) {
         db::serversql::Translated translated;
         const Status s = db::serversql::translate(sql, binds, translated);
@@ -38,7 +38,7 @@ inline void exec(const QString &sql, const QVariantList &binds = {})
 // The newest record of a table.
 inline qint64 lastId(const QString &table)
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     q.exec(QStringLiteral("SELECT max(\"ID\") FROM \"%1\"").arg(table));
     q.next();
     return q.value(0).toLongLong();
@@ -46,7 +46,7 @@ inline qint64 lastId(const QString &table)
 
 inline int countOf(const QString &table)
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     q.exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table));
     q.next();
     return q.value(0).toInt();

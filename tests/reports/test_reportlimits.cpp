@@ -1,9 +1,9 @@
 #include "fixture.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/progress.h"
-#include "data/report/runner.h"
+#include "core/apppaths.h"
+#include "core/progress.h"
+#include "reports/runner.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "fixture.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/report/runner.h"
+#include "core/apppaths.h"
 #include "platform/reportpreviewdocument.h"
+#include "reports/runner.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +28,7 @@ namespace
 // their column, remarks of several lines, missing amounts and dates.
 void addSeason()
 {
-    QSqlDatabase db = database::connection(databasePath());
+    QSqlDatabase db = db::connection(databasePath());
     db.transaction();
     const QStringList lakes = { QStringLiteral("Table Rock Lake"), QStringLiteral("Bull Shoals"),
         QStringLiteral("Lake Taneycomo") };

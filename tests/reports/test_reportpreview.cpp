@@ -2,7 +2,7 @@
 #include "fixture.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
+#include "core/apppaths.h"
 #include "platform/mainhub.h"
 #include "platform/reportpreview.h"
 #include "platform/windows.h"
@@ -48,7 +48,7 @@ int pdfPages(const QString &path)
 // Enough bookings for a schedule of some 30 pages.
 void addBookings(int count)
 {
-    QSqlDatabase db = database::connection(databasePath());
+    QSqlDatabase db = db::connection(databasePath());
     db.transaction();
     for (int i = 0; i < count; ++i)
         test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2021-03-04', ?)"),

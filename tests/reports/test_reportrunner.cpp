@@ -1,10 +1,10 @@
 #include "fixture.h"
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/fieldvalue.h"
-#include "data/report/runner.h"
+#include "core/apppaths.h"
+#include "db/fieldvalue.h"
 #include "platform/reportpreviewdocument.h"
+#include "reports/runner.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -524,7 +524,7 @@ private slots:
         QFETCH(int, bookings);
         QFETCH(QString, onEveryPage);
         test::exec(QStringLiteral("DELETE FROM Booking"));
-        QSqlDatabase db = database::connection(databasePath());
+        QSqlDatabase db = db::connection(databasePath());
         db.transaction();
         for (int i = 0; i < bookings; ++i)
             test::exec(
@@ -618,7 +618,7 @@ private slots:
         QVERIFY(!s);
         QVERIFY2(s.message().contains(reason), qPrintable(s.message()));
         QCOMPARE(test::countOf(QStringLiteral("Phone")), contacts);
-        QSqlQuery setting(database::connection(databasePath()));
+        QSqlQuery setting(db::connection(databasePath()));
         QVERIFY(setting.exec(QStringLiteral("SHOW default_transaction_read_only")) && setting.next());
         QCOMPARE(setting.value(0).toString(), QStringLiteral("off")); // the program's own session writes
     }
@@ -707,7 +707,7 @@ private slots:
         // server may take a moment to end the statement, far less than the
         // minutes the statement itself would run.
         const auto stillRunning = [] {
-            QSqlQuery busy(database::connection(databasePath()));
+            QSqlQuery busy(db::connection(databasePath()));
             if (!busy.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND "
                                           "query LIKE '%300000000%' AND pid <> pg_backend_pid()"))
                 || !busy.next())

@@ -3,7 +3,7 @@
 #include "recordcount.h"
 #include "testenv.h"
 
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 #include "records/findtrips.h"
 #include "records/frmfind.h"
 

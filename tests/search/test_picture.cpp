@@ -3,8 +3,8 @@
 #include "pdfprinter.h"
 #include "testenv.h"
 
-#include "data/changes.h"
-#include "data/recordsource.h"
+#include "db/changes.h"
+#include "db/recordsource.h"
 #include "records/frmpicture.h"
 #include "records/pictureview.h"
 

@@ -2,7 +2,7 @@
 #include "doubles.h"
 #include "testenv.h"
 
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 #include "main/bookingspanel.h"
 #include "main/frmmain.h"
 #include "platform/windows.h"

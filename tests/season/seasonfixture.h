@@ -5,9 +5,9 @@
 
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/query.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/query.h"
 
 #include <QRandomGenerator>
 #include <QSqlError>

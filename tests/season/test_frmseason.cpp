@@ -6,8 +6,8 @@
 
 #include "bookings/frmseason.h"
 #include "bookings/seasoncharts.h"
-#include "data/query.h"
-#include "data/recordsource.h"
+#include "db/query.h"
+#include "db/recordsource.h"
 #include "main/frmmain.h"
 #include "platform/reportpreview.h"
 #include "platform/windows.h"

@@ -2,8 +2,8 @@
 #include "checks.h"
 #include "seasonfixture.h"
 
-#include "data/query.h"
-#include "data/season.h"
+#include "db/query.h"
+#include "domain/season.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 #include "behind.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
-#include "data/serversql.h"
+#include "core/apppaths.h"
+#include "db/database.h"
+#include "db/engine/serversql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -19,7 +19,7 @@ namespace
 // the values written in.
 bool inEngineWords(const QString &sql, QString &out, QString *error, const QVariantList &binds = {})
 {
-    if (!database::onServer(databasePath())) {
+    if (!db::onServer(databasePath())) {
         out = sql;
         return true;
     }
@@ -43,28 +43,28 @@ bool execBehind(const QString &sql, QString *error)
 
 bool execBehind(const QString &sql, const QVariantList &binds, QString *error)
 {
-    if (database::onServer(databasePath())) {
+    if (db::onServer(databasePath())) {
         QString statement;
         return inEngineWords(sql, statement, error, binds) && execAsWritten(statement, error);
     }
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     q.prepare(sql);
     for (const QVariant &v : binds)
         q.addBindValue(v);
     const bool done = q.exec();
     if (!done && error)
         *error = q.lastError().text();
-    database::bumpGeneration(databasePath());
+    db::bumpGeneration(databasePath());
     return done;
 }
 
 bool execAsWritten(const QString &statement, QString *error)
 {
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     const bool done = q.exec(statement);
     if (!done && error)
         *error = q.lastError().text();
-    database::bumpGeneration(databasePath());
+    db::bumpGeneration(databasePath());
     return done;
 }
 
@@ -72,7 +72,7 @@ bool refuseWrites(const QString &name, const QString &event, const QString &tabl
     const QString &when)
 {
     const QString quotedTable = QLatin1Char('"') + table + QLatin1Char('"');
-    if (!database::onServer(databasePath()))
+    if (!db::onServer(databasePath()))
         return execAsWritten(
             QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 %4BEGIN SELECT RAISE(ABORT, '%5'); END")
                 .arg(name, event, quotedTable,
@@ -104,7 +104,7 @@ QList<QVariantList> rowsBehind(const QString &sql)
         QTest::qFail(qPrintable(error), __FILE__, __LINE__);
         return rows;
     }
-    QSqlQuery q(database::connection(databasePath()));
+    QSqlQuery q(db::connection(databasePath()));
     if (!q.exec(statement)) {
         QTest::qFail(qPrintable(statement + QStringLiteral(": ") + q.lastError().text()), __FILE__, __LINE__);
         return rows;
@@ -120,8 +120,8 @@ QList<QVariantList> rowsBehind(const QString &sql)
 
 QString missingTable(const QString &table)
 {
-    return database::onServer(databasePath()) ? QStringLiteral("relation \"%1\" does not exist").arg(table)
-                                              : QStringLiteral("no such table: %1").arg(table);
+    return db::onServer(databasePath()) ? QStringLiteral("relation \"%1\" does not exist").arg(table)
+                                        : QStringLiteral("no such table: %1").arg(table);
 }
 
 } // namespace bm::test

@@ -1,6 +1,6 @@
 #include "recordcount.h"
 
-#include "data/recordsource.h"
+#include "db/recordsource.h"
 
 #include <QtDebug>
 

@@ -2,8 +2,8 @@
 
 #include "checks.h"
 
-#include "data/apppaths.h"
-#include "data/query.h"
+#include "core/apppaths.h"
+#include "db/query.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "serverdb.h"
 
-#include "data/log.h"
+#include "core/log.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "testenv.h"
 
-#include "data/apppaths.h"
-#include "data/database.h"
+#include "core/apppaths.h"
+#include "db/database.h"
 #include "platform/imagelimits.h"
 #include "serverdb.h"
 
@@ -58,8 +58,8 @@ void resetDatabase()
     // The database of the test before goes: a run makes one per test, and
     // a thousand of them would fill the throwaway server's folder.
     const QString before = databasePath();
-    database::closeAll();
-    if (onServer() && database::onServer(before))
+    db::closeAll();
+    if (onServer() && db::onServer(before))
         (void)dropServerDatabase(before);
     QDir(appFolder()).removeRecursively();
     const Status s = installDeliveredFiles();
@@ -74,7 +74,7 @@ void resetDatabase()
         qFatal("The test server gave no database (BM_TEST_SERVER=%s).",
             qPrintable(qEnvironmentVariable("BM_TEST_SERVER")));
     setDatabaseLocation(uri);
-    if (const Status laid = database::check(uri); !laid)
+    if (const Status laid = db::check(uri); !laid)
         qFatal("%s", qPrintable(laid.message()));
 }
 

@@ -1,8 +1,0 @@
-#include "data/log.h"
-
-namespace bm
-{
-
-Q_LOGGING_CATEGORY(dataLog, "bm.data")
-
-} // namespace bm

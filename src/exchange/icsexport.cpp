@@ -1,0 +1,326 @@
+#include "exchange/icsexport.h"
+
+#include "db/database.h"
+#include "db/fieldvalue.h"
+#include "db/query.h"
+#include "exchange/csvexchange.h"
+#include "schema/schema.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <libical/ical.h>
+
+namespace bm::ics
+{
+
+namespace
+{
+
+// One libical component, freed when it goes.
+struct Component {
+    icalcomponent *c;
+    explicit Component(icalcomponent *component)
+        : c(component)
+    {
+    }
+    ~Component() { icalcomponent_free(c); }
+    Component(const Component &) = delete;
+    Component &operator=(const Component &) = delete;
+};
+
+// Appends the component as libical writes it; false when it can not.
+bool appendSerialized(QByteArray &to, icalcomponent *component)
+{
+    char *text = icalcomponent_as_ical_string_r(component);
+    if (!text)
+        return false;
+    to.append(text);
+    icalmemory_free_buffer(text);
+    return true;
+}
+
+icaltimetype dateValue(const QDate &date)
+{
+    icaltimetype t = icaltime_null_date();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    t.is_date = 1;
+    return t;
+}
+
+Status unreadable(const QString &what, const Status &why)
+{
+    return Status::failure(QStringLiteral("The %1 can not be read: %2").arg(what, why.message()));
+}
+
+QDate dateOf(const db::Query &row)
+{
+    return fieldvalue::fromStored(FieldKind::Date, row.value(QStringLiteral("Date"))).toDate();
+}
+
+bool blank(QByteArrayView text)
+{
+    return text.trimmed().isEmpty();
+}
+
+// The text with each line break as one line feed, which the calendar writes
+// as its escaped newline: a CRLF is one break, and so is a carriage return
+// alone (as older Mac programs wrote them), which would otherwise be written
+// as an escape that calendars do not read as a break.
+QByteArray withLineFeeds(QByteArrayView text)
+{
+    QByteArray out = text.toByteArray();
+    if (out.contains('\r'))
+        out.replace("\r\n", "\n").replace('\r', '\n');
+    return out;
+}
+
+// A stamp's time, "yyyy-MM-ddTHH:mm:ssZ" in UTC; false when it is none.
+bool stampTime(const QVariant &stored, icaltimetype &out)
+{
+    const QDateTime t = QDateTime::fromString(stored.toString(), Qt::ISODate);
+    if (!t.isValid() || t.timeSpec() != Qt::UTC)
+        return false;
+    out = icaltime_from_timet_with_zone(time_t(t.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+    return true;
+}
+
+// An all-day event made once and given each record's values in turn, so
+// that 100,000 events cost 100,000 serializations and little else.
+class Event
+{
+public:
+    explicit Event(const icaltimetype &stamp)
+        : m_event(icalcomponent_new(ICAL_VEVENT_COMPONENT))
+        , m_uid(icalproperty_new_uid("-"))
+        , m_start(icalproperty_new_dtstart(icaltime_null_date()))
+        , m_end(icalproperty_new_dtend(icaltime_null_date()))
+        , m_summary(icalproperty_new_summary("-"))
+        , m_location(icalproperty_new_location("-"))
+        , m_description(icalproperty_new_description("-"))
+        , m_transparent(icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT))
+        , m_sequence(icalproperty_new_sequence(0))
+        , m_lastModified(icalproperty_new_lastmodified(stamp))
+    {
+        for (icalproperty *p :
+            { m_uid, icalproperty_new_dtstamp(stamp), m_start, m_end, m_summary, m_sequence })
+            icalcomponent_add_property(m_event.c, p);
+    }
+    ~Event()
+    {
+        for (icalproperty *p : { m_location, m_description, m_transparent, m_lastModified })
+            if (!icalproperty_get_parent(p))
+                icalproperty_free(p);
+    }
+    Event(const Event &) = delete;
+    Event &operator=(const Event &) = delete;
+
+    void set(const QByteArray &uid, const QDate &date, const QByteArray &summary)
+    {
+        icalproperty_set_uid(m_uid, uid.constData());
+        icalproperty_set_dtstart(m_start, dateValue(date));
+        icalproperty_set_dtend(m_end, dateValue(date.addDays(1)));
+        icalproperty_set_summary(m_summary, summary.constData());
+    }
+    void setLocation(const QByteArray &text) { setOptional(m_location, icalproperty_set_location, text); }
+    void setDescription(const QByteArray &text)
+    {
+        setOptional(m_description, icalproperty_set_description, text);
+    }
+    void setTransparent(bool transparent) { attach(m_transparent, transparent); }
+    // The record's change stamp: how often it changed and when it last did
+    // (a record without a stamp counts as never changed, time unknown).
+    void setChanges(const QVariant &sequence, const QVariant &modified)
+    {
+        icalproperty_set_sequence(m_sequence, sequence.isNull() ? 0 : sequence.toInt());
+        icaltimetype when;
+        const bool known = stampTime(modified, when);
+        if (known)
+            icalproperty_set_lastmodified(m_lastModified, when);
+        attach(m_lastModified, known);
+    }
+
+    bool appendTo(QByteArray &to) { return appendSerialized(to, m_event.c); }
+
+private:
+    void attach(icalproperty *p, bool attached)
+    {
+        const bool now = icalproperty_get_parent(p) != nullptr;
+        if (attached && !now)
+            icalcomponent_add_property(m_event.c, p);
+        else if (!attached && now)
+            icalcomponent_remove_property(m_event.c, p);
+    }
+    void setOptional(icalproperty *p, void (*setter)(icalproperty *, const char *), const QByteArray &text)
+    {
+        if (!blank(text))
+            setter(p, text.constData());
+        attach(p, !blank(text));
+    }
+
+    Component m_event;
+    icalproperty *m_uid, *m_start, *m_end, *m_summary, *m_location, *m_description, *m_transparent,
+        *m_sequence, *m_lastModified;
+};
+
+QByteArray bookingSummary(QByteArrayView name, QByteArrayView lake)
+{
+    const QByteArrayView n = name.trimmed(), l = lake.trimmed();
+    if (n.isEmpty() && l.isEmpty())
+        return QByteArrayLiteral("Guided trip");
+    if (n.isEmpty() || l.isEmpty())
+        return (n.isEmpty() ? l : n).toByteArray();
+    return n.toByteArray() + QByteArrayLiteral(" \xE2\x80\x93 ") + l.toByteArray(); // an en dash
+}
+
+} // namespace
+
+QString databaseIdentity(const QString &databasePath)
+{
+    quint32 identity = 0;
+    if (!db::calendarIdentity(databasePath, identity))
+        return {};
+    return QStringLiteral("%1").arg(identity, 8, 16, QLatin1Char('0'));
+}
+
+QString eventUid(const QString &kind, qint64 key, const QString &identity)
+{
+    return QStringLiteral("%1-%2.%3@brindlemoor").arg(kind).arg(key).arg(identity);
+}
+
+Status exportCalendar(const QString &databasePath, const QString &filePath, Counts *counts)
+{
+    if (counts)
+        *counts = Counts();
+    const QString identity = databaseIdentity(databasePath);
+    if (identity.isEmpty())
+        return Status::failure(
+            QStringLiteral("The calendar could not be written: the database file %1 can not "
+                           "be changed.")
+                .arg(csv::shownFileName(databasePath)));
+
+    auto q = [](const char *name) { return schema::quoted(QString::fromLatin1(name)); };
+    // Each record with its change stamp, when it has one.
+    auto withStamps = [&](const QString &table, const QStringList &fields) {
+        QStringList columns { QStringLiteral("r.ID AS ID") };
+        for (const QString &f : fields)
+            columns << QStringLiteral("r.%1 AS %1").arg(schema::quoted(f));
+        columns << QStringLiteral("s.\"Sequence\" AS \"Sequence\"")
+                << QStringLiteral("s.\"Modified\" AS \"Modified\"");
+        return QStringLiteral(
+            "SELECT %1 FROM %2 AS r LEFT JOIN %3 AS s ON s.\"Kind\" = '%4' AND s.\"Record\" = "
+            "r.ID WHERE r.%5 IS NOT NULL ORDER BY r.ID")
+            .arg(columns.join(QLatin1String(", ")), schema::quoted(table),
+                schema::quoted(QLatin1String(schema::stampTable)), table, q("Date"));
+    };
+    db::Query bookings(databasePath), reminders(databasePath);
+    if (Status s = bookings.run(withStamps(QStringLiteral("Booking"),
+            { QStringLiteral("Date"), QStringLiteral("Name"), QStringLiteral("Lake"),
+                QStringLiteral("Meet At"), QStringLiteral("Type"), QStringLiteral("Telephone"),
+                QStringLiteral("Cell Phone"), QStringLiteral("Notes") }));
+        !s)
+        return unreadable(QStringLiteral("bookings"), s);
+    if (Status s = reminders.run(
+            withStamps(QStringLiteral("Reminder"), { QStringLiteral("Date"), QStringLiteral("Reminder") }));
+        !s)
+        return unreadable(QStringLiteral("reminders"), s);
+
+    // The calendar's own lines; the events go in before its end.
+    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    icalcomponent_add_property(calendar.c, icalproperty_new_version("2.0"));
+    icalcomponent_add_property(calendar.c, icalproperty_new_prodid("-//Brindlemoor//Guide Service//EN"));
+    icalcomponent_add_property(calendar.c, icalproperty_new_calscale("GREGORIAN"));
+    icalcomponent_add_property(calendar.c, icalproperty_new_method(ICAL_METHOD_PUBLISH));
+    icalproperty *name = icalproperty_new_x("Brindlemoor");
+    icalproperty_set_x_name(name, "X-WR-CALNAME");
+    icalcomponent_add_property(calendar.c, name);
+    QByteArray shell;
+    const qsizetype end = appendSerialized(shell, calendar.c) ? shell.lastIndexOf("END:VCALENDAR") : -1;
+    if (end < 0)
+        return Status::failure(QStringLiteral("The calendar could not be made."));
+
+    const QString shown = csv::shownFileName(filePath);
+    QSaveFile file(filePath);
+    if (Status s = csv::openOwnerOnly(file); !s)
+        return s;
+    constexpr qsizetype chunk = 1024 * 1024;
+    QByteArray buffer;
+    buffer.reserve(chunk + 64 * 1024);
+    buffer.append(shell.left(end));
+    const icaltimetype stamp = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
+    Counts written;
+    bool failed = false;
+    auto flush = [&](bool always) {
+        if (!failed && (always || buffer.size() > chunk)) {
+            failed = file.write(buffer) != buffer.size();
+            buffer.resize(0); // keeps its room for the next chunk
+        }
+    };
+
+    Event event(stamp);
+    const QByteArray uidTail = '.' + identity.toLatin1() + "@brindlemoor";
+    const QString id = QString::fromLatin1(schema::keyColumn);
+    while (!failed && bookings.next()) {
+        const QDate date = dateOf(bookings);
+        if (!date.isValid())
+            continue;
+        event.set("booking-" + QByteArray::number(bookings.value(id).toLongLong()) + uidTail, date,
+            withLineFeeds(bookingSummary(
+                bookings.text(QStringLiteral("Name")), bookings.text(QStringLiteral("Lake")))));
+        event.setLocation(withLineFeeds(bookings.text(QStringLiteral("Meet At"))));
+        event.setChanges(
+            bookings.value(QStringLiteral("Sequence")), bookings.value(QStringLiteral("Modified")));
+        QByteArray description;
+        const char *labels[] = { "Type: ", "Telephone: ", "Cell Phone: ", "Notes: " };
+        const char *fields[] = { "Type", "Telephone", "Cell Phone", "Notes" };
+        for (int i = 0; i < 4; ++i) {
+            const QByteArrayView value = bookings.text(QString::fromLatin1(fields[i]));
+            if (!blank(value)) {
+                if (!description.isEmpty())
+                    description += '\n';
+                description.append(labels[i]).append(value);
+            }
+        }
+        event.setDescription(withLineFeeds(description));
+        if (!event.appendTo(buffer))
+            return Status::failure(QStringLiteral("The calendar could not be made."));
+        ++written.bookings;
+        flush(false);
+    }
+    if (!failed && !bookings.status())
+        return unreadable(QStringLiteral("bookings"), bookings.status());
+    event.setLocation({});
+    event.setTransparent(true); // a reminder does not make the guide busy
+    while (!failed && reminders.next()) {
+        const QDate date = dateOf(reminders);
+        if (!date.isValid())
+            continue;
+        const QByteArray reminder = withLineFeeds(reminders.text(QStringLiteral("Reminder")));
+        const QByteArray firstLine = reminder.trimmed().split('\n').first().trimmed();
+        event.set("reminder-" + QByteArray::number(reminders.value(id).toLongLong()) + uidTail, date,
+            firstLine.isEmpty() ? QByteArrayLiteral("Reminder") : firstLine);
+        event.setDescription(reminder.trimmed() != firstLine ? reminder : QByteArray());
+        event.setChanges(
+            reminders.value(QStringLiteral("Sequence")), reminders.value(QStringLiteral("Modified")));
+        if (!event.appendTo(buffer))
+            return Status::failure(QStringLiteral("The calendar could not be made."));
+        ++written.reminders;
+        flush(false);
+    }
+    if (!failed && !reminders.status())
+        return unreadable(QStringLiteral("reminders"), reminders.status());
+    buffer += shell.mid(end);
+    flush(true);
+    if (failed || !file.commit())
+        return Status::failure(QStringLiteral("The file %1 could not be written: %2. Nothing was saved.")
+                                   .arg(shown, file.errorString()));
+    if (counts)
+        *counts = written;
+    return Status::ok();
+}
+
+} // namespace bm::ics
