@@ -2,6 +2,7 @@
 
 #include "platform/failures.h"
 #include "recordform/recordform.h"
+#include "schema/fields.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -37,11 +38,11 @@ QStringList numbered(int from, int to, const QString &pattern)
 
 FrmAddtrip::FrmAddtrip(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Booking"), this))
-    , m_dataSpecies(new RecordSource(QStringLiteral("DataSpecies"), QStringLiteral("Species"), this))
-    , m_dataLure(new RecordSource(QStringLiteral("DataLure"), QStringLiteral("Lures"), this))
-    , m_dataColor(new RecordSource(QStringLiteral("DataColor"), QStringLiteral("Lure Color"), this))
-    , m_binder(new FieldBinder(m_data1, this))
+    , m_booking(new RecordSource(QStringLiteral("Data1"), table::Booking, this))
+    , m_dataSpecies(new RecordSource(QStringLiteral("DataSpecies"), table::Species, this))
+    , m_dataLure(new RecordSource(QStringLiteral("DataLure"), table::Lures, this))
+    , m_dataColor(new RecordSource(QStringLiteral("DataColor"), table::LureColor, this))
+    , m_binder(new FieldBinder(m_booking, this))
 {
     setObjectName(QStringLiteral("frmAddtrip"));
     setWindowTitle(QStringLiteral("Add Trip Summary"));
@@ -51,33 +52,35 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     instruction->setObjectName(QStringLiteral("lblInstruction"));
 
     const QList<Entry> weather {
-        { "Weather:", "Weather", { "Sunny", "Partly Cloudy", "Cloudy", "Overcast", "Rain", "Snow", "Fog" } },
-        { "Air Temp:", "Air Temp",
+        { "Weather:", field::Booking::Weather,
+            { "Sunny", "Partly Cloudy", "Cloudy", "Overcast", "Rain", "Snow", "Fog" } },
+        { "Air Temp:", field::Booking::AirTemp,
             { "'Teens", "20's", "30's", "40's", "50's", "60's", "70's", "80's", "90's" } },
-        { "Wind Direction:", "Wind Direction",
+        { "Wind Direction:", field::Booking::WindDirection,
             { "North", "Northeast", "East", "Southeast", "South", "Southwest", "West", "Northwest" } },
-        { "Wind Speed:", "Wind Speed", { "Calm", "Light", "Moderate", "Strong", "Gusty" } },
+        { "Wind Speed:", field::Booking::WindSpeed, { "Calm", "Light", "Moderate", "Strong", "Gusty" } },
     };
     const QList<Entry> fishing {
-        { "Lake Area:", "Lake Area",
+        { "Lake Area:", field::Booking::LakeArea,
             { "Upper Lake", "Lower Lake", "Mid Lake", "Upper River", "Lower River", "Mid River" } },
-        { "Depth Fished:", "Depth", { "Top Water", "Shallow", "Medium", "Deep" } },
-        { "Water Temp:", "Water Temp", { "30's", "40's", "50's", "60's", "70's", "80's", "90's" } },
-        { "Water Color:", "Water Color", { "Clear", "Stained", "Muddy" } },
-        { "Structure:", "Structure",
+        { "Depth Fished:", field::Booking::Depth, { "Top Water", "Shallow", "Medium", "Deep" } },
+        { "Water Temp:", field::Booking::WaterTemp,
+            { "30's", "40's", "50's", "60's", "70's", "80's", "90's" } },
+        { "Water Color:", field::Booking::WaterColor, { "Clear", "Stained", "Muddy" } },
+        { "Structure:", field::Booking::Structure,
             { "Banks", "Brush Piles", "Docks", "Coves", "Points", "Submerged Trees", "Stumps", "Logs",
                 "Rocks", "Weeds", "Lily Pads" } },
-        { "Primary Species:", "Species", {} },
-        { "Lure / Bait:", "Lure", {} },
-        { "Lure Color:", "Lure Color", {} },
+        { "Primary Species:", field::Booking::Species, {} },
+        { "Lure / Bait:", field::Booking::Lure, {} },
+        { "Lure Color:", field::Booking::LureColor, {} },
     };
     const QList<Entry> caught {
-        { "Total Fish:", "Total Fish", numbered(1, 13, QStringLiteral("%1")) },
-        { "Big Fish:", "Big Fish",
+        { "Total Fish:", field::Booking::TotalFish, numbered(1, 13, QStringLiteral("%1")) },
+        { "Big Fish:", field::Booking::BigFish,
             { "Largemouth Bass", "Smallmouth Bass", "Striper", "Hybrid", "Rainbow Trout", "Brown Trout",
                 "Walleye", "Catfish", "Crappie", "Carp", "Northern Pike", "Bluegill" } },
-        { "Big Fish Weight:", "Weight", numbered(5, 13, QStringLiteral("%1 lbs.")) },
-        { "Big Fish Length:", "Length", numbered(15, 24, QStringLiteral("%1 inches")) },
+        { "Big Fish Weight:", field::Booking::Weight, numbered(5, 13, QStringLiteral("%1 lbs.")) },
+        { "Big Fish Length:", field::Booking::Length, numbered(15, 24, QStringLiteral("%1 inches")) },
     };
 
     QList<QComboBox *> combos; // in the order of their numbers
@@ -89,18 +92,18 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
             combos.append(combo);
             combo->setObjectName(QStringLiteral("Combo%1").arg(combos.size()));
             combo->setMinimumWidth(160);
-            const QString field = QString::fromLatin1(e.field);
+            const QString name = QString::fromLatin1(e.field);
             // A list that can not be read keeps its entries; fillList has
             // shown why.
-            if (field == QLatin1String("Species"))
-                (void)fillList(combo, *m_dataSpecies, QStringLiteral("Fish"));
-            else if (field == QLatin1String("Lure"))
-                (void)fillList(combo, *m_dataLure, QStringLiteral("Bait"));
-            else if (field == QLatin1String("Lure Color"))
-                (void)fillList(combo, *m_dataColor, QStringLiteral("Color"));
+            if (name == QLatin1String(field::Booking::Species))
+                (void)fillList(combo, *m_dataSpecies, field::Species::Fish);
+            else if (name == QLatin1String(field::Booking::Lure))
+                (void)fillList(combo, *m_dataLure, field::Lures::Bait);
+            else if (name == QLatin1String(field::Booking::LureColor))
+                (void)fillList(combo, *m_dataColor, field::LureColor::Color);
             else
                 fillList(combo, e.entries);
-            m_binder->bind(combo, field);
+            m_binder->bind(combo, name);
             form->addRow(QString::fromLatin1(e.label), combo);
         }
         return box;
@@ -114,7 +117,7 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     remarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     remarks->setTabChangesFocus(true);
     remarks->setFixedHeight(96);
-    m_binder->bind(remarks, QStringLiteral("Remarks"));
+    m_binder->bind(remarks, field::Booking::Remarks);
     static_cast<QFormLayout *>(caughtBox->layout())->addRow(QStringLiteral("Remarks:"), remarks);
 
     auto *left = new QVBoxLayout;
@@ -154,7 +157,7 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     // In edit mode while shown, on the booking it was opened for: Save
     // writes and Cancel drops the changes, and both close the window.
     FormDeclaration d;
-    d.source = m_data1;
+    d.source = m_booking;
     d.binder = m_binder;
     d.saved = d.cancelled = [this] { close(); };
     m_form = new RecordForm(std::move(d), this);
@@ -167,8 +170,9 @@ QWidget *FrmAddtrip::buildSummary()
     auto *frame = new QGroupBox(QStringLiteral("Summary for:"), this);
     frame->setObjectName(QStringLiteral("fraSummary"));
     auto *grid = new QGridLayout(frame);
-    const std::pair<const char *, const char *> shown[] = { { "Trip Date:", "Date" }, { "Client:", "Name" },
-        { "Lake / River:", "Lake" }, { "Type Trip:", "Type" } };
+    const std::pair<const char *, const char *> shown[]
+        = { { "Trip Date:", field::Booking::Date }, { "Client:", field::Booking::Name },
+              { "Lake / River:", field::Booking::Lake }, { "Type Trip:", field::Booking::Type } };
     int i = 0;
     for (const auto &[caption, field] : shown) {
         auto *value = new QLabel(frame);
@@ -195,7 +199,7 @@ QWidget *FrmAddtrip::boxFor(const QString &field) const
 bool FrmAddtrip::startEdit(Bookmark booking)
 {
     m_form->dropPending();
-    if (!platform::reportFailure(m_data1->setBookmark(booking), this))
+    if (!platform::reportFailure(m_booking->setBookmark(booking), this))
         return false;
     m_form->edit();
     return m_form->isEditing();

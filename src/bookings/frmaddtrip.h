@@ -19,7 +19,7 @@ class FrmAddtrip : public QWidget
 public:
     explicit FrmAddtrip(QWidget *parent = nullptr);
 
-    RecordSource *data1() const { return m_data1; } // the booking
+    RecordSource *data1() const { return m_booking; } // the booking
 
     // The entry box of a field of the booking.
     QWidget *boxFor(const QString &field) const;
@@ -33,7 +33,7 @@ public:
 private:
     QWidget *buildSummary();
 
-    RecordSource *m_data1;
+    RecordSource *m_booking;
     RecordSource *m_dataSpecies;
     RecordSource *m_dataLure;
     RecordSource *m_dataColor;

@@ -11,6 +11,7 @@
 #include "recordform/binder.h"
 #include "recordform/datepicker.h"
 #include "recordform/recordform.h"
+#include "schema/fields.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -85,8 +86,8 @@ const QColor &FrmBooking::errorColour()
 
 FrmBooking::FrmBooking(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Booking"), this))
-    , m_binder(new FieldBinder(m_data1, this))
+    , m_booking(new RecordSource(QStringLiteral("Data1"), table::Booking, this))
+    , m_binder(new FieldBinder(m_booking, this))
 {
     setObjectName(QStringLiteral("frmBooking"));
     setWindowTitle(newTitle);
@@ -99,7 +100,7 @@ FrmBooking::FrmBooking(QWidget *parent)
 void FrmBooking::declareForm()
 {
     FormDeclaration d;
-    d.source = m_data1;
+    d.source = m_booking;
     d.binder = m_binder;
     d.keyField = m_clientName;
     d.texts.emptyEntry.text = QStringLiteral("Please enter a client name or press Cancel to exit.");
@@ -113,11 +114,11 @@ void FrmBooking::declareForm()
 void FrmBooking::buildForm()
 {
     // The reference lists, in their tables' order.
-    auto *lakes = new RecordSource(QStringLiteral("Data2"), QStringLiteral("Lakes Fished"), this);
-    auto *marinas = new RecordSource(QStringLiteral("Data3"), QStringLiteral("Marinas"), this);
-    auto *tripRates = new RecordSource(QStringLiteral("Data4"), QStringLiteral("Trip Rates"), this);
-    auto *tripTypes = new RecordSource(QStringLiteral("Data5"), QStringLiteral("Trip Type"), this);
-    auto *deposits = new RecordSource(QStringLiteral("Data6"), QStringLiteral("Deposits"), this);
+    auto *lakes = new RecordSource(QStringLiteral("Data2"), table::LakesFished, this);
+    auto *marinas = new RecordSource(QStringLiteral("Data3"), table::Marinas, this);
+    auto *tripRates = new RecordSource(QStringLiteral("Data4"), table::TripRates, this);
+    auto *tripTypes = new RecordSource(QStringLiteral("Data5"), table::TripType, this);
+    auto *deposits = new RecordSource(QStringLiteral("Data6"), table::Deposits, this);
 
     auto *tripGroup = new QGroupBox(QStringLiteral("Trip Information"), this);
     auto *trip = new QFormLayout(tripGroup);
@@ -130,9 +131,9 @@ void FrmBooking::buildForm()
     trip->addRow(QStringLiteral("Meet at:"), m_meetAt);
     trip->addRow(QStringLiteral("Type:"), m_tripType);
     // A list that can not be read keeps its entries; fillList has shown why.
-    (void)fillList(m_lake, *lakes, QStringLiteral("Lake"));
-    (void)fillList(m_meetAt, *marinas, QStringLiteral("Ramps"));
-    (void)fillList(m_tripType, *tripTypes, QStringLiteral("Trip Type"));
+    (void)fillList(m_lake, *lakes, field::LakesFished::Lake);
+    (void)fillList(m_meetAt, *marinas, field::Marinas::Ramps);
+    (void)fillList(m_tripType, *tripTypes, field::TripType::TripType);
 
     auto *clientGroup = new QGroupBox(QStringLiteral("Client Information"), this);
     auto *client = new QFormLayout(clientGroup);
@@ -177,8 +178,8 @@ void FrmBooking::buildForm()
     pay->addRow(QStringLiteral("Paid By:"), m_paidBy);
     pay->addRow(QStringLiteral("Remarks:"), billingNotes);
     // As above: fillList has shown why a list can not be read.
-    (void)fillList(m_totalCharge, *tripRates, QStringLiteral("Trip Rates"));
-    (void)fillList(m_depositAmount, *deposits, QStringLiteral("Deposits"));
+    (void)fillList(m_totalCharge, *tripRates, field::TripRates::TripRates);
+    (void)fillList(m_depositAmount, *deposits, field::Deposits::Deposits);
     fillList(m_paidBy,
         { QStringLiteral("Cash"), QStringLiteral("Check"), QStringLiteral("Money Order"),
             QStringLiteral("Credit Card") });
@@ -191,28 +192,28 @@ void FrmBooking::buildForm()
     m_cmdHelp->setAutoDefault(false);
 
     const QList<QPair<QWidget *, const char *>> bindings {
-        { m_tripDate, "Date" },
-        { m_lake, "Lake" },
-        { m_meetAt, "Meet At" },
-        { m_tripType, "Type" },
-        { m_clientName, "Name" },
-        { address, "Address" },
-        { address2, "Address2" },
-        { city, "City" },
-        { m_state, "State" },
-        { zipCode, "ZipCode" },
-        { homePhone, "Telephone" },
-        { workPhone, "Work Phone" },
-        { mobilePhone, "Cell Phone" },
-        { email, "Email" },
-        { lodging, "Lodging" },
-        { notes, "Notes" },
-        { m_totalCharge, "Total Charge" },
-        { m_depositAmount, "Deposit Amount" },
-        { m_balanceDue, "Balance Due" },
-        { m_depositReceived, "Deposit Received" },
-        { m_paidBy, "Paid By" },
-        { billingNotes, "Billing Notes" },
+        { m_tripDate, field::Booking::Date },
+        { m_lake, field::Booking::Lake },
+        { m_meetAt, field::Booking::MeetAt },
+        { m_tripType, field::Booking::Type },
+        { m_clientName, field::Booking::Name },
+        { address, field::Booking::Address },
+        { address2, field::Booking::Address2 },
+        { city, field::Booking::City },
+        { m_state, field::Booking::State },
+        { zipCode, field::Booking::ZipCode },
+        { homePhone, field::Booking::Telephone },
+        { workPhone, field::Booking::WorkPhone },
+        { mobilePhone, field::Booking::CellPhone },
+        { email, field::Booking::Email },
+        { lodging, field::Booking::Lodging },
+        { notes, field::Booking::Notes },
+        { m_totalCharge, field::Booking::TotalCharge },
+        { m_depositAmount, field::Booking::DepositAmount },
+        { m_balanceDue, field::Booking::BalanceDue },
+        { m_depositReceived, field::Booking::DepositReceived },
+        { m_paidBy, field::Booking::PaidBy },
+        { billingNotes, field::Booking::BillingNotes },
     };
     QWidget *previous = nullptr;
     for (const auto &[widget, field] : bindings) {
@@ -271,15 +272,15 @@ void FrmBooking::startNew(const QDate &date)
         return;
     // The new record takes the chosen date; a field it can not take is
     // said, and the record stays new for the guide to fill in.
-    for (const QString &field : { QStringLiteral("Date"), QStringLiteral("Deposit Received") })
-        platform::reportFailure(m_data1->setValue(field, date), this);
+    for (const char *name : { field::Booking::Date, field::Booking::DepositReceived })
+        platform::reportFailure(m_booking->setValue(name, date), this);
     m_binder->showRecord();
 }
 
 bool FrmBooking::startEdit(Bookmark bookmark)
 {
     startOver(editTitle);
-    if (!platform::reportFailure(m_data1->setBookmark(bookmark), this))
+    if (!platform::reportFailure(m_booking->setBookmark(bookmark), this))
         return false;
     m_form->edit();
     return m_form->isEditing();

@@ -25,7 +25,7 @@ class FrmBooking : public QWidget
 public:
     explicit FrmBooking(QWidget *parent = nullptr);
 
-    RecordSource &data1() { return *m_data1; }
+    RecordSource &data1() { return *m_booking; }
 
     // Drops whatever is pending and starts a new booking with both dates set.
     void startNew(const QDate &date);
@@ -50,7 +50,7 @@ private:
     void enterBalance();
     void markAmount(QComboBox *box, bool error);
 
-    RecordSource *m_data1;
+    RecordSource *m_booking;
     FieldBinder *m_binder;
     RecordForm *m_form = nullptr;
 

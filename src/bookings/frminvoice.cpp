@@ -7,6 +7,7 @@
 #include "platform/windowrules.h"
 #include "recordform/binder.h"
 #include "recordform/recordform.h"
+#include "schema/fields.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -92,10 +93,10 @@ QPixmap letterheadPicture()
 FrmInvoice::FrmInvoice(QWidget *parent)
     : QWidget(
         parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Guide Info"), this))
-    , m_data2(new RecordSource(QStringLiteral("Data2"), QStringLiteral("Booking"), this))
-    , m_letterhead(new FieldBinder(m_data1, this))
-    , m_binder(new FieldBinder(m_data2, this))
+    , m_guideDetails(new RecordSource(QStringLiteral("Data1"), table::GuideInfo, this))
+    , m_booking(new RecordSource(QStringLiteral("Data2"), table::Booking, this))
+    , m_letterhead(new FieldBinder(m_guideDetails, this))
+    , m_binder(new FieldBinder(m_booking, this))
     , m_numberKeys(new NumberKeyFilter(this))
 {
     setObjectName(QStringLiteral("frmInvoice"));
@@ -156,7 +157,7 @@ FrmInvoice::FrmInvoice(QWidget *parent)
 void FrmInvoice::declareForm()
 {
     FormDeclaration d;
-    d.source = m_data2;
+    d.source = m_booking;
     d.binder = m_binder;
     d.texts.saved.text = QStringLiteral("Changes have been Saved.");
     d.texts.closeWhileEditing.text = QStringLiteral("Please click the Save or Cancel button before exiting.");
@@ -193,7 +194,7 @@ QWidget *FrmInvoice::buildLetterhead()
         m_letterhead->bind(l, field);
         return l;
     };
-    QLabel *name = shown(QStringLiteral("lblGuideName"), QStringLiteral("Guide Name"));
+    QLabel *name = shown(QStringLiteral("lblGuideName"), field::GuideInfo::GuideName);
     QFont big = name->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.4);
@@ -201,24 +202,24 @@ QWidget *FrmInvoice::buildLetterhead()
 
     auto *cityLine = new QHBoxLayout;
     cityLine->setSpacing(4);
-    cityLine->addWidget(shown(QStringLiteral("lblGuideCity"), QStringLiteral("City")));
-    cityLine->addWidget(shown(QStringLiteral("lblGuideState"), QStringLiteral("State")));
-    cityLine->addWidget(shown(QStringLiteral("lblGuideZip"), QStringLiteral("ZipCode")));
+    cityLine->addWidget(shown(QStringLiteral("lblGuideCity"), field::GuideInfo::City));
+    cityLine->addWidget(shown(QStringLiteral("lblGuideState"), field::GuideInfo::State));
+    cityLine->addWidget(shown(QStringLiteral("lblGuideZip"), field::GuideInfo::ZipCode));
     cityLine->addStretch();
 
     auto *details = new QVBoxLayout;
     details->setSpacing(1);
     details->addWidget(name);
-    details->addWidget(shown(QStringLiteral("lblGuideAddress"), QStringLiteral("Address")));
+    details->addWidget(shown(QStringLiteral("lblGuideAddress"), field::GuideInfo::Address));
     details->addLayout(cityLine);
-    details->addWidget(shown(QStringLiteral("lblGuidePhone"), QStringLiteral("Phone")));
+    details->addWidget(shown(QStringLiteral("lblGuidePhone"), field::GuideInfo::Phone));
 
     auto *contact = new QGridLayout;
     contact->setVerticalSpacing(1);
     contact->addWidget(new QLabel(QStringLiteral("Email:"), panel), 0, 0);
-    contact->addWidget(shown(QStringLiteral("lblGuideEmail"), QStringLiteral("Email")), 0, 1);
+    contact->addWidget(shown(QStringLiteral("lblGuideEmail"), field::GuideInfo::Email), 0, 1);
     contact->addWidget(new QLabel(QStringLiteral("Website:"), panel), 1, 0);
-    contact->addWidget(shown(QStringLiteral("lblGuideWebsite"), QStringLiteral("Website")), 1, 1);
+    contact->addWidget(shown(QStringLiteral("lblGuideWebsite"), field::GuideInfo::Website), 1, 1);
     contact->setRowStretch(2, 1);
 
     auto *picture = new QLabel(panel);
@@ -240,9 +241,11 @@ QWidget *FrmInvoice::buildBillTo()
     auto *frame = new QGroupBox(QStringLiteral("Bill To:"), box);
     frame->setObjectName(QStringLiteral("fraBillTo"));
     auto *form = new QFormLayout(frame);
-    const std::pair<const char *, const char *> rows[] = { { "Name:", "Name" }, { "Address:", "Address" },
-        { "Address:", "Address2" }, { "City:", "City" }, { "State:", "State" }, { "Zip Code:", "ZipCode" },
-        { "Paid By:", "Paid By" }, { "Deposit Received:", "Deposit Received" } };
+    const std::pair<const char *, const char *> rows[] = { { "Name:", field::Booking::Name },
+        { "Address:", field::Booking::Address }, { "Address:", field::Booking::Address2 },
+        { "City:", field::Booking::City }, { "State:", field::Booking::State },
+        { "Zip Code:", field::Booking::ZipCode }, { "Paid By:", field::Booking::PaidBy },
+        { "Deposit Received:", field::Booking::DepositReceived } };
     for (const auto &[caption, field] : rows) {
         QString name = QStringLiteral("txt") + QString::fromLatin1(field).remove(QLatin1Char(' '));
         QLineEdit *e = lineEdit(name, frame);
@@ -289,12 +292,15 @@ QWidget *FrmInvoice::buildInvoiceBody()
     m_tax = computedBox(QStringLiteral("Text15"), frame);
     m_chargeTotal = computedBox(QStringLiteral("Text16"), frame);
 
-    const std::pair<QWidget *, const char *> bound[] = { { m_guideServiceQty, "GS Qty" },
-        { tripDate, "Date" }, { lake, "Lake" }, { m_guideServicePrice, "Total Charge" },
-        { m_guideServiceTotal, "GS Total" }, { m_goodsQty, "Goods Qty" }, { m_goods, "Goods" },
-        { m_goodsCost, "Goods Cost" }, { m_goodsTotal, "Goods Total" }, { m_subTotal, "Sub Total" },
-        { m_depositAmount, "Deposit Amount" }, { m_lessDeposit, "Less Deposit" }, { m_taxRate, "Tax Rate" },
-        { m_tax, "Tax" }, { m_chargeTotal, "Charge Total" } };
+    const std::pair<QWidget *, const char *> bound[]
+        = { { m_guideServiceQty, field::Booking::GSQty }, { tripDate, field::Booking::Date },
+              { lake, field::Booking::Lake }, { m_guideServicePrice, field::Booking::TotalCharge },
+              { m_guideServiceTotal, field::Booking::GSTotal }, { m_goodsQty, field::Booking::GoodsQty },
+              { m_goods, field::Booking::Goods }, { m_goodsCost, field::Booking::GoodsCost },
+              { m_goodsTotal, field::Booking::GoodsTotal }, { m_subTotal, field::Booking::SubTotal },
+              { m_depositAmount, field::Booking::DepositAmount },
+              { m_lessDeposit, field::Booking::LessDeposit }, { m_taxRate, field::Booking::TaxRate },
+              { m_tax, field::Booking::Tax }, { m_chargeTotal, field::Booking::ChargeTotal } };
     for (const auto &[w, field] : bound)
         m_binder->bind(w, QString::fromLatin1(field));
 
@@ -497,7 +503,7 @@ void FrmInvoice::cancel()
 void FrmInvoice::print()
 {
     // The report shows the invoice of the booking on screen.
-    platform::printReport(QStringLiteral("invoice.rpt"), m_data2->bookmark());
+    platform::printReport(QStringLiteral("invoice.rpt"), m_booking->bookmark());
 }
 
 void FrmInvoice::help()

@@ -28,8 +28,8 @@ class FrmInvoice : public QWidget
 public:
     explicit FrmInvoice(QWidget *parent = nullptr);
 
-    RecordSource *data1() const { return m_data1; } // Guide Info: the letterhead
-    RecordSource *data2() const { return m_data2; } // the booking being invoiced
+    RecordSource *data1() const { return m_guideDetails; } // Guide Info: the letterhead
+    RecordSource *data2() const { return m_booking; } // the booking being invoiced
 
     bool isEditMode() const;
 
@@ -57,8 +57,8 @@ private:
     void writeResults(const invoice::Boxes &boxes);
     QWidget *inputBox(invoice::Input input) const;
 
-    RecordSource *m_data1;
-    RecordSource *m_data2;
+    RecordSource *m_guideDetails;
+    RecordSource *m_booking;
     FieldBinder *m_letterhead;
     FieldBinder *m_binder;
     NumberKeyFilter *m_numberKeys;

@@ -10,6 +10,7 @@
 #include "platform/reportpreview.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
+#include "schema/fields.h"
 
 #include <QApplication>
 #include <QChart>
@@ -167,10 +168,10 @@ FrmSeason::FrmSeason(QWidget *parent)
     connect(print, &QPushButton::clicked, this, &FrmSeason::printSummary);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
-        [this](const QString &, const QString &table) {
-            if (table == QLatin1String("Booking")) {
+        [this](const QString &, const QString &changed) {
+            if (changed == QLatin1String(table::Booking)) {
                 reread();
-            } else if (table == QLatin1String("Guides")) {
+            } else if (changed == QLatin1String(table::Guides)) {
                 const QString before = guide();
                 readGuides();
                 if (guide() != before)

@@ -5,6 +5,7 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "schema/fields.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -175,14 +176,14 @@ void FrmTripDay::showBooking()
         note(QStringLiteral("There is no booking to show."));
         return;
     }
-    m_client->setText(bookings.text(QStringLiteral("Name")));
-    m_date->setText(bookings.text(QStringLiteral("Date")));
-    m_lake->setText(bookings.text(QStringLiteral("Lake")));
-    m_meetAt->setText(bookings.text(QStringLiteral("Meet At")));
-    m_type->setText(bookings.text(QStringLiteral("Type")));
+    m_client->setText(bookings.text(field::Booking::Name));
+    m_date->setText(bookings.text(field::Booking::Date));
+    m_lake->setText(bookings.text(field::Booking::Lake));
+    m_meetAt->setText(bookings.text(field::Booking::MeetAt));
+    m_type->setText(bookings.text(field::Booking::Type));
     m_confirm->setEnabled(true);
 
-    const QDate day = bookings.value(QStringLiteral("Date")).toDate();
+    const QDate day = bookings.value(field::Booking::Date).toDate();
     if (!day.isValid()) {
         note(QStringLiteral("This booking has no trip date, so there is no moon or sun to show."));
         return;
@@ -236,8 +237,8 @@ void FrmTripDay::sendConfirmation()
         platform::warn(s.message(), this);
         return;
     }
-    const QString name = bookings.text(QStringLiteral("Name")).trimmed();
-    const QString address = bookings.text(QStringLiteral("Email")).trimmed();
+    const QString name = bookings.text(field::Booking::Name).trimmed();
+    const QString address = bookings.text(field::Booking::Email).trimmed();
     if (address.isEmpty()) {
         platform::warn(
             QStringLiteral("There is no email address for %1, so no confirmation can be sent. Enter "
@@ -246,7 +247,7 @@ void FrmTripDay::sendConfirmation()
             this);
         return;
     }
-    RecordSource guideInfo(QStringLiteral("datGuide"), QStringLiteral("Guide Info"));
+    RecordSource guideInfo(QStringLiteral("datGuide"), table::GuideInfo);
     Status read = guideInfo.openStatus();
     if (read)
         read = guideInfo.readCurrent();
@@ -254,14 +255,14 @@ void FrmTripDay::sendConfirmation()
         platform::warn(QStringLiteral("The guide details could not be read: %1").arg(read.message()), this);
         return;
     }
-    const tripday::Trip trip { name, bookings.value(QStringLiteral("Date")).toDate(),
-        bookings.text(QStringLiteral("Lake")), bookings.text(QStringLiteral("Meet At")),
-        bookings.text(QStringLiteral("Type")), amount(bookings, QStringLiteral("Total Charge")),
-        amount(bookings, QStringLiteral("Deposit Amount")),
-        bookings.value(QStringLiteral("Deposit Received")).toDate(),
-        amount(bookings, QStringLiteral("Balance Due")) };
-    const tripday::Guide guide { guideInfo.text(QStringLiteral("Guide Name")),
-        guideInfo.text(QStringLiteral("Phone")), guideInfo.text(QStringLiteral("Email")) };
+    const tripday::Trip trip { name, bookings.value(field::Booking::Date).toDate(),
+        bookings.text(field::Booking::Lake), bookings.text(field::Booking::MeetAt),
+        bookings.text(field::Booking::Type), amount(bookings, field::Booking::TotalCharge),
+        amount(bookings, field::Booking::DepositAmount),
+        bookings.value(field::Booking::DepositReceived).toDate(),
+        amount(bookings, field::Booking::BalanceDue) };
+    const tripday::Guide guide { guideInfo.text(field::GuideInfo::GuideName),
+        guideInfo.text(field::GuideInfo::Phone), guideInfo.text(field::GuideInfo::Email) };
     const tripday::Message m = tripday::confirmation(trip, guide);
     if (!platform::openMail(address, m.subject, m.body))
         platform::warn(QStringLiteral("No e-mail program could be opened for the confirmation."), this);

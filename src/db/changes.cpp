@@ -9,22 +9,22 @@ DataChanges &DataChanges::instance()
     return changes;
 }
 
-void DataChanges::notify(const QString &path, const QString &table)
+void DataChanges::notify(const QString &location, const QString &table)
 {
-    emit tableChanged(path, table);
+    emit tableChanged(location, table);
 }
 
-void DataChanges::notifyFromElsewhere(const QString &path, const QString &table)
+void DataChanges::notifyFromElsewhere(const QString &location, const QString &table)
 {
     const bool outer = m_elsewhere;
     m_elsewhere = true;
-    emit tableChanged(path, table);
+    emit tableChanged(location, table);
     m_elsewhere = outer;
 }
 
-void DataChanges::notifyLostChange(const QString &path, const QString &table, const QString &message)
+void DataChanges::notifyLostChange(const QString &location, const QString &table, const QString &message)
 {
-    emit changeLost(path, table, message);
+    emit changeLost(location, table, message);
 }
 
 } // namespace bm

@@ -23,7 +23,7 @@ namespace db
 // Pages::Later reads only each table's first and last records instead of
 // every page, for a PageCheck to read the rest without holding anyone up.
 enum class Pages { All, Later };
-Status check(const QString &path, Pages pages = Pages::All);
+Status check(const QString &location, Pages pages = Pages::All);
 
 // Start-up: lays the delivered files in where missing, then checks the
 // database file; its pages are left to a PageCheck once the window shows,
@@ -32,7 +32,7 @@ Status prepare();
 
 // The shared connection to a file (opened on first use, after check()).
 // Returns an invalid connection with the reason when it can not be opened.
-QSqlDatabase connection(const QString &path, Status *status = nullptr);
+QSqlDatabase connection(const QString &location, Status *status = nullptr);
 
 // Closes every connection (before a file is replaced, and at exit).
 void closeAll();
@@ -41,37 +41,37 @@ void closeAll();
 // (before the file is copied over or replaced). The next connection() opens
 // the file afresh. No record source on the file may be alive: it would lose
 // its connection.
-void close(const QString &path);
+void close(const QString &location);
 
 // A counter that grows with every write through any record source on the
 // file, so cached counts know when to read again.
-quint64 generation(const QString &path);
-void bumpGeneration(const QString &path);
+quint64 generation(const QString &location);
+void bumpGeneration(const QString &location);
 // After a write to table of the file: the generation grows, then every
-// window hears of it (DataChanges). The write path (data/query.h) says it
+// window hears of it (DataChanges). The write location (data/query.h) says it
 // for every write; nothing else needs to.
-void changed(const QString &path, const QString &table);
+void changed(const QString &location, const QString &table);
 
 // The identity of the file that the calendar's event identities carry:
 // made once, at random, and kept in the file.
-[[nodiscard]] Status calendarIdentity(const QString &path, quint32 &identity);
+[[nodiscard]] Status calendarIdentity(const QString &location, quint32 &identity);
 
 // The record sources alive on the file: each record source says when it
 // opens and closes. While any lives, the file must not be copied over or
 // replaced.
-void sourceOpened(const QString &path);
-void sourceClosed(const QString &path);
-int openSources(const QString &path);
+void sourceOpened(const QString &location);
+void sourceClosed(const QString &location);
+int openSources(const QString &location);
 
 // Whether the database at location is on a server (a connection URI) rather
 // than in a file.
 bool onServer(const QString &location);
 
 // The file's name as the messages show it.
-QString displayName(const QString &path);
+QString displayName(const QString &location);
 
 // "The database file <name> <what>": every message about the file itself.
-Status fileFailure(const QString &path, const QString &what);
+Status fileFailure(const QString &location, const QString &what);
 
 } // namespace db
 } // namespace bm

@@ -8,9 +8,9 @@
 namespace bm::db
 {
 
-PageCheck::PageCheck(const QString &path, QObject *parent)
+PageCheck::PageCheck(const QString &location, QObject *parent)
     : QObject(parent)
-    , m_path(path)
+    , m_location(location)
 {
 }
 
@@ -23,9 +23,9 @@ void PageCheck::start()
 {
     if (m_thread)
         return;
-    const QString path = m_path;
-    m_thread = QThread::create([this, path] {
-        const schemacheck::Finding found = schemacheck::inspect(path, QString(), true);
+    const QString location = m_location;
+    m_thread = QThread::create([this, location] {
+        const schemacheck::Finding found = schemacheck::inspect(location, QString(), true);
         const QString message = found.status ? QString() : found.status.message();
         if (!message.isEmpty())
             qCWarning(dataLog).noquote() << message;

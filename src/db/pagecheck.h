@@ -17,7 +17,7 @@ class PageCheck : public QObject
 {
     Q_OBJECT
 public:
-    explicit PageCheck(const QString &path, QObject *parent = nullptr);
+    explicit PageCheck(const QString &location, QObject *parent = nullptr);
     ~PageCheck() override;
 
     void start();
@@ -30,7 +30,7 @@ signals:
     void finished();
 
 private:
-    QString m_path;
+    QString m_location;
     QThread *m_thread = nullptr;
 };
 

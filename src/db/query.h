@@ -11,16 +11,12 @@
 
 #include <memory>
 
-struct sqlite3;
-struct sqlite3_stmt;
-struct pg_result;
-
-class QSqlDatabase; // the engine's; only the database layer uses it
-
 namespace bm::db
 {
 
+class Cursor; // an engine's rows (engine/cursor.h)
 class ReadOnlyConnection;
+class TransactionEngine; // a dialect's side of a transaction (engine/dialect.h)
 
 // One statement that reads a database file, through the gateway. Every
 // failure is logged with its statement and handed back in a guide's words;
@@ -28,7 +24,7 @@ class ReadOnlyConnection;
 // change the file are refused here: they go through write() or a
 // Transaction, which tell every window of the change.
 //
-//     db::Query q(path);
+//     db::Query q(location);
 //     if (Status s = q.run("SELECT ID, Name FROM Phone WHERE Name > ?", { name }); !s)
 //         return s;
 //     while (q.next())
@@ -37,8 +33,8 @@ class ReadOnlyConnection;
 class Query
 {
 public:
-    // On the program's connection to path (the program's own file if empty).
-    explicit Query(const QString &path = QString());
+    // On the program's connection to location (the program's own file if empty).
+    explicit Query(const QString &location = QString());
     // On a report's read-only connection, which must outlive the query.
     explicit Query(const ReadOnlyConnection &connection);
     ~Query();
@@ -78,22 +74,16 @@ public:
 
 private:
     friend class ReadOnlyConnection;
-    struct Engine;
-    // Takes over a statement the report guard prepared.
-    void adopt(sqlite3 *db, sqlite3_stmt *stmt);
-    // Takes over the first result of a statement the report guard ran on a
-    // server (freed with the query); origins: the table and field of each
-    // column, empty for a computed one. When more is to come, next() asks
-    // the connection for the rest, named name in what it says.
-    void adoptResult(
-        pg_result *result, QList<std::pair<QString, QString>> origins, bool moreToCome, const QString &name);
+    // Takes over the rows of a statement a report's connection prepared or
+    // ran.
+    void adopt(std::unique_ptr<Cursor> cursor);
     Status failed(const QString &sql, const QString &reason);
-    Status runOnServer(const QString &sql, const QVariantList &binds);
     int indexOf(const QString &column) const;
 
-    QString m_path;
+    QString m_location;
     const ReadOnlyConnection *m_readOnly = nullptr;
-    std::unique_ptr<Engine> m_engine;
+    std::unique_ptr<Cursor> m_cursor;
+    bool m_row = false; // on a row of the cursor
     QHash<QString, int> m_columns;
     Status m_status;
     QString m_reason;
@@ -108,7 +98,7 @@ struct Written {
 // The one way to change a database file: runs one INSERT, UPDATE or DELETE on
 // table, committed at once, then tells every window of the change (the
 // file's generation grows and DataChanges says it).
-[[nodiscard]] Status write(const QString &path, const QString &table, const QString &sql,
+[[nodiscard]] Status write(const QString &location, const QString &table, const QString &sql,
     const QVariantList &binds, Written *out = nullptr);
 
 // Several writes that stand or fall together. Nothing is said until
@@ -116,7 +106,7 @@ struct Written {
 class Transaction
 {
 public:
-    explicit Transaction(const QString &path);
+    explicit Transaction(const QString &location);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
@@ -132,15 +122,12 @@ public:
     [[nodiscard]] Status commit();
 
 private:
-    struct Prepared;
     void rollback();
-    QSqlDatabase serverConnection(Status *status) const;
 
-    QString m_path;
+    QString m_location;
     bool m_open = false;
-    QString m_serverConnection; // on a server: the connection it began on
+    std::unique_ptr<TransactionEngine> m_engine; // the dialect's, once begun
     QStringList m_tables;
-    QHash<QString, std::shared_ptr<Prepared>> m_prepared;
 };
 
 // The pieces of a statement that each database engine writes its own way;
@@ -158,7 +145,7 @@ QString withoutIndex(const QString &column);
 QString firstWord(const QString &statement);
 
 // Whether a statement reads or writes, decided here once for the write
-// path, the reports' guard and the translation to the server's words:
+// location, the reports' guard and the translation to the server's words:
 // Whether a word of a statement (in any case), wherever it stands, is one
 // that writes or changes the session: INSERT, SET, INTO, PRAGMA...
 bool changesTheDatabase(const QString &word);
@@ -166,7 +153,7 @@ bool changesTheDatabase(const QString &word);
 // (END TRANSACTION too).
 bool changes(const QString &statement);
 // A statement that writes records (INSERT, UPDATE, DELETE, REPLACE): the
-// only kind the write path takes.
+// only kind the write location takes.
 bool writesRecords(const QString &statement);
 // A statement that only gives rows (SELECT, WITH, VALUES) by its first word.
 bool reads(const QString &statement);

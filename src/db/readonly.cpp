@@ -3,6 +3,7 @@
 #include "core/dates.h"
 #include "core/log.h"
 #include "db/database.h"
+#include "db/engine/cursor.h"
 #include "db/engine/engine.h"
 #include "db/engine/reportfunctions.h"
 #include "db/fieldvalue.h"
@@ -73,19 +74,19 @@ ReadOnlyConnection::~ReadOnlyConnection()
     }
 }
 
-Status ReadOnlyConnection::open(const QString &path, const QLocale &locale)
+Status ReadOnlyConnection::open(const QString &location, const QLocale &locale)
 {
-    m_path = path;
-    if (db::onServer(path))
+    m_location = location;
+    if (db::onServer(location))
         return openOnServer(locale);
     auto refuse = [&](const QString &what) {
-        const Status s = db::fileFailure(path, what);
+        const Status s = db::fileFailure(location, what);
         qCWarning(dataLog).noquote() << s.message();
         return s;
     };
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo(location).isFile())
         return refuse(QStringLiteral("does not exist."));
-    if (sqlite3_open_v2(QFile::encodeName(QFileInfo(path).absoluteFilePath()).constData(), &m_handle,
+    if (sqlite3_open_v2(QFile::encodeName(QFileInfo(location).absoluteFilePath()).constData(), &m_handle,
             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK)
         return refuse(QStringLiteral("can not be opened (%1).")
@@ -152,7 +153,7 @@ Status ReadOnlyConnection::prepare(
     if (m_server)
         return prepareOnServer(name, sql, values, out);
     if (!m_handle)
-        return db::fileFailure(m_path, QStringLiteral("is not open."));
+        return db::fileFailure(m_location, QStringLiteral("is not open."));
     if (Status s = firstWordRefusal(name, sql); !s)
         return s;
 
@@ -166,7 +167,7 @@ Status ReadOnlyConnection::prepare(
         return says::queryFailed(name, engineMessage(m_handle));
     }
     // The statement belongs to the query from here on, which finalizes it.
-    out.adopt(m_handle, stmt);
+    out.adopt(fileCursor(m_handle, stmt));
     if (!stmt)
         return says::queryEmpty(name);
     const char *end = utf8.constData() + utf8.size();

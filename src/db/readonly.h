@@ -52,7 +52,7 @@ public:
 
     // locale: how amount() and shortdate() print; it must outlive the
     // connection.
-    [[nodiscard]] Status open(const QString &path, const QLocale &locale);
+    [[nodiscard]] Status open(const QString &location, const QLocale &locale);
 
     // The statement guard: prepares a report's query as one statement that
     // only reads and gives rows, and binds :booking and :guide to their
@@ -74,11 +74,11 @@ public:
     // How long a query may run before it is stopped.
     static constexpr qint64 queryTimeLimitMs = 60 * 1000;
 
-    const QString &path() const { return m_path; }
+    const QString &location() const { return m_location; }
     sqlite3 *handle() const { return m_handle; }
 
 private:
-    friend class Query; // reads the rest of a statement's rows
+    class ServerRows; // a result on the server, read a row at a time
     static int authorize(void *self, int action, const char *, const char *, const char *, const char *);
     static int progress(void *self);
     // What plainly writes, or is no SELECT, refused by its first word before
@@ -111,7 +111,7 @@ private:
     // The table and field of each column of a described statement.
     QList<std::pair<QString, QString>> originsOf(const pg_result *described) const;
 
-    QString m_path;
+    QString m_location;
     sqlite3 *m_handle = nullptr;
     QString m_serverConnection; // the name of its own server connection
     pg_conn *m_server = nullptr;

@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "db/database.h"
+#include "db/engine/cursor.h"
 #include "db/engine/pgtokens.h"
 #include "db/engine/reportfunctions.h"
 #include "db/engine/server.h"
@@ -57,10 +58,10 @@ Status ReadOnlyConnection::openOnServer(const QLocale &locale)
     // The program's own connection first: it lays the tables in or brings
     // them up to date, so that this one only ever finds them ready.
     Status status;
-    if (!db::connection(m_path, &status).isValid())
+    if (!db::connection(m_location, &status).isValid())
         return status;
     m_serverConnection = QStringLiteral("bm-report-%1").arg(++reportConnections);
-    QSqlDatabase db = db::server::open(m_path, m_serverConnection, &status);
+    QSqlDatabase db = db::server::open(m_location, m_serverConnection, &status);
     if (!db.isValid()) {
         m_serverConnection.clear();
         return status;
@@ -72,13 +73,13 @@ Status ReadOnlyConnection::openOnServer(const QLocale &locale)
           << QStringLiteral("SET statement_timeout = %1").arg(queryTimeLimitMs + 5000);
     for (const QString &sql : std::as_const(setup)) {
         QSqlQuery q(db);
-        if (Status s = db::server::exec(db, m_path, q, sql); !s)
+        if (Status s = db::server::exec(db, m_location, q, sql); !s)
             return db::server::failure(
-                m_path, QStringLiteral("can not be read by a report (%1).").arg(s.message()));
+                m_location, QStringLiteral("can not be read by a report (%1).").arg(s.message()));
     }
     m_server = db::server::libpq(db);
     if (!m_server)
-        return db::server::failure(m_path, QStringLiteral("can not be read by a report."));
+        return db::server::failure(m_location, QStringLiteral("can not be read by a report."));
     return Status::ok();
 }
 
@@ -157,7 +158,7 @@ Status ReadOnlyConnection::prepareOnServer(
         const QString message = r ? QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY))
                                   : QString::fromUtf8(PQerrorMessage(m_server)).trimmed();
         qCWarning(dataLog).noquote() << QStringLiteral("%1: the server refused the report's query \"%2\": %3")
-                                            .arg(db::displayName(m_path), text, message);
+                                            .arg(db::displayName(m_location), text, message);
         return refusedOnServer(name, sql, sqlstate::of(state), message);
     };
     PGresult *prepared = PQprepare(m_server, "", text.toUtf8().constData(), 0, nullptr);
@@ -183,24 +184,136 @@ Status ReadOnlyConnection::prepareOnServer(
     return runOnServer(name, text, std::move(origins), out);
 }
 
+namespace
+{
+
+// The server's type numbers (pg_type.dat) a value is read by.
+enum : Oid {
+    boolOid = 16,
+    byteaOid = 17,
+    int8Oid = 20,
+    int2Oid = 21,
+    int4Oid = 23,
+    oidOid = 26,
+    float4Oid = 700,
+    float8Oid = 701,
+    numericOid = 1700,
+};
+
+// A value of a report's result as the file's engine would give it.
+QVariant resultValue(const PGresult *r, int row, int column)
+{
+    if (PQgetisnull(r, row, column))
+        return {};
+    const char *raw = PQgetvalue(r, row, column);
+    const int length = PQgetlength(r, row, column);
+    switch (PQftype(r, column)) {
+    case boolOid:
+        return qlonglong(raw[0] == 't' ? 1 : 0);
+    case int2Oid:
+    case int4Oid:
+    case int8Oid:
+    case oidOid:
+        return QByteArray(raw, length).toLongLong();
+    case float4Oid:
+    case float8Oid:
+    case numericOid:
+        return QByteArray(raw, length).toDouble();
+    case byteaOid: {
+        size_t size = 0;
+        unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(raw), &size);
+        const QByteArray out(reinterpret_cast<const char *>(bytes), qsizetype(size));
+        PQfreemem(bytes);
+        return out;
+    }
+    default:
+        return QString::fromUtf8(raw, length);
+    }
+}
+
+} // namespace
+
+// A report's result, read a row at a time on the connection's own session.
+class ReadOnlyConnection::ServerRows final : public Cursor
+{
+public:
+    ServerRows(const ReadOnlyConnection &connection, PGresult *first,
+        QList<std::pair<QString, QString>> origins, const QString &name)
+        : m_connection(connection)
+        , m_result(first)
+        , m_origins(std::move(origins))
+        , m_moreToCome(PQresultStatus(first) == PGRES_SINGLE_TUPLE)
+        , m_name(name)
+    {
+    }
+    ~ServerRows() override
+    {
+        // A result left part way is stopped on the server, which is then
+        // ready for the report's next query.
+        if (m_moreToCome)
+            m_connection.abandonOnServer();
+        PQclear(m_result);
+    }
+    ServerRows(const ServerRows &) = delete;
+    ServerRows &operator=(const ServerRows &) = delete;
+
+    bool next(Status &said, QString &) override
+    {
+        if (++m_row < PQntuples(m_result) || !m_moreToCome)
+            return m_row < PQntuples(m_result);
+        PGresult *rows = nullptr;
+        m_moreToCome = false;
+        if (said = m_connection.nextServerRows(m_name, rows); !said)
+            return false; // in the report's words: no reason of the engine's to add
+        PQclear(m_result);
+        m_result = rows;
+        m_row = 0;
+        m_moreToCome = PQresultStatus(rows) == PGRES_SINGLE_TUPLE;
+        return PQntuples(rows) > 0;
+    }
+    int columnCount() const override { return PQnfields(m_result); }
+    QString columnName(int column) const override { return QString::fromUtf8(PQfname(m_result, column)); }
+    QString originTable(int column) const override { return m_origins.value(column).first; }
+    QString originField(int column) const override { return m_origins.value(column).second; }
+    QVariant value(int column) const override { return resultValue(m_result, m_row, column); }
+    QByteArrayView text(int column) const override
+    {
+        // Text as the server sent it, without a copy; a truth as the file
+        // writes it.
+        if (PQftype(m_result, column) == boolOid && !PQgetisnull(m_result, m_row, column))
+            return PQgetvalue(m_result, m_row, column)[0] == 't' ? QByteArrayView("1") : QByteArrayView("0");
+        return QByteArrayView(PQgetvalue(m_result, m_row, column), PQgetlength(m_result, m_row, column));
+    }
+    bool isNull(int column) const override { return PQgetisnull(m_result, m_row, column) != 0; }
+    QString statement() const override { return QStringLiteral("(a report's query)"); }
+
+private:
+    const ReadOnlyConnection &m_connection;
+    PGresult *m_result;
+    QList<std::pair<QString, QString>> m_origins;
+    int m_row = -1;
+    bool m_moreToCome; // the server is still sending the result
+    QString m_name; // of the report's query
+};
+
 Status ReadOnlyConnection::runOnServer(
     const QString &name, const QString &text, QList<std::pair<QString, QString>> origins, Query &out) const
 {
     // Sent whole again: asking for the origins has let the prepared one go.
     // Sent this way the server still takes one statement only.
     if (!PQsendQueryParams(m_server, text.toUtf8().constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
-        return db::server::failure(m_path,
+        return db::server::failure(m_location,
             QStringLiteral("can not be reached (%1).")
                 .arg(QString::fromUtf8(PQerrorMessage(m_server)).trimmed()));
     // A row at a time: what the report may read is counted as it comes,
     // and the rest of a result too large for it never reaches this side.
     if (!PQsetSingleRowMode(m_server))
-        qCWarning(dataLog).noquote() << db::displayName(m_path)
+        qCWarning(dataLog).noquote() << db::displayName(m_location)
                                      << "the report's rows come all at once: single-row mode was refused";
     PGresult *first = nullptr;
     if (Status s = nextServerRows(name, first); !s)
         return s;
-    out.adoptResult(first, std::move(origins), PQresultStatus(first) == PGRES_SINGLE_TUPLE, name);
+    out.adopt(std::make_unique<ServerRows>(*this, first, std::move(origins), name));
     return Status::ok();
 }
 
@@ -251,8 +364,8 @@ Status ReadOnlyConnection::nextServerRows(const QString &name, pg_result *&rows)
     const QString sqlState
         = failure ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
     PQclear(result);
-    qCWarning(dataLog).noquote()
-        << QStringLiteral("%1: the report's query %2 failed: %3").arg(db::displayName(m_path), name, message);
+    qCWarning(dataLog).noquote() << QStringLiteral("%1: the report's query %2 failed: %3")
+                                        .arg(db::displayName(m_location), name, message);
     return refusedOnServer(
         name, QString(), tooLong ? sqlstate::Code::QueryCanceled : sqlstate::of(sqlState), message);
 }
@@ -262,7 +375,7 @@ Status ReadOnlyConnection::refusedOnServer(
     const QString &name, const QString &sql, sqlstate::Code code, const QString &message) const
 {
     if (PQstatus(m_server) != CONNECTION_OK)
-        return db::server::failure(m_path, QStringLiteral("can not be reached (%1).").arg(message));
+        return db::server::failure(m_location, QStringLiteral("can not be reached (%1).").arg(message));
     switch (code) {
     case sqlstate::Code::UndefinedTable:
         return says::queryFailed(
@@ -290,7 +403,7 @@ void ReadOnlyConnection::cancelOnServer() const
     char error[256] = {};
     PGcancel *cancel = PQgetCancel(m_server);
     if (!cancel || !PQcancel(cancel, error, sizeof error))
-        qCWarning(dataLog).noquote() << db::displayName(m_path)
+        qCWarning(dataLog).noquote() << db::displayName(m_location)
                                      << "the report's query could not be cancelled:" << error;
     PQfreeCancel(cancel);
 }
@@ -337,7 +450,7 @@ QList<std::pair<QString, QString>> ReadOnlyConnection::originsOf(const PGresult 
         } else {
             // Without them the columns print as text, as the query gives them.
             qCWarning(dataLog).noquote()
-                << db::displayName(m_path) << "the fields of a report's tables could not be read:"
+                << db::displayName(m_location) << "the fields of a report's tables could not be read:"
                 << QString::fromUtf8(PQresultErrorMessage(names)).trimmed();
         }
         PQclear(names);

@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "db/changes.h"
 #include "db/database.h"
+#include "db/engine/dialect.h"
 #include "db/engine/overtaken.h"
 #include "db/fieldvalue.h"
 #include "db/filter.h"
@@ -42,10 +43,10 @@ QString recordGone()
 RecordSource::RecordSource(
     const QString &objectName, const QString &source, QObject *parent, const QString &databasePath)
     : QObject(parent)
-    , m_path(databasePath.isEmpty() ? bm::databasePath() : databasePath)
+    , m_location(databasePath.isEmpty() ? bm::databasePath() : databasePath)
     , m_source(source)
 {
-    db::sourceOpened(m_path);
+    db::sourceOpened(m_location);
     setObjectName(objectName);
     // The one query: SELECT * FROM <table> WHERE <field>.
     static const QRegularExpression query(
@@ -86,10 +87,9 @@ RecordSource::RecordSource(
             return;
         }
         // The bare field as a condition: true for any set, non-zero value.
-        m_condition = db::onServer(m_path) ? QStringLiteral("bm_truth(%1)").arg(schema::quoted(exact))
-                                           : schema::quoted(exact);
+        m_condition = db::Dialect::of(m_location).truth(schema::quoted(exact));
     }
-    m_open = db::connection(m_path, &m_openStatus).isValid();
+    m_open = db::connection(m_location, &m_openStatus).isValid();
     if (!m_open) {
         m_openStatus = logged(m_openStatus);
         m_pos = Pos::EOF_;
@@ -107,10 +107,10 @@ RecordSource::~RecordSource()
         qCWarning(dataLog).noquote() << QStringLiteral(
             "%1 (%2): a change was lost as the record source closed: %3")
                                             .arg(objectName(), m_table, s.message());
-        DataChanges::instance().notifyLostChange(m_path, m_table,
+        DataChanges::instance().notifyLostChange(m_location, m_table,
             QStringLiteral("A change to the table %1 could not be saved.\n%2").arg(m_table, s.message()));
     }
-    db::sourceClosed(m_path);
+    db::sourceClosed(m_location);
 }
 
 Status RecordSource::writePending()
@@ -155,12 +155,12 @@ Status RecordSource::count(int &n) const
     n = 0;
     if (!m_open)
         return logged(m_openStatus);
-    const quint64 gen = db::generation(m_path);
+    const quint64 gen = db::generation(m_location);
     if (m_count >= 0 && gen == m_countGeneration) {
         n = m_count;
         return Status::ok();
     }
-    db::Query q(m_path);
+    db::Query q(m_location);
     QVariant counted;
     if (Status s = q.single(
             QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(schema::quoted(m_table), where({})), {}, counted);
@@ -189,7 +189,7 @@ Status RecordSource::moveTo(const QString &sqlTail, const QVariantList &binds, P
         return s;
     if (m_mode != EditMode::None)
         CancelUpdate();
-    db::Query q(m_path);
+    db::Query q(m_location);
     if (Status s
         = q.run(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table)) + sqlTail, binds);
         !s)
@@ -257,7 +257,7 @@ Status RecordSource::setBookmark(Bookmark bookmark)
         return Status::failure(QStringLiteral("The record can not be found."));
     if (!m_open)
         return Status::failure(noCurrent());
-    db::Query q(m_path);
+    db::Query q(m_location);
     if (Status s = q.run(QStringLiteral("SELECT %1 FROM %2").arg(keyName, schema::quoted(m_table))
                 + where(keyName + QStringLiteral(" = ?")),
             { bookmark.id });
@@ -310,12 +310,10 @@ Status RecordSource::readRecord(QVector<QVariant> &values, QString &version, boo
     QStringList cols;
     for (const FieldDef &f : m_fields)
         cols << schema::quoted(f.name);
-    // The server's own row version: it changes with every save of the
-    // record, whoever makes it.
-    const bool onServer = db::onServer(m_path);
-    if (onServer)
-        cols << QStringLiteral("CAST(xmin AS TEXT) AS %1").arg(schema::quoted(rowVersion));
-    db::Query q(m_path);
+    const QString versionOf = db::Dialect::of(m_location).rowVersion();
+    if (!versionOf.isEmpty())
+        cols << QStringLiteral("%1 AS %2").arg(versionOf, schema::quoted(rowVersion));
+    db::Query q(m_location);
     if (Status s = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
                              .arg(cols.join(QLatin1String(", ")), schema::quoted(m_table), keyName),
             { m_id });
@@ -327,7 +325,7 @@ Status RecordSource::readRecord(QVector<QVariant> &values, QString &version, boo
     values = QVector<QVariant>(m_fields.size());
     for (int i = 0; i < m_fields.size(); ++i)
         values[i] = fieldvalue::fromStored(m_fields[i].kind, q.value(m_fields[i].name));
-    version = onServer ? q.value(rowVersion).toString() : QString();
+    version = versionOf.isEmpty() ? QString() : q.value(rowVersion).toString();
     return Status::ok();
 }
 
@@ -391,7 +389,7 @@ Status RecordSource::flushImplicit()
         binds << fieldvalue::toStored(typed);
     }
     binds << m_id;
-    if (Status s = db::write(m_path, m_table,
+    if (Status s = db::write(m_location, m_table,
             QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
                 .arg(schema::quoted(m_table), sets.join(QLatin1String(", ")), keyName),
             binds);
@@ -485,7 +483,7 @@ Status RecordSource::Update()
             binds << m_editVersion;
     }
     db::Written written;
-    if (Status s = db::write(m_path, m_table, sql, binds, &written); !s)
+    if (Status s = db::write(m_location, m_table, sql, binds, &written); !s)
         return logged(s); // nothing written: the record stays pending
     if (m_mode == EditMode::Edit && written.rowsAffected == 0)
         return m_editVersion.isEmpty() ? Status::failure(recordGone()) : overtaken(Overtaken::Save);
@@ -511,7 +509,7 @@ Status RecordSource::overtaken(Overtaken what)
     if (Status s = readRecord(now, version, found); !s)
         return s;
     db::server::LastChange who;
-    if (const Status s = db::server::lastChange(m_path, m_table, m_id, who); !s)
+    if (const Status s = db::server::lastChange(m_location, m_table, m_id, who); !s)
         (void)logged(s); // the message does without the name
     const QVector<QVariant> &seen = what == Overtaken::Save ? m_editBase : m_current;
     QStringList savedThere;
@@ -555,7 +553,7 @@ Status RecordSource::Delete()
     if (!version.isEmpty())
         binds << version;
     db::Written written;
-    if (Status s = db::write(m_path, m_table,
+    if (Status s = db::write(m_location, m_table,
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?%3")
                 .arg(schema::quoted(m_table), keyName, unchangedSince(version)),
             binds, &written);
@@ -585,7 +583,7 @@ Status RecordSource::FindNext(const QString &expression)
 Status RecordSource::find(const QString &expression, bool fromStart)
 {
     const bool continuing = !fromStart && m_findCursor && expression == m_findExpression
-        && m_pos == Pos::Record && m_id == m_findLastId && db::generation(m_path) == m_findGeneration;
+        && m_pos == Pos::Record && m_id == m_findLastId && db::generation(m_location) == m_findGeneration;
     if (!continuing) {
         m_findCursor.reset();
         std::optional<filter::Expression> e;
@@ -596,7 +594,7 @@ Status RecordSource::find(const QString &expression, bool fromStart)
             return Status::ok();
         }
         const bool fromHere = !fromStart && (m_pos == Pos::Record || m_pos == Pos::Deleted);
-        auto q = std::make_unique<db::Query>(m_path);
+        auto q = std::make_unique<db::Query>(m_location);
         if (Status s = runFind(*e, fromHere ? std::optional<qint64>(m_id) : std::nullopt, *q, m_findHere); !s)
             return logged(s);
         m_findCursor = std::move(q);
@@ -618,7 +616,7 @@ Status RecordSource::find(const QString &expression, bool fromStart)
     m_noMatch = false;
     setPosition(Pos::Record, id);
     m_findLastId = id;
-    m_findGeneration = db::generation(m_path);
+    m_findGeneration = db::generation(m_location);
     emit currentChanged();
     return Status::ok();
 }
@@ -629,7 +627,7 @@ Status RecordSource::findAll(const QString &expression, QVector<Bookmark> &found
     std::optional<filter::Expression> e;
     if (Status s = parseFind(expression, e); !s)
         return s;
-    db::Query q(m_path);
+    db::Query q(m_location);
     std::shared_ptr<const filter::Expression> here;
     if (Status s = runFind(*e, std::nullopt, q, here); !s)
         return logged(s);
@@ -668,15 +666,10 @@ Status RecordSource::runFind(const filter::Expression &e, std::optional<qint64> 
         binds << *after;
     QString test;
     here.reset();
-    if (!db::onServer(m_path)) {
-        test = QStringLiteral("bm_like(?, %1, %2)").arg(field).arg(int(fieldKind));
-        binds << e.patternText;
-    } else if (fieldKind == FieldKind::Text) {
-        test = field + QStringLiteral(" ~ ?");
-        binds << e.pattern.serverRegex();
-    } else {
+    if (QVariant bind; db::Dialect::of(m_location).findTest(field, fieldKind, e, test, bind))
+        binds << bind;
+    else
         here = std::make_shared<const filter::Expression>(e);
-    }
     QString condition = after ? keyName + QStringLiteral(" > ?") : QString();
     if (!test.isEmpty())
         condition += (condition.isEmpty() ? QString() : QStringLiteral(" AND ")) + test;
@@ -702,7 +695,7 @@ Status RecordSource::columnValues(const QString &field, QVector<QPair<Bookmark, 
         return logged(Status::failure(QStringLiteral("There is no field named %1.").arg(field)));
     if (!m_open)
         return logged(m_openStatus);
-    db::Query q(m_path);
+    db::Query q(m_location);
     if (Status s = q.run(QStringLiteral("SELECT %1, %2 AS Value FROM %3")
                              .arg(keyName, schema::quoted(field), schema::quoted(m_table))
             + where({}) + QStringLiteral(" ORDER BY %1").arg(keyName));

@@ -52,7 +52,7 @@ public:
     const Status &openStatus() const { return m_openStatus; }
     const QString &source() const { return m_source; }
     // The database file it is open on.
-    const QString &path() const { return m_path; }
+    const QString &location() const { return m_location; }
     const QString &tableName() const { return m_table; }
     QStringList fieldNames() const;
     FieldKind kind(const QString &field) const;
@@ -144,7 +144,7 @@ private:
     Status logged(const Status &status) const;
     void setPosition(Pos pos, qint64 id);
 
-    QString m_path;
+    QString m_location;
     QString m_source;
     QString m_table;
     QString m_condition; // SQL condition of the query source, fixed text

@@ -1,6 +1,8 @@
 #include "domain/homewater.h"
 
 #include "db/query.h"
+#include "schema/fields.h"
+#include "schema/schema.h"
 
 #include <QLocale>
 
@@ -12,7 +14,10 @@ namespace bm::homewater
 namespace
 {
 
-const QString table = QStringLiteral("Home Water");
+const QString homeWater = QLatin1String(table::HomeWater);
+const QString quotedTable = schema::quoted(homeWater);
+const QString latitudeField = schema::quoted(field::HomeWater::Latitude);
+const QString longitudeField = schema::quoted(field::HomeWater::Longitude);
 
 QString stored(double degrees)
 {
@@ -32,14 +37,14 @@ Status read(Kept &out, const QString &databasePath)
 {
     out = Kept();
     db::Query q(databasePath);
-    if (Status s
-        = q.run(QStringLiteral("SELECT \"Latitude\", \"Longitude\" FROM \"Home Water\" ORDER BY ID LIMIT 1"));
+    if (Status s = q.run(QStringLiteral("SELECT %2, %3 FROM %1 ORDER BY ID LIMIT 1")
+                             .arg(quotedTable, latitudeField, longitudeField));
         !s)
         return s;
     if (!q.next())
         return q.status();
-    out.latitude = q.value(QStringLiteral("Latitude")).toString();
-    out.longitude = q.value(QStringLiteral("Longitude")).toString();
+    out.latitude = q.value(field::HomeWater::Latitude).toString();
+    out.longitude = q.value(field::HomeWater::Longitude).toString();
     const auto latitude = degrees(out.latitude);
     const auto longitude = degrees(out.longitude);
     if (latitude && longitude && sky::latitudeProblem(*latitude).isEmpty()
@@ -55,15 +60,16 @@ Status keep(const sky::Position &position, const QString &databasePath)
     if (Status s = t.begin(); !s)
         return s;
     db::Written updated;
-    if (Status s = t.write(table,
-            QStringLiteral("UPDATE \"Home Water\" SET \"Latitude\" = ?, \"Longitude\" = ? "
-                           "WHERE ID = (SELECT min(ID) FROM \"Home Water\")"),
+    if (Status s = t.write(homeWater,
+            QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ? WHERE ID = (SELECT min(ID) FROM %1)")
+                .arg(quotedTable, latitudeField, longitudeField),
             values, &updated);
         !s)
         return s;
     if (updated.rowsAffected == 0)
-        if (Status s = t.write(table,
-                QStringLiteral("INSERT INTO \"Home Water\" (\"Latitude\", \"Longitude\") VALUES (?, ?)"),
+        if (Status s = t.write(homeWater,
+                QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)")
+                    .arg(quotedTable, latitudeField, longitudeField),
                 values);
             !s)
             return s;

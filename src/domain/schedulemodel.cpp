@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/fieldvalue.h"
 #include "db/query.h"
+#include "schema/fields.h"
 
 #include <QDate>
 #include <QHash>
@@ -61,7 +62,7 @@ bool parseKeys(const QString &joined, QVector<qint64> &keys)
 
 ScheduleModel::ScheduleModel(const QStringList &fields, QObject *parent)
     : QAbstractTableModel(parent)
-    , m_path(databasePath())
+    , m_location(databasePath())
 {
     setFields(fields);
 }
@@ -70,7 +71,7 @@ void ScheduleModel::setFields(const QStringList &fields)
 {
     m_fields = fields;
     m_kinds.clear();
-    const TableDef *booking = schema::table(QStringLiteral("Booking"));
+    const TableDef *booking = schema::table(table::Booking);
     for (const QString &f : m_fields) {
         FieldKind kind = FieldKind::Text;
         for (const FieldDef &d : booking->fields)
@@ -83,8 +84,8 @@ void ScheduleModel::setFields(const QStringList &fields)
 
 QStringList ScheduleModel::allFields()
 {
-    QStringList fields { QStringLiteral("Date"), QStringLiteral("Lake") };
-    for (const FieldDef &d : schema::table(QStringLiteral("Booking"))->fields)
+    QStringList fields { field::Booking::Date, field::Booking::Lake };
+    for (const FieldDef &d : schema::table(table::Booking)->fields)
         if (!fields.contains(d.name))
             fields << d.name;
     return fields;
@@ -92,7 +93,7 @@ QStringList ScheduleModel::allFields()
 
 QStringList ScheduleModel::boardFields(bool withGuide)
 {
-    const QString guide = QStringLiteral("Guide");
+    const QString guide = QLatin1String(field::Booking::Guide);
     QStringList fields = allFields();
     fields.removeOne(guide);
     if (withGuide)
@@ -112,7 +113,7 @@ QString ScheduleModel::guideCondition(const char *joiner) const
 {
     if (m_guide.isEmpty())
         return {};
-    return QString::fromLatin1(joiner) + schema::quoted(QStringLiteral("Guide")) + QStringLiteral(" = ?");
+    return QString::fromLatin1(joiner) + schema::quoted(field::Booking::Guide) + QStringLiteral(" = ?");
 }
 
 QVariantList ScheduleModel::guideBinds() const
@@ -128,7 +129,7 @@ quint64 ScheduleModel::rowsRead()
 Status ScheduleModel::read(const QString &sql, const QVariantList &binds, const QStringList &columns,
     const RowReader &row, const QString &what) const
 {
-    db::Query q(m_path);
+    db::Query q(m_location);
     auto failed = [&] {
         return Status::failure(QStringLiteral("The bookings could not be %1: %2").arg(what, q.reason()));
     };
@@ -185,7 +186,7 @@ void ScheduleModel::reload()
     m_known.clear();
     m_pages.clear();
     m_stale.clear();
-    m_generation = db::generation(m_path);
+    m_generation = db::generation(m_location);
     m_counted = m_generation;
     m_lowest = lowest;
     m_highest = highest;
@@ -217,7 +218,7 @@ void ScheduleModel::sortBy(
     // keys within a value ascend, so the rows arrive nearly sorted. A
     // server groups a field of many values more slowly than it hands over
     // a row per booking, so there the values are grouped here.
-    const bool perBooking = db::onServer(m_path);
+    const bool perBooking = db::onServer(m_location);
     QVector<qint64> ids;
     ids.reserve(m_rows);
     QVector<qsizetype> valueOf; // for each of ids, its value in distinct
@@ -276,14 +277,14 @@ void ScheduleModel::sortBy(
     m_known.clear();
     m_pages.clear();
     m_stale.clear();
-    m_generation = db::generation(m_path);
+    m_generation = db::generation(m_location);
     endResetModel();
     setStatus(Status::ok());
 }
 
 void ScheduleModel::sortByDate()
 {
-    sortBy(QStringLiteral("Date"), [](const QStringList &values) {
+    sortBy(field::Booking::Date, [](const QStringList &values) {
         QVector<qint64> keys;
         keys.reserve(values.size());
         for (const QString &v : values) {
@@ -296,7 +297,7 @@ void ScheduleModel::sortByDate()
 
 void ScheduleModel::sortByLake()
 {
-    sortBy(QStringLiteral("Lake"), [](const QStringList &values) {
+    sortBy(field::Booking::Lake, [](const QStringList &values) {
         struct Value {
             int index;
             bool number;
@@ -386,7 +387,7 @@ int ScheduleModel::rowOf(Bookmark bookmark) const
         below = true;
     }
     if (const qint64 d = m_highest + 1 - bookmark.id;
-        d > 0 && d < distance && db::generation(m_path) == m_counted) {
+        d > 0 && d < distance && db::generation(m_location) == m_counted) {
         distance = d;
         fromRow = m_rows;
         fromKey = m_highest + 1;
@@ -458,7 +459,7 @@ void ScheduleModel::followWrites() const
 {
     // What another window wrote since is read again; the positions known
     // may have moved with it.
-    const quint64 generation = db::generation(m_path);
+    const quint64 generation = db::generation(m_location);
     if (generation == m_generation)
         return;
     for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it)
@@ -547,7 +548,7 @@ ScheduleModel::Bracket ScheduleModel::bracket(int first, int lastRow) const
         b.beforeKnown = true;
         b.inclusive = it.key() == first;
     }
-    const bool endKnown = db::generation(m_path) == m_counted;
+    const bool endKnown = db::generation(m_location) == m_counted;
     b.afterRow = endKnown ? m_rows : std::numeric_limits<int>::max();
     b.afterKey = m_highest + 1;
     if (auto it = m_known.upperBound(lastRow); it != m_known.cend()) {

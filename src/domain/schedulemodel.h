@@ -143,7 +143,7 @@ private:
     // source's order; keys gives the sort key of each distinct stored value.
     void sortBy(const QString &field, const std::function<QVector<qint64>(const QStringList &)> &keys);
 
-    QString m_path;
+    QString m_location;
     QStringList m_fields;
     QList<FieldKind> m_kinds;
     QString m_guide; // empty: every booking

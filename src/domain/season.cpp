@@ -4,6 +4,8 @@
 #include "db/database.h"
 #include "db/fieldvalue.h"
 #include "db/query.h"
+#include "schema/fields.h"
+#include "schema/schema.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -17,8 +19,28 @@ namespace bm::season
 namespace
 {
 
+namespace B = field::Booking;
+
+// Fields and the table as statements name them.
+QString quotedName(const char *name)
+{
+    return schema::quoted(QLatin1String(name));
+}
+
+QString columns(std::initializer_list<const char *> names)
+{
+    QStringList quoted;
+    for (const char *name : names)
+        quoted << quotedName(name);
+    return quoted.join(QLatin1String(", "));
+}
+
+const QString bookingTable = quotedName(table::Booking);
+const QString dateField = quotedName(B::Date);
+const QString byGuide = QStringLiteral(" AND %1 = ?").arg(quotedName(B::Guide));
+
 // A stored date begins with yyyy-MM-dd (QDate decides whether it is one).
-const QString datedRows = db::sql::looksLikeDate(QStringLiteral("\"Date\""));
+const QString datedRows = db::sql::looksLikeDate(dateField);
 
 // The largest count of fish one trip can report before it reads as a typo.
 constexpr double maxCount = 1e9;
@@ -215,9 +237,9 @@ Status bookingYears(QList<int> &years, const QString &databasePath)
     years.clear();
     db::Query q(databasePath);
     if (Status s = runQuery(q,
-            QStringLiteral("SELECT DISTINCT CAST(substr(\"Date\", 1, 4) AS INTEGER) AS Year FROM Booking "
-                           "WHERE %1 ORDER BY 1 DESC")
-                .arg(datedRows));
+            QStringLiteral("SELECT DISTINCT CAST(substr(%1, 1, 4) AS INTEGER) AS Year FROM %2 "
+                           "WHERE %3 ORDER BY 1 DESC")
+                .arg(dateField, bookingTable, datedRows));
         !s)
         return s;
     while (q.next())
@@ -253,12 +275,11 @@ Status summarize(int year, const QString &guide, Summary &out, const QString &da
         binds << guide;
     db::Query q(databasePath);
     if (Status s = runQuery(q,
-            QStringLiteral(
-                "SELECT \"Date\", \"Total Charge\", \"Charge Total\", \"Species\", \"Total Fish\", "
-                "\"Lake\", \"Lure\", \"Lure Color\", \"Big Fish\", \"Weight\", \"Length\" FROM Booking "
-                "WHERE ((\"Date\" >= ? AND \"Date\" < ?) OR \"Date\" IS NULL OR NOT (%1))%2 ORDER BY "
-                "\"Date\", ID")
-                .arg(datedRows, guide.isEmpty() ? QString() : QStringLiteral(" AND \"Guide\" = ?")),
+            QStringLiteral("SELECT %1 FROM %2 WHERE ((%3 >= ? AND %3 < ?) OR %3 IS NULL OR NOT (%4))%5 "
+                           "ORDER BY %3, ID")
+                .arg(columns({ B::Date, B::TotalCharge, B::ChargeTotal, B::Species, B::TotalFish, B::Lake,
+                         B::Lure, B::LureColor, B::BigFish, B::Weight, B::Length }),
+                    bookingTable, dateField, datedRows, guide.isEmpty() ? QString() : byGuide),
             binds);
         !s)
         return s;
@@ -270,7 +291,7 @@ Status summarize(int year, const QString &guide, Summary &out, const QString &da
     QHash<QDate, sky::Phase> phases; // a season's trips share their days
 
     while (q.next()) {
-        const QVariant stored = q.value(QStringLiteral("Date"));
+        const QVariant stored = q.value(B::Date);
         const QDate date = storedDate(stored);
         if (!date.isValid()) {
             if (stored.toString().trimmed().isEmpty())
@@ -287,8 +308,8 @@ Status summarize(int year, const QString &guide, Summary &out, const QString &da
         ++month.trips;
         ++figures.trips;
 
-        const Amount invoiced = storedAmount(q.value(QStringLiteral("Charge Total")));
-        const Amount charged = storedAmount(q.value(QStringLiteral("Total Charge")));
+        const Amount invoiced = storedAmount(q.value(B::ChargeTotal));
+        const Amount charged = storedAmount(q.value(B::TotalCharge));
         std::optional<Money> income;
         bool unreadable = false;
         if (!invoiced.readable)
@@ -313,14 +334,14 @@ Status summarize(int year, const QString &guide, Summary &out, const QString &da
             continue;
 
         // The trip's results.
-        const QString fishText = q.value(QStringLiteral("Total Fish")).toString();
+        const QString fishText = q.value(B::TotalFish).toString();
         std::optional<qint64> fish;
         if (!fishText.trimmed().isEmpty()) {
             fish = readCount(fishText);
             if (!fish)
                 ++out.leftOut.badFish;
         }
-        const QString weightText = q.value(QStringLiteral("Weight")).toString();
+        const QString weightText = q.value(B::Weight).toString();
         std::optional<double> weight;
         if (!weightText.trimmed().isEmpty()) {
             weight = readWeight(weightText);
@@ -333,7 +354,7 @@ Status summarize(int year, const QString &guide, Summary &out, const QString &da
         if (fish) {
             ++out.tripsWithResults;
             out.fish += *fish;
-            const QString name = q.value(QStringLiteral("Species")).toString().simplified();
+            const QString name = q.value(B::Species).toString().simplified();
             const QString k = key(name);
             auto it = species.find(k);
             if (it == species.end()) {
@@ -351,7 +372,7 @@ Status summarize(int year, const QString &guide, Summary &out, const QString &da
             ++moon.trips;
         }
 
-        const QString lake = q.value(QStringLiteral("Lake")).toString().simplified();
+        const QString lake = q.value(B::Lake).toString().simplified();
         const QString lakeKey = key(lake) + QLatin1Char('\n') + QString::number(date.month());
         auto lm = lakes.find(lakeKey);
         if (lm == lakes.end()) {
@@ -360,8 +381,8 @@ Status summarize(int year, const QString &guide, Summary &out, const QString &da
         }
         if (fish) {
             lm->allFish += *fish;
-            const QString lure = q.value(QStringLiteral("Lure")).toString().simplified();
-            const QString color = q.value(QStringLiteral("Lure Color")).toString().simplified();
+            const QString lure = q.value(B::Lure).toString().simplified();
+            const QString color = q.value(B::LureColor).toString().simplified();
             const QString comboKey = key(lure) + QLatin1Char('\n') + key(color);
             auto c = lm->combos.find(comboKey);
             if (c == lm->combos.end()) {
@@ -373,8 +394,8 @@ Status summarize(int year, const QString &guide, Summary &out, const QString &da
         }
         if (weight && (!lm->weight || *weight > *lm->weight)) {
             lm->weight = weight;
-            lm->bigFish = q.value(QStringLiteral("Big Fish")).toString().simplified();
-            lm->length = q.value(QStringLiteral("Length")).toString().simplified();
+            lm->bigFish = q.value(B::BigFish).toString().simplified();
+            lm->length = q.value(B::Length).toString().simplified();
             lm->bigFishDate = date;
         }
     }
@@ -434,14 +455,14 @@ Status moneyOwed(const QString &guide, MoneyOwed &out, const QString &databasePa
     // Text compares above every number, so unreadable balances come too.
     db::Query q(databasePath);
     if (Status s = runQuery(q,
-            QStringLiteral("SELECT ID, \"Date\", \"Name\", \"Lake\", \"Balance Due\" FROM Booking "
-                           "WHERE \"Balance Due\" > 0%1")
-                .arg(guide.isEmpty() ? QString() : QStringLiteral(" AND \"Guide\" = ?")),
+            QStringLiteral("SELECT ID, %1 FROM %2 WHERE %3 > 0%4")
+                .arg(columns({ B::Date, B::Name, B::Lake, B::BalanceDue }), bookingTable,
+                    quotedName(B::BalanceDue), guide.isEmpty() ? QString() : byGuide),
             guide.isEmpty() ? QVariantList() : QVariantList { guide });
         !s)
         return s;
     while (q.next()) {
-        const Amount balance = storedAmount(q.value(QStringLiteral("Balance Due")));
+        const Amount balance = storedAmount(q.value(B::BalanceDue));
         if (!balance.readable) {
             ++out.unreadable;
             continue;
@@ -453,8 +474,8 @@ Status moneyOwed(const QString &guide, MoneyOwed &out, const QString &databasePa
             return tooLarge(QStringLiteral("money owed"));
         out.total = *total;
         out.bookings.append(OwedBooking { Bookmark { q.value(QStringLiteral("ID")).toLongLong() },
-            storedDate(q.value(QStringLiteral("Date"))), q.value(QStringLiteral("Name")).toString(),
-            q.value(QStringLiteral("Lake")).toString(), *balance.money });
+            storedDate(q.value(B::Date)), q.value(B::Name).toString(), q.value(B::Lake).toString(),
+            *balance.money });
     }
     if (!q.status())
         return readFailure(q);

@@ -1,5 +1,6 @@
 #include "exchange/contactcolumns.h"
 
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QHash>
@@ -147,7 +148,7 @@ QString kindOf(const QStringList &words)
 
 const QStringList &ownFields()
 {
-    static const QStringList names = schema::fieldNames(*schema::table(QStringLiteral("Phone")));
+    static const QStringList names = schema::fieldNames(*schema::table(table::Phone));
     return names;
 }
 
@@ -189,9 +190,9 @@ const char *phoneFieldFor(const QString &kind)
         if (anyOf(words, { "fax", "pager", "telex", "tty", "tdd" }))
             return nullptr;
         const QString slot = kindOf(words);
-        return slot == QLatin1String("Mobile") ? "Mobile Phone Number"
-            : slot == QLatin1String("Work")    ? "Work Telephone Number"
-                                               : "Home Telephone Number";
+        return slot == QLatin1String("Mobile") ? field::Phone::MobilePhoneNumber
+            : slot == QLatin1String("Work")    ? field::Phone::WorkTelephoneNumber
+                                               : field::Phone::HomeTelephoneNumber;
     });
 }
 
@@ -322,7 +323,7 @@ QString targetOf(const ContactColumns::Column &c)
     case Part::AddressKind:
         return {};
     case Part::FullName:
-        return QStringLiteral("Name");
+        return QLatin1String(field::Phone::Name);
     case Part::GivenName:
         return QStringLiteral("Name (first part)");
     case Part::MiddleName:
@@ -332,24 +333,24 @@ QString targetOf(const ContactColumns::Column &c)
     case Part::Organization:
         return QStringLiteral("Name (where none is given)");
     case Part::Email:
-        return QStringLiteral("Email");
+        return QLatin1String(field::Phone::Email);
     case Part::Phone:
         if (!c.group.isEmpty() && c.kind.isEmpty())
             return QStringLiteral("Telephone Number (by its kind)");
-        return c.kind == QLatin1String("Mobile") ? QStringLiteral("Mobile Phone Number")
-            : c.kind == QLatin1String("Work")    ? QStringLiteral("Work Telephone Number")
-                                                 : QStringLiteral("Home Telephone Number");
+        return QLatin1String(c.kind == QLatin1String("Mobile") ? field::Phone::MobilePhoneNumber
+                : c.kind == QLatin1String("Work")              ? field::Phone::WorkTelephoneNumber
+                                                               : field::Phone::HomeTelephoneNumber);
     case Part::Street:
     case Part::FormattedAddress:
-        return QStringLiteral("Address");
+        return QLatin1String(field::Phone::Address);
     case Part::City:
-        return QStringLiteral("City");
+        return QLatin1String(field::Phone::City);
     case Part::Region:
-        return QStringLiteral("State");
+        return QLatin1String(field::Phone::State);
     case Part::PostalCode:
-        return QStringLiteral("Zip Code");
+        return QLatin1String(field::Phone::ZipCode);
     case Part::Notes:
-        return QStringLiteral("Remarks");
+        return QLatin1String(field::Phone::Remarks);
     }
     return {};
 }
@@ -372,7 +373,7 @@ QString ContactColumns::target(int column) const
 QString contactFieldFor(const QString &heading)
 {
     const QString t = targetOf(ContactColumns::classify(heading));
-    return t.startsWith(QLatin1String("Name")) ? QStringLiteral("Name") : t;
+    return t.startsWith(QLatin1String(field::Phone::Name)) ? QLatin1String(field::Phone::Name) : t;
 }
 
 ContactEntry ContactColumns::entry(const csv::Record &record) const
@@ -487,7 +488,7 @@ QStringList contactOf(const ContactEntry &entry)
             name << part.trimmed();
     for (const QString &candidate : { entry.fullName, name.join(QLatin1Char(' ')), entry.organization })
         if (!csv::isBlank(candidate)) {
-            set("Name", candidate);
+            set(field::Phone::Name, candidate);
             break;
         }
 
@@ -517,20 +518,20 @@ QStringList contactOf(const ContactEntry &entry)
             for (const QString &line : chosen->formatted.split(QLatin1Char('\n')))
                 if (!csv::isBlank(line))
                     street << line.trimmed();
-        set("Address", street.join(QStringLiteral(", ")));
-        set("City", chosen->city);
-        set("State", chosen->region);
-        set("Zip Code", chosen->postalCode);
+        set(field::Phone::Address, street.join(QStringLiteral(", ")));
+        set(field::Phone::City, chosen->city);
+        set(field::Phone::State, chosen->region);
+        set(field::Phone::ZipCode, chosen->postalCode);
     }
 
     for (const QString &email : entry.emails)
         if (!csv::isBlank(email)) {
-            set("Email", email.trimmed());
+            set(field::Phone::Email, email.trimmed());
             break;
         }
-    set("Remarks", entry.notes);
-    if (const qsizetype email = fields.indexOf(fieldAt("Email")); email >= 0)
-        set("Name", contact[email]);
+    set(field::Phone::Remarks, entry.notes);
+    if (const qsizetype email = fields.indexOf(fieldAt(field::Phone::Email)); email >= 0)
+        set(field::Phone::Name, contact[email]);
     return contact;
 }
 

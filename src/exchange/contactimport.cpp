@@ -3,6 +3,7 @@
 #include "core/progress.h"
 #include "db/query.h"
 #include "exchange/vcardreader.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 namespace bm
@@ -11,7 +12,7 @@ namespace bm
 namespace
 {
 
-const QString contactTable = QStringLiteral("Phone");
+const QString contactTable = QLatin1String(table::Phone);
 
 const QStringList &contactFields()
 {
@@ -42,8 +43,10 @@ QByteArray duplicateKey(const QString &name, const QString &home, const QString 
 
 QByteArray duplicateKey(const QStringList &contact)
 {
-    return duplicateKey(contact[fieldIndex("Name")], contact[fieldIndex("Home Telephone Number")],
-        contact[fieldIndex("Work Telephone Number")], contact[fieldIndex("Mobile Phone Number")]);
+    return duplicateKey(contact[fieldIndex(field::Phone::Name)],
+        contact[fieldIndex(field::Phone::HomeTelephoneNumber)],
+        contact[fieldIndex(field::Phone::WorkTelephoneNumber)],
+        contact[fieldIndex(field::Phone::MobilePhoneNumber)]);
 }
 
 // How often the progress hears of the work.
@@ -66,7 +69,7 @@ void ContactImport::problem(int line, const QString &reason)
 
 void ContactImport::take(const QStringList &contact, int line)
 {
-    if (csv::isBlank(contact[fieldIndex("Name")])) {
+    if (csv::isBlank(contact[fieldIndex(field::Phone::Name)])) {
         bool nothing = true;
         for (const QString &v : contact)
             nothing = nothing && csv::isBlank(v);
@@ -117,9 +120,10 @@ QString ContactImport::target(int column) const
 Status ContactImport::readStored()
 {
     db::Query stored(m_path);
-    const QString name = QStringLiteral("Name"), home = QStringLiteral("Home Telephone Number"),
-                  work = QStringLiteral("Work Telephone Number"),
-                  mobile = QStringLiteral("Mobile Phone Number");
+    const QString name = QLatin1String(field::Phone::Name),
+                  home = QLatin1String(field::Phone::HomeTelephoneNumber),
+                  work = QLatin1String(field::Phone::WorkTelephoneNumber),
+                  mobile = QLatin1String(field::Phone::MobilePhoneNumber);
     const QString unreadable = QStringLiteral("The stored contacts can not be read");
     if (Status s = stored.run(QStringLiteral("SELECT %1, %2, %3, %4 FROM %5")
                                   .arg(schema::quoted(name), schema::quoted(home), schema::quoted(work),

@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "db/fieldvalue.h"
 #include "db/query.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QDir>
@@ -125,14 +126,14 @@ void appendField(QByteArray &line, QByteArrayView utf8, bool first)
 const QList<ExportTable> &exportTables()
 {
     static const QList<ExportTable> tables {
-        { QStringLiteral("Phone"), QStringLiteral("Contacts") },
-        { QStringLiteral("Booking"), QStringLiteral("Bookings") },
-        { QStringLiteral("Reminder"), QStringLiteral("Reminders") },
-        { QStringLiteral("Diary"), QStringLiteral("Fishing Log") },
-        { QStringLiteral("Patterns"), QStringLiteral("Fishing Patterns") },
-        { QStringLiteral("Rods"), QStringLiteral("Rods and Reels") },
-        { QStringLiteral("Boat"), QStringLiteral("Boats and Motors") },
-        { QStringLiteral("Equipment"), QStringLiteral("Equipment") },
+        { table::Phone, QStringLiteral("Contacts") },
+        { table::Booking, QStringLiteral("Bookings") },
+        { table::Reminder, QStringLiteral("Reminders") },
+        { table::Diary, QStringLiteral("Fishing Log") },
+        { table::Patterns, QStringLiteral("Fishing Patterns") },
+        { table::Rods, QStringLiteral("Rods and Reels") },
+        { table::Boat, QStringLiteral("Boats and Motors") },
+        { table::Equipment, QStringLiteral("Equipment") },
     };
     return tables;
 }

@@ -4,6 +4,7 @@
 #include "db/fieldvalue.h"
 #include "db/query.h"
 #include "exchange/csvexchange.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QDate>
@@ -12,6 +13,8 @@
 #include <QStringList>
 
 #include <libical/ical.h>
+
+#include <string_view>
 
 namespace bm::ics
 {
@@ -57,9 +60,12 @@ Status unreadable(const QString &what, const Status &why)
     return Status::failure(QStringLiteral("The %1 can not be read: %2").arg(what, why.message()));
 }
 
+// Bookings and reminders keep their day in a field of the same name.
+static_assert(std::string_view(field::Booking::Date) == field::Reminder::Date);
+
 QDate dateOf(const db::Query &row)
 {
-    return fieldvalue::fromStored(FieldKind::Date, row.value(QStringLiteral("Date"))).toDate();
+    return fieldvalue::fromStored(FieldKind::Date, row.value(field::Booking::Date)).toDate();
 }
 
 bool blank(QByteArrayView text)
@@ -203,7 +209,6 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
                            "be changed.")
                 .arg(csv::shownFileName(databasePath)));
 
-    auto q = [](const char *name) { return schema::quoted(QString::fromLatin1(name)); };
     // Each record with its change stamp, when it has one.
     auto withStamps = [&](const QString &table, const QStringList &fields) {
         QStringList columns { QStringLiteral("r.ID AS ID") };
@@ -215,17 +220,17 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
             "SELECT %1 FROM %2 AS r LEFT JOIN %3 AS s ON s.\"Kind\" = '%4' AND s.\"Record\" = "
             "r.ID WHERE r.%5 IS NOT NULL ORDER BY r.ID")
             .arg(columns.join(QLatin1String(", ")), schema::quoted(table),
-                schema::quoted(QLatin1String(schema::stampTable)), table, q("Date"));
+                schema::quoted(QLatin1String(schema::stampTable)), table,
+                schema::quoted(field::Booking::Date));
     };
+    namespace B = field::Booking;
     db::Query bookings(databasePath), reminders(databasePath);
-    if (Status s = bookings.run(withStamps(QStringLiteral("Booking"),
-            { QStringLiteral("Date"), QStringLiteral("Name"), QStringLiteral("Lake"),
-                QStringLiteral("Meet At"), QStringLiteral("Type"), QStringLiteral("Telephone"),
-                QStringLiteral("Cell Phone"), QStringLiteral("Notes") }));
+    if (Status s = bookings.run(withStamps(table::Booking,
+            { B::Date, B::Name, B::Lake, B::MeetAt, B::Type, B::Telephone, B::CellPhone, B::Notes }));
         !s)
         return unreadable(QStringLiteral("bookings"), s);
-    if (Status s = reminders.run(
-            withStamps(QStringLiteral("Reminder"), { QStringLiteral("Date"), QStringLiteral("Reminder") }));
+    if (Status s
+        = reminders.run(withStamps(table::Reminder, { field::Reminder::Date, field::Reminder::Reminder }));
         !s)
         return unreadable(QStringLiteral("reminders"), s);
 
@@ -269,14 +274,13 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
         if (!date.isValid())
             continue;
         event.set("booking-" + QByteArray::number(bookings.value(id).toLongLong()) + uidTail, date,
-            withLineFeeds(bookingSummary(
-                bookings.text(QStringLiteral("Name")), bookings.text(QStringLiteral("Lake")))));
-        event.setLocation(withLineFeeds(bookings.text(QStringLiteral("Meet At"))));
+            withLineFeeds(bookingSummary(bookings.text(B::Name), bookings.text(B::Lake))));
+        event.setLocation(withLineFeeds(bookings.text(B::MeetAt)));
         event.setChanges(
             bookings.value(QStringLiteral("Sequence")), bookings.value(QStringLiteral("Modified")));
         QByteArray description;
         const char *labels[] = { "Type: ", "Telephone: ", "Cell Phone: ", "Notes: " };
-        const char *fields[] = { "Type", "Telephone", "Cell Phone", "Notes" };
+        const char *fields[] = { B::Type, B::Telephone, B::CellPhone, B::Notes };
         for (int i = 0; i < 4; ++i) {
             const QByteArrayView value = bookings.text(QString::fromLatin1(fields[i]));
             if (!blank(value)) {
@@ -299,7 +303,7 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
         const QDate date = dateOf(reminders);
         if (!date.isValid())
             continue;
-        const QByteArray reminder = withLineFeeds(reminders.text(QStringLiteral("Reminder")));
+        const QByteArray reminder = withLineFeeds(reminders.text(field::Reminder::Reminder));
         const QByteArray firstLine = reminder.trimmed().split('\n').first().trimmed();
         event.set("reminder-" + QByteArray::number(reminders.value(id).toLongLong()) + uidTail, date,
             firstLine.isEmpty() ? QByteArrayLiteral("Reminder") : firstLine);

@@ -2,6 +2,7 @@
 
 #include "platform/countline.h"
 #include "platform/mainhub.h"
+#include "schema/fields.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -34,17 +35,17 @@ const QList<GearPageDef> &gearPageDefs()
         {
             .caption = "Rods and Reels",
             .source = "Data1",
-            .table = "Rods",
+            .table = table::Rods,
             .groups = { "Reels", "Rods" },
             .fields = {
-                { "Text1", "Make:", "Reel Make", F::Line, 0 },
-                { "Text2", "Model:", "Reel Model", F::Line, 0 },
-                { "Text3", "Type:", "Reel Type", F::Line, 0 },
-                { "Text4", "Remarks:", "Reel Note", F::Notes, 0 },
-                { "Text5", "Make:", "Rod Make", F::Line, 1 },
-                { "Text6", "Model:", "Rod Model", F::Line, 1 },
-                { "Text7", "Length:", "Rod Length", F::Line, 1 },
-                { "Text8", "Remarks:", "Rod Note", F::Notes, 1 },
+                { "Text1", "Make:", field::Rods::ReelMake, F::Line, 0 },
+                { "Text2", "Model:", field::Rods::ReelModel, F::Line, 0 },
+                { "Text3", "Type:", field::Rods::ReelType, F::Line, 0 },
+                { "Text4", "Remarks:", field::Rods::ReelNote, F::Notes, 0 },
+                { "Text5", "Make:", field::Rods::RodMake, F::Line, 1 },
+                { "Text6", "Model:", field::Rods::RodModel, F::Line, 1 },
+                { "Text7", "Length:", field::Rods::RodLength, F::Line, 1 },
+                { "Text8", "Remarks:", field::Rods::RodNote, F::Notes, 1 },
             },
             .hint = {},
             .toolbar = "Toolbar1",
@@ -65,15 +66,15 @@ const QList<GearPageDef> &gearPageDefs()
         {
             .caption = "Boat and Motor",
             .source = "Data2",
-            .table = "Boat",
+            .table = table::Boat,
             .groups = { "Boat", "Motor" },
             .fields = {
-                { "Text9", "Make & Model:", "Boat", F::Line, 0 },
-                { "Text10", "Serial No:", "Serial", F::Line, 0 },
-                { "Text11", "Notes:", "Maint", F::Notes, 0 },
-                { "Text12", "Make & Model:", "Motor", F::Line, 1 },
-                { "Text13", "Serial No:", "SerialM", F::Line, 1 },
-                { "Text14", "Notes:", "MaintM", F::Notes, 1 },
+                { "Text9", "Make & Model:", field::Boat::Boat, F::Line, 0 },
+                { "Text10", "Serial No:", field::Boat::Serial, F::Line, 0 },
+                { "Text11", "Notes:", field::Boat::Maint, F::Notes, 0 },
+                { "Text12", "Make & Model:", field::Boat::Motor, F::Line, 1 },
+                { "Text13", "Serial No:", field::Boat::SerialM, F::Line, 1 },
+                { "Text14", "Notes:", field::Boat::MaintM, F::Notes, 1 },
             },
             .hint = {},
             .toolbar = "Toolbar2",
@@ -94,15 +95,15 @@ const QList<GearPageDef> &gearPageDefs()
         {
             .caption = "Other Equipment",
             .source = "Data3",
-            .table = "Equipment",
+            .table = table::Equipment,
             .groups = {},
             .fields = {
-                { "Combo1", "Item:", "Item", F::ItemList },
-                { "Text15", "Make:", "Make" },
-                { "Text16", "Model:", "Model" },
-                { "Text17", "Serial No:", "Serial No" },
-                { "Text18", "Price:", "Price" },
-                { "Text19", "Remarks:", "Remarks", F::Notes },
+                { "Combo1", "Item:", field::Equipment::Item, F::ItemList },
+                { "Text15", "Make:", field::Equipment::Make },
+                { "Text16", "Model:", field::Equipment::Model },
+                { "Text17", "Serial No:", field::Equipment::SerialNo },
+                { "Text18", "Price:", field::Equipment::Price },
+                { "Text19", "Remarks:", field::Equipment::Remarks, F::Notes },
             },
             .hint = "Select an Item or type your own in the item box.",
             .toolbar = "Toolbar3",

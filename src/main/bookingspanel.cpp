@@ -13,6 +13,7 @@
 #include "recordform/commandbutton.h"
 #include "recordform/recordform.h"
 #include "records/frmpicture.h"
+#include "schema/fields.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -46,7 +47,7 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
     : QWidget(parent)
     , m_source(datBookings)
     , m_binder(new FieldBinder(&datBookings, this))
-    , m_dates(new ScheduleModel({ QStringLiteral("Date") }, this))
+    , m_dates(new ScheduleModel({ field::Booking::Date }, this))
     , m_list(new QListView(this))
     , m_count(new QLabel(this))
     , m_tabs(new QTabWidget(this))
@@ -131,7 +132,7 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
     showCurrent();
 }
 
-QLineEdit *BookingsPanel::field(QWidget *page, const QString &name, const QString &fieldName)
+QLineEdit *BookingsPanel::fieldBox(QWidget *page, const QString &name, const QString &fieldName)
 {
     auto *box = new QLineEdit(page);
     box->setObjectName(name);
@@ -144,52 +145,53 @@ QWidget *BookingsPanel::tripPage()
     auto *page = new QWidget(m_tabs);
     page->setObjectName(QStringLiteral("tabTrip"));
     auto *left = new QFormLayout;
-    m_tripDate = field(page, QStringLiteral("txtTripdate"), QStringLiteral("Date"));
-    left->addRow(QStringLiteral("Client:"), field(page, QStringLiteral("txtClient"), QStringLiteral("Name")));
+    m_tripDate = fieldBox(page, QStringLiteral("txtTripdate"), field::Booking::Date);
     left->addRow(
-        QStringLiteral("Trip Type:"), field(page, QStringLiteral("txtTriptype"), QStringLiteral("Type")));
-    left->addRow(QStringLiteral("Lake:"), field(page, QStringLiteral("txtLake"), QStringLiteral("Lake")));
+        QStringLiteral("Client:"), fieldBox(page, QStringLiteral("txtClient"), field::Booking::Name));
+    left->addRow(
+        QStringLiteral("Trip Type:"), fieldBox(page, QStringLiteral("txtTriptype"), field::Booking::Type));
+    left->addRow(QStringLiteral("Lake:"), fieldBox(page, QStringLiteral("txtLake"), field::Booking::Lake));
     left->addRow(QStringLiteral("Trip Date:"), m_tripDate);
     left->addRow(
-        QStringLiteral("Weather:"), field(page, QStringLiteral("txtWeather"), QStringLiteral("Weather")));
+        QStringLiteral("Weather:"), fieldBox(page, QStringLiteral("txtWeather"), field::Booking::Weather));
     left->addRow(
-        QStringLiteral("Air Temp:"), field(page, QStringLiteral("txtAirtemp"), QStringLiteral("Air Temp")));
+        QStringLiteral("Air Temp:"), fieldBox(page, QStringLiteral("txtAirtemp"), field::Booking::AirTemp));
     left->addRow(QStringLiteral("Wind Speed:"),
-        field(page, QStringLiteral("txtWindspeed"), QStringLiteral("Wind Speed")));
+        fieldBox(page, QStringLiteral("txtWindspeed"), field::Booking::WindSpeed));
     left->addRow(QStringLiteral("Wind Dir:"),
-        field(page, QStringLiteral("txtWinddir"), QStringLiteral("Wind Direction")));
+        fieldBox(page, QStringLiteral("txtWinddir"), field::Booking::WindDirection));
     left->addRow(QStringLiteral("Water Temp:"),
-        field(page, QStringLiteral("txtWatertemp"), QStringLiteral("Water Temp")));
+        fieldBox(page, QStringLiteral("txtWatertemp"), field::Booking::WaterTemp));
     left->addRow(QStringLiteral("Water Color:"),
-        field(page, QStringLiteral("txtWatercolor"), QStringLiteral("Water Color")));
+        fieldBox(page, QStringLiteral("txtWatercolor"), field::Booking::WaterColor));
     left->addRow(QStringLiteral("Lake Area:"),
-        field(page, QStringLiteral("txtLakearea"), QStringLiteral("Lake Area")));
+        fieldBox(page, QStringLiteral("txtLakearea"), field::Booking::LakeArea));
     left->addRow(
-        QStringLiteral("Depth Fished:"), field(page, QStringLiteral("txtDepth"), QStringLiteral("Depth")));
+        QStringLiteral("Depth Fished:"), fieldBox(page, QStringLiteral("txtDepth"), field::Booking::Depth));
 
     auto *right = new QFormLayout;
     right->addRow(subheading(QStringLiteral("Trip Results"), page));
     right->addRow(QStringLiteral("Structure:"),
-        field(page, QStringLiteral("txtStructure"), QStringLiteral("Structure")));
+        fieldBox(page, QStringLiteral("txtStructure"), field::Booking::Structure));
     right->addRow(
-        QStringLiteral("Species:"), field(page, QStringLiteral("txtSpecies"), QStringLiteral("Species")));
+        QStringLiteral("Species:"), fieldBox(page, QStringLiteral("txtSpecies"), field::Booking::Species));
     right->addRow(
-        QStringLiteral("Big Fish:"), field(page, QStringLiteral("txtBigfish"), QStringLiteral("Big Fish")));
+        QStringLiteral("Big Fish:"), fieldBox(page, QStringLiteral("txtBigfish"), field::Booking::BigFish));
     right->addRow(
-        QStringLiteral("Weight:"), field(page, QStringLiteral("txtWeight"), QStringLiteral("Weight")));
+        QStringLiteral("Weight:"), fieldBox(page, QStringLiteral("txtWeight"), field::Booking::Weight));
     right->addRow(
-        QStringLiteral("Length:"), field(page, QStringLiteral("txtLength"), QStringLiteral("Length")));
+        QStringLiteral("Length:"), fieldBox(page, QStringLiteral("txtLength"), field::Booking::Length));
     right->addRow(QStringLiteral("Total Fish:"),
-        field(page, QStringLiteral("txtTotalfish"), QStringLiteral("Total Fish")));
+        fieldBox(page, QStringLiteral("txtTotalfish"), field::Booking::TotalFish));
     right->addRow(
-        QStringLiteral("Lure Used:"), field(page, QStringLiteral("txtLure"), QStringLiteral("Lure")));
+        QStringLiteral("Lure Used:"), fieldBox(page, QStringLiteral("txtLure"), field::Booking::Lure));
     right->addRow(QStringLiteral("Lure Color:"),
-        field(page, QStringLiteral("txtLurecolor"), QStringLiteral("Lure Color")));
+        fieldBox(page, QStringLiteral("txtLurecolor"), field::Booking::LureColor));
     auto *remarks = new QPlainTextEdit(page);
     remarks->setObjectName(QStringLiteral("txtRemarks"));
     remarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     remarks->setTabChangesFocus(true);
-    m_binder->bind(remarks, QStringLiteral("Remarks"));
+    m_binder->bind(remarks, field::Booking::Remarks);
     right->addRow(QStringLiteral("Remarks:"), remarks);
 
     auto *layout = new QHBoxLayout(page);
@@ -204,8 +206,8 @@ QWidget *BookingsPanel::customerPage()
     auto *page = new QWidget(m_tabs);
     page->setObjectName(QStringLiteral("tabCustomer"));
     auto *left = new QFormLayout;
-    m_customer = field(page, QStringLiteral("txtCustomer"), QStringLiteral("Name"));
-    m_email = field(page, QStringLiteral("txtEmail"), QStringLiteral("Email"));
+    m_customer = fieldBox(page, QStringLiteral("txtCustomer"), field::Booking::Name);
+    m_email = fieldBox(page, QStringLiteral("txtEmail"), field::Booking::Email);
     auto *emailButton = commandButton("cmdEmailcust", QStringLiteral("E&mail"), page);
     emailButton->setToolTip(QStringLiteral("Send Email to Customer"));
     connect(emailButton, &QPushButton::clicked, this, &BookingsPanel::emailCustomer);
@@ -215,43 +217,43 @@ QWidget *BookingsPanel::customerPage()
     auto *notes = new QPlainTextEdit(page);
     notes->setObjectName(QStringLiteral("txtNotes"));
     notes->setTabChangesFocus(true);
-    m_binder->bind(notes, QStringLiteral("Notes"));
+    m_binder->bind(notes, field::Booking::Notes);
     left->addRow(QStringLiteral("Customer:"), m_customer);
     left->addRow(
-        QStringLiteral("Address:"), field(page, QStringLiteral("txtAddress"), QStringLiteral("Address")));
+        QStringLiteral("Address:"), fieldBox(page, QStringLiteral("txtAddress"), field::Booking::Address));
     left->addRow(
-        QStringLiteral("Address:"), field(page, QStringLiteral("txtAddress2"), QStringLiteral("Address2")));
-    left->addRow(QStringLiteral("City:"), field(page, QStringLiteral("txtCity"), QStringLiteral("City")));
-    left->addRow(QStringLiteral("State:"), field(page, QStringLiteral("txtState"), QStringLiteral("State")));
+        QStringLiteral("Address:"), fieldBox(page, QStringLiteral("txtAddress2"), field::Booking::Address2));
+    left->addRow(QStringLiteral("City:"), fieldBox(page, QStringLiteral("txtCity"), field::Booking::City));
+    left->addRow(QStringLiteral("State:"), fieldBox(page, QStringLiteral("txtState"), field::Booking::State));
     left->addRow(
-        QStringLiteral("Zip Code:"), field(page, QStringLiteral("txtZipcode"), QStringLiteral("ZipCode")));
+        QStringLiteral("Zip Code:"), fieldBox(page, QStringLiteral("txtZipcode"), field::Booking::ZipCode));
     left->addRow(QStringLiteral("Telephone:"),
-        field(page, QStringLiteral("txtTelephone"), QStringLiteral("Telephone")));
+        fieldBox(page, QStringLiteral("txtTelephone"), field::Booking::Telephone));
     left->addRow(QStringLiteral("Work Phone:"),
-        field(page, QStringLiteral("txtWorkphone"), QStringLiteral("Work Phone")));
+        fieldBox(page, QStringLiteral("txtWorkphone"), field::Booking::WorkPhone));
     left->addRow(QStringLiteral("Cell Phone:"),
-        field(page, QStringLiteral("txtCellphone"), QStringLiteral("Cell Phone")));
+        fieldBox(page, QStringLiteral("txtCellphone"), field::Booking::CellPhone));
     left->addRow(QStringLiteral("Email Address:"), email);
     left->addRow(
-        QStringLiteral("Lodging:"), field(page, QStringLiteral("txtLodging"), QStringLiteral("Lodging")));
+        QStringLiteral("Lodging:"), fieldBox(page, QStringLiteral("txtLodging"), field::Booking::Lodging));
     left->addRow(
-        QStringLiteral("Meet at:"), field(page, QStringLiteral("txtMeetat"), QStringLiteral("Meet At")));
+        QStringLiteral("Meet at:"), fieldBox(page, QStringLiteral("txtMeetat"), field::Booking::MeetAt));
     left->addRow(QStringLiteral("Notes:"), notes);
 
     auto *right = new QFormLayout;
     right->addRow(subheading(QStringLiteral("Payment Details"), page));
     right->addRow(QStringLiteral("Deposit Received:"),
-        field(page, QStringLiteral("txtDepositreceived"), QStringLiteral("Deposit Received")));
+        fieldBox(page, QStringLiteral("txtDepositreceived"), field::Booking::DepositReceived));
     right->addRow(QStringLiteral("Balance Due:"),
-        field(page, QStringLiteral("txtBalancedue"), QStringLiteral("Balance Due")));
+        fieldBox(page, QStringLiteral("txtBalancedue"), field::Booking::BalanceDue));
     right->addRow(QStringLiteral("Deposit Amount:"),
-        field(page, QStringLiteral("txtDepositamount"), QStringLiteral("Deposit Amount")));
+        fieldBox(page, QStringLiteral("txtDepositamount"), field::Booking::DepositAmount));
     right->addRow(
-        QStringLiteral("Paid By:"), field(page, QStringLiteral("txtPaidby"), QStringLiteral("Paid By")));
+        QStringLiteral("Paid By:"), fieldBox(page, QStringLiteral("txtPaidby"), field::Booking::PaidBy));
     auto *billing = new QPlainTextEdit(page);
     billing->setObjectName(QStringLiteral("txtBillingnotes"));
     billing->setTabChangesFocus(true);
-    m_binder->bind(billing, QStringLiteral("Billing Notes"));
+    m_binder->bind(billing, field::Booking::BillingNotes);
     right->addRow(QStringLiteral("Billing Notes:"), billing);
 
     auto *layout = new QHBoxLayout(page);

@@ -32,7 +32,7 @@ public:
 private:
     QWidget *tripPage();
     QWidget *customerPage();
-    QLineEdit *field(QWidget *page, const QString &name, const QString &fieldName);
+    QLineEdit *fieldBox(QWidget *page, const QString &name, const QString &fieldName);
 
     // The booking commands, and the e-mail button of the customer page.
     void editBooking();

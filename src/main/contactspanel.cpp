@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "platform/windows.h"
 #include "recordform/recordform.h"
+#include "schema/fields.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -49,12 +50,13 @@ ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
         const char *name;
         QLineEdit **member = nullptr; // the box the panel keeps
     };
-    const Shown shown[] = { { "Name:", "Name", "txtName", &m_name }, { "Address:", "Address", "txtAddress" },
-        { "City:", "City", "txtCity" }, { "State:", "State", "txtState" },
-        { "Zip Code:", "Zip Code", "txtZip" }, { "Home Phone:", "Home Telephone Number", "txtHomephone" },
-        { "Work Phone:", "Work Telephone Number", "txtWorkphone" },
-        { "Cell Phone:", "Mobile Phone Number", "txtCellphone" },
-        { "Email:", "Email", "txtEmail", &m_email } };
+    const Shown shown[] = { { "Name:", field::Phone::Name, "txtName", &m_name },
+        { "Address:", field::Phone::Address, "txtAddress" }, { "City:", field::Phone::City, "txtCity" },
+        { "State:", field::Phone::State, "txtState" }, { "Zip Code:", field::Phone::ZipCode, "txtZip" },
+        { "Home Phone:", field::Phone::HomeTelephoneNumber, "txtHomephone" },
+        { "Work Phone:", field::Phone::WorkTelephoneNumber, "txtWorkphone" },
+        { "Cell Phone:", field::Phone::MobilePhoneNumber, "txtCellphone" },
+        { "Email:", field::Phone::Email, "txtEmail", &m_email } };
     auto *fields = new QGridLayout;
     int row = 0;
     for (const Shown &s : shown) {
@@ -73,7 +75,7 @@ ContactsPanel::ContactsPanel(RecordSource &datContacts, QWidget *parent)
     fields->addWidget(new QLabel(QStringLiteral("Remarks:"), this), row, 0, Qt::AlignTop);
     fields->addWidget(remarks, row, 1);
     fields->setRowStretch(row, 1);
-    m_binder->bind(remarks, QStringLiteral("Remarks"));
+    m_binder->bind(remarks, field::Phone::Remarks);
     m_binder->setLocked(true);
 
     auto *commands = new QVBoxLayout;
@@ -140,7 +142,7 @@ void ContactsPanel::rewriteCount()
 void ContactsPanel::fillNames()
 {
     QVector<QPair<Bookmark, QString>> rows;
-    const Status read = m_source.columnValues(QStringLiteral("Name"), rows);
+    const Status read = m_source.columnValues(field::Phone::Name, rows);
     const bool newFailure = !read && m_namesRead;
     m_namesRead = read;
     if (!read) {

@@ -7,6 +7,7 @@
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/progress.h"
+#include "schema/fields.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -246,7 +247,7 @@ DlgImportContacts::DlgImportContacts(const ContactImport &plan, const QString &f
     // The parts of a name fill it only where the file's own name is empty.
     bool hasName = false;
     for (int c = 0; c < header.size() && !hasName; ++c)
-        hasName = plan.target(c) == QLatin1String("Name");
+        hasName = plan.target(c) == QLatin1String(field::Phone::Name);
     QStringList headings;
     for (int c = 0; c < header.size(); ++c) {
         QString target = plan.target(c);

@@ -2,6 +2,7 @@
 
 #include "platform/failures.h"
 #include "recordform/recordform.h"
+#include "schema/fields.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -21,15 +22,16 @@ struct ContactField {
     const char *field;
 };
 // The ten fields, in their tab order.
-const ContactField contactFields[] = { { "Name:", "Name" }, { "Address:", "Address" }, { "City:", "City" },
-    { "State:", "State" }, { "Zip Code:", "Zip Code" }, { "Home Phone:", "Home Telephone Number" },
-    { "Work Phone:", "Work Telephone Number" }, { "Cell Phone:", "Mobile Phone Number" },
-    { "Email:", "Email" }, { "Remarks:", "Remarks" } };
+const ContactField contactFields[] = { { "Name:", field::Phone::Name }, { "Address:", field::Phone::Address },
+    { "City:", field::Phone::City }, { "State:", field::Phone::State },
+    { "Zip Code:", field::Phone::ZipCode }, { "Home Phone:", field::Phone::HomeTelephoneNumber },
+    { "Work Phone:", field::Phone::WorkTelephoneNumber }, { "Cell Phone:", field::Phone::MobilePhoneNumber },
+    { "Email:", field::Phone::Email }, { "Remarks:", field::Phone::Remarks } };
 } // namespace
 
 FrmAddcontact::FrmAddcontact(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Phone"), this))
+    , m_contacts(new RecordSource(QStringLiteral("Data1"), table::Phone, this))
     , m_heading(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmAddcontact"));
@@ -40,7 +42,7 @@ FrmAddcontact::FrmAddcontact(QWidget *parent)
     f.setPointSizeF(f.pointSizeF() * 1.2);
     m_heading->setFont(f);
 
-    auto *binder = new FieldBinder(m_data1, this);
+    auto *binder = new FieldBinder(m_contacts, this);
     auto *grid = new QGridLayout;
     int row = 0;
     QWidget *firstBox = nullptr;
@@ -88,7 +90,7 @@ FrmAddcontact::FrmAddcontact(QWidget *parent)
     // Always in edit mode while open: no key field, no message; Save and
     // Cancel close the window (the main window's contacts follow the write).
     FormDeclaration d;
-    d.source = m_data1;
+    d.source = m_contacts;
     d.binder = binder;
     d.focusOnAdd = d.focusOnEdit = firstBox;
     d.saved = d.cancelled = [this] { close(); };
@@ -108,7 +110,7 @@ void FrmAddcontact::startNew()
 void FrmAddcontact::startEdit(Bookmark contact)
 {
     m_heading->setText(QStringLiteral("Editing this Contact"));
-    if (!platform::reportFailure(m_data1->setBookmark(contact), this)) {
+    if (!platform::reportFailure(m_contacts->setBookmark(contact), this)) {
         close();
         return;
     }

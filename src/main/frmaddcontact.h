@@ -24,7 +24,7 @@ public:
     void startEdit(Bookmark contact);
 
     bool isPending() const;
-    RecordSource *data1() const { return m_data1; }
+    RecordSource *data1() const { return m_contacts; }
     RecordForm *form() const { return m_form; }
 
 protected:
@@ -32,7 +32,7 @@ protected:
     void reject() override;
 
 private:
-    RecordSource *m_data1;
+    RecordSource *m_contacts;
     QLabel *m_heading;
     RecordForm *m_form = nullptr;
 };

@@ -10,6 +10,7 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "schema/fields.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -94,8 +95,8 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
     // The roster decides whether the board shows guides at all; it is read
     // again whenever anyone changes it.
     connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
-        [this](const QString &path, const QString &table) {
-            if (table == QLatin1String("Guides") && path == m_bookings.path())
+        [this](const QString &path, const QString &changed) {
+            if (changed == QLatin1String(table::Guides) && path == m_bookings.location())
                 readGuides();
         });
     readGuides();
@@ -106,7 +107,7 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
 void ScheduleView::readGuides()
 {
     QList<guides::Guide> roster;
-    if (const Status s = guides::roster(roster, m_bookings.path()); !s) {
+    if (const Status s = guides::roster(roster, m_bookings.location()); !s) {
         // The board stays as it was: a roster that can not be read is not
         // a lodge of one guide.
         if (!m_rosterFailed)

@@ -51,7 +51,7 @@ void followTable(RecordSource &source)
 {
     QObject::connect(&DataChanges::instance(), &DataChanges::tableChanged, &source,
         [s = &source](const QString &path, const QString &table) {
-            if (table != s->tableName() || path != s->path())
+            if (table != s->tableName() || path != s->location())
                 return;
             // Its own write, or a record the user is still entering: the
             // window in charge of it decides where it stands.

@@ -3,6 +3,7 @@
 #include "core/apppaths.h"
 #include "platform/follow.h"
 #include "platform/windows.h"
+#include "schema/fields.h"
 
 namespace bm::platform
 {
@@ -15,8 +16,8 @@ MainHub *hub = nullptr;
 MainHub::MainHub(QWidget *mainWindow, QObject *parent)
     : QObject(parent)
     , m_window(mainWindow)
-    , m_datContacts(new RecordSource(QStringLiteral("DatContacts"), QStringLiteral("Phone"), this))
-    , m_datBookings(new RecordSource(QStringLiteral("DatBookings"), QStringLiteral("Booking"), this))
+    , m_datContacts(new RecordSource(QStringLiteral("DatContacts"), table::Phone, this))
+    , m_datBookings(new RecordSource(QStringLiteral("DatBookings"), table::Booking, this))
     , m_dlgHelp(new HelpComponent(this))
     , m_report(new ReportComponent(this))
 {

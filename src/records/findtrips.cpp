@@ -2,6 +2,7 @@
 
 #include "db/changes.h"
 #include "db/filter.h"
+#include "schema/fields.h"
 
 #include <algorithm>
 
@@ -11,23 +12,27 @@ namespace bm
 namespace
 {
 
-const QString dateField = QStringLiteral("Date");
+const QString dateField = QString::fromLatin1(field::Booking::Date);
 
 } // namespace
 
 const std::array<FindCommand, 10> &findCommands()
 {
     static const std::array<FindCommand, 10> commands { {
-        { "Command1", "Lakes or Rivers", 0, 0, "LAKE LIKE '*", "Lake", "Lake" },
-        { "Command2", "Customer", 0, 1, "Name LIKE '*", "Name", "Name" },
-        { "Command3", "Lake Areas", 0, 2, "[Lake Area] LIKE '*", "Lake Area", "Lake" },
-        { "Command5", "Depth Fished", 0, 3, "Depth LIKE '*", "Depth", "Lake" },
-        { "Command6", "Weather", 0, 4, "Weather LIKE '*", "Weather", "Lake" },
-        { "Command4", "Structure Fished", 1, 0, "Structure LIKE '*", "Structure", "Lake" },
-        { "Command7", "Lure Used", 1, 1, "Lure LIKE '*", "Lure", "Lake" },
-        { "Command9", "Lure Color", 1, 2, "[Lure Color] LIKE '*", "Lure Color", "Lake" },
-        { "Command8", "Trip Remarks", 1, 3, "Remarks LIKE '*", "Remarks", "Lake" },
-        { "Command10", "Type Fish", 1, 4, "Species LIKE '*", "Species", "Lake" },
+        { "Command1", "Lakes or Rivers", 0, 0, "LAKE LIKE '*", field::Booking::Lake, field::Booking::Lake },
+        { "Command2", "Customer", 0, 1, "Name LIKE '*", field::Booking::Name, field::Booking::Name },
+        { "Command3", "Lake Areas", 0, 2, "[Lake Area] LIKE '*", field::Booking::LakeArea,
+            field::Booking::Lake },
+        { "Command5", "Depth Fished", 0, 3, "Depth LIKE '*", field::Booking::Depth, field::Booking::Lake },
+        { "Command6", "Weather", 0, 4, "Weather LIKE '*", field::Booking::Weather, field::Booking::Lake },
+        { "Command4", "Structure Fished", 1, 0, "Structure LIKE '*", field::Booking::Structure,
+            field::Booking::Lake },
+        { "Command7", "Lure Used", 1, 1, "Lure LIKE '*", field::Booking::Lure, field::Booking::Lake },
+        { "Command9", "Lure Color", 1, 2, "[Lure Color] LIKE '*", field::Booking::LureColor,
+            field::Booking::Lake },
+        { "Command8", "Trip Remarks", 1, 3, "Remarks LIKE '*", field::Booking::Remarks,
+            field::Booking::Lake },
+        { "Command10", "Type Fish", 1, 4, "Species LIKE '*", field::Booking::Species, field::Booking::Lake },
     } };
     return commands;
 }
@@ -91,7 +96,7 @@ QString TripFinder::line(const QString &date, const QString &bracketed)
 QStringList TripFinder::allLines()
 {
     const QStringList dates = column(dateField);
-    const QStringList lakes = column(QStringLiteral("Lake"));
+    const QStringList lakes = column(field::Booking::Lake);
     QStringList lines;
     lines.reserve(dates.size());
     for (qsizetype i = 0; i < dates.size(); ++i)

@@ -7,6 +7,7 @@
 #include "platform/windows.h"
 #include "recordform/datepicker.h"
 #include "records/frmfinddiary.h"
+#include "schema/fields.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -72,7 +73,7 @@ QLabel *fieldLabel(const QString &text, QWidget *buddy, QWidget *parent)
 
 FrmDiary::FrmDiary(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Diary"), this))
+    , m_diary(new RecordSource(QStringLiteral("Data1"), table::Diary, this))
     , m_toolbar(new QToolBar(this))
     , m_subject(new QLineEdit(this))
     , m_dateLabel(new QLabel(this))
@@ -116,14 +117,14 @@ FrmDiary::FrmDiary(QWidget *parent)
     body->addLayout(fields, 1);
     layout->addLayout(body, 1);
 
-    auto *binder = new FieldBinder(m_data1, this);
-    binder->bind(m_subject, QStringLiteral("Subject"));
-    binder->bind(m_dateLabel, QStringLiteral("Date"));
-    binder->bind(m_datePicker, QStringLiteral("Date"));
-    binder->bind(m_page, QStringLiteral("Page"));
+    auto *binder = new FieldBinder(m_diary, this);
+    binder->bind(m_subject, field::Diary::Subject);
+    binder->bind(m_dateLabel, field::Diary::Date);
+    binder->bind(m_datePicker, field::Diary::Date);
+    binder->bind(m_page, field::Diary::Page);
 
     FormDeclaration d;
-    d.source = m_data1;
+    d.source = m_diary;
     d.binder = binder;
     d.keyField = m_subject;
     d.texts = diaryTexts();
@@ -156,7 +157,7 @@ bool FrmDiary::showPage(Bookmark page)
 {
     if (m_form->isEditing())
         return false;
-    if (const Status s = m_data1->setBookmark(page); !s) {
+    if (const Status s = m_diary->setBookmark(page); !s) {
         platform::warn(s.message(), this);
         return false;
     }

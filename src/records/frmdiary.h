@@ -24,7 +24,7 @@ public:
     // The sixteen positions of the toolbar, separators included.
     static const QList<ToolbarPosition> &toolbarPositions();
 
-    RecordSource *data1() const { return m_data1; }
+    RecordSource *data1() const { return m_diary; }
     RecordForm *form() const { return m_form; }
     QToolBar *toolbar() const { return m_toolbar; }
 
@@ -38,7 +38,7 @@ private:
     void setEditLook(bool editing);
     void ownCommand(const QString &key);
 
-    RecordSource *m_data1;
+    RecordSource *m_diary;
     QToolBar *m_toolbar;
     QLineEdit *m_subject; // Text2
     QLabel *m_dateLabel; // Label3

@@ -4,6 +4,7 @@
 #include "platform/countline.h"
 #include "platform/windows.h"
 #include "records/frmdiary.h"
+#include "schema/fields.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -19,7 +20,7 @@ namespace bm
 
 FrmFinddiary::FrmFinddiary(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Diary"), this))
+    , m_diary(new RecordSource(QStringLiteral("Data1"), table::Diary, this))
     , m_subjects(new QListWidget(this))
     , m_dates(new QListWidget(this))
     , m_count(new QLabel(QStringLiteral("Pages are Saved"), this))
@@ -64,7 +65,7 @@ FrmFinddiary::FrmFinddiary(QWidget *parent)
     // stands for a page that is gone.
     connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
         [this](const QString &, const QString &table) {
-            if (table == m_data1->tableName())
+            if (table == m_diary->tableName())
                 readLists();
         });
     readLists();
@@ -75,8 +76,8 @@ void FrmFinddiary::readLists()
     m_subjects->clear();
     m_dates->clear();
     m_pages.clear();
-    const auto subjects = m_data1->column(QStringLiteral("Subject"));
-    const auto dates = m_data1->column(QStringLiteral("Date"));
+    const auto subjects = m_diary->column(field::Diary::Subject);
+    const auto dates = m_diary->column(field::Diary::Date);
     for (int i = 0; i < subjects.size(); ++i) {
         m_pages.append(subjects[i].first);
         m_subjects->addItem(subjects[i].second);
@@ -105,7 +106,7 @@ void FrmFinddiary::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         m_count->setText(
-            platform::countLine(*m_data1, QStringLiteral("%1 Pages are Saved"), m_count->text(), this));
+            platform::countLine(*m_diary, QStringLiteral("%1 Pages are Saved"), m_count->text(), this));
     QWidget::changeEvent(event);
 }
 

@@ -20,7 +20,7 @@ class FrmFinddiary : public QWidget
 public:
     explicit FrmFinddiary(QWidget *parent = nullptr);
 
-    RecordSource *data1() const { return m_data1; }
+    RecordSource *data1() const { return m_diary; }
     QListWidget *subjects() const { return m_subjects; } // DBList1
     QListWidget *dates() const { return m_dates; } // DBList2
 
@@ -37,7 +37,7 @@ protected:
 private:
     void readLists();
 
-    RecordSource *m_data1;
+    RecordSource *m_diary;
     QListWidget *m_subjects;
     QListWidget *m_dates;
     QLabel *m_count; // Label4

@@ -3,6 +3,7 @@
 #include "platform/countline.h"
 #include "platform/mainhub.h"
 #include "platform/windowrules.h"
+#include "schema/fields.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -38,33 +39,34 @@ const QList<ToolbarPosition> &FrmPatterns::toolbarPositions()
 const QList<PatternField> &FrmPatterns::fields()
 {
     static const QList<PatternField> list {
-        { "Text1", "Lake / River:", "Lake", {} },
-        { "Combo1", "Month:", "Month",
+        { "Text1", "Lake / River:", field::Patterns::Lake, {} },
+        { "Combo1", "Month:", field::Patterns::Month,
             { "January", "February", "March", "April", "May", "June", "July", "August", "September",
                 "October", "November", "December" } },
-        { "Combo2", "Air Temperature:", "Air Temp",
+        { "Combo2", "Air Temperature:", field::Patterns::AirTemp,
             { "'Teens", "20's", "30's", "40's", "50's", "60's", "70's", "80's", "90's" } },
-        { "Combo3", "Lure:", "Lure",
+        { "Combo3", "Lure:", field::Patterns::Lure,
             { "Crankbait", "Zara Spook", "Popper", "Buzz Bait", "Spinnerbait", "Texas Rig Worm",
                 "Carolina Rig", "Jig n Pig", "Floating Worm", "Rattle Trap" } },
-        { "Combo4", "Structure:", "Structure",
+        { "Combo4", "Structure:", field::Patterns::Structure,
             { "Banks", "Brush Piles", "Docks", "Coves", "Points", "Submerged Trees", "Stumps", "Logs",
                 "Rocks", "Weeds", "Lily Pads" } },
-        { "Combo5", "Moon Phase:", "Moon Phase", { "Full Moon", "Half Moon", "Quarter Moon", "Dark Moon" } },
-        { "Combo6", "Water Temperature:", "Water Temp",
+        { "Combo5", "Moon Phase:", field::Patterns::MoonPhase,
+            { "Full Moon", "Half Moon", "Quarter Moon", "Dark Moon" } },
+        { "Combo6", "Water Temperature:", field::Patterns::WaterTemp,
             { "30's", "40's", "50's", "60's", "70's", "80's", "90's" } },
-        { "Combo7", "Lure Color:", "Lure Color",
+        { "Combo7", "Lure Color:", field::Patterns::LureColor,
             { "Red", "Blue", "Brown", "Green", "Black", "White", "Yellow", "Shad", "Purple" } },
-        { "Combo8", "Best Depth:", "Best Depth", { "Top Water", "Shallow", "Medium", "Deep" } },
-        { "Text2", "Pattern:", "Pattern", {}, true },
-        { "Text3", "Remarks:", "Remarks", {}, true },
+        { "Combo8", "Best Depth:", field::Patterns::BestDepth, { "Top Water", "Shallow", "Medium", "Deep" } },
+        { "Text2", "Pattern:", field::Patterns::Pattern, {}, true },
+        { "Text3", "Remarks:", field::Patterns::Remarks, {}, true },
     };
     return list;
 }
 
 FrmPatterns::FrmPatterns(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Patterns"), this))
+    , m_patterns(new RecordSource(QStringLiteral("Data1"), table::Patterns, this))
     , m_toolbar(new QToolBar(this))
 {
     setObjectName(QStringLiteral("frmPatterns"));
@@ -75,7 +77,7 @@ FrmPatterns::FrmPatterns(QWidget *parent)
 
     // The lake on top; the eight lists in two columns (month to structure,
     // moon phase to best depth); the pattern and the remarks below.
-    auto *binder = new FieldBinder(m_data1, this);
+    auto *binder = new FieldBinder(m_patterns, this);
     auto *grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     QWidget *previous = nullptr;
@@ -134,7 +136,7 @@ FrmPatterns::FrmPatterns(QWidget *parent)
     resize(640, 520);
 
     FormDeclaration d;
-    d.source = m_data1;
+    d.source = m_patterns;
     d.binder = binder;
     d.keyField = m_lake;
     d.texts = FormTexts::forItem(QStringLiteral("Pattern"));
@@ -158,7 +160,7 @@ FrmPatterns::FrmPatterns(QWidget *parent)
 void FrmPatterns::writeCaption()
 {
     setWindowTitle(
-        platform::countLine(*m_data1, QStringLiteral("  %1 Fishing Patterns Saved"), windowTitle(), this));
+        platform::countLine(*m_patterns, QStringLiteral("  %1 Fishing Patterns Saved"), windowTitle(), this));
 }
 
 void FrmPatterns::ownCommand(const QString &key)

@@ -36,7 +36,7 @@ public:
     // The eleven fields in keyboard order.
     static const QList<PatternField> &fields();
 
-    RecordSource *data1() const { return m_data1; }
+    RecordSource *data1() const { return m_patterns; }
     RecordForm *form() const { return m_form; }
     QToolBar *toolbar() const { return m_toolbar; }
 
@@ -47,7 +47,7 @@ private:
     void writeCaption();
     void ownCommand(const QString &key);
 
-    RecordSource *m_data1;
+    RecordSource *m_patterns;
     QToolBar *m_toolbar;
     QLineEdit *m_lake = nullptr; // Text1
     std::optional<NavigationFrame> m_navigation; // "Select a Pattern"

@@ -7,6 +7,7 @@
 #include "platform/messages.h"
 #include "platform/pictureprinter.h"
 #include "platform/windows.h"
+#include "schema/fields.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -28,7 +29,7 @@ namespace bm
 namespace
 {
 
-const QString pictureField = QStringLiteral("Picture");
+const QString pictureField = QString::fromLatin1(field::Booking::Picture);
 
 QPushButton *command(const char *name, const QString &caption, QWidget *parent)
 {
@@ -48,7 +49,7 @@ QLabel *note(const QString &text, QWidget *parent)
 
 FrmPicture::FrmPicture(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Booking"), this))
+    , m_booking(new RecordSource(QStringLiteral("Data1"), table::Booking, this))
     , m_date(new QLabel(this))
     , m_lake(new QLabel(this))
     , m_image(new PictureBox(this))
@@ -126,11 +127,11 @@ Status FrmPicture::showBooking(Bookmark booking)
 {
     if (Status s = writeChosenPath(); !s)
         platform::warn(s.message(), this);
-    if (Status s = m_data1->setBookmark(booking); !s)
+    if (Status s = m_booking->setBookmark(booking); !s)
         return s;
-    m_date->setText(m_data1->text(QStringLiteral("Date")));
-    m_lake->setText(m_data1->text(QStringLiteral("Lake")));
-    m_path->setPlainText(m_data1->text(pictureField));
+    m_date->setText(m_booking->text(field::Booking::Date));
+    m_lake->setText(m_booking->text(field::Booking::Lake));
+    m_path->setPlainText(m_booking->text(pictureField));
     m_sizing = picture::Sizing::Stretch;
     if (m_displayed)
         showStoredPicture();
@@ -226,11 +227,11 @@ Status FrmPicture::writeChosenPath()
     if (!m_chosen)
         return Status::ok();
     m_chosen = false;
-    if (Status s = m_data1->setValue(pictureField, m_path->toPlainText()); !s)
+    if (Status s = m_booking->setValue(pictureField, m_path->toPlainText()); !s)
         return s;
     // The main window stays on the booking whose picture this is.
     const platform::KeepPlace keep;
-    return m_data1->setBookmark(m_data1->bookmark());
+    return m_booking->setBookmark(m_booking->bookmark());
 }
 
 void FrmPicture::closeEvent(QCloseEvent *event)

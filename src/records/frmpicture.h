@@ -21,7 +21,7 @@ class FrmPicture : public QWidget
 public:
     explicit FrmPicture(QWidget *parent = nullptr);
 
-    RecordSource *data1() const { return m_data1; }
+    RecordSource *data1() const { return m_booking; }
     PictureBox *image() const { return m_image; }
 
     // Stands on the booking; a picture chosen for the booking shown so far
@@ -47,7 +47,7 @@ private:
     void focusWindowChanged(QWindow *now);
     Status writeChosenPath();
 
-    RecordSource *m_data1;
+    RecordSource *m_booking;
     QLabel *m_date;
     QLabel *m_lake;
     PictureBox *m_image;

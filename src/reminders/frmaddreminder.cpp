@@ -6,6 +6,7 @@
 #include "recordform/commandbutton.h"
 #include "recordform/datepicker.h"
 #include "recordform/recordform.h"
+#include "schema/fields.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -23,7 +24,7 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     // No close box: the user leaves through Close.
     : QWidget(
         parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Reminder"), this))
+    , m_reminders(new RecordSource(QStringLiteral("Data1"), table::Reminder, this))
     , m_date(new DatePicker(this))
     , m_reminder(new QPlainTextEdit(this))
     , m_navigation(QStringLiteral("Select a Reminder"), QStringLiteral("Frame1"), this,
@@ -44,9 +45,9 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     styleEditNotice(m_notice);
     m_count->setObjectName(QStringLiteral("lblCount"));
 
-    auto *binder = new FieldBinder(m_data1, this);
-    binder->bind(m_date, QStringLiteral("Date"));
-    binder->bind(m_reminder, QStringLiteral("Reminder"));
+    auto *binder = new FieldBinder(m_reminders, this);
+    binder->bind(m_date, field::Reminder::Date);
+    binder->bind(m_reminder, field::Reminder::Reminder);
 
     auto *fields = new QGridLayout;
     auto *dateLabel = new QLabel(QStringLiteral("Date"), this);
@@ -86,7 +87,7 @@ FrmAddreminder::FrmAddreminder(QWidget *parent)
     layout->addWidget(m_count);
 
     FormDeclaration d;
-    d.source = m_data1;
+    d.source = m_reminders;
     d.binder = binder;
     d.keyField = m_reminder;
     d.selectAllOnEdit = true;

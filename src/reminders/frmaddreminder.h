@@ -28,14 +28,14 @@ public:
     // thrown away.
     bool startNew(const QDate &date);
 
-    RecordSource &data1() { return *m_data1; }
+    RecordSource &data1() { return *m_reminders; }
     RecordForm *form() const { return m_form; }
 
 protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    RecordSource *m_data1;
+    RecordSource *m_reminders;
     DatePicker *m_date; // DTPicker1
     QPlainTextEdit *m_reminder; // Text1
     NavigationFrame m_navigation;

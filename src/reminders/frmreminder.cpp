@@ -9,6 +9,7 @@
 #include "platform/windows.h"
 #include "reminders/frmaddreminder.h"
 #include "reminders/remindergrid.h"
+#include "schema/fields.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -27,7 +28,7 @@ FrmReminder::FrmReminder(QWidget *parent)
     : QWidget(parent,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Reminder"), this))
+    , m_reminders(new RecordSource(QStringLiteral("Data1"), table::Reminder, this))
     , m_rows(new ReminderRows(this))
     , m_grid(new QTableView(this))
     , m_count(new QLabel(this))
@@ -98,11 +99,11 @@ FrmReminder::FrmReminder(QWidget *parent)
     // Whatever window writes or deletes a reminder, the grid follows.
     connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
         [this](const QString &, const QString &table) {
-            if (table == m_data1->tableName())
+            if (table == m_reminders->tableName())
                 reread();
         });
 
-    m_rows->load(*m_data1);
+    m_rows->load(*m_reminders);
     rewriteCount();
     const int width = selector->width() + m_grid->columnWidth(0) + m_grid->columnWidth(1) + 60;
     resize(width, 420);
@@ -113,9 +114,9 @@ FrmReminder::FrmReminder(QWidget *parent)
 // the failed read is said by itself.
 void FrmReminder::reread()
 {
-    const Status read = m_data1->Refresh();
+    const Status read = m_reminders->Refresh();
     if (read)
-        m_rows->load(*m_data1);
+        m_rows->load(*m_reminders);
     else
         platform::logFailure(read);
     rewriteCount();
@@ -126,7 +127,7 @@ void FrmReminder::reread()
 void FrmReminder::rewriteCount()
 {
     m_count->setText(
-        platform::countLine(*m_data1, QStringLiteral("%1 Reminders are listed."), m_count->text(), this));
+        platform::countLine(*m_reminders, QStringLiteral("%1 Reminders are listed."), m_count->text(), this));
 }
 
 void FrmReminder::cmdSortClick()

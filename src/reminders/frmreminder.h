@@ -22,7 +22,7 @@ class FrmReminder : public QWidget
 public:
     explicit FrmReminder(QWidget *parent = nullptr);
 
-    RecordSource &data1() { return *m_data1; }
+    RecordSource &data1() { return *m_reminders; }
     QTableView *grid() const { return m_grid; }
     ReminderRows *rows() const { return m_rows; }
     QMenu *popup() const { return m_popup; }
@@ -38,7 +38,7 @@ private:
     void reread();
     void rewriteCount();
 
-    RecordSource *m_data1;
+    RecordSource *m_reminders;
     ReminderRows *m_rows;
     QTableView *m_grid;
     QLabel *m_count;

@@ -1,6 +1,7 @@
 #include "reminders/remindergrid.h"
 
 #include "core/dates.h"
+#include "schema/fields.h"
 
 #include <QHash>
 #include <QLocale>
@@ -17,8 +18,8 @@ ReminderRows::ReminderRows(QObject *parent)
 
 void ReminderRows::load(const RecordSource &source)
 {
-    const auto dates = source.column(QStringLiteral("Date"));
-    const auto texts = source.column(QStringLiteral("Reminder"));
+    const auto dates = source.column(field::Reminder::Date);
+    const auto texts = source.column(field::Reminder::Reminder);
     QVector<Row> rows;
     rows.reserve(dates.size());
     // Both columns come in the record source's order; a record written

@@ -1,5 +1,7 @@
 #include "schema/schema.h"
 
+#include "schema/fields.h"
+
 namespace bm::schema
 {
 
@@ -18,50 +20,71 @@ QList<TableDef> makeTables()
 {
     const FieldKind T = FieldKind::Text, D = FieldKind::Date, A = FieldKind::Amount;
     QList<TableDef> t;
-    t.append({ "Lakes Fished", texts({ "Lake" }) });
-    t.append({ "Marinas", texts({ "Ramps" }) });
-    t.append({ "Lures", texts({ "Bait" }) });
-    t.append({ "Lure Color", texts({ "Color" }) });
-    t.append({ "Species", texts({ "Fish" }) });
-    t.append({ "Trip Type", texts({ "Trip Type" }) });
-    t.append({ "Trip Rates", texts({ "Trip Rates" }) });
-    t.append({ "Deposits", texts({ "Deposits" }) });
-    t.append({ "Guide Info",
-        texts({ "Guide Name", "Address", "City", "State", "ZipCode", "Phone", "Email", "Website" }) });
-    t.append({ "Phone",
-        texts({ "Name", "Address", "City", "State", "Zip Code", "Home Telephone Number",
-            "Work Telephone Number", "Mobile Phone Number", "Email", "Remarks" }) });
-    t.append({ "Booking",
-        { { "Date", D }, { "Lake", T }, { "Type", T }, { "Name", T }, { "Meet At", T }, { "Address", T },
-            { "Address2", T }, { "City", T }, { "State", T }, { "ZipCode", T }, { "Telephone", T },
-            { "Work Phone", T }, { "Cell Phone", T }, { "Email", T }, { "Lodging", T }, { "Notes", T },
-            { "Total Charge", A }, { "Deposit Amount", A }, { "Balance Due", A }, { "Deposit Received", D },
-            { "Paid By", T }, { "Billing Notes", T }, { "Weather", T }, { "Air Temp", T },
-            { "Wind Direction", T }, { "Wind Speed", T }, { "Lake Area", T }, { "Depth", T },
-            { "Water Temp", T }, { "Water Color", T }, { "Structure", T }, { "Species", T },
-            { "Total Fish", T }, { "Big Fish", T }, { "Weight", T }, { "Length", T }, { "Lure", T },
-            { "Lure Color", T }, { "Remarks", T }, { "GS Qty", T }, { "GS Total", A }, { "Goods", T },
-            { "Goods Qty", T }, { "Goods Cost", A }, { "Goods Total", A }, { "Sub Total", A },
-            { "Tax Rate", T }, { "Tax", A }, { "Charge Total", A }, { "Less Deposit", A }, { "Picture", T },
-            { "Guide", T, 6 } } });
-    t.append({ "Reminder", { { "Date", D }, { "Reminder", T } } });
-    t.append({ "Diary", { { "Date", D }, { "Subject", T }, { "Page", T } } });
-    t.append({ "Patterns",
-        texts({ "Lake", "Month", "Moon Phase", "Air Temp", "Water Temp", "Structure", "Best Depth", "Lure",
-            "Lure Color", "Pattern", "Remarks" }) });
-    t.append({ "Rods",
-        texts({ "Reel Make", "Reel Model", "Reel Type", "Reel Note", "Rod Make", "Rod Model", "Rod Length",
-            "Rod Note" }) });
-    t.append({ "Boat", texts({ "Boat", "Serial", "Maint", "Motor", "SerialM", "MaintM" }) });
-    t.append({ "Equipment", texts({ "Item", "Make", "Model", "Serial No", "Price", "Remarks" }) });
+    t.append({ table::LakesFished, texts({ field::LakesFished::Lake }) });
+    t.append({ table::Marinas, texts({ field::Marinas::Ramps }) });
+    t.append({ table::Lures, texts({ field::Lures::Bait }) });
+    t.append({ table::LureColor, texts({ field::LureColor::Color }) });
+    t.append({ table::Species, texts({ field::Species::Fish }) });
+    t.append({ table::TripType, texts({ field::TripType::TripType }) });
+    t.append({ table::TripRates, texts({ field::TripRates::TripRates }) });
+    t.append({ table::Deposits, texts({ field::Deposits::Deposits }) });
+    t.append({ table::GuideInfo,
+        texts({ field::GuideInfo::GuideName, field::GuideInfo::Address, field::GuideInfo::City,
+            field::GuideInfo::State, field::GuideInfo::ZipCode, field::GuideInfo::Phone,
+            field::GuideInfo::Email, field::GuideInfo::Website }) });
+    t.append({ table::Phone,
+        texts({ field::Phone::Name, field::Phone::Address, field::Phone::City, field::Phone::State,
+            field::Phone::ZipCode, field::Phone::HomeTelephoneNumber, field::Phone::WorkTelephoneNumber,
+            field::Phone::MobilePhoneNumber, field::Phone::Email, field::Phone::Remarks }) });
+    t.append({ table::Booking,
+        { { field::Booking::Date, D }, { field::Booking::Lake, T }, { field::Booking::Type, T },
+            { field::Booking::Name, T }, { field::Booking::MeetAt, T }, { field::Booking::Address, T },
+            { field::Booking::Address2, T }, { field::Booking::City, T }, { field::Booking::State, T },
+            { field::Booking::ZipCode, T }, { field::Booking::Telephone, T },
+            { field::Booking::WorkPhone, T }, { field::Booking::CellPhone, T }, { field::Booking::Email, T },
+            { field::Booking::Lodging, T }, { field::Booking::Notes, T }, { field::Booking::TotalCharge, A },
+            { field::Booking::DepositAmount, A }, { field::Booking::BalanceDue, A },
+            { field::Booking::DepositReceived, D }, { field::Booking::PaidBy, T },
+            { field::Booking::BillingNotes, T }, { field::Booking::Weather, T },
+            { field::Booking::AirTemp, T }, { field::Booking::WindDirection, T },
+            { field::Booking::WindSpeed, T }, { field::Booking::LakeArea, T }, { field::Booking::Depth, T },
+            { field::Booking::WaterTemp, T }, { field::Booking::WaterColor, T },
+            { field::Booking::Structure, T }, { field::Booking::Species, T },
+            { field::Booking::TotalFish, T }, { field::Booking::BigFish, T }, { field::Booking::Weight, T },
+            { field::Booking::Length, T }, { field::Booking::Lure, T }, { field::Booking::LureColor, T },
+            { field::Booking::Remarks, T }, { field::Booking::GSQty, T }, { field::Booking::GSTotal, A },
+            { field::Booking::Goods, T }, { field::Booking::GoodsQty, T }, { field::Booking::GoodsCost, A },
+            { field::Booking::GoodsTotal, A }, { field::Booking::SubTotal, A },
+            { field::Booking::TaxRate, T }, { field::Booking::Tax, A }, { field::Booking::ChargeTotal, A },
+            { field::Booking::LessDeposit, A }, { field::Booking::Picture, T },
+            { field::Booking::Guide, T, 6 } } });
+    t.append({ table::Reminder, { { field::Reminder::Date, D }, { field::Reminder::Reminder, T } } });
+    t.append({ table::Diary,
+        { { field::Diary::Date, D }, { field::Diary::Subject, T }, { field::Diary::Page, T } } });
+    t.append({ table::Patterns,
+        texts({ field::Patterns::Lake, field::Patterns::Month, field::Patterns::MoonPhase,
+            field::Patterns::AirTemp, field::Patterns::WaterTemp, field::Patterns::Structure,
+            field::Patterns::BestDepth, field::Patterns::Lure, field::Patterns::LureColor,
+            field::Patterns::Pattern, field::Patterns::Remarks }) });
+    t.append({ table::Rods,
+        texts({ field::Rods::ReelMake, field::Rods::ReelModel, field::Rods::ReelType, field::Rods::ReelNote,
+            field::Rods::RodMake, field::Rods::RodModel, field::Rods::RodLength, field::Rods::RodNote }) });
+    t.append({ table::Boat,
+        texts({ field::Boat::Boat, field::Boat::Serial, field::Boat::Maint, field::Boat::Motor,
+            field::Boat::SerialM, field::Boat::MaintM }) });
+    t.append({ table::Equipment,
+        texts({ field::Equipment::Item, field::Equipment::Make, field::Equipment::Model,
+            field::Equipment::SerialNo, field::Equipment::Price, field::Equipment::Remarks }) });
     // The position of the guide's home water, in decimal degrees written
     // with a point ("36.6", "-93.3"), north and east positive; one record.
-    t.append({ "Home Water", { { "Latitude", T, 4 }, { "Longitude", T, 4 } }, 4 });
+    t.append({ table::HomeWater,
+        { { field::HomeWater::Latitude, T, 4 }, { field::HomeWater::Longitude, T, 4 } }, 4 });
     // The lodge's guides: a booking's Guide holds one's Name. Active is
     // "Yes" or "No"; Login is the guide's own name on the shared database's
     // server, which tells who saved what.
-    t.append({ "Guides",
-        { { "Name", T, 6 }, { "Phone", T, 6 }, { "Email", T, 6 }, { "Active", T, 6 }, { "Login", T, 6 } },
+    t.append({ table::Guides,
+        { { field::Guides::Name, T, 6 }, { field::Guides::Phone, T, 6 }, { field::Guides::Email, T, 6 },
+            { field::Guides::Active, T, 6 }, { field::Guides::Login, T, 6 } },
         6 });
     return t;
 }
@@ -85,12 +108,12 @@ const TableDef *table(const QString &name)
 const QList<IndexDef> &indexes()
 {
     static const QList<IndexDef> all {
-        { QStringLiteral("Booking by Date"), QStringLiteral("Booking"), QStringLiteral("Date"), 2 },
-        { QStringLiteral("Booking by Lake"), QStringLiteral("Booking"), QStringLiteral("Lake"), 2 },
-        { QStringLiteral("Booking by Name"), QStringLiteral("Booking"), QStringLiteral("Name"), 2 },
-        { QStringLiteral("Phone by Name"), QStringLiteral("Phone"), QStringLiteral("Name"), 2 },
-        { QStringLiteral("Reminder by Date"), QStringLiteral("Reminder"), QStringLiteral("Date"), 2 },
-        { QStringLiteral("Diary by Date"), QStringLiteral("Diary"), QStringLiteral("Date"), 2 },
+        { QStringLiteral("Booking by Date"), table::Booking, field::Booking::Date, 2 },
+        { QStringLiteral("Booking by Lake"), table::Booking, field::Booking::Lake, 2 },
+        { QStringLiteral("Booking by Name"), table::Booking, field::Booking::Name, 2 },
+        { QStringLiteral("Phone by Name"), table::Phone, field::Phone::Name, 2 },
+        { QStringLiteral("Reminder by Date"), table::Reminder, field::Reminder::Date, 2 },
+        { QStringLiteral("Diary by Date"), table::Diary, field::Diary::Date, 2 },
     };
     return all;
 }
@@ -142,7 +165,7 @@ QString quoted(const QString &identifier)
 
 const QStringList &stampedTables()
 {
-    static const QStringList all { QStringLiteral("Booking"), QStringLiteral("Reminder") };
+    static const QStringList all { table::Booking, table::Reminder };
     return all;
 }
 

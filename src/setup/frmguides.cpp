@@ -8,6 +8,7 @@
 #include "platform/messages.h"
 #include "recordform/binder.h"
 #include "recordform/commandbutton.h"
+#include "schema/fields.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -28,7 +29,7 @@ namespace
 const QString yes = QStringLiteral("Yes");
 const QString no = QStringLiteral("No");
 
-QLineEdit *field(const char *name, QWidget *parent)
+QLineEdit *entryBox(const char *name, QWidget *parent)
 {
     auto *box = new QLineEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -40,12 +41,12 @@ QLineEdit *field(const char *name, QWidget *parent)
 
 FrmGuides::FrmGuides(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Guides"), this))
-    , m_name(field("txtName", this))
-    , m_phone(field("txtPhone", this))
-    , m_email(field("txtEmail", this))
+    , m_guides(new RecordSource(QStringLiteral("Data1"), table::Guides, this))
+    , m_name(entryBox("txtName", this))
+    , m_phone(entryBox("txtPhone", this))
+    , m_email(entryBox("txtEmail", this))
     , m_active(new QCheckBox(QStringLiteral("Takes bookings"), this))
-    , m_login(field("txtLogin", this))
+    , m_login(entryBox("txtLogin", this))
     , m_navigation(QStringLiteral("Select a Guide"), QStringLiteral("Frame1"), this)
     , m_cmdHelp(commandButton("cmdHelp", QStringLiteral("&Help"), this))
     , m_cmdClose(commandButton("cmdClose", QStringLiteral("&Close"), this))
@@ -61,11 +62,11 @@ FrmGuides::FrmGuides(QWidget *parent)
     styleEditNotice(m_notice);
     m_count->setObjectName(QStringLiteral("lblCount"));
 
-    auto *binder = new FieldBinder(m_data1, this);
-    binder->bind(m_name, QStringLiteral("Name"));
-    binder->bind(m_phone, QStringLiteral("Phone"));
-    binder->bind(m_email, QStringLiteral("Email"));
-    binder->bind(m_login, QStringLiteral("Login"));
+    auto *binder = new FieldBinder(m_guides, this);
+    binder->bind(m_name, field::Guides::Name);
+    binder->bind(m_phone, field::Guides::Phone);
+    binder->bind(m_email, field::Guides::Email);
+    binder->bind(m_login, field::Guides::Login);
 
     auto *fields = new QFormLayout;
     fields->addRow(QStringLiteral("&Name:"), m_name);
@@ -96,7 +97,7 @@ FrmGuides::FrmGuides(QWidget *parent)
     layout->addWidget(m_count);
 
     FormDeclaration d;
-    d.source = m_data1;
+    d.source = m_guides;
     d.binder = binder;
     d.keyField = m_name;
     d.texts = FormTexts::forItem(QStringLiteral("Guide"));
@@ -104,7 +105,7 @@ FrmGuides::FrmGuides(QWidget *parent)
     d.deleteQuestionText = [this] {
         return QStringLiteral("Are you sure you want to delete the guide %1?\n"
                               "The bookings of this guide keep the name.")
-            .arg(m_data1->text(QStringLiteral("Name")));
+            .arg(m_guides->text(field::Guides::Name));
     };
     d.afterSave = Reposition::LastModified;
     d.windowCommands = { m_cmdClose, m_cmdHelp };
@@ -115,8 +116,8 @@ FrmGuides::FrmGuides(QWidget *parent)
     d.modeChanged = [this](bool editing) { m_active->setEnabled(editing); };
     d.editStarted = [this](FormCommand how) {
         const bool adding = how == FormCommand::Add;
-        m_editing = adding ? Bookmark {} : m_data1->bookmark();
-        m_nameBefore = adding ? QString() : m_data1->text(QStringLiteral("Name"));
+        m_editing = adding ? Bookmark {} : m_guides->bookmark();
+        m_nameBefore = adding ? QString() : m_guides->text(field::Guides::Name);
         if (adding) // a new guide takes bookings until he is marked otherwise
             m_active->setChecked(true);
     };
@@ -127,16 +128,16 @@ FrmGuides::FrmGuides(QWidget *parent)
         m_form->attach(command, b);
 
     // Active is "Yes" or "No" in the table, a check box here.
-    connect(m_data1, &RecordSource::currentChanged, this, &FrmGuides::showActive);
-    connect(m_data1, &RecordSource::aboutToWrite, this, [this] {
+    connect(m_guides, &RecordSource::currentChanged, this, &FrmGuides::showActive);
+    connect(m_guides, &RecordSource::aboutToWrite, this, [this] {
         platform::reportFailure(
-            m_data1->setValue(QStringLiteral("Active"), m_active->isChecked() ? yes : no), this);
+            m_guides->setValue(field::Guides::Active, m_active->isChecked() ? yes : no), this);
     });
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
     connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3500")); });
     platform::addHelpCommand(this, m_cmdHelp);
     // Another desk's change to the roster shows here too.
-    platform::followTable(*m_data1);
+    platform::followTable(*m_guides);
 
     m_active->setEnabled(false);
     showActive();
@@ -144,9 +145,9 @@ FrmGuides::FrmGuides(QWidget *parent)
 
 void FrmGuides::showActive()
 {
-    if (m_form && m_form->isEditing() && m_data1->editMode() == RecordSource::EditMode::Add)
+    if (m_form && m_form->isEditing() && m_guides->editMode() == RecordSource::EditMode::Add)
         return;
-    m_active->setChecked(m_data1->value(QStringLiteral("Active")).toString() == yes);
+    m_active->setChecked(m_guides->value(field::Guides::Active).toString() == yes);
 }
 
 bool FrmGuides::validate()

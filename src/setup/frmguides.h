@@ -22,7 +22,7 @@ class FrmGuides : public QWidget
 public:
     explicit FrmGuides(QWidget *parent = nullptr);
 
-    RecordSource &data1() { return *m_data1; }
+    RecordSource &data1() { return *m_guides; }
     RecordForm *form() const { return m_form; }
 
 protected:
@@ -36,7 +36,7 @@ private:
     bool validate();
     void carryBookings();
 
-    RecordSource *m_data1;
+    RecordSource *m_guides;
     QLineEdit *m_name; // txtName
     QLineEdit *m_phone; // txtPhone
     QLineEdit *m_email; // txtEmail

@@ -3,6 +3,7 @@
 #include "platform/mainhub.h"
 #include "platform/windowrules.h"
 #include "recordform/recordform.h"
+#include "schema/fields.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -19,8 +20,8 @@ namespace bm
 
 FrmSetup::FrmSetup(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_data1(new RecordSource(QStringLiteral("Data1"), QStringLiteral("Guide Info"), this))
-    , m_guideBinder(new FieldBinder(m_data1, this))
+    , m_guideDetails(new RecordSource(QStringLiteral("Data1"), table::GuideInfo, this))
+    , m_guideBinder(new FieldBinder(m_guideDetails, this))
 {
     setObjectName(QStringLiteral("frmSetup"));
     platform::showMainOnClose(this);
@@ -92,7 +93,7 @@ QGroupBox *FrmSetup::makeGuidePage()
     auto *page = new QGroupBox(QStringLiteral("Guide Service Information"), this);
     page->setObjectName(QStringLiteral("PicInfo"));
     auto *grid = new QGridLayout(page);
-    auto field = [&](const char *name, const QString &label, const QString &boundField, int row) {
+    auto entry = [&](const char *name, const QString &label, const QString &boundField, int row) {
         auto *edit = new QLineEdit(page);
         edit->setObjectName(QString::fromLatin1(name));
         auto *l = new QLabel(label, page);
@@ -102,17 +103,17 @@ QGroupBox *FrmSetup::makeGuidePage()
         m_guideBinder->bind(edit, boundField);
         return edit;
     };
-    m_guideName = field("Text1", QStringLiteral("Name:"), QStringLiteral("Guide Name"), 0);
-    field("Text2", QStringLiteral("Address:"), QStringLiteral("Address"), 1);
-    field("Text3", QStringLiteral("City:"), QStringLiteral("City"), 2);
+    m_guideName = entry("Text1", QStringLiteral("Name:"), field::GuideInfo::GuideName, 0);
+    entry("Text2", QStringLiteral("Address:"), field::GuideInfo::Address, 1);
+    entry("Text3", QStringLiteral("City:"), field::GuideInfo::City, 2);
 
     auto *state = new QComboBox(page);
     state->setObjectName(QStringLiteral("cmbState"));
     fillList(state, stateCodes());
-    m_guideBinder->bind(state, QStringLiteral("State"));
+    m_guideBinder->bind(state, field::GuideInfo::State);
     auto *zip = new QLineEdit(page);
     zip->setObjectName(QStringLiteral("Text4"));
-    m_guideBinder->bind(zip, QStringLiteral("ZipCode"));
+    m_guideBinder->bind(zip, field::GuideInfo::ZipCode);
     auto *stateLabel = new QLabel(QStringLiteral("State:"), page);
     stateLabel->setBuddy(state);
     auto *zipLabel = new QLabel(QStringLiteral("Zip Code:"), page);
@@ -123,9 +124,9 @@ QGroupBox *FrmSetup::makeGuidePage()
     grid->addWidget(zip, 3, 3);
     grid->setColumnStretch(3, 1);
 
-    field("Text5", QStringLiteral("Phone:"), QStringLiteral("Phone"), 4);
-    field("Text6", QStringLiteral("Email:"), QStringLiteral("Email"), 5);
-    field("Text7", QStringLiteral("Website:"), QStringLiteral("Website"), 6);
+    entry("Text5", QStringLiteral("Phone:"), field::GuideInfo::Phone, 4);
+    entry("Text6", QStringLiteral("Email:"), field::GuideInfo::Email, 5);
+    entry("Text7", QStringLiteral("Website:"), field::GuideInfo::Website, 6);
 
     auto *row = new QHBoxLayout;
     auto button = [&](const char *name, const char *caption) {
@@ -188,7 +189,7 @@ void FrmSetup::makeForms()
     const QList<QObject *> windowCommands { m_cmdHelp, m_cmdClose, m_cmdInfo, m_cmdRates, m_cmdFishing };
 
     FormDeclaration g;
-    g.source = m_data1;
+    g.source = m_guideDetails;
     g.binder = m_guideBinder;
     g.keyField = m_guideName;
     g.texts.emptyEntry.text = QStringLiteral("Please enter the name of your Guide Service.");

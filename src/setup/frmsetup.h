@@ -47,7 +47,7 @@ private:
     QWidget *m_picTrip;
     QWidget *m_instructions;
 
-    RecordSource *m_data1;
+    RecordSource *m_guideDetails;
     FieldBinder *m_guideBinder;
     QLineEdit *m_guideName = nullptr;
     QPushButton *m_cmdEditg = nullptr;

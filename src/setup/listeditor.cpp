@@ -1,5 +1,7 @@
 #include "setup/listeditor.h"
 
+#include "schema/fields.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,27 +18,31 @@ const QVector<ListEditorDef> &listEditorDefs()
     using S = ListEditorDef;
     const QString atLeastOne = QStringLiteral("At least one record has to be present at all times.");
     static const QVector<ListEditorDef> specs {
-        { S::FishingPage, "Picture5", "Species Guide For", "Species:", "Data6", "Species", "Fish", "Text9",
-            "s", "Species", "Species", "Species", atLeastOne, Reposition::None, true, true, false },
-        { S::FishingPage, "Picture6", "Lakes and Rivers Fished", "Lake/River:", "Data2", "Lakes Fished",
-            "Lake", "Text8", "l", "Lake", "Lake or River", "Lake", atLeastOne, Reposition::None, false, false,
-            false },
-        { S::FishingPage, "Picture7", "Ramps and Marinas Used", "Location:", "Data5", "Marinas", "Ramps",
-            "Text11", "m", "Ramp", "Ramp or Marina", "Ramp or Marina", atLeastOne, Reposition::None, false,
-            false, false },
-        { S::FishingPage, "Picture8", "Lures and Baits Used", "Lure / Bait:", "Data3", "Lures", "Bait",
-            "Text10", "b", "Bait", "Lure or Bait", "Lure or Bait",
+        { S::FishingPage, "Picture5", "Species Guide For", "Species:", "Data6", table::Species,
+            field::Species::Fish, "Text9", "s", "Species", "Species", "Species", atLeastOne, Reposition::None,
+            true, true, false },
+        { S::FishingPage, "Picture6", "Lakes and Rivers Fished", "Lake/River:", "Data2", table::LakesFished,
+            field::LakesFished::Lake, "Text8", "l", "Lake", "Lake or River", "Lake", atLeastOne,
+            Reposition::None, false, false, false },
+        { S::FishingPage, "Picture7", "Ramps and Marinas Used", "Location:", "Data5", table::Marinas,
+            field::Marinas::Ramps, "Text11", "m", "Ramp", "Ramp or Marina", "Ramp or Marina", atLeastOne,
+            Reposition::None, false, false, false },
+        { S::FishingPage, "Picture8", "Lures and Baits Used", "Lure / Bait:", "Data3", table::Lures,
+            field::Lures::Bait, "Text10", "b", "Bait", "Lure or Bait", "Lure or Bait",
             QStringLiteral("At least one Bait has to be present at all times."), Reposition::None, false,
             false, false },
-        { S::FishingPage, "Picture9", "Lure Colors Used", "Lure Colors:", "Data4", "Lure Color", "Color",
-            "Text12", "c", "Color", "Color", "Color", atLeastOne, Reposition::None, false, false, false },
-        { S::TripRatesPage, "Picture2", "Type of Trip", "Type:", "Data7", "Trip Type", "Trip Type", "Text13",
-            "t", "Trip Type", "Trip Type", "Trip Type", atLeastOne, Reposition::MoveLast, true, true, false },
-        { S::TripRatesPage, "Picture3", "Trip Rates", "Rate:", "Data8", "Trip Rates", "Trip Rates", "Text14",
-            "r", "Trip Rate", "Trip Rate", "Trip Rate", atLeastOne, Reposition::MoveLast, true, true, true },
-        { S::TripRatesPage, "Picture4", "Deposit Amounts", "Deposits:", "Data9", "Deposits", "Deposits",
-            "Text15", "d", "Deposit Amount", "Deposit Amount", "Deposit Amount", atLeastOne,
+        { S::FishingPage, "Picture9", "Lure Colors Used", "Lure Colors:", "Data4", table::LureColor,
+            field::LureColor::Color, "Text12", "c", "Color", "Color", "Color", atLeastOne, Reposition::None,
+            false, false, false },
+        { S::TripRatesPage, "Picture2", "Type of Trip", "Type:", "Data7", table::TripType,
+            field::TripType::TripType, "Text13", "t", "Trip Type", "Trip Type", "Trip Type", atLeastOne,
+            Reposition::MoveLast, true, true, false },
+        { S::TripRatesPage, "Picture3", "Trip Rates", "Rate:", "Data8", table::TripRates,
+            field::TripRates::TripRates, "Text14", "r", "Trip Rate", "Trip Rate", "Trip Rate", atLeastOne,
             Reposition::MoveLast, true, true, true },
+        { S::TripRatesPage, "Picture4", "Deposit Amounts", "Deposits:", "Data9", table::Deposits,
+            field::Deposits::Deposits, "Text15", "d", "Deposit Amount", "Deposit Amount", "Deposit Amount",
+            atLeastOne, Reposition::MoveLast, true, true, true },
     };
     return specs;
 }

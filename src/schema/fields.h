@@ -1,0 +1,235 @@
+#pragma once
+
+// The names of the program's tables and of their fields, as the compiler
+// knows them: a misspelt name is a compile error, not a query that fails
+// when it runs. The schema (schema.cpp) is built from these; code that names
+// a table or a field uses them rather than writing the name as text.
+// Each is the name the database has, spaces included:
+// field::Booking::TotalCharge is "Total Charge".
+
+namespace bm::table
+{
+
+inline constexpr char LakesFished[] = "Lakes Fished";
+inline constexpr char Marinas[] = "Marinas";
+inline constexpr char Lures[] = "Lures";
+inline constexpr char LureColor[] = "Lure Color";
+inline constexpr char Species[] = "Species";
+inline constexpr char TripType[] = "Trip Type";
+inline constexpr char TripRates[] = "Trip Rates";
+inline constexpr char Deposits[] = "Deposits";
+inline constexpr char GuideInfo[] = "Guide Info";
+inline constexpr char Phone[] = "Phone";
+inline constexpr char Booking[] = "Booking";
+inline constexpr char Reminder[] = "Reminder";
+inline constexpr char Diary[] = "Diary";
+inline constexpr char Patterns[] = "Patterns";
+inline constexpr char Rods[] = "Rods";
+inline constexpr char Boat[] = "Boat";
+inline constexpr char Equipment[] = "Equipment";
+inline constexpr char HomeWater[] = "Home Water";
+inline constexpr char Guides[] = "Guides";
+
+} // namespace bm::table
+
+namespace bm::field
+{
+
+namespace LakesFished
+{
+inline constexpr char Lake[] = "Lake";
+} // namespace LakesFished
+
+namespace Marinas
+{
+inline constexpr char Ramps[] = "Ramps";
+} // namespace Marinas
+
+namespace Lures
+{
+inline constexpr char Bait[] = "Bait";
+} // namespace Lures
+
+namespace LureColor
+{
+inline constexpr char Color[] = "Color";
+} // namespace LureColor
+
+namespace Species
+{
+inline constexpr char Fish[] = "Fish";
+} // namespace Species
+
+namespace TripType
+{
+inline constexpr char TripType[] = "Trip Type";
+} // namespace TripType
+
+namespace TripRates
+{
+inline constexpr char TripRates[] = "Trip Rates";
+} // namespace TripRates
+
+namespace Deposits
+{
+inline constexpr char Deposits[] = "Deposits";
+} // namespace Deposits
+
+namespace GuideInfo
+{
+inline constexpr char GuideName[] = "Guide Name";
+inline constexpr char Address[] = "Address";
+inline constexpr char City[] = "City";
+inline constexpr char State[] = "State";
+inline constexpr char ZipCode[] = "ZipCode";
+inline constexpr char Phone[] = "Phone";
+inline constexpr char Email[] = "Email";
+inline constexpr char Website[] = "Website";
+} // namespace GuideInfo
+
+namespace Phone
+{
+inline constexpr char Name[] = "Name";
+inline constexpr char Address[] = "Address";
+inline constexpr char City[] = "City";
+inline constexpr char State[] = "State";
+inline constexpr char ZipCode[] = "Zip Code";
+inline constexpr char HomeTelephoneNumber[] = "Home Telephone Number";
+inline constexpr char WorkTelephoneNumber[] = "Work Telephone Number";
+inline constexpr char MobilePhoneNumber[] = "Mobile Phone Number";
+inline constexpr char Email[] = "Email";
+inline constexpr char Remarks[] = "Remarks";
+} // namespace Phone
+
+namespace Booking
+{
+inline constexpr char Date[] = "Date";
+inline constexpr char Lake[] = "Lake";
+inline constexpr char Type[] = "Type";
+inline constexpr char Name[] = "Name";
+inline constexpr char MeetAt[] = "Meet At";
+inline constexpr char Address[] = "Address";
+inline constexpr char Address2[] = "Address2";
+inline constexpr char City[] = "City";
+inline constexpr char State[] = "State";
+inline constexpr char ZipCode[] = "ZipCode";
+inline constexpr char Telephone[] = "Telephone";
+inline constexpr char WorkPhone[] = "Work Phone";
+inline constexpr char CellPhone[] = "Cell Phone";
+inline constexpr char Email[] = "Email";
+inline constexpr char Lodging[] = "Lodging";
+inline constexpr char Notes[] = "Notes";
+inline constexpr char TotalCharge[] = "Total Charge";
+inline constexpr char DepositAmount[] = "Deposit Amount";
+inline constexpr char BalanceDue[] = "Balance Due";
+inline constexpr char DepositReceived[] = "Deposit Received";
+inline constexpr char PaidBy[] = "Paid By";
+inline constexpr char BillingNotes[] = "Billing Notes";
+inline constexpr char Weather[] = "Weather";
+inline constexpr char AirTemp[] = "Air Temp";
+inline constexpr char WindDirection[] = "Wind Direction";
+inline constexpr char WindSpeed[] = "Wind Speed";
+inline constexpr char LakeArea[] = "Lake Area";
+inline constexpr char Depth[] = "Depth";
+inline constexpr char WaterTemp[] = "Water Temp";
+inline constexpr char WaterColor[] = "Water Color";
+inline constexpr char Structure[] = "Structure";
+inline constexpr char Species[] = "Species";
+inline constexpr char TotalFish[] = "Total Fish";
+inline constexpr char BigFish[] = "Big Fish";
+inline constexpr char Weight[] = "Weight";
+inline constexpr char Length[] = "Length";
+inline constexpr char Lure[] = "Lure";
+inline constexpr char LureColor[] = "Lure Color";
+inline constexpr char Remarks[] = "Remarks";
+inline constexpr char GSQty[] = "GS Qty";
+inline constexpr char GSTotal[] = "GS Total";
+inline constexpr char Goods[] = "Goods";
+inline constexpr char GoodsQty[] = "Goods Qty";
+inline constexpr char GoodsCost[] = "Goods Cost";
+inline constexpr char GoodsTotal[] = "Goods Total";
+inline constexpr char SubTotal[] = "Sub Total";
+inline constexpr char TaxRate[] = "Tax Rate";
+inline constexpr char Tax[] = "Tax";
+inline constexpr char ChargeTotal[] = "Charge Total";
+inline constexpr char LessDeposit[] = "Less Deposit";
+inline constexpr char Picture[] = "Picture";
+inline constexpr char Guide[] = "Guide";
+} // namespace Booking
+
+namespace Reminder
+{
+inline constexpr char Date[] = "Date";
+inline constexpr char Reminder[] = "Reminder";
+} // namespace Reminder
+
+namespace Diary
+{
+inline constexpr char Date[] = "Date";
+inline constexpr char Subject[] = "Subject";
+inline constexpr char Page[] = "Page";
+} // namespace Diary
+
+namespace Patterns
+{
+inline constexpr char Lake[] = "Lake";
+inline constexpr char Month[] = "Month";
+inline constexpr char MoonPhase[] = "Moon Phase";
+inline constexpr char AirTemp[] = "Air Temp";
+inline constexpr char WaterTemp[] = "Water Temp";
+inline constexpr char Structure[] = "Structure";
+inline constexpr char BestDepth[] = "Best Depth";
+inline constexpr char Lure[] = "Lure";
+inline constexpr char LureColor[] = "Lure Color";
+inline constexpr char Pattern[] = "Pattern";
+inline constexpr char Remarks[] = "Remarks";
+} // namespace Patterns
+
+namespace Rods
+{
+inline constexpr char ReelMake[] = "Reel Make";
+inline constexpr char ReelModel[] = "Reel Model";
+inline constexpr char ReelType[] = "Reel Type";
+inline constexpr char ReelNote[] = "Reel Note";
+inline constexpr char RodMake[] = "Rod Make";
+inline constexpr char RodModel[] = "Rod Model";
+inline constexpr char RodLength[] = "Rod Length";
+inline constexpr char RodNote[] = "Rod Note";
+} // namespace Rods
+
+namespace Boat
+{
+inline constexpr char Boat[] = "Boat";
+inline constexpr char Serial[] = "Serial";
+inline constexpr char Maint[] = "Maint";
+inline constexpr char Motor[] = "Motor";
+inline constexpr char SerialM[] = "SerialM";
+inline constexpr char MaintM[] = "MaintM";
+} // namespace Boat
+
+namespace Equipment
+{
+inline constexpr char Item[] = "Item";
+inline constexpr char Make[] = "Make";
+inline constexpr char Model[] = "Model";
+inline constexpr char SerialNo[] = "Serial No";
+inline constexpr char Price[] = "Price";
+inline constexpr char Remarks[] = "Remarks";
+} // namespace Equipment
+
+namespace HomeWater
+{
+inline constexpr char Latitude[] = "Latitude";
+inline constexpr char Longitude[] = "Longitude";
+} // namespace HomeWater
+
+namespace Guides
+{
+inline constexpr char Name[] = "Name";
+inline constexpr char Phone[] = "Phone";
+inline constexpr char Email[] = "Email";
+inline constexpr char Active[] = "Active";
+inline constexpr char Login[] = "Login";
+} // namespace Guides
+
+} // namespace bm::field
