@@ -1,5 +1,5 @@
 #include "doubles.h"
-#include "fixture.h"
+#include "reportfixture.h"
 #include "testenv.h"
 
 #include "core/apppaths.h"
