@@ -29,7 +29,11 @@ class TestAssignGuide : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup() { m_hub.reset(); }
+    void cleanup()
+    {
+        m_hub.reset();
+        m_boxes.clear();
+    }
 
     void assigning_data();
     void assigning();
@@ -49,7 +53,6 @@ void TestAssignGuide::init()
     QVERIFY(test::execBehind(QStringLiteral(
         "INSERT INTO Guides (Name, Active) VALUES ('Jim', 'Yes'), ('Kay', 'Yes'), ('Lou', 'No')")));
     m_hub = std::make_unique<test::FakeHub>();
-    m_boxes.clear();
 }
 
 // Bob's trip: the dialog offers the active guides and his own; OK writes

@@ -1,6 +1,7 @@
 #include "behind.h"
 #include "checks.h"
 #include "doubles.h"
+#include "records.h"
 #include "testenv.h"
 
 #include "bookings/bookingwindows.h"
@@ -32,13 +33,6 @@ const QDate day(2026, 12, 8);
 QColor baseOf(const QComboBox *box)
 {
     return box->lineEdit()->palette().color(QPalette::Base);
-}
-
-void addBooking(const QString &name, const QString &date)
-{
-    QVERIFY(test::execBehind(
-        QStringLiteral("INSERT INTO Booking (Date, Name, \"Total Charge\") VALUES (?, ?, 2500000)"),
-        { date, name }));
 }
 
 void addListEntry(const QString &table, const QString &field, const QString &value)
@@ -125,7 +119,9 @@ void TestBooking::init()
 {
     m_hub.reset();
     test::resetDatabase();
-    addBooking(QStringLiteral("Second Client"), QStringLiteral("2026-07-01"));
+    QVERIFY(test::addBooking(
+        { { "Name", "Second Client" }, { "Date", QDate(2026, 7, 1) }, { "Total Charge", "250" } })
+                .isValid());
     m_hub = std::make_unique<test::FakeHub>();
     m_messages = std::make_unique<test::ScriptedMessages>();
 }

@@ -5,6 +5,7 @@
 #include "core/apppaths.h"
 #include "db/database.h"
 #include "doubles.h"
+#include "records.h"
 #include "testenv.h"
 
 #include <QComboBox>
@@ -20,17 +21,6 @@ using bm::platform::Icon;
 
 namespace
 {
-
-Bookmark addBooking(const QList<QPair<QString, QVariant>> &values)
-{
-    RecordSource rs("adder", "Booking");
-    BM_CHECK(rs.AddNew());
-    for (const auto &[field, value] : values)
-        BM_CHECK(rs.setValue(field, value));
-    if (!rs.Update())
-        return {};
-    return rs.LastModified();
-}
 
 QVariant stored(Bookmark booking, const QString &field)
 {
@@ -96,7 +86,7 @@ void TestInvoice::init()
     m_messages = std::make_unique<test::ScriptedMessages>();
     m_hub->mainWindow->show();
     m_first = m_hub->datBookings().bookmark();
-    m_second = addBooking({ { "Date", QDate(2026, 7, 4) }, { "Lake", "Bull Shoals" },
+    m_second = test::addBooking({ { "Date", QDate(2026, 7, 4) }, { "Lake", "Bull Shoals" },
         { "Name", "Second Client" }, { "Total Charge", "250" }, { "Deposit Amount", "50" } });
     QVERIFY(m_second.isValid());
     BM_VERIFY(m_hub->datBookings().Refresh());
@@ -162,7 +152,7 @@ void TestInvoice::opensInBrowseModeWithDefaults()
 void TestInvoice::defaultsKeepFilledBoxes()
 {
     m_window->close();
-    const Bookmark filled = addBooking({ { "Name", "Filled" }, { "GS Qty", "3" }, { "Goods", "Lunch" },
+    const Bookmark filled = test::addBooking({ { "Name", "Filled" }, { "GS Qty", "3" }, { "Goods", "Lunch" },
         { "Goods Qty", "2" }, { "Goods Cost", "7.5" }, { "Tax Rate", ".07" }, { "Total Charge", "100" } });
     m_window = openInvoice(filled);
     m_window->becomeActive();

@@ -2,6 +2,7 @@
 #include "checks.h"
 #include "rawfile.h"
 #include "recordcount.h"
+#include "records.h"
 #include "testenv.h"
 
 #include "core/apppaths.h"
@@ -59,15 +60,6 @@ QList<QStringList> storedContacts()
 int contactCount()
 {
     return test::recordCount(RecordSource(QStringLiteral("count"), QStringLiteral("Phone")));
-}
-
-void addRecord(const QString &table, const QVariantMap &values)
-{
-    RecordSource rs(QStringLiteral("add"), table);
-    QVERIFY(rs.AddNew());
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        QVERIFY(rs.setValue(it.key(), it.value()));
-    QVERIFY2(rs.Update(), "record not stored");
 }
 
 struct Event {
@@ -239,10 +231,10 @@ private slots:
         };
         sql("DELETE FROM Phone");
         for (const QStringList &c : tricky) {
-            QVariantMap values;
+            test::FieldValues values;
             for (int i = 0; i < contactFields.size(); ++i)
-                values.insert(contactFields[i], c[i]);
-            addRecord("Phone", values);
+                values.append({ contactFields[i], c[i] });
+            test::addRecord("Phone", values);
         }
         const QList<QStringList> before = storedContacts();
         const QString file = dir->filePath("contacts.csv");
@@ -366,7 +358,7 @@ private slots:
         QFETCH(QVariant, stored);
         QFETCH(QString, exported);
         sql("DELETE FROM Booking");
-        addRecord("Booking", { { "Name", "Ann" }, { field, stored } });
+        test::addRecord("Booking", { { "Name", "Ann" }, { field, stored } });
         const QString file = dir->filePath("bookings.csv");
         QVERIFY(csv::exportTable(databasePath(), "Booking", file));
         const QByteArray bytes = test::readFile(file);
@@ -406,7 +398,7 @@ private slots:
         QFETCH(QString, held);
         QFETCH(QString, exported);
         sql("DELETE FROM Booking");
-        addRecord("Booking", { { "Name", "Ann" } });
+        test::addRecord("Booking", { { "Name", "Ann" } });
         QVERIFY(sql("UPDATE Booking SET \"Total Charge\" = " + held));
         const QString file = dir->filePath("bookings.csv");
         QVERIFY(csv::exportTable(databasePath(), "Booking", file));
@@ -424,16 +416,16 @@ private slots:
         sql("DELETE FROM Booking");
         sql("DELETE FROM Reminder");
         const QString longNotes = QString("Café au lait, crème brûlée; ").repeated(8) + "\"done\"";
-        addRecord("Booking",
+        test::addRecord("Booking",
             { { "Date", QDate(2025, 6, 1) }, { "Name", "O'Brien, \"Bud\"" }, { "Lake", "Lac Léman" },
                 { "Meet At", "Ramp; north, dock 2" }, { "Type", "Full Day" }, { "Telephone", "555-0101" },
                 { "Cell Phone", "555-0109" }, { "Notes", "Line one\nLine two, with comma\n" + longNotes } });
-        addRecord("Booking", { { "Name", "No date yet" }, { "Lake", "Bull Shoals" } });
-        addRecord("Booking", { { "Date", QDate(2024, 12, 31) }, { "Lake", "Norfork" } });
-        addRecord("Reminder",
+        test::addRecord("Booking", { { "Name", "No date yet" }, { "Lake", "Bull Shoals" } });
+        test::addRecord("Booking", { { "Date", QDate(2024, 12, 31) }, { "Lake", "Norfork" } });
+        test::addRecord("Reminder",
             { { "Date", QDate(2025, 2, 28) },
                 { "Reminder", "Renew licence\nat the bait shop, ask \"Jo\"" } });
-        addRecord("Reminder", { { "Reminder", "undated" } });
+        test::addRecord("Reminder", { { "Reminder", "undated" } });
 
         const QString first = dir->filePath("one.ics"), second = dir->filePath("two.ics");
         ics::Counts counts;
@@ -584,7 +576,7 @@ private slots:
     void badRowsAndDuplicates()
     {
         QFETCH(QByteArray, lineEnd);
-        addRecord("Phone", { { "Name", "Stored Person" }, { "Home Telephone Number", "555-0199" } });
+        test::addContact("Stored Person", "555-0199");
         const QList<QByteArray> lines { "Name,Home Phone,Notes", // 1
             "Ann Lee,555-0101,\"two", // 2
             "lines\"", // 3
@@ -641,7 +633,7 @@ private slots:
         QCOMPARE(storedContacts(), before);
         QCOMPARE(changed.count(), 0);
         // and the connection is usable again
-        addRecord("Phone", { { "Name", "After" } });
+        test::addRecord("Phone", { { "Name", "After" } });
         QCOMPARE(contactCount(), before.size() + 1);
     }
 
@@ -695,8 +687,8 @@ private slots:
         QFETCH(QString, read);
         sql("DELETE FROM Booking");
         sql("DELETE FROM Reminder");
-        addRecord("Booking", { { "Date", QDate(2025, 6, 1) }, { "Notes", text }, { "Meet At", text } });
-        addRecord("Reminder", { { "Date", QDate(2025, 6, 2) }, { "Reminder", text } });
+        test::addRecord("Booking", { { "Date", QDate(2025, 6, 1) }, { "Notes", text }, { "Meet At", text } });
+        test::addRecord("Reminder", { { "Date", QDate(2025, 6, 2) }, { "Reminder", text } });
         const QString file = dir->filePath("breaks.ics");
         QVERIFY(ics::exportCalendar(databasePath(), file));
         const QByteArray bytes = test::readFile(file);
@@ -741,9 +733,9 @@ private slots:
         sql("DELETE FROM Booking");
         sql("DELETE FROM Reminder");
         const QDateTime made = nextSecond();
-        addRecord(table, { { "Date", QDate(2025, 6, 1) } });
+        test::addRecord(table, { { "Date", QDate(2025, 6, 1) } });
         const qint64 other = lastKey(table);
-        addRecord(table, { { "Date", QDate(2025, 6, 1) } });
+        test::addRecord(table, { { "Date", QDate(2025, 6, 1) } });
         const qint64 key = lastKey(table);
         const QString id = ics::databaseIdentity(databasePath());
         const QString kind = table.toLower();

@@ -11,6 +11,8 @@
 #include "main/contactspanel.h"
 #include "main/frmmain.h"
 #include "main/scheduleview.h"
+#include "platform/windows.h"
+#include "records/frmdiary.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -26,6 +28,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
+#include <QToolButton>
 
 using namespace bm;
 using platform::Answer;
@@ -233,38 +236,74 @@ void TestFrmMain::menus()
     }
 }
 
-// A command whose window is not built yet is disabled wherever it shows; the
-// others are usable.
+// The main window's commands are usable wherever they show; a record window
+// it opens keeps its own commands to its mode.
 void TestFrmMain::commandEnabling_data()
 {
-    QTest::addColumn<QString>("where"); // "toolbar", "menu" or "bookings panel"
+    QTest::addColumn<QString>("state"); // "browsing", or "editing" a page of the diary
+    QTest::addColumn<QString>("where"); // "toolbar", "menu", "bookings panel" or "diary"
     QTest::addColumn<QString>("command"); // toolbar key or object name
     QTest::addColumn<bool>("enabled");
-    // Every command can be used while no record is being edited.
+    // Every command of the main window can be used while no record is being edited.
     for (const char *key : { "Schedule", "Bookings", "Contacts", "Reminders", "Calendar", "Gear", "Patterns",
              "Log", "Search", "Exit" })
-        QTest::newRow(key) << "toolbar" << key << true;
+        QTest::newRow(key) << "browsing"
+                           << "toolbar" << key << true;
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
              "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
              "mnuGuides", "mnuAssignGuide", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
-        QTest::newRow(item) << "menu" << item << true;
+        QTest::newRow(item) << "browsing"
+                            << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
              "cmdPrintbooking" })
-        QTest::newRow(name) << "bookings panel" << name << true;
+        QTest::newRow(name) << "browsing"
+                            << "bookings panel" << name << true;
+    // The diary the Log command opens: while a page is being edited only Save
+    // and Undo can be used; moving to another page, deleting, starting another
+    // page, finding, printing or leaving wait until the edit is saved or undone.
+    const QStringList browseOnly { "New", "Edit", "Delete", "First", "Back", "Next", "Last", "Find", "Print",
+        "Exit" };
+    for (const QString &key : browseOnly) {
+        QTest::addRow("diary %s, browsing", qPrintable(key)) << "browsing"
+                                                             << "diary" << key << true;
+        QTest::addRow("diary %s, editing", qPrintable(key)) << "editing"
+                                                            << "diary" << key << false;
+    }
+    for (const char *key : { "Save", "Cancel" }) {
+        QTest::addRow("diary %s, browsing", key) << "browsing"
+                                                 << "diary" << key << false;
+        QTest::addRow("diary %s, editing", key) << "editing"
+                                                << "diary" << key << true;
+    }
 }
 
 void TestFrmMain::commandEnabling()
 {
+    QFETCH(QString, state);
     QFETCH(QString, where);
     QFETCH(QString, command);
     QFETCH(bool, enabled);
     QObject *found = nullptr;
-    if (where == "toolbar")
+    if (where == "toolbar") {
         found = main->toolbarButton(command);
-    else if (where == "menu")
+    } else if (where == "menu") {
         found = menuItem(command);
-    else
+    } else if (where == "diary") {
+        main->toolbarButton(QStringLiteral("Log"))->trigger();
+        auto *diary = qobject_cast<FrmDiary *>(platform::findWindow(QStringLiteral("frmDiary")));
+        QVERIFY(diary);
+        if (state == "editing") {
+            QAction *edit = diary->findChild<QAction *>(QStringLiteral("tbEdit"));
+            QVERIFY(edit);
+            auto *button = qobject_cast<QToolButton *>(diary->toolbar()->widgetForAction(edit));
+            QVERIFY(button);
+            button->click();
+            QVERIFY(diary->form()->isEditing());
+        }
+        found = diary->findChild<QAction *>(QStringLiteral("tb") + command);
+    } else {
         found = main->bookingsPanel()->findChild<QPushButton *>(command);
+    }
     QVERIFY2(found, qPrintable(command));
     if (auto *a = qobject_cast<QAction *>(found))
         QCOMPARE(a->isEnabled(), enabled);

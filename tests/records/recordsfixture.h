@@ -4,6 +4,7 @@
 #include "core/apppaths.h"
 #include "db/recordsource.h"
 #include "recordcount.h"
+#include "records.h"
 #include "testenv.h"
 
 #include <QAction>
@@ -13,31 +14,6 @@
 
 namespace bm::test
 {
-
-// Empties a table and writes these records (field to value each), in order.
-inline void fillTable(const QString &table, const QList<QHash<QString, QVariant>> &records)
-{
-    RecordSource rs(QStringLiteral("fill"), table);
-    while (test::recordCount(rs) > 0) {
-        QVERIFY(rs.MoveFirst());
-        QVERIFY(rs.Delete());
-    }
-    for (const auto &record : records) {
-        QVERIFY(rs.AddNew());
-        for (auto it = record.cbegin(); it != record.cend(); ++it)
-            QVERIFY(rs.setValue(it.key(), it.value()));
-        QVERIFY(rs.Update());
-    }
-}
-
-// One record per entry, the entry in one field.
-inline void fillTable(const QString &table, const QString &field, const QStringList &entries)
-{
-    QList<QHash<QString, QVariant>> records;
-    for (const QString &e : entries)
-        records.append({ { field, e } });
-    fillTable(table, records);
-}
 
 // Every record's value of one field, in the table's order.
 inline QStringList stored(const QString &table, const QString &field)

@@ -1,4 +1,4 @@
-#include "fixture.h"
+#include "reportfixture.h"
 #include "testenv.h"
 
 #include "core/apppaths.h"
@@ -60,33 +60,6 @@ report::Request requestFor(const QString &path, Progress *progress = nullptr)
     r.printDate = QDate(2026, 12, 8);
     r.progress = progress;
     return r;
-}
-
-// Bookings with every field a guide fills, in one statement.
-void addBookings(int count)
-{
-    test::exec(
-        QStringLiteral(
-            "INSERT INTO Booking (\"Date\", \"Name\", \"Lake\", \"Meet At\", \"Type\", \"Address\", "
-            "\"City\", "
-            "\"State\", \"ZipCode\", \"Telephone\", \"Cell Phone\", \"Email\", \"Lodging\", \"Notes\", "
-            "\"Total Charge\", \"Deposit Amount\", \"Balance Due\", \"Deposit Received\", \"Paid By\", "
-            "\"Billing Notes\", \"Weather\", \"Species\", \"Lure\", \"Remarks\", \"GS Qty\", \"GS Total\", "
-            "\"Goods\", \"Goods Qty\", \"Goods Cost\", \"Goods Total\", \"Sub Total\", \"Tax Rate\", "
-            "\"Tax\", "
-            "\"Charge Total\", \"Less Deposit\") "
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
-            "SELECT %1, 'Client number ' || i, 'Table Rock "
-            "Lake', "
-            "'State Park Marina', 'Full Day', i || ' Lakeshore Drive', 'Branson', 'MO', '65616', "
-            "'(555) 555-0111', '(555) 555-0112', 'client' || i || '@example.com', 'Lakeside Cabins', "
-            "'Bring the big net.', 4000000 + i, 1000000, 3000000 + i, '2020-01-01', 'Check', "
-            "'Net 30 days', 'Sunny and calm', 'Largemouth bass', 'Green pumpkin worm', "
-            "'Caught a few on the points.', '1', 4000000, 'Minnows', '2', 37500, 75000, 4075000, '8%', "
-            "326000, 3401000, 1000000 FROM n")
-            .arg(test::onServer() ? QStringLiteral("CAST(CAST('2020-01-01' AS DATE) + (i % 2500) AS TEXT)")
-                                  : QStringLiteral("date('2020-01-01', '+' || (i % 2500) || ' days')")),
-        { count });
 }
 
 // Answers true until it is asked the stopAt-th time (never for 0), and
@@ -274,7 +247,7 @@ private slots:
         QFETCH(int, bookings);
         QFETCH(QStringList, shown);
         if (bookings > 0)
-            addBookings(bookings);
+            test::addBookings(bookings);
         QTemporaryDir dir;
         const QString path
             = text.isEmpty() ? appFile(file) : writeFile(dir, QStringLiteral("fits.rpt"), text.toUtf8());
@@ -362,7 +335,7 @@ private slots:
     // printed or refused with words, and soon.
     void damagedDefinitions()
     {
-        addBookings(300);
+        test::addBookings(300);
         QRandomGenerator random(20261208);
         static const QRegularExpression tag(QStringLiteral(R"(\{\{[^}]*\}\})"));
         QTemporaryDir dir;

@@ -1,4 +1,4 @@
-#include "fixture.h"
+#include "reportfixture.h"
 #include "testenv.h"
 
 #include "core/apppaths.h"

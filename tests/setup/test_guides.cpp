@@ -31,7 +31,11 @@ class TestGuides : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup() { test::deleteWindows(); }
+    void cleanup()
+    {
+        test::deleteWindows();
+        m_boxes.clear();
+    }
 
     void addingAGuide_data();
     void addingAGuide();
@@ -51,7 +55,6 @@ private:
 void TestGuides::init()
 {
     test::resetDatabase();
-    m_boxes.clear();
     QVERIFY(test::execBehind(QStringLiteral("DELETE FROM Booking")));
     QVERIFY(test::execBehind(
         QStringLiteral("INSERT INTO Guides (Name, Active) VALUES ('Jim', 'Yes'), ('Kay', 'Yes')")));

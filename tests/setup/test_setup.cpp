@@ -1,6 +1,7 @@
 #include "checks.h"
 #include "doubles.h"
 #include "recordcount.h"
+#include "records.h"
 #include "setup/frmsetup.h"
 #include "testenv.h"
 
@@ -20,20 +21,6 @@ namespace
 {
 
 const QStringList fourEntries { "Alpha", "Bravo", "Charlie", "Delta" };
-
-void fillTable(const QString &table, const QString &field, const QStringList &entries)
-{
-    RecordSource rs(QStringLiteral("fill"), table);
-    while (test::recordCount(rs) > 0) {
-        BM_VERIFY(rs.MoveFirst());
-        QVERIFY(rs.Delete());
-    }
-    for (const QString &e : entries) {
-        QVERIFY(rs.AddNew());
-        QVERIFY(rs.setValue(field, e));
-        QVERIFY(rs.Update());
-    }
-}
 
 QStringList stored(const QString &table, const QString &field)
 {
@@ -68,7 +55,7 @@ class TestSetup : public QObject
     {
         for (const ListEditorDef &s : listEditorDefs())
             if (s.suffix == suffix)
-                fillTable(s.table, s.field, entries);
+                test::fillTable(s.table, s.field, entries);
         open();
         ListEditor *e = w->editor(suffix);
         w->showPage(e->def().page == ListEditorDef::FishingPage ? FrmSetup::Page::Fishing

@@ -6,6 +6,32 @@
 namespace bm::test
 {
 
+namespace
+{
+QString runningTest()
+{
+    const char *function = QTest::currentTestFunction();
+    if (!function)
+        return QStringLiteral("(no test function)");
+    const char *tag = QTest::currentDataTag();
+    return tag ? QStringLiteral("%1(%2)").arg(QLatin1String(function), QLatin1String(tag))
+               : QLatin1String(function);
+}
+
+QLatin1String answerName(platform::Answer answer)
+{
+    switch (answer) {
+    case platform::Answer::Ok:
+        return QLatin1String("Ok");
+    case platform::Answer::Yes:
+        return QLatin1String("Yes");
+    case platform::Answer::No:
+        return QLatin1String("No");
+    }
+    return QLatin1String("?");
+}
+} // namespace
+
 ScriptedMessages::ScriptedMessages()
 {
     platform::setMessageService(this);
@@ -13,6 +39,49 @@ ScriptedMessages::ScriptedMessages()
 ScriptedMessages::~ScriptedMessages()
 {
     platform::setMessageService(nullptr);
+    failOnPending();
+}
+
+void ScriptedMessages::expect(platform::Answer answer)
+{
+    m_script.append({ answer, runningTest(), ++m_expected });
+}
+
+void ScriptedMessages::clear()
+{
+    failOnPending();
+    shown.clear();
+    m_script.clear();
+}
+
+// Each box expected and not shown is named by the test that expected it, its
+// place among the boxes expected and its scripted answer; the boxes that did
+// come are listed, since one of them may be what the test had in mind.
+void ScriptedMessages::failOnPending()
+{
+    if (m_script.isEmpty())
+        return;
+    QStringList lines;
+    for (const Expected &e : std::as_const(m_script))
+        lines << QStringLiteral(
+            "%1 expected a message box (box %2 of the script, answered %3) that never showed")
+                     .arg(e.test)
+                     .arg(e.number)
+                     .arg(answerName(e.answer));
+    QStringList came;
+    for (const platform::Message &m : std::as_const(shown))
+        came << QLatin1Char('"') + m.text + QLatin1Char('"');
+    lines << QStringLiteral("boxes shown since the last clear: %1")
+                 .arg(came.isEmpty() ? QStringLiteral("none") : came.join(QStringLiteral(", ")));
+    m_script.clear();
+    const QString report = lines.join(QLatin1Char('\n'));
+    if (QTest::currentTestFunction()) {
+        // A test that failed already stopped before its boxes could come.
+        if (!QTest::currentTestFailed())
+            QTest::qFail(qPrintable(report), __FILE__, __LINE__);
+        return;
+    }
+    qFatal("%s", qPrintable(report));
 }
 
 platform::Answer ScriptedMessages::show(const platform::Message &message, QWidget *)
@@ -23,7 +92,7 @@ platform::Answer ScriptedMessages::show(const platform::Message &message, QWidge
             __LINE__);
         return message.buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
     }
-    return m_script.takeFirst();
+    return m_script.takeFirst().answer;
 }
 
 FakeShell::FakeShell()

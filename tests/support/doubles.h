@@ -19,7 +19,10 @@ namespace bm::test
 {
 
 // Records every message box and answers from a script. A box that no test
-// expected (the script is empty) fails the running test.
+// expected (the script is empty) fails the running test; so does a box that
+// was expected and never came, when the double is cleared or destroyed: keep
+// it no longer than the test that scripts it (a member is reset or cleared in
+// cleanup(), never in init(), where a failure would skip the next test).
 class ScriptedMessages : public platform::MessageService
 {
 public:
@@ -27,20 +30,26 @@ public:
     ~ScriptedMessages() override;
 
     // The next box shown is answered with this.
-    void expect(platform::Answer answer = platform::Answer::Ok) { m_script.append(answer); }
+    void expect(platform::Answer answer = platform::Answer::Ok);
     platform::Answer show(const platform::Message &message, QWidget *parent) override;
 
     QList<platform::Message> shown;
     const platform::Message &last() const { return shown.constLast(); }
     int pending() const { return int(m_script.size()); }
-    void clear()
-    {
-        shown.clear();
-        m_script.clear();
-    }
+    // Forgets the boxes shown and fails the running test if a box expected
+    // so far has not come.
+    void clear();
 
 private:
-    QList<platform::Answer> m_script;
+    struct Expected {
+        platform::Answer answer;
+        QString test; // the test function, and its row, that expected it
+        int number; // the how-manieth box the double expected
+    };
+    void failOnPending();
+
+    QList<Expected> m_script;
+    int m_expected = 0;
 };
 
 // Progress windows as a script: records the label of each piece of work and

@@ -1,5 +1,5 @@
 #include "doubles.h"
-#include "fixture.h"
+#include "reportfixture.h"
 #include "testenv.h"
 
 #include "core/apppaths.h"
@@ -43,17 +43,6 @@ int pdfPages(const QString &path)
         return -1;
     static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"));
     return int(QString::fromLatin1(pdf).count(page));
-}
-
-// Enough bookings for a schedule of some 30 pages.
-void addBookings(int count)
-{
-    QSqlDatabase db = db::connection(databasePath());
-    db.transaction();
-    for (int i = 0; i < count; ++i)
-        test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2021-03-04', ?)"),
-            { QStringLiteral("Client %1").arg(i) });
-    db.commit();
 }
 
 } // namespace
@@ -182,7 +171,7 @@ private slots:
     // while the window waits for commands.
     void longReportGrowsWhileShown()
     {
-        addBookings(700);
+        test::addBookings(700); // a schedule of some 30 pages
         platform::printReport(QStringLiteral("schedule.rpt"));
         ReportPreview *preview = openPreview();
         QVERIFY(preview);
@@ -293,7 +282,7 @@ private slots:
     {
         QFETCH(bool, laidOutFirst);
         QFETCH(int, stopAfter);
-        addBookings(700);
+        test::addBookings(700); // a schedule of some 30 pages
         platform::printReport(QStringLiteral("schedule.rpt"));
         ReportPreview *preview = openPreview();
         QVERIFY(preview);

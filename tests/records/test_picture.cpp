@@ -1,6 +1,7 @@
 #include "checks.h"
 #include "doubles.h"
 #include "pdfprinter.h"
+#include "records.h"
 #include "testenv.h"
 
 #include "db/changes.h"
@@ -164,13 +165,9 @@ private:
     }
     Bookmark addBooking(const QString &picture)
     {
-        RecordSource rs(QStringLiteral("adder"), QStringLiteral("Booking"));
-        BM_CHECK(rs.AddNew());
-        BM_CHECK(rs.setValue(QStringLiteral("Date"), QDate(2026, 7, 4)));
-        BM_CHECK(rs.setValue(QStringLiteral("Lake"), QStringLiteral("Bull Shoals")));
-        BM_CHECK(rs.setValue(QStringLiteral("Picture"), picture));
-        BM_CHECK(rs.Update());
-        return rs.LastModified();
+        return test::addBooking({ { QStringLiteral("Date"), QDate(2026, 7, 4) },
+            { QStringLiteral("Lake"), QStringLiteral("Bull Shoals") },
+            { QStringLiteral("Picture"), picture } });
     }
     FrmPicture *open(Bookmark booking)
     {

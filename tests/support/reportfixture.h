@@ -93,4 +93,31 @@ inline qint64 addFixtureRecords()
     return pat;
 }
 
+// Many bookings with every field a guide fills, in one statement, their
+// dates spread over some seven years.
+inline void addBookings(int count)
+{
+    exec(QStringLiteral(
+             "INSERT INTO Booking (\"Date\", \"Name\", \"Lake\", \"Meet At\", \"Type\", \"Address\", "
+             "\"City\", "
+             "\"State\", \"ZipCode\", \"Telephone\", \"Cell Phone\", \"Email\", \"Lodging\", \"Notes\", "
+             "\"Total Charge\", \"Deposit Amount\", \"Balance Due\", \"Deposit Received\", \"Paid By\", "
+             "\"Billing Notes\", \"Weather\", \"Species\", \"Lure\", \"Remarks\", \"GS Qty\", \"GS Total\", "
+             "\"Goods\", \"Goods Qty\", \"Goods Cost\", \"Goods Total\", \"Sub Total\", \"Tax Rate\", "
+             "\"Tax\", "
+             "\"Charge Total\", \"Less Deposit\") "
+             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+             "SELECT %1, 'Client number ' || i, 'Table Rock "
+             "Lake', "
+             "'State Park Marina', 'Full Day', i || ' Lakeshore Drive', 'Branson', 'MO', '65616', "
+             "'(555) 555-0111', '(555) 555-0112', 'client' || i || '@example.com', 'Lakeside Cabins', "
+             "'Bring the big net.', 4000000 + i, 1000000, 3000000 + i, '2020-01-01', 'Check', "
+             "'Net 30 days', 'Sunny and calm', 'Largemouth bass', 'Green pumpkin worm', "
+             "'Caught a few on the points.', '1', 4000000, 'Minnows', '2', 37500, 75000, 4075000, '8%', "
+             "326000, 3401000, 1000000 FROM n")
+             .arg(onServer() ? QStringLiteral("CAST(CAST('2020-01-01' AS DATE) + (i % 2500) AS TEXT)")
+                             : QStringLiteral("date('2020-01-01', '+' || (i % 2500) || ' days')")),
+        { count });
+}
+
 } // namespace bm::test

@@ -2,6 +2,7 @@
 #include "checks.h"
 #include "doubles.h"
 #include "recordcount.h"
+#include "records.h"
 #include "testenv.h"
 
 #include "db/recordsource.h"
@@ -33,15 +34,6 @@ namespace
 int contactCount()
 {
     return test::recordCount(RecordSource(QStringLiteral("count"), QStringLiteral("Phone")));
-}
-
-void addContact(const QString &name, const QString &home)
-{
-    RecordSource rs(QStringLiteral("add"), QStringLiteral("Phone"));
-    BM_VERIFY(rs.AddNew());
-    BM_VERIFY(rs.setValue(QStringLiteral("Name"), name));
-    BM_VERIFY(rs.setValue(QStringLiteral("Home Telephone Number"), home));
-    QVERIFY(rs.Update());
 }
 
 void click(QDialog *dialog, const char *button)
@@ -121,7 +113,7 @@ private slots:
 
     void importPreviewThenAdd()
     {
-        addContact("Stored Person", "555-0199");
+        test::addContact("Stored Person", "555-0199");
         const int before = contactCount();
         files->answers << write("Name,E-mail Address,Birthday,Home Phone\r\n"
                                 "Ann Lee,ann@x.org,1970-01-01,555-0101\r\n"
@@ -210,7 +202,7 @@ private slots:
     {
         QFETCH(QString, view);
         QFETCH(bool, onLastContact);
-        addContact("Stored Person", "555-0199");
+        test::addContact("Stored Person", "555-0199");
         main->findChild<QAction *>(view)->trigger();
         if (onLastContact)
             QVERIFY(main->hub().datContacts().MoveLast());
@@ -305,7 +297,7 @@ private slots:
 
     void importOfNothingNewCanOnlyBeCancelled()
     {
-        addContact("Zoë Ängström", "");
+        test::addContact("Zoë Ängström", "");
         files->answers << write("Name\nZo\xEB \xC4ngstr\xF6m\n");
         bool previewed = false;
         whenShown("dlgImportContacts", [&](QDialog *d) {
@@ -427,7 +419,7 @@ private slots:
         const QString folder = qEnvironmentVariable("BM_EXCHANGE_SHOTS");
         if (folder.isEmpty())
             QSKIP("set BM_EXCHANGE_SHOTS to a folder for pictures of the dialogs");
-        addContact("Stored Person", "555-0199");
+        test::addContact("Stored Person", "555-0199");
         files->answers << write("First Name,Last Name,Name,E-mail Address,Mobile Phone,Home Phone,Business "
                                 "Phone,Home Street,Home City,Home State,Postal Code,Notes,Birthday\r\n"
                                 "Ann,Lee,Ann Lee,ann@example.org,555-0101,,,\"12 Shore Rd, Apt 3\","

@@ -1,6 +1,7 @@
 #include "checks.h"
 #include "doubles.h"
 #include "recordcount.h"
+#include "records.h"
 #include "testenv.h"
 
 #include "db/recordsource.h"
@@ -19,20 +20,6 @@ using namespace bm;
 
 namespace
 {
-
-using Values = QList<QPair<QString, QVariant>>;
-
-Bookmark addBooking(const Values &values)
-{
-    RecordSource rs(QStringLiteral("adder"), QStringLiteral("Booking"));
-    BM_CHECK(rs.AddNew());
-    for (const auto &[field, value] : values)
-        BM_CHECK(rs.setValue(field, value));
-    const Status s = rs.Update();
-    if (!s)
-        qWarning("%s", qPrintable(s.message()));
-    return rs.LastModified();
-}
 
 void setField(Bookmark booking, const QString &field, const QVariant &value)
 {
@@ -103,17 +90,17 @@ void TestFind::init()
 {
     test::resetDatabase();
     // The delivered sample booking: 6/6/2026 on Table Rock Lake, no results.
-    m_ann = addBooking({ { "Date", QDate(2025, 5, 14) }, { "Lake", "Bull Shoals" }, { "Name", "Ann O'Hara" },
-        { "Lake Area", "Upper Lake" }, { "Depth", "Deep" }, { "Weather", "Rain" }, { "Structure", "Points" },
-        { "Lure", "Jig" }, { "Lure Color", "Green Pumpkin" }, { "Remarks", "Big bass on the 3rd point" },
-        { "Species", "Largemouth Bass" } });
-    addBooking({ { "Lake", "Bull Shoals" }, { "Name", "Undated Client" }, { "Weather", "Rain" },
+    m_ann = test::addBooking({ { "Date", QDate(2025, 5, 14) }, { "Lake", "Bull Shoals" },
+        { "Name", "Ann O'Hara" }, { "Lake Area", "Upper Lake" }, { "Depth", "Deep" }, { "Weather", "Rain" },
+        { "Structure", "Points" }, { "Lure", "Jig" }, { "Lure Color", "Green Pumpkin" },
+        { "Remarks", "Big bass on the 3rd point" }, { "Species", "Largemouth Bass" } });
+    test::addBooking({ { "Lake", "Bull Shoals" }, { "Name", "Undated Client" }, { "Weather", "Rain" },
         { "Remarks", "Big bass" } });
-    addBooking({ { "Date", QDate(2026, 7, 4) }, { "Lake", "Lake Taneycomo" }, { "Name", "bob smith" },
+    test::addBooking({ { "Date", QDate(2026, 7, 4) }, { "Lake", "Lake Taneycomo" }, { "Name", "bob smith" },
         { "Lake Area", "" }, { "Depth", "Shallow" }, { "Weather", "Sunny" }, { "Structure", "Docks" },
         { "Lure", "Crankbait" }, { "Lure Color", "Shad" }, { "Remarks", "Trout 12 inches" },
         { "Species", "Rainbow Trout" } });
-    addBooking({ { "Date", QDate(2026, 8, 1) }, { "Lake", "" }, { "Name", "Carl Bass" },
+    test::addBooking({ { "Date", QDate(2026, 8, 1) }, { "Lake", "" }, { "Name", "Carl Bass" },
         { "Weather", "Cloudy" }, { "Remarks", "no fish" }, { "Species", "" } });
     m_hub = std::make_unique<test::FakeHub>();
     m_messages = std::make_unique<test::ScriptedMessages>();
@@ -254,10 +241,10 @@ void TestFind::eachCommandSearchesItsOwnField()
     QFETCH(QString, shown);
     const QStringList fields { "Lake", "Name", "Lake Area", "Depth", "Weather", "Structure", "Lure",
         "Lure Color", "Remarks", "Species" };
-    Values values { { "Date", QDate(2027, 1, 2) } };
+    test::FieldValues values { { "Date", QDate(2027, 1, 2) } };
     for (const QString &f : fields)
         values.append({ f, QStringLiteral("x%1q").arg(QString(f).remove(' ')) });
-    addBooking(values);
+    test::addBooking(values);
     openWindow();
     m_window->show();
     QPushButton *b = button(command);
@@ -345,7 +332,7 @@ void TestFind::searchErrorEmptiesTheListAndFocusesTheWord()
 void TestFind::resultSetIsTheOneOpenedButShowsLaterChanges()
 {
     openWindow();
-    addBooking({ { "Date", QDate(2026, 9, 9) }, { "Lake", "Bull Shoals" } });
+    test::addBooking({ { "Date", QDate(2026, 9, 9) }, { "Lake", "Bull Shoals" } });
     searchBy("Command1", "bull");
     QCOMPARE(listed(list()), QStringList { "5/14/2025    (Bull Shoals)" });
     setField(m_ann, "Lake", "Bull Shoals Lake");
