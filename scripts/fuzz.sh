@@ -28,6 +28,8 @@ declare -A maxLen=([vcard]=65536 [csv]=65536 [filter]=4096 [report]=65536 [schem
                    [picture]=65536)
 targets=()
 for h in "${harnesses[@]}"; do targets+=("fuzz_$h"); done
+# The delivered database seeds the inspection's fuzzer.
+targets+=(bm_delivered_files)
 cmake --build "$build" -j"${BM_FUZZ_JOBS:-2}" --target "${targets[@]}"
 
 # The delivered database and variations of it that the inspection must
@@ -66,7 +68,7 @@ seeds() {
   case $h in
     report) cp reports/*.rpt "$out"/ ;;
     picture) cp packaging/icons/brindlemoor-16.png src/main/icons/22/*.png "$out"/ ;;
-    schemacheck) schemacheckSeeds "$build/src/data/delivered/tallow.mdb" "$out" ;;
+    schemacheck) schemacheckSeeds "$build/src/delivered/files/tallow.mdb" "$out" ;;
   esac
 }
 

@@ -19,7 +19,7 @@ class FrmAddtrip : public QWidget
 public:
     explicit FrmAddtrip(QWidget *parent = nullptr);
 
-    RecordSource *data1() const { return m_booking; } // the booking
+    RecordSource *booking() const { return m_booking; } // the booking
 
     // The entry box of a field of the booking.
     QWidget *boxFor(const QString &field) const;

@@ -25,7 +25,7 @@ class FrmBooking : public QWidget
 public:
     explicit FrmBooking(QWidget *parent = nullptr);
 
-    RecordSource &data1() { return *m_booking; }
+    RecordSource &booking() { return *m_booking; }
 
     // Drops whatever is pending and starts a new booking with both dates set.
     void startNew(const QDate &date);

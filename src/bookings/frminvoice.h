@@ -28,8 +28,8 @@ class FrmInvoice : public QWidget
 public:
     explicit FrmInvoice(QWidget *parent = nullptr);
 
-    RecordSource *data1() const { return m_guideDetails; } // Guide Info: the letterhead
-    RecordSource *data2() const { return m_booking; } // the booking being invoiced
+    RecordSource *guideDetails() const { return m_guideDetails; } // Guide Info: the letterhead
+    RecordSource *booking() const { return m_booking; } // the booking being invoiced
 
     bool isEditMode() const;
 

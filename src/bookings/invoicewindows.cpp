@@ -23,7 +23,7 @@ FrmInvoice *openInvoice(Bookmark booking)
     // Positioned before it is shown, so that the defaults it fills in on
     // becoming active land on this booking.
     auto *w = platform::loadWindow<FrmInvoice>();
-    const Status s = w->data2()->setBookmark(booking);
+    const Status s = w->booking()->setBookmark(booking);
     platform::bringToFront(w);
     platform::reportFailure(s, w);
     return w;

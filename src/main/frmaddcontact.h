@@ -24,7 +24,7 @@ public:
     void startEdit(Bookmark contact);
 
     bool isPending() const;
-    RecordSource *data1() const { return m_contacts; }
+    RecordSource *contacts() const { return m_contacts; }
     RecordForm *form() const { return m_form; }
 
 protected:

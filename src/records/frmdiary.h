@@ -24,7 +24,7 @@ public:
     // The sixteen positions of the toolbar, separators included.
     static const QList<ToolbarPosition> &toolbarPositions();
 
-    RecordSource *data1() const { return m_diary; }
+    RecordSource *diary() const { return m_diary; }
     RecordForm *form() const { return m_form; }
     QToolBar *toolbar() const { return m_toolbar; }
 

@@ -20,7 +20,7 @@ class FrmFinddiary : public QWidget
 public:
     explicit FrmFinddiary(QWidget *parent = nullptr);
 
-    RecordSource *data1() const { return m_diary; }
+    RecordSource *diary() const { return m_diary; }
     QListWidget *subjects() const { return m_subjects; } // DBList1
     QListWidget *dates() const { return m_dates; } // DBList2
 

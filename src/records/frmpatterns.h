@@ -36,7 +36,7 @@ public:
     // The eleven fields in keyboard order.
     static const QList<PatternField> &fields();
 
-    RecordSource *data1() const { return m_patterns; }
+    RecordSource *patterns() const { return m_patterns; }
     RecordForm *form() const { return m_form; }
     QToolBar *toolbar() const { return m_toolbar; }
 

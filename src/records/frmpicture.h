@@ -21,7 +21,7 @@ class FrmPicture : public QWidget
 public:
     explicit FrmPicture(QWidget *parent = nullptr);
 
-    RecordSource *data1() const { return m_booking; }
+    RecordSource *booking() const { return m_booking; }
     PictureBox *image() const { return m_image; }
 
     // Stands on the booking; a picture chosen for the booking shown so far

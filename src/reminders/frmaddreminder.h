@@ -28,7 +28,7 @@ public:
     // thrown away.
     bool startNew(const QDate &date);
 
-    RecordSource &data1() { return *m_reminders; }
+    RecordSource &reminders() { return *m_reminders; }
     RecordForm *form() const { return m_form; }
 
 protected:

@@ -22,7 +22,7 @@ class FrmReminder : public QWidget
 public:
     explicit FrmReminder(QWidget *parent = nullptr);
 
-    RecordSource &data1() { return *m_reminders; }
+    RecordSource &reminders() { return *m_reminders; }
     QTableView *grid() const { return m_grid; }
     ReminderRows *rows() const { return m_rows; }
     QMenu *popup() const { return m_popup; }

@@ -22,7 +22,7 @@ class FrmGuides : public QWidget
 public:
     explicit FrmGuides(QWidget *parent = nullptr);
 
-    RecordSource &data1() { return *m_guides; }
+    RecordSource &guides() { return *m_guides; }
     RecordForm *form() const { return m_form; }
 
 protected:

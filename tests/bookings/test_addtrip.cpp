@@ -184,8 +184,8 @@ void TestAddtrip::opensOnTheBookingWithEmptyBoxes()
 {
     QCOMPARE(m_window->windowTitle(), QString("Add Trip Summary"));
     QVERIFY(!(m_window->windowFlags() & Qt::WindowCloseButtonHint));
-    QCOMPARE(m_window->data1()->bookmark(), m_second);
-    QCOMPARE(m_window->data1()->editMode(), RecordSource::EditMode::Edit);
+    QCOMPARE(m_window->booking()->bookmark(), m_second);
+    QCOMPARE(m_window->booking()->editMode(), RecordSource::EditMode::Edit);
     QCOMPARE(m_window->findChild<QLabel *>("lblDate")->text(), shortDate(QDate(2026, 7, 4)));
     QCOMPARE(m_window->findChild<QLabel *>("lblName")->text(), QString("Second Client"));
     QCOMPARE(m_window->findChild<QLabel *>("lblLake")->text(), QString("Bull Shoals"));
@@ -267,8 +267,8 @@ void TestAddtrip::openingAgainMovesToTheCurrentBooking()
     BM_VERIFY(m_hub->datBookings().setBookmark(m_first));
     FrmAddtrip *again = openTripLog(m_hub->datBookings().bookmark());
     QCOMPARE(again, m_window.data());
-    QCOMPARE(m_window->data1()->bookmark(), m_first);
-    QCOMPARE(m_window->data1()->editMode(), RecordSource::EditMode::Edit);
+    QCOMPARE(m_window->booking()->bookmark(), m_first);
+    QCOMPARE(m_window->booking()->editMode(), RecordSource::EditMode::Edit);
     QCOMPARE(m_window->findChild<QLabel *>("lblName")->text(), QString("Sample Customer"));
     QCOMPARE(combo("Weather")->currentText(), QString());
     combo("Water Color")->setEditText("Stained");
@@ -294,7 +294,7 @@ void TestAddtrip::writeFailureKeepsTheWindowOpen()
     QVERIFY(!m_window->save());
     QVERIFY(m_window->isVisible());
     QCOMPARE(m_messages->shown.size(), 1);
-    QCOMPARE(m_window->data1()->editMode(), RecordSource::EditMode::Edit);
+    QCOMPARE(m_window->booking()->editMode(), RecordSource::EditMode::Edit);
     QCOMPARE(m_hub->datBookings().bookmark(), mainOn);
 }
 

@@ -157,7 +157,7 @@ void TestBooking::newBookingStartsEmpty()
     QCOMPARE(w->objectName(), QStringLiteral("frmBooking"));
     QCOMPARE(w->windowTitle(), QStringLiteral("Add a new Booking"));
     QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
-    QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+    QCOMPARE(w->booking().editMode(), RecordSource::EditMode::Add);
     QCOMPARE(child<DatePicker>("DTPicker1")->value(), day);
     QCOMPARE(child<DatePicker>("DTPicker2")->value(), day);
     for (const char *name :
@@ -583,7 +583,7 @@ void TestBooking::saveNeedsAName()
             m_messages->last().text, QStringLiteral("Please enter a client name or press Cancel to exit."));
         QCOMPARE(m_messages->last().icon, Icon::Exclamation);
         QCOMPARE(QApplication::focusWidget(), child<QLineEdit>("Text2"));
-        QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+        QCOMPARE(w->booking().editMode(), RecordSource::EditMode::Add);
     }
 }
 
@@ -600,7 +600,7 @@ void TestBooking::saveRefusedByTheEngine()
     QCOMPARE(m_messages->last().text, QStringLiteral("The value 1/2 can not be stored in Total Charge."));
     QCOMPARE(m_messages->last().icon, Icon::Exclamation);
     QVERIFY(w->isVisible());
-    QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+    QCOMPARE(w->booking().editMode(), RecordSource::EditMode::Add);
     QCOMPARE(bookingCount(), 2);
     QCOMPARE(child<QLineEdit>("Text2")->text(), QStringLiteral("Ann Angler"));
 
@@ -616,8 +616,8 @@ void TestBooking::editShowsAndSavesTheBooking()
     FrmBooking *w = openEdit(); // the hub stands on the first booking
     QVERIFY(w);
     QCOMPARE(w->windowTitle(), QStringLiteral("Editing this Booking"));
-    QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Edit);
-    QCOMPARE(w->data1().bookmark(), m_hub->bookings->bookmark());
+    QCOMPARE(w->booking().editMode(), RecordSource::EditMode::Edit);
+    QCOMPARE(w->booking().bookmark(), m_hub->bookings->bookmark());
     QCOMPARE(child<QLineEdit>("Text2")->text(), QStringLiteral("Sample Customer"));
     QCOMPARE(child<DatePicker>("DTPicker1")->value(), QDate(2026, 6, 6));
     QCOMPARE(child<DatePicker>("DTPicker2")->value(), QDate(2026, 5, 1));
@@ -701,7 +701,7 @@ void TestBooking::givingTheCommandAgainStartsOver()
     QCOMPARE(baseOf(combo("DBCombo5")), QColor(Qt::white));
     QCOMPARE(again, w);
     QCOMPARE(w->windowTitle(), QStringLiteral("Add a new Booking"));
-    QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+    QCOMPARE(w->booking().editMode(), RecordSource::EditMode::Add);
     QVERIFY(child<QLineEdit>("Text2")->text().isEmpty());
     QVERIFY(combo("DBCombo5")->currentText().isEmpty());
     QCOMPARE(child<DatePicker>("DTPicker1")->value(), QDate(2027, 1, 2));

@@ -196,7 +196,7 @@ void TestBookingSchedule::newBooking()
     click("cmdAddbooking");
     auto *entry = qobject_cast<FrmBooking *>(platform::findWindow(QStringLiteral("frmBooking")));
     QVERIFY(entry);
-    QCOMPARE(entry->data1().editMode(), RecordSource::EditMode::Add);
+    QCOMPARE(entry->booking().editMode(), RecordSource::EditMode::Add);
     QCOMPARE(entry->findChild<DatePicker *>(QStringLiteral("DTPicker1"))->value(), QDate(2027, 3, 4));
     QCOMPARE(entry->findChild<DatePicker *>(QStringLiteral("DTPicker2"))->value(), QDate(2027, 3, 4));
 }

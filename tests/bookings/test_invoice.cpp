@@ -121,7 +121,7 @@ void TestInvoice::opensInBrowseModeWithDefaults()
 {
     QVERIFY(m_window->isVisible());
     QVERIFY(!m_hub->mainWindow->isVisible());
-    QCOMPARE(m_window->data2()->bookmark(), m_second);
+    QCOMPARE(m_window->booking()->bookmark(), m_second);
     QCOMPARE(m_window->windowTitle(), QString("Invoice"));
     QVERIFY(!(m_window->windowFlags() & Qt::WindowCloseButtonHint));
     QVERIFY(!(m_window->windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -289,7 +289,7 @@ void TestInvoice::workedExampleIsWrittenAndKeepsTheBooking()
     QCOMPARE(m_messages->last().text, QString("Changes have been Saved."));
 
     // Re-read and back on the booking invoiced, not the first one.
-    QCOMPARE(m_window->data2()->bookmark(), m_second);
+    QCOMPARE(m_window->booking()->bookmark(), m_second);
     const QStringList fields { "GS Total", "Goods Total", "Sub Total", "Less Deposit", "Tax",
         "Charge Total" };
     const QStringList expected { "300.00", "37.50", "337.50", "287.50", "20.25", "307.75" };

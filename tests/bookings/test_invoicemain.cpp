@@ -83,7 +83,7 @@ void TestInvoiceMain::addTripResultsOnTheCurrentBooking()
     click("cmdAddtrip");
     auto *trip = qobject_cast<FrmAddtrip *>(platform::findWindow("frmAddtrip"));
     QVERIFY(trip && trip->isVisible());
-    QCOMPARE(trip->data1()->bookmark(), m_second);
+    QCOMPARE(trip->booking()->bookmark(), m_second);
     QVERIFY(m_main->isVisible());
 
     qobject_cast<QComboBox *>(trip->boxFor("Wind Speed"))->setEditText("Windy");
@@ -101,7 +101,7 @@ void TestInvoiceMain::showInvoiceHidesTheMainWindow()
     click("cmdInvoice");
     auto *invoice = qobject_cast<FrmInvoice *>(platform::findWindow("frmInvoice"));
     QVERIFY(invoice && invoice->isVisible());
-    QCOMPARE(invoice->data2()->bookmark(), m_second);
+    QCOMPARE(invoice->booking()->bookmark(), m_second);
     QVERIFY(!invoice->isEditMode());
     QVERIFY(!m_main->isVisible());
 

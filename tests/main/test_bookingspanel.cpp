@@ -375,8 +375,8 @@ void TestBookingsPanel::editThisBooking()
     auto *entry = qobject_cast<FrmBooking *>(platform::findWindow(QStringLiteral("frmBooking")));
     QVERIFY(entry);
     QCOMPARE(entry->windowTitle(), QStringLiteral("Editing this Booking"));
-    QCOMPARE(entry->data1().editMode(), RecordSource::EditMode::Edit);
-    QCOMPARE(entry->data1().bookmark(), m_hub->datBookings().bookmark());
+    QCOMPARE(entry->booking().editMode(), RecordSource::EditMode::Edit);
+    QCOMPARE(entry->booking().bookmark(), m_hub->datBookings().bookmark());
     QCOMPARE(entry->findChild<QLineEdit *>(QStringLiteral("Text2"))->text(), QStringLiteral("Bob Smith"));
 }
 

@@ -257,7 +257,7 @@ private slots:
             clickLine(onDates ? finder->dates() : finder->subjects(), line);
         QVERIFY(!finder || !finder->isVisible());
         QCOMPARE(body(), shown);
-        QCOMPARE(diary->data1()->text("Page"), shown);
+        QCOMPARE(diary->diary()->text("Page"), shown);
         QVERIFY(msgs->shown.isEmpty());
     }
 
@@ -273,7 +273,7 @@ private slots:
         clickLine(finder->subjects(), 3);
         QVERIFY(finder && finder->isVisible());
         QVERIFY(diary->form()->isEditing());
-        QCOMPARE(diary->data1()->editMode(), RecordSource::EditMode::Edit);
+        QCOMPARE(diary->diary()->editMode(), RecordSource::EditMode::Edit);
         QCOMPARE(in<QLineEdit>(diary, "Text2")->text(), "Spring run (cont.)");
         QVERIFY(msgs->shown.isEmpty());
         msgs->expect();
@@ -296,7 +296,7 @@ private slots:
         auto *reopened = qobject_cast<FrmDiary *>(platform::findWindow(QStringLiteral("frmDiary")));
         QVERIFY(reopened);
         QVERIFY(reopened->isVisible());
-        QCOMPARE(reopened->data1()->text("Page"), "third");
+        QCOMPARE(reopened->diary()->text("Page"), "third");
         QVERIFY(!finder || !finder->isVisible());
     }
 

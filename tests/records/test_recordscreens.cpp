@@ -51,10 +51,10 @@ Screen openScreen(const QString &name)
     Screen s;
     if (name == QLatin1String("diary")) {
         auto *w = new FrmDiary;
-        s = { w, w->form(), w->toolbar(), w->data1(), w->findChild<QLineEdit *>(QStringLiteral("Text2")) };
+        s = { w, w->form(), w->toolbar(), w->diary(), w->findChild<QLineEdit *>(QStringLiteral("Text2")) };
     } else {
         auto *w = new FrmPatterns;
-        s = { w, w->form(), w->toolbar(), w->data1(), w->findChild<QLineEdit *>(QStringLiteral("Text1")) };
+        s = { w, w->form(), w->toolbar(), w->patterns(), w->findChild<QLineEdit *>(QStringLiteral("Text1")) };
     }
     s.window->setAttribute(Qt::WA_DeleteOnClose);
     s.window->show();

@@ -70,7 +70,7 @@ private slots:
         test::clickKey(diary->toolbar(), "Next");
         command(!fromMenu, "Log")->trigger();
         QCOMPARE(platform::findWindow("frmDiary"), diary);
-        QCOMPARE(diary->data1()->text("Subject"), "Two");
+        QCOMPARE(diary->diary()->text("Subject"), "Two");
         QCOMPARE(windowsNamed("frmDiary"), 1);
         main->hide();
         if (how == "Exit")

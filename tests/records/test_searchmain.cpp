@@ -89,7 +89,7 @@ void TestSearchMain::viewPicturesOnTheCurrentBooking()
     auto *pictures = qobject_cast<FrmPicture *>(platform::findWindow(QStringLiteral("frmPicture")));
     QVERIFY(pictures);
     QVERIFY(pictures->isVisible());
-    QCOMPARE(pictures->data1()->bookmark(), second);
+    QCOMPARE(pictures->booking()->bookmark(), second);
     QCOMPARE(pictures->findChild<QLabel *>(QStringLiteral("Label5"))->text(), QStringLiteral("Beaver Lake"));
     QCOMPARE(pictures->findChild<QLabel *>(QStringLiteral("Label4"))->text(), QStringLiteral("9/12/2026"));
 }

@@ -92,7 +92,7 @@ private slots:
         QVERIFY(booking);
         QVERIFY(booking->isVisible());
         QCOMPARE(booking->windowTitle(), "Add a new Booking");
-        QCOMPARE(booking->data1().editMode(), RecordSource::EditMode::Add);
+        QCOMPARE(booking->booking().editMode(), RecordSource::EditMode::Add);
         QCOMPARE(test::child<DatePicker>(booking, "DTPicker1")->value(), day);
         QCOMPARE(test::child<DatePicker>(booking, "DTPicker2")->value(), day);
     }

@@ -218,7 +218,7 @@ private slots:
         QCOMPARE(msgs->last().icon, Icon::Exclamation);
         QVERIFY(w->form()->isEditing());
         QCOMPARE(text1()->toPlainText(), "Call the marina");
-        QCOMPARE(w->data1().editMode(), RecordSource::EditMode::Add);
+        QCOMPARE(w->reminders().editMode(), RecordSource::EditMode::Add);
         QCOMPARE(count(), "3 Reminders are saved.");
         QCOMPARE(test::storedTexts().size(), 3);
 

@@ -134,8 +134,8 @@ private slots:
         // Every row is still there, and the record source kept its order.
         QCOMPARE(w->rows()->rowCount(), stored.size());
         QCOMPARE(test::storedTexts(), inOrder);
-        QVERIFY(w->data1().MoveFirst());
-        QCOMPARE(w->data1().text("Reminder"), "r0");
+        QVERIFY(w->reminders().MoveFirst());
+        QCOMPARE(w->reminders().text("Reminder"), "r0");
     }
 
     // After a sort, a change re-reads the rows in the record source's order.
@@ -202,7 +202,7 @@ private slots:
         QVERIFY(editor);
         QVERIFY(editor->isVisible());
         QVERIFY(!editor->form()->isEditing());
-        QCOMPARE(editor->data1().text("Reminder"), "Order new line");
+        QCOMPARE(editor->reminders().text("Reminder"), "Order new line");
     }
 };
 

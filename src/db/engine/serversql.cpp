@@ -433,7 +433,14 @@ Status Translator::word(qsizetype i, Translated &out)
         const qsizetype p = next;
         if (p < 0 || m_t[size_t(p)].kind != Kind::String)
             return refused(QStringLiteral("GLOB needs a pattern in quotes"));
-        symbol(QStringLiteral("~ "));
+        if (before == QLatin1String("NOT")) {
+            // NOT GLOB: the server negates the match with an operator of
+            // its own, not with NOT before it.
+            m_out.truncate(m_out.lastIndexOf(QLatin1String("NOT"), -1, Qt::CaseInsensitive));
+            symbol(QStringLiteral("!~ "));
+        } else {
+            symbol(QStringLiteral("~ "));
+        }
         operand(stringLiteral(globToRegex(m_t[size_t(p)].text)));
         m_skip = p;
         return Status::ok();
