@@ -35,11 +35,20 @@ VALUES ('Sample Customer', '1 Lake Road', 'Your Town', 'MO', '00000', '(555) 555
 INSERT INTO "Booking" ("Date", "Lake", "Type", "Name", "Meet At", "Address", "City", "State",
   "ZipCode", "Telephone", "Cell Phone", "Email", "Lodging", "Notes",
   "Total Charge", "Deposit Amount", "Balance Due", "Deposit Received", "Paid By",
-  "Billing Notes")
+  "Billing Notes", "Status", "Party Size", "Start Time")
 VALUES ('2026-06-06', 'Table Rock Lake', 'Full Day', 'Sample Customer', 'State Park Marina',
   '1 Lake Road', 'Your Town', 'MO', '00000', '(555) 555-0111', '(555) 555-0112',
   'customer@example.com', 'Lakeside Cabins', 'An example booking.',
-  4000000, 1000000, 3000000, '2026-05-01', 'Check', '');
+  4000000, 1000000, 3000000, '2026-05-01', 'Check', '', 'Confirmed', '2', '06:00');
+
+-- What the booking page offers until the guide sets his own: every day of
+-- the week, one trip per guide a day, booked at least two days ahead and up
+-- to four months out, cancelled by the client up to two days before.
+INSERT INTO "Booking Page" ("Weekdays", "Trips Per Guide", "Notice Days", "Days Ahead", "Cancel Days")
+VALUES ('1234567', '1', '2', '120', '2');
+INSERT INTO "Page Trips" ("Trip Type", "Length", "Start Time", "Price", "Deposit", "Largest Party")
+VALUES ('Half Day', '4 hours', '06:00', 2500000, 500000, '2'),
+  ('Full Day', '8 hours', '06:00', 4000000, 1000000, '3');
 
 INSERT INTO "Reminder" ("Date", "Reminder")
 VALUES ('2026-03-01', 'Renew the fishing guide licence.');

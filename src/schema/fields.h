@@ -29,6 +29,10 @@ inline constexpr char Boat[] = "Boat";
 inline constexpr char Equipment[] = "Equipment";
 inline constexpr char HomeWater[] = "Home Water";
 inline constexpr char Guides[] = "Guides";
+inline constexpr char BookingPage[] = "Booking Page";
+inline constexpr char PageTrips[] = "Page Trips";
+inline constexpr char DaysOff[] = "Days Off";
+inline constexpr char PageRequests[] = "Page Requests";
 
 } // namespace bm::table
 
@@ -155,6 +159,9 @@ inline constexpr char ChargeTotal[] = "Charge Total";
 inline constexpr char LessDeposit[] = "Less Deposit";
 inline constexpr char Picture[] = "Picture";
 inline constexpr char Guide[] = "Guide";
+inline constexpr char Status[] = "Status";
+inline constexpr char PartySize[] = "Party Size";
+inline constexpr char StartTime[] = "Start Time";
 } // namespace Booking
 
 namespace Reminder
@@ -232,4 +239,49 @@ inline constexpr char Active[] = "Active";
 inline constexpr char Login[] = "Login";
 } // namespace Guides
 
+namespace BookingPage
+{
+inline constexpr char SeasonStart[] = "Season Start";
+inline constexpr char SeasonEnd[] = "Season End";
+inline constexpr char Weekdays[] = "Weekdays";
+inline constexpr char TripsPerGuide[] = "Trips Per Guide";
+inline constexpr char NoticeDays[] = "Notice Days";
+inline constexpr char DaysAhead[] = "Days Ahead";
+inline constexpr char CancelDays[] = "Cancel Days";
+} // namespace BookingPage
+
+namespace PageTrips
+{
+inline constexpr char TripType[] = "Trip Type";
+inline constexpr char Length[] = "Length";
+inline constexpr char StartTime[] = "Start Time";
+inline constexpr char Price[] = "Price";
+inline constexpr char Deposit[] = "Deposit";
+inline constexpr char LargestParty[] = "Largest Party";
+} // namespace PageTrips
+
+namespace DaysOff
+{
+inline constexpr char Guide[] = "Guide";
+inline constexpr char Date[] = "Date";
+} // namespace DaysOff
+
+namespace PageRequests
+{
+inline constexpr char Booking[] = "Booking";
+inline constexpr char Link[] = "Link";
+inline constexpr char Made[] = "Made";
+inline constexpr char Reason[] = "Reason";
+} // namespace PageRequests
+
 } // namespace bm::field
+
+// The values of a booking's Status. A booking without one (written by a
+// tool, or before the field was there) is Confirmed.
+namespace bm::bookingStatus
+{
+inline constexpr char requested[] = "Requested";
+inline constexpr char confirmed[] = "Confirmed";
+inline constexpr char cancelled[] = "Cancelled";
+inline constexpr char noShow[] = "No-show";
+} // namespace bm::bookingStatus

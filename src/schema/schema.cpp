@@ -57,7 +57,8 @@ QList<TableDef> makeTables()
             { field::Booking::GoodsTotal, A }, { field::Booking::SubTotal, A },
             { field::Booking::TaxRate, T }, { field::Booking::Tax, A }, { field::Booking::ChargeTotal, A },
             { field::Booking::LessDeposit, A }, { field::Booking::Picture, T },
-            { field::Booking::Guide, T, 6 } } });
+            { field::Booking::Guide, T, 6 }, { field::Booking::Status, T, 7 },
+            { field::Booking::PartySize, T, 7 }, { field::Booking::StartTime, T, 7 } } });
     t.append({ table::Reminder, { { field::Reminder::Date, D }, { field::Reminder::Reminder, T } } });
     t.append({ table::Diary,
         { { field::Diary::Date, D }, { field::Diary::Subject, T }, { field::Diary::Page, T } } });
@@ -86,6 +87,28 @@ QList<TableDef> makeTables()
         { { field::Guides::Name, T, 6 }, { field::Guides::Phone, T, 6 }, { field::Guides::Email, T, 6 },
             { field::Guides::Active, T, 6 }, { field::Guides::Login, T, 6 } },
         6 });
+    // The booking page: what makes a day open to clients (one record;
+    // Weekdays holds the worked days as digits, 1 for Monday to 7 for
+    // Sunday; the counts are whole numbers; an empty season day is no
+    // limit), the trips it offers, the days off (an empty Guide closes the
+    // day for every guide) and the requests clients made there, each with
+    // the digest of the client's own link and the reason of a refusal.
+    t.append({ table::BookingPage,
+        { { field::BookingPage::SeasonStart, D, 7 }, { field::BookingPage::SeasonEnd, D, 7 },
+            { field::BookingPage::Weekdays, T, 7 }, { field::BookingPage::TripsPerGuide, T, 7 },
+            { field::BookingPage::NoticeDays, T, 7 }, { field::BookingPage::DaysAhead, T, 7 },
+            { field::BookingPage::CancelDays, T, 7 } },
+        7 });
+    t.append({ table::PageTrips,
+        { { field::PageTrips::TripType, T, 7 }, { field::PageTrips::Length, T, 7 },
+            { field::PageTrips::StartTime, T, 7 }, { field::PageTrips::Price, A, 7 },
+            { field::PageTrips::Deposit, A, 7 }, { field::PageTrips::LargestParty, T, 7 } },
+        7 });
+    t.append({ table::DaysOff, { { field::DaysOff::Guide, T, 7 }, { field::DaysOff::Date, D, 7 } }, 7 });
+    t.append({ table::PageRequests,
+        { { field::PageRequests::Booking, T, 7 }, { field::PageRequests::Link, T, 7 },
+            { field::PageRequests::Made, T, 7 }, { field::PageRequests::Reason, T, 7 } },
+        7 });
     return t;
 }
 
@@ -114,6 +137,9 @@ const QList<IndexDef> &indexes()
         { QStringLiteral("Phone by Name"), table::Phone, field::Phone::Name, 2 },
         { QStringLiteral("Reminder by Date"), table::Reminder, field::Reminder::Date, 2 },
         { QStringLiteral("Diary by Date"), table::Diary, field::Diary::Date, 2 },
+        { QStringLiteral("Booking by Status"), table::Booking, field::Booking::Status, 7 },
+        { QStringLiteral("Days Off by Date"), table::DaysOff, field::DaysOff::Date, 7 },
+        { QStringLiteral("Page Requests by Link"), table::PageRequests, field::PageRequests::Link, 7 },
     };
     return all;
 }

@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "db/engine/schemacheck.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QDateTime>
@@ -141,6 +142,29 @@ QString createStamps(sqlite3 *db)
     return {};
 }
 
+// Layout 7: a booking's state, party and start time, and the booking page's
+// tables (which the runner adds). Every booking already there was agreed
+// with its client.
+QString confirmBookings(sqlite3 *db)
+{
+    QString error;
+    const bool there = hasField(db, QLatin1String(table::Booking), QLatin1String(field::Booking::Status), &error);
+    if (!error.isEmpty())
+        return error;
+    if (!there)
+        if (QString e = exec(db,
+                QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                    .arg(schema::quoted(QLatin1String(table::Booking)),
+                        schema::quoted(QLatin1String(field::Booking::Status)),
+                        schema::declaredType(FieldKind::Text)));
+            !e.isEmpty())
+            return e;
+    return exec(db,
+        QStringLiteral("UPDATE %1 SET %2 = '%3' WHERE %2 IS NULL")
+            .arg(schema::quoted(QLatin1String(table::Booking)),
+                schema::quoted(QLatin1String(field::Booking::Status)), QLatin1String(bookingStatus::confirmed)));
+}
+
 } // namespace
 
 const QList<Step> &steps()
@@ -157,6 +181,7 @@ const QList<Step> &steps()
         // The roster of guides and each booking's guide, which the runner
         // adds.
         { 6, nullptr },
+        { 7, confirmBookings },
     };
     return all;
 }

@@ -24,7 +24,8 @@ namespace bm
 // position of the guide's home water. Layout 5 changes only the shared
 // database (server.cpp: its truth test, and its indexes in sort order).
 // Layout 6 adds the roster of a lodge's guides and the guide of each
-// booking.
+// booking. Layout 7 adds a booking's Status, Party Size and Start Time (the
+// bookings there become Confirmed) and the tables of the booking page.
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -35,7 +36,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 6;
+inline constexpr int currentVersion = 7;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

@@ -4,9 +4,11 @@
 #include "db/database.h"
 #include "db/engine/live.h"
 #include "db/engine/migrations.h"
+#include "db/engine/pagesql.h"
 #include "db/engine/serversql.h"
 #include "db/engine/sqlstate.h"
 #include "db/query.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QDir>
@@ -178,6 +180,17 @@ QStringList layoutStatements(int version)
             "ELSE coalesce(substring(CAST(v AS TEXT) FROM '^\\s*[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)') "
             "~ '[1-9]', false) END $$");
     }
+    // Layout 7: the bookings already there were agreed with their clients.
+    // A default given with the field fills them without a write to each
+    // (which would stamp every booking as changed).
+    if (version == 7)
+        sql << QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 %3 DEFAULT '%4'")
+                   .arg(schema::quoted(QLatin1String(table::Booking)),
+                       schema::quoted(QLatin1String(field::Booking::Status)), serverType(FieldKind::Text),
+                       QLatin1String(bookingStatus::confirmed))
+            << QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 DROP DEFAULT")
+                   .arg(schema::quoted(QLatin1String(table::Booking)),
+                       schema::quoted(QLatin1String(field::Booking::Status)));
     for (const TableDef &t : schema::tables()) {
         if (t.since == version) {
             sql << createTable(t, version);
@@ -221,6 +234,8 @@ QStringList layoutStatements(int version)
         if (version == deskChangesSince ? t.since <= version
                                         : (t.since == version && version > deskChangesSince))
             sql << deskTriggers(t.name);
+    if (version == pagesql::since)
+        sql << pagesql::functions();
     return sql;
 }
 
