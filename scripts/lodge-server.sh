@@ -33,6 +33,10 @@ usage: $ME [--dry-run] COMMAND [options]
   add-guide LOGIN [--database NAME] [--cluster VER/NAME]
       makes LOGIN a guide (or gives an existing guide a new password); the
       password is asked twice on the terminal
+  add-web LOGIN [--database NAME] [--cluster VER/NAME]
+      makes LOGIN the booking page's own login (brindlemoor-web): it may
+      connect and call the page's functions, and read no table; the password
+      is asked twice on the terminal
   remove-guide LOGIN [--database NAME] [--cluster VER/NAME]
       ends LOGIN's sessions and drops the role
   list [--database NAME] [--cluster VER/NAME]
@@ -126,6 +130,10 @@ hba_block() {
   echo "# The guides: over TLS only, with their passwords, from this machine and the lodge's network."
   for net in 127.0.0.1/32 ::1/128 "$@"; do
     printf '%-8s%-16s%-16s%-24s%s\n' hostssl "$db" "+$group" "$net" scram-sha-256
+  done
+  echo "# The booking page's service (add-web), likewise."
+  for net in 127.0.0.1/32 ::1/128 "$@"; do
+    printf '%-8s%-16s%-16s%-24s%s\n' hostssl "$db" "+${db}_page" "$net" scram-sha-256
   done
   hba_end "$db"
 }
@@ -586,6 +594,64 @@ On ${login}'s desk:
 EOF
 }
 
+# The booking page's login is no guide: a member of the page's own group
+# (<database>_page), which may connect and nothing more. The page's functions
+# are the only way it reaches the lodge's records; each runs with the
+# rights of the tables' owner and hands back only what the page shows.
+cmd_add_web() {
+  local login="$1" state=none page_group="${database}_page"
+  check_name "login" "$login"
+  [ "$login" != "$group_name" ] && [ "$login" != "$page_group" ] || die "$login is a group, not a login"
+  need_running_cluster
+  need_group
+  if [ "$dry_run" = 0 ]; then
+    state="$(guide_state "$login")"
+    [ "$state" != guide ] || die "$login is a guide; the booking page needs a login of its own"
+    if [ "$state" = other ]; then
+      local member
+      member="$(query "SELECT pg_has_role(r.oid, p.oid, 'MEMBER') AND NOT r.rolsuper FROM pg_roles r, pg_roles p
+                        WHERE r.rolname = $(q_lit "$login") AND p.rolname = $(q_lit "$page_group")")"
+      [ "$member" = t ] || die "a role $login exists and is not the booking page's; it is left as it is"
+    fi
+    read_password "$login"
+  else
+    echo "would ask for ${login}'s password twice"
+  fi
+  local role pages db
+  role="$(q_ident "$login")"
+  pages="$(q_ident "$page_group")"
+  db="$(q_ident "$database")"
+  run_sql "the booking page's login $login" <<EOF
+SELECT $(q_lit "CREATE ROLE $pages NOLOGIN") WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = $(q_lit "$page_group")) \gexec
+SELECT $(q_lit "CREATE ROLE $role LOGIN") WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = $(q_lit "$login")) \gexec
+ALTER ROLE $role LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION NOBYPASSRLS INHERIT CONNECTION LIMIT 64;
+GRANT $pages TO $role;
+GRANT CONNECT ON DATABASE $db TO $pages;
+\connect $db
+REVOKE ALL ON ALL TABLES IN SCHEMA public FROM $pages, $role;
+REVOKE CREATE ON SCHEMA public FROM $pages, $role;
+EOF
+  if [ "$dry_run" = 1 ]; then
+    echo "would set the password with: psql --cluster $cluster -c '\\password $role' (as postgres, the password on its standard input)"
+  else
+    set_password "$login"
+    echo "$login is the booking page's login of $database"
+  fi
+  local port
+  port="$(cluster_port)"
+  cat <<EOF
+
+On the machine of the booking page (as root):
+  - /etc/brindlemoor/web.pgpass (mode 0600, owner root), one line:
+        $(server_name):$port:$database:$login:PASSWORD
+  - /etc/brindlemoor/web.conf (mode 0600, owner root):
+        [database]
+        uri=postgresql://$(server_name):$port/$database?user=$login&sslmode=verify-full&passfile=/run/credentials/brindlemoor-web.service/web.pgpass
+  - pg_hba.conf lets the page's group in from this machine and the lodge's
+    network once setup has run with this version of $ME.
+EOF
+}
+
 cmd_remove_guide() {
   local login="$1"
   check_name "login" "$login"
@@ -707,6 +773,7 @@ main() {
   case "$command" in
     setup | list) [ -z "$login" ] || die "$command takes no login" ;;
     add-guide | remove-guide) [ -n "$login" ] || die "$command needs the guide's login" ;;
+    add-web) [ -n "$login" ] || die "add-web needs the booking page's login" ;;
     "")
       usage >&2
       exit 2
@@ -722,6 +789,7 @@ main() {
   case "$command" in
     setup) cmd_setup ;;
     add-guide) cmd_add_guide "$login" ;;
+    add-web) cmd_add_web "$login" ;;
     remove-guide) cmd_remove_guide "$login" ;;
     list) cmd_list ;;
   esac

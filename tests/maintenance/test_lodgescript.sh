@@ -129,6 +129,8 @@ fn hba_rewrite "$work/hba" lodge lodge_guides 192.168.1.0/24 >"$work/hba1" || fa
 [ "$(head -n 1 "$work/hba1")" = "$(fn hba_begin lodge)" ] || fail "the block is not first"
 grep -qxE 'hostssl +lodge +\+lodge_guides +192\.168\.1\.0/24 +scram-sha-256' "$work/hba1" ||
   fail "no hostssl line for the network: $(cat "$work/hba1")"
+grep -qxE 'hostssl +lodge +\+lodge_page +192\.168\.1\.0/24 +scram-sha-256' "$work/hba1" ||
+  fail "no hostssl line of the booking page's group: $(cat "$work/hba1")"
 # After the block and its blank line comes the administrator's file as it was.
 block_lines="$(fn hba_block lodge lodge_guides 192.168.1.0/24 | wc -l)"
 tail -n +"$((block_lines + 2))" "$work/hba1" | cmp -s - "$work/hba" || fail "the rest of pg_hba.conf changed"

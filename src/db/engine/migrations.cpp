@@ -148,7 +148,8 @@ QString createStamps(sqlite3 *db)
 QString confirmBookings(sqlite3 *db)
 {
     QString error;
-    const bool there = hasField(db, QLatin1String(table::Booking), QLatin1String(field::Booking::Status), &error);
+    const bool there
+        = hasField(db, QLatin1String(table::Booking), QLatin1String(field::Booking::Status), &error);
     if (!error.isEmpty())
         return error;
     if (!there)
@@ -162,7 +163,8 @@ QString confirmBookings(sqlite3 *db)
     return exec(db,
         QStringLiteral("UPDATE %1 SET %2 = '%3' WHERE %2 IS NULL")
             .arg(schema::quoted(QLatin1String(table::Booking)),
-                schema::quoted(QLatin1String(field::Booking::Status)), QLatin1String(bookingStatus::confirmed)));
+                schema::quoted(QLatin1String(field::Booking::Status)),
+                QLatin1String(bookingStatus::confirmed)));
 }
 
 } // namespace

@@ -506,7 +506,7 @@ Status failure(const QString &uri, const QString &what)
     return Status::failure(QStringLiteral("The shared database %1 %2").arg(displayName(uri), what));
 }
 
-QSqlDatabase open(const QString &uri, const QString &connectionName, Status *status)
+QSqlDatabase open(const QString &uri, const QString &connectionName, Status *status, Layout layout)
 {
     QSqlDatabase db;
     auto fail = [&](const Status &s) {
@@ -571,7 +571,7 @@ QSqlDatabase open(const QString &uri, const QString &connectionName, Status *sta
              QStringLiteral("SET lock_timeout = '%1ms'").arg(lockWaitMs) })
         if (QString e = run(db, setting); !e.isEmpty())
             return fail(failure(uri, QStringLiteral("can not be used (%1).").arg(e)));
-    if (QString e = prepareLayout(db); !e.isEmpty())
+    if (QString e = layout == Layout::Prepare ? prepareLayout(db) : QString(); !e.isEmpty())
         return fail(failure(uri,
             QStringLiteral("can not be used by this version of Brindlemoor (%1). It was left as it is.")
                 .arg(e)));

@@ -34,8 +34,12 @@ Status failure(const QString &uri, const QString &what);
 // session. The first connection to an empty database lays the program's
 // tables and starter records in, all or nothing; a database of an older
 // layout is brought up to this version's; one that holds other tables, or a
-// newer layout, is refused and left as it is.
-QSqlDatabase open(const QString &uri, const QString &connectionName, Status *status);
+// newer layout, is refused and left as it is. Layout::AsItIs leaves the
+// layout to the caller, for a role with no right to read it (the booking
+// page's service asks through its own functions).
+enum class Layout { Prepare, AsItIs };
+QSqlDatabase open(
+    const QString &uri, const QString &connectionName, Status *status, Layout layout = Layout::Prepare);
 
 // Runs a statement already in the server's words on the connection. A
 // failure is logged with the statement and handed back in a guide's words;

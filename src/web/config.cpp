@@ -1,0 +1,70 @@
+#include "web/config.h"
+
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QSettings>
+
+namespace bm::web
+{
+
+namespace
+{
+
+Status wrong(const QString &path, const QString &what)
+{
+    return Status::failure(QStringLiteral("%1: %2").arg(path, what));
+}
+
+bool wholeNumber(const QSettings &s, const QString &key, int lo, int hi, int &out)
+{
+    if (!s.contains(key))
+        return true;
+    bool ok = false;
+    const int n = s.value(key).toString().trimmed().toInt(&ok);
+    if (!ok || n < lo || n > hi)
+        return false;
+    out = n;
+    return true;
+}
+
+} // namespace
+
+Status readConfig(const QString &path, Config &out)
+{
+    out = Config();
+    const QFileInfo file(path);
+    if (!file.isFile() || !file.isReadable())
+        return wrong(path, QStringLiteral("the settings file can not be read."));
+    QSettings s(path, QSettings::IniFormat);
+    if (s.status() != QSettings::NoError)
+        return wrong(path, QStringLiteral("the settings file is not in INI form."));
+    out.databaseUri = s.value(QStringLiteral("database/uri")).toString().trimmed();
+    if (!out.databaseUri.startsWith(QLatin1String("postgresql://"))
+        && !out.databaseUri.startsWith(QLatin1String("postgres://")))
+        return wrong(path,
+            QStringLiteral("[database] uri= must be the shared database's address "
+                           "(postgresql://...); the booking page works only on a shared database."));
+    out.listen = s.value(QStringLiteral("web/listen"), out.listen).toString().trimmed();
+    if (QHostAddress(out.listen).isNull())
+        return wrong(path, QStringLiteral("[web] listen= must be an IP address, such as 127.0.0.1."));
+    if (!wholeNumber(s, QStringLiteral("web/port"), 1, 65535, out.port))
+        return wrong(path, QStringLiteral("[web] port= must be a number from 1 to 65535."));
+    if (!wholeNumber(s, QStringLiteral("web/requests_per_hour"), 1, 100000, out.requestsPerHour))
+        return wrong(path, QStringLiteral("[web] requests_per_hour= must be a number from 1 to 100000."));
+    if (!wholeNumber(s, QStringLiteral("web/threads"), 1, 256, out.threads))
+        return wrong(path, QStringLiteral("[web] threads= must be a number from 1 to 256."));
+    out.behindProxy = s.value(QStringLiteral("web/behind_proxy"), true).toBool();
+    const QString url = s.value(QStringLiteral("web/public_url")).toString().trimmed();
+    if (!url.isEmpty()) {
+        out.publicUrl = QUrl(url, QUrl::StrictMode);
+        if (!out.publicUrl.isValid() || out.publicUrl.host().isEmpty()
+            || (out.publicUrl.scheme() != QLatin1String("https")
+                && out.publicUrl.scheme() != QLatin1String("http")))
+            return wrong(path,
+                QStringLiteral(
+                    "[web] public_url= must be the page's address, such as https://book.example.com."));
+    }
+    return Status::ok();
+}
+
+} // namespace bm::web
