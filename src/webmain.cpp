@@ -52,6 +52,8 @@ int main(int argc, char **argv)
     bm::web::Config settings;
     if (const bm::Status s = bm::web::readConfig(options.value(config), settings); !s)
         return fail(s.message());
+    if (!settings.locale.isEmpty())
+        QLocale::setDefault(QLocale(settings.locale));
     bm::db::page::Gateway database(settings.databaseUri);
     if (const bm::Status s = database.check(); !s)
         return fail(s.message());

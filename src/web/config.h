@@ -15,6 +15,7 @@
 //   public_url=https://book.example.com
 //   requests_per_hour=5
 //   threads=8
+//   locale=en_US
 //
 // The password is not kept here: libpq reads it from the service's own
 // ~/.pgpass or the file passfile= in the URI names.
@@ -31,6 +32,9 @@ struct Config {
     // Whether a request that comes from this machine (the proxy in front)
     // is from the address its X-Real-IP header names.
     bool behindProxy = true;
+    // How dates and prices are written (a locale name such as en_US); the
+    // system's when not given.
+    QString locale;
 };
 
 inline const QString defaultConfigPath = QStringLiteral("/etc/brindlemoor/web.conf");
