@@ -55,7 +55,8 @@ Status readConfig(const QString &path, Config &out)
     if (!wholeNumber(s, QStringLiteral("web/threads"), 1, 256, out.threads))
         return wrong(path, QStringLiteral("[web] threads= must be a number from 1 to 256."));
     out.locale = s.value(QStringLiteral("web/locale")).toString().trimmed();
-    if (!out.locale.isEmpty() && QLocale(out.locale).name() == QLatin1String("C") && out.locale != QLatin1String("C"))
+    if (!out.locale.isEmpty() && QLocale(out.locale).name() == QLatin1String("C")
+        && out.locale != QLatin1String("C"))
         return wrong(path, QStringLiteral("[web] locale= must name a locale, such as en_US."));
     out.behindProxy = s.value(QStringLiteral("web/behind_proxy"), true).toBool();
     const QString url = s.value(QStringLiteral("web/public_url")).toString().trimmed();

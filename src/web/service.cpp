@@ -47,10 +47,13 @@ void Service::configure(httplib::Server &server, Site &site, const Config &confi
         headers.emplace(name.toStdString(), value.toStdString());
     server.set_default_headers(headers);
     server.set_payload_max_length(Site::maxBody);
-    server.set_read_timeout(10);
-    server.set_write_timeout(10);
-    server.set_keep_alive_max_count(50);
-    server.set_keep_alive_timeout(5);
+    server.set_read_timeout(5);
+    server.set_write_timeout(5);
+    // One request a connection: each connection holds one of the threads
+    // while it is open, so a client that keeps his open and idle must not
+    // hold it. nginx in front keeps the clients' connections and opens one
+    // here per request anyway.
+    server.set_keep_alive_max_count(1);
     const int threads = config.threads;
     server.new_task_queue = [threads] { return new httplib::ThreadPool(std::size_t(threads)); };
 

@@ -160,7 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     QHash<QByteArray, QString> fields;
-    if (web::readForm(bytes, { "csrf", "trip", "day", "party", "name", "email", "phone", "note", "website" }, fields)) {
+    if (web::readForm(
+            bytes, { "csrf", "trip", "day", "party", "name", "email", "phone", "note", "website" }, fields)) {
         FUZZ_CHECK(fields.size() <= 16);
         for (const QString &v : std::as_const(fields))
             FUZZ_CHECK(v.toUtf8().size() <= 4000);

@@ -31,7 +31,8 @@ private:
 void TestBrowser::init()
 {
     BM_REQUIRE_SERVER();
-    QVERIFY2(QFile::exists(QStringLiteral("/usr/bin/chromium")) && QFile::exists(QStringLiteral("/usr/bin/chromedriver")),
+    QVERIFY2(QFile::exists(QStringLiteral("/usr/bin/chromium"))
+            && QFile::exists(QStringLiteral("/usr/bin/chromedriver")),
         "Chromium and its driver are missing (scripts/setup.sh installs them)");
     QVERIFY(m_server.setUp(QStringLiteral("browser")));
 }
@@ -56,7 +57,8 @@ void TestBrowser::aClientsRequestReachesTheDesk()
     {
         QFile f(config);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[database]\nuri=\"%1\"\n[web]\nlisten=127.0.0.1\nport=%2\npublic_url=%3\nlocale=en_US\n")
+        f.write(QStringLiteral(
+            "[database]\nuri=\"%1\"\n[web]\nlisten=127.0.0.1\nport=%2\npublic_url=%3\nlocale=en_US\n")
                     .arg(m_server.webUri())
                     .arg(port)
                     .arg(base)
@@ -69,8 +71,11 @@ void TestBrowser::aClientsRequestReachesTheDesk()
     });
     service.setProcessChannelMode(QProcess::MergedChannels);
     service.start(QStringLiteral(BRINDLEMOOR_WEB), { QStringLiteral("--config"), config });
-    QVERIFY(QTest::qWaitFor([&] { return service.readAll().contains("serving the booking page")
-                                        || service.state() == QProcess::NotRunning; },
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return service.readAll().contains("serving the booking page")
+                || service.state() == QProcess::NotRunning;
+        },
         20000));
     QCOMPARE(service.state(), QProcess::Running);
 
