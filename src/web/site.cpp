@@ -276,6 +276,26 @@ Outgoing Site::answer(const Incoming &in)
     return errorPage(404);
 }
 
+Status Site::offer(Offer &out) const
+{
+    // A guide's change shows on the page within this long.
+    constexpr qint64 keptMs = 3000;
+    QMutexLocker lock(&m_offerLock);
+    if (!m_offerRead.isValid() || m_offerRead.elapsed() > keptMs) {
+        Offer fresh;
+        if (Status s = m_source.service(fresh.service); !s)
+            return s;
+        if (Status s = m_source.trips(fresh.trips); !s)
+            return s;
+        if (Status s = m_source.range(fresh.first, fresh.last); !s)
+            return s;
+        m_offer = fresh;
+        m_offerRead.start();
+    }
+    out = m_offer;
+    return Status::ok();
+}
+
 Outgoing Site::errorPage(int status) const
 {
     switch (status) {
@@ -334,11 +354,12 @@ Outgoing Site::message(int status, const QString &heading, const QString &body) 
 
 QByteArray Site::page(const QString &title, const QByteArray &body) const
 {
-    db::page::Service service;
+    Offer o;
     // The page is shown without the service's name when it can not be read:
     // the body says what went wrong.
-    if (!m_source.service(service) || service.name.trimmed().isEmpty())
-        service.name = QStringLiteral("Booking");
+    if (!offer(o) || o.service.name.trimmed().isEmpty())
+        o.service.name = QStringLiteral("Booking");
+    const db::page::Service &service = o.service;
     km::data d;
     d.set("title", text(title));
     d.set("service", text(service.name));
@@ -367,10 +388,11 @@ QString Site::link(const QString &token) const
 
 Outgoing Site::month(const Incoming &in)
 {
-    QDate first, last;
-    QList<db::page::Trip> trips;
-    if (!m_source.range(first, last) || !m_source.trips(trips))
+    Offer o;
+    if (!offer(o))
         return unavailable();
+    const QDate first = o.first, last = o.last;
+    const QList<db::page::Trip> &trips = o.trips;
     const bool any = first.isValid() && last.isValid() && first <= last;
     QDate shown = any ? QDate(first.year(), first.month(), 1)
                       : QDate(QDate::currentDate().year(), QDate::currentDate().month(), 1);
@@ -463,12 +485,13 @@ Outgoing Site::month(const Incoming &in)
 // and the problems found with it.
 Outgoing Site::form(const FormState &form, const QByteArray &csrf, int status)
 {
-    QList<db::page::Trip> trips;
-    QDate first, last;
+    Offer o;
     QList<db::page::Day> days;
-    if (!m_source.trips(trips) || !m_source.range(first, last)
-        || (first.isValid() && last.isValid() && first <= last && !m_source.days(first, last, days)))
+    if (!offer(o)
+        || (o.first.isValid() && o.last.isValid() && o.first <= o.last
+            && !m_source.days(o.first, o.last, days)))
         return unavailable();
+    const QList<db::page::Trip> &trips = o.trips;
     km::data d;
     d.set("csrf", text(QString::fromLatin1(csrf)));
     km::data tripList { km::data::type::list };
@@ -570,9 +593,10 @@ Outgoing Site::sendRequest(const Incoming &in)
         return out;
     }
 
-    QList<db::page::Trip> trips;
-    if (!m_source.trips(trips))
+    Offer o;
+    if (!offer(o))
         return unavailable();
+    const QList<db::page::Trip> &trips = o.trips;
     db::page::Request r;
     r.trip = state.values.value("trip");
     const db::page::Trip *trip = nullptr;

@@ -81,6 +81,14 @@ public:
 
 private:
     struct Templates;
+    // What every page shows and changes only when a guide edits it: read
+    // from the database at most every few seconds, not for each page.
+    struct Offer {
+        db::page::Service service;
+        QList<db::page::Trip> trips;
+        QDate first, last; // the days the page may offer
+    };
+    [[nodiscard]] Status offer(Offer &out) const;
     struct FormState {
         QHash<QByteArray, QString> values;
         QStringList problems;
@@ -106,6 +114,9 @@ private:
     std::unique_ptr<Templates> m_templates;
     RequestLimit m_limit;
     QElapsedTimer m_clock;
+    mutable QMutex m_offerLock;
+    mutable Offer m_offer;
+    mutable QElapsedTimer m_offerRead;
 };
 
 // The client's link: 256 random bits, written in the URL-safe base64

@@ -141,9 +141,9 @@ void TestHostileFiles::refused_data()
             "holds an index named one_name that allows no two records of the table Phone alike" },
         { "index with a condition", "CREATE INDEX some ON Phone (Name) WHERE Name > 'M'",
             "holds an index named some on part of the table Phone only" },
-        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 7",
-            "was made by a newer version of Brindlemoor (its layout is 7, this version knows layouts up to "
-            "6)" },
+        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 8",
+            "was made by a newer version of Brindlemoor (its layout is 8, this version knows layouts up to "
+            "7)" },
         { "a later layout in a file marked with an older one", "UPDATE \"Schema Version\" SET Version = 3",
             "holds a trigger named Booking stamp on update, which Brindlemoor does not use" },
         { "table of a later layout in a file of an older one",
@@ -244,7 +244,10 @@ void TestHostileFiles::allowed_data()
             "DROP TRIGGER \"Booking stamp on delete\"; DROP TRIGGER \"Reminder stamp on insert\";"
             "DROP TRIGGER \"Reminder stamp on update\"; DROP TRIGGER \"Reminder stamp on delete\";"
             "DROP TABLE \"Change Stamp\"; DROP TABLE \"Home Water\"; DROP TABLE Guides; "
-            "ALTER TABLE Booking DROP COLUMN Guide",
+            "ALTER TABLE Booking DROP COLUMN Guide; DROP INDEX \"Booking by Status\"; DROP TABLE \"Booking Page\";"
+            "DROP TABLE \"Page Trips\"; DROP TABLE \"Days Off\"; DROP TABLE \"Page Requests\";"
+            "ALTER TABLE Booking DROP COLUMN Status; ALTER TABLE Booking DROP COLUMN \"Party Size\";"
+            "ALTER TABLE Booking DROP COLUMN \"Start Time\"",
             "Schema Version" },
     };
     for (const auto &f : files) {

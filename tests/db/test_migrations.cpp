@@ -85,7 +85,7 @@ void makeLayoutOne(const QString &path, const QString &contact)
         if (t.since > 1)
             sql += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(t.name));
     for (const schema::IndexDef &i : schema::indexes())
-        sql += QStringLiteral("DROP INDEX %1;").arg(schema::quoted(i.name));
+        sql += QStringLiteral("DROP INDEX IF EXISTS %1;").arg(schema::quoted(i.name));
     sql += QStringLiteral("INSERT INTO Phone (Name) VALUES ('%1');"
                           "INSERT INTO Booking (Name, \"Total Charge\") VALUES ('%1', 1250000);")
                .arg(contact);
@@ -116,6 +116,7 @@ private slots:
     void failedMigrationLeavesTheFileAsItWas_data();
     void failedMigrationLeavesTheFileAsItWas();
     void laterLayoutAddsAFieldAndIsRefusedByThisVersion();
+    void layoutSixBookingsBecomeConfirmed();
 };
 
 void TestMigrations::deliveredFileHasTheCurrentLayout()
@@ -228,6 +229,51 @@ void TestMigrations::failedMigrationLeavesTheFileAsItWas()
     QCOMPARE(schemacheck::inspect(path).version, 1);
     QVERIFY(migrations::upgradeFile(path));
     QCOMPARE(schemacheck::inspect(path).version, migrations::currentVersion);
+}
+
+// A file of layout 6: its bookings have no Status and there is no booking
+// page. Brought up to date, every booking is Confirmed, and none is stamped
+// as changed (a calendar would send them all again).
+void TestMigrations::layoutSixBookingsBecomeConfirmed()
+{
+    db::closeAll();
+    const QString path = databasePath();
+    QString sql;
+    for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
+        sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
+    for (const schema::IndexDef &i : schema::indexes())
+        if (i.since == 7)
+            sql += QStringLiteral("DROP INDEX IF EXISTS %1;").arg(schema::quoted(i.name));
+    for (const TableDef &t : schema::tables()) {
+        if (t.since == 7) {
+            sql += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(t.name));
+            continue;
+        }
+        for (const FieldDef &f : t.fields)
+            if (f.since == 7)
+                sql += QStringLiteral("ALTER TABLE %1 DROP COLUMN %2;")
+                           .arg(schema::quoted(t.name), schema::quoted(f.name));
+    }
+    for (const schema::TriggerDef &t : schema::stampTriggers(6))
+        sql += t.sql + QLatin1Char(';');
+    sql += QStringLiteral("UPDATE \"Schema Version\" SET Version = 6;"
+                          "INSERT INTO Booking (Name, Date) VALUES ('Ann Angler', '2027-05-01');");
+    QVERIFY(test::execOnFile(path, sql));
+    QCOMPARE(schemacheck::inspect(path).version, 6);
+    const QStringList stamps = rows(
+        path, QStringLiteral("SELECT Kind, Record, Sequence, Modified FROM \"Change Stamp\" ORDER BY 1, 2"));
+    QCOMPARE(rows(path, QStringLiteral("SELECT count(*) FROM Booking")), QStringList { "2" });
+
+    QVERIFY(db::prepare());
+    db::closeAll();
+    QCOMPARE(schemacheck::inspect(path).version, migrations::currentVersion);
+    QCOMPARE(rows(path, QStringLiteral("SELECT Status, count(*) FROM Booking GROUP BY Status")),
+        QStringList { "Confirmed|2" });
+    QCOMPARE(
+        rows(path,
+            QStringLiteral("SELECT Kind, Record, Sequence, Modified FROM \"Change Stamp\" ORDER BY 1, 2")),
+        stamps);
+    QCOMPARE(indexNames(path), programIndexes());
 }
 
 // A later layout adds a field by a step of its own; the file then carries

@@ -13,6 +13,7 @@
 #include "schema/schema.h"
 
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 #include <QThread>
@@ -220,26 +221,57 @@ private slots:
             QStringList { "0" });
     }
 
-    // A database of the layout before is brought to this one, its records
+    // A database of an earlier layout is brought to this one, its records
     // kept: the roster and the booking's guide are added, and every table
-    // announces its changes and notes who made them.
+    // announces its changes and notes who made them; a booking gains its
+    // Status (Confirmed for those there, with no change stamped on them),
+    // and the booking page's tables and functions come in.
+    void earlierLayoutIsBroughtUp_data()
+    {
+        QTest::addColumn<int>("layout");
+        QTest::addColumn<QStringList>("undo"); // what the layouts after it brought
+        const QStringList seven { "DROP TABLE \"Booking Page\"", "DROP TABLE \"Page Trips\"",
+            "DROP TABLE \"Days Off\"", "DROP TABLE \"Page Requests\"",
+            "ALTER TABLE \"Booking\" DROP COLUMN \"Status\"",
+            "ALTER TABLE \"Booking\" DROP COLUMN \"Party Size\"",
+            "ALTER TABLE \"Booking\" DROP COLUMN \"Start Time\"", "DROP FUNCTION bm_web_request",
+            "DROP FUNCTION bm_web_days", "DROP FUNCTION bm_page_places" };
+        const QStringList six { "DROP TABLE \"Guides\"", "ALTER TABLE \"Booking\" DROP COLUMN \"Guide\"",
+            "DROP TABLE \"Desk Changes\"", "DROP FUNCTION bm_note_change CASCADE",
+            "DROP FUNCTION bm_announce CASCADE" };
+        QTest::newRow("layout 6") << 6 << seven;
+        QTest::newRow("layout 5") << 5 << seven + six;
+    }
+
     void earlierLayoutIsBroughtUp()
     {
+        QFETCH(int, layout);
+        QFETCH(QStringList, undo);
         BM_REQUIRE_SERVER();
         const QString server = test::freshServerDatabase("earlier");
         QVERIFY(db::check(server));
         QVERIFY(db::write(
             server, "Booking", "INSERT INTO Booking (Name, Date) VALUES ('kept', '2025-06-01')", {}));
         db::closeAll();
+        // Asked of the server in its own words.
+        const auto raw = [&](const QString &sql) {
+            test::ServerConnection c(server);
+            QSqlQuery q(c.database());
+            return q.exec(sql) && q.next() ? q.value(0).toString()
+                                           : QStringLiteral("failed: ") + q.lastError().text();
+        };
+        const auto stamps = [&] {
+            return raw("SELECT string_agg(concat_ws(':', \"Record\", \"Sequence\", \"Modified\"), ' ' "
+                       "ORDER BY \"Record\") FROM \"Change Stamp\" WHERE \"Kind\" = 'Booking'");
+        };
+        const QString stamped = stamps();
+        db::closeAll();
         {
             test::ServerConnection raw(server);
             QSqlQuery q(raw.database());
-            QVERIFY(q.exec(QString("UPDATE \"Schema Version\" SET \"Version\" = %1")
-                               .arg(migrations::currentVersion - 1)));
-            for (const char *sql : { "DROP TABLE \"Guides\"", "ALTER TABLE \"Booking\" DROP COLUMN \"Guide\"",
-                     "DROP TABLE \"Desk Changes\"", "DROP FUNCTION bm_note_change CASCADE",
-                     "DROP FUNCTION bm_announce CASCADE" })
-                QVERIFY2(q.exec(sql), sql);
+            QVERIFY(q.exec(QString("UPDATE \"Schema Version\" SET \"Version\" = %1").arg(layout)));
+            for (const QString &sql : undo)
+                QVERIFY2(q.exec(sql), qPrintable(sql + ": " + q.lastError().text()));
         }
         QTest::ignoreMessage(QtInfoMsg, QRegularExpression("brought from layout"));
         QVERIFY(db::check(server));
@@ -247,6 +279,10 @@ private slots:
             QStringList { QString::number(migrations::currentVersion) });
         RecordSource dated("Data1", "SELECT * FROM Booking WHERE Date", nullptr, server);
         QCOMPARE(test::recordCount(dated), 2); // the starter booking and the kept one
+        QCOMPARE(answers(server, "SELECT DISTINCT Status FROM Booking"), QStringList { "Confirmed" });
+        QCOMPARE(stamps(), stamped);
+        QCOMPARE(answers(server, "SELECT count(*) FROM \"Page Trips\""), QStringList { "0" });
+        QCOMPARE(raw("SELECT count(*) FROM pg_proc WHERE proname LIKE 'bm\\_web\\_%'"), QStringLiteral("8"));
         QVERIFY(db::write(server, "Booking", "UPDATE Booking SET Guide = 'Ann' WHERE Name = 'kept'", {}));
         QCOMPARE(answers(server, "SELECT count(*) FROM \"Desk Changes\" WHERE \"Kind\" = 'Booking'"),
             QStringList { "1" });

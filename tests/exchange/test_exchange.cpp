@@ -798,7 +798,7 @@ private slots:
         if (layout == 1) {
             older += "DROP TABLE \"Schema Version\";";
             for (const schema::IndexDef &i : schema::indexes())
-                older += QStringLiteral("DROP INDEX %1;").arg(schema::quoted(i.name));
+                older += QStringLiteral("DROP INDEX IF EXISTS %1;").arg(schema::quoted(i.name));
         } else {
             older += "UPDATE \"Schema Version\" SET Version = 2;";
         }
