@@ -90,6 +90,8 @@ private slots:
     void startsOnSchedule();
     void menus_data();
     void menus();
+    void menuOpensItsWindow_data();
+    void menuOpensItsWindow();
     void toolbar();
     void dispatch_data();
     void dispatch();
@@ -200,10 +202,12 @@ void TestFrmMain::menus_data()
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
                                       "mnuLog=Fishing Log", "mnuSeason=Season Summary",
-                                      "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide..." };
+                                      "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide...",
+                                      "mnuRequests=Requests..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
-                                    "mnuGuides=Guides...", "-", "mnuSharedDatabase=Shared Database..." };
+                                    "mnuGuides=Guides...", "mnuBookingPage=Booking Page...", "-",
+                                    "mnuSharedDatabase=Shared Database..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -236,6 +240,35 @@ void TestFrmMain::menus()
     }
 }
 
+void TestFrmMain::menuOpensItsWindow_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("Guides") << "mnuGuides"
+                            << "frmGuides";
+    QTest::newRow("Booking Page") << "mnuBookingPage"
+                                  << "frmBookingPage";
+    QTest::newRow("Requests") << "mnuRequests"
+                              << "frmRequests";
+}
+
+// Each window opens once: the command again brings the open one forward.
+void TestFrmMain::menuOpensItsWindow()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, window);
+    menuItem(item)->trigger();
+    QPointer<QWidget> opened = platform::findWindow(window);
+    QVERIFY(opened);
+    QVERIFY(opened->isVisible());
+    menuItem(item)->trigger();
+    QCOMPARE(platform::findWindow(window), opened.data());
+    int open = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        open += w->objectName() == window && platform::isOpenWindow(w);
+    QCOMPARE(open, 1);
+}
+
 // The main window's commands are usable wherever they show; a record window
 // it opens keeps its own commands to its mode.
 void TestFrmMain::commandEnabling_data()
@@ -249,9 +282,10 @@ void TestFrmMain::commandEnabling_data()
              "Log", "Search", "Exit" })
         QTest::newRow(key) << "browsing"
                            << "toolbar" << key << true;
-    for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
-             "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
-             "mnuGuides", "mnuAssignGuide", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+    for (const char *item :
+        { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar", "mnuGear",
+            "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase", "mnuGuides",
+            "mnuBookingPage", "mnuAssignGuide", "mnuRequests", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
