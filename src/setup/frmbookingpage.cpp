@@ -181,6 +181,9 @@ QWidget *FrmBookingPage::makeSettings()
     m_seasonEnd = new DatePicker(box);
     m_seasonEnd->setObjectName(QStringLiteral("dtpSeasonEnd"));
     m_seasonEnd->setToolTip(QStringLiteral("Leave it empty for a season without a last day"));
+    // Room for a whole date even while a picker is empty.
+    for (DatePicker *picker : { m_seasonStart, m_seasonEnd })
+        picker->setMinimumWidth(picker->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000")) + 48);
     auto *days = new QHBoxLayout;
     days->setSpacing(4);
     const char *names[] = { "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday" };
@@ -194,8 +197,10 @@ QWidget *FrmBookingPage::makeSettings()
     m_tripsPerGuide = counter("spnTripsPerGuide", BP::tripsPerGuideBounds, QString(), box);
     m_noticeDays = counter("spnNoticeDays", BP::noticeDaysBounds, QStringLiteral(" days"), box);
     m_daysAhead = counter("spnDaysAhead", BP::daysAheadBounds, QStringLiteral(" days"), box);
-    m_cancelDays = counter("spnCancelDays", BP::cancelDaysBounds, QStringLiteral(" days"), box);
+    m_cancelDays
+        = counter("spnCancelDays", BP::cancelDaysBounds, QStringLiteral(" days before the trip"), box);
     auto *form = new QFormLayout(box);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     form->addRow(QStringLiteral("First day of the season:"), m_seasonStart);
     form->addRow(QStringLiteral("Last day of the season:"), m_seasonEnd);
     form->addRow(QStringLiteral("Days worked:"), days);
