@@ -8,20 +8,19 @@
 #include "domain/guides.h"
 #include "platform/failures.h"
 #include "platform/messages.h"
+#include "recordform/celleditors.h"
 #include "recordform/commandbutton.h"
 #include "recordform/datepicker.h"
 #include "schema/fields.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSpinBox>
-#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -37,60 +36,6 @@ const QString everyone = QStringLiteral("(everyone)");
 
 enum TripColumn { TripType, Length, StartTime, Price, Deposit, LargestParty, TripColumns };
 enum DayOffColumn { DayDate, DayGuide, DayOffColumns };
-
-// A drop-down list in a cell: the guide picks an entry, or types his own
-// where the list takes typed text.
-class ChoiceDelegate : public QStyledItemDelegate
-{
-public:
-    ChoiceDelegate(const QStringList *entries, bool typed, QObject *parent)
-        : QStyledItemDelegate(parent)
-        , m_entries(entries)
-        , m_typed(typed)
-    {
-    }
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
-    {
-        auto *box = new QComboBox(parent);
-        box->addItems(*m_entries);
-        box->setEditable(m_typed);
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setCompleter(nullptr);
-        return box;
-    }
-    void setEditorData(QWidget *editor, const QModelIndex &index) const override
-    {
-        static_cast<QComboBox *>(editor)->setCurrentText(index.data().toString());
-    }
-    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
-    {
-        model->setData(index, static_cast<QComboBox *>(editor)->currentText());
-    }
-
-private:
-    const QStringList *m_entries;
-    bool m_typed;
-};
-
-// A date in a cell, shown in the short date format, picked with the
-// house's date picker.
-class DateDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
-    {
-        return new DatePicker(parent);
-    }
-    void setEditorData(QWidget *editor, const QModelIndex &index) const override
-    {
-        static_cast<DatePicker *>(editor)->setValue(parseDate(index.data().toString()));
-    }
-    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
-    {
-        model->setData(index, shortDate(static_cast<DatePicker *>(editor)->value()));
-    }
-};
 
 QTableWidget *grid(const char *name, const QStringList &headers, QWidget *parent)
 {
@@ -222,7 +167,7 @@ QWidget *FrmBookingPage::makeTrips()
         { QStringLiteral("Trip Type"), QStringLiteral("Length"), QStringLiteral("Start Time"),
             QStringLiteral("Price"), QStringLiteral("Deposit"), QStringLiteral("Largest Party") },
         box);
-    m_trips->setItemDelegateForColumn(TripType, new ChoiceDelegate(&m_tripTypes, true, m_trips));
+    m_trips->setItemDelegateForColumn(TripType, new ChoiceCells(&m_tripTypes, true, m_trips));
     m_trips->setColumnWidth(TripType, 170);
     auto *add = commandButton(QStringLiteral("cmdAddTrip"), QStringLiteral("Add &Trip"), box);
     auto *remove = commandButton(QStringLiteral("cmdRemoveTrip"), QStringLiteral("&Remove Trip"), box);
@@ -249,8 +194,8 @@ QWidget *FrmBookingPage::makeDaysOff()
     auto *box = new QGroupBox(QStringLiteral("Days Off"), this);
     box->setObjectName(QStringLiteral("fraDaysOff"));
     m_daysOff = grid("grdDaysOff", { QStringLiteral("Date"), QStringLiteral("Guide") }, box);
-    m_daysOff->setItemDelegateForColumn(DayDate, new DateDelegate(m_daysOff));
-    m_daysOff->setItemDelegateForColumn(DayGuide, new ChoiceDelegate(&m_guides, false, m_daysOff));
+    m_daysOff->setItemDelegateForColumn(DayDate, new DateCells(m_daysOff));
+    m_daysOff->setItemDelegateForColumn(DayGuide, new ChoiceCells(&m_guides, false, m_daysOff));
     m_daysOff->setColumnWidth(DayDate, 120);
     auto *add = commandButton(QStringLiteral("cmdAddDayOff"), QStringLiteral("Add &Day Off"), box);
     auto *remove = commandButton(QStringLiteral("cmdRemoveDayOff"), QStringLiteral("R&emove Day Off"), box);
@@ -292,10 +237,13 @@ void FrmBookingPage::load()
     }
     BP::Page page;
     if (!platform::reportFailure(BP::read(page), this)) {
-        // Nothing to change from: the window offers nothing to save.
-        m_cmdSave->setEnabled(false);
+        // What was read before still stands, and changes are told from it.
+        // Read never, there is nothing to tell a change from: a save could
+        // only add the trips and days off shown a second time.
+        m_cmdSave->setEnabled(m_readOk);
         return;
     }
+    m_readOk = true;
     m_cmdSave->setEnabled(true);
     m_read = page;
     showPage(page);
@@ -359,7 +307,7 @@ QStringList FrmBookingPage::shownValues() const
 
 bool FrmBookingPage::hasChanges() const
 {
-    return shownValues() != m_shownAtRead;
+    return m_readOk && shownValues() != m_shownAtRead;
 }
 
 bool FrmBookingPage::refuse(QTableWidget *grid, int row, int column, const QString &message)
@@ -455,7 +403,7 @@ bool FrmBookingPage::save()
 {
     commitOpenEdits();
     BP::Page page;
-    if (!readPage(page))
+    if (!m_readOk || !readPage(page))
         return false;
     if (!platform::reportFailure(BP::save(m_read, page), this))
         return false;

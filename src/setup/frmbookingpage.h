@@ -72,6 +72,7 @@ private:
     QPushButton *m_cmdCancel;
 
     bookingpage::Page m_read; // the page as read
+    bool m_readOk = false; // whether m_read is the page: without it nothing is saved
     QStringList m_shownAtRead;
     QStringList m_tripTypes; // the Trip Type pick-list
     QStringList m_guides; // the roster's names

@@ -94,6 +94,7 @@ private slots:
     void closing();
     void anotherDesksChangesStay();
     void sharedDatabaseNote();
+    void unreadablePageOffersNoSave();
 
 private:
     FrmBookingPage *open();
@@ -385,6 +386,23 @@ void TestBookingPage::sharedDatabaseNote()
     QCOMPARE(note->isVisibleTo(m_window), !test::onServer());
     if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
         m_window->grab().save(folder + "/bookingpage.png");
+}
+
+// A page that can not be read is said, and nothing is offered to save: a
+// save could only write the trips shown a second time.
+void TestBookingPage::unreadablePageOffersNoSave()
+{
+    QVERIFY(test::execBehind(QStringLiteral("DROP TABLE \"Days Off\"")));
+    m_boxes.expect();
+    open();
+    QVERIFY2(m_boxes.last().text.startsWith(QStringLiteral("The days off could not be read")),
+        qPrintable(m_boxes.last().text));
+    QVERIFY(!child<QPushButton>("cmdSave")->isEnabled());
+    child<QSpinBox>("spnDaysAhead")->setValue(45);
+    QVERIFY(!m_window->hasChanges());
+    m_window->close();
+    QVERIFY(closed());
+    QCOMPARE(storedTrips(), starterTrips);
 }
 
 BM_TEST_MAIN(TestBookingPage)
