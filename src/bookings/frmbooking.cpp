@@ -34,6 +34,8 @@ namespace
 {
 
 const QString newTitle = QStringLiteral("Add a new Booking");
+// Requested, Confirmed, Cancelled, No-show: the states the list offers.
+constexpr int statesOffered = 4;
 const QString editTitle = QStringLiteral("Editing this Booking");
 
 // A focus change the user made inside the window (not a message box or a
@@ -342,6 +344,8 @@ void FrmBooking::showStatus()
     // unchanged booking keeps it.
     const QString stored = m_booking->text(field::Booking::Status);
     const QString shown = stored.isEmpty() ? QLatin1String(bookingStatus::confirmed) : stored;
+    while (m_status->count() > statesOffered) // another booking's
+        m_status->removeItem(statesOffered);
     if (m_status->findText(shown) < 0)
         m_status->addItem(shown);
     m_status->setCurrentText(shown);

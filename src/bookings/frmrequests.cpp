@@ -6,7 +6,9 @@
 #include "db/changes.h"
 #include "platform/failures.h"
 #include "platform/follow.h"
+#include "platform/help.h"
 #include "platform/input.h"
+#include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
 #include "schema/fields.h"
@@ -50,6 +52,7 @@ FrmRequests::FrmRequests(QWidget *parent)
     , m_count(new QLabel(this))
     , m_cmdAccept(commandButton(QStringLiteral("cmdAccept"), QStringLiteral("&Accept"), this))
     , m_cmdDecline(commandButton(QStringLiteral("cmdDecline"), QStringLiteral("&Decline"), this))
+    , m_cmdHelp(commandButton(QStringLiteral("cmdHelp"), QStringLiteral("&Help"), this))
     , m_cmdClose(commandButton(QStringLiteral("cmdClose"), QStringLiteral("&Close"), this))
 {
     setObjectName(QStringLiteral("frmRequests"));
@@ -74,6 +77,7 @@ FrmRequests::FrmRequests(QWidget *parent)
     commands->addWidget(m_cmdAccept);
     commands->addWidget(m_cmdDecline);
     commands->addSpacing(12);
+    commands->addWidget(m_cmdHelp);
     commands->addWidget(m_cmdClose);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_grid, 1);
@@ -82,6 +86,8 @@ FrmRequests::FrmRequests(QWidget *parent)
     connect(m_cmdAccept, &QPushButton::clicked, this, &FrmRequests::accept);
     connect(m_cmdDecline, &QPushButton::clicked, this, &FrmRequests::decline);
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3600")); });
+    platform::addHelpCommand(this, m_cmdHelp);
     connect(m_grid, &QTableWidget::cellDoubleClicked, this, [this](int row) { openBooking(row); });
     connect(m_grid, &QTableWidget::itemSelectionChanged, this, &FrmRequests::enableCommands);
     // A request arrives as a new booking; one answered elsewhere changes

@@ -42,6 +42,7 @@ private:
     QLabel *m_count; // lblCount
     QPushButton *m_cmdAccept;
     QPushButton *m_cmdDecline;
+    QPushButton *m_cmdHelp;
     QPushButton *m_cmdClose;
     QList<requests::Request> m_listed;
     bool m_readFailed = false; // said once until the requests are read again

@@ -7,6 +7,8 @@
 #include "db/database.h"
 #include "domain/guides.h"
 #include "platform/failures.h"
+#include "platform/help.h"
+#include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/celleditors.h"
 #include "recordform/commandbutton.h"
@@ -20,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -81,6 +84,7 @@ FrmBookingPage::FrmBookingPage(QWidget *parent)
           this))
     , m_cmdSave(commandButton(QStringLiteral("cmdSave"), QStringLiteral("&Save"), this))
     , m_cmdCancel(commandButton(QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"), this))
+    , m_cmdHelp(commandButton(QStringLiteral("cmdHelp"), QStringLiteral("&Help"), this))
 {
     setObjectName(QStringLiteral("frmBookingPage"));
     setWindowTitle(QStringLiteral("Booking Page"));
@@ -95,6 +99,7 @@ FrmBookingPage::FrmBookingPage(QWidget *parent)
     buttons->addStretch(1);
     buttons->addWidget(m_cmdSave);
     buttons->addWidget(m_cmdCancel);
+    buttons->addWidget(m_cmdHelp);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_fileNote);
     layout->addLayout(top);
@@ -111,6 +116,8 @@ FrmBookingPage::FrmBookingPage(QWidget *parent)
         m_leaving = true;
         close();
     });
+    connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3600")); });
+    platform::addHelpCommand(this, m_cmdHelp);
     connect(&DataChanges::instance(), &DataChanges::tableChanged, this, &FrmBookingPage::followChanges);
     load();
     resize(sizeHint().expandedTo(QSize(760, 560)));
@@ -131,11 +138,12 @@ QWidget *FrmBookingPage::makeSettings()
         picker->setMinimumWidth(picker->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000")) + 48);
     auto *days = new QHBoxLayout;
     days->setSpacing(4);
+    // Named in the system's language, Monday first as the page counts them.
     const char *names[] = { "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday" };
-    for (const char *name : names) {
-        auto *day = new QCheckBox(QLatin1String(name).left(3), box);
-        day->setObjectName(QStringLiteral("chk") + QLatin1String(name));
-        day->setToolTip(QLatin1String(name));
+    for (int weekday = 1; weekday <= 7; ++weekday) {
+        auto *day = new QCheckBox(QLocale().dayName(weekday, QLocale::ShortFormat), box);
+        day->setObjectName(QStringLiteral("chk") + QLatin1String(names[weekday - 1]));
+        day->setToolTip(QLocale().dayName(weekday));
         days->addWidget(day);
         m_weekdays << day;
     }

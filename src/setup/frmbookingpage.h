@@ -70,6 +70,7 @@ private:
     QTableWidget *m_daysOff; // grdDaysOff
     QPushButton *m_cmdSave;
     QPushButton *m_cmdCancel;
+    QPushButton *m_cmdHelp;
 
     bookingpage::Page m_read; // the page as read
     bool m_readOk = false; // whether m_read is the page: without it nothing is saved

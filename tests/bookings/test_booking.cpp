@@ -888,6 +888,11 @@ void TestBooking::untouchedStateIsKept()
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0][0].isNull(), stored.isNull());
     QCOMPARE(rows[0][0].toString(), stored.toString());
+
+    // Another booking shown in the window afterwards offers the program's
+    // states alone.
+    openNew();
+    QCOMPARE(items(combo("cboStatus")), QStringList({ "Requested", "Confirmed", "Cancelled", "No-show" }));
 }
 
 // The new boxes follow every box there was, before the commands.

@@ -592,8 +592,8 @@ void TestFrmMain::helpKeyInMainWindow()
 void TestFrmMain::topicsOfEveryWindow_data()
 {
     QTest::addColumn<QString>("number");
-    for (const char *n :
-        { "10", "400", "1200", "2200", "2300", "2600", "2700", "2800", "3000", "3200", "3300", "3400" })
+    for (const char *n : { "10", "400", "1200", "2200", "2300", "2600", "2700", "2800", "3000", "3200",
+             "3300", "3400", "3600" })
         QTest::newRow(n) << n;
 }
 
