@@ -90,8 +90,6 @@ private slots:
     void startsOnSchedule();
     void menus_data();
     void menus();
-    void menuOpensItsWindow_data();
-    void menuOpensItsWindow();
     void toolbar();
     void dispatch_data();
     void dispatch();
@@ -238,35 +236,6 @@ void TestFrmMain::menus()
         QCOMPARE(a->text(), item.at(1));
         QVERIFY2(!a->icon().pixmap(16, 16).isNull(), qPrintable(item.at(0)));
     }
-}
-
-void TestFrmMain::menuOpensItsWindow_data()
-{
-    QTest::addColumn<QString>("item");
-    QTest::addColumn<QString>("window");
-    QTest::newRow("Guides") << "mnuGuides"
-                            << "frmGuides";
-    QTest::newRow("Booking Page") << "mnuBookingPage"
-                                  << "frmBookingPage";
-    QTest::newRow("Requests") << "mnuRequests"
-                              << "frmRequests";
-}
-
-// Each window opens once: the command again brings the open one forward.
-void TestFrmMain::menuOpensItsWindow()
-{
-    QFETCH(QString, item);
-    QFETCH(QString, window);
-    menuItem(item)->trigger();
-    QPointer<QWidget> opened = platform::findWindow(window);
-    QVERIFY(opened);
-    QVERIFY(opened->isVisible());
-    menuItem(item)->trigger();
-    QCOMPARE(platform::findWindow(window), opened.data());
-    int open = 0;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        open += w->objectName() == window && platform::isOpenWindow(w);
-    QCOMPARE(open, 1);
 }
 
 // The main window's commands are usable wherever they show; a record window
