@@ -3,6 +3,7 @@
 #include "bookings/numberkeys.h"
 
 #include "bookings/bookingwindows.h"
+#include "core/entries.h"
 #include "core/money.h"
 #include "platform/failures.h"
 #include "platform/mainhub.h"
@@ -33,6 +34,8 @@ namespace
 {
 
 const QString newTitle = QStringLiteral("Add a new Booking");
+// Requested, Confirmed, Cancelled, No-show: the states the list offers.
+constexpr int statesOffered = 4;
 const QString editTitle = QStringLiteral("Editing this Booking");
 
 // A focus change the user made inside the window (not a message box or a
@@ -105,6 +108,7 @@ void FrmBooking::declareForm()
     d.keyField = m_clientName;
     d.texts.emptyEntry.text = QStringLiteral("Please enter a client name or press Cancel to exit.");
     d.focusOnAdd = d.focusOnEdit = m_tripDate;
+    d.validate = [this] { return checkPartyAndStart(); };
     d.saved = d.cancelled = [this] { close(); };
     m_form = new RecordForm(std::move(d), this);
     m_form->attach(FormCommand::Save, m_cmdOK);
@@ -184,6 +188,35 @@ void FrmBooking::buildForm()
         { QStringLiteral("Cash"), QStringLiteral("Check"), QStringLiteral("Money Order"),
             QStringLiteral("Credit Card") });
 
+    // Below the written fields: how the booking stands (a client's request
+    // from the booking page waits as Requested), the party and the hour the
+    // trip starts.
+    auto *stateGroup = new QGroupBox(QStringLiteral("Booking Status"), this);
+    auto *state = new QHBoxLayout(stateGroup);
+    m_status = named(new QComboBox(stateGroup), "cboStatus");
+    m_status->addItems({ QLatin1String(bookingStatus::requested), QLatin1String(bookingStatus::confirmed),
+        QLatin1String(bookingStatus::cancelled), QLatin1String(bookingStatus::noShow) });
+    m_partySize = named(new QLineEdit(stateGroup), "txtPartySize");
+    m_startTime = named(new QLineEdit(stateGroup), "txtStartTime");
+    m_startTime->setPlaceholderText(QStringLiteral("hh:mm"));
+    const int narrow = m_startTime->fontMetrics().horizontalAdvance(QStringLiteral("00:00")) * 2 + 12;
+    m_partySize->setFixedWidth(narrow);
+    m_startTime->setFixedWidth(narrow);
+    const QList<QPair<QString, QWidget *>> stateRow { { QStringLiteral("Status:"), m_status },
+        { QStringLiteral("Party Size:"), m_partySize }, { QStringLiteral("Start Time:"), m_startTime } };
+    for (const auto &[caption, box] : stateRow) {
+        auto *label = new QLabel(caption, stateGroup);
+        label->setBuddy(box);
+        state->addWidget(label);
+        state->addWidget(box);
+        state->addSpacing(12);
+    }
+    state->addStretch(1);
+    for (QLineEdit *box : { m_partySize, m_startTime })
+        connect(box, &QLineEdit::textEdited, this, [box] { box->setPalette(QPalette()); });
+    connect(m_booking, &RecordSource::currentChanged, this, &FrmBooking::showStatus);
+    connect(m_booking, &RecordSource::aboutToWrite, this, &FrmBooking::handOverStatus);
+
     m_cmdOK = named(new QPushButton(QStringLiteral("&Save"), this), "cmdOK");
     m_cmdCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "cmdCancel");
     m_cmdHelp = named(new QPushButton(QStringLiteral("&Help"), this), "cmdHelp");
@@ -214,10 +247,17 @@ void FrmBooking::buildForm()
         { m_depositReceived, field::Booking::DepositReceived },
         { m_paidBy, field::Booking::PaidBy },
         { billingNotes, field::Booking::BillingNotes },
+        { m_partySize, field::Booking::PartySize },
+        { m_startTime, field::Booking::StartTime },
     };
     QWidget *previous = nullptr;
     for (const auto &[widget, field] : bindings) {
         m_binder->bind(widget, QString::fromLatin1(field));
+        // The state comes after the written fields, before the party.
+        if (widget == m_partySize) {
+            setTabOrder(previous, m_status);
+            previous = m_status;
+        }
         if (previous)
             setTabOrder(previous, widget);
         previous = widget;
@@ -249,6 +289,7 @@ void FrmBooking::buildForm()
     buttons->addWidget(m_cmdHelp);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(groups, 1);
+    layout->addWidget(stateGroup);
     layout->addLayout(buttons);
     resize(sizeHint().expandedTo(QSize(760, 0)));
 }
@@ -262,6 +303,8 @@ void FrmBooking::startOver(const QString &title)
     m_amountEntered = nullptr;
     markAmount(m_totalCharge, false);
     markAmount(m_depositAmount, false);
+    m_partySize->setPalette(QPalette());
+    m_startTime->setPalette(QPalette());
 }
 
 void FrmBooking::startNew(const QDate &date)
@@ -292,6 +335,60 @@ void FrmBooking::markAmount(QComboBox *box, bool error)
     p.setColor(QPalette::Base, error ? errorColour() : QColor(Qt::white));
     box->setPalette(p);
     box->lineEdit()->setPalette(p);
+}
+
+void FrmBooking::showStatus()
+{
+    // No state is a booking agreed with its client. A state the program
+    // does not offer (written by another tool) shows as it is, so that an
+    // unchanged booking keeps it.
+    const QString stored = m_booking->text(field::Booking::Status);
+    const QString shown = stored.isEmpty() ? QLatin1String(bookingStatus::confirmed) : stored;
+    while (m_status->count() > statesOffered) // another booking's
+        m_status->removeItem(statesOffered);
+    if (m_status->findText(shown) < 0)
+        m_status->addItem(shown);
+    m_status->setCurrentText(shown);
+    m_statusShown = shown;
+}
+
+void FrmBooking::handOverStatus()
+{
+    // A booking that had no state keeps none until the guide chooses one; a
+    // new booking is stored with the state it was given.
+    const QString chosen = m_status->currentText();
+    if (m_booking->editMode() != RecordSource::EditMode::Add && chosen == m_statusShown)
+        return;
+    platform::reportFailure(m_booking->setValue(field::Booking::Status, chosen), this);
+}
+
+bool FrmBooking::refuseEntry(QLineEdit *box, const QString &message)
+{
+    platform::warn(message, this);
+    QPalette p = box->palette();
+    p.setColor(QPalette::Base, errorColour());
+    box->setPalette(p);
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
+    return false;
+}
+
+// Save's check of the party and the start time; what they read as is what
+// is kept ("6:30" is kept as "06:30").
+bool FrmBooking::checkPartyAndStart()
+{
+    const std::optional<QString> party = entries::wholeNumber(m_partySize->text(), 1, 99);
+    if (!party)
+        return refuseEntry(m_partySize,
+            QStringLiteral("Please enter the Party Size as a whole number from 1 to 99, or leave it empty."));
+    const std::optional<QString> start = entries::startTime(m_startTime->text());
+    if (!start)
+        return refuseEntry(m_startTime,
+            QStringLiteral(
+                "Please enter the Start Time as hours and minutes, like 06:30, or leave it empty."));
+    m_partySize->setText(*party);
+    m_startTime->setText(*start);
+    return true;
 }
 
 void FrmBooking::refuseAmountKey(QComboBox *box)

@@ -50,6 +50,14 @@ private:
     void enterBalance();
     void markAmount(QComboBox *box, bool error);
 
+    // The booking's state, party and start time: Status is a fixed list
+    // that the binder (which takes typed text) does not handle; the party
+    // and the start time are checked on Save.
+    void showStatus();
+    void handOverStatus();
+    bool checkPartyAndStart();
+    bool refuseEntry(QLineEdit *box, const QString &message);
+
     RecordSource *m_booking;
     FieldBinder *m_binder;
     RecordForm *m_form = nullptr;
@@ -65,6 +73,10 @@ private:
     QLineEdit *m_balanceDue; // Text12
     DatePicker *m_depositReceived; // DTPicker2
     QComboBox *m_paidBy; // Combo2
+    QComboBox *m_status; // cboStatus
+    QLineEdit *m_partySize; // txtPartySize
+    QLineEdit *m_startTime; // txtStartTime
+    QString m_statusShown; // the state the booking had when shown
     QPushButton *m_cmdOK;
     QPushButton *m_cmdCancel;
     QPushButton *m_cmdHelp;

@@ -24,6 +24,8 @@ namespace
 constexpr qint64 last = std::numeric_limits<qint64>::max();
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
+// The booking's Status as a page of rows reads it besides the columns.
+const QString statusName = QStringLiteral("RowStatus");
 
 quint64 s_rowsRead = 0;
 
@@ -442,9 +444,11 @@ int ScheduleModel::columnCount(const QModelIndex &parent) const
 
 QVariant ScheduleModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_rows)
+    if ((role != Qt::DisplayRole && role != StatusRole) || !index.isValid() || index.row() >= m_rows
+        || index.column() >= m_fields.size())
         return {};
-    return rowValues(index.row()).value(index.column());
+    // A row that could not be read has no values at all, its Status neither.
+    return rowValues(index.row()).value(role == StatusRole ? m_fields.size() : index.column());
 }
 
 QVariant ScheduleModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -525,12 +529,25 @@ void ScheduleModel::loadPage(int page) const
     setStatus(Status::ok());
 }
 
+void ScheduleModel::pageColumns(QStringList &columns, QStringList &selected) const
+{
+    columns = QStringList { keyName };
+    selected = QStringList { keyName };
+    for (const QString &f : m_fields) {
+        columns << f;
+        selected << schema::quoted(f);
+    }
+    columns << statusName;
+    selected << schema::quoted(field::Booking::Status) + QStringLiteral(" AS ") + statusName;
+}
+
 QStringList ScheduleModel::shown(const QVariantList &row) const
 {
     QStringList values;
-    values.reserve(m_fields.size());
+    values.reserve(m_fields.size() + 1);
     for (qsizetype c = 0; c < m_fields.size(); ++c)
         values << fieldvalue::shownStored(m_kinds[c], row[c + 1]);
+    values << row[m_fields.size() + 1].toString();
     return values;
 }
 
@@ -627,12 +644,8 @@ Status ScheduleModel::readInRecordOrder(
     const qint64 skipBackward = near.skipBackward(lastRow);
     const bool backward = skipBackward < skipForward;
 
-    QStringList columns { keyName };
-    QStringList selected { keyName };
-    for (const QString &f : m_fields) {
-        columns << f;
-        selected << schema::quoted(f);
-    }
+    QStringList columns, selected;
+    pageColumns(columns, selected);
     QString sql = QStringLiteral("SELECT %1 FROM Booking").arg(selected.join(QLatin1String(", ")));
     QVariantList binds;
     if (backward ? afterKnown : near.beforeKnown) {
@@ -687,12 +700,8 @@ Status ScheduleModel::readByKeys(const QVector<qint64> &keys, QVector<QStringLis
     rows = QVector<QStringList>(keys.size());
     if (keys.isEmpty())
         return Status::ok();
-    QStringList columns { keyName };
-    QStringList selected { keyName };
-    for (const QString &f : m_fields) {
-        columns << f;
-        selected << schema::quoted(f);
-    }
+    QStringList columns, selected;
+    pageColumns(columns, selected);
     QVariantList binds;
     for (qint64 k : keys)
         binds << k;

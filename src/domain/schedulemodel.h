@@ -80,6 +80,11 @@ public:
 
     static constexpr int pageSize = 128;
 
+    // Every cell of a row gives its booking's Status as kept (empty for
+    // none) in this role, whether or not Status is a column, so that a view
+    // can mark requests and cancelled trips.
+    static constexpr int StatusRole = Qt::UserRole + 1;
+
 signals:
     // Reading the bookings has begun to fail (said once until a read
     // succeeds again, after the event that found it): message in a guide's
@@ -133,7 +138,11 @@ private:
     // Finds the row of a booking near `row` and adds it to the known rows.
     Status locate(int row, const Bracket &near, bool &found) const;
     Status readByKeys(const QVector<qint64> &keys, QVector<QStringList> &rows) const;
-    QStringList shown(const QVariantList &row) const; // the fields of a result row after its key
+    // The fields of a result row after its key, then the booking's Status,
+    // which is no column (columnCount() does not count it).
+    QStringList shown(const QVariantList &row) const;
+    // The columns a page of rows reads: the key, the fields, the Status.
+    void pageColumns(QStringList &columns, QStringList &selected) const;
     // The condition of the guide chosen, joined to a statement's own with
     // `joiner` (" WHERE ", " AND "), and its bind; nothing when every
     // booking shows.

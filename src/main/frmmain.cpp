@@ -2,6 +2,7 @@
 #include "platform/twips.h"
 
 #include "bookings/frmassignguide.h"
+#include "bookings/frmrequests.h"
 #include "bookings/frmseason.h"
 #include "bookings/frmtripday.h"
 #include "core/dates.h"
@@ -23,6 +24,7 @@
 #include "records/frmpatterns.h"
 #include "reminders/frmcalendar.h"
 #include "reminders/frmreminder.h"
+#include "setup/frmbookingpage.h"
 #include "setup/frmguides.h"
 #include "setup/frmsetup.h"
 
@@ -127,8 +129,10 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
         { {}, "mnuTripDay", "Trip Day...", {}, "weather-few-clouds", &FrmMain::openTripDay },
         { {}, "mnuAssignGuide", "Assign Guide...", {}, "x-office-address-book", &FrmMain::openAssignGuide },
+        { {}, "mnuRequests", "Requests...", {}, "appointment", &FrmMain::openRequests },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides },
+        { {}, "mnuBookingPage", "Booking Page...", {}, "preferences-system", &FrmMain::openBookingPage },
         { {}, "mnuSharedDatabase", "Shared Database...", {}, "preferences-system",
             &FrmMain::openSharedDatabase },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
@@ -167,8 +171,9 @@ void FrmMain::buildMenus()
                 "mnuImportContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
-                "mnuAssignGuide" } },
-        { "&Options", "mnuOptions", { "mnuDBOptions", "mnuSearch", "mnuGuides", "-", "mnuSharedDatabase" } },
+                "mnuAssignGuide", "mnuRequests" } },
+        { "&Options", "mnuOptions",
+            { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "-", "mnuSharedDatabase" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
     for (const auto &m : menus) {
@@ -449,6 +454,16 @@ void FrmMain::openAssignGuide()
 void FrmMain::openGuides()
 {
     platform::showWindow<FrmGuides>();
+}
+
+void FrmMain::openBookingPage()
+{
+    platform::showWindow<FrmBookingPage>();
+}
+
+void FrmMain::openRequests()
+{
+    platform::showWindow<FrmRequests>();
 }
 
 void FrmMain::openAbout()

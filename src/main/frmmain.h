@@ -43,6 +43,10 @@ public:
     void openAssignGuide();
     // Options > Guides: the lodge's roster of guides.
     void openGuides();
+    // Options > Booking Page: what the booking page offers clients.
+    void openBookingPage();
+    // Utilities > Requests: the trips clients asked for, to be answered.
+    void openRequests();
 
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);

@@ -23,6 +23,28 @@
 namespace bm
 {
 
+QStyleOptionViewItem ScheduleMarks::look(const QModelIndex &index) const
+{
+    QStyleOptionViewItem option;
+    initStyleOption(&option, index);
+    return option;
+}
+
+void ScheduleMarks::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    const QString status = index.data(ScheduleModel::StatusRole).toString();
+    if (status == QLatin1String(bookingStatus::requested)) {
+        option->font.setItalic(true);
+        if (index.model()->headerData(index.column(), Qt::Horizontal).toString()
+            == QLatin1String(field::Booking::Name))
+            option->text += QStringLiteral(" (requested)");
+    } else if (status == QLatin1String(bookingStatus::cancelled)) {
+        option->font.setStrikeOut(true);
+        option->palette.setColor(QPalette::Text, option->palette.color(QPalette::Disabled, QPalette::Text));
+    }
+}
+
 ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
     : QWidget(parent)
     , m_bookings(datBookings)
@@ -44,6 +66,7 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     m_grid->setModel(m_model);
+    m_grid->setItemDelegate(new ScheduleMarks(m_grid));
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);

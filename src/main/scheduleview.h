@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStyledItemDelegate>
 #include <QWidget>
 
 class QComboBox;
@@ -11,6 +12,20 @@ namespace bm
 {
 class RecordSource;
 class ScheduleModel;
+
+// How the schedule grid marks a booking's state: a client's request the
+// guide has not answered stands in italics, with "(requested)" after the
+// client's name; a cancelled trip is struck out and greyed.
+class ScheduleMarks : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    // A cell's look as it is painted.
+    QStyleOptionViewItem look(const QModelIndex &index) const;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+};
 
 // The schedule view of the main window: every booking in a grid, with the
 // sort and print commands and the trips count. The grid stands on the

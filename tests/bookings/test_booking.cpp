@@ -92,6 +92,13 @@ private slots:
     void cancelLeavesEverything_data();
     void cancelLeavesEverything();
     void givingTheCommandAgainStartsOver();
+    void stateAndPartyRoundTrip_data();
+    void stateAndPartyRoundTrip();
+    void badPartyOrStartRefused_data();
+    void badPartyOrStartRefused();
+    void untouchedStateIsKept_data();
+    void untouchedStateIsKept();
+    void stateFieldsAfterTheWrittenOnes();
 
 private:
     FrmBooking *openNew();
@@ -713,6 +720,194 @@ void TestBooking::givingTheCommandAgainStartsOver()
     QCOMPARE(bookingCount(), 2);
     RecordSource check(QStringLiteral("check"), QStringLiteral("Booking"));
     QCOMPARE(check.text(QStringLiteral("Name")), QStringLiteral("Sample Customer"));
+}
+
+void TestBooking::stateAndPartyRoundTrip_data()
+{
+    QTest::addColumn<QString>("status"); // empty: left as the new booking has it
+    QTest::addColumn<QString>("party");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("storedStatus");
+    QTest::addColumn<QString>("storedParty");
+    QTest::addColumn<QString>("storedStart");
+    QTest::newRow("new booking as it starts") << ""
+                                              << ""
+                                              << ""
+                                              << "Confirmed"
+                                              << ""
+                                              << "";
+    QTest::newRow("requested, hour of one digit") << "Requested"
+                                                  << "4"
+                                                  << "6:30"
+                                                  << "Requested"
+                                                  << "4"
+                                                  << "06:30";
+    QTest::newRow("cancelled, blanks around") << "Cancelled"
+                                              << " 12 "
+                                              << " 23:59"
+                                              << "Cancelled"
+                                              << "12"
+                                              << "23:59";
+    QTest::newRow("no-show, leading zero, midnight") << "No-show"
+                                                     << "07"
+                                                     << "00:00"
+                                                     << "No-show"
+                                                     << "7"
+                                                     << "00:00";
+    QTest::newRow("largest party") << "Confirmed"
+                                   << "99"
+                                   << "13:05"
+                                   << "Confirmed"
+                                   << "99"
+                                   << "13:05";
+}
+
+// What the guide chooses and types is kept as the page reads it, and shows
+// again when the booking is opened.
+void TestBooking::stateAndPartyRoundTrip()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, party);
+    QFETCH(QString, start);
+    QFETCH(QString, storedStatus);
+    QFETCH(QString, storedParty);
+    QFETCH(QString, storedStart);
+    FrmBooking *w = openNew();
+    QCOMPARE(combo("cboStatus")->currentText(), QStringLiteral("Confirmed"));
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    if (!status.isEmpty())
+        combo("cboStatus")->setCurrentText(status);
+    child<QLineEdit>("txtPartySize")->setText(party);
+    child<QLineEdit>("txtStartTime")->setText(start);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    const QList<QVariantList> rows = test::rowsBehind(QStringLiteral(
+        "SELECT Status, \"Party Size\", \"Start Time\", ID FROM Booking WHERE Name = 'Ann Angler'"));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][0].toString(), storedStatus);
+    QCOMPARE(rows[0][1].toString(), storedParty);
+    QCOMPARE(rows[0][2].toString(), storedStart);
+
+    FrmBooking *again = openEditBooking(Bookmark { rows[0][3].toLongLong() });
+    QVERIFY(again);
+    m_window = again;
+    QCOMPARE(combo("cboStatus")->currentText(), storedStatus);
+    QCOMPARE(child<QLineEdit>("txtPartySize")->text(), storedParty);
+    QCOMPARE(child<QLineEdit>("txtStartTime")->text(), storedStart);
+}
+
+void TestBooking::badPartyOrStartRefused_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    const QString party
+        = QStringLiteral("Please enter the Party Size as a whole number from 1 to 99, or leave it empty.");
+    const QString start
+        = QStringLiteral("Please enter the Start Time as hours and minutes, like 06:30, or leave it empty.");
+    QTest::newRow("party of none") << "txtPartySize"
+                                   << "0" << party;
+    QTest::newRow("party of a hundred") << "txtPartySize"
+                                        << "100" << party;
+    QTest::newRow("party with a fraction") << "txtPartySize"
+                                           << "2.5" << party;
+    QTest::newRow("party below none") << "txtPartySize"
+                                      << "-1" << party;
+    QTest::newRow("party in words") << "txtPartySize"
+                                    << "two" << party;
+    QTest::newRow("hour past the day") << "txtStartTime"
+                                       << "24:00" << start;
+    QTest::newRow("minutes past the hour") << "txtStartTime"
+                                           << "6:60" << start;
+    QTest::newRow("point for colon") << "txtStartTime"
+                                     << "6.30" << start;
+    QTest::newRow("no colon") << "txtStartTime"
+                              << "0630" << start;
+    QTest::newRow("one minute digit") << "txtStartTime"
+                                      << "7:5" << start;
+    QTest::newRow("in words") << "txtStartTime"
+                              << "dawn" << start;
+}
+
+void TestBooking::badPartyOrStartRefused()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    FrmBooking *w = openNew();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    QLineEdit *box = child<QLineEdit>(qPrintable(control));
+    box->setText(typed);
+    m_messages->expect(Answer::Ok);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(m_messages->shown.size(), 1);
+    QCOMPARE(m_messages->last().text, message);
+    QCOMPARE(m_messages->last().icon, Icon::Exclamation);
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->booking().editMode(), RecordSource::EditMode::Add);
+    QCOMPARE(bookingCount(), 2);
+    QCOMPARE(QApplication::focusWidget(), box);
+    QCOMPARE(box->palette().color(QPalette::Base), QColor(255, 255, 0));
+    QCOMPARE(box->text(), typed);
+
+    // Mended, the same booking saves, and the mark is gone.
+    box->clear();
+    QTest::keyClicks(box, control == "txtPartySize" ? QStringLiteral("5") : QStringLiteral("5:00"));
+    QVERIFY(box->palette().color(QPalette::Base) != QColor(255, 255, 0));
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(bookingCount(), 3);
+}
+
+void TestBooking::untouchedStateIsKept_data()
+{
+    QTest::addColumn<QVariant>("stored"); // null: none
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("none, which is confirmed") << QVariant() << "Confirmed";
+    QTest::newRow("one of the program's") << QVariant(QStringLiteral("No-show")) << "No-show";
+    QTest::newRow("another tool's") << QVariant(QStringLiteral("Tentative")) << "Tentative";
+}
+
+// A booking saved without its state being touched keeps the state it had,
+// whatever the box shows for it.
+void TestBooking::untouchedStateIsKept()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QString, shown);
+    QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Status = ?"),
+        { stored.isNull() ? QVariant(QMetaType::fromType<QString>()) : stored }));
+    BM_VERIFY(m_hub->bookings->Refresh());
+    FrmBooking *w = openEdit();
+    QVERIFY(w);
+    QCOMPARE(combo("cboStatus")->currentText(), shown);
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Renamed Customer"));
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    const QList<QVariantList> rows
+        = test::rowsBehind(QStringLiteral("SELECT Status FROM Booking WHERE Name = 'Renamed Customer'"));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][0].isNull(), stored.isNull());
+    QCOMPARE(rows[0][0].toString(), stored.toString());
+
+    // Another booking shown in the window afterwards offers the program's
+    // states alone.
+    openNew();
+    QCOMPARE(items(combo("cboStatus")), QStringList({ "Requested", "Confirmed", "Cancelled", "No-show" }));
+}
+
+// The new boxes follow every box there was, before the commands.
+void TestBooking::stateFieldsAfterTheWrittenOnes()
+{
+    openNew();
+    focus(child<QPlainTextEdit>("Text11"));
+    QStringList order;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, QStringList({ "cboStatus", "txtPartySize", "txtStartTime", "cmdOK" }));
+    if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
+        m_window->grab().save(folder + "/booking.png");
 }
 
 BM_TEST_MAIN(TestBooking)

@@ -43,6 +43,8 @@ private slots:
     void rereadShowsRecordOrderAgain();
     void gridAndCurrentBookingFollowEachOther();
     void newBooking();
+    void marksRequestsAndCancelledTrips_data();
+    void marksRequestsAndCancelledTrips();
 
 private:
     std::unique_ptr<test::FakeHub> m_hub;
@@ -199,6 +201,52 @@ void TestBookingSchedule::newBooking()
     QCOMPARE(entry->booking().editMode(), RecordSource::EditMode::Add);
     QCOMPARE(entry->findChild<DatePicker *>(QStringLiteral("DTPicker1"))->value(), QDate(2027, 3, 4));
     QCOMPARE(entry->findChild<DatePicker *>(QStringLiteral("DTPicker2"))->value(), QDate(2027, 3, 4));
+}
+
+void TestBookingSchedule::marksRequestsAndCancelledTrips_data()
+{
+    QTest::addColumn<QString>("sort"); // a sort button, or none
+    QTest::newRow("in record order") << QString();
+    QTest::newRow("sorted by date") << "cmdDate";
+    QTest::newRow("sorted by lake") << "cmdLake";
+}
+
+// A request waiting for the guide stands out, its client's name followed by
+// "(requested)"; a cancelled trip is struck out. The values themselves are
+// the stored ones.
+void TestBookingSchedule::marksRequestsAndCancelledTrips()
+{
+    QFETCH(QString, sort);
+    test::layInBookings({ { "Ann", "2027-06-03", "B" }, { "Bob", "2027-06-01", "A" },
+        { "Cy", "2027-06-02", "C" }, { "Dee", "2027-06-04", "D" }, { "Eve", "2027-06-05", "E" } });
+    for (const auto &[name, status] : { std::pair("Ann", "'Requested'"), std::pair("Bob", "'Cancelled'"),
+             std::pair("Cy", "'Confirmed'"), std::pair("Dee", "NULL"), std::pair("Eve", "'No-show'") })
+        QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Status = %1 WHERE Name = '%2'")
+                                     .arg(QLatin1String(status), QLatin1String(name))));
+    openView();
+    if (!sort.isEmpty())
+        click(qPrintable(sort));
+    auto *marks = dynamic_cast<ScheduleMarks *>(grid()->itemDelegate());
+    QVERIFY(marks);
+    QAbstractItemModel *model = grid()->model();
+    const int nameColumn = ScheduleModel::allFields().indexOf(QStringLiteral("Name"));
+    const QStringList names = namesShown(grid());
+    QCOMPARE(names.size(), 5);
+    for (int row = 0; row < names.size(); ++row) {
+        const QString &name = names[row];
+        const QStyleOptionViewItem client = marks->look(model->index(row, nameColumn));
+        const QStyleOptionViewItem date = marks->look(model->index(row, 0));
+        const bool requested = name == QLatin1String("Ann"), cancelled = name == QLatin1String("Bob");
+        QCOMPARE(client.text, requested ? name + " (requested)" : name);
+        QCOMPARE(model->index(row, nameColumn).data().toString(), name);
+        QVERIFY2(!date.text.contains(QStringLiteral("requested")), qPrintable(date.text));
+        for (const QStyleOptionViewItem &cell : { client, date }) {
+            QCOMPARE(cell.font.italic(), requested);
+            QCOMPARE(cell.font.strikeOut(), cancelled);
+        }
+    }
+    if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
+        m_view->grab().save(folder + "/schedule.png");
 }
 
 BM_TEST_MAIN(TestBookingSchedule)

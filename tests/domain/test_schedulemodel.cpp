@@ -102,6 +102,44 @@ private slots:
         QCOMPARE(model.index(2, 2).data().toString(), QString("2.675"));
     }
 
+    void statusBesideTheColumns_data()
+    {
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("sort");
+        QTest::newRow("dates alone, in record order") << QStringList { "Date" } << "";
+        QTest::newRow("dates alone, sorted") << QStringList { "Date" } << "date";
+        QTest::newRow("with Status, sorted by lake") << QStringList { "Name", "Status" } << "lake";
+    }
+    // Every cell gives its booking's Status, whether Status is a column or
+    // not, in whatever order the rows stand.
+    void statusBesideTheColumns()
+    {
+        QFETCH(QStringList, fields);
+        QFETCH(QString, sort);
+        exec("UPDATE Booking SET Status = 'Requested', Lake = 'B' WHERE Name = 'Ann'");
+        exec("UPDATE Booking SET Status = 'Cancelled', Lake = 'A' WHERE Name = 'Bo'");
+        exec("UPDATE Booking SET Status = NULL, Lake = 'C' WHERE Name = 'Cy'");
+        ScheduleModel model(fields);
+        if (sort == "date")
+            model.sortByDate();
+        else if (sort == "lake")
+            model.sortByLake();
+        QCOMPARE(model.columnCount(), fields.size());
+        const QHash<qint64, QString> expected {
+            { test::rowsBehind("SELECT ID FROM Booking WHERE Name = 'Ann'").value(0).value(0).toLongLong(),
+                "Requested" },
+            { test::rowsBehind("SELECT ID FROM Booking WHERE Name = 'Bo'").value(0).value(0).toLongLong(),
+                "Cancelled" },
+            { test::rowsBehind("SELECT ID FROM Booking WHERE Name = 'Cy'").value(0).value(0).toLongLong(),
+                "" },
+        };
+        QCOMPARE(model.rowCount(), 3);
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < model.columnCount(); ++column)
+                QCOMPARE(model.index(row, column).data(ScheduleModel::StatusRole).toString(),
+                    expected.value(model.bookmarkAt(row).id, "?"));
+    }
+
     void failedReadsAreSaid_data()
     {
         QTest::addColumn<QString>("read");

@@ -200,10 +200,12 @@ void TestFrmMain::menus_data()
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
                                       "mnuLog=Fishing Log", "mnuSeason=Season Summary",
-                                      "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide..." };
+                                      "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide...",
+                                      "mnuRequests=Requests..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
-                                    "mnuGuides=Guides...", "-", "mnuSharedDatabase=Shared Database..." };
+                                    "mnuGuides=Guides...", "mnuBookingPage=Booking Page...", "-",
+                                    "mnuSharedDatabase=Shared Database..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -249,9 +251,10 @@ void TestFrmMain::commandEnabling_data()
              "Log", "Search", "Exit" })
         QTest::newRow(key) << "browsing"
                            << "toolbar" << key << true;
-    for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
-             "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
-             "mnuGuides", "mnuAssignGuide", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+    for (const char *item :
+        { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar", "mnuGear",
+            "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase", "mnuGuides",
+            "mnuBookingPage", "mnuAssignGuide", "mnuRequests", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
@@ -558,8 +561,8 @@ void TestFrmMain::helpKeyInMainWindow()
 void TestFrmMain::topicsOfEveryWindow_data()
 {
     QTest::addColumn<QString>("number");
-    for (const char *n :
-        { "10", "400", "1200", "2200", "2300", "2600", "2700", "2800", "3000", "3200", "3300", "3400" })
+    for (const char *n : { "10", "400", "1200", "2200", "2300", "2600", "2700", "2800", "3000", "3200",
+             "3300", "3400", "3600" })
         QTest::newRow(n) << n;
 }
 

@@ -26,7 +26,7 @@ namespace
 const QList<int> &tableTopics()
 {
     static const QList<int> topics { 10, 400, 1200, 2200, 2300, 2600, 2700, 2800, 3000, 3200, 3300, 3400,
-        3500 };
+        3500, 3600 };
     return topics;
 }
 
@@ -317,6 +317,10 @@ void TestHelp::helpKeyInEveryWindow_data()
                              << "frmBooking" << 400;
     QTest::newRow("invoice") << "cmdInvoice"
                              << "frmInvoice" << 3300;
+    QTest::newRow("booking page") << "mnuBookingPage"
+                                  << "frmBookingPage" << 3600;
+    QTest::newRow("requests") << "mnuRequests"
+                              << "frmRequests" << 3600;
 }
 
 // F1 in each window runs that window's own Help command.

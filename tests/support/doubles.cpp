@@ -135,6 +135,26 @@ QString FakeFileDialogs::saveFile(const platform::FileRequest &r, QWidget *)
     return answers.isEmpty() ? QString() : answers.takeFirst();
 }
 
+ScriptedInput::ScriptedInput()
+{
+    platform::setInputService(this);
+}
+ScriptedInput::~ScriptedInput()
+{
+    platform::setInputService(nullptr);
+}
+
+std::optional<QString> ScriptedInput::askText(const platform::TextRequest &request, QWidget *)
+{
+    requests.append(request);
+    if (answers.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected box asking: \"%1\"").arg(request.question)),
+            __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    return answers.takeFirst();
+}
+
 RecordingHelp::RecordingHelp()
 {
     platform::setHelpViewerService(this);

@@ -2,6 +2,7 @@
 
 #include "platform/filedialogs.h"
 #include "platform/help.h"
+#include "platform/input.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/progress.h"
@@ -112,6 +113,21 @@ public:
 
     QStringList answers; // the next dialog returns the first; empty = cancel
     QList<platform::FileRequest> requests;
+};
+
+// Answers the boxes that ask for a text from a script, and records what
+// each asked. A box no answer was scripted for fails the running test, as
+// an unexpected message box does.
+class ScriptedInput : public platform::InputService
+{
+public:
+    ScriptedInput();
+    ~ScriptedInput() override;
+    std::optional<QString> askText(const platform::TextRequest &request, QWidget *) override;
+
+    // The next box gets the first; nothing stands for its Cancel.
+    QList<std::optional<QString>> answers;
+    QList<platform::TextRequest> requests;
 };
 
 class RecordingHelp : public platform::HelpViewerService
