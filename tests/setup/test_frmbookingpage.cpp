@@ -406,4 +406,4 @@ void TestBookingPage::unreadablePageOffersNoSave()
 }
 
 BM_TEST_MAIN(TestBookingPage)
-#include "test_bookingpage.moc"
+#include "test_frmbookingpage.moc"
