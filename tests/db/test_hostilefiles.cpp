@@ -244,7 +244,8 @@ void TestHostileFiles::allowed_data()
             "DROP TRIGGER \"Booking stamp on delete\"; DROP TRIGGER \"Reminder stamp on insert\";"
             "DROP TRIGGER \"Reminder stamp on update\"; DROP TRIGGER \"Reminder stamp on delete\";"
             "DROP TABLE \"Change Stamp\"; DROP TABLE \"Home Water\"; DROP TABLE Guides; "
-            "ALTER TABLE Booking DROP COLUMN Guide; DROP INDEX \"Booking by Status\"; DROP TABLE \"Booking Page\";"
+            "ALTER TABLE Booking DROP COLUMN Guide; DROP INDEX \"Booking by Status\"; DROP TABLE \"Booking "
+            "Page\";"
             "DROP TABLE \"Page Trips\"; DROP TABLE \"Days Off\"; DROP TABLE \"Page Requests\";"
             "ALTER TABLE Booking DROP COLUMN Status; ALTER TABLE Booking DROP COLUMN \"Party Size\";"
             "ALTER TABLE Booking DROP COLUMN \"Start Time\"",
