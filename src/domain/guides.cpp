@@ -3,6 +3,7 @@
 #include "core/apppaths.h"
 #include "core/log.h"
 #include "db/query.h"
+#include "domain/failures.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 
@@ -15,18 +16,8 @@ namespace G = field::Guides;
 namespace
 {
 
-QString where(const QString &path)
-{
-    return path.isEmpty() ? databasePath() : path;
-}
-
-// A failure in a guide's words, logged with what was being done.
-Status failed(const QString &what, const Status &why)
-{
-    const Status s = Status::failure(QStringLiteral("%1: %2").arg(what, why.message()));
-    qCWarning(dataLog).noquote() << s.message();
-    return s;
-}
+using domain::failed;
+using domain::where;
 
 } // namespace
 

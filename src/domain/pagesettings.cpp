@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "db/fieldvalue.h"
 #include "db/query.h"
+#include "domain/failures.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 
@@ -24,17 +25,8 @@ namespace
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
-QString where(const QString &path)
-{
-    return path.isEmpty() ? databasePath() : path;
-}
-
-Status failed(const QString &what, const Status &why)
-{
-    const Status s = Status::failure(QStringLiteral("%1: %2").arg(what, why.message()));
-    qCWarning(dataLog).noquote() << s.message();
-    return s;
-}
+using domain::failed;
+using domain::where;
 
 // Values as the record sources keep them: an empty text, no date and no
 // amount are no value.

@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "db/fieldvalue.h"
 #include "db/query.h"
+#include "domain/failures.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 
@@ -22,17 +23,8 @@ namespace
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
-QString where(const QString &path)
-{
-    return path.isEmpty() ? databasePath() : path;
-}
-
-Status failed(const QString &what, const Status &why)
-{
-    const Status s = Status::failure(QStringLiteral("%1: %2").arg(what, why.message()));
-    qCWarning(dataLog).noquote() << s.message();
-    return s;
-}
+using domain::failed;
+using domain::where;
 
 // A request answered meanwhile (at another desk, or withdrawn by the
 // client on his page) is not answered again.
