@@ -41,6 +41,15 @@ QHash<QString, qint64> figures(const QByteArray &out)
     return f;
 }
 
+QString errors(const QHash<QString, qint64> &f)
+{
+    QStringList kinds;
+    for (const char *kind : { "connect", "read", "write", "timeout" })
+        if (const qint64 n = f.value(QLatin1String(kind)))
+            kinds << QStringLiteral("%1 %2").arg(n).arg(QLatin1String(kind));
+    return kinds.isEmpty() ? QStringLiteral("none") : kinds.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -66,7 +75,6 @@ int main(int argc, char **argv)
     web::Config config;
     config.databaseUri = server.webUri();
     config.port = 0;
-    config.threads = 32;
     web::Service service(site, config);
     if (!service.bind())
         qFatal("the page can not listen");
@@ -100,15 +108,15 @@ int main(int argc, char **argv)
         "SELECT count(*) FROM (SELECT \"Date\" FROM \"Booking\" GROUP BY 1 HAVING count(*) > %1) x")
                                               .arg(guides));
     std::printf("month views: %lld in %.1f s = %.0f a second; median %.1f ms, 95th percentile %.1f ms; "
-                "errors %lld, not 2xx %lld\n",
+                "socket errors %s, not 2xx %lld\n",
         r.value("requests"), r.value("seconds") / 1000.0,
         r.value("requests") * 1000.0 / std::max<qint64>(1, r.value("seconds")), r.value("p50_us") / 1000.0,
-        r.value("p95_us") / 1000.0, r.value("errors"), r.value("non2xx"));
+        r.value("p95_us") / 1000.0, qPrintable(errors(r)), r.value("non2xx"));
     std::printf("requests sent: %lld in %.1f s = %.0f a second; median %.1f ms, 95th percentile %.1f ms; "
-                "errors %lld\n",
+                "socket errors %s\n",
         s.value("requests"), s.value("seconds") / 1000.0,
         s.value("requests") * 1000.0 / std::max<qint64>(1, s.value("seconds")), s.value("p50_us") / 1000.0,
-        s.value("p95_us") / 1000.0, s.value("errors"));
+        s.value("p95_us") / 1000.0, qPrintable(errors(s)));
     std::printf("places taken %s of %d offered; days with more bookings than places: %s\n", qPrintable(taken),
         guides * days, qPrintable(overfull));
     bench::serverCluster(QStringLiteral(BM_PGCLUSTER), QStringLiteral("stop"), state);

@@ -28,7 +28,7 @@ response = function(status, headers, body)
 end
 
 done = function(summary, latency, requests)
-  io.write(string.format("requests %d\nseconds %.3f\np50_us %d\np95_us %d\nerrors %d\n",
+  io.write(string.format("requests %d\nseconds %.3f\np50_us %d\np95_us %d\nconnect %d\nread %d\nwrite %d\ntimeout %d\n",
     summary.requests, summary.duration / 1e6, latency:percentile(50), latency:percentile(95),
-    summary.errors.connect + summary.errors.read + summary.errors.write + summary.errors.timeout))
+    summary.errors.connect, summary.errors.read, summary.errors.write, summary.errors.timeout))
 end

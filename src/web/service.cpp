@@ -7,6 +7,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 namespace bm::web
 {
 
@@ -111,6 +113,14 @@ Service::Service(Site &site, const Config &config)
     , m_server(std::make_unique<httplib::Server>())
 {
     configure(*m_server, m_site, m_config);
+    // The library's own options would let a second service take the same
+    // port beside this one (SO_REUSEPORT); only a port left in TIME_WAIT
+    // may be taken again. The socket is kept for its backlog, see bind().
+    m_server->set_socket_options([this](socket_t sock) {
+        const int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        m_socket = sock;
+    });
 }
 
 Service::~Service()
@@ -121,12 +131,18 @@ Service::~Service()
 Status Service::bind()
 {
     const std::string host = m_config.listen.toStdString();
-    if (m_config.port == 0) {
+    if (m_config.port == 0)
         m_port = m_server->bind_to_any_port(host);
-        if (m_port > 0)
-            return Status::ok();
-    } else if (m_server->bind_to_port(host, m_config.port)) {
+    else if (m_server->bind_to_port(host, m_config.port))
         m_port = m_config.port;
+    if (m_port > 0) {
+        // The library listens with a queue of five connections not yet
+        // taken; a crowd arriving at once overflowed it and waited for the
+        // retried handshake, a second and more. Listening again lengthens
+        // the queue (the system caps it at net.core.somaxconn).
+        constexpr int backlog = 1024;
+        if (m_socket < 0 || ::listen(m_socket, backlog) != 0)
+            qCWarning(webLog) << "The queue of new connections stays at the library's length.";
         return Status::ok();
     }
     return Status::failure(

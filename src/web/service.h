@@ -39,6 +39,7 @@ private:
     Site &m_site;
     Config m_config;
     std::unique_ptr<httplib::Server> m_server;
+    int m_socket = -1;
     int m_port = 0;
 };
 

@@ -296,6 +296,25 @@ Status Site::offer(Offer &out) const
     return Status::ok();
 }
 
+Status Site::shownDays(QDate first, QDate last, QList<db::page::Day> &out)
+{
+    const qint64 now = m_clock.elapsed();
+    const auto key = std::make_pair(first, last);
+    if (m_days.find(key, now, out))
+        return Status::ok();
+    const quint64 generation = m_days.generation();
+    if (Status s = m_source.days(first, last, out); !s)
+        return s;
+    m_days.keep(key, now, out, generation);
+    return Status::ok();
+}
+
+void Site::forgetDays()
+{
+    m_days.forget();
+    m_months.forget();
+}
+
 Outgoing Site::errorPage(int status) const
 {
     switch (status) {
@@ -404,9 +423,14 @@ Outgoing Site::month(const Incoming &in)
         if (m.isValid() && asked.size() == 7)
             shown = std::clamp(m, firstMonth, lastMonth);
     }
+    Outgoing out;
+    const qint64 now = m_clock.elapsed();
+    if (m_months.find(shown, now, out.body))
+        return out;
+    const quint64 generation = m_months.generation();
     const QDate end = shown.addMonths(1).addDays(-1);
     QList<db::page::Day> days;
-    if (!m_source.days(shown, end, days))
+    if (!shownDays(shown, end, days))
         return unavailable();
     QHash<QDate, db::page::DayState> states;
     for (const db::page::Day &d : days)
@@ -476,8 +500,8 @@ Outgoing Site::month(const Incoming &in)
         endWeek();
     }
     d.set("weeks", weeks);
-    Outgoing out;
     out.body = page(QStringLiteral("Book a trip"), QByteArray::fromStdString(m_templates->month.render(d)));
+    m_months.keep(shown, now, out.body, generation);
     return out;
 }
 
@@ -488,8 +512,7 @@ Outgoing Site::form(const FormState &form, const QByteArray &csrf, int status)
     Offer o;
     QList<db::page::Day> days;
     if (!offer(o)
-        || (o.first.isValid() && o.last.isValid() && o.first <= o.last
-            && !m_source.days(o.first, o.last, days)))
+        || (o.first.isValid() && o.last.isValid() && o.first <= o.last && !shownDays(o.first, o.last, days)))
         return unavailable();
     const QList<db::page::Trip> &trips = o.trips;
     km::data d;
@@ -607,8 +630,10 @@ Outgoing Site::sendRequest(const Incoming &in)
         state.problems << QStringLiteral("Choose one of the trips offered.");
     const QString day = state.values.value("day");
     r.day = day.size() == 10 ? QDate::fromString(day, Qt::ISODate) : QDate();
+    // The day as the page shows it; the database counts again when the
+    // request is made.
     QList<db::page::Day> days;
-    if (r.day.isValid() && !m_source.days(r.day, r.day, days))
+    if (r.day.isValid() && !shownDays(r.day, r.day, days))
         return unavailable();
     const bool dayFull = days.size() == 1 && days.first().state == db::page::DayState::Full;
     if (!r.day.isValid() || days.size() != 1 || (!bookable(days.first().state) && !dayFull))
@@ -646,6 +671,7 @@ Outgoing Site::sendRequest(const Incoming &in)
     db::page::Outcome outcome;
     if (!m_source.request(r, outcome))
         return unavailable();
+    forgetDays();
     switch (outcome) {
     case db::page::Outcome::Made: {
         Outgoing out;
@@ -735,6 +761,7 @@ Outgoing Site::cancelTrip(const Incoming &in, const QString &token)
     db::page::CancelOutcome outcome;
     if (!m_source.cancel(linkDigest(token), outcome))
         return unavailable();
+    forgetDays();
     switch (outcome) {
     case db::page::CancelOutcome::Cancelled: {
         Outgoing out;

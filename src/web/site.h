@@ -55,6 +55,59 @@ private:
     qint64 m_lastSweep = 0;
 };
 
+// What the page read or made from the database, kept for a moment by key
+// so that a crowd asking for the same thing costs one reading; forgotten
+// all at once when the page itself changes what it shows.
+template <typename Key, typename Value> class Kept
+{
+public:
+    explicit Kept(qint64 keptMs, qsizetype most = 64)
+        : m_keptMs(keptMs)
+        , m_most(most)
+    {
+    }
+    // The value kept for the key if it is younger than the time kept (now
+    // in milliseconds since any fixed start).
+    bool find(const Key &key, qint64 now, Value &out) const
+    {
+        QMutexLocker lock(&m_lock);
+        const auto kept = m_values.constFind(key);
+        if (kept == m_values.cend() || now - kept->second > m_keptMs)
+            return false;
+        out = kept->first;
+        return true;
+    }
+    // Which forgetting it is; a value read before the last forget() is
+    // stale and is not kept.
+    quint64 generation() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_generation;
+    }
+    void keep(const Key &key, qint64 now, const Value &value, quint64 readIn)
+    {
+        QMutexLocker lock(&m_lock);
+        if (readIn != m_generation)
+            return;
+        if (m_values.size() >= m_most)
+            m_values.clear();
+        m_values.insert(key, { value, now });
+    }
+    void forget()
+    {
+        QMutexLocker lock(&m_lock);
+        m_values.clear();
+        ++m_generation;
+    }
+
+private:
+    const qint64 m_keptMs;
+    const qsizetype m_most;
+    mutable QMutex m_lock;
+    QHash<Key, std::pair<Value, qint64>> m_values;
+    quint64 m_generation = 0;
+};
+
 class Site
 {
 public:
@@ -89,6 +142,12 @@ private:
         QDate first, last; // the days the page may offer
     };
     [[nodiscard]] Status offer(Offer &out) const;
+    // The states of the days the form shows and the month views, likewise
+    // kept a moment: what the page shows of a day may lag a desk's change by
+    // as long, never the database's own count when a request is sent. A
+    // request or a cancel made here forgets them at once.
+    [[nodiscard]] Status shownDays(QDate first, QDate last, QList<db::page::Day> &out);
+    void forgetDays();
     struct FormState {
         QHash<QByteArray, QString> values;
         QStringList problems;
@@ -117,6 +176,8 @@ private:
     mutable QMutex m_offerLock;
     mutable Offer m_offer;
     mutable QElapsedTimer m_offerRead;
+    Kept<std::pair<QDate, QDate>, QList<db::page::Day>> m_days { 2000 };
+    Kept<QDate, QByteArray> m_months { 2000 }; // a month view's page by its first day
 };
 
 // The client's link: 256 random bits, written in the URL-safe base64

@@ -176,6 +176,13 @@ void TestSite::requestAndTheClientsLink()
     Served served(m_server.webUri());
     QVERIFY(served.bound());
     httplib::Client c = served.client();
+    const std::string month = "/?month=" + m_day.toString(QStringLiteral("yyyy-MM")).toStdString();
+    const auto dayIs = [&](const char *state) {
+        return body(c.Get(month.c_str()))
+            .contains(QStringLiteral("aria-label=\"%1: %2\"")
+                          .arg(QLocale().toString(m_day, QLocale::LongFormat), QLatin1String(state)));
+    };
+    QVERIFY(dayIs("open"));
     const auto page = c.Get(("/request?day=" + m_day.toString(Qt::ISODate)).toStdString().c_str());
     QVERIFY(page);
     QCOMPARE(page->status, 200);
@@ -195,6 +202,7 @@ void TestSite::requestAndTheClientsLink()
     QCOMPARE(m_server.value(QStringLiteral("SELECT concat_ws('|', \"Status\", \"Name\", \"Party Size\") FROM "
                                            "\"Booking\"")),
         QStringLiteral("Requested|Ann Lee|2"));
+    QVERIFY2(!dayIs("open"), "the page's own request shows at once, not after the days kept expire");
 
     const auto shown = c.Get(location.toStdString().c_str());
     QVERIFY(shown);
@@ -217,6 +225,7 @@ void TestSite::requestAndTheClientsLink()
     QCOMPARE(
         m_server.value(QStringLiteral("SELECT \"Status\" FROM \"Booking\"")), QStringLiteral("Cancelled"));
     QVERIFY(body(c.Get(mine.c_str())).contains(QLatin1String("Cancelled")));
+    QVERIFY2(dayIs("open"), "a cancelled trip's place is offered again at once");
 
     // A link nobody was given.
     QString other = link.captured(1);
@@ -402,6 +411,15 @@ void TestSite::brokenHttpNeverStopsTheService()
     const auto r = c.Get("/");
     QVERIFY(r);
     QCOMPARE(r->status, 200);
+
+    // A second service started by mistake is told the port is taken; it
+    // does not share the connections with the first.
+    db::page::Gateway source(m_server.webUri());
+    web::Site site(source, { QUrl(QStringLiteral("https://book.example.com")), 100 });
+    web::Config config;
+    config.port = served.port();
+    web::Service second(site, config);
+    QVERIFY(!second.bind());
 }
 
 void TestSite::failuresSayNothingOfTheInside()
