@@ -61,12 +61,7 @@ void TestInvoiceMain::init()
 
 void TestInvoiceMain::cleanup()
 {
-    QList<QPointer<QWidget>> windows;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w != m_main.data())
-            windows.append(w);
-    for (const QPointer<QWidget> &w : windows)
-        delete w.data();
+    test::deleteWindows(m_main.data());
     delete m_main.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_messages.reset();

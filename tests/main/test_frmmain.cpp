@@ -130,13 +130,7 @@ void TestFrmMain::init()
 
 void TestFrmMain::cleanup()
 {
-    QList<QPointer<QWidget>> windows;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w != main.data())
-            windows.append(w);
-    }
-    for (const QPointer<QWidget> &w : windows)
-        delete w.data();
+    test::deleteWindows(main.data());
     delete main.data();
     deleteAllDeferred();
     QCOMPARE(platform::mainHub(), nullptr);

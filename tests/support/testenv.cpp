@@ -28,11 +28,15 @@ QString dataHome()
     return home().path();
 }
 
-void deleteWindows()
+void deleteWindows(const QWidget *keep)
 {
+    // Only the windows nothing owns: a drop-down list's popup is a window
+    // of its own too, but its box keeps a plain pointer to it and uses it
+    // when the box is hidden with its window.
     QList<QPointer<QWidget>> windows;
     for (QWidget *w : QApplication::topLevelWidgets())
-        windows.append(w);
+        if (!w->parentWidget() && w != keep)
+            windows.append(w);
     for (const QPointer<QWidget> &w : windows)
         delete w.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

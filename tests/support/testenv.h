@@ -24,9 +24,9 @@ bool onServer();
 // The temporary folder that stands for the user's data folder.
 QString dataHome();
 
-// Deletes every top-level window (popups and menus go with their owners),
-// then runs the deletions posted by closed windows.
-void deleteWindows();
+// Deletes every top-level window but keep (popups and menus go with their
+// owners), then runs the deletions posted by closed windows.
+void deleteWindows(const QWidget *keep = nullptr);
 
 } // namespace bm::test
 
