@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlit
           libsqlite3-dev libkainjow-mustache-dev libgl1-mesa-dev qt6-charts-dev libqt6opengl6-dev
           pkgconf libical-dev libcsv-dev libvformat-dev libnova-dev desktop-file-utils appstream
           dpkg-dev fonts-urw-base35 poppler-utils clang-format-14 postgresql libqt6sql6-psql libpq-dev
-          libcpp-httplib-dev chromium chromium-driver python3-selenium "$@")
+          libcpp-httplib-dev chromium chromium-driver python3-selenium libcurl4-openssl-dev
+          python3-aiosmtpd openssl "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -22,7 +22,9 @@ set(cases
   "src/reports/o.cpp|#include \"db/readonly.h\"|no"
   "src/bookings/p.cpp|#include \"domain/season.h\"|no"
   "src/main/q.cpp|#include \"exchange/csvreader.h\"|no"
-  "src/main/r.cpp|// #include <sqlite3.h> was here once|no")
+  "src/main/r.cpp|// #include <sqlite3.h> was here once|no"
+  "src/db/s.cpp|#include \"mail/message.h\"|yes"
+  "src/web/t.cpp|#include \"mail/smtp.h\"|no")
 
 set(failures "")
 foreach(case ${cases})
