@@ -33,6 +33,9 @@ inline constexpr char BookingPage[] = "Booking Page";
 inline constexpr char PageTrips[] = "Page Trips";
 inline constexpr char DaysOff[] = "Days Off";
 inline constexpr char PageRequests[] = "Page Requests";
+inline constexpr char Outbox[] = "Outbox";
+inline constexpr char MailSettings[] = "Mail Settings";
+inline constexpr char MailTexts[] = "Mail Texts";
 
 } // namespace bm::table
 
@@ -274,6 +277,45 @@ inline constexpr char Made[] = "Made";
 inline constexpr char Reason[] = "Reason";
 } // namespace PageRequests
 
+namespace Outbox
+{
+inline constexpr char Kind[] = "Kind";
+inline constexpr char Booking[] = "Booking";
+inline constexpr char Recipient[] = "Recipient";
+inline constexpr char RecipientName[] = "Recipient Name";
+inline constexpr char Subject[] = "Subject";
+inline constexpr char Body[] = "Body";
+inline constexpr char State[] = "State";
+inline constexpr char Tries[] = "Tries";
+inline constexpr char LastError[] = "Last Error";
+inline constexpr char MessageId[] = "Message ID";
+inline constexpr char Made[] = "Made";
+inline constexpr char Sent[] = "Sent";
+inline constexpr char NextTry[] = "Next Try";
+inline constexpr char PlanKey[] = "Plan Key";
+inline constexpr char Claim[] = "Claim";
+} // namespace Outbox
+
+namespace MailSettings
+{
+inline constexpr char Server[] = "Server";
+inline constexpr char Port[] = "Port";
+inline constexpr char Security[] = "Security";
+inline constexpr char User[] = "User";
+inline constexpr char SenderAddress[] = "Sender Address";
+inline constexpr char SenderName[] = "Sender Name";
+inline constexpr char GuideAddress[] = "Guide Address";
+} // namespace MailSettings
+
+namespace MailTexts
+{
+inline constexpr char Kind[] = "Kind";
+inline constexpr char Send[] = "Send";
+inline constexpr char Subject[] = "Subject";
+inline constexpr char Body[] = "Body";
+inline constexpr char Days[] = "Days";
+} // namespace MailTexts
+
 } // namespace bm::field
 
 // The values of a booking's Status. A booking without one (written by a
@@ -285,3 +327,18 @@ inline constexpr char confirmed[] = "Confirmed";
 inline constexpr char cancelled[] = "Cancelled";
 inline constexpr char noShow[] = "No-show";
 } // namespace bm::bookingStatus
+
+// The states of a message of the outbox: waiting to go (again), taken by a
+// sender, accepted by the mail server, refused for good by it, given up
+// after days without a connection, cancelled by the guide, or dropped
+// because the trip it was planned for moved or was cancelled.
+namespace bm::mailState
+{
+inline constexpr char queued[] = "Queued";
+inline constexpr char sending[] = "Sending";
+inline constexpr char sent[] = "Sent";
+inline constexpr char failed[] = "Failed";
+inline constexpr char givenUp[] = "Given Up";
+inline constexpr char cancelled[] = "Cancelled";
+inline constexpr char dropped[] = "Dropped";
+} // namespace bm::mailState

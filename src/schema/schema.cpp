@@ -109,6 +109,30 @@ QList<TableDef> makeTables()
         { { field::PageRequests::Booking, T, 7 }, { field::PageRequests::Link, T, 7 },
             { field::PageRequests::Made, T, 7 }, { field::PageRequests::Reason, T, 7 } },
         7 });
+    // The mail that goes out by itself: each message as it will go (or
+    // went), its state and tries, and for a planned one (a reminder, a
+    // balance note) the key of the booking, kind and day it was planned
+    // for, which no two messages share. Times are UTC, as ISO text. The
+    // lodge's mail server (one record; its password is never here) and the
+    // texts the guide changed from the delivered ones, by kind.
+    t.append({ table::Outbox,
+        { { field::Outbox::Kind, T, 8 }, { field::Outbox::Booking, T, 8 }, { field::Outbox::Recipient, T, 8 },
+            { field::Outbox::RecipientName, T, 8 }, { field::Outbox::Subject, T, 8 },
+            { field::Outbox::Body, T, 8 }, { field::Outbox::State, T, 8 }, { field::Outbox::Tries, T, 8 },
+            { field::Outbox::LastError, T, 8 }, { field::Outbox::MessageId, T, 8 },
+            { field::Outbox::Made, T, 8 }, { field::Outbox::Sent, T, 8 }, { field::Outbox::NextTry, T, 8 },
+            { field::Outbox::PlanKey, T, 8 }, { field::Outbox::Claim, T, 8 } },
+        8 });
+    t.append({ table::MailSettings,
+        { { field::MailSettings::Server, T, 8 }, { field::MailSettings::Port, T, 8 },
+            { field::MailSettings::Security, T, 8 }, { field::MailSettings::User, T, 8 },
+            { field::MailSettings::SenderAddress, T, 8 }, { field::MailSettings::SenderName, T, 8 },
+            { field::MailSettings::GuideAddress, T, 8 } },
+        8 });
+    t.append({ table::MailTexts,
+        { { field::MailTexts::Kind, T, 8 }, { field::MailTexts::Send, T, 8 }, { field::MailTexts::Subject, T, 8 },
+            { field::MailTexts::Body, T, 8 }, { field::MailTexts::Days, T, 8 } },
+        8 });
     return t;
 }
 
@@ -140,6 +164,9 @@ const QList<IndexDef> &indexes()
         { QStringLiteral("Booking by Status"), table::Booking, field::Booking::Status, 7 },
         { QStringLiteral("Days Off by Date"), table::DaysOff, field::DaysOff::Date, 7 },
         { QStringLiteral("Page Requests by Link"), table::PageRequests, field::PageRequests::Link, 7 },
+        { QStringLiteral("Outbox by State"), table::Outbox, field::Outbox::State, 8 },
+        { QStringLiteral("Outbox by Booking"), table::Outbox, field::Outbox::Booking, 8 },
+        { QStringLiteral("Outbox by Plan Key"), table::Outbox, field::Outbox::PlanKey, 8, true },
     };
     return all;
 }
@@ -178,8 +205,9 @@ QString createStatement(const TableDef &table, int layout)
 
 QString createStatement(const IndexDef &index)
 {
-    return QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-        .arg(quoted(index.name), quoted(index.table), quoted(index.field));
+    return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+        .arg(index.unique ? QStringLiteral("UNIQUE ") : QString(), quoted(index.name), quoted(index.table),
+            quoted(index.field));
 }
 
 QString quoted(const QString &identifier)

@@ -43,6 +43,7 @@ struct IndexDef {
     QString table;
     QString field;
     int since; // the layout that brought it in
+    bool unique = false; // no two records with the same value (empty ones aside)
 };
 const QList<IndexDef> &indexes();
 

@@ -184,6 +184,9 @@ const QList<Step> &steps()
         // adds.
         { 6, nullptr },
         { 7, confirmBookings },
+        // The outbox, the mail server's settings and the guide's mail
+        // texts, which the runner adds.
+        { 8, nullptr },
     };
     return all;
 }

@@ -26,6 +26,8 @@ namespace bm
 // Layout 6 adds the roster of a lodge's guides and the guide of each
 // booking. Layout 7 adds a booking's Status, Party Size and Start Time (the
 // bookings there become Confirmed) and the tables of the booking page.
+// Layout 8 adds the outbox of mail, the mail server's settings and the mail
+// texts.
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -36,7 +38,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 7;
+inline constexpr int currentVersion = 8;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

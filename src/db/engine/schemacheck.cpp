@@ -286,6 +286,29 @@ QString keyProblem(sqlite3 *db, const QString &table, bool *withoutRowid, QStrin
 // expression (that would be the file's code, evaluated on every write), one
 // with a condition, and one that forbids two records alike (a guide could
 // no longer save a second contact of the same name).
+// Whether the layout's own indexes include this one as keeping each value
+// once (the outbox's plan keys).
+bool isProgramUniqueIndex(const Object &index, int version)
+{
+    for (const schema::IndexDef &i : schema::indexes())
+        if (i.unique && i.since <= version && sameName(i.name, index.name) && sameName(i.table, index.table))
+            return true;
+    return false;
+}
+
+// Whether the index of the table keeps each value once.
+bool isUniqueIndex(sqlite3 *db, const QString &table, const QString &name, QString *error)
+{
+    Query list(db, QStringLiteral("PRAGMA main.index_list(%1)").arg(schema::quoted(table)));
+    bool unique = false;
+    while (list.next())
+        if (sameName(list.text(1), name))
+            unique = list.integer(2) != 0;
+    if (list.failed())
+        *error = list.error();
+    return unique;
+}
+
 QString indexProblem(sqlite3 *db, const Object &index, int version, QString *error)
 {
     if (!isProgramTable(index.table, version))
@@ -295,7 +318,7 @@ QString indexProblem(sqlite3 *db, const Object &index, int version, QString *err
     while (list.next()) {
         if (!sameName(list.text(1), index.name))
             continue;
-        if (list.integer(2) != 0)
+        if (list.integer(2) != 0 && !isProgramUniqueIndex(index, version))
             problem = QStringLiteral("an index named %1 that allows no two records of the table %2 alike")
                           .arg(index.name, index.table);
         else if (list.integer(4) != 0)
@@ -580,7 +603,10 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
             = index && sameName(index->table, i.table) ? indexedField(db, index->name, &error) : QString();
         if (!error.isEmpty())
             return unreadable(error);
-        if (!sameName(field, i.field))
+        const bool unique = !field.isEmpty() && i.unique && isUniqueIndex(db, i.table, index->name, &error);
+        if (!error.isEmpty())
+            return unreadable(error);
+        if (!sameName(field, i.field) || unique != i.unique)
             return refusal(shownAs,
                 incomplete(QStringLiteral("the index %1 on the field %2 of the table %3")
                                .arg(i.name, i.field, i.table)));

@@ -215,8 +215,9 @@ QStringList layoutStatements(int version)
     for (const schema::IndexDef &i : schema::indexes())
         if (i.since == version || (version == 5 && i.since <= version))
             sql << QStringLiteral("DROP INDEX IF EXISTS %1").arg(schema::quoted(i.name))
-                << QStringLiteral("CREATE INDEX %1 ON %2")
-                       .arg(schema::quoted(i.name), inSortOrder(i.table, i.field));
+                << QStringLiteral("CREATE %1INDEX %2 ON %3")
+                       .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), schema::quoted(i.name),
+                           inSortOrder(i.table, i.field));
     if (version == schema::stampsSince) {
         sql << QStringLiteral(
             "CREATE TABLE %1 (\"Kind\" TEXT COLLATE \"C\" NOT NULL, \"Record\" BIGINT NOT NULL, "
