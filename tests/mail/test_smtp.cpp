@@ -1,6 +1,7 @@
 #include "mail/smtp.h"
 
 #include "mailread.h"
+#include "smtptestserver.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +24,6 @@ Q_DECLARE_METATYPE(mail::Security)
 namespace
 {
 
-const QString python = QStringLiteral("/usr/bin/python3");
 const QString password = QStringLiteral("trout-42");
 
 // The message every case sends: an encoded subject, and a body with the
@@ -40,18 +39,6 @@ mail::Message trip()
     return m;
 }
 
-QList<QJsonObject> received(const QString &folder)
-{
-    QList<QJsonObject> out;
-    for (const QString &name :
-        QDir(folder).entryList({ QStringLiteral("message-*.json") }, QDir::Files, QDir::Name)) {
-        QFile f(QDir(folder).filePath(name));
-        if (f.open(QIODevice::ReadOnly))
-            out.append(QJsonDocument::fromJson(f.readAll()).object());
-    }
-    return out;
-}
-
 } // namespace
 
 class TestSmtp : public QObject
@@ -64,8 +51,14 @@ private slots:
     void sendsFromSeveralThreads();
 
 private:
-    // Starts the test server in a folder of its own; its port, or 0.
-    int startServer(QProcess &server, const QStringList &options, const QString &out);
+    // Starts the test server with the test's certificate; its port, or 0.
+    int startServer(test::SmtpTestServer &server, const QStringList &options, const QString &out)
+    {
+        return server.start(QStringLiteral(SMTP_SERVER), out,
+            QStringList { QStringLiteral("--cert"), m_cert, QStringLiteral("--key"),
+                m_dir.filePath(QStringLiteral("key.pem")) }
+                + options);
+    }
 
     QTemporaryDir m_dir;
     QString m_cert;
@@ -73,9 +66,7 @@ private:
 
 void TestSmtp::initTestCase()
 {
-    QProcess probe;
-    probe.start(python, { QStringLiteral("-c"), QStringLiteral("import aiosmtpd") });
-    if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+    if (!test::SmtpTestServer::available())
         QSKIP("/usr/bin/python3 has no aiosmtpd (Debian: python3-aiosmtpd), which the test's mail server "
               "needs");
     QVERIFY(m_dir.isValid());
@@ -92,26 +83,6 @@ void TestSmtp::initTestCase()
             QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost") });
     QVERIFY(openssl.waitForFinished(30000));
     QVERIFY2(openssl.exitCode() == 0 && QFile::exists(m_cert), openssl.readAll().constData());
-}
-
-int TestSmtp::startServer(QProcess &server, const QStringList &options, const QString &out)
-{
-    QStringList arguments { QStringLiteral(SMTP_SERVER), QStringLiteral("--out"), out,
-        QStringLiteral("--cert"), m_cert, QStringLiteral("--key"),
-        m_dir.filePath(QStringLiteral("key.pem")) };
-    server.start(python, arguments + options);
-    QByteArray said;
-    (void)QTest::qWaitFor(
-        [&] {
-            said += server.readAllStandardOutput();
-            return said.contains('\n') || server.state() == QProcess::NotRunning;
-        },
-        20000);
-    if (!said.startsWith("PORT ")) {
-        qWarning("the test's mail server did not start: %s", server.readAllStandardError().constData());
-        return 0;
-    }
-    return said.mid(5).trimmed().toInt();
 }
 
 void TestSmtp::sends_data()
@@ -188,11 +159,7 @@ void TestSmtp::sends()
 
     QTemporaryDir out;
     QVERIFY(out.isValid());
-    QProcess server;
-    const auto stop = qScopeGuard([&] {
-        server.kill();
-        server.waitForFinished(5000);
-    });
+    test::SmtpTestServer server;
     int port = 0;
     if (serverSecurity.isEmpty()) {
         QTcpServer probe; // a port nobody listens on once it is closed
@@ -235,7 +202,7 @@ void TestSmtp::sends()
     if (replyCode >= 400)
         QVERIFY2(r.reason.contains(QString::number(replyCode)), qPrintable(r.reason));
 
-    const QList<QJsonObject> got = received(out.path());
+    const QList<QJsonObject> got = test::SmtpTestServer::received(out.path());
     if (!r.sent()) {
         QVERIFY(got.isEmpty()); // nothing went out, in clear text or otherwise
         return;
@@ -266,11 +233,7 @@ void TestSmtp::sendsFromSeveralThreads()
 {
     QTemporaryDir out;
     QVERIFY(out.isValid());
-    QProcess server;
-    const auto stop = qScopeGuard([&] {
-        server.kill();
-        server.waitForFinished(5000);
-    });
+    test::SmtpTestServer server;
     mail::SmtpSettings settings;
     settings.host = QStringLiteral("127.0.0.1");
     settings.security = mail::Security::StartTls;
@@ -296,7 +259,7 @@ void TestSmtp::sendsFromSeveralThreads()
         t.join();
     for (const mail::SendResult &r : results)
         QVERIFY2(r.sent(), qPrintable(r.reason));
-    const QList<QJsonObject> got = received(out.path());
+    const QList<QJsonObject> got = test::SmtpTestServer::received(out.path());
     QCOMPARE(got.size(), count);
     QSet<QByteArray> ids;
     QStringList subjects;

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A mail server for the tests (Debian's python3 with aiosmtpd).
 
-Listens on 127.0.0.1 on a free port and prints "PORT <n>" on stdout (and
+Listens on 127.0.0.1 on a free port (or --port) and prints "PORT <n>" on stdout (and
 into --port-file when given). Every message it accepts is written into
 --out as message-<n>.json: {"mail_from", "rcpt_tos", "data" (base64 of the
 bytes as received, dots undoubled), "tls", "authenticated"}.
@@ -51,7 +51,9 @@ class Handler:
             "tls": session.ssl is not None or self.args.security == "tls",
             "authenticated": bool(session.authenticated),
         }
-        path = os.path.join(self.args.out, "message-%d.json" % next(self.count))
+        # Named by the process too: a server started again on the same
+        # folder adds to what the one before took.
+        path = os.path.join(self.args.out, "message-%d-%06d.json" % (os.getpid(), next(self.count)))
         with open(path + ".part", "w") as f:
             json.dump(record, f)
         os.rename(path + ".part", path)
@@ -70,6 +72,7 @@ def main():
     parser.add_argument("--defer")
     parser.add_argument("--noisy")
     parser.add_argument("--port-file")
+    parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)
 
@@ -100,7 +103,7 @@ def main():
         return SMTP(handler, hostname="mail.test", loop=loop, **options)
 
     server = loop.run_until_complete(loop.create_server(
-        factory, host="127.0.0.1", port=0, ssl=context if args.security == "tls" else None))
+        factory, host="127.0.0.1", port=args.port, reuse_address=True, ssl=context if args.security == "tls" else None))
     port = server.sockets[0].getsockname()[1]
     if args.port_file:
         with open(args.port_file + ".part", "w") as f:
