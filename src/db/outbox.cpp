@@ -91,7 +91,8 @@ Message messageOf(const Query &r)
     return m;
 }
 
-Status readWhere(const QString &location, const QString &where, const QVariantList &binds, QList<Message> &out)
+Status readWhere(
+    const QString &location, const QString &where, const QVariantList &binds, QList<Message> &out)
 {
     out.clear();
     Query r(location);
@@ -104,7 +105,8 @@ Status readWhere(const QString &location, const QString &where, const QVariantLi
 
 // A change to a message the sender holds: only while its mark is still the
 // one it took it with.
-Status whileHeld(const QString &location, const Message &m, const QString &set, QVariantList binds, bool &taken)
+Status whileHeld(
+    const QString &location, const Message &m, const QString &set, QVariantList binds, bool &taken)
 {
     binds << m.id << m.claim << QLatin1String(mailState::sending);
     Written w;
@@ -154,8 +156,8 @@ Status plan(const QString &location, const Message &message, const QDateTime &no
     // insert: the index that keeps each key once refused this one.
     QVariant there;
     Query r(location);
-    if (Status found = r.single(
-            QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?").arg(outboxTable, q(O::PlanKey)),
+    if (Status found
+        = r.single(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?").arg(outboxTable, q(O::PlanKey)),
             { message.planKey }, there);
         found && there.toLongLong() == 1)
         return Status::ok();
@@ -199,19 +201,23 @@ Status take(const QString &location, const QString &sender, const QDateTime &now
 Status markSent(const QString &location, const Message &message, const QDateTime &now, bool &taken)
 {
     return whileHeld(location, message,
-        QStringLiteral("%1 = ?, %2 = ?, %3 = ?, %4 = NULL").arg(q(O::State), q(O::Sent), q(O::Tries), q(O::LastError)),
+        QStringLiteral("%1 = ?, %2 = ?, %3 = ?, %4 = NULL")
+            .arg(q(O::State), q(O::Sent), q(O::Tries), q(O::LastError)),
         { QLatin1String(mailState::sent), stamp(now), QString::number(message.tries + 1) }, taken);
 }
 
-Status putOff(
-    const QString &location, const Message &message, const QString &reason, const QDateTime &nextTry, bool &taken)
+Status putOff(const QString &location, const Message &message, const QString &reason,
+    const QDateTime &nextTry, bool &taken)
 {
     return whileHeld(location, message,
-        QStringLiteral("%1 = ?, %2 = ?, %3 = ?, %4 = ?").arg(q(O::State), q(O::Tries), q(O::LastError), q(O::NextTry)),
-        { QLatin1String(mailState::queued), QString::number(message.tries + 1), reason, stamp(nextTry) }, taken);
+        QStringLiteral("%1 = ?, %2 = ?, %3 = ?, %4 = ?")
+            .arg(q(O::State), q(O::Tries), q(O::LastError), q(O::NextTry)),
+        { QLatin1String(mailState::queued), QString::number(message.tries + 1), reason, stamp(nextTry) },
+        taken);
 }
 
-Status end(const QString &location, const Message &message, const char *state, const QString &reason, bool &taken)
+Status end(
+    const QString &location, const Message &message, const char *state, const QString &reason, bool &taken)
 {
     return whileHeld(location, message,
         QStringLiteral("%1 = ?, %2 = ?, %3 = ?").arg(q(O::State), q(O::Tries), q(O::LastError)),
@@ -224,16 +230,33 @@ Status release(const QString &location, const Message &message, bool &taken)
         { QLatin1String(mailState::queued) }, taken);
 }
 
-Status cancel(const QString &location, qint64 id, bool &changed)
+namespace
+{
+
+// A message that waits takes another state; not one taken or ended.
+Status leaveQueue(const QString &location, qint64 id, const char *state, bool &changed)
 {
     Written w;
     if (Status s = write(location, QLatin1String(table::Outbox),
-            QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ? AND %2 = ?").arg(outboxTable, q(O::State), keyName),
-            { QLatin1String(mailState::cancelled), id, QLatin1String(mailState::queued) }, &w);
+            QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ? AND %2 = ?")
+                .arg(outboxTable, q(O::State), keyName),
+            { QLatin1String(state), id, QLatin1String(mailState::queued) }, &w);
         !s)
         return s;
     changed = w.rowsAffected == 1;
     return Status::ok();
+}
+
+} // namespace
+
+Status cancel(const QString &location, qint64 id, bool &changed)
+{
+    return leaveQueue(location, id, mailState::cancelled, changed);
+}
+
+Status drop(const QString &location, qint64 id, bool &changed)
+{
+    return leaveQueue(location, id, mailState::dropped, changed);
 }
 
 Status sendAgain(const QString &location, qint64 id, const QDateTime &now, bool &changed)

@@ -62,7 +62,8 @@ QString stamp(const QDateTime &when);
 // (taken is false when it no longer did: it was taken back meanwhile).
 // Sent: the mail server has it. Put off: due again at nextTry. Ended: one
 // of the states that leave it as it is (Failed, Given Up, Dropped).
-[[nodiscard]] Status markSent(const QString &location, const Message &message, const QDateTime &now, bool &taken);
+[[nodiscard]] Status markSent(
+    const QString &location, const Message &message, const QDateTime &now, bool &taken);
 [[nodiscard]] Status putOff(const QString &location, const Message &message, const QString &reason,
     const QDateTime &nextTry, bool &taken);
 [[nodiscard]] Status end(
@@ -75,6 +76,8 @@ QString stamp(const QDateTime &when);
 // counted afresh. changed is false when the message was not in a state
 // that allows it.
 [[nodiscard]] Status cancel(const QString &location, qint64 id, bool &changed);
+// A planned message its trip no longer calls for, while it waits.
+[[nodiscard]] Status drop(const QString &location, qint64 id, bool &changed);
 [[nodiscard]] Status sendAgain(const QString &location, qint64 id, const QDateTime &now, bool &changed);
 
 // Every message, the newest first, or those of one booking.

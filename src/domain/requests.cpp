@@ -5,6 +5,7 @@
 #include "db/fieldvalue.h"
 #include "db/query.h"
 #include "domain/failures.h"
+#include "mail/queue.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 
@@ -107,6 +108,11 @@ Status accept(Bookmark booking, const QString &path)
         return failed(what, s);
     if (Status s = answer(t, booking, bookingStatus::confirmed); !s)
         return failed(what, s);
+    bool queued = false;
+    if (Status s = mail::queueFor(t, where(path), QLatin1String(mail::kind::confirmed), booking.id,
+            QDateTime::currentDateTimeUtc(), queued);
+        !s)
+        return failed(what, s);
     if (Status s = t.commit(); !s)
         return failed(what, s);
     return Status::ok();
@@ -146,6 +152,11 @@ Status decline(Bookmark booking, const QString &reason, const QString &path)
             !s)
             return failed(what, s);
     }
+    bool queued = false;
+    if (Status s = mail::queueFor(t, where(path), QLatin1String(mail::kind::declined), booking.id,
+            QDateTime::currentDateTimeUtc(), queued);
+        !s)
+        return failed(what, s);
     if (Status s = t.commit(); !s)
         return failed(what, s);
     return Status::ok();

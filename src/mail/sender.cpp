@@ -13,7 +13,8 @@ QDateTime nextTry(const QDateTime &now, int triesSoFar)
     return now.addSecs(qMin<qint64>(60LL << doublings, 3600));
 }
 
-Sender::Sender(const QString &location, const QString &name, const SmtpSettings &settings, const Mailbox &from)
+Sender::Sender(
+    const QString &location, const QString &name, const SmtpSettings &settings, const Mailbox &from)
     : m_location(location)
     , m_name(name)
     , m_settings(settings)

@@ -130,8 +130,9 @@ QList<TableDef> makeTables()
             { field::MailSettings::GuideAddress, T, 8 } },
         8 });
     t.append({ table::MailTexts,
-        { { field::MailTexts::Kind, T, 8 }, { field::MailTexts::Send, T, 8 }, { field::MailTexts::Subject, T, 8 },
-            { field::MailTexts::Body, T, 8 }, { field::MailTexts::Days, T, 8 } },
+        { { field::MailTexts::Kind, T, 8 }, { field::MailTexts::Send, T, 8 },
+            { field::MailTexts::Subject, T, 8 }, { field::MailTexts::Body, T, 8 },
+            { field::MailTexts::Days, T, 8 } },
         8 });
     return t;
 }

@@ -59,7 +59,8 @@ QStringList receivedIds(const QList<QJsonObject> &received)
 {
     QStringList ids;
     for (const QJsonObject &r : received) {
-        const mr::Parsed p = mr::parse(QByteArray::fromBase64(r.value(QLatin1String("data")).toString().toLatin1()));
+        const mr::Parsed p
+            = mr::parse(QByteArray::fromBase64(r.value(QLatin1String("data")).toString().toLatin1()));
         for (const QByteArray &id : p.values("Message-ID"))
             ids << QString::fromLatin1(id.trimmed());
     }
@@ -120,7 +121,8 @@ private:
 void TestOutbox::initTestCase()
 {
     if (!test::SmtpTestServer::available())
-        QSKIP("/usr/bin/python3 has no aiosmtpd (Debian: python3-aiosmtpd), which the test's mail server needs");
+        QSKIP("/usr/bin/python3 has no aiosmtpd (Debian: python3-aiosmtpd), which the test's mail server "
+              "needs");
 }
 
 void TestOutbox::init()
@@ -142,16 +144,17 @@ void TestOutbox::roundOutcomes_data()
 
     const QString ann = QStringLiteral("ann@example.com");
     QTest::newRow("sent") << ann << true << 0 << QString::fromLatin1(mailState::sent) << QString() << -1;
-    QTest::newRow("address refused") << "nobody@example.com" << true << 0 << QString::fromLatin1(mailState::failed)
+    QTest::newRow("address refused") << "nobody@example.com" << true << 0
+                                     << QString::fromLatin1(mailState::failed)
                                      << "refused the address nobody@example.com" << -1;
-    QTest::newRow("put off by the server") << "busy@example.com" << true << 0
-                                           << QString::fromLatin1(mailState::queued) << "451" << 1;
+    QTest::newRow("put off by the server")
+        << "busy@example.com" << true << 0 << QString::fromLatin1(mailState::queued) << "451" << 1;
     QTest::newRow("no server") << ann << false << 0 << QString::fromLatin1(mailState::queued)
                                << "did not take a connection" << 1;
-    QTest::newRow("no server for days") << ann << false << 4 << QString::fromLatin1(mailState::givenUp)
-                                        << "Given up after three days" << -1;
-    QTest::newRow("sent on its last day") << ann << true << 4 << QString::fromLatin1(mailState::sent) << QString()
-                                          << -1;
+    QTest::newRow("no server for days")
+        << ann << false << 4 << QString::fromLatin1(mailState::givenUp) << "Given up after three days" << -1;
+    QTest::newRow("sent on its last day")
+        << ann << true << 4 << QString::fromLatin1(mailState::sent) << QString() << -1;
 }
 
 void TestOutbox::roundOutcomes()
@@ -166,9 +169,10 @@ void TestOutbox::roundOutcomes()
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const qint64 id = queueTo(to, QStringLiteral("Your trip"), now.addDays(-daysOld));
     QVERIFY(id > 0);
-    const int port = serverUp ? startServer({ QStringLiteral("--refuse"), QStringLiteral("nobody@example.com"),
-                                      QStringLiteral("--defer"), QStringLiteral("busy@example.com") })
-                              : freePort();
+    const int port = serverUp
+        ? startServer({ QStringLiteral("--refuse"), QStringLiteral("nobody@example.com"),
+            QStringLiteral("--defer"), QStringLiteral("busy@example.com") })
+        : freePort();
     QVERIFY(port > 0);
     mail::Sender sender(databasePath(), QStringLiteral("desk 1"), smtp(port), guide);
     mail::Round round;
@@ -191,7 +195,8 @@ void TestOutbox::waitsForTheServer()
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (int i = 0; i < 3; ++i)
-        QVERIFY(queueTo(QStringLiteral("ann%1@example.com").arg(i), QStringLiteral("Trip %1").arg(i), now) > 0);
+        QVERIFY(
+            queueTo(QStringLiteral("ann%1@example.com").arg(i), QStringLiteral("Trip %1").arg(i), now) > 0);
     const int port = freePort();
     mail::Sender sender(databasePath(), QStringLiteral("desk 1"), smtp(port), guide);
     mail::Round round;
@@ -263,7 +268,8 @@ void TestOutbox::twoSendersSendEachOnce()
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QStringList ids;
     for (int i = 0; i < 60; ++i) {
-        const qint64 id = queueTo(QStringLiteral("c%1@example.com").arg(i), QStringLiteral("Trip %1").arg(i), now);
+        const qint64 id
+            = queueTo(QStringLiteral("c%1@example.com").arg(i), QStringLiteral("Trip %1").arg(i), now);
         QVERIFY(id > 0);
         ids << messageOf(id).messageId;
     }
@@ -294,7 +300,8 @@ void TestOutbox::killedSenderLosesNothing()
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QStringList ids;
     for (int i = 0; i < 12; ++i) {
-        const qint64 id = queueTo(QStringLiteral("c%1@example.com").arg(i), QStringLiteral("Trip %1").arg(i), now);
+        const qint64 id
+            = queueTo(QStringLiteral("c%1@example.com").arg(i), QStringLiteral("Trip %1").arg(i), now);
         QVERIFY(id > 0);
         ids << messageOf(id).messageId;
     }
@@ -341,7 +348,8 @@ void TestOutbox::guideCancelsAndSendsAgain()
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const qint64 refused = queueTo(QStringLiteral("nobody@example.com"), QStringLiteral("Trip"), now);
-    const qint64 waiting = queueTo(QStringLiteral("ann@example.com"), QStringLiteral("Trip"), now.addSecs(3600));
+    const qint64 waiting
+        = queueTo(QStringLiteral("ann@example.com"), QStringLiteral("Trip"), now.addSecs(3600));
     QVERIFY(refused > 0 && waiting > 0);
     const int port = startServer({ QStringLiteral("--refuse"), QStringLiteral("nobody@example.com") });
     mail::Sender sender(databasePath(), QStringLiteral("desk 1"), smtp(port), guide);

@@ -48,7 +48,8 @@ public:
             },
             20000);
         if (!said.startsWith("PORT ")) {
-            qWarning("the test's mail server did not start: %s", m_process.readAllStandardError().constData());
+            qWarning(
+                "the test's mail server did not start: %s", m_process.readAllStandardError().constData());
             return 0;
         }
         return said.mid(5).trimmed().toInt();

@@ -1,0 +1,281 @@
+#include "mail/texts.h"
+
+#include "db/fieldvalue.h"
+#include "db/query.h"
+#include "schema/fields.h"
+#include "schema/schema.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <kainjow/mustache.hpp>
+
+#include <algorithm>
+
+namespace bm::mail
+{
+
+namespace B = field::Booking;
+namespace G = field::GuideInfo;
+namespace T = field::MailTexts;
+namespace km = kainjow::mustache;
+
+namespace
+{
+
+const QString keyName = QString::fromLatin1(schema::keyColumn);
+
+QString q(const char *name)
+{
+    return schema::quoted(QLatin1String(name));
+}
+
+const QString signature
+    = QStringLiteral("\n{{service}}\n{{#service_phone}}{{service_phone}}\n{{/service_phone}}"
+                     "{{#website}}{{website}}\n{{/website}}");
+
+QList<Text> makeDelivered()
+{
+    const QString dear = QStringLiteral("Dear {{client}},\n\n");
+    return {
+        { QLatin1String(kind::requestReceived), true,
+            QStringLiteral("We have your request for {{trip}} on {{date}}"),
+            dear
+                + QStringLiteral(
+                    "Thank you for asking for a {{trip}} trip on {{date}}{{#start}} at {{start}}{{/start}} "
+                    "for {{party}}.\nWe will write again as soon as the guide has looked at it.\n")
+                + signature,
+            {} },
+        { QLatin1String(kind::confirmed), true, QStringLiteral("Your {{trip}} trip on {{date}} is confirmed"),
+            dear
+                + QStringLiteral(
+                    "Your {{trip}} trip on {{date}} is confirmed.\n"
+                    "{{#start}}We start at {{start}}{{#meet_at}} at {{meet_at}}{{/meet_at}}.\n{{/start}}"
+                    "{{#balance}}The balance of {{balance}} is due on the day.\n{{/balance}}"
+                    "\nWe look forward to fishing with you.\n")
+                + signature,
+            {} },
+        { QLatin1String(kind::declined), true, QStringLiteral("About your trip on {{date}}"),
+            dear
+                + QStringLiteral(
+                    "We are sorry: we can not take the {{trip}} trip you asked for on {{date}}.\n"
+                    "{{#reason}}{{reason}}\n{{/reason}}We hope to fish with you another day.\n")
+                + signature,
+            {} },
+        { QLatin1String(kind::cancelled), true, QStringLiteral("Your trip on {{date}} is cancelled"),
+            dear + QStringLiteral("Your {{trip}} trip on {{date}} is cancelled.\n") + signature, {} },
+        { QLatin1String(kind::reminder), true, QStringLiteral("Your trip on {{date}}"),
+            dear
+                + QStringLiteral(
+                    "A reminder of your {{trip}} trip on {{date}}"
+                    "{{#start}} at {{start}}{{/start}}{{#meet_at}}, meeting at {{meet_at}}{{/meet_at}}.\n"
+                    "{{#balance}}The balance of {{balance}} is due on the day.\n{{/balance}}")
+                + signature,
+            QStringLiteral("2") },
+        { QLatin1String(kind::balanceDue), true, QStringLiteral("The balance for your trip on {{date}}"),
+            dear
+                + QStringLiteral(
+                    "The balance of {{balance}} for your {{trip}} trip on {{date}} is still open.\n")
+                + signature,
+            QStringLiteral("30, 14, 7") },
+        { QLatin1String(kind::thankYou), true, QStringLiteral("Thank you for fishing with us"),
+            dear
+                + QStringLiteral("Thank you for fishing with us on {{date}}.\n"
+                                 "{{#catch}}The day's catch: {{catch}}.\n{{/catch}}")
+                + signature,
+            QStringLiteral("1") },
+        { QLatin1String(kind::newRequest), true,
+            QStringLiteral("New request: {{trip}} on {{date}} for {{client}}"),
+            QStringLiteral(
+                "{{client}} asks for a {{trip}} trip on {{date}}{{#start}} at {{start}}{{/start}} "
+                "for {{party}}.\n"
+                "E-mail: {{client_email}}\n{{#client_phone}}Phone: {{client_phone}}\n{{/client_phone}}"
+                "{{#note}}Note: {{note}}\n{{/note}}"
+                "\nAccept or decline it in Brindlemoor: Utilities, Requests.\n"),
+            {} },
+    };
+}
+
+QString longDate(const QVariant &stored)
+{
+    const QDate d = fieldvalue::fromStored(FieldKind::Date, stored).toDate();
+    return d.isValid() ? QLocale().toString(d, QLocale::LongFormat) : QString();
+}
+
+QString amount(const QVariant &stored, bool zeroIsNone)
+{
+    const QVariant typed = fieldvalue::fromStored(FieldKind::Amount, stored);
+    if (typed.isNull() || (zeroIsNone && typed.value<Money>() <= Money()))
+        return {};
+    return QLocale().toCurrencyString(typed.value<Money>().toDouble());
+}
+
+} // namespace
+
+const QList<Text> &deliveredTexts()
+{
+    static const QList<Text> all = makeDelivered();
+    return all;
+}
+
+Status texts(const QString &location, QList<Text> &out)
+{
+    out = deliveredTexts();
+    db::Query r(location);
+    if (Status s = r.run(QStringLiteral("SELECT %2, %3, %4, %5, %6 FROM %1 ORDER BY %7")
+                             .arg(q(table::MailTexts), q(T::Kind), q(T::Send), q(T::Subject), q(T::Body),
+                                 q(T::Days), keyName));
+        !s)
+        return s;
+    while (r.next()) {
+        const QString kind = r.value(T::Kind).toString();
+        for (Text &t : out)
+            if (t.kind == kind)
+                t = { kind, r.value(T::Send).toString() != QLatin1String("No"),
+                    r.value(T::Subject).toString(), r.value(T::Body).toString(),
+                    t.days.isEmpty() ? QString() : r.value(T::Days).toString() };
+    }
+    return r.status();
+}
+
+Status text(const QString &location, const QString &kind, Text &out)
+{
+    QList<Text> all;
+    if (Status s = texts(location, all); !s)
+        return s;
+    for (const Text &t : std::as_const(all))
+        if (t.kind == kind) {
+            out = t;
+            return Status::ok();
+        }
+    return Status::failure(QStringLiteral("There is no mail of the kind %1.").arg(kind));
+}
+
+Status saveText(const QString &location, const Text &text)
+{
+    db::Transaction t(location);
+    if (Status s = t.begin(); !s)
+        return s;
+    const QString table = QLatin1String(table::MailTexts);
+    if (Status s
+        = t.write(table, QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q(table::MailTexts), q(T::Kind)),
+            { text.kind });
+        !s)
+        return s;
+    if (Status s = t.write(table,
+            QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6) VALUES (?, ?, ?, ?, ?)")
+                .arg(q(table::MailTexts), q(T::Kind), q(T::Send), q(T::Subject), q(T::Body), q(T::Days)),
+            { text.kind, text.send ? QStringLiteral("Yes") : QStringLiteral("No"), text.subject, text.body,
+                text.days });
+        !s)
+        return s;
+    return t.commit();
+}
+
+QList<int> daysOf(const Text &text)
+{
+    QList<int> days;
+    static const QRegularExpression number(QStringLiteral("\\d{1,3}"));
+    for (auto it = number.globalMatch(text.days); it.hasNext();) {
+        const int d = it.next().captured().toInt();
+        if (d <= 365 && !days.contains(d))
+            days << d;
+    }
+    std::sort(days.begin(), days.end(), std::greater<>());
+    return days;
+}
+
+Status bookingValues(const QString &location, qint64 booking, Values &out)
+{
+    out.clear();
+    db::Query r(location);
+    if (Status s
+        = r.run(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(q(table::Booking), keyName), { booking });
+        !s)
+        return s;
+    if (!r.next())
+        return r.status() ? Status::failure(QStringLiteral("The booking is no longer there.")) : r.status();
+    const auto text = [&](const char *f) { return r.value(QLatin1String(f)).toString().trimmed(); };
+    out.insert(QStringLiteral("client"), text(B::Name));
+    out.insert(QStringLiteral("client_email"), text(B::Email));
+    out.insert(QStringLiteral("client_phone"),
+        text(B::CellPhone).isEmpty() ? text(B::Telephone) : text(B::CellPhone));
+    out.insert(QStringLiteral("trip"), text(B::Type));
+    out.insert(QStringLiteral("date"), longDate(r.value(B::Date)));
+    out.insert(QStringLiteral("start"), text(B::StartTime));
+    out.insert(QStringLiteral("lake"), text(B::Lake));
+    out.insert(QStringLiteral("meet_at"), text(B::MeetAt));
+    const QString party = text(B::PartySize);
+    out.insert(QStringLiteral("party"),
+        party.isEmpty() ? QString()
+                        : (party == QLatin1String("1") ? QStringLiteral("1 angler")
+                                                       : party + QStringLiteral(" anglers")));
+    out.insert(QStringLiteral("total"), amount(r.value(B::TotalCharge), false));
+    out.insert(QStringLiteral("deposit"), amount(r.value(B::DepositAmount), false));
+    out.insert(QStringLiteral("balance"), amount(r.value(B::BalanceDue), true));
+    out.insert(QStringLiteral("note"), text(B::Notes));
+    out.insert(QStringLiteral("species"), text(B::Species));
+    out.insert(QStringLiteral("total_fish"), text(B::TotalFish));
+    out.insert(QStringLiteral("big_fish"), text(B::BigFish));
+    QStringList caught;
+    if (!text(B::TotalFish).isEmpty())
+        caught << text(B::TotalFish)
+                + (text(B::Species).isEmpty() ? QString() : QLatin1Char(' ') + text(B::Species));
+    if (!text(B::BigFish).isEmpty())
+        caught << QStringLiteral("the biggest %1").arg(text(B::BigFish));
+    out.insert(QStringLiteral("catch"), caught.join(QStringLiteral(", ")));
+
+    // The guide's reason when he declined a request made on the page.
+    {
+        namespace R = field::PageRequests;
+        db::Query why(location);
+        if (Status s = why.run(QStringLiteral("SELECT %2 FROM %1 WHERE %3 = ? ORDER BY %4")
+                                   .arg(q(table::PageRequests), q(R::Reason), q(R::Booking), keyName),
+                { QString::number(booking) });
+            !s)
+            return s;
+        while (why.next())
+            if (const QString reason = why.value(R::Reason).toString().trimmed(); !reason.isEmpty())
+                out.insert(QStringLiteral("reason"), reason);
+        if (!why.status())
+            return why.status();
+    }
+
+    db::Query g(location);
+    if (Status s = g.run(
+            QStringLiteral("SELECT %2, %3, %4, %5 FROM %1 ORDER BY %6 LIMIT 1")
+                .arg(q(table::GuideInfo), q(G::GuideName), q(G::Phone), q(G::Email), q(G::Website), keyName));
+        !s)
+        return s;
+    if (g.next()) {
+        out.insert(QStringLiteral("service"), g.value(G::GuideName).toString().trimmed());
+        out.insert(QStringLiteral("service_phone"), g.value(G::Phone).toString().trimmed());
+        out.insert(QStringLiteral("service_email"), g.value(G::Email).toString().trimmed());
+        out.insert(QStringLiteral("website"), g.value(G::Website).toString().trimmed());
+    }
+    return g.status();
+}
+
+Status render(const Text &text, const Values &values, QString &subject, QString &body)
+{
+    km::data data;
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        if (!it.value().isEmpty())
+            data.set(it.key().toStdString(), it.value().toStdString());
+    const auto fill = [&](const QString &source, QString &out) {
+        km::mustache tmpl(source.toStdString());
+        if (!tmpl.is_valid())
+            return Status::failure(QStringLiteral("The mail text \"%1\" can not be read: %2")
+                                       .arg(text.kind, QString::fromStdString(tmpl.error_message())));
+        tmpl.set_custom_escape([](const std::string &s) { return s; });
+        out = QString::fromStdString(tmpl.render(data));
+        return Status::ok();
+    };
+    if (Status s = fill(text.subject, subject); !s)
+        return s;
+    // A subject is one line, whatever the values held.
+    subject = subject.simplified();
+    return fill(text.body, body);
+}
+
+} // namespace bm::mail
