@@ -179,16 +179,21 @@ Status take(const QString &location, const QString &sender, const QDateTime &now
         !s)
         return s;
     const QString mark = stamp(now) + QLatin1Char(' ') + sender;
-    // On a server, rows another sender is taking this moment are passed
-    // over rather than waited for; either way the state is read again once
-    // a row is locked, so no message is taken twice.
-    const QString skip = onServer(location) ? QStringLiteral(" FOR UPDATE SKIP LOCKED") : QString();
+    // On a server the rows chosen are locked, and those another sender is
+    // taking this moment passed over. They are chosen once, into an array:
+    // as an IN the choice is made again for each row, passing over the rows
+    // the statement itself has just taken, until it has taken them all.
+    // Either way the state is read again once a row is locked, so no message
+    // is taken twice.
+    const QString chosen = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? AND %4 <= ? ORDER BY %1 LIMIT %5")
+                               .arg(keyName, outboxTable, q(O::State), q(O::NextTry))
+                               .arg(qMax(1, most));
+    const QString among = onServer(location)
+        ? QStringLiteral("%1 = ANY(ARRAY(%2 FOR UPDATE SKIP LOCKED))").arg(keyName, chosen)
+        : QStringLiteral("%1 IN (%2)").arg(keyName, chosen);
     if (Status s = write(location, table,
-            QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ? WHERE %2 = ? AND %4 IN (SELECT %4 FROM %1 "
-                           "WHERE %2 = ? AND %5 <= ? ORDER BY %4 LIMIT %6%7)")
-                .arg(outboxTable, q(O::State), q(O::Claim), keyName, q(O::NextTry))
-                .arg(qMax(1, most))
-                .arg(skip),
+            QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ? WHERE %2 = ? AND %4")
+                .arg(outboxTable, q(O::State), q(O::Claim), among),
             { QLatin1String(mailState::sending), mark, QLatin1String(mailState::queued),
                 QLatin1String(mailState::queued), stamp(now) });
         !s)

@@ -139,11 +139,17 @@ void TestHostileFiles::refused_data()
             "holds an index named odd on a computed expression, which Brindlemoor does not use" },
         { "index that forbids equal names", "CREATE UNIQUE INDEX one_name ON Phone (Name)",
             "holds an index named one_name that allows no two records of the table Phone alike" },
+        { "the outbox's own unique index, on another field",
+            "DROP INDEX \"Outbox by Plan Key\"; CREATE UNIQUE INDEX \"Outbox by Plan Key\" ON Outbox (Kind)",
+            "the index Outbox by Plan Key on the field Plan Key of the table Outbox is missing" },
+        { "the outbox's plan keys allowed twice",
+            "DROP INDEX \"Outbox by Plan Key\"; CREATE INDEX \"Outbox by Plan Key\" ON Outbox (\"Plan Key\")",
+            "the index Outbox by Plan Key on the field Plan Key of the table Outbox is missing" },
         { "index with a condition", "CREATE INDEX some ON Phone (Name) WHERE Name > 'M'",
             "holds an index named some on part of the table Phone only" },
-        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 8",
-            "was made by a newer version of Brindlemoor (its layout is 8, this version knows layouts up to "
-            "7)" },
+        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 9",
+            "was made by a newer version of Brindlemoor (its layout is 9, this version knows layouts up to "
+            "8)" },
         { "a later layout in a file marked with an older one", "UPDATE \"Schema Version\" SET Version = 3",
             "holds a trigger named Booking stamp on update, which Brindlemoor does not use" },
         { "table of a later layout in a file of an older one",
@@ -248,7 +254,8 @@ void TestHostileFiles::allowed_data()
             "Page\";"
             "DROP TABLE \"Page Trips\"; DROP TABLE \"Days Off\"; DROP TABLE \"Page Requests\";"
             "ALTER TABLE Booking DROP COLUMN Status; ALTER TABLE Booking DROP COLUMN \"Party Size\";"
-            "ALTER TABLE Booking DROP COLUMN \"Start Time\"",
+            "ALTER TABLE Booking DROP COLUMN \"Start Time\";"
+            "DROP TABLE Outbox; DROP TABLE \"Mail Settings\"; DROP TABLE \"Mail Texts\"",
             "Schema Version" },
     };
     for (const auto &f : files) {

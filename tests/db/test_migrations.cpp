@@ -246,15 +246,15 @@ void TestMigrations::layoutSixBookingsBecomeConfirmed()
     for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
         sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
     for (const schema::IndexDef &i : schema::indexes())
-        if (i.since == 7)
+        if (i.since >= 7)
             sql += QStringLiteral("DROP INDEX IF EXISTS %1;").arg(schema::quoted(i.name));
     for (const TableDef &t : schema::tables()) {
-        if (t.since == 7) {
+        if (t.since >= 7) {
             sql += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(t.name));
             continue;
         }
         for (const FieldDef &f : t.fields)
-            if (f.since == 7)
+            if (f.since >= 7)
                 sql += QStringLiteral("ALTER TABLE %1 DROP COLUMN %2;")
                            .arg(schema::quoted(t.name), schema::quoted(f.name));
     }
