@@ -22,52 +22,74 @@ Sender::Sender(
 {
 }
 
+Status Sender::take(const QDateTime &now, int most, QList<db::outbox::Message> &out)
+{
+    return db::outbox::take(m_location, m_name, now, most, staleSeconds, out);
+}
+
+SendResult Sender::send(const db::outbox::Message &m) const
+{
+    Message message;
+    message.from = m_from;
+    message.to = { m.recipient, m.recipientName };
+    message.subject = m.subject;
+    message.body = m.body;
+    message.messageId = m.messageId;
+    const SendResult r = mail::send(m_settings, message);
+    if (r.sent() && m_afterSend)
+        m_afterSend(m);
+    return r;
+}
+
+Status Sender::record(const db::outbox::Message &m, const SendResult &r, const QDateTime &now, Round &out)
+{
+    bool held = true;
+    Status written;
+    if (r.sent()) {
+        written = db::outbox::markSent(m_location, m, QDateTime::currentDateTimeUtc(), held);
+        out.sent += held;
+    } else if (r.outcome == SendResult::Permanent) {
+        written = db::outbox::end(m_location, m, mailState::failed, r.reason, held);
+        out.failed += held;
+    } else if (m.made.isValid() && m.made.secsTo(now) > triedForSeconds) {
+        written = db::outbox::end(m_location, m, mailState::givenUp,
+            QStringLiteral("Given up after three days of tries. The last: %1").arg(r.reason), held);
+        out.givenUp += held;
+    } else {
+        written = db::outbox::putOff(m_location, m, r.reason, nextTry(now, m.tries + 1), held);
+        out.putOff += held;
+    }
+    out.lost += !held;
+    return written;
+}
+
+bool Sender::holdsTheRest(const SendResult &r)
+{
+    return !r.sent() && r.outcome != SendResult::Permanent;
+}
+
+Status Sender::release(const QList<db::outbox::Message> &rest)
+{
+    for (const db::outbox::Message &m : rest) {
+        bool held = true;
+        if (Status s = db::outbox::release(m_location, m, held); !s)
+            return s;
+    }
+    return Status::ok();
+}
+
 Status Sender::round(const QDateTime &now, Round &out, int most)
 {
     out = {};
     QList<db::outbox::Message> taken;
-    if (Status s = db::outbox::take(m_location, m_name, now, most, staleSeconds, taken); !s)
+    if (Status s = take(now, most, taken); !s)
         return s;
-    for (int i = 0; i < taken.size(); ++i) {
-        const db::outbox::Message &m = taken[i];
-        Message message;
-        message.from = m_from;
-        message.to = { m.recipient, m.recipientName };
-        message.subject = m.subject;
-        message.body = m.body;
-        message.messageId = m.messageId;
-        const SendResult r = send(m_settings, message);
-        bool held = true;
-        Status written;
-        if (r.sent()) {
-            if (m_afterSend)
-                m_afterSend(m);
-            written = db::outbox::markSent(m_location, m, QDateTime::currentDateTimeUtc(), held);
-            out.sent += held;
-        } else if (r.outcome == SendResult::Permanent) {
-            written = db::outbox::end(m_location, m, mailState::failed, r.reason, held);
-            out.failed += held;
-        } else if (m.made.isValid() && m.made.secsTo(now) > triedForSeconds) {
-            written = db::outbox::end(m_location, m, mailState::givenUp,
-                QStringLiteral("Given up after three days of tries. The last: %1").arg(r.reason), held);
-            out.givenUp += held;
-        } else {
-            written = db::outbox::putOff(m_location, m, r.reason, nextTry(now, m.tries + 1), held);
-            out.putOff += held;
-        }
-        out.lost += !held;
-        if (!written)
-            return written;
-        // Wrong settings or no connection hold for the rest: they wait for
-        // the next round, untouched.
-        if (!r.sent() && r.outcome != SendResult::Permanent) {
-            for (int j = i + 1; j < taken.size(); ++j) {
-                bool alsoHeld = true;
-                if (Status s = db::outbox::release(m_location, taken[j], alsoHeld); !s)
-                    return s;
-            }
-            break;
-        }
+    for (qsizetype i = 0; i < taken.size(); ++i) {
+        const SendResult r = send(taken[i]);
+        if (Status s = record(taken[i], r, now, out); !s)
+            return s;
+        if (holdsTheRest(r))
+            return release(taken.mid(i + 1));
     }
     return Status::ok();
 }

@@ -42,9 +42,24 @@ public:
     // and process, the service's host and process).
     Sender(const QString &location, const QString &name, const SmtpSettings &settings, const Mailbox &from);
 
-    // One round of at most most messages, due by now. A failure to read or
-    // write the outbox ends the round; a message that could not go does not.
+    // One round of at most most messages, due by now: take, then for each
+    // send and record. A failure to read or write the outbox ends the
+    // round; a message that could not go does not.
     [[nodiscard]] Status round(const QDateTime &now, Round &out, int most = 10);
+
+    // The steps of a round, for a caller that sends on another thread than
+    // it reads and writes the database on. Each message is recorded as soon
+    // as it was sent, so that a sender stopped in a round sends at most the
+    // message it was sending twice.
+    [[nodiscard]] Status take(const QDateTime &now, int most, QList<db::outbox::Message> &out);
+    // Only the mail server: safe on any thread.
+    SendResult send(const db::outbox::Message &m) const;
+    [[nodiscard]] Status record(
+        const db::outbox::Message &m, const SendResult &r, const QDateTime &now, Round &out);
+    // After a result that holds for every message (no connection, wrong
+    // settings) the rest of the round goes back untried.
+    static bool holdsTheRest(const SendResult &r);
+    [[nodiscard]] Status release(const QList<db::outbox::Message> &rest);
 
     // Called after the mail server took a message and before that is
     // written: the moment a stopped sender leaves a message to go twice.

@@ -1,0 +1,108 @@
+#include "main/mailcourier.h"
+
+#include "core/log.h"
+#include "mail/queue.h"
+#include "platform/shell.h"
+
+#include <QtConcurrent>
+
+namespace bm
+{
+
+namespace
+{
+constexpr int perRound = 10;
+}
+
+MailCourier::MailCourier(const QString &location, const QString &name, Settings settings, QObject *parent)
+    : QObject(parent)
+    , m_location(location)
+    , m_name(name)
+    , m_settings(std::move(settings))
+{
+    connect(&m_timer, &QTimer::timeout, this, &MailCourier::runNow);
+    connect(&m_watcher, &QFutureWatcher<mail::SendResult>::finished, this, &MailCourier::sent);
+}
+
+MailCourier::~MailCourier()
+{
+    // A message on its way is let finish: its thread uses the sender.
+    m_watcher.waitForFinished();
+}
+
+void MailCourier::start(int intervalMs)
+{
+    m_timer.start(intervalMs);
+    QTimer::singleShot(0, this, &MailCourier::runNow);
+}
+
+void MailCourier::runNow()
+{
+    if (busy())
+        return;
+    mail::SmtpSettings smtp;
+    mail::Mailbox from;
+    bool setUp = false;
+    if (Status s = m_settings(smtp, from, setUp); !s || !setUp) {
+        m_round = {};
+        finish(s);
+        return;
+    }
+    m_now = QDateTime::currentDateTimeUtc();
+    m_round = {};
+    const QDate today = platform::today();
+    if (m_planned != today) {
+        mail::Plan plan;
+        if (Status s = mail::plan(m_location, today, m_now, plan); !s) {
+            finish(s);
+            return;
+        }
+        m_planned = today;
+    }
+    m_sender = std::make_unique<mail::Sender>(m_location, m_name, smtp, from);
+    m_taken.clear();
+    m_at = 0;
+    if (Status s = m_sender->take(m_now, perRound, m_taken); !s) {
+        finish(s);
+        return;
+    }
+    sendNext();
+}
+
+void MailCourier::sendNext()
+{
+    if (m_at >= m_taken.size()) {
+        finish(Status::ok());
+        return;
+    }
+    const mail::Sender *sender = m_sender.get();
+    const db::outbox::Message message = m_taken.at(m_at);
+    m_watcher.setFuture(QtConcurrent::run([sender, message] { return sender->send(message); }));
+}
+
+void MailCourier::sent()
+{
+    const mail::SendResult r = m_watcher.result();
+    const db::outbox::Message &m = m_taken.at(m_at);
+    if (Status s = m_sender->record(m, r, m_now, m_round); !s) {
+        finish(s);
+        return;
+    }
+    ++m_at;
+    if (mail::Sender::holdsTheRest(r)) {
+        finish(m_sender->release(m_taken.mid(m_at)));
+        return;
+    }
+    sendNext();
+}
+
+void MailCourier::finish(const Status &status)
+{
+    if (!status)
+        qCWarning(bm::dataLog).noquote() << "The outbox's round stopped:" << status.message();
+    m_sender.reset();
+    m_taken.clear();
+    emit roundEnded(m_round, status);
+}
+
+} // namespace bm
