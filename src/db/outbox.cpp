@@ -103,6 +103,21 @@ Status readWhere(
     return r.status();
 }
 
+// A planned message, written unless one with its key is there.
+QString planStatement()
+{
+    const QString marks = QStringLiteral("?, ").repeated(writtenFields().size() - 1) + QLatin1Char('?');
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4 = ?)")
+        .arg(outboxTable, fieldList(), marks, q(O::PlanKey));
+}
+
+QVariantList planBinds(const Message &m, const QDateTime &now)
+{
+    QVariantList binds = writtenValues(m, now);
+    binds << m.planKey;
+    return binds;
+}
+
 // A change to a message the sender holds: only while its mark is still the
 // one it took it with.
 Status whileHeld(
@@ -140,14 +155,9 @@ Status plan(const QString &location, const Message &message, const QDateTime &no
     added = false;
     if (message.planKey.isEmpty())
         return Status::failure(QStringLiteral("A planned message needs its key."));
-    const QString marks = QStringLiteral("?, ").repeated(writtenFields().size() - 1) + QLatin1Char('?');
-    QVariantList binds = writtenValues(message, now);
-    binds << message.planKey;
     Written w;
-    const Status s = write(location, QLatin1String(table::Outbox),
-        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4 = ?)")
-            .arg(outboxTable, fieldList(), marks, q(O::PlanKey)),
-        binds, &w);
+    const Status s
+        = write(location, QLatin1String(table::Outbox), planStatement(), planBinds(message, now), &w);
     if (s) {
         added = w.rowsAffected == 1;
         return s;
@@ -162,6 +172,18 @@ Status plan(const QString &location, const Message &message, const QDateTime &no
         found && there.toLongLong() == 1)
         return Status::ok();
     return s;
+}
+
+Status plan(Transaction &t, const Message &message, const QDateTime &now, bool &added)
+{
+    added = false;
+    if (message.planKey.isEmpty())
+        return Status::failure(QStringLiteral("A planned message needs its key."));
+    Written w;
+    if (Status s = t.write(QLatin1String(table::Outbox), planStatement(), planBinds(message, now), &w); !s)
+        return s;
+    added = w.rowsAffected == 1;
+    return Status::ok();
 }
 
 Status take(const QString &location, const QString &sender, const QDateTime &now, int most, int staleSeconds,

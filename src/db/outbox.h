@@ -50,6 +50,10 @@ QString stamp(const QDateTime &when);
 // same plan key was planned before, by this program or another: added says
 // which.
 [[nodiscard]] Status plan(const QString &location, const Message &message, const QDateTime &now, bool &added);
+// The same within the caller's transaction, for many at once: another
+// planner's message with the same key, written meanwhile, fails the
+// transaction rather than this one call.
+[[nodiscard]] Status plan(Transaction &t, const Message &message, const QDateTime &now, bool &added);
 
 // Takes up to most messages due by now for sender (a name of its own for
 // each running sender), marking them Sending, the oldest first. Before

@@ -60,8 +60,8 @@ bool guideKind(const QString &kind)
 
 // A message of the text for the booking, to its client or the guide; false
 // in addressed when there is nobody to send it to.
-Status made(
-    const QString &location, const Text &text, qint64 booking, db::outbox::Message &m, bool &addressed)
+Status made(const QString &location, const Text &text, qint64 booking, const QString &idFrom,
+    db::outbox::Message &m, bool &addressed)
 {
     addressed = false;
     Values values;
@@ -81,7 +81,7 @@ Status made(
         return s;
     m.kind = text.kind;
     m.booking = QString::number(booking);
-    m.messageId = makeMessageId(idAddress(location));
+    m.messageId = makeMessageId(idFrom);
     addressed = true;
     return Status::ok();
 }
@@ -208,7 +208,7 @@ Status queueFor(db::Transaction &t, const QString &location, const QString &kind
         return Status::ok();
     db::outbox::Message m;
     bool addressed = false;
-    if (Status s = made(location, text, booking, m, addressed); !s || !addressed)
+    if (Status s = made(location, text, booking, idAddress(location), m, addressed); !s || !addressed)
         return s;
     if (Status s = db::outbox::queue(t, m, now); !s)
         return s;
@@ -249,20 +249,31 @@ Status plan(const QString &location, const QDate &today, const QDateTime &now, P
             return r.status();
     }
 
+    // Written together: a first planning over years of bookings is one
+    // commit, not thousands. Another planner's same key, written meanwhile,
+    // fails this one; the next planning finds it there.
+    db::Transaction t(location);
+    if (Status s = t.begin(); !s)
+        return s;
+    const QString idFrom = idAddress(location);
     for (auto it = want.cbegin(); it != want.cend(); ++it) {
         if (planned.contains(it.key()))
             continue;
         db::outbox::Message m;
         bool addressed = false;
-        if (Status s = made(location, *it->text, it->booking, m, addressed); !s)
+        if (Status s = made(location, *it->text, it->booking, idFrom, m, addressed); !s)
             return s;
         if (!addressed)
             continue;
         m.planKey = it.key();
         bool added = false;
-        if (Status s = db::outbox::plan(location, m, now, added); !s)
+        if (Status s = db::outbox::plan(t, m, now, added); !s)
             return s;
         out.planned += added;
+    }
+    if (Status s = t.commit(); !s) {
+        out.planned = 0;
+        return s;
     }
 
     for (const auto &[id, key] : std::as_const(waiting)) {

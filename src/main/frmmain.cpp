@@ -2,6 +2,7 @@
 #include "platform/twips.h"
 
 #include "bookings/frmassignguide.h"
+#include "bookings/frmoutbox.h"
 #include "bookings/frmrequests.h"
 #include "bookings/frmseason.h"
 #include "bookings/frmtripday.h"
@@ -130,6 +131,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { {}, "mnuTripDay", "Trip Day...", {}, "weather-few-clouds", &FrmMain::openTripDay },
         { {}, "mnuAssignGuide", "Assign Guide...", {}, "x-office-address-book", &FrmMain::openAssignGuide },
         { {}, "mnuRequests", "Requests...", {}, "appointment", &FrmMain::openRequests },
+        { {}, "mnuOutbox", "Outbox...", {}, "x-office-document", &FrmMain::openOutbox },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides },
         { {}, "mnuBookingPage", "Booking Page...", {}, "preferences-system", &FrmMain::openBookingPage },
@@ -171,7 +173,7 @@ void FrmMain::buildMenus()
                 "mnuImportContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
-                "mnuAssignGuide", "mnuRequests" } },
+                "mnuAssignGuide", "mnuRequests", "mnuOutbox" } },
         { "&Options", "mnuOptions",
             { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "-", "mnuSharedDatabase" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
@@ -464,6 +466,11 @@ void FrmMain::openBookingPage()
 void FrmMain::openRequests()
 {
     platform::showWindow<FrmRequests>();
+}
+
+void FrmMain::openOutbox()
+{
+    platform::showWindow<FrmOutbox>();
 }
 
 void FrmMain::openAbout()

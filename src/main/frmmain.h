@@ -47,6 +47,7 @@ public:
     void openBookingPage();
     // Utilities > Requests: the trips clients asked for, to be answered.
     void openRequests();
+    void openOutbox();
 
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);

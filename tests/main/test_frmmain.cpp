@@ -195,7 +195,7 @@ void TestFrmMain::menus_data()
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
                                       "mnuLog=Fishing Log", "mnuSeason=Season Summary",
                                       "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide...",
-                                      "mnuRequests=Requests..." };
+                                      "mnuRequests=Requests...", "mnuOutbox=Outbox..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
                                     "mnuGuides=Guides...", "mnuBookingPage=Booking Page...", "-",
@@ -245,10 +245,10 @@ void TestFrmMain::commandEnabling_data()
              "Log", "Search", "Exit" })
         QTest::newRow(key) << "browsing"
                            << "toolbar" << key << true;
-    for (const char *item :
-        { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar", "mnuGear",
-            "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase", "mnuGuides",
-            "mnuBookingPage", "mnuAssignGuide", "mnuRequests", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+    for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
+             "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
+             "mnuGuides", "mnuBookingPage", "mnuAssignGuide", "mnuRequests", "mnuOutbox", "mnuShowhelp",
+             "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
