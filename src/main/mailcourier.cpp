@@ -40,18 +40,16 @@ void MailCourier::runNow()
 {
     if (busy())
         return;
-    mail::SmtpSettings smtp;
-    mail::Mailbox from;
-    bool setUp = false;
-    if (Status s = m_settings(smtp, from, setUp); !s || !setUp) {
-        m_round = {};
-        finish(s);
-        return;
-    }
     m_now = QDateTime::currentDateTimeUtc();
     m_round = {};
     const QDate today = platform::today();
-    if (m_planned != today) {
+    // The day counts as planned only once mail is set up.
+    bool setUpHere = false;
+    if (Status s = mail::isSetUp(m_location, setUpHere); !s) {
+        finish(s);
+        return;
+    }
+    if (setUpHere && m_planned != today) {
         mail::Plan plan;
         if (Status s = mail::plan(m_location, today, m_now, plan); !s) {
             finish(s);
@@ -59,13 +57,24 @@ void MailCourier::runNow()
         }
         m_planned = today;
     }
-    m_sender = std::make_unique<mail::Sender>(m_location, m_name, smtp, from);
+    // The settings (and the keyring's password with them) are read only
+    // when there is something to send.
+    m_sender = std::make_unique<mail::Sender>(m_location, m_name, mail::SmtpSettings {}, mail::Mailbox {});
     m_taken.clear();
     m_at = 0;
-    if (Status s = m_sender->take(m_now, perRound, m_taken); !s) {
+    if (Status s = m_sender->take(m_now, perRound, m_taken); !s || m_taken.isEmpty()) {
         finish(s);
         return;
     }
+    mail::SmtpSettings smtp;
+    mail::Mailbox from;
+    bool setUp = false;
+    if (Status s = m_settings(smtp, from, setUp); !s || !setUp) {
+        const Status released = m_sender->release(m_taken);
+        finish(s ? released : s);
+        return;
+    }
+    m_sender = std::make_unique<mail::Sender>(m_location, m_name, smtp, from);
     sendNext();
 }
 

@@ -25,8 +25,8 @@ class MailCourier : public QObject
 {
     Q_OBJECT
 public:
-    // The mail server and the sender to use; false in setUp (and ok) while
-    // mail is not set up.
+    // The mail server and the sender to use, asked when there is something
+    // to send; false in setUp (and ok) while mail is not set up.
     using Settings = std::function<Status(mail::SmtpSettings &, mail::Mailbox &, bool &setUp)>;
 
     MailCourier(const QString &location, const QString &name, Settings settings, QObject *parent = nullptr);

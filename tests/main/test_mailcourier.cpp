@@ -53,8 +53,9 @@ void TestMailCourier::init()
     QVERIFY(db::write(databasePath(), QStringLiteral("Booking"), QStringLiteral("DELETE FROM Booking"), {}));
 }
 
-// Not set up: nothing is planned or taken. Set up: the day's reminder is
-// planned and goes with what waited, while the window's thread goes on.
+// Not set up: nothing is planned. Set up: the day's reminder is planned
+// and goes, while the window's thread goes on; a message that finds the
+// settings gone waits.
 void TestMailCourier::plansAndSendsOffTheWindowsThread()
 {
     test::FakeClock clock;
@@ -97,6 +98,27 @@ void TestMailCourier::plansAndSendsOffTheWindowsThread()
     // The next round plans nothing again and finds nothing due.
     courier.runNow();
     QVERIFY(ended.size() == 3 || ended.wait(20000));
+    QCOMPARE(server.received().size(), 1);
+
+    // The settings gone at this desk: what is due waits, untried.
+    setUp = false;
+    db::outbox::Message m;
+    m.kind = QStringLiteral("Confirmed");
+    m.recipient = QStringLiteral("bob@example.com");
+    m.recipientName = QStringLiteral("Bob");
+    m.subject = QStringLiteral("Your trip");
+    m.messageId = mail::makeMessageId(QStringLiteral("guide@tallow-lake.com"));
+    db::Transaction t(databasePath());
+    QVERIFY(t.begin());
+    QVERIFY(db::outbox::queue(t, m, QDateTime::currentDateTimeUtc()));
+    QVERIFY(t.commit());
+    courier.runNow();
+    QVERIFY(!courier.busy());
+    QCOMPARE(outbox(),
+        QStringList({ QStringLiteral("Ann: Reminder [Sent]"), QStringLiteral("Bob: Confirmed [Queued]") }));
+    QList<db::outbox::Message> all;
+    QVERIFY(db::outbox::read(databasePath(), all));
+    QCOMPARE(all.first().tries, 0);
     QCOMPARE(server.received().size(), 1);
 }
 
