@@ -1,5 +1,6 @@
 #include "mail/texts.h"
 
+#include "core/money.h"
 #include "db/fieldvalue.h"
 #include "db/query.h"
 #include "schema/fields.h"

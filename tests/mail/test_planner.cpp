@@ -9,6 +9,7 @@
 #include "testenv.h"
 
 #include <QTest>
+#include <QTimeZone>
 
 using namespace bm;
 
