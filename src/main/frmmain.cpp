@@ -26,6 +26,7 @@
 #include "reminders/frmreminder.h"
 #include "setup/frmbookingpage.h"
 #include "setup/frmguides.h"
+#include "setup/frmmail.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -133,6 +134,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides },
         { {}, "mnuBookingPage", "Booking Page...", {}, "preferences-system", &FrmMain::openBookingPage },
+        { {}, "mnuMail", "Mail...", {}, "preferences-system", &FrmMain::openMail },
         { {}, "mnuSharedDatabase", "Shared Database...", {}, "preferences-system",
             &FrmMain::openSharedDatabase },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
@@ -173,7 +175,8 @@ void FrmMain::buildMenus()
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
                 "mnuAssignGuide", "mnuRequests" } },
         { "&Options", "mnuOptions",
-            { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "-", "mnuSharedDatabase" } },
+            { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "mnuMail", "-",
+                "mnuSharedDatabase" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
     for (const auto &m : menus) {
@@ -459,6 +462,11 @@ void FrmMain::openGuides()
 void FrmMain::openBookingPage()
 {
     platform::showWindow<FrmBookingPage>();
+}
+
+void FrmMain::openMail()
+{
+    platform::showWindow<FrmMail>();
 }
 
 void FrmMain::openRequests()

@@ -198,8 +198,8 @@ void TestFrmMain::menus_data()
                                       "mnuRequests=Requests..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
-                                    "mnuGuides=Guides...", "mnuBookingPage=Booking Page...", "-",
-                                    "mnuSharedDatabase=Shared Database..." };
+                                    "mnuGuides=Guides...", "mnuBookingPage=Booking Page...",
+                                    "mnuMail=Mail...", "-", "mnuSharedDatabase=Shared Database..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -245,10 +245,10 @@ void TestFrmMain::commandEnabling_data()
              "Log", "Search", "Exit" })
         QTest::newRow(key) << "browsing"
                            << "toolbar" << key << true;
-    for (const char *item :
-        { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar", "mnuGear",
-            "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase", "mnuGuides",
-            "mnuBookingPage", "mnuAssignGuide", "mnuRequests", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+    for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
+             "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
+             "mnuGuides", "mnuBookingPage", "mnuMail", "mnuAssignGuide", "mnuRequests", "mnuShowhelp",
+             "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
@@ -556,7 +556,7 @@ void TestFrmMain::topicsOfEveryWindow_data()
 {
     QTest::addColumn<QString>("number");
     for (const char *n : { "10", "400", "1200", "2200", "2300", "2600", "2700", "2800", "3000", "3200",
-             "3300", "3400", "3600" })
+             "3300", "3400", "3600", "3700" })
         QTest::newRow(n) << n;
 }
 
