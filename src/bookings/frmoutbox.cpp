@@ -100,7 +100,7 @@ FrmOutbox::FrmOutbox(QWidget *parent)
     connect(m_cmdSendAgain, &QPushButton::clicked, this, &FrmOutbox::sendAgain);
     connect(m_cmdCancelMessage, &QPushButton::clicked, this, &FrmOutbox::cancelMessage);
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3600")); });
+    connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3700")); });
     platform::addHelpCommand(this, m_cmdHelp);
     connect(m_grid, &QTableWidget::cellDoubleClicked, this, [this](int row) { openBooking(row); });
     connect(m_grid, &QTableWidget::itemSelectionChanged, this, &FrmOutbox::enableCommands);

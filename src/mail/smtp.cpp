@@ -114,16 +114,10 @@ size_t readCallback(char *buffer, size_t size, size_t count, void *user)
     return size_t(n);
 }
 
-bool plausibleHost(const QString &host)
+// What a reason says of a message the outbox will send again.
+QString triedLater()
 {
-    if (host.isEmpty() || host.size() > 253)
-        return false;
-    if (!QHostAddress(host).isNull())
-        return true;
-    for (const QChar c : host)
-        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'.' && c != u'-')
-            return false;
-    return !host.startsWith(u'.') && !host.startsWith(u'-');
+    return QStringLiteral(" It will be tried again later.");
 }
 
 bool loopback(const QString &host)
@@ -185,7 +179,7 @@ SendResult judge(
     const QString answer = QStringLiteral("%1 %2").arg(talk.lastCode).arg(cleaned(talk.lastReply)).trimmed();
     const QString said
         = talk.lastCode > 0 ? QStringLiteral(" The server answered \"%1\".").arg(answer) : QString();
-    const QString later = QStringLiteral(" It will be tried again later.");
+    const QString later = triedLater();
 
     if (certificateTrouble(code)
         || (code == CURLE_SSL_CONNECT_ERROR
@@ -286,6 +280,18 @@ using List = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 } // namespace
 
+bool plausibleHost(const QString &host)
+{
+    if (host.isEmpty() || host.size() > 253)
+        return false;
+    if (!QHostAddress(host).isNull())
+        return true;
+    for (const QChar c : host)
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'.' && c != u'-')
+            return false;
+    return !host.startsWith(u'.') && !host.startsWith(u'-');
+}
+
 SendResult send(const SmtpSettings &settings, Message &message)
 {
     QByteArray bytes;
@@ -372,7 +378,10 @@ SendResult sendTestMessage(const SmtpSettings &settings, const Mailbox &from, co
     m.body = QStringLiteral("This message checks Brindlemoor's mail settings: it went out through %1.\n"
                             "It needs no answer.\n")
                  .arg(settings.host);
-    return send(settings, m);
+    SendResult r = send(settings, m);
+    // Nobody sends a test message again: the guide reads the reason at once.
+    r.reason.remove(triedLater());
+    return r;
 }
 
 } // namespace bm::mail

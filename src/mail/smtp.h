@@ -43,6 +43,10 @@ struct SendResult {
     bool sent() const { return outcome == Sent; }
 };
 
+// Whether the text can name a mail server: an IP address, or a host name of
+// ASCII letters, digits, dots and hyphens, at most 253 characters.
+bool plausibleHost(const QString &host);
+
 // Composes the message (filling in its Message-ID and date, see compose())
 // and sends it to message.to. A message that can not be composed is not
 // sent: Permanent, with compose()'s reason.

@@ -27,6 +27,7 @@
 #include "reminders/frmreminder.h"
 #include "setup/frmbookingpage.h"
 #include "setup/frmguides.h"
+#include "setup/frmmail.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -135,6 +136,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides },
         { {}, "mnuBookingPage", "Booking Page...", {}, "preferences-system", &FrmMain::openBookingPage },
+        { {}, "mnuMail", "Mail...", {}, "preferences-system", &FrmMain::openMail },
         { {}, "mnuSharedDatabase", "Shared Database...", {}, "preferences-system",
             &FrmMain::openSharedDatabase },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
@@ -175,7 +177,8 @@ void FrmMain::buildMenus()
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
                 "mnuAssignGuide", "mnuRequests", "mnuOutbox" } },
         { "&Options", "mnuOptions",
-            { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "-", "mnuSharedDatabase" } },
+            { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "mnuMail", "-",
+                "mnuSharedDatabase" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
     for (const auto &m : menus) {
@@ -461,6 +464,11 @@ void FrmMain::openGuides()
 void FrmMain::openBookingPage()
 {
     platform::showWindow<FrmBookingPage>();
+}
+
+void FrmMain::openMail()
+{
+    platform::showWindow<FrmMail>();
 }
 
 void FrmMain::openRequests()

@@ -45,6 +45,8 @@ public:
     void openGuides();
     // Options > Booking Page: what the booking page offers clients.
     void openBookingPage();
+    // Options > Mail: the mail server and the sender the clients see.
+    void openMail();
     // Utilities > Requests: the trips clients asked for, to be answered.
     void openRequests();
     void openOutbox();

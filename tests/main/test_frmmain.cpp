@@ -198,8 +198,8 @@ void TestFrmMain::menus_data()
                                       "mnuRequests=Requests...", "mnuOutbox=Outbox..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
-                                    "mnuGuides=Guides...", "mnuBookingPage=Booking Page...", "-",
-                                    "mnuSharedDatabase=Shared Database..." };
+                                    "mnuGuides=Guides...", "mnuBookingPage=Booking Page...",
+                                    "mnuMail=Mail...", "-", "mnuSharedDatabase=Shared Database..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -247,7 +247,8 @@ void TestFrmMain::commandEnabling_data()
                            << "toolbar" << key << true;
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
              "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
-             "mnuGuides", "mnuBookingPage", "mnuAssignGuide", "mnuRequests", "mnuOutbox", "mnuShowhelp",
+             "mnuGuides", "mnuBookingPage", "mnuMail", "mnuAssignGuide", "mnuRequests", "mnuOutbox",
+             "mnuShowhelp",
              "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
@@ -556,7 +557,7 @@ void TestFrmMain::topicsOfEveryWindow_data()
 {
     QTest::addColumn<QString>("number");
     for (const char *n : { "10", "400", "1200", "2200", "2300", "2600", "2700", "2800", "3000", "3200",
-             "3300", "3400", "3600" })
+             "3300", "3400", "3600", "3700" })
         QTest::newRow(n) << n;
 }
 

@@ -26,7 +26,7 @@ namespace
 const QList<int> &tableTopics()
 {
     static const QList<int> topics { 10, 400, 1200, 2200, 2300, 2600, 2700, 2800, 3000, 3200, 3300, 3400,
-        3500, 3600 };
+        3500, 3600, 3700 };
     return topics;
 }
 
@@ -321,6 +321,10 @@ void TestHelp::helpKeyInEveryWindow_data()
                                   << "frmBookingPage" << 3600;
     QTest::newRow("requests") << "mnuRequests"
                               << "frmRequests" << 3600;
+    QTest::newRow("mail") << "mnuMail"
+                          << "frmMail" << 3700;
+    QTest::newRow("outbox") << "mnuOutbox"
+                            << "frmOutbox" << 3700;
 }
 
 // F1 in each window runs that window's own Help command.

@@ -155,6 +155,73 @@ std::optional<QString> ScriptedInput::askText(const platform::TextRequest &reque
     return answers.takeFirst();
 }
 
+FakeKeyring::FakeKeyring()
+{
+    platform::setKeyringService(this);
+}
+FakeKeyring::~FakeKeyring()
+{
+    platform::setKeyringService(&keyringGuard());
+}
+
+Status FakeKeyring::read(const QString &key, QString &secret, bool &found)
+{
+    uses << QStringLiteral("read ") + key;
+    secret.clear();
+    found = false;
+    if (!failure.isEmpty())
+        return Status::failure(failure);
+    found = secrets.contains(key);
+    secret = secrets.value(key);
+    return Status::ok();
+}
+
+Status FakeKeyring::write(const QString &key, const QString &secret)
+{
+    uses << QStringLiteral("write ") + key;
+    if (!failure.isEmpty())
+        return Status::failure(failure);
+    secrets.insert(key, secret);
+    return Status::ok();
+}
+
+Status FakeKeyring::remove(const QString &key)
+{
+    uses << QStringLiteral("remove ") + key;
+    if (!failure.isEmpty())
+        return Status::failure(failure);
+    secrets.remove(key);
+    return Status::ok();
+}
+
+platform::KeyringService &keyringGuard()
+{
+    struct Guard : platform::KeyringService {
+        Status refuse(const QString &what, const QString &key)
+        {
+            const QString text
+                = QStringLiteral("A test reached the keyring (%1 %2) without a FakeKeyring").arg(what, key);
+            if (QTest::currentTestFunction())
+                QTest::qFail(qPrintable(text), __FILE__, __LINE__);
+            else
+                qFatal("%s", qPrintable(text));
+            return Status::failure(text);
+        }
+        Status read(const QString &key, QString &, bool &found) override
+        {
+            found = false;
+            return refuse(QStringLiteral("read"), key);
+        }
+        Status write(const QString &key, const QString &) override
+        {
+            return refuse(QStringLiteral("write"), key);
+        }
+        Status remove(const QString &key) override { return refuse(QStringLiteral("remove"), key); }
+    };
+    static Guard guard;
+    return guard;
+}
+
 RecordingHelp::RecordingHelp()
 {
     platform::setHelpViewerService(this);

@@ -3,6 +3,7 @@
 #include "platform/filedialogs.h"
 #include "platform/help.h"
 #include "platform/input.h"
+#include "platform/keyring.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/progress.h"
@@ -11,6 +12,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 #include <QUrl>
 
@@ -129,6 +131,28 @@ public:
     QList<std::optional<QString>> answers;
     QList<platform::TextRequest> requests;
 };
+
+// The desktop's keyring in memory, so that no test reaches the real one.
+// Records each use as "read KEY", "write KEY" or "remove KEY"; with failure
+// set, every use fails with it and nothing changes. Without a FakeKeyring a
+// test that reaches the keyring fails (keyringGuard()).
+class FakeKeyring : public platform::KeyringService
+{
+public:
+    FakeKeyring();
+    ~FakeKeyring() override;
+    Status read(const QString &key, QString &secret, bool &found) override;
+    Status write(const QString &key, const QString &secret) override;
+    Status remove(const QString &key) override;
+
+    QMap<QString, QString> secrets;
+    QStringList uses;
+    QString failure;
+};
+
+// The keyring every test has until it makes a FakeKeyring: any use fails
+// the running test. BM_TEST_MAIN puts it in.
+platform::KeyringService &keyringGuard();
 
 class RecordingHelp : public platform::HelpViewerService
 {

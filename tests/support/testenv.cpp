@@ -1,5 +1,7 @@
 #include "testenv.h"
 
+#include "doubles.h"
+
 #include "core/apppaths.h"
 #include "db/database.h"
 #include "platform/imagelimits.h"
@@ -49,6 +51,8 @@ void setUpEnvironment()
     QCoreApplication::setApplicationName(QStringLiteral("Brindlemoor"));
     // Pictures are decoded under the program's own limit.
     platform::limitPictureMemory();
+    // No test reaches the desktop's keyring: a FakeKeyring stands in.
+    platform::setKeyringService(&keyringGuard());
     resetDatabase();
 }
 

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "domain/mailsettings.h"
+#include "mail/smtp.h"
+
+#include <QFutureWatcher>
+#include <QPointer>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace bm
+{
+
+// "Mail": the guide's mail server, the sender the clients see and the
+// guide's own address. The password is kept in the desktop's keyring only
+// (platform/keyring.h), under the key of the user and server. Save writes
+// the record and the password and closes; Cancel closes; "Send a Test
+// Message" sends one with what is typed, saved or not.
+class FrmMail : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmMail(QWidget *parent = nullptr);
+    ~FrmMail() override;
+
+    // Checks and writes the settings, then the password. False, after
+    // telling the guide, when a value is refused (nothing written), the
+    // record could not be written, or the keyring failed (the record is
+    // saved, the password not; the window stays for another try).
+    bool save();
+    // Whether a test message is on its way.
+    bool isSending() const { return m_sending != nullptr; }
+
+private:
+    void load();
+    void showSettings(const mailsettings::Settings &s);
+    mailsettings::Settings shownSettings() const;
+    // Shows why a value is refused and puts the cursor in its field.
+    void refuse(const Status &why, mailsettings::Field field);
+    // The password as the keyring should hold it after the record was
+    // written with `saved`.
+    Status keepPassword(const mailsettings::Settings &saved);
+    void sendTestMessage();
+    void tested(const mail::SendResult &result, const QString &to);
+
+    QLineEdit *m_server; // txtServer
+    QLineEdit *m_port; // txtPort
+    QComboBox *m_security; // cboSecurity
+    QLineEdit *m_user; // txtUser
+    QLineEdit *m_password; // txtPassword
+    QLineEdit *m_senderAddress; // txtSenderAddress
+    QLineEdit *m_senderName; // txtSenderName
+    QLineEdit *m_guideAddress; // txtGuideAddress
+    QLabel *m_keyringNote; // lblKeyring
+    QPushButton *m_cmdTestMessage;
+    QPushButton *m_cmdSave;
+    QPushButton *m_cmdCancel;
+    QPushButton *m_cmdHelp;
+
+    mailsettings::Settings m_read; // the record as read, or as last saved
+    QString m_passwordRead; // what the keyring held for m_read's key
+    bool m_passwordKnown = false; // whether the keyring could be asked
+    QPointer<QFutureWatcher<mail::SendResult>> m_sending;
+};
+
+} // namespace bm
