@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/pagecheck.h"
 #include "main/frmmain.h"
+#include "main/mailcourier.h"
 #include "main/startdatabase.h"
 #include "maintenance/helpviewer.h"
 #include "platform/imagelimits.h"
@@ -42,6 +43,8 @@ int main(int argc, char *argv[])
         [](const QString &message) { bm::platform::warn(message); });
     if (!bm::db::onServer(bm::databasePath()))
         pages.start();
+    // The mail that goes by itself, once Options > Mail is set up.
+    const auto courier = bm::startMailCourier();
     const int result = app.exec();
     // The main window is discarded when it closes; its record sources write
     // what is pending as they close with it.

@@ -1,9 +1,14 @@
 #include "main/mailcourier.h"
 
+#include "core/apppaths.h"
 #include "core/log.h"
+#include "domain/mailsettings.h"
 #include "mail/queue.h"
+#include "platform/keyring.h"
 #include "platform/shell.h"
 
+#include <QCoreApplication>
+#include <QSysInfo>
 #include <QtConcurrent>
 
 namespace bm
@@ -45,13 +50,13 @@ void MailCourier::runNow()
     const QDate today = platform::today();
     // The day counts as planned only once mail is set up.
     bool setUpHere = false;
-    if (Status s = mail::isSetUp(m_location, setUpHere); !s) {
+    if (Status s = mail::isSetUp(location(), setUpHere); !s) {
         finish(s);
         return;
     }
     if (setUpHere && m_planned != today) {
         mail::Plan plan;
-        if (Status s = mail::plan(m_location, today, m_now, plan); !s) {
+        if (Status s = mail::plan(location(), today, m_now, plan); !s) {
             finish(s);
             return;
         }
@@ -59,7 +64,7 @@ void MailCourier::runNow()
     }
     // The settings (and the keyring's password with them) are read only
     // when there is something to send.
-    m_sender = std::make_unique<mail::Sender>(m_location, m_name, mail::SmtpSettings {}, mail::Mailbox {});
+    m_sender = std::make_unique<mail::Sender>(location(), m_name, mail::SmtpSettings {}, mail::Mailbox {});
     m_taken.clear();
     m_at = 0;
     if (Status s = m_sender->take(m_now, perRound, m_taken); !s || m_taken.isEmpty()) {
@@ -74,7 +79,7 @@ void MailCourier::runNow()
         finish(s ? released : s);
         return;
     }
-    m_sender = std::make_unique<mail::Sender>(m_location, m_name, smtp, from);
+    m_sender = std::make_unique<mail::Sender>(location(), m_name, smtp, from);
     sendNext();
 }
 
@@ -105,6 +110,11 @@ void MailCourier::sent()
     sendNext();
 }
 
+QString MailCourier::location() const
+{
+    return m_location.isEmpty() ? databasePath() : m_location;
+}
+
 void MailCourier::finish(const Status &status)
 {
     if (!status)
@@ -112,6 +122,32 @@ void MailCourier::finish(const Status &status)
     m_sender.reset();
     m_taken.clear();
     emit roundEnded(m_round, status);
+}
+
+std::unique_ptr<MailCourier> startMailCourier(QObject *parent)
+{
+    const auto settings = [](mail::SmtpSettings &smtp, mail::Mailbox &from, bool &setUp) {
+        setUp = false;
+        mailsettings::Settings s;
+        if (Status read = mailsettings::read(s); !read)
+            return read;
+        if (s.server.trimmed().isEmpty() || !mail::plausibleAddress(s.senderAddress.trimmed()))
+            return Status::ok();
+        QString password;
+        bool found = false;
+        if (const QString key = mailsettings::keyringKey(s); !key.isEmpty())
+            if (Status kept = platform::readSecret(key, password, found); !kept)
+                return kept;
+        if (Status usable = mailsettings::forSending(s, password, smtp, from); !usable)
+            return usable;
+        setUp = true;
+        return Status::ok();
+    };
+    const QString name
+        = QStringLiteral("%1 %2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid());
+    auto courier = std::make_unique<MailCourier>(QString(), name, settings, parent);
+    courier->start();
+    return courier;
 }
 
 } // namespace bm

@@ -29,6 +29,7 @@ public:
     // to send; false in setUp (and ok) while mail is not set up.
     using Settings = std::function<Status(mail::SmtpSettings &, mail::Mailbox &, bool &setUp)>;
 
+    // location empty: the program's database, whichever it is at each round.
     MailCourier(const QString &location, const QString &name, Settings settings, QObject *parent = nullptr);
     ~MailCourier() override;
 
@@ -47,6 +48,7 @@ private:
     void sendNext();
     void sent();
     void finish(const Status &status);
+    QString location() const;
 
     QString m_location;
     QString m_name;
@@ -60,5 +62,9 @@ private:
     mail::Round m_round;
     QFutureWatcher<mail::SendResult> m_watcher;
 };
+
+// The program's courier: this desk's name, the settings of Options > Mail
+// with the password from the keyring; it starts at once.
+std::unique_ptr<MailCourier> startMailCourier(QObject *parent = nullptr);
 
 } // namespace bm

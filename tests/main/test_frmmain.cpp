@@ -248,8 +248,7 @@ void TestFrmMain::commandEnabling_data()
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
              "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
              "mnuGuides", "mnuBookingPage", "mnuMail", "mnuAssignGuide", "mnuRequests", "mnuOutbox",
-             "mnuShowhelp",
-             "mnuUpdate", "mnuAbout" })
+             "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
