@@ -9,6 +9,7 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
+#include "recordform/listgrid.h"
 #include "schema/fields.h"
 
 #include <QHBoxLayout>
@@ -62,7 +63,11 @@ bool maySendAgain(const db::outbox::Message &m)
 
 FrmOutbox::FrmOutbox(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_grid(new QTableWidget(0, 8, this))
+    , m_grid(listGrid(QStringLiteral("grdOutbox"),
+          QStringList { QStringLiteral("Made"), QStringLiteral("Kind"), QStringLiteral("To"),
+              QStringLiteral("Subject"), QStringLiteral("State"), QStringLiteral("Tries"),
+              QStringLiteral("Sent"), QStringLiteral("Reason") },
+          this))
     , m_count(new QLabel(this))
     , m_cmdSendAgain(commandButton(QStringLiteral("cmdSendAgain"), QStringLiteral("Send &Again"), this))
     , m_cmdCancelMessage(
@@ -72,17 +77,7 @@ FrmOutbox::FrmOutbox(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmOutbox"));
     setWindowTitle(QStringLiteral("Outbox"));
-    m_grid->setObjectName(QStringLiteral("grdOutbox"));
     m_count->setObjectName(QStringLiteral("lblCount"));
-    m_grid->setHorizontalHeaderLabels({ QStringLiteral("Made"), QStringLiteral("Kind"), QStringLiteral("To"),
-        QStringLiteral("Subject"), QStringLiteral("State"), QStringLiteral("Tries"), QStringLiteral("Sent"),
-        QStringLiteral("Reason") });
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setWordWrap(false);
-    m_grid->verticalHeader()->setVisible(false);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
     m_cmdSendAgain->setToolTip(QStringLiteral("Try a message that could not go once more, from now"));
     m_cmdCancelMessage->setToolTip(QStringLiteral("Keep a message that has not gone from going"));
 

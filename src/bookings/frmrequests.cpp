@@ -11,6 +11,7 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
+#include "recordform/listgrid.h"
 #include "schema/fields.h"
 
 #include <QHBoxLayout>
@@ -48,7 +49,11 @@ QString countText(qsizetype n)
 
 FrmRequests::FrmRequests(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_grid(new QTableWidget(0, 8, this))
+    , m_grid(listGrid(QStringLiteral("grdRequests"),
+          QStringList { QStringLiteral("Date"), QStringLiteral("Start"), QStringLiteral("Trip"),
+              QStringLiteral("Client"), QStringLiteral("Party"), QStringLiteral("E-mail"),
+              QStringLiteral("Phone"), QStringLiteral("Asked") },
+          this))
     , m_count(new QLabel(this))
     , m_cmdAccept(commandButton(QStringLiteral("cmdAccept"), QStringLiteral("&Accept"), this))
     , m_cmdDecline(commandButton(QStringLiteral("cmdDecline"), QStringLiteral("&Decline"), this))
@@ -57,18 +62,8 @@ FrmRequests::FrmRequests(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmRequests"));
     setWindowTitle(QStringLiteral("Requests"));
-    m_grid->setObjectName(QStringLiteral("grdRequests"));
     m_count->setObjectName(QStringLiteral("lblCount"));
-    m_grid->setHorizontalHeaderLabels({ QStringLiteral("Date"), QStringLiteral("Start"),
-        QStringLiteral("Trip"), QStringLiteral("Client"), QStringLiteral("Party"), QStringLiteral("E-mail"),
-        QStringLiteral("Phone"), QStringLiteral("Asked") });
     m_grid->horizontalHeaderItem(7)->setToolTip(QStringLiteral("When the client asked on the booking page"));
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setWordWrap(false);
-    m_grid->verticalHeader()->setVisible(false);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
     m_cmdAccept->setToolTip(QStringLiteral("Take the trip: the booking is confirmed"));
     m_cmdDecline->setToolTip(QStringLiteral("Turn the trip down, with a reason the client reads"));
 
