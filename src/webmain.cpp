@@ -2,6 +2,7 @@
 // for a trip, served from the lodge's shared database.
 #include "db/bookingpage.h"
 #include "web/config.h"
+#include "web/courier.h"
 #include "web/service.h"
 #include "web/site.h"
 
@@ -63,6 +64,12 @@ int main(int argc, char **argv)
     bm::web::Service service(site, settings);
     if (const bm::Status s = service.bind(); !s)
         return fail(s.message());
+    // The outbox's mail goes from here too, unless the settings say not.
+    bm::web::Courier courier(database, settings.mailPassword, settings.mailPasswordGiven);
+    if (settings.sendMail) {
+        site.setMailQueued([&courier] { courier.wake(); });
+        courier.start();
+    }
     running = &service;
     std::signal(SIGTERM, stopOnSignal);
     std::signal(SIGINT, stopOnSignal);
@@ -70,5 +77,6 @@ int main(int argc, char **argv)
                         << service.port() << Qt::endl;
     const bool served = service.run();
     running = nullptr;
+    courier.stop();
     return served ? 0 : fail(QStringLiteral("the service stopped on an error."));
 }

@@ -3,8 +3,11 @@
 #include "core/log.h"
 #include "db/engine/migrations.h"
 #include "db/engine/server.h"
+#include "schema/fields.h"
 
 #include <QAtomicInteger>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutex>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -35,6 +38,21 @@ DayState dayState(const QString &s)
     if (s == QLatin1String("full"))
         return DayState::Full;
     return DayState::Closed;
+}
+
+// The fields of a JSON object the server made, numbers whole where they are.
+QVariantHash jsonFields(const QString &text)
+{
+    QVariantHash out;
+    const QJsonObject o = QJsonDocument::fromJson(text.toUtf8()).object();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QJsonValue v = it.value();
+        if (v.isDouble() && v.toDouble() == double(qint64(v.toDouble())))
+            out.insert(it.key(), qint64(v.toDouble()));
+        else if (!v.isNull())
+            out.insert(it.key(), v.toVariant());
+    }
+    return out;
 }
 
 Money amount(const QVariant &v)
@@ -72,25 +90,69 @@ public:
                     return Status::ok();
             }
             const QString reason = m_query.lastError().text();
-            qCWarning(dataLog).noquote() << QStringLiteral("%1: the booking page's call \"%2\" failed: %3")
-                                                .arg(server::displayName(m_uri), sql, reason);
             const bool lost = server::lost(db);
             m_query = QSqlQuery();
-            db = QSqlDatabase();
-            if (lost)
-                forget();
-            if (!lost || !m_retry || attempt > 0)
-                return server::failure(m_uri,
-                    lost ? QStringLiteral("can not be reached.")
-                         : QStringLiteral("refused the page's call."));
+            const Status failed = lostOrRefused(db, sql, reason);
+            if (!lost || !m_retry || attempt > 0 || m_transaction.isValid())
+                return failed;
         }
     }
 
     QSqlQuery &query() { return m_query; }
 
+    // A transaction on the thread's connection: the calls until commit()
+    // or rollback() run on that connection or fail, never on a new one.
+    Status begin()
+    {
+        Status s;
+        QSqlDatabase db = connection(&s);
+        if (!db.isValid())
+            return s;
+        if (!db.transaction())
+            return lostOrRefused(db, QStringLiteral("BEGIN"), db.lastError().text());
+        m_transaction = db;
+        return Status::ok();
+    }
+
+    Status commit()
+    {
+        QSqlDatabase db = m_transaction;
+        m_query = QSqlQuery();
+        m_transaction = QSqlDatabase();
+        if (db.isValid() && db.commit())
+            return Status::ok();
+        return lostOrRefused(db, QStringLiteral("COMMIT"), db.lastError().text());
+    }
+
+    void rollback()
+    {
+        m_query = QSqlQuery();
+        if (m_transaction.isValid())
+            m_transaction.rollback();
+        m_transaction = QSqlDatabase();
+    }
+
 private:
+    Status lostOrRefused(QSqlDatabase &db, const QString &sql, const QString &reason)
+    {
+        qCWarning(dataLog).noquote() << QStringLiteral("%1: the booking page's call \"%2\" failed: %3")
+                                            .arg(server::displayName(m_uri), sql, reason);
+        const bool lost = !db.isValid() || server::lost(db);
+        db = QSqlDatabase();
+        if (lost)
+            forget();
+        return server::failure(
+            m_uri, lost ? QStringLiteral("can not be reached.") : QStringLiteral("refused the page's call."));
+    }
+
     QSqlDatabase connection(Status *status)
     {
+        if (m_transaction.isValid()) {
+            if (m_transaction.isOpen() && !server::lost(m_transaction))
+                return m_transaction;
+            *status = server::failure(m_uri, QStringLiteral("can not be reached."));
+            return QSqlDatabase();
+        }
         auto it = held.find(m_gateway);
         if (it != held.end()) {
             QSqlDatabase db = QSqlDatabase::database(it->second, false);
@@ -127,6 +189,7 @@ private:
     quintptr m_gateway;
     bool m_retry;
     QSqlQuery m_query;
+    QSqlDatabase m_transaction; // while one is open
 };
 
 } // namespace
@@ -217,15 +280,61 @@ Status Gateway::days(const QDate &first, const QDate &last, QList<Day> &out)
     return Status::ok();
 }
 
-Status Gateway::request(const Request &r, Outcome &out)
+Status Gateway::change(const QString &sql, const QVariantList &values, const QString &done,
+    const QString &link, const Compose &compose, QString &answer)
+{
+    answer.clear();
+    Call c(m_uri, m_id, false);
+    if (compose)
+        if (Status s = c.begin(); !s)
+            return s;
+    const auto failed = [&](const Status &s) {
+        c.rollback();
+        return s;
+    };
+    if (Status s = c.run(sql, values); !s)
+        return failed(s);
+    answer = c.query().next() ? c.query().value(0).toString() : QString();
+    if (!compose)
+        return Status::ok();
+    if (answer == done) {
+        if (Status s
+            = c.run(QStringLiteral("SELECT booking::text, guide::text, reason FROM bm_web_mail_booking(?)"),
+                { link });
+            !s)
+            return failed(s);
+        Booked booked;
+        if (c.query().next()) {
+            booked.booking = jsonFields(c.query().value(0).toString());
+            booked.guide = jsonFields(c.query().value(1).toString());
+            booked.reason = c.query().value(2).toString();
+        }
+        QList<Outgoing> mail;
+        if (Status s = compose(booked, mail); !s)
+            return failed(s);
+        for (const Outgoing &m : std::as_const(mail)) {
+            if (Status s = c.run(QStringLiteral("SELECT bm_web_mail_queue(?, ?, ?, ?, ?)"),
+                    { link, m.kind, m.subject, m.body, m.messageId });
+                !s)
+                return failed(s);
+            if (!(c.query().next() && c.query().value(0).toBool()))
+                qCInfo(dataLog).noquote()
+                    << QStringLiteral("%1: the server queued no \"%2\" message for the request.")
+                           .arg(server::displayName(m_uri), m.kind);
+        }
+    }
+    return c.commit();
+}
+
+Status Gateway::request(const Request &r, Outcome &out, const Compose &compose)
 {
     out = Outcome::Invalid;
-    Call c(m_uri, m_id, false);
-    if (Status s = c.run(QStringLiteral("SELECT bm_web_request(?, ?, ?, ?, ?, ?, ?, ?)"),
-            { r.trip, r.day, r.party, r.name, r.email, r.phone, r.note, r.linkDigest });
+    QString answer;
+    if (Status s = change(QStringLiteral("SELECT bm_web_request(?, ?, ?, ?, ?, ?, ?, ?)"),
+            { r.trip, r.day, r.party, r.name, r.email, r.phone, r.note, r.linkDigest },
+            QStringLiteral("made"), r.linkDigest, compose, answer);
         !s)
         return s;
-    const QString answer = c.query().next() ? c.query().value(0).toString() : QString();
     if (answer == QLatin1String("made"))
         out = Outcome::Made;
     else if (answer == QLatin1String("full"))
@@ -255,18 +364,113 @@ Status Gateway::lookUp(const QString &linkDigest, RequestState &out)
     return Status::ok();
 }
 
-Status Gateway::cancel(const QString &linkDigest, CancelOutcome &out)
+Status Gateway::cancel(const QString &linkDigest, CancelOutcome &out, const Compose &compose)
 {
     out = CancelOutcome::Nothing;
-    Call c(m_uri, m_id, false);
-    if (Status s = c.run(QStringLiteral("SELECT bm_web_cancel(?)"), { linkDigest }); !s)
+    QString answer;
+    if (Status s = change(QStringLiteral("SELECT bm_web_cancel(?)"), { linkDigest },
+            QStringLiteral("cancelled"), linkDigest, compose, answer);
+        !s)
         return s;
-    const QString answer = c.query().next() ? c.query().value(0).toString() : QString();
     if (answer == QLatin1String("cancelled"))
         out = CancelOutcome::Cancelled;
     else if (answer == QLatin1String("late"))
         out = CancelOutcome::TooLate;
     return Status::ok();
+}
+
+Status Gateway::mailSetup(MailSetup &out)
+{
+    out = {};
+    Call c(m_uri, m_id, true);
+    if (Status s = c.run(QStringLiteral("SELECT server, port, security, login, sender_address, sender_name, "
+                                        "guide_address FROM bm_web_mail_setup()"),
+            {});
+        !s)
+        return s;
+    if (c.query().next())
+        out = { c.query().value(0).toString(), c.query().value(1).toString(), c.query().value(2).toString(),
+            c.query().value(3).toString(), c.query().value(4).toString(), c.query().value(5).toString(),
+            c.query().value(6).toString() };
+    return Status::ok();
+}
+
+Status Gateway::mailTexts(QList<MailText> &out)
+{
+    out.clear();
+    Call c(m_uri, m_id, true);
+    if (Status s
+        = c.run(QStringLiteral("SELECT kind, send, subject, body, days FROM bm_web_mail_texts()"), {});
+        !s)
+        return s;
+    while (c.query().next())
+        out.append({ c.query().value(0).toString(), c.query().value(1).toString(),
+            c.query().value(2).toString(), c.query().value(3).toString(), c.query().value(4).toString() });
+    return Status::ok();
+}
+
+Status Gateway::take(const QString &sender, const QDateTime &, int most, int, QList<outbox::Message> &out)
+{
+    out.clear();
+    Call c(m_uri, m_id, false);
+    if (Status s
+        = c.run(QStringLiteral("SELECT id, kind, recipient, recipient_name, subject, body, message_id, "
+                               "tries, made, claim FROM bm_web_mail_take(?, ?)"),
+            { sender, most });
+        !s)
+        return s;
+    QSqlQuery &q = c.query();
+    while (q.next()) {
+        outbox::Message m;
+        m.id = q.value(0).toLongLong();
+        m.kind = q.value(1).toString();
+        m.recipient = q.value(2).toString();
+        m.recipientName = q.value(3).toString();
+        m.subject = q.value(4).toString();
+        m.body = q.value(5).toString();
+        m.messageId = q.value(6).toString();
+        m.tries = q.value(7).toString().toInt();
+        m.made = QDateTime::fromString(q.value(8).toString(), Qt::ISODateWithMs).toUTC();
+        m.claim = q.value(9).toString();
+        m.state = QLatin1String(mailState::sending);
+        out.append(m);
+    }
+    return Status::ok();
+}
+
+Status Gateway::done(const outbox::Message &message, const char *state, const QString &reason,
+    const QDateTime &nextTry, bool &taken)
+{
+    taken = false;
+    Call c(m_uri, m_id, false);
+    if (Status s = c.run(QStringLiteral("SELECT bm_web_mail_done(?, ?, ?, ?, ?)"),
+            { message.id, message.claim, QLatin1String(state), reason,
+                nextTry.isValid() ? outbox::stamp(nextTry) : QString() });
+        !s)
+        return s;
+    taken = c.query().next() && c.query().value(0).toBool();
+    return Status::ok();
+}
+
+Status Gateway::markSent(const outbox::Message &message, const QDateTime &, bool &taken)
+{
+    return done(message, mailState::sent, {}, {}, taken);
+}
+
+Status Gateway::putOff(
+    const outbox::Message &message, const QString &reason, const QDateTime &nextTry, bool &taken)
+{
+    return done(message, mailState::queued, reason, nextTry, taken);
+}
+
+Status Gateway::end(const outbox::Message &message, const char *state, const QString &reason, bool &taken)
+{
+    return done(message, state, reason, {}, taken);
+}
+
+Status Gateway::release(const outbox::Message &message, bool &taken)
+{
+    return done(message, "Released", {}, {}, taken);
 }
 
 } // namespace bm::db::page

@@ -2,10 +2,14 @@
 
 #include "core/money.h"
 #include "core/status.h"
+#include "db/outbox.h"
 
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QVariantHash>
+
+#include <functional>
 
 // The booking page's reach into the shared database, for the web service:
 // nothing but the server's page functions (the service's role may call
@@ -70,6 +74,36 @@ struct RequestState {
 
 enum class CancelOutcome { Cancelled, TooLate, Nothing };
 
+// The mail server's settings as the desks keep them (no password: the
+// service reads its own from a file), and the guide's own address.
+struct MailSetup {
+    QString server, port, security, login, senderAddress, senderName, guideAddress;
+};
+
+// A text of the page's own kinds as the guide changed it (Send "Yes" or
+// "No"); the delivered texts stand for the others.
+struct MailText {
+    QString kind, send, subject, body, days;
+};
+
+// The booking a client's link names, for the mail about it: its fields and
+// the guide details' by field name, as stored, and the guide's reason when
+// he declined.
+struct Booked {
+    QVariantHash booking, guide;
+    QString reason;
+};
+
+// A message about the booking for the outbox; its recipient is the
+// booking's client, or the guide for the guide's kinds.
+struct Outgoing {
+    QString kind, subject, body, messageId;
+};
+
+// Writes the messages a change calls for from the booking as the change
+// left it. A failure undoes the change.
+using Compose = std::function<Status(const Booked &, QList<Outgoing> &)>;
+
 // What the page reads and writes; the web service's tests and its fuzzing
 // hand it other answers.
 class Source
@@ -83,13 +117,31 @@ public:
     // last) when there is none.
     [[nodiscard]] virtual Status range(QDate &first, QDate &last) = 0;
     [[nodiscard]] virtual Status days(const QDate &first, const QDate &last, QList<Day> &out) = 0;
-    [[nodiscard]] virtual Status request(const Request &request, Outcome &out) = 0;
+    // A request made, or a trip cancelled, and the mail compose writes
+    // about it (when given), in one transaction.
+    [[nodiscard]] virtual Status request(const Request &request, Outcome &out, const Compose &compose = {})
+        = 0;
     [[nodiscard]] virtual Status lookUp(const QString &linkDigest, RequestState &out) = 0;
-    [[nodiscard]] virtual Status cancel(const QString &linkDigest, CancelOutcome &out) = 0;
+    [[nodiscard]] virtual Status cancel(
+        const QString &linkDigest, CancelOutcome &out, const Compose &compose = {})
+        = 0;
+    // What the mail needs; by default no mail is set up.
+    [[nodiscard]] virtual Status mailSetup(MailSetup &out)
+    {
+        out = {};
+        return Status::ok();
+    }
+    [[nodiscard]] virtual Status mailTexts(QList<MailText> &out)
+    {
+        out.clear();
+        return Status::ok();
+    }
 };
 
-// The shared database at a libpq URI.
-class Gateway : public Source
+// The shared database at a libpq URI; also an outbox its service sends
+// from (through the server's functions: the server's clock stands for now,
+// and a message not answered for within half an hour is taken back).
+class Gateway : public Source, public outbox::Store
 {
 public:
     explicit Gateway(const QString &uri);
@@ -103,11 +155,30 @@ public:
     Status trips(QList<Trip> &out) override;
     Status range(QDate &first, QDate &last) override;
     Status days(const QDate &first, const QDate &last, QList<Day> &out) override;
-    Status request(const Request &request, Outcome &out) override;
+    Status request(const Request &request, Outcome &out, const Compose &compose = {}) override;
     Status lookUp(const QString &linkDigest, RequestState &out) override;
-    Status cancel(const QString &linkDigest, CancelOutcome &out) override;
+    Status cancel(const QString &linkDigest, CancelOutcome &out, const Compose &compose = {}) override;
+    Status mailSetup(MailSetup &out) override;
+    Status mailTexts(QList<MailText> &out) override;
+
+    Status take(const QString &sender, const QDateTime &now, int most, int staleSeconds,
+        QList<outbox::Message> &out) override;
+    Status markSent(const outbox::Message &message, const QDateTime &now, bool &taken) override;
+    Status putOff(const outbox::Message &message, const QString &reason, const QDateTime &nextTry,
+        bool &taken) override;
+    Status end(
+        const outbox::Message &message, const char *state, const QString &reason, bool &taken) override;
+    Status release(const outbox::Message &message, bool &taken) override;
 
 private:
+    // Runs the change (a call that answers one word) and, when it answers
+    // done and compose is given, queues the mail about the booking of the
+    // link, all in one transaction.
+    Status change(const QString &sql, const QVariantList &values, const QString &done, const QString &link,
+        const Compose &compose, QString &answer);
+    Status done(const outbox::Message &message, const char *state, const QString &reason,
+        const QDateTime &nextTry, bool &taken);
+
     QString m_uri;
     quintptr m_id;
 };

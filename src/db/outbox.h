@@ -75,6 +75,61 @@ QString stamp(const QDateTime &when);
 // Gives a taken message back untried, as it was.
 [[nodiscard]] Status release(const QString &location, const Message &message, bool &taken);
 
+// Where a sender takes messages and writes how each went: the outbox of a
+// database the program reaches itself (AtLocation), or one it reaches only
+// through the server's functions for it (the booking page's service).
+class Store
+{
+public:
+    virtual ~Store() = default;
+    [[nodiscard]] virtual Status take(
+        const QString &sender, const QDateTime &now, int most, int staleSeconds, QList<Message> &out)
+        = 0;
+    [[nodiscard]] virtual Status markSent(const Message &message, const QDateTime &now, bool &taken) = 0;
+    [[nodiscard]] virtual Status putOff(
+        const Message &message, const QString &reason, const QDateTime &nextTry, bool &taken)
+        = 0;
+    [[nodiscard]] virtual Status end(
+        const Message &message, const char *state, const QString &reason, bool &taken)
+        = 0;
+    [[nodiscard]] virtual Status release(const Message &message, bool &taken) = 0;
+};
+
+// The functions above, on the outbox at one location.
+class AtLocation : public Store
+{
+public:
+    explicit AtLocation(const QString &location)
+        : m_location(location)
+    {
+    }
+    Status take(
+        const QString &sender, const QDateTime &now, int most, int staleSeconds, QList<Message> &out) override
+    {
+        return outbox::take(m_location, sender, now, most, staleSeconds, out);
+    }
+    Status markSent(const Message &message, const QDateTime &now, bool &taken) override
+    {
+        return outbox::markSent(m_location, message, now, taken);
+    }
+    Status putOff(
+        const Message &message, const QString &reason, const QDateTime &nextTry, bool &taken) override
+    {
+        return outbox::putOff(m_location, message, reason, nextTry, taken);
+    }
+    Status end(const Message &message, const char *state, const QString &reason, bool &taken) override
+    {
+        return outbox::end(m_location, message, state, reason, taken);
+    }
+    Status release(const Message &message, bool &taken) override
+    {
+        return outbox::release(m_location, message, taken);
+    }
+
+private:
+    QString m_location;
+};
+
 // The guide's hand: a message not yet sent is cancelled; one that failed,
 // was given up or cancelled is queued again, due at once, its tries
 // counted afresh. changed is false when the message was not in a state

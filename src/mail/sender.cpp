@@ -15,7 +15,17 @@ QDateTime nextTry(const QDateTime &now, int triesSoFar)
 
 Sender::Sender(
     const QString &location, const QString &name, const SmtpSettings &settings, const Mailbox &from)
-    : m_location(location)
+    : m_own(std::make_unique<db::outbox::AtLocation>(location))
+    , m_store(m_own.get())
+    , m_name(name)
+    , m_settings(settings)
+    , m_from(from)
+{
+}
+
+Sender::Sender(
+    db::outbox::Store &store, const QString &name, const SmtpSettings &settings, const Mailbox &from)
+    : m_store(&store)
     , m_name(name)
     , m_settings(settings)
     , m_from(from)
@@ -24,7 +34,7 @@ Sender::Sender(
 
 Status Sender::take(const QDateTime &now, int most, QList<db::outbox::Message> &out)
 {
-    return db::outbox::take(m_location, m_name, now, most, staleSeconds, out);
+    return m_store->take(m_name, now, most, staleSeconds, out);
 }
 
 SendResult Sender::send(const db::outbox::Message &m) const
@@ -46,17 +56,17 @@ Status Sender::record(const db::outbox::Message &m, const SendResult &r, const Q
     bool held = true;
     Status written;
     if (r.sent()) {
-        written = db::outbox::markSent(m_location, m, QDateTime::currentDateTimeUtc(), held);
+        written = m_store->markSent(m, QDateTime::currentDateTimeUtc(), held);
         out.sent += held;
     } else if (r.outcome == SendResult::Permanent) {
-        written = db::outbox::end(m_location, m, mailState::failed, r.reason, held);
+        written = m_store->end(m, mailState::failed, r.reason, held);
         out.failed += held;
     } else if (m.made.isValid() && m.made.secsTo(now) > triedForSeconds) {
-        written = db::outbox::end(m_location, m, mailState::givenUp,
+        written = m_store->end(m, mailState::givenUp,
             QStringLiteral("Given up after three days of tries. The last: %1").arg(r.reason), held);
         out.givenUp += held;
     } else {
-        written = db::outbox::putOff(m_location, m, r.reason, nextTry(now, m.tries + 1), held);
+        written = m_store->putOff(m, r.reason, nextTry(now, m.tries + 1), held);
         out.putOff += held;
     }
     out.lost += !held;
@@ -72,7 +82,7 @@ Status Sender::release(const QList<db::outbox::Message> &rest)
 {
     for (const db::outbox::Message &m : rest) {
         bool held = true;
-        if (Status s = db::outbox::release(m_location, m, held); !s)
+        if (Status s = m_store->release(m, held); !s)
             return s;
     }
     return Status::ok();

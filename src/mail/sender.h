@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // The outbox's sending: one round takes the messages due, sends each to
 // the mail server and writes how it went. Any number of senders (desks, the
@@ -41,6 +42,8 @@ public:
     // name: this sender's own, distinct from every other's (a desk's user
     // and process, the service's host and process).
     Sender(const QString &location, const QString &name, const SmtpSettings &settings, const Mailbox &from);
+    // On another outbox, which outlives the sender.
+    Sender(db::outbox::Store &store, const QString &name, const SmtpSettings &settings, const Mailbox &from);
 
     // One round of at most most messages, due by now: take, then for each
     // send and record. A failure to read or write the outbox ends the
@@ -67,7 +70,8 @@ public:
     void setAfterSend(AfterSend afterSend) { m_afterSend = std::move(afterSend); }
 
 private:
-    QString m_location;
+    std::unique_ptr<db::outbox::Store> m_own;
+    db::outbox::Store *m_store;
     QString m_name;
     SmtpSettings m_settings;
     Mailbox m_from;

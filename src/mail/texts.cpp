@@ -119,24 +119,34 @@ const QList<Text> &deliveredTexts()
     return all;
 }
 
+QList<Text> textsWith(const QList<KeptText> &kept)
+{
+    QList<Text> out = deliveredTexts();
+    for (const KeptText &k : kept)
+        for (Text &t : out)
+            if (t.kind == k.kind)
+                t = { k.kind, k.send != QLatin1String("No"), k.subject, k.body,
+                    t.days.isEmpty() ? QString() : k.days };
+    return out;
+}
+
 Status texts(const QString &location, QList<Text> &out)
 {
-    out = deliveredTexts();
+    out.clear();
     db::Query r(location);
     if (Status s = r.run(QStringLiteral("SELECT %2, %3, %4, %5, %6 FROM %1 ORDER BY %7")
                              .arg(q(table::MailTexts), q(T::Kind), q(T::Send), q(T::Subject), q(T::Body),
                                  q(T::Days), keyName));
         !s)
         return s;
-    while (r.next()) {
-        const QString kind = r.value(T::Kind).toString();
-        for (Text &t : out)
-            if (t.kind == kind)
-                t = { kind, r.value(T::Send).toString() != QLatin1String("No"),
-                    r.value(T::Subject).toString(), r.value(T::Body).toString(),
-                    t.days.isEmpty() ? QString() : r.value(T::Days).toString() };
-    }
-    return r.status();
+    QList<KeptText> kept;
+    while (r.next())
+        kept.append({ r.value(T::Kind).toString(), r.value(T::Send).toString(),
+            r.value(T::Subject).toString(), r.value(T::Body).toString(), r.value(T::Days).toString() });
+    if (!r.status())
+        return r.status();
+    out = textsWith(kept);
+    return Status::ok();
 }
 
 Status text(const QString &location, const QString &kind, Text &out)
@@ -196,13 +206,53 @@ Status bookingValues(const QString &location, qint64 booking, Values &out)
         return s;
     if (!r.next())
         return r.status() ? Status::failure(QStringLiteral("The booking is no longer there.")) : r.status();
-    const auto text = [&](const char *f) { return r.value(QLatin1String(f)).toString().trimmed(); };
+    QVariantHash fields;
+    for (int i = 0; i < r.columnCount(); ++i)
+        fields.insert(r.columnName(i), r.valueAt(i));
+    QString reason;
+    // The guide's reason when he declined a request made on the page.
+    {
+        namespace R = field::PageRequests;
+        db::Query why(location);
+        if (Status s = why.run(QStringLiteral("SELECT %2 FROM %1 WHERE %3 = ? ORDER BY %4")
+                                   .arg(q(table::PageRequests), q(R::Reason), q(R::Booking), keyName),
+                { QString::number(booking) });
+            !s)
+            return s;
+        while (why.next())
+            if (const QString given = why.value(R::Reason).toString().trimmed(); !given.isEmpty())
+                reason = given;
+        if (!why.status())
+            return why.status();
+    }
+
+    db::Query g(location);
+    if (Status s = g.run(
+            QStringLiteral("SELECT %2, %3, %4, %5 FROM %1 ORDER BY %6 LIMIT 1")
+                .arg(q(table::GuideInfo), q(G::GuideName), q(G::Phone), q(G::Email), q(G::Website), keyName));
+        !s)
+        return s;
+    QVariantHash guide;
+    if (g.next())
+        for (const char *f : { G::GuideName, G::Phone, G::Email, G::Website })
+            guide.insert(QLatin1String(f), g.value(QLatin1String(f)));
+    if (!g.status())
+        return g.status();
+    out = valuesOf(fields, guide, reason);
+    return Status::ok();
+}
+
+Values valuesOf(const QVariantHash &booking, const QVariantHash &guide, const QString &reason)
+{
+    Values out;
+    const auto field = [&](const char *f) { return booking.value(QLatin1String(f)); };
+    const auto text = [&](const char *f) { return field(f).toString().trimmed(); };
     out.insert(QStringLiteral("client"), text(B::Name));
     out.insert(QStringLiteral("client_email"), text(B::Email));
     out.insert(QStringLiteral("client_phone"),
         text(B::CellPhone).isEmpty() ? text(B::Telephone) : text(B::CellPhone));
     out.insert(QStringLiteral("trip"), text(B::Type));
-    out.insert(QStringLiteral("date"), longDate(r.value(B::Date)));
+    out.insert(QStringLiteral("date"), longDate(field(B::Date)));
     out.insert(QStringLiteral("start"), text(B::StartTime));
     out.insert(QStringLiteral("lake"), text(B::Lake));
     out.insert(QStringLiteral("meet_at"), text(B::MeetAt));
@@ -211,9 +261,9 @@ Status bookingValues(const QString &location, qint64 booking, Values &out)
         party.isEmpty() ? QString()
                         : (party == QLatin1String("1") ? QStringLiteral("1 angler")
                                                        : party + QStringLiteral(" anglers")));
-    out.insert(QStringLiteral("total"), amount(r.value(B::TotalCharge), false));
-    out.insert(QStringLiteral("deposit"), amount(r.value(B::DepositAmount), false));
-    out.insert(QStringLiteral("balance"), amount(r.value(B::BalanceDue), true));
+    out.insert(QStringLiteral("total"), amount(field(B::TotalCharge), false));
+    out.insert(QStringLiteral("deposit"), amount(field(B::DepositAmount), false));
+    out.insert(QStringLiteral("balance"), amount(field(B::BalanceDue), true));
     out.insert(QStringLiteral("note"), text(B::Notes));
     out.insert(QStringLiteral("species"), text(B::Species));
     out.insert(QStringLiteral("total_fish"), text(B::TotalFish));
@@ -226,35 +276,14 @@ Status bookingValues(const QString &location, qint64 booking, Values &out)
         caught << QStringLiteral("the biggest %1").arg(text(B::BigFish));
     out.insert(QStringLiteral("catch"), caught.join(QStringLiteral(", ")));
 
-    // The guide's reason when he declined a request made on the page.
-    {
-        namespace R = field::PageRequests;
-        db::Query why(location);
-        if (Status s = why.run(QStringLiteral("SELECT %2 FROM %1 WHERE %3 = ? ORDER BY %4")
-                                   .arg(q(table::PageRequests), q(R::Reason), q(R::Booking), keyName),
-                { QString::number(booking) });
-            !s)
-            return s;
-        while (why.next())
-            if (const QString reason = why.value(R::Reason).toString().trimmed(); !reason.isEmpty())
-                out.insert(QStringLiteral("reason"), reason);
-        if (!why.status())
-            return why.status();
-    }
-
-    db::Query g(location);
-    if (Status s = g.run(
-            QStringLiteral("SELECT %2, %3, %4, %5 FROM %1 ORDER BY %6 LIMIT 1")
-                .arg(q(table::GuideInfo), q(G::GuideName), q(G::Phone), q(G::Email), q(G::Website), keyName));
-        !s)
-        return s;
-    if (g.next()) {
-        out.insert(QStringLiteral("service"), g.value(G::GuideName).toString().trimmed());
-        out.insert(QStringLiteral("service_phone"), g.value(G::Phone).toString().trimmed());
-        out.insert(QStringLiteral("service_email"), g.value(G::Email).toString().trimmed());
-        out.insert(QStringLiteral("website"), g.value(G::Website).toString().trimmed());
-    }
-    return g.status();
+    if (!reason.isEmpty())
+        out.insert(QStringLiteral("reason"), reason);
+    const auto guideText = [&](const char *f) { return guide.value(QLatin1String(f)).toString().trimmed(); };
+    out.insert(QStringLiteral("service"), guideText(G::GuideName));
+    out.insert(QStringLiteral("service_phone"), guideText(G::Phone));
+    out.insert(QStringLiteral("service_email"), guideText(G::Email));
+    out.insert(QStringLiteral("website"), guideText(G::Website));
+    return out;
 }
 
 Status render(const Text &text, const Values &values, QString &subject, QString &body)

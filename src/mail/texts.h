@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QVariantHash>
 
 // What the mail that goes by itself says: for each kind of message its
 // subject and body, Mustache templates filled with the booking's values,
@@ -46,6 +47,12 @@ const QList<Text> &deliveredTexts();
 // delivered one.
 [[nodiscard]] Status texts(const QString &location, QList<Text> &out);
 [[nodiscard]] Status text(const QString &location, const QString &kind, Text &out);
+// The same from the rows of Mail Texts as kept (Send "Yes" or "No"), in
+// their order: a later row of a kind stands over an earlier one.
+struct KeptText {
+    QString kind, send, subject, body, days;
+};
+QList<Text> textsWith(const QList<KeptText> &kept);
 // Keeps the guide's text of its kind (replacing the one he had).
 [[nodiscard]] Status saveText(const QString &location, const Text &text);
 
@@ -58,6 +65,9 @@ QList<int> daysOf(const Text &text);
 // catch, reason, and the guide's service, phone, email and website.
 using Values = QHash<QString, QString>;
 [[nodiscard]] Status bookingValues(const QString &location, qint64 booking, Values &out);
+// The same from a booking's fields and the guide details' fields as they are
+// stored, by field name, and the guide's reason when he declined.
+Values valuesOf(const QVariantHash &booking, const QVariantHash &guide, const QString &reason);
 
 // The text with the values filled in; a name with no value is left empty.
 // Nothing is escaped: the mail is plain text. Fails, naming the kind, when

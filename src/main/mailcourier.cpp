@@ -2,8 +2,8 @@
 
 #include "core/apppaths.h"
 #include "core/log.h"
-#include "domain/mailsettings.h"
 #include "mail/queue.h"
+#include "mail/settings.h"
 #include "platform/keyring.h"
 #include "platform/shell.h"
 

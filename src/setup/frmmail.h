@@ -1,6 +1,6 @@
 #pragma once
 
-#include "domain/mailsettings.h"
+#include "mail/settings.h"
 #include "mail/smtp.h"
 
 #include <QFutureWatcher>

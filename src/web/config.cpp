@@ -1,5 +1,7 @@
 #include "web/config.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QLocale>
@@ -25,6 +27,48 @@ bool wholeNumber(const QSettings &s, const QString &key, int lo, int hi, int &ou
     if (!ok || n < lo || n > hi)
         return false;
     out = n;
+    return true;
+}
+
+// The first line of a file only its owner may read or write, at most a
+// kilobyte long.
+Status readPassword(const QString &path, QString &out)
+{
+    out.clear();
+    QFile f(path);
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return Status::failure(QStringLiteral("[mail] password_file= %1 can not be read.").arg(path));
+    if (f.permissions() & others)
+        return Status::failure(
+            QStringLiteral("[mail] password_file= %1 may be read by others than its owner: chmod 600 it.")
+                .arg(path));
+    const QByteArray bytes = f.read(1025);
+    if (bytes.size() > 1024)
+        return Status::failure(
+            QStringLiteral("[mail] password_file= %1 is longer than a password.").arg(path));
+    out = QString::fromUtf8(bytes.left(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n')));
+    if (out.endsWith(u'\r'))
+        out.chop(1);
+    return Status::ok();
+}
+
+// yes/no, true/false, on/off or 1/0; the fallback when not given.
+bool yesOrNo(const QSettings &s, const QString &key, bool fallback, bool &out)
+{
+    out = fallback;
+    if (!s.contains(key))
+        return true;
+    const QString v = s.value(key).toString().trimmed().toLower();
+    if (v == QLatin1String("yes") || v == QLatin1String("true") || v == QLatin1String("on")
+        || v == QLatin1String("1"))
+        out = true;
+    else if (v == QLatin1String("no") || v == QLatin1String("false") || v == QLatin1String("off")
+        || v == QLatin1String("0"))
+        out = false;
+    else
+        return false;
     return true;
 }
 
@@ -58,7 +102,8 @@ Status readConfig(const QString &path, Config &out)
     if (!out.locale.isEmpty() && QLocale(out.locale).name() == QLatin1String("C")
         && out.locale != QLatin1String("C"))
         return wrong(path, QStringLiteral("[web] locale= must name a locale, such as en_US."));
-    out.behindProxy = s.value(QStringLiteral("web/behind_proxy"), true).toBool();
+    if (!yesOrNo(s, QStringLiteral("web/behind_proxy"), true, out.behindProxy))
+        return wrong(path, QStringLiteral("[web] behind_proxy= must be yes or no."));
     const QString url = s.value(QStringLiteral("web/public_url")).toString().trimmed();
     if (!url.isEmpty()) {
         out.publicUrl = QUrl(url, QUrl::StrictMode);
@@ -69,6 +114,13 @@ Status readConfig(const QString &path, Config &out)
                 QStringLiteral(
                     "[web] public_url= must be the page's address, such as https://book.example.com."));
     }
+    if (!yesOrNo(s, QStringLiteral("mail/send"), true, out.sendMail))
+        return wrong(path, QStringLiteral("[mail] send= must be yes or no."));
+    const QString passwordFile = s.value(QStringLiteral("mail/password_file")).toString().trimmed();
+    if (out.sendMail && !passwordFile.isEmpty())
+        if (Status st = readPassword(file.dir().filePath(passwordFile), out.mailPassword); !st)
+            return wrong(path, st.message());
+    out.mailPasswordGiven = out.sendMail && !passwordFile.isEmpty();
     return Status::ok();
 }
 

@@ -16,9 +16,15 @@
 //   requests_per_hour=5
 //   threads=8
 //   locale=en_US
+//   [mail]
+//   send=yes
+//   password_file=mail-password
 //
-// The password is not kept here: libpq reads it from the service's own
-// ~/.pgpass or the file passfile= in the URI names.
+// The database's password is not kept here: libpq reads it from the
+// service's own ~/.pgpass or the file passfile= in the URI names. The mail
+// server's login is the desks' (Options, Mail); its password is read from
+// password_file= (relative to this file's folder), a file only its owner
+// may read.
 namespace bm::web
 {
 
@@ -35,6 +41,11 @@ struct Config {
     // How dates and prices are written (a locale name such as en_US); the
     // system's when not given.
     QString locale;
+    // Whether the service sends the outbox's mail too (the desks do when it
+    // does not), and the mail server's password for that, when one is needed.
+    bool sendMail = true;
+    QString mailPassword;
+    bool mailPasswordGiven = false;
 };
 
 inline const QString defaultConfigPath = QStringLiteral("/etc/brindlemoor/web.conf");

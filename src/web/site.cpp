@@ -1,6 +1,7 @@
 #include "web/site.h"
 
 #include "core/money.h"
+#include "mail/texts.h"
 #include "web/form.h"
 
 #include <QCryptographicHash>
@@ -669,9 +670,14 @@ Outgoing Site::sendRequest(const Incoming &in)
     const QString token = newLinkToken();
     r.linkDigest = linkDigest(token);
     db::page::Outcome outcome;
-    if (!m_source.request(r, outcome))
+    db::page::Compose compose;
+    if (!m_mail.composer(
+            { QLatin1String(mail::kind::requestReceived), QLatin1String(mail::kind::newRequest) }, compose)
+        || !m_source.request(r, outcome, compose))
         return unavailable();
     forgetDays();
+    if (outcome == db::page::Outcome::Made && compose && m_mailQueued)
+        m_mailQueued();
     switch (outcome) {
     case db::page::Outcome::Made: {
         Outgoing out;
@@ -759,9 +765,13 @@ Outgoing Site::cancelTrip(const Incoming &in, const QString &token)
     if (!csrfHolds(in, values.value("csrf")))
         return errorPage(403);
     db::page::CancelOutcome outcome;
-    if (!m_source.cancel(linkDigest(token), outcome))
+    db::page::Compose compose;
+    if (!m_mail.composer({ QLatin1String(mail::kind::cancelled) }, compose)
+        || !m_source.cancel(linkDigest(token), outcome, compose))
         return unavailable();
     forgetDays();
+    if (outcome == db::page::CancelOutcome::Cancelled && compose && m_mailQueued)
+        m_mailQueued();
     switch (outcome) {
     case db::page::CancelOutcome::Cancelled: {
         Outgoing out;

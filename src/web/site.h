@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/bookingpage.h"
+#include "web/pagemail.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -121,6 +123,10 @@ public:
 
     Outgoing answer(const Incoming &in);
 
+    // Called (on the answering thread) when a request or a cancel put mail
+    // into the outbox.
+    void setMailQueued(std::function<void()> mailQueued) { m_mailQueued = std::move(mailQueued); }
+
     // The headers every response carries, errors of the HTTP library's own
     // included.
     static Headers securityHeaders();
@@ -178,6 +184,8 @@ private:
     mutable QElapsedTimer m_offerRead;
     Kept<std::pair<QDate, QDate>, QList<db::page::Day>> m_days { 2000 };
     Kept<QDate, QByteArray> m_months { 2000 }; // a month view's page by its first day
+    PageMail m_mail { m_source };
+    std::function<void()> m_mailQueued;
 };
 
 // The client's link: 256 random bits, written in the URL-safe base64

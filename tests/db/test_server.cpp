@@ -241,9 +241,12 @@ private slots:
             "DROP FUNCTION bm_announce CASCADE" };
         const QStringList eight { "DROP TABLE \"Outbox\"", "DROP TABLE \"Mail Settings\"",
             "DROP TABLE \"Mail Texts\"" };
-        QTest::newRow("layout 7") << 7 << eight;
-        QTest::newRow("layout 6") << 6 << eight + seven;
-        QTest::newRow("layout 5") << 5 << eight + seven + six;
+        const QStringList nine { "DROP FUNCTION bm_web_mail_queue", "DROP FUNCTION bm_web_mail_take",
+            "DROP FUNCTION bm_web_mail_done" };
+        QTest::newRow("layout 8") << 8 << nine;
+        QTest::newRow("layout 7") << 7 << nine + eight;
+        QTest::newRow("layout 6") << 6 << nine + eight + seven;
+        QTest::newRow("layout 5") << 5 << nine + eight + seven + six;
     }
 
     void earlierLayoutIsBroughtUp()
@@ -288,7 +291,7 @@ private slots:
         }
         QCOMPARE(stamps(), stamped);
         QCOMPARE(answers(server, "SELECT count(*) FROM Outbox"), QStringList { "0" });
-        QCOMPARE(raw("SELECT count(*) FROM pg_proc WHERE proname LIKE 'bm\\_web\\_%'"), QStringLiteral("8"));
+        QCOMPARE(raw("SELECT count(*) FROM pg_proc WHERE proname LIKE 'bm\\_web\\_%'"), QStringLiteral("16"));
         QVERIFY(db::write(server, "Booking", "UPDATE Booking SET Guide = 'Ann' WHERE Name = 'kept'", {}));
         QCOMPARE(answers(server, "SELECT count(*) FROM \"Desk Changes\" WHERE \"Kind\" = 'Booking'"),
             QStringList { "1" });

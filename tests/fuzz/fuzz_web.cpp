@@ -95,11 +95,29 @@ public:
             out.append({ d, db::page::DayState(d.day() % 4) });
         return Status::ok();
     }
-    Status request(const db::page::Request &r, db::page::Outcome &out) override
+    Status request(
+        const db::page::Request &r, db::page::Outcome &out, const db::page::Compose &compose) override
     {
         FUZZ_CHECK(r.linkDigest.size() == 64);
         FUZZ_CHECK(r.name.size() <= 100 && r.note.size() <= 2000);
         out = r.day.day() % 2 ? db::page::Outcome::Made : db::page::Outcome::Full;
+        // The mail about it is written from what the client sent.
+        FUZZ_CHECK(compose);
+        if (out == db::page::Outcome::Made)
+            mailed({ { { QStringLiteral("Name"), r.name }, { QStringLiteral("Email"), r.email },
+                         { QStringLiteral("Cell Phone"), r.phone }, { QStringLiteral("Notes"), r.note },
+                         { QStringLiteral("Type"), r.trip },
+                         { QStringLiteral("Date"), r.day.toString(Qt::ISODate) },
+                         { QStringLiteral("Party Size"), QString::number(r.party) } },
+                       {}, {} },
+                compose);
+        return Status::ok();
+    }
+    Status mailSetup(db::page::MailSetup &out) override
+    {
+        out = { QStringLiteral("mail.example.com"), QStringLiteral("587"), QStringLiteral("STARTTLS"), {},
+            QStringLiteral("tp@example.com"), QStringLiteral("Tall Pines"),
+            QStringLiteral("tp@example.com") };
         return Status::ok();
     }
     Status lookUp(const QString &digest, db::page::RequestState &out) override
@@ -110,10 +128,24 @@ public:
                 QStringLiteral("06:00"), QStringLiteral("2"), QString(), true };
         return Status::ok();
     }
-    Status cancel(const QString &digest, db::page::CancelOutcome &out) override
+    Status cancel(
+        const QString &digest, db::page::CancelOutcome &out, const db::page::Compose &compose) override
     {
         out = digest == known ? db::page::CancelOutcome::Cancelled : db::page::CancelOutcome::Nothing;
+        if (out == db::page::CancelOutcome::Cancelled)
+            mailed({ { { QStringLiteral("Name"), QStringLiteral("Ann Lee") } }, {}, {} }, compose);
         return Status::ok();
+    }
+    // Whatever the client typed, a message's subject stays one line.
+    static void mailed(const db::page::Booked &booked, const db::page::Compose &compose)
+    {
+        FUZZ_CHECK(compose);
+        QList<db::page::Outgoing> mail;
+        FUZZ_CHECK(compose(booked, mail));
+        FUZZ_CHECK(!mail.isEmpty());
+        for (const db::page::Outgoing &m : std::as_const(mail))
+            FUZZ_CHECK(
+                !m.subject.contains(u'\n') && !m.subject.contains(u'\r') && m.messageId.startsWith(u'<'));
     }
     // The digest of the link /r/AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA.
     const QString known = web::linkDigest(QString(43, u'A'));

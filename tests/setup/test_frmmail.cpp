@@ -5,7 +5,7 @@
 #include "testenv.h"
 
 #include "core/apppaths.h"
-#include "domain/mailsettings.h"
+#include "mail/settings.h"
 #include "main/frmmain.h"
 #include "platform/windows.h"
 #include "setup/frmmail.h"

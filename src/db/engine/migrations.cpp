@@ -187,6 +187,9 @@ const QList<Step> &steps()
         // The outbox, the mail server's settings and the guide's mail
         // texts, which the runner adds.
         { 8, nullptr },
+        // The shared database's functions of the outbox for the booking
+        // page's service; the file has nothing to change.
+        { 9, nullptr },
     };
     return all;
 }

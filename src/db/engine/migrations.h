@@ -27,7 +27,8 @@ namespace bm
 // booking. Layout 7 adds a booking's Status, Party Size and Start Time (the
 // bookings there become Confirmed) and the tables of the booking page.
 // Layout 8 adds the outbox of mail, the mail server's settings and the mail
-// texts.
+// texts. Layout 9 changes only the shared database (the outbox's functions
+// for the booking page's service).
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -38,7 +39,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 8;
+inline constexpr int currentVersion = 9;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

@@ -194,19 +194,159 @@ BEGIN
 END $$;
 )sql";
 
-} // namespace
+// The outbox's side for the web service: the mail server's settings (never
+// a password), the texts of the page's own kinds, the values of a client's
+// booking reached by his link, a message about it queued, and a sender's
+// take of due messages and its word on each. A message goes to the
+// booking's client or the guide, never to an address the service names.
+const char mailSql[] = R"sql(
+CREATE OR REPLACE FUNCTION bm_web_address(t text) RETURNS text LANGUAGE sql IMMUTABLE
+SET search_path = pg_catalog AS $$
+SELECT CASE WHEN length(trim(t)) BETWEEN 3 AND 254 AND trim(t) ~ '^[^@\s<>",;:()\[\]\\]+@[A-Za-z0-9.-]+$'
+            THEN trim(t) END $$;
 
-QStringList functions()
+CREATE OR REPLACE FUNCTION bm_web_stamp(t timestamptz) RETURNS text LANGUAGE sql STABLE
+SET search_path = pg_catalog AS $$
+SELECT to_char(t AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"') $$;
+
+CREATE OR REPLACE FUNCTION bm_web_mail_setup(OUT server text, OUT port text, OUT security text, OUT login text,
+  OUT sender_address text, OUT sender_name text, OUT guide_address text)
+LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
+SELECT m."Server", m."Port", m."Security", m."User", m."Sender Address", m."Sender Name",
+       coalesce(bm_web_address(m."Guide Address"),
+                bm_web_address((SELECT g."Email" FROM "Guide Info" g ORDER BY g."ID" LIMIT 1)))
+  FROM (SELECT 1) one LEFT JOIN (SELECT * FROM "Mail Settings" ORDER BY "ID" LIMIT 1) m ON true $$;
+
+CREATE OR REPLACE FUNCTION bm_web_mail_texts()
+RETURNS TABLE(kind text, send text, subject text, body text, days text)
+LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
+SELECT "Kind", "Send", "Subject", "Body", "Days" FROM "Mail Texts"
+ WHERE "Kind" IN ('Request Received', 'New Request', 'Cancelled') ORDER BY "ID" $$;
+
+CREATE OR REPLACE FUNCTION bm_web_mail_booking(p_link text)
+RETURNS TABLE(booking json, guide json, reason text)
+LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
+SELECT json_build_object('Name', b."Name", 'Email', b."Email", 'Cell Phone', b."Cell Phone",
+         'Telephone', b."Telephone", 'Type', b."Type", 'Date', b."Date", 'Start Time', b."Start Time",
+         'Lake', b."Lake", 'Meet At', b."Meet At", 'Party Size', b."Party Size",
+         'Total Charge', b."Total Charge", 'Deposit Amount', b."Deposit Amount", 'Balance Due', b."Balance Due",
+         'Notes', b."Notes"),
+       (SELECT json_build_object('Guide Name', g."Guide Name", 'Phone', g."Phone", 'Email', g."Email",
+                                 'Website', g."Website") FROM "Guide Info" g ORDER BY g."ID" LIMIT 1),
+       r."Reason"
+  FROM "Page Requests" r JOIN "Booking" b ON b."ID"::text = r."Booking"
+ WHERE p_link ~ '^[0-9a-f]{64}$' AND r."Link" = p_link ORDER BY r."ID" LIMIT 1 $$;
+
+-- A message about the booking the link names, queued in the caller's
+-- transaction: Request Received and New Request while it is requested,
+-- Cancelled once it is cancelled, each once. True when queued.
+CREATE OR REPLACE FUNCTION bm_web_mail_queue(p_link text, p_kind text, p_subject text, p_body text,
+  p_message_id text) RETURNS boolean
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE b record; st text; whom text; whom_name text; made text := bm_web_stamp(clock_timestamp());
+BEGIN
+  IF p_kind IS NULL OR p_kind NOT IN ('Request Received', 'New Request', 'Cancelled')
+     OR coalesce(length(p_subject), 0) NOT BETWEEN 1 AND 998 OR coalesce(length(p_body), 0) > 65536
+     OR coalesce(p_message_id, '') !~ '^<[A-Za-z0-9._%+-]{1,128}@[A-Za-z0-9.-]{1,200}>$' THEN
+    RETURN false;
+  END IF;
+  SELECT k.* INTO b FROM "Page Requests" r JOIN "Booking" k ON k."ID"::text = r."Booking"
+   WHERE p_link ~ '^[0-9a-f]{64}$' AND r."Link" = p_link ORDER BY r."ID" LIMIT 1;
+  IF NOT FOUND THEN RETURN false; END IF;
+  st := coalesce(b."Status", 'Confirmed');
+  IF (p_kind = 'Cancelled' AND st <> 'Cancelled') OR (p_kind <> 'Cancelled' AND st <> 'Requested') THEN
+    RETURN false;
+  END IF;
+  IF EXISTS (SELECT 1 FROM "Outbox" o WHERE o."Booking" = b."ID"::text AND o."Kind" = p_kind) THEN
+    RETURN false;
+  END IF;
+  IF p_kind = 'New Request' THEN
+    SELECT s.guide_address INTO whom FROM bm_web_mail_setup() s;
+    SELECT g."Guide Name" INTO whom_name FROM "Guide Info" g ORDER BY g."ID" LIMIT 1;
+  ELSE
+    whom := bm_web_address(b."Email");
+    whom_name := b."Name";
+  END IF;
+  IF whom IS NULL THEN RETURN false; END IF;
+  INSERT INTO "Outbox" ("Kind", "Booking", "Recipient", "Recipient Name", "Subject", "Body", "State", "Tries",
+                        "Message ID", "Made", "Next Try")
+  VALUES (p_kind, b."ID"::text, whom, nullif(left(trim(coalesce(whom_name, '')), 200), ''), p_subject, p_body,
+          'Queued', '0', p_message_id, made, made);
+  RETURN true;
+END $$;
+
+-- Takes up to p_most due messages (at most 50) for the sender p_sender, as
+-- a desk takes them: messages taken half an hour ago and never answered for
+-- go back first; the rows another sender is taking are passed over.
+CREATE OR REPLACE FUNCTION bm_web_mail_take(p_sender text, p_most integer)
+RETURNS TABLE(id bigint, kind text, recipient text, recipient_name text, subject text, body text,
+              message_id text, tries text, made text, claim text)
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE now_stamp text := bm_web_stamp(clock_timestamp()); mark text;
+BEGIN
+  IF coalesce(p_sender, '') !~ '^[A-Za-z0-9._@:-]{1,100}$' THEN RETURN; END IF;
+  UPDATE "Outbox" SET "State" = 'Queued', "Claim" = NULL
+   WHERE "State" = 'Sending' AND "Claim" < bm_web_stamp(clock_timestamp() - interval '30 minutes');
+  mark := now_stamp || ' ' || p_sender;
+  UPDATE "Outbox" SET "State" = 'Sending', "Claim" = mark
+   WHERE "State" = 'Queued'
+     AND "ID" = ANY(ARRAY(SELECT o."ID" FROM "Outbox" o WHERE o."State" = 'Queued' AND o."Next Try" <= now_stamp
+                           ORDER BY o."ID" LIMIT least(greatest(coalesce(p_most, 1), 1), 50)
+                           FOR UPDATE SKIP LOCKED));
+  RETURN QUERY SELECT o."ID"::bigint, o."Kind", o."Recipient", o."Recipient Name", o."Subject", o."Body",
+                      o."Message ID", o."Tries", o."Made", o."Claim"
+                 FROM "Outbox" o WHERE o."Claim" = mark AND o."State" = 'Sending' ORDER BY o."ID";
+END $$;
+
+-- How a taken message went, written while the sender's claim stands:
+-- Sent, Queued (put off until p_next_try), Failed, Given Up, or Released
+-- (back untried). True when the claim stood.
+CREATE OR REPLACE FUNCTION bm_web_mail_done(p_id bigint, p_claim text, p_state text, p_reason text,
+  p_next_try text) RETURNS boolean
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE now_stamp text := bm_web_stamp(clock_timestamp()); why text := left(coalesce(p_reason, ''), 1000);
+BEGIN
+  IF p_state IS NULL OR p_state NOT IN ('Sent', 'Queued', 'Failed', 'Given Up', 'Released') THEN
+    RETURN false;
+  END IF;
+  UPDATE "Outbox" SET
+    "State" = CASE p_state WHEN 'Released' THEN 'Queued' ELSE p_state END,
+    "Tries" = CASE WHEN p_state = 'Released' THEN "Tries"
+                   ELSE (CASE WHEN "Tries" ~ '^[0-9]{1,6}$' THEN "Tries"::integer ELSE 0 END + 1)::text END,
+    "Sent" = CASE WHEN p_state = 'Sent' THEN now_stamp ELSE "Sent" END,
+    "Last Error" = CASE p_state WHEN 'Sent' THEN NULL WHEN 'Released' THEN "Last Error" ELSE why END,
+    "Next Try" = CASE WHEN p_state <> 'Queued' THEN "Next Try"
+                      WHEN p_next_try ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z$'
+                       AND p_next_try <= bm_web_stamp(clock_timestamp() + interval '1 day') THEN p_next_try
+                      ELSE bm_web_stamp(clock_timestamp() + interval '1 hour') END
+   WHERE "ID" = p_id AND "Claim" = p_claim AND "State" = 'Sending';
+  RETURN FOUND;
+END $$;
+)sql";
+
+// One statement at a time: a statement ends with the line that ends in a
+// semicolon before the next that begins at the margin.
+QStringList statementsOf(std::initializer_list<const char *> texts)
 {
-    // One statement at a time: a statement ends with the line that ends in
-    // a semicolon before the next that begins at the margin.
     static const QRegularExpression end(QStringLiteral(";\\s*\\n(?=CREATE|REVOKE|--)"));
     QStringList statements;
-    for (const char *text : { settingFunctions, dayFunction, webFunctions })
+    for (const char *text : texts)
         for (const QString &s : QString::fromUtf8(text).split(end, Qt::SkipEmptyParts))
             if (const QString t = s.trimmed(); !t.isEmpty())
                 statements << (t.endsWith(u';') ? t.chopped(1) : t);
     return statements;
+}
+
+} // namespace
+
+QStringList functions()
+{
+    return statementsOf({ settingFunctions, dayFunction, webFunctions });
+}
+
+QStringList mailFunctions()
+{
+    return statementsOf({ mailSql });
 }
 
 } // namespace bm::db::pagesql

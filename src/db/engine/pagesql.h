@@ -17,4 +17,9 @@ inline constexpr int since = 7;
 // The statements that lay the functions in (each replaces an older one).
 QStringList functions();
 
+// The layout that brings in the functions of the outbox's side for the web
+// service, and their statements.
+inline constexpr int mailSince = 9;
+QStringList mailFunctions();
+
 } // namespace bm::db::pagesql

@@ -237,6 +237,8 @@ QStringList layoutStatements(int version)
             sql << deskTriggers(t.name);
     if (version == pagesql::since)
         sql << pagesql::functions();
+    if (version == pagesql::mailSince)
+        sql << pagesql::mailFunctions();
     return sql;
 }
 

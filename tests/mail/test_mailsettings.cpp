@@ -3,7 +3,7 @@
 
 #include "core/apppaths.h"
 #include "db/query.h"
-#include "domain/mailsettings.h"
+#include "mail/settings.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 

@@ -1,7 +1,8 @@
-#include "domain/mailsettings.h"
+#include "mail/settings.h"
 
+#include "core/apppaths.h"
+#include "core/log.h"
 #include "db/query.h"
-#include "domain/failures.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 
@@ -15,8 +16,17 @@ namespace M = field::MailSettings;
 namespace
 {
 
-using domain::failed;
-using domain::where;
+QString where(const QString &path)
+{
+    return path.isEmpty() ? databasePath() : path;
+}
+
+Status failed(const QString &what, const Status &why)
+{
+    const Status s = Status::failure(QStringLiteral("%1: %2").arg(what, why.message()));
+    qCWarning(dataLog).noquote() << s.message();
+    return s;
+}
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 const QStringList fields { M::Server, M::Port, M::Security, M::User, M::SenderAddress, M::SenderName,
