@@ -19,12 +19,12 @@ QList<db::outbox::Message> messagesOf(const QString &list)
     QList<db::outbox::Message> messages;
     qint64 id = 0;
     for (const QString &one : list.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QStringList parts = one.split(QLatin1Char('|'));
+        const QStringList fields = one.split(QLatin1Char('|'));
         db::outbox::Message m;
         m.id = ++id;
-        m.kind = parts.value(0);
-        m.state = parts.value(1);
-        m.lastError = parts.value(2);
+        m.kind = fields.value(0);
+        m.state = fields.value(1);
+        m.lastError = fields.value(2);
         messages.append(m);
     }
     // As the outbox reads them: the newest first.
