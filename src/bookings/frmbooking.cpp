@@ -5,6 +5,9 @@
 #include "bookings/bookingwindows.h"
 #include "core/entries.h"
 #include "core/money.h"
+#include "db/changes.h"
+#include "domain/bookingmail.h"
+#include "mail/queue.h"
 #include "platform/failures.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
@@ -26,6 +29,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace bm
 {
@@ -108,7 +113,12 @@ void FrmBooking::declareForm()
     d.keyField = m_clientName;
     d.texts.emptyEntry.text = QStringLiteral("Please enter a client name or press Cancel to exit.");
     d.focusOnAdd = d.focusOnEdit = m_tripDate;
-    d.validate = [this] { return checkPartyAndStart(); };
+    d.validate = [this] {
+        if (!checkPartyAndStart())
+            return false;
+        askAboutMail();
+        return true;
+    };
     d.saved = d.cancelled = [this] { close(); };
     m_form = new RecordForm(std::move(d), this);
     m_form->attach(FormCommand::Save, m_cmdOK);
@@ -150,7 +160,7 @@ void FrmBooking::buildForm()
     auto *homePhone = named(new QLineEdit(clientGroup), "Text7");
     auto *workPhone = named(new QLineEdit(clientGroup), "Text13");
     auto *mobilePhone = named(new QLineEdit(clientGroup), "Text14");
-    auto *email = named(new QLineEdit(clientGroup), "Text8");
+    m_email = named(new QLineEdit(clientGroup), "Text8");
     auto *lodging = named(new QLineEdit(clientGroup), "Text9");
     auto *notes = named(notesBox(clientGroup), "Text1");
     client->addRow(QStringLiteral("Full Name:"), m_clientName);
@@ -162,7 +172,7 @@ void FrmBooking::buildForm()
     client->addRow(QStringLiteral("Home #:"), homePhone);
     client->addRow(QStringLiteral("Work #:"), workPhone);
     client->addRow(QStringLiteral("Mobile #:"), mobilePhone);
-    client->addRow(QStringLiteral("Email:"), email);
+    client->addRow(QStringLiteral("Email:"), m_email);
     client->addRow(QStringLiteral("Lodging:"), lodging);
     client->addRow(QStringLiteral("Trip Notes:"), notes);
     fillList(m_state, stateCodes());
@@ -215,6 +225,19 @@ void FrmBooking::buildForm()
     for (QLineEdit *box : { m_partySize, m_startTime })
         connect(box, &QLineEdit::textEdited, this, [box] { box->setPalette(QPalette()); });
     connect(m_booking, &RecordSource::currentChanged, this, &FrmBooking::showStatus);
+    // A message to the client the mail server refused for good, until one
+    // of its kind has gone since.
+    m_mailRefused = named(new QLabel(this), "lblMailRefused");
+    m_mailRefused->setWordWrap(true);
+    m_mailRefused->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_mailRefused->setStyleSheet(QStringLiteral("QLabel { color: #c00000; }"));
+    m_mailRefused->hide();
+    connect(m_booking, &RecordSource::currentChanged, this, &FrmBooking::showMailRefused);
+    connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
+        [this](const QString &location, const QString &table) {
+            if (location == m_booking->location() && table == QLatin1String(table::Outbox))
+                showMailRefused();
+        });
     connect(m_booking, &RecordSource::aboutToWrite, this, &FrmBooking::handOverStatus);
 
     m_cmdOK = named(new QPushButton(QStringLiteral("&Save"), this), "cmdOK");
@@ -238,7 +261,7 @@ void FrmBooking::buildForm()
         { homePhone, field::Booking::Telephone },
         { workPhone, field::Booking::WorkPhone },
         { mobilePhone, field::Booking::CellPhone },
-        { email, field::Booking::Email },
+        { m_email, field::Booking::Email },
         { lodging, field::Booking::Lodging },
         { notes, field::Booking::Notes },
         { m_totalCharge, field::Booking::TotalCharge },
@@ -290,6 +313,7 @@ void FrmBooking::buildForm()
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(groups, 1);
     layout->addWidget(stateGroup);
+    layout->addWidget(m_mailRefused);
     layout->addLayout(buttons);
     resize(sizeHint().expandedTo(QSize(760, 0)));
 }
@@ -299,6 +323,7 @@ void FrmBooking::buildForm()
 void FrmBooking::startOver(const QString &title)
 {
     m_form->dropPending();
+    m_booking->setAlsoWrite({});
     setWindowTitle(title);
     m_amountEntered = nullptr;
     markAmount(m_totalCharge, false);
@@ -360,6 +385,48 @@ void FrmBooking::handOverStatus()
     if (m_booking->editMode() != RecordSource::EditMode::Add && chosen == m_statusShown)
         return;
     platform::reportFailure(m_booking->setValue(field::Booking::Status, chosen), this);
+}
+
+void FrmBooking::askAboutMail()
+{
+    m_booking->setAlsoWrite({});
+    const bool adding = m_booking->editMode() == RecordSource::EditMode::Add;
+    const bookingmail::Save save { adding, adding ? QString() : m_statusShown, m_status->currentText(),
+        m_email->text() };
+    const qint64 key = adding ? 0 : m_booking->bookmark().id;
+    QString kind;
+    if (const Status s = bookingmail::askFor(m_booking->location(), key, save, kind); !s) {
+        // The save goes on; only the question is missed.
+        platform::warn(
+            QStringLiteral("%1\nNo message to the client goes with this save.").arg(s.message()), this);
+        return;
+    }
+    if (kind.isEmpty()
+        || !platform::askYesNo(bookingmail::question(kind, m_clientName->text()), windowTitle(), this))
+        return;
+    m_booking->setAlsoWrite([kind, location = m_booking->location()](
+                                db::Transaction &t, qint64 booking, RecordSource::EditMode) {
+        bool queued = false;
+        if (Status s = mail::queueFor(t, location, kind, booking, QDateTime::currentDateTimeUtc(), queued);
+            !s)
+            return Status::failure(
+                QStringLiteral("The message to the client could not be put in the outbox, so the booking "
+                               "was not saved.\n%1")
+                    .arg(s.message()));
+        return Status::ok();
+    });
+}
+
+void FrmBooking::showMailRefused()
+{
+    std::optional<QString> line;
+    if (m_booking->editMode() != RecordSource::EditMode::Add && m_booking->bookmark().isValid()) {
+        if (const Status s = bookingmail::readRefusal(m_booking->location(), m_booking->bookmark().id, line);
+            !s)
+            line.reset(); // logged; the line waits for the next change
+    }
+    m_mailRefused->setText(line.value_or(QString()));
+    m_mailRefused->setVisible(line.has_value());
 }
 
 bool FrmBooking::refuseEntry(QLineEdit *box, const QString &message)

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -58,6 +59,13 @@ private:
     bool checkPartyAndStart();
     bool refuseEntry(QLineEdit *box, const QString &message);
 
+    // The client's mail: whether the save calls for a message to him (the
+    // guide is asked; the answer stands for this save only, and the message
+    // is written in the save's transaction), and the line that says the
+    // mail server refused one.
+    void askAboutMail();
+    void showMailRefused();
+
     RecordSource *m_booking;
     FieldBinder *m_binder;
     RecordForm *m_form = nullptr;
@@ -76,6 +84,8 @@ private:
     QComboBox *m_status; // cboStatus
     QLineEdit *m_partySize; // txtPartySize
     QLineEdit *m_startTime; // txtStartTime
+    QLineEdit *m_email; // Text8
+    QLabel *m_mailRefused; // lblMailRefused
     QString m_statusShown; // the state the booking had when shown
     QPushButton *m_cmdOK;
     QPushButton *m_cmdCancel;

@@ -2,12 +2,14 @@
 
 #include "bookings/tripday.h"
 #include "db/recordsource.h"
+#include "domain/bookingmail.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "schema/fields.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -103,7 +105,8 @@ FrmTripDay::FrmTripDay(QWidget *parent)
     homeRow->addWidget(m_savePosition);
 
     m_confirm->setObjectName(QStringLiteral("cmdConfirm"));
-    m_confirm->setToolTip(QStringLiteral("Open a new e-mail to the client with the trip's details"));
+    m_confirm->setToolTip(QStringLiteral(
+        "Send the client the trip's details: through the outbox when mail is set up, else in a new e-mail"));
     auto *closeButton = new QPushButton(QStringLiteral("Close"), this);
     closeButton->setObjectName(QStringLiteral("cmdClose"));
     auto *buttons = new QHBoxLayout;
@@ -244,6 +247,26 @@ void FrmTripDay::sendConfirmation()
             QStringLiteral("There is no email address for %1, so no confirmation can be sent. Enter "
                            "one with Edit Booking.")
                 .arg(name.isEmpty() ? QStringLiteral("this booking") : name),
+            this);
+        return;
+    }
+    // With mail set up the outbox sends it, unless it waits there already.
+    bookingmail::Confirmation byOutbox = bookingmail::Confirmation::ByHand;
+    if (const Status s = bookingmail::queueConfirmation(
+            bookings.location(), bookings.bookmark().id, QDateTime::currentDateTimeUtc(), byOutbox);
+        !s) {
+        platform::warn(s.message(), this);
+        return;
+    }
+    if (byOutbox == bookingmail::Confirmation::Queued) {
+        platform::inform(QStringLiteral("The confirmation to %1 is in the outbox.").arg(address), this);
+        return;
+    }
+    if (byOutbox == bookingmail::Confirmation::Waiting) {
+        platform::inform(
+            QStringLiteral("A confirmation to %1 is already in the outbox, waiting to go; no second one was "
+                           "added.")
+                .arg(address),
             this);
         return;
     }

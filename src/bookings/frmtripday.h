@@ -22,7 +22,7 @@ class MainHub;
 // "Trip Day": the main window's current booking (following it as the guide
 // moves), the moon's phase of its day, sunrise, sunset and the solunar
 // periods at the guide's home water, and a confirmation the client can keep,
-// sent through the e-mail program. The home water's position is typed here
+// sent through the outbox (or the e-mail program). The home water's position is typed here
 // once and kept in the database.
 class FrmTripDay : public QWidget
 {
@@ -34,7 +34,9 @@ public:
     void showBooking();
     // Keeps the typed position; false (and said) when it is not one.
     bool savePosition();
-    // Hands the confirmation of the current booking to the e-mail program.
+    // Puts the confirmation of the current booking in the outbox when mail
+    // is set up and the confirmation is on; otherwise hands it to the
+    // e-mail program.
     void sendConfirmation();
 
 protected:

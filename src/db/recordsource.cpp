@@ -483,7 +483,9 @@ Status RecordSource::Update()
             binds << m_editVersion;
     }
     db::Written written;
-    if (Status s = db::write(m_location, m_table, sql, binds, &written); !s)
+    if (Status s = m_alsoWrite ? writeWithAlso(sql, binds, written)
+                               : db::write(m_location, m_table, sql, binds, &written);
+        !s)
         return logged(s); // nothing written: the record stays pending
     if (m_mode == EditMode::Edit && written.rowsAffected == 0)
         return m_editVersion.isEmpty() ? Status::failure(recordGone()) : overtaken(Overtaken::Save);
@@ -499,6 +501,23 @@ Status RecordSource::Update()
     m_pending.clear();
     emit currentChanged();
     return Status::ok();
+}
+
+// The record's statement and what goes with it, committed together. A
+// change that finds the record overtaken writes nothing more: it is rolled
+// back, and Update says why from what written tells.
+Status RecordSource::writeWithAlso(const QString &sql, const QVariantList &binds, db::Written &written)
+{
+    db::Transaction t(m_location);
+    if (Status s = t.begin(); !s)
+        return s;
+    if (Status s = t.write(m_table, sql, binds, &written); !s)
+        return s;
+    if (m_mode == EditMode::Edit && written.rowsAffected == 0)
+        return Status::ok();
+    if (Status s = m_alsoWrite(t, m_mode == EditMode::Add ? written.insertId : m_id, m_mode); !s)
+        return s;
+    return t.commit();
 }
 
 Status RecordSource::overtaken(Overtaken what)

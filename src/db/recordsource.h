@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,7 +21,9 @@ namespace bm
 namespace db
 {
 class Query;
-}
+class Transaction;
+struct Written;
+} // namespace db
 
 // A token for one record of a table. A bookmark read from one record source
 // positions any other record source over the same table on the same record.
@@ -76,6 +79,14 @@ public:
     Status Delete();
     Status Refresh();
     EditMode editMode() const { return m_mode; }
+
+    // What a save writes along with the record, in the same transaction:
+    // called with the record's key (the new key of an added record) once
+    // the record is written and before it is committed. A failure rolls
+    // back both, and the record stays pending as after any failed save.
+    // Without it a save is one write, as always.
+    using AlsoWrite = std::function<Status(db::Transaction &, qint64 key, EditMode mode)>;
+    void setAlsoWrite(AlsoWrite alsoWrite) { m_alsoWrite = std::move(alsoWrite); }
 
     Bookmark bookmark() const;
     Status setBookmark(Bookmark bookmark);
@@ -133,6 +144,7 @@ private:
     bool nextFound(db::Query &q, const filter::Expression *here) const;
     Status moveTo(const QString &sqlTail, const QVariantList &binds, Pos ifNone);
     Status flushImplicit();
+    Status writeWithAlso(const QString &sql, const QVariantList &binds, db::Written &written);
     void loadCurrent() const;
     Status readRecord(QVector<QVariant> &values, QString &version, bool &found) const;
     // A save or deletion another desk overtook: what to tell the guide.
@@ -167,6 +179,7 @@ private:
     Pos m_beforeAddPos = Pos::BOF;
     qint64 m_beforeAddId = 0;
     QHash<int, QVariant> m_implicit;
+    AlsoWrite m_alsoWrite;
 
     Bookmark m_lastModified;
     bool m_noMatch = false;

@@ -2,7 +2,9 @@
 
 #include "bookings/bookingwindows.h"
 #include "bookings/invoicewindows.h"
+#include "db/changes.h"
 #include "db/recordsource.h"
+#include "domain/bookingmail.h"
 #include "domain/schedulemodel.h"
 #include "main/emailcommand.h"
 #include "main/viewparts.h"
@@ -25,6 +27,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace bm
 {
@@ -111,6 +115,13 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
         [this](const QModelIndex &i) { dateChosen(i.row()); });
     connect(&m_source, &RecordSource::refreshed, this, &BookingsPanel::reread);
     connect(&m_source, &RecordSource::currentChanged, this, &BookingsPanel::showCurrent);
+    connect(&m_source, &RecordSource::currentChanged, this, &BookingsPanel::showMailRefused);
+    connect(&m_source, &RecordSource::refreshed, this, &BookingsPanel::showMailRefused);
+    connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
+        [this](const QString &location, const QString &table) {
+            if (location == m_source.location() && table == QLatin1String(table::Outbox))
+                showMailRefused();
+        });
     // The list of dates says an outage once (logged by the model); it keeps
     // the dates it showed.
     connect(m_dates, &ScheduleModel::readFailed, this,
@@ -130,6 +141,7 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
 
     rewriteCount();
     showCurrent();
+    showMailRefused();
 }
 
 QLineEdit *BookingsPanel::fieldBox(QWidget *page, const QString &name, const QString &fieldName)
@@ -234,6 +246,13 @@ QWidget *BookingsPanel::customerPage()
     left->addRow(QStringLiteral("Cell Phone:"),
         fieldBox(page, QStringLiteral("txtCellphone"), field::Booking::CellPhone));
     left->addRow(QStringLiteral("Email Address:"), email);
+    m_mailRefused = new QLabel(page);
+    m_mailRefused->setObjectName(QStringLiteral("lblMailRefused"));
+    m_mailRefused->setWordWrap(true);
+    m_mailRefused->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_mailRefused->setStyleSheet(QStringLiteral("QLabel { color: #c00000; }"));
+    m_mailRefused->hide();
+    left->addRow(m_mailRefused);
     left->addRow(
         QStringLiteral("Lodging:"), fieldBox(page, QStringLiteral("txtLodging"), field::Booking::Lodging));
     left->addRow(
@@ -273,6 +292,7 @@ void BookingsPanel::reread()
     m_dates->reload();
     rewriteCount();
     showCurrent();
+    showMailRefused();
 }
 
 void BookingsPanel::showCurrent()
@@ -281,6 +301,16 @@ void BookingsPanel::showCurrent()
     if (row < 0 || m_list->currentIndex().row() == row)
         return;
     m_list->setCurrentIndex(m_dates->index(row, 0));
+}
+
+void BookingsPanel::showMailRefused()
+{
+    std::optional<QString> line;
+    if (m_source.bookmark().isValid()
+        && !bookingmail::readRefusal(m_source.location(), m_source.bookmark().id, line))
+        line.reset(); // logged; the line waits for the next change
+    m_mailRefused->setText(line.value_or(QString()));
+    m_mailRefused->setVisible(line.has_value());
 }
 
 void BookingsPanel::dateChosen(int row)

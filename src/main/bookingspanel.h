@@ -46,6 +46,9 @@ private:
 
     void reread();
     void showCurrent();
+    // The line under the e-mail address while the mail server refuses the
+    // current booking's client.
+    void showMailRefused();
     void dateChosen(int row);
 
     RecordSource &m_source;
@@ -57,6 +60,7 @@ private:
     QLineEdit *m_tripDate = nullptr;
     QLineEdit *m_customer = nullptr;
     QLineEdit *m_email = nullptr;
+    QLabel *m_mailRefused = nullptr;
     RecordForm *m_form = nullptr;
 };
 

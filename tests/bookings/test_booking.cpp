@@ -1,6 +1,7 @@
 #include "behind.h"
 #include "checks.h"
 #include "doubles.h"
+#include "outboxfixture.h"
 #include "records.h"
 #include "testenv.h"
 
@@ -13,6 +14,7 @@
 #include "recordform/datepicker.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -99,6 +101,11 @@ private slots:
     void untouchedStateIsKept_data();
     void untouchedStateIsKept();
     void stateFieldsAfterTheWrittenOnes();
+    void mailOnSave_data();
+    void mailOnSave();
+    void mailGoesOnlyWithTheSave_data();
+    void mailGoesOnlyWithTheSave();
+    void refusedMailIsShown();
 
 private:
     FrmBooking *openNew();
@@ -908,6 +915,183 @@ void TestBooking::stateFieldsAfterTheWrittenOnes()
     QCOMPARE(order, QStringList({ "cboStatus", "txtPartySize", "txtStartTime", "cmdOK" }));
     if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
         m_window->grab().save(folder + "/booking.png");
+}
+
+void TestBooking::mailOnSave_data()
+{
+    QTest::addColumn<bool>("adding");
+    QTest::addColumn<QString>("stored"); // the status of the booking changed; empty: none
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<bool>("setUp");
+    QTest::addColumn<QString>("answer"); // Yes, No; empty: no question
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("queued"); // the kind in the outbox afterwards; empty: none
+
+    const QString ann = QStringLiteral("ann@example.com");
+    const QString confirm = QStringLiteral("Send Ann Angler a confirmation of the trip by e-mail?");
+    const QString cancel = QStringLiteral("Tell Ann Angler by e-mail that the trip is cancelled?");
+    QTest::newRow("new confirmed, yes") << true << ""
+                                        << "Confirmed" << ann << true << "Yes" << confirm << "Confirmed";
+    QTest::newRow("new confirmed, no") << true << ""
+                                       << "Confirmed" << ann << true << "No" << confirm << "";
+    QTest::newRow("new confirmed, mail not set up") << true << ""
+                                                    << "Confirmed" << ann << false << ""
+                                                    << ""
+                                                    << "";
+    QTest::newRow("requested to confirmed, yes")
+        << false << "Requested"
+        << "Confirmed" << ann << true << "Yes" << confirm << "Confirmed";
+    QTest::newRow("confirmed to cancelled, yes")
+        << false << "Confirmed"
+        << "Cancelled" << ann << true << "Yes" << cancel << "Cancelled";
+    QTest::newRow("no status to cancelled, yes")
+        << false << ""
+        << "Cancelled" << ann << true << "Yes" << cancel << "Cancelled";
+    QTest::newRow("confirmed, unchanged") << false << "Confirmed"
+                                          << "Confirmed" << ann << true << ""
+                                          << ""
+                                          << "";
+}
+
+// A save that makes a booking Confirmed or Cancelled asks whether to tell
+// the client; Yes writes the message with the booking, to the address
+// typed, for the booking's key.
+void TestBooking::mailOnSave()
+{
+    QFETCH(bool, adding);
+    QFETCH(QString, stored);
+    QFETCH(QString, chosen);
+    QFETCH(QString, email);
+    QFETCH(bool, setUp);
+    QFETCH(QString, answer);
+    QFETCH(QString, question);
+    QFETCH(QString, queued);
+    if (setUp)
+        test::setUpMail();
+    FrmBooking *w = nullptr;
+    if (adding) {
+        w = openNew();
+    } else {
+        QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Status = ?"),
+            { stored.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(stored) }));
+        BM_VERIFY(m_hub->bookings->Refresh());
+        w = openEdit();
+    }
+    QVERIFY(w);
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    child<QLineEdit>("Text8")->setText(email);
+    combo("cboStatus")->setCurrentText(chosen);
+    if (!answer.isEmpty())
+        m_messages->expect(answer == QLatin1String("Yes") ? Answer::Yes : Answer::No);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+
+    QCOMPARE(m_messages->shown.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty()) {
+        QCOMPARE(m_messages->last().text, question);
+        QCOMPARE(m_messages->last().icon, Icon::Question);
+        QCOMPARE(m_messages->last().caption,
+            adding ? QStringLiteral("Add a new Booking") : QStringLiteral("Editing this Booking"));
+    }
+    const qint64 saved = adding
+        ? test::rowsBehind(QStringLiteral("SELECT MAX(ID) FROM Booking")).value(0).value(0).toLongLong()
+        : m_hub->bookings->bookmark().id;
+    const QList<QVariantList> status
+        = test::rowsBehind(QStringLiteral("SELECT Status FROM Booking WHERE ID = %1").arg(saved));
+    QCOMPARE(status.value(0).value(0).toString(), chosen);
+    const QList<db::outbox::Message> outbox = test::outboxMessages();
+    QCOMPARE(outbox.size(), queued.isEmpty() ? 0 : 1);
+    if (queued.isEmpty())
+        return;
+    QCOMPARE(outbox[0].kind, queued);
+    QCOMPARE(outbox[0].booking, QString::number(saved));
+    QCOMPARE(outbox[0].recipient, email);
+    QCOMPARE(outbox[0].recipientName, QStringLiteral("Ann Angler"));
+    QCOMPARE(outbox[0].state, QString::fromLatin1(mailState::queued));
+}
+
+void TestBooking::mailGoesOnlyWithTheSave_data()
+{
+    QTest::addColumn<bool>("adding");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("the outbox refuses the message") << true << "the disk is full";
+    QTest::newRow("the booking was deleted meanwhile") << false << "deleted";
+}
+
+// A save that fails leaves no message, and one that fails for the message
+// leaves no booking: the booking stays pending, and saved again the guide
+// is asked again.
+void TestBooking::mailGoesOnlyWithTheSave()
+{
+    QFETCH(bool, adding);
+    QFETCH(QString, why);
+    test::setUpMail();
+    if (adding)
+        QVERIFY(test::refuseWrites(QStringLiteral("refuse"), QStringLiteral("INSERT"),
+            QStringLiteral("Outbox"), QStringLiteral("the disk is full")));
+    else
+        QVERIFY(test::execBehind(QStringLiteral("UPDATE Booking SET Status = 'Requested'")));
+    BM_VERIFY(m_hub->bookings->Refresh());
+    FrmBooking *w = adding ? openNew() : openEdit();
+    QVERIFY(w);
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    child<QLineEdit>("Text8")->setText(QStringLiteral("ann@example.com"));
+    combo("cboStatus")->setCurrentText(QStringLiteral("Confirmed"));
+    if (!adding)
+        QVERIFY(test::execBehind(
+            QStringLiteral("DELETE FROM Booking WHERE ID = ?"), { m_hub->bookings->bookmark().id }));
+    const int before = bookingCount();
+    m_messages->expect(Answer::Yes);
+    m_messages->expect(Answer::Ok);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(m_messages->shown.size(), 2);
+    QCOMPARE(
+        m_messages->shown[0].text, QStringLiteral("Send Ann Angler a confirmation of the trip by e-mail?"));
+    QVERIFY2(m_messages->last().text.contains(why), qPrintable(m_messages->last().text));
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->booking().editMode(), adding ? RecordSource::EditMode::Add : RecordSource::EditMode::Edit);
+    QCOMPARE(bookingCount(), before);
+    QCOMPARE(test::outboxMessages().size(), 0);
+    if (!adding)
+        return;
+
+    // The outbox takes it again: asked again, both are written.
+    QVERIFY(test::execBehind(test::onServer() ? QStringLiteral("DROP TRIGGER refuse ON \"Outbox\"")
+                                              : QStringLiteral("DROP TRIGGER refuse")));
+    m_messages->expect(Answer::Yes);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(m_messages->shown.size(), 3);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(bookingCount(), before + 1);
+    const QList<db::outbox::Message> outbox = test::outboxMessages();
+    QCOMPARE(outbox.size(), 1);
+    QCOMPARE(outbox[0].kind, QStringLiteral("Confirmed"));
+}
+
+// A message the mail server refused shows on its booking until one of its
+// kind has gone since; the line follows the outbox while the window is
+// open, and the booking shown.
+void TestBooking::refusedMailIsShown()
+{
+    const qint64 first = m_hub->bookings->bookmark().id;
+    QVERIFY(test::layInMessage(first, QStringLiteral("Reminder"), QStringLiteral("Sent")));
+    QVERIFY(test::layInMessage(first, QStringLiteral("Confirmed"), QStringLiteral("Failed"),
+        QStringLiteral("550 5.1.1 No such user\r\n  at example.com")));
+    FrmBooking *w = openEdit();
+    QVERIFY(w);
+    auto *line = child<QLabel>("lblMailRefused");
+    QVERIFY(!line->isHidden());
+    QCOMPARE(line->text(),
+        QStringLiteral("Mail to the client was refused: 550 5.1.1 No such user at example.com"));
+
+    w->startNew(day);
+    QVERIFY(line->isHidden());
+    QVERIFY(w->startEdit(Bookmark { first }));
+    QVERIFY(!line->isHidden());
+
+    QVERIFY(test::layInMessage(first, QStringLiteral("Confirmed"), QStringLiteral("Sent")));
+    QVERIFY(line->isHidden());
 }
 
 BM_TEST_MAIN(TestBooking)

@@ -1,5 +1,6 @@
 #include "behind.h"
 #include "doubles.h"
+#include "outboxfixture.h"
 #include "testenv.h"
 
 #include "bookings/frmtripday.h"
@@ -7,6 +8,7 @@
 #include "core/apppaths.h"
 #include "db/database.h"
 #include "db/recordsource.h"
+#include "mail/texts.h"
 #include "main/frmmain.h"
 #include "platform/windows.h"
 
@@ -69,6 +71,8 @@ private slots:
     void typedPositionIsNotLostOnClose_data();
     void typedPositionIsNotLostOnClose();
     void sendsTheConfirmation();
+    void confirmationThroughTheOutbox_data();
+    void confirmationThroughTheOutbox();
     void opensFromTheUtilitiesMenu();
     void screenshot();
 
@@ -388,6 +392,73 @@ void TestTripDay::sendsTheConfirmation()
     QCOMPARE(m_shell->urls.size(), 2);
     QCOMPARE(
         m_messages->last().text, QStringLiteral("No e-mail program could be opened for the confirmation."));
+}
+
+void TestTripDay::confirmationThroughTheOutbox_data()
+{
+    QTest::addColumn<bool>("setUp");
+    QTest::addColumn<bool>("confirmationOn");
+    QTest::addColumn<QString>("earlier"); // the state of an earlier confirmation; empty: none
+    QTest::addColumn<QString>("said"); // empty: nothing said, the e-mail program opened
+    QTest::addColumn<int>("confirmations"); // in the outbox afterwards
+
+    const QString queued = QStringLiteral("The confirmation to zoe@example.com is in the outbox.");
+    const QString waiting = QStringLiteral("A confirmation to zoe@example.com is already in the outbox, "
+                                           "waiting to go; no second one was added.");
+    QTest::newRow("mail set up") << true << true << "" << queued << 1;
+    QTest::newRow("one sent before") << true << true << "Sent" << queued << 2;
+    QTest::newRow("one waiting") << true << true << "Queued" << waiting << 1;
+    QTest::newRow("confirmation off") << true << false << ""
+                                      << "" << 0;
+    QTest::newRow("mail not set up") << false << true << ""
+                                     << "" << 0;
+}
+
+// With mail set up the confirmation goes through the outbox, once; without,
+// or with the confirmation off, the e-mail program gets it as ever.
+void TestTripDay::confirmationThroughTheOutbox()
+{
+    QFETCH(bool, setUp);
+    QFETCH(bool, confirmationOn);
+    QFETCH(QString, earlier);
+    QFETCH(QString, said);
+    QFETCH(int, confirmations);
+    if (setUp)
+        test::setUpMail();
+    if (!confirmationOn) {
+        mail::Text text;
+        QVERIFY(mail::text(databasePath(), QLatin1String(mail::kind::confirmed), text));
+        text.send = false;
+        QVERIFY(mail::saveText(databasePath(), text));
+    }
+    open();
+    const qint64 zoe = m_hub->bookings->bookmark().id;
+    QCOMPARE(label("lblClient"), QStringLiteral("Zoë Brandt"));
+    if (!earlier.isEmpty())
+        QVERIFY(test::layInMessage(zoe, QStringLiteral("Confirmed"), earlier));
+    if (!said.isEmpty())
+        m_messages->expect();
+    child<QPushButton>("cmdConfirm")->click();
+
+    QCOMPARE(m_messages->shown.size(), said.isEmpty() ? 0 : 1);
+    if (!said.isEmpty()) {
+        QCOMPARE(m_messages->last().text, said);
+        QCOMPARE(m_messages->last().icon, platform::Icon::Information);
+    }
+    QCOMPARE(m_shell->urls.size(), said.isEmpty() ? 1 : 0);
+    const QList<db::outbox::Message> outbox = test::outboxMessages();
+    QCOMPARE(outbox.size(), confirmations);
+    if (confirmations == 0)
+        return;
+    const db::outbox::Message &last = outbox.constLast();
+    QCOMPARE(last.kind, QStringLiteral("Confirmed"));
+    QCOMPARE(last.booking, QString::number(zoe));
+    if (confirmations == (earlier.isEmpty() ? 0 : 1)) {
+        QCOMPARE(last.state, earlier); // the one waiting, alone
+        return;
+    }
+    QCOMPARE(last.recipient, QStringLiteral("zoe@example.com"));
+    QCOMPARE(last.state, QString::fromLatin1(mailState::queued));
 }
 
 void TestTripDay::opensFromTheUtilitiesMenu()

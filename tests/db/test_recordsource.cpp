@@ -46,6 +46,16 @@ QStringList walk(RecordSource &rs, const QString &field)
     return seen;
 }
 
+// The first column of every row a statement reads behind the record
+// sources' backs.
+QStringList walkBehind(const QString &sql)
+{
+    QStringList values;
+    for (const QVariantList &row : test::rowsBehind(sql))
+        values << row.value(0).toString();
+    return values;
+}
+
 } // namespace
 
 class TestRecordSource : public QObject
@@ -481,6 +491,94 @@ private slots:
         QVERIFY(a.MoveNext());
         QVERIFY(a.readCurrent());
         QCOMPARE(a.text("Bait"), QString("Spinner"));
+    }
+
+    // What a save writes along with its record is committed with it, sees
+    // the record as written, and goes when the record's write does not.
+    void alsoWriteStandsOrFallsWithTheSave_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::addColumn<bool>("alsoFails");
+        QTest::addColumn<bool>("deletedMeanwhile");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<int>("alsoCalls");
+        QTest::newRow("new record") << true << false << false << true << 1;
+        QTest::newRow("changed record") << false << false << false << true << 1;
+        QTest::newRow("new record, the other write fails") << true << true << false << false << 1;
+        QTest::newRow("changed record, the other write fails") << false << true << false << false << 1;
+        QTest::newRow("changed record deleted meanwhile") << false << false << true << false << 0;
+    }
+    void alsoWriteStandsOrFallsWithTheSave()
+    {
+        QFETCH(bool, adding);
+        QFETCH(bool, alsoFails);
+        QFETCH(bool, deletedMeanwhile);
+        QFETCH(bool, saved);
+        QFETCH(int, alsoCalls);
+        fillTable("Lakes Fished", "Lake", { "Alpha", "Beta" });
+        fillTable("Marinas", "Ramps", {});
+        RecordSource rs("Data2", "Lakes Fished");
+        QVERIFY(rs.MoveLast());
+        const qint64 beta = rs.bookmark().id;
+        QList<qint64> keys;
+        QList<RecordSource::EditMode> modes;
+        rs.setAlsoWrite([&](db::Transaction &t, qint64 key, RecordSource::EditMode mode) {
+            keys << key;
+            modes << mode;
+            // The record is there for what goes with it, as it is written.
+            QVariant lake;
+            if (Status s = t.single("SELECT Lake FROM \"Lakes Fished\" WHERE ID = ?", { key }, lake); !s)
+                return s;
+            if (Status s = t.write("Marinas", "INSERT INTO Marinas (Ramps) VALUES (?)", { lake.toString() });
+                !s)
+                return s;
+            return alsoFails ? Status::failure("The ramp could not be added.") : Status::ok();
+        });
+        QVERIFY(adding ? rs.AddNew() : rs.Edit());
+        QVERIFY(rs.setValue("Lake", "Gamma"));
+        if (deletedMeanwhile)
+            QVERIFY(test::execBehind("DELETE FROM \"Lakes Fished\" WHERE ID = ?", { beta }));
+        QSignalSpy told(&DataChanges::instance(), &DataChanges::tableChanged);
+        if (alsoFails)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Data2 \\(Lakes Fished\\): "));
+        const Status s = rs.Update();
+        QCOMPARE(bool(s), saved);
+        QCOMPARE(keys.size(), alsoCalls);
+        auto lakes = [] { return walkBehind("SELECT Lake FROM \"Lakes Fished\" ORDER BY ID"); };
+        auto ramps = [] { return walkBehind("SELECT Ramps FROM Marinas ORDER BY ID"); };
+        if (saved) {
+            QCOMPARE(rs.editMode(), RecordSource::EditMode::None);
+            QCOMPARE(keys.first(), rs.LastModified().id);
+            QCOMPARE(modes.first(), adding ? RecordSource::EditMode::Add : RecordSource::EditMode::Edit);
+            if (!adding)
+                QCOMPARE(keys.first(), beta);
+            QCOMPARE(lakes(),
+                adding ? QStringList({ "Alpha", "Beta", "Gamma" }) : QStringList({ "Alpha", "Gamma" }));
+            QCOMPARE(ramps(), QStringList { "Gamma" });
+            QStringList tables;
+            for (const QList<QVariant> &said : told)
+                tables << said[1].toString();
+            QVERIFY2(
+                tables.contains("Lakes Fished") && tables.contains("Marinas"), qPrintable(tables.join(", ")));
+            return;
+        }
+        // Nothing of it stays, nothing is said, and the record is pending as
+        // the guide left it.
+        if (alsoFails)
+            QVERIFY2(s.message().contains("The ramp could not be added."), qPrintable(s.message()));
+        QCOMPARE(told.count(), 0);
+        QCOMPARE(rs.editMode(), adding ? RecordSource::EditMode::Add : RecordSource::EditMode::Edit);
+        QCOMPARE(rs.text("Lake"), QString("Gamma"));
+        QCOMPARE(lakes(), deletedMeanwhile ? QStringList { "Alpha" } : QStringList({ "Alpha", "Beta" }));
+        QCOMPARE(ramps(), QStringList());
+        if (deletedMeanwhile)
+            return;
+        // Saved again without what went with it, it is written as it was.
+        rs.setAlsoWrite({});
+        QVERIFY(rs.Update());
+        QCOMPARE(
+            lakes(), adding ? QStringList({ "Alpha", "Beta", "Gamma" }) : QStringList({ "Alpha", "Gamma" }));
+        QCOMPARE(ramps(), QStringList());
     }
 
     void changeThatCanNotBeWrittenIsTold()

@@ -1,5 +1,6 @@
 #include "bookingfixture.h"
 #include "checks.h"
+#include "outboxfixture.h"
 
 #include "bookings/frmbooking.h"
 #include "db/recordsource.h"
@@ -53,6 +54,7 @@ private slots:
     void editThisBooking();
     void printsTheFixedReport_data();
     void printsTheFixedReport();
+    void refusedMailShowsUnderTheAddress();
 
 private:
     void openPanel();
@@ -408,6 +410,31 @@ void TestBookingsPanel::printsTheFixedReport()
     QVERIFY2(reports.files[0].endsWith(report), qPrintable(reports.files[0]));
     QVERIFY(!reports.selections[0].isValid());
     QVERIFY(m_messages->shown.isEmpty());
+}
+
+// The line under the address follows the booking shown and the outbox.
+void TestBookingsPanel::refusedMailShowsUnderTheAddress()
+{
+    test::layInBookings({ { "Ann Lee", "2005-05-14", "" }, { "Bob Smith", "2005-06-01", "" } });
+    const qint64 ann = test::rowsBehind(QStringLiteral("SELECT ID FROM Booking WHERE Name = 'Ann Lee'"))
+                           .value(0)
+                           .value(0)
+                           .toLongLong();
+    QVERIFY(test::layInMessage(
+        ann, QStringLiteral("Reminder"), QStringLiteral("Failed"), QStringLiteral("552 Mailbox full")));
+    openPanel();
+    auto *line = child<QLabel>(QStringLiteral("lblMailRefused"));
+    QCOMPARE(m_hub->bookings->bookmark().id, ann);
+    QVERIFY(!line->isHidden());
+    QCOMPARE(line->text(), QStringLiteral("Mail to the client was refused: 552 Mailbox full"));
+
+    BM_VERIFY(m_hub->bookings->MoveNext());
+    QVERIFY(line->isHidden());
+    BM_VERIFY(m_hub->bookings->MovePrevious());
+    QVERIFY(!line->isHidden());
+
+    QVERIFY(test::layInMessage(ann, QStringLiteral("Reminder"), QStringLiteral("Sent")));
+    QVERIFY(line->isHidden());
 }
 
 BM_TEST_MAIN(TestBookingsPanel)

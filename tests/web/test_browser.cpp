@@ -1,5 +1,6 @@
 #include "pagefixture.h"
 #include "serverdb.h"
+#include "smtptestserver.h"
 
 #include "db/changes.h"
 #include "db/recordsource.h"
@@ -15,7 +16,8 @@
 using namespace bm;
 
 // A client in a real browser asks for a trip on the page the service
-// serves, and a desk on the same database sees the request come in.
+// serves, a desk on the same database sees the request come in, and the
+// service's mail about it reaches the mail server.
 class TestBrowser : public QObject
 {
     Q_OBJECT
@@ -64,6 +66,16 @@ void TestBrowser::aClientsRequestReachesTheDesk()
                     .arg(base)
                     .toUtf8());
     }
+    // The lodge's mail server, as a desk set it up.
+    QTemporaryDir mailed;
+    test::SmtpTestServer smtp;
+    const int smtpPort = smtp.start(QStringLiteral(SMTP_SERVER), mailed.path());
+    QVERIFY(smtpPort > 0);
+    QVERIFY(m_server.sql(QStringLiteral("INSERT INTO \"Mail Settings\" (\"Server\", \"Port\", \"Security\", "
+                                        "\"Sender Address\", \"Guide Address\") VALUES "
+                                        "('127.0.0.1', ?, 'None', 'trips@tallpines.example', 'guide@tallpines.example')"),
+        { QString::number(smtpPort) }));
+
     QProcess service;
     const auto stop = qScopeGuard([&] {
         service.kill();
@@ -123,6 +135,15 @@ void TestBrowser::aClientsRequestReachesTheDesk()
     QCOMPARE(requests.text(QStringLiteral("Notes")), QStringLiteral("We bring our own rods."));
     QVERIFY(requests.MoveNext());
     QVERIFY(requests.isEOF());
+
+    // The client's and the guide's mail went at once, not at the minute.
+    QVERIFY2(QTest::qWaitFor([&] { return smtp.received().size() == 2; }, 15000),
+        qPrintable(QString::number(smtp.received().size())));
+    QStringList to;
+    for (const QJsonObject &m : smtp.received())
+        to << m.value(QLatin1String("rcpt_tos")).toVariant().toStringList();
+    to.sort();
+    QCOMPARE(to, (QStringList { QStringLiteral("ann@example.com"), QStringLiteral("guide@tallpines.example") }));
 
     // The service stops cleanly when told.
     service.terminate();
