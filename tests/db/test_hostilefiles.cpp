@@ -7,6 +7,7 @@
 #include "rawfile.h"
 
 #include "db/dbfiles.h"
+#include "db/engine/migrations.h"
 
 #include <QTemporaryDir>
 
@@ -56,6 +57,14 @@ private slots:
     void allowed();
     void refusedRestoreKeepsTheBookings();
 };
+
+// The text with {current} and {next} as this program's layout and the one
+// after it.
+static QString layouts(QString text)
+{
+    return text.replace(QStringLiteral("{current}"), QString::number(migrations::currentVersion))
+        .replace(QStringLiteral("{next}"), QString::number(migrations::currentVersion + 1));
+}
 
 void TestHostileFiles::refused_data()
 {
@@ -147,9 +156,9 @@ void TestHostileFiles::refused_data()
             "the index Outbox by Plan Key on the field Plan Key of the table Outbox is missing" },
         { "index with a condition", "CREATE INDEX some ON Phone (Name) WHERE Name > 'M'",
             "holds an index named some on part of the table Phone only" },
-        { "newer version mark", "UPDATE \"Schema Version\" SET Version = 9",
-            "was made by a newer version of Brindlemoor (its layout is 9, this version knows layouts up to "
-            "8)" },
+        { "newer version mark", "UPDATE \"Schema Version\" SET Version = {next}",
+            "was made by a newer version of Brindlemoor (its layout is {next}, this version knows layouts up "
+            "to {current})" },
         { "a later layout in a file marked with an older one", "UPDATE \"Schema Version\" SET Version = 3",
             "holds a trigger named Booking stamp on update, which Brindlemoor does not use" },
         { "table of a later layout in a file of an older one",
@@ -176,7 +185,7 @@ void TestHostileFiles::refused_data()
     for (const auto &f : files)
         for (const auto &r : routes)
             QTest::addRow("%s / %s", f.name, r.name)
-                << r.route << QString::fromUtf8(f.sql) << QString::fromUtf8(f.words);
+                << r.route << layouts(QString::fromUtf8(f.sql)) << layouts(QString::fromUtf8(f.words));
 }
 
 void TestHostileFiles::refused()

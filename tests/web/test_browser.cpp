@@ -71,9 +71,10 @@ void TestBrowser::aClientsRequestReachesTheDesk()
     test::SmtpTestServer smtp;
     const int smtpPort = smtp.start(QStringLiteral(SMTP_SERVER), mailed.path());
     QVERIFY(smtpPort > 0);
-    QVERIFY(m_server.sql(QStringLiteral("INSERT INTO \"Mail Settings\" (\"Server\", \"Port\", \"Security\", "
-                                        "\"Sender Address\", \"Guide Address\") VALUES "
-                                        "('127.0.0.1', ?, 'None', 'trips@tallpines.example', 'guide@tallpines.example')"),
+    QVERIFY(m_server.sql(
+        QStringLiteral("INSERT INTO \"Mail Settings\" (\"Server\", \"Port\", \"Security\", "
+                       "\"Sender Address\", \"Guide Address\") VALUES "
+                       "('127.0.0.1', ?, 'None', 'trips@tallpines.example', 'guide@tallpines.example')"),
         { QString::number(smtpPort) }));
 
     QProcess service;
@@ -143,7 +144,8 @@ void TestBrowser::aClientsRequestReachesTheDesk()
     for (const QJsonObject &m : smtp.received())
         to << m.value(QLatin1String("rcpt_tos")).toVariant().toStringList();
     to.sort();
-    QCOMPARE(to, (QStringList { QStringLiteral("ann@example.com"), QStringLiteral("guide@tallpines.example") }));
+    QCOMPARE(
+        to, (QStringList { QStringLiteral("ann@example.com"), QStringLiteral("guide@tallpines.example") }));
 
     // The service stops cleanly when told.
     service.terminate();
