@@ -357,11 +357,16 @@ void FrmMailTexts::preview()
         shownBody->setReadOnly(true);
         auto *close = commandButton(QStringLiteral("cmdClose"), QStringLiteral("&Close"), m_preview);
         connect(close, &QPushButton::clicked, m_preview, &QDialog::close);
-        auto *form = new QFormLayout(m_preview);
-        form->addRow(new QLabel(QStringLiteral("With the values of an example booking:"), m_preview));
+        auto *form = new QFormLayout;
         form->addRow(QStringLiteral("Subject:"), shownSubject);
         form->addRow(QStringLiteral("Body:"), shownBody);
-        form->addRow(QString(), close);
+        auto *commands = new QHBoxLayout;
+        commands->addStretch(1);
+        commands->addWidget(close);
+        auto *layout = new QVBoxLayout(m_preview);
+        layout->addWidget(new QLabel(QStringLiteral("With the values of an example booking:"), m_preview));
+        layout->addLayout(form, 1);
+        layout->addLayout(commands);
         m_preview->resize(560, 420);
     }
     m_preview->setWindowTitle(QStringLiteral("Preview: %1").arg(m_texts.at(m_row).kind));

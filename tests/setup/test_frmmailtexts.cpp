@@ -277,12 +277,6 @@ void TestFrmMailTexts::preview_data()
         << "Your Full Day trip on Tuesday, December 22, 2026 is confirmed"
         << "Dear Ann Walker,\n\nYour Full Day trip on Tuesday, December 22, 2026 is confirmed.\n"
            "We start at 6:00 AM at the north boat launch.\nThe balance of $350.00 is due";
-    QTest::newRow("thank you")
-        << mail::kind::thankYou << QString() << "Thank you for fishing with us"
-        << "The day's catch: 14 Walleye, the biggest 27 inches.\nTallow Lake Guiding\n";
-    QTest::newRow("new request") << mail::kind::newRequest << QString()
-                                 << "New request: Full Day on Tuesday, December 22, 2026 for Ann Walker"
-                                 << "E-mail: ann.walker@example.com\nPhone: (555) 014-2233\n";
     QTest::newRow("typed, not saved") << mail::kind::declined << "{{client}}: {{reason}}"
                                       << "Ann Walker: The lake is closed that day for a tournament."
                                       << "Dear Ann Walker";
