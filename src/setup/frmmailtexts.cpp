@@ -93,8 +93,8 @@ bool plainDays(const QString &days)
 {
     static const QRegularExpression apart(QStringLiteral("[,;\\s]+"));
     static const QRegularExpression number(QStringLiteral("^\\d{1,3}$"));
-    const QStringList parts = days.split(apart, Qt::SkipEmptyParts);
-    return !parts.isEmpty() && std::all_of(parts.cbegin(), parts.cend(), [](const QString &p) {
+    const QStringList typed = days.split(apart, Qt::SkipEmptyParts);
+    return !typed.isEmpty() && std::all_of(typed.cbegin(), typed.cend(), [](const QString &p) {
         return number.match(p).hasMatch() && p.toInt() <= 365;
     });
 }
