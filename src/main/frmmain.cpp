@@ -28,6 +28,7 @@
 #include "setup/frmbookingpage.h"
 #include "setup/frmguides.h"
 #include "setup/frmmail.h"
+#include "setup/frmmailtexts.h"
 #include "setup/frmsetup.h"
 
 #include <QAction>
@@ -137,6 +138,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
         { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides },
         { {}, "mnuBookingPage", "Booking Page...", {}, "preferences-system", &FrmMain::openBookingPage },
         { {}, "mnuMail", "Mail...", {}, "preferences-system", &FrmMain::openMail },
+        { {}, "mnuMailTexts", "Mail Texts...", {}, "accessories-text-editor", &FrmMain::openMailTexts },
         { {}, "mnuSharedDatabase", "Shared Database...", {}, "preferences-system",
             &FrmMain::openSharedDatabase },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
@@ -177,7 +179,7 @@ void FrmMain::buildMenus()
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
                 "mnuAssignGuide", "mnuRequests", "mnuOutbox" } },
         { "&Options", "mnuOptions",
-            { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "mnuMail", "-",
+            { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "mnuMail", "mnuMailTexts", "-",
                 "mnuSharedDatabase" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
@@ -469,6 +471,11 @@ void FrmMain::openBookingPage()
 void FrmMain::openMail()
 {
     platform::showWindow<FrmMail>();
+}
+
+void FrmMain::openMailTexts()
+{
+    platform::showWindow<FrmMailTexts>();
 }
 
 void FrmMain::openRequests()

@@ -39,6 +39,19 @@ public:
             box.setEscapeButton(QMessageBox::No);
             return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
         }
+        if (m.buttons == Buttons::YesNoCancel) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::Cancel);
+            switch (box.exec()) {
+            case QMessageBox::Yes:
+                return Answer::Yes;
+            case QMessageBox::No:
+                return Answer::No;
+            default:
+                return Answer::Cancel;
+            }
+        }
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
         return Answer::Ok;

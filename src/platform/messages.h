@@ -8,8 +8,9 @@ namespace bm::platform
 {
 
 enum class Icon { None, Information, Exclamation, Question, Critical };
-enum class Buttons { Ok, YesNo }; // with Yes and No, Yes is the default
-enum class Answer { Ok, Yes, No };
+// With Yes and No, Yes is the default; Escape is No, or Cancel where there is one.
+enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel };
 
 struct Message {
     QString text;
@@ -50,6 +51,11 @@ inline void stop(const QString &text, QWidget *parent = nullptr)
 inline bool askYesNo(const QString &text, const QString &caption, QWidget *parent = nullptr)
 {
     return message(text, Icon::Question, Buttons::YesNo, caption, parent) == Answer::Yes;
+}
+// Yes, No or Cancel: "Save the changes?" before they would be lost.
+inline Answer askYesNoCancel(const QString &text, const QString &caption, QWidget *parent = nullptr)
+{
+    return message(text, Icon::Question, Buttons::YesNoCancel, caption, parent);
 }
 
 } // namespace bm::platform

@@ -7,8 +7,11 @@
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
+#include "schema/fields.h"
+#include "setup/unsaved.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -122,10 +125,21 @@ FrmMail::FrmMail(QWidget *parent)
         if (save())
             close();
     });
-    connect(m_cmdCancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_cmdCancel, &QPushButton::clicked, this, [this] {
+        m_leaving = true;
+        close();
+        m_leaving = false;
+    });
     connect(m_cmdTestMessage, &QPushButton::clicked, this, &FrmMail::sendTestMessage);
     connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3700")); });
     platform::addHelpCommand(this, m_cmdHelp);
+    // Settings another desk saved show here while the guide has changed
+    // nothing; the keyring is asked again only when they did change.
+    onTableChanged(this, table::MailSettings, [this] {
+        MS::Settings now;
+        if (!m_saving && !hasChanges() && MS::read(now) && now != m_read)
+            load();
+    });
     load();
     // Room between the test message's button and the window's commands.
     resize(sizeHint().expandedTo(QSize(520, 0)));
@@ -159,6 +173,23 @@ void FrmMail::load()
     }
     showSettings(m_read);
     m_password->setText(m_passwordRead);
+    m_shown = shownSettings();
+}
+
+bool FrmMail::hasChanges() const
+{
+    return shownSettings() != m_shown || m_password->text() != m_passwordRead;
+}
+
+void FrmMail::closeEvent(QCloseEvent *event)
+{
+    if (!m_leaving && hasChanges()
+        && !settleChanges(
+            QStringLiteral("the mail settings"), windowTitle(), [this] { return save(); }, this)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
 }
 
 void FrmMail::showSettings(const MS::Settings &s)
@@ -249,10 +280,14 @@ bool FrmMail::save()
         refuse(why, field);
         return false;
     }
-    if (!platform::reportFailure(MS::write(s), this))
+    m_saving = true;
+    const Status written = MS::write(s);
+    m_saving = false;
+    if (!platform::reportFailure(written, this))
         return false;
     const Status kept = keepPassword(s);
     m_read = s;
+    m_shown = s;
     m_passwordKnown = kept.isOk();
     m_passwordRead = kept ? m_password->text() : QString();
     m_keyringNote->setVisible(!kept);

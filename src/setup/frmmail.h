@@ -18,8 +18,10 @@ namespace bm
 // "Mail": the guide's mail server, the sender the clients see and the
 // guide's own address. The password is kept in the desktop's keyring only
 // (platform/keyring.h), under the key of the user and server. Save writes
-// the record and the password and closes; Cancel closes; "Send a Test
-// Message" sends one with what is typed, saved or not.
+// the record and the password and closes; Cancel closes without saving;
+// closing it otherwise with changes asks whether to save them. "Send a Test
+// Message" sends one with what is typed, saved or not. Settings another
+// desk saves show while the guide has changed nothing here.
 class FrmMail : public QWidget
 {
     Q_OBJECT
@@ -34,6 +36,11 @@ public:
     bool save();
     // Whether a test message is on its way.
     bool isSending() const { return m_sending != nullptr; }
+    // Whether what the window shows differs from what it read or saved.
+    bool hasChanges() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void load();
@@ -62,8 +69,11 @@ private:
     QPushButton *m_cmdHelp;
 
     mailsettings::Settings m_read; // the record as read, or as last saved
+    mailsettings::Settings m_shown; // the fields as they showed m_read
     QString m_passwordRead; // what the keyring held for m_read's key
     bool m_passwordKnown = false; // whether the keyring could be asked
+    bool m_saving = false; // its own writes are not followed
+    bool m_leaving = false; // Cancel: closes without asking
     QPointer<QFutureWatcher<mail::SendResult>> m_sending;
 };
 

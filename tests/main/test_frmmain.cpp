@@ -199,7 +199,8 @@ void TestFrmMain::menus_data()
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
                                     "mnuGuides=Guides...", "mnuBookingPage=Booking Page...",
-                                    "mnuMail=Mail...", "-", "mnuSharedDatabase=Shared Database..." };
+                                    "mnuMail=Mail...", "mnuMailTexts=Mail Texts...", "-",
+                                    "mnuSharedDatabase=Shared Database..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -247,8 +248,8 @@ void TestFrmMain::commandEnabling_data()
                            << "toolbar" << key << true;
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
              "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
-             "mnuGuides", "mnuBookingPage", "mnuMail", "mnuAssignGuide", "mnuRequests", "mnuOutbox",
-             "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+             "mnuGuides", "mnuBookingPage", "mnuMail", "mnuMailTexts", "mnuAssignGuide", "mnuRequests",
+             "mnuOutbox", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
@@ -556,7 +557,7 @@ void TestFrmMain::topicsOfEveryWindow_data()
 {
     QTest::addColumn<QString>("number");
     for (const char *n : { "10", "400", "1200", "2200", "2300", "2600", "2700", "2800", "3000", "3200",
-             "3300", "3400", "3600", "3700" })
+             "3300", "3400", "3600", "3700", "3800" })
         QTest::newRow(n) << n;
 }
 

@@ -26,7 +26,7 @@ namespace
 const QList<int> &tableTopics()
 {
     static const QList<int> topics { 10, 400, 1200, 2200, 2300, 2600, 2700, 2800, 3000, 3200, 3300, 3400,
-        3500, 3600, 3700 };
+        3500, 3600, 3700, 3800 };
     return topics;
 }
 
@@ -325,6 +325,8 @@ void TestHelp::helpKeyInEveryWindow_data()
                           << "frmMail" << 3700;
     QTest::newRow("outbox") << "mnuOutbox"
                             << "frmOutbox" << 3700;
+    QTest::newRow("mail texts") << "mnuMailTexts"
+                                << "frmMailTexts" << 3800;
 }
 
 // F1 in each window runs that window's own Help command.

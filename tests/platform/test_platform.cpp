@@ -143,7 +143,7 @@ void TestPlatform::askYesNo()
 }
 
 // The real box: its caption, text, icon and buttons, Yes as the default and
-// Escape as No.
+// Escape as No, or as Cancel where there is one; N answers No.
 void TestPlatform::productionBox_data()
 {
     QTest::addColumn<Buttons>("buttons");
@@ -152,6 +152,9 @@ void TestPlatform::productionBox_data()
     QTest::newRow("Yes/No, Enter") << Buttons::YesNo << int(Qt::Key_Return) << Answer::Yes;
     QTest::newRow("Yes/No, Escape") << Buttons::YesNo << int(Qt::Key_Escape) << Answer::No;
     QTest::newRow("OK, Enter") << Buttons::Ok << int(Qt::Key_Return) << Answer::Ok;
+    QTest::newRow("Yes/No/Cancel, Enter") << Buttons::YesNoCancel << int(Qt::Key_Return) << Answer::Yes;
+    QTest::newRow("Yes/No/Cancel, Escape") << Buttons::YesNoCancel << int(Qt::Key_Escape) << Answer::Cancel;
+    QTest::newRow("Yes/No/Cancel, N") << Buttons::YesNoCancel << int(Qt::Key_N) << Answer::No;
 }
 
 void TestPlatform::productionBox()
@@ -168,6 +171,9 @@ void TestPlatform::productionBox()
         QCOMPARE(box->icon(), QMessageBox::Question);
         if (buttons == Buttons::YesNo) {
             QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
+        } else if (buttons == Buttons::YesNoCancel) {
+            QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
         } else {
             QCOMPARE(box->standardButtons(), QMessageBox::Ok);

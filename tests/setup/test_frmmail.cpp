@@ -74,6 +74,10 @@ private slots:
     void refused();
     void testMessage_data();
     void testMessage();
+    void closeWithChanges_data();
+    void closeWithChanges();
+    void followsOtherDesk_data();
+    void followsOtherDesk();
 
 private:
     // Opens the window through the main window's menu item.
@@ -407,6 +411,115 @@ void TestFrmMail::testMessage()
     // Nothing is saved by a test, and no login asked for the keyring.
     QCOMPARE(storedRecords(), 0);
     QVERIFY(keyring.uses.isEmpty());
+}
+
+void TestFrmMail::closeWithChanges_data()
+{
+    QTest::addColumn<QString>("field"); // typed in; empty: nothing typed
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("command"); // the window's command, or "window" for its close button
+    QTest::addColumn<int>("answer"); // to the question; -1 when none comes
+    QTest::addColumn<bool>("refused"); // whether Save then refuses the settings
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("Yes") << "txtSenderName"
+                         << "Tallow Lake Guides"
+                         << "window" << int(Answer::Yes) << false << true << true;
+    QTest::newRow("No") << "txtSenderName"
+                        << "Tallow Lake Guides"
+                        << "window" << int(Answer::No) << false << false << true;
+    QTest::newRow("Cancel") << "txtSenderName"
+                            << "Tallow Lake Guides"
+                            << "window" << int(Answer::Cancel) << false << false << false;
+    QTest::newRow("Yes, refused") << "txtPort"
+                                  << "five"
+                                  << "window" << int(Answer::Yes) << true << false << false;
+    QTest::newRow("a password typed") << "txtPassword"
+                                      << "perch-9"
+                                      << "window" << int(Answer::No) << false << false << true;
+    QTest::newRow("nothing typed") << QString() << QString() << "window" << -1 << false << false << true;
+    QTest::newRow("the Cancel command") << "txtSenderName"
+                                        << "Tallow Lake Guides"
+                                        << "cmdCancel" << -1 << false << false << true;
+}
+
+// Closing the window with changes asks whether to save them: Yes saves (and
+// stays when a value is refused), No lets them go, Cancel stays. The Cancel
+// command lets them go without asking.
+void TestFrmMail::closeWithChanges()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, command);
+    QFETCH(int, answer);
+    QFETCH(bool, refused);
+    QFETCH(bool, saved);
+    QFETCH(bool, closes);
+    test::FakeKeyring keyring;
+    keyring.secrets.insert(jimsKey, QStringLiteral("trout-42"));
+    keepJimsSettings();
+    QVERIFY(open());
+    QVERIFY(!m_window->hasChanges());
+    if (!field.isEmpty())
+        type(qPrintable(field), typed);
+    if (answer >= 0)
+        m_boxes.expect(Answer(answer));
+    if (refused)
+        m_boxes.expect();
+    if (command == QLatin1String("window"))
+        m_window->close();
+    else
+        child<QPushButton>(qPrintable(command))->click();
+
+    QCOMPARE(m_boxes.shown.size(), (answer >= 0) + int(refused));
+    if (answer >= 0) {
+        const platform::Message &asked = m_boxes.shown.first();
+        QCOMPARE(asked.text, QStringLiteral("Save the changes to the mail settings?"));
+        QCOMPARE(asked.buttons, platform::Buttons::YesNoCancel);
+        QCOMPARE(asked.caption, QStringLiteral("Mail"));
+    }
+    if (refused)
+        QVERIFY2(m_boxes.last().text.contains(QLatin1String("Port")), qPrintable(m_boxes.last().text));
+    QCOMPARE(closed(), closes);
+    QCOMPARE(storedText().contains(QLatin1String("Tallow Lake Guides")), saved);
+    QCOMPARE(keyring.secrets.value(jimsKey), QStringLiteral("trout-42"));
+    if (!closes)
+        QCOMPARE(shown(qPrintable(field)), typed);
+}
+
+void TestFrmMail::followsOtherDesk_data()
+{
+    QTest::addColumn<QString>("typed"); // in Sender Name before the other desk saves; empty: nothing
+    QTest::newRow("nothing typed") << QString();
+    QTest::newRow("typing") << "Tallow Lake Guides";
+}
+
+// Settings saved elsewhere meanwhile show at once while the guide has
+// changed nothing here, and never replace what he is typing.
+void TestFrmMail::followsOtherDesk()
+{
+    QFETCH(QString, typed);
+    test::FakeKeyring keyring;
+    keepJimsSettings();
+    QVERIFY(open());
+    if (!typed.isEmpty())
+        type("txtSenderName", typed);
+    MS::Settings elsewhere;
+    BM_VERIFY(MS::read(elsewhere));
+    elsewhere.senderName = QStringLiteral("Tallow Lake Lodge");
+    elsewhere.port = QStringLiteral("465");
+    elsewhere.security = QLatin1String(MS::tls);
+    BM_VERIFY(MS::write(elsewhere));
+    QVERIFY(m_boxes.shown.isEmpty());
+    QCOMPARE(shown("txtSenderName"), typed.isEmpty() ? elsewhere.senderName : typed);
+    QCOMPARE(shown("txtPort"), typed.isEmpty() ? QStringLiteral("465") : QStringLiteral("587"));
+    QCOMPARE(m_window->hasChanges(), !typed.isEmpty());
+    // What was saved elsewhere is not a change of this window's.
+    if (typed.isEmpty()) {
+        m_window->close();
+        QVERIFY(closed());
+    }
 }
 
 BM_TEST_MAIN(TestFrmMail)

@@ -27,6 +27,8 @@ QLatin1String answerName(platform::Answer answer)
         return QLatin1String("Yes");
     case platform::Answer::No:
         return QLatin1String("No");
+    case platform::Answer::Cancel:
+        return QLatin1String("Cancel");
     }
     return QLatin1String("?");
 }
@@ -90,7 +92,16 @@ platform::Answer ScriptedMessages::show(const platform::Message &message, QWidge
     if (m_script.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: \"%1\"").arg(message.text)), __FILE__,
             __LINE__);
-        return message.buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+        // The answer that changes nothing: No to a question, Cancel where there is one.
+        switch (message.buttons) {
+        case platform::Buttons::YesNo:
+            return platform::Answer::No;
+        case platform::Buttons::YesNoCancel:
+            return platform::Answer::Cancel;
+        case platform::Buttons::Ok:
+            break;
+        }
+        return platform::Answer::Ok;
     }
     return m_script.takeFirst().answer;
 }
