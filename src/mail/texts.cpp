@@ -35,6 +35,8 @@ const QString signature
     = QStringLiteral("\n{{service}}\n{{#service_phone}}{{service_phone}}\n{{/service_phone}}"
                      "{{#website}}{{website}}\n{{/website}}");
 
+// A section's closing tag alone on its line takes that line's break with
+// it, so a blank line after one is written with two.
 QList<Text> makeDelivered()
 {
     const QString dear = QStringLiteral("Dear {{client}},\n\n");
@@ -52,7 +54,7 @@ QList<Text> makeDelivered()
                 + QStringLiteral(
                     "Your {{trip}} trip on {{date}} is confirmed.\n"
                     "{{#start}}We start at {{start}}{{#meet_at}} at {{meet_at}}{{/meet_at}}.\n{{/start}}"
-                    "{{#balance}}The balance of {{balance}} is due on the day.\n{{/balance}}"
+                    "{{#balance}}The balance of {{balance}} is due on the day.\n{{/balance}}\n"
                     "\nWe look forward to fishing with you.\n")
                 + signature,
             {} },
@@ -70,7 +72,7 @@ QList<Text> makeDelivered()
                 + QStringLiteral(
                     "A reminder of your {{trip}} trip on {{date}}"
                     "{{#start}} at {{start}}{{/start}}{{#meet_at}}, meeting at {{meet_at}}{{/meet_at}}.\n"
-                    "{{#balance}}The balance of {{balance}} is due on the day.\n{{/balance}}")
+                    "{{#balance}}The balance of {{balance}} is due on the day.\n{{/balance}}\n")
                 + signature,
             QStringLiteral("2") },
         { QLatin1String(kind::balanceDue), true, QStringLiteral("The balance for your trip on {{date}}"),
@@ -82,7 +84,7 @@ QList<Text> makeDelivered()
         { QLatin1String(kind::thankYou), true, QStringLiteral("Thank you for fishing with us"),
             dear
                 + QStringLiteral("Thank you for fishing with us on {{date}}.\n"
-                                 "{{#catch}}The day's catch: {{catch}}.\n{{/catch}}")
+                                 "{{#catch}}The day's catch: {{catch}}.\n{{/catch}}\n")
                 + signature,
             QStringLiteral("1") },
         { QLatin1String(kind::newRequest), true,
@@ -91,7 +93,7 @@ QList<Text> makeDelivered()
                 "{{client}} asks for a {{trip}} trip on {{date}}{{#start}} at {{start}}{{/start}} "
                 "for {{party}}.\n"
                 "E-mail: {{client_email}}\n{{#client_phone}}Phone: {{client_phone}}\n{{/client_phone}}"
-                "{{#note}}Note: {{note}}\n{{/note}}"
+                "{{#note}}Note: {{note}}\n{{/note}}\n"
                 "\nAccept or decline it in Brindlemoor: Utilities, Requests.\n"),
             {} },
     };

@@ -186,17 +186,19 @@ void TestPlanner::textsFromTheBooking_data()
     QTest::newRow("confirmed") << "Confirmed"
                                << "Your Full Day trip on Friday, June 18, 2027 is confirmed"
                                << QStringList { "Dear Ann Lee,", "We start at 06:00 at State Park Marina.",
-                                      "The balance of $150.00 is due on the day.", "Tallow Lake Guiding" }
+                                      "The balance of $150.00 is due on the day.\n\nWe look forward",
+                                      "with you.\n\nTallow Lake Guiding" }
                                << "ann@example.com";
-    QTest::newRow("new request, to the guide") << "New Request"
-                                               << "New request: Full Day on Friday, June 18, 2027 for Ann Lee"
-                                               << QStringList { "E-mail: ann@example.com", "Phone: 555-0100",
-                                                      "Note: First time\nwith kids", "for 3 anglers" }
-                                               << "office@tallow-lake.com";
+    QTest::newRow("new request, to the guide")
+        << "New Request"
+        << "New request: Full Day on Friday, June 18, 2027 for Ann Lee"
+        << QStringList { "E-mail: ann@example.com", "Phone: 555-0100",
+               "Note: First time\nwith kids\n\nAccept", "for 3 anglers" }
+        << "office@tallow-lake.com";
     QTest::newRow("thanks with the catch")
         << "Thank You"
-        << "Thank you for fishing with us" << QStringList { "The day's catch: 12 Walleye" }
-        << "ann@example.com";
+        << "Thank you for fishing with us"
+        << QStringList { "The day's catch: 12 Walleye.\n\nTallow Lake Guiding" } << "ann@example.com";
 }
 
 void TestPlanner::textsFromTheBooking()
