@@ -10,6 +10,8 @@
 namespace bm::db::outbox
 {
 
+using schema::quoted;
+
 namespace O = field::Outbox;
 
 namespace
@@ -17,12 +19,7 @@ namespace
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
-QString q(const char *name)
-{
-    return schema::quoted(QLatin1String(name));
-}
-
-const QString outboxTable = q(table::Outbox);
+const QString outboxTable = quoted(table::Outbox);
 
 QDateTime fromStamp(const QVariant &v)
 {
@@ -56,7 +53,7 @@ QString fieldList()
 {
     QStringList names;
     for (const char *f : writtenFields())
-        names << q(f);
+        names << quoted(f);
     return names.join(QStringLiteral(", "));
 }
 
@@ -65,7 +62,7 @@ QString selectAll()
     QStringList names { keyName };
     for (const char *f : { O::Kind, O::Booking, O::Recipient, O::RecipientName, O::Subject, O::Body, O::State,
              O::Tries, O::LastError, O::MessageId, O::Made, O::Sent, O::NextTry, O::PlanKey, O::Claim })
-        names << q(f);
+        names << quoted(f);
     return QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), outboxTable);
 }
 
@@ -108,7 +105,7 @@ QString planStatement()
 {
     const QString marks = QStringLiteral("?, ").repeated(writtenFields().size() - 1) + QLatin1Char('?');
     return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4 = ?)")
-        .arg(outboxTable, fieldList(), marks, q(O::PlanKey));
+        .arg(outboxTable, fieldList(), marks, quoted(O::PlanKey));
 }
 
 QVariantList planBinds(const Message &m, const QDateTime &now)
@@ -127,7 +124,7 @@ Status whileHeld(
     Written w;
     if (Status s = write(location, QLatin1String(table::Outbox),
             QStringLiteral("UPDATE %1 SET %2, %3 = NULL WHERE %4 = ? AND %3 = ? AND %5 = ?")
-                .arg(outboxTable, set, q(O::Claim), keyName, q(O::State)),
+                .arg(outboxTable, set, quoted(O::Claim), keyName, quoted(O::State)),
             binds, &w);
         !s)
         return s;
@@ -166,8 +163,8 @@ Status plan(const QString &location, const Message &message, const QDateTime &no
     // insert: the index that keeps each key once refused this one.
     QVariant there;
     Query r(location);
-    if (Status found
-        = r.single(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?").arg(outboxTable, q(O::PlanKey)),
+    if (Status found = r.single(
+            QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?").arg(outboxTable, quoted(O::PlanKey)),
             { message.planKey }, there);
         found && there.toLongLong() == 1)
         return Status::ok();
@@ -195,7 +192,7 @@ Status take(const QString &location, const QString &sender, const QDateTime &now
     // their age.
     if (Status s = write(location, table,
             QStringLiteral("UPDATE %1 SET %2 = ?, %3 = NULL WHERE %2 = ? AND %3 < ?")
-                .arg(outboxTable, q(O::State), q(O::Claim)),
+                .arg(outboxTable, quoted(O::State), quoted(O::Claim)),
             { QLatin1String(mailState::queued), QLatin1String(mailState::sending),
                 stamp(now.addSecs(-staleSeconds)) });
         !s)
@@ -208,20 +205,21 @@ Status take(const QString &location, const QString &sender, const QDateTime &now
     // Either way the state is read again once a row is locked, so no message
     // is taken twice.
     const QString chosen = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? AND %4 <= ? ORDER BY %1 LIMIT %5")
-                               .arg(keyName, outboxTable, q(O::State), q(O::NextTry))
+                               .arg(keyName, outboxTable, quoted(O::State), quoted(O::NextTry))
                                .arg(qMax(1, most));
     const QString among = onServer(location)
         ? QStringLiteral("%1 = ANY(ARRAY(%2 FOR UPDATE SKIP LOCKED))").arg(keyName, chosen)
         : QStringLiteral("%1 IN (%2)").arg(keyName, chosen);
     if (Status s = write(location, table,
             QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ? WHERE %2 = ? AND %4")
-                .arg(outboxTable, q(O::State), q(O::Claim), among),
+                .arg(outboxTable, quoted(O::State), quoted(O::Claim), among),
             { QLatin1String(mailState::sending), mark, QLatin1String(mailState::queued),
                 QLatin1String(mailState::queued), stamp(now) });
         !s)
         return s;
     return readWhere(location,
-        QStringLiteral(" WHERE %1 = ? AND %2 = ? ORDER BY %3").arg(q(O::Claim), q(O::State), keyName),
+        QStringLiteral(" WHERE %1 = ? AND %2 = ? ORDER BY %3")
+            .arg(quoted(O::Claim), quoted(O::State), keyName),
         { mark, QLatin1String(mailState::sending) }, out);
 }
 
@@ -229,7 +227,7 @@ Status markSent(const QString &location, const Message &message, const QDateTime
 {
     return whileHeld(location, message,
         QStringLiteral("%1 = ?, %2 = ?, %3 = ?, %4 = NULL")
-            .arg(q(O::State), q(O::Sent), q(O::Tries), q(O::LastError)),
+            .arg(quoted(O::State), quoted(O::Sent), quoted(O::Tries), quoted(O::LastError)),
         { QLatin1String(mailState::sent), stamp(now), QString::number(message.tries + 1) }, taken);
 }
 
@@ -238,7 +236,7 @@ Status putOff(const QString &location, const Message &message, const QString &re
 {
     return whileHeld(location, message,
         QStringLiteral("%1 = ?, %2 = ?, %3 = ?, %4 = ?")
-            .arg(q(O::State), q(O::Tries), q(O::LastError), q(O::NextTry)),
+            .arg(quoted(O::State), quoted(O::Tries), quoted(O::LastError), quoted(O::NextTry)),
         { QLatin1String(mailState::queued), QString::number(message.tries + 1), reason, stamp(nextTry) },
         taken);
 }
@@ -247,13 +245,14 @@ Status end(
     const QString &location, const Message &message, const char *state, const QString &reason, bool &taken)
 {
     return whileHeld(location, message,
-        QStringLiteral("%1 = ?, %2 = ?, %3 = ?").arg(q(O::State), q(O::Tries), q(O::LastError)),
+        QStringLiteral("%1 = ?, %2 = ?, %3 = ?")
+            .arg(quoted(O::State), quoted(O::Tries), quoted(O::LastError)),
         { QLatin1String(state), QString::number(message.tries + 1), reason }, taken);
 }
 
 Status release(const QString &location, const Message &message, bool &taken)
 {
-    return whileHeld(location, message, QStringLiteral("%1 = ?").arg(q(O::State)),
+    return whileHeld(location, message, QStringLiteral("%1 = ?").arg(quoted(O::State)),
         { QLatin1String(mailState::queued) }, taken);
 }
 
@@ -266,7 +265,7 @@ Status leaveQueue(const QString &location, qint64 id, const char *state, bool &c
     Written w;
     if (Status s = write(location, QLatin1String(table::Outbox),
             QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ? AND %2 = ?")
-                .arg(outboxTable, q(O::State), keyName),
+                .arg(outboxTable, quoted(O::State), keyName),
             { QLatin1String(state), id, QLatin1String(mailState::queued) }, &w);
         !s)
         return s;
@@ -291,7 +290,8 @@ Status sendAgain(const QString &location, qint64 id, const QDateTime &now, bool 
     Written w;
     if (Status s = write(location, QLatin1String(table::Outbox),
             QStringLiteral("UPDATE %1 SET %2 = ?, %3 = ?, %4 = ?, %5 = ? WHERE %6 = ? AND %2 IN (?, ?, ?)")
-                .arg(outboxTable, q(O::State), q(O::Tries), q(O::NextTry), q(O::Made), keyName),
+                .arg(outboxTable, quoted(O::State), quoted(O::Tries), quoted(O::NextTry), quoted(O::Made),
+                    keyName),
             { QLatin1String(mailState::queued), QStringLiteral("0"), stamp(now), stamp(now), id,
                 QLatin1String(mailState::failed), QLatin1String(mailState::givenUp),
                 QLatin1String(mailState::cancelled) },
@@ -306,8 +306,8 @@ Status read(const QString &location, QList<Message> &out, const QString &booking
 {
     if (booking.isEmpty())
         return readWhere(location, QStringLiteral(" ORDER BY %1 DESC").arg(keyName), {}, out);
-    return readWhere(location, QStringLiteral(" WHERE %1 = ? ORDER BY %2 DESC").arg(q(O::Booking), keyName),
-        { booking }, out);
+    return readWhere(location,
+        QStringLiteral(" WHERE %1 = ? ORDER BY %2 DESC").arg(quoted(O::Booking), keyName), { booking }, out);
 }
 
 } // namespace bm::db::outbox

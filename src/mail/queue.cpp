@@ -12,6 +12,8 @@
 namespace bm::mail
 {
 
+using schema::quoted;
+
 namespace B = field::Booking;
 namespace O = field::Outbox;
 
@@ -20,18 +22,13 @@ namespace
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
-QString q(const char *name)
-{
-    return schema::quoted(QLatin1String(name));
-}
-
 // The first of the record's field that is a plausible address.
 Status firstAddress(const QString &location, const char *table, const char *field, QString &out)
 {
     out.clear();
     db::Query r(location);
-    if (Status s
-        = r.run(QStringLiteral("SELECT %2 FROM %1 ORDER BY %3 LIMIT 1").arg(q(table), q(field), keyName));
+    if (Status s = r.run(QStringLiteral("SELECT %2 FROM %1 ORDER BY %3 LIMIT 1")
+                             .arg(quoted(table), quoted(field), keyName));
         !s)
         return s;
     if (r.next()) {
@@ -104,7 +101,8 @@ Status trips(const QString &location, const QDate &first, const QDate &last, QLi
     db::Query r(location);
     if (Status s
         = r.run(QStringLiteral("SELECT %2, %3, %4, %5, %6 FROM %1 WHERE %3 BETWEEN ? AND ? ORDER BY %3, %2")
-                    .arg(q(table::Booking), keyName, q(B::Date), q(B::Status), q(B::Email), q(B::BalanceDue)),
+                    .arg(quoted(table::Booking), keyName, quoted(B::Date), quoted(B::Status),
+                        quoted(B::Email), quoted(B::BalanceDue)),
             { first.toString(Qt::ISODate), last.toString(Qt::ISODate) });
         !s)
         return s;
@@ -184,8 +182,9 @@ Status isSetUp(const QString &location, bool &setUp)
     setUp = false;
     namespace M = field::MailSettings;
     db::Query r(location);
-    if (Status s = r.run(QStringLiteral("SELECT %2, %3 FROM %1 ORDER BY %4 LIMIT 1")
-                             .arg(q(table::MailSettings), q(M::Server), q(M::SenderAddress), keyName));
+    if (Status s
+        = r.run(QStringLiteral("SELECT %2, %3 FROM %1 ORDER BY %4 LIMIT 1")
+                    .arg(quoted(table::MailSettings), quoted(M::Server), quoted(M::SenderAddress), keyName));
         !s)
         return s;
     if (r.next())
@@ -236,7 +235,7 @@ Status plan(const QString &location, const QDate &today, const QDateTime &now, P
     {
         db::Query r(location);
         if (Status s = r.run(QStringLiteral("SELECT %2, %3, %4 FROM %1 WHERE %3 IS NOT NULL AND %3 <> ''")
-                                 .arg(q(table::Outbox), keyName, q(O::PlanKey), q(O::State)));
+                                 .arg(quoted(table::Outbox), keyName, quoted(O::PlanKey), quoted(O::State)));
             !s)
             return s;
         while (r.next()) {

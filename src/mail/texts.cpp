@@ -16,6 +16,8 @@
 namespace bm::mail
 {
 
+using schema::quoted;
+
 namespace B = field::Booking;
 namespace G = field::GuideInfo;
 namespace T = field::MailTexts;
@@ -25,11 +27,6 @@ namespace
 {
 
 const QString keyName = QString::fromLatin1(schema::keyColumn);
-
-QString q(const char *name)
-{
-    return schema::quoted(QLatin1String(name));
-}
 
 const QString signature
     = QStringLiteral("\n{{service}}\n{{#service_phone}}{{service_phone}}\n{{/service_phone}}"
@@ -137,8 +134,8 @@ Status texts(const QString &location, QList<Text> &out)
     out.clear();
     db::Query r(location);
     if (Status s = r.run(QStringLiteral("SELECT %2, %3, %4, %5, %6 FROM %1 ORDER BY %7")
-                             .arg(q(table::MailTexts), q(T::Kind), q(T::Send), q(T::Subject), q(T::Body),
-                                 q(T::Days), keyName));
+                             .arg(quoted(table::MailTexts), quoted(T::Kind), quoted(T::Send),
+                                 quoted(T::Subject), quoted(T::Body), quoted(T::Days), keyName));
         !s)
         return s;
     QList<KeptText> kept;
@@ -170,14 +167,15 @@ Status saveText(const QString &location, const Text &text)
     if (Status s = t.begin(); !s)
         return s;
     const QString table = QLatin1String(table::MailTexts);
-    if (Status s
-        = t.write(table, QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q(table::MailTexts), q(T::Kind)),
+    if (Status s = t.write(table,
+            QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(table::MailTexts), quoted(T::Kind)),
             { text.kind });
         !s)
         return s;
     if (Status s = t.write(table,
             QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6) VALUES (?, ?, ?, ?, ?)")
-                .arg(q(table::MailTexts), q(T::Kind), q(T::Send), q(T::Subject), q(T::Body), q(T::Days)),
+                .arg(quoted(table::MailTexts), quoted(T::Kind), quoted(T::Send), quoted(T::Subject),
+                    quoted(T::Body), quoted(T::Days)),
             { text.kind, text.send ? QStringLiteral("Yes") : QStringLiteral("No"), text.subject, text.body,
                 text.days });
         !s)
@@ -202,8 +200,8 @@ Status bookingValues(const QString &location, qint64 booking, Values &out)
 {
     out.clear();
     db::Query r(location);
-    if (Status s
-        = r.run(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(q(table::Booking), keyName), { booking });
+    if (Status s = r.run(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(quoted(table::Booking), keyName),
+            { booking });
         !s)
         return s;
     if (!r.next())
@@ -216,8 +214,9 @@ Status bookingValues(const QString &location, qint64 booking, Values &out)
     {
         namespace R = field::PageRequests;
         db::Query why(location);
-        if (Status s = why.run(QStringLiteral("SELECT %2 FROM %1 WHERE %3 = ? ORDER BY %4")
-                                   .arg(q(table::PageRequests), q(R::Reason), q(R::Booking), keyName),
+        if (Status s
+            = why.run(QStringLiteral("SELECT %2 FROM %1 WHERE %3 = ? ORDER BY %4")
+                          .arg(quoted(table::PageRequests), quoted(R::Reason), quoted(R::Booking), keyName),
                 { QString::number(booking) });
             !s)
             return s;
@@ -229,9 +228,9 @@ Status bookingValues(const QString &location, qint64 booking, Values &out)
     }
 
     db::Query g(location);
-    if (Status s = g.run(
-            QStringLiteral("SELECT %2, %3, %4, %5 FROM %1 ORDER BY %6 LIMIT 1")
-                .arg(q(table::GuideInfo), q(G::GuideName), q(G::Phone), q(G::Email), q(G::Website), keyName));
+    if (Status s = g.run(QStringLiteral("SELECT %2, %3, %4, %5 FROM %1 ORDER BY %6 LIMIT 1")
+                             .arg(quoted(table::GuideInfo), quoted(G::GuideName), quoted(G::Phone),
+                                 quoted(G::Email), quoted(G::Website), keyName));
         !s)
         return s;
     QVariantHash guide;

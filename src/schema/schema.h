@@ -62,6 +62,10 @@ QString createStatement(const IndexDef &index);
 
 // A name written as an SQL identifier: "Lake Area" -> "Lake Area" in quotes.
 QString quoted(const QString &identifier);
+inline QString quoted(const char *identifier)
+{
+    return quoted(QString::fromLatin1(identifier));
+}
 
 // The change stamps of the records a calendar shows: for each booking and
 // reminder, how many times it has been changed since it was made (its

@@ -40,8 +40,6 @@ class TestBookingMail : public QObject
 private slots:
     void toAsk_data();
     void toAsk();
-    void question_data();
-    void question();
     void refusal_data();
     void refusal();
 };
@@ -126,27 +124,6 @@ void TestBookingMail::toAsk()
     QFETCH(QString, asked);
     const bookingmail::Outbox outbox { setUp, confirmedOn, cancelledOn, messagesOf(earlier) };
     QCOMPARE(bookingmail::toAsk({ isNew, before, after, email }, outbox), asked);
-}
-
-void TestBookingMail::question_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("confirmation") << QString::fromLatin1(mail::kind::confirmed) << "Ann Lee"
-                                  << "Send Ann Lee a confirmation of the trip by e-mail?";
-    QTest::newRow("cancellation") << QString::fromLatin1(mail::kind::cancelled) << "Ann Lee"
-                                  << "Tell Ann Lee by e-mail that the trip is cancelled?";
-    QTest::newRow("blanks for a name") << QString::fromLatin1(mail::kind::confirmed) << "  "
-                                       << "Send the client a confirmation of the trip by e-mail?";
-}
-
-void TestBookingMail::question()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QCOMPARE(bookingmail::question(kind, name), text);
 }
 
 void TestBookingMail::refusal_data()

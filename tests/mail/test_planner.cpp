@@ -5,6 +5,7 @@
 #include "mail/queue.h"
 #include "schema/fields.h"
 
+#include "outboxfixture.h"
 #include "records.h"
 #include "testenv.h"
 
@@ -29,18 +30,6 @@ void setUpMail()
         { { { QStringLiteral("Server"), QStringLiteral("mail.tallow-lake.com") },
             { QStringLiteral("Sender Address"), QStringLiteral("guide@tallow-lake.com") },
             { QStringLiteral("Guide Address"), QStringLiteral("office@tallow-lake.com") } } });
-}
-
-// The outbox as "client: kind [state]" lines, in the order written.
-QStringList outbox()
-{
-    QList<db::outbox::Message> all;
-    if (!db::outbox::read(databasePath(), all))
-        return { QStringLiteral("unreadable") };
-    QStringList lines;
-    for (auto m = all.crbegin(); m != all.crend(); ++m)
-        lines << QStringLiteral("%1: %2 [%3]").arg(m->recipientName, m->kind, m->state);
-    return lines;
 }
 
 mail::Plan planOn(const QDate &d)
@@ -130,10 +119,10 @@ void TestPlanner::plansBySeason()
     setUpMail();
     // Planned in the order of their keys: by booking, then kind.
     QCOMPARE(planOn(today).planned, planned.size());
-    QCOMPARE(outbox(), planned);
+    QCOMPARE(test::outboxLines(), planned);
     // Again, as another desk or after a restart: nothing more.
     QCOMPARE(planOn(today).planned, 0);
-    QCOMPARE(outbox(), planned);
+    QCOMPARE(test::outboxLines(), planned);
 }
 
 // Over days of a season: a moved trip's reminder is planned for its new
@@ -165,7 +154,7 @@ void TestPlanner::movedPaidAndCancelledTrips()
     const mail::Plan p = planOn(today);
     QCOMPARE(p.planned, 1);
     QCOMPARE(p.dropped, 3);
-    QCOMPARE(outbox(),
+    QCOMPARE(test::outboxLines(),
         QStringList({ QStringLiteral("Ann: Reminder [Dropped]"), QStringLiteral("Bob: Balance Due [Dropped]"),
             QStringLiteral("Cy: Reminder [Dropped]"), QStringLiteral("Ann: Reminder [Queued]") }));
 
@@ -173,7 +162,7 @@ void TestPlanner::movedPaidAndCancelledTrips()
     // wanted; the thanks are.
     const mail::Plan after = planOn(today.addDays(2));
     QCOMPARE(after.dropped, 1);
-    QVERIFY(outbox().contains(QStringLiteral("Ann: Thank You [Queued]")));
+    QVERIFY(test::outboxLines().contains(QStringLiteral("Ann: Thank You [Queued]")));
 }
 
 void TestPlanner::textsFromTheBooking_data()
@@ -251,7 +240,7 @@ void TestPlanner::answeringARequestQueuesItsMessage()
     };
     // Without mail set up the answer is given and nothing queued.
     QVERIFY(requests::accept(request(QStringLiteral("Ann"))));
-    QVERIFY(outbox().isEmpty());
+    QVERIFY(test::outboxLines().isEmpty());
     setUpMail();
     QVERIFY(requests::accept(request(QStringLiteral("Bob"))));
     const Bookmark cy = request(QStringLiteral("Cy"));
@@ -259,7 +248,7 @@ void TestPlanner::answeringARequestQueuesItsMessage()
         QStringLiteral("INSERT INTO \"Page Requests\" (Booking, Link) VALUES (?, ?)"),
         { QString::number(cy.id), QString(64, u'a') }));
     QVERIFY(requests::decline(cy, QStringLiteral("The lake is closed for a tournament that day.")));
-    QCOMPARE(outbox(),
+    QCOMPARE(test::outboxLines(),
         QStringList({ QStringLiteral("Bob: Confirmed [Queued]"), QStringLiteral("Cy: Declined [Queued]") }));
     QList<db::outbox::Message> all;
     QVERIFY(db::outbox::read(databasePath(), all));
@@ -287,7 +276,7 @@ void TestPlanner::aMessageThatCanNotBeMadeStopsTheChange()
     db::Query q;
     QVERIFY(q.single(QStringLiteral("SELECT Status FROM Booking WHERE ID = ?"), { b.id }, status));
     QCOMPARE(status.toString(), QString::fromLatin1(bookingStatus::requested));
-    QVERIFY(outbox().isEmpty());
+    QVERIFY(test::outboxLines().isEmpty());
 }
 
 BM_TEST_MAIN(TestPlanner)

@@ -5,6 +5,7 @@
 #include "main/mailcourier.h"
 
 #include "doubles.h"
+#include "outboxfixture.h"
 #include "records.h"
 #include "smtptestserver.h"
 #include "testenv.h"
@@ -17,17 +18,6 @@ using namespace bm;
 
 namespace
 {
-
-QStringList outbox()
-{
-    QList<db::outbox::Message> all;
-    if (!db::outbox::read(databasePath(), all))
-        return { QStringLiteral("unreadable") };
-    QStringList lines;
-    for (auto m = all.crbegin(); m != all.crend(); ++m)
-        lines << QStringLiteral("%1: %2 [%3]").arg(m->recipientName, m->kind, m->state);
-    return lines;
-}
 
 } // namespace
 
@@ -80,7 +70,7 @@ void TestMailCourier::plansAndSendsOffTheWindowsThread()
     QSignalSpy ended(&courier, &MailCourier::roundEnded);
     courier.runNow();
     QCOMPARE(ended.size(), 1);
-    QVERIFY(outbox().isEmpty());
+    QVERIFY(test::outboxLines().isEmpty());
 
     setUp = true;
     test::fillTable(QStringLiteral("Mail Settings"),
@@ -93,7 +83,7 @@ void TestMailCourier::plansAndSendsOffTheWindowsThread()
     QVERIFY(ended.wait(20000));
     const auto round = ended.last().at(0).value<mail::Round>();
     QCOMPARE(round.sent, 1);
-    QCOMPARE(outbox(), QStringList { QStringLiteral("Ann: Reminder [Sent]") });
+    QCOMPARE(test::outboxLines(), QStringList { QStringLiteral("Ann: Reminder [Sent]") });
     QCOMPARE(server.received().size(), 1);
     // The next round plans nothing again and finds nothing due.
     courier.runNow();
@@ -114,7 +104,7 @@ void TestMailCourier::plansAndSendsOffTheWindowsThread()
     QVERIFY(t.commit());
     courier.runNow();
     QVERIFY(!courier.busy());
-    QCOMPARE(outbox(),
+    QCOMPARE(test::outboxLines(),
         QStringList({ QStringLiteral("Ann: Reminder [Sent]"), QStringLiteral("Bob: Confirmed [Queued]") }));
     QList<db::outbox::Message> all;
     QVERIFY(db::outbox::read(databasePath(), all));

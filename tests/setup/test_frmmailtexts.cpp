@@ -271,12 +271,6 @@ void TestFrmMailTexts::preview_data()
     QTest::addColumn<QString>("subject");
     QTest::addColumn<QString>("body"); // a part of the body
 
-    // The example trip is two weeks off by the test's clock, December 8, 2026.
-    QTest::newRow("confirmed")
-        << mail::kind::confirmed << QString()
-        << "Your Full Day trip on Tuesday, December 22, 2026 is confirmed"
-        << "Dear Ann Walker,\n\nYour Full Day trip on Tuesday, December 22, 2026 is confirmed.\n"
-           "We start at 6:00 AM at the north boat launch.\nThe balance of $350.00 is due";
     QTest::newRow("typed, not saved") << mail::kind::declined << "{{client}}: {{reason}}"
                                       << "Ann Walker: The lake is closed that day for a tournament."
                                       << "Dear Ann Walker";

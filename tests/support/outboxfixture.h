@@ -72,4 +72,16 @@ inline QList<db::outbox::Message> outboxMessages()
     return all;
 }
 
+// The outbox as "recipient's name: kind [state]" lines, oldest first.
+inline QStringList outboxLines()
+{
+    QList<db::outbox::Message> all;
+    if (!db::outbox::read(databasePath(), all))
+        return { QStringLiteral("unreadable") };
+    QStringList lines;
+    for (auto m = all.crbegin(); m != all.crend(); ++m)
+        lines << QStringLiteral("%1: %2 [%3]").arg(m->recipientName, m->kind, m->state);
+    return lines;
+}
+
 } // namespace bm::test
