@@ -3,50 +3,19 @@
 #include "bookings/bookingwindows.h"
 #include "core/apppaths.h"
 #include "core/dates.h"
-#include "db/changes.h"
 #include "platform/failures.h"
-#include "platform/help.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
-#include "recordform/listgrid.h"
 #include "schema/fields.h"
 
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLocale>
-#include <QTableWidget>
-#include <QVBoxLayout>
+#include <QPushButton>
 
 namespace bm
 {
 
 namespace
 {
-
-QString when(const QDateTime &t)
-{
-    if (!t.isValid())
-        return {};
-    const QDateTime local = t.toLocalTime();
-    return shortDate(local.date()) + QLatin1Char(' ')
-        + QLocale().toString(local.time(), QLocale::ShortFormat);
-}
-
-QString countText(const QList<db::outbox::Message> &all)
-{
-    qsizetype waiting = 0, stuck = 0;
-    for (const db::outbox::Message &m : all) {
-        waiting
-            += m.state == QLatin1String(mailState::queued) || m.state == QLatin1String(mailState::sending);
-        stuck += m.state == QLatin1String(mailState::failed) || m.state == QLatin1String(mailState::givenUp);
-    }
-    return QStringLiteral("%1 waiting to go, %2 that could not go, %3 in all.")
-        .arg(waiting)
-        .arg(stuck)
-        .arg(all.size());
-}
 
 bool mayCancel(const db::outbox::Message &m)
 {
@@ -62,96 +31,63 @@ bool maySendAgain(const db::outbox::Message &m)
 } // namespace
 
 FrmOutbox::FrmOutbox(QWidget *parent)
-    : QWidget(parent, Qt::Window)
-    , m_grid(listGrid(QStringLiteral("grdOutbox"),
-          QStringList { QStringLiteral("Made"), QStringLiteral("Kind"), QStringLiteral("To"),
-              QStringLiteral("Subject"), QStringLiteral("State"), QStringLiteral("Tries"),
-              QStringLiteral("Sent"), QStringLiteral("Reason") },
-          this))
-    , m_count(new QLabel(this))
+    : ListWindow(QStringLiteral("frmOutbox"), QStringLiteral("Outbox"), QStringLiteral("grdOutbox"),
+        QStringList { QStringLiteral("Made"), QStringLiteral("Kind"), QStringLiteral("To"),
+            QStringLiteral("Subject"), QStringLiteral("State"), QStringLiteral("Tries"),
+            QStringLiteral("Sent"), QStringLiteral("Reason") },
+        parent)
     , m_cmdSendAgain(commandButton(QStringLiteral("cmdSendAgain"), QStringLiteral("Send &Again"), this))
     , m_cmdCancelMessage(
           commandButton(QStringLiteral("cmdCancelMessage"), QStringLiteral("Cancel &Message"), this))
-    , m_cmdHelp(commandButton(QStringLiteral("cmdHelp"), QStringLiteral("&Help"), this))
-    , m_cmdClose(commandButton(QStringLiteral("cmdClose"), QStringLiteral("&Close"), this))
 {
-    setObjectName(QStringLiteral("frmOutbox"));
-    setWindowTitle(QStringLiteral("Outbox"));
-    m_count->setObjectName(QStringLiteral("lblCount"));
     m_cmdSendAgain->setToolTip(QStringLiteral("Try a message that could not go once more, from now"));
     m_cmdCancelMessage->setToolTip(QStringLiteral("Keep a message that has not gone from going"));
-
-    auto *commands = new QHBoxLayout;
-    commands->addWidget(m_count, 1);
-    commands->addWidget(m_cmdSendAgain);
-    commands->addWidget(m_cmdCancelMessage);
-    commands->addSpacing(12);
-    commands->addWidget(m_cmdHelp);
-    commands->addWidget(m_cmdClose);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_grid, 1);
-    layout->addLayout(commands);
-
     connect(m_cmdSendAgain, &QPushButton::clicked, this, &FrmOutbox::sendAgain);
     connect(m_cmdCancelMessage, &QPushButton::clicked, this, &FrmOutbox::cancelMessage);
-    connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3700")); });
-    platform::addHelpCommand(this, m_cmdHelp);
-    connect(m_grid, &QTableWidget::cellDoubleClicked, this, [this](int row) { openBooking(row); });
-    connect(m_grid, &QTableWidget::itemSelectionChanged, this, &FrmOutbox::enableCommands);
-    connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
-        [this](const QString &location, const QString &table) {
-            if (location == databasePath() && table == QLatin1String(table::Outbox))
-                reread();
-        });
-    reread();
-    resize(900, 380);
+    finish({ m_cmdSendAgain, m_cmdCancelMessage }, QStringLiteral("3700"), { QLatin1String(table::Outbox) },
+        WhenGone::ChooseNone, QSize(900, 380));
 }
 
-void FrmOutbox::reread()
+Status FrmOutbox::readRows(QList<Row> &rows)
 {
     QList<db::outbox::Message> read;
-    if (const Status s = db::outbox::read(databasePath(), read); !s) {
-        // The list stays as it was: an outage is not an empty outbox.
-        if (!m_readFailed)
-            platform::reportFailure(s, this);
-        m_readFailed = true;
-        m_count->setText(QStringLiteral("The outbox could not be read."));
-        return;
-    }
-    m_readFailed = false;
-    const db::outbox::Message *was = chosen();
-    const qint64 keep = was ? was->id : 0;
+    if (Status s = db::outbox::read(databasePath(), read); !s)
+        return s;
     m_listed = std::move(read);
-    m_grid->setRowCount(0);
-    m_grid->setRowCount(int(m_listed.size()));
-    int current = -1;
-    for (int row = 0; row < m_listed.size(); ++row) {
-        const db::outbox::Message &m = m_listed[row];
+    for (const db::outbox::Message &m : std::as_const(m_listed)) {
         const QString to = m.recipientName.isEmpty()
             ? m.recipient
             : QStringLiteral("%1 <%2>").arg(m.recipientName, m.recipient);
-        const QString texts[] = { when(m.made), m.kind, to, m.subject, m.state, QString::number(m.tries),
-            when(m.sent), m.lastError };
-        for (int c = 0; c < 8; ++c)
-            m_grid->setItem(row, c, new QTableWidgetItem(texts[c]));
-        m_grid->item(row, 7)->setToolTip(m.lastError);
-        if (m.id == keep)
-            current = row;
+        rows.append({ m.id,
+            { shortDateTime(m.made), m.kind, to, m.subject, m.state, QString::number(m.tries),
+                shortDateTime(m.sent), m.lastError },
+            m.lastError });
     }
-    m_grid->resizeColumnsToContents();
-    if (current >= 0)
-        m_grid->selectRow(current);
-    m_count->setText(countText(m_listed));
-    enableCommands();
+    return Status::ok();
+}
+
+QString FrmOutbox::countText() const
+{
+    qsizetype waiting = 0, stuck = 0;
+    for (const db::outbox::Message &m : m_listed) {
+        waiting
+            += m.state == QLatin1String(mailState::queued) || m.state == QLatin1String(mailState::sending);
+        stuck += m.state == QLatin1String(mailState::failed) || m.state == QLatin1String(mailState::givenUp);
+    }
+    return QStringLiteral("%1 waiting to go, %2 that could not go, %3 in all.")
+        .arg(waiting)
+        .arg(stuck)
+        .arg(m_listed.size());
+}
+
+QString FrmOutbox::unreadText() const
+{
+    return QStringLiteral("The outbox could not be read.");
 }
 
 const db::outbox::Message *FrmOutbox::chosen() const
 {
-    const QList<QTableWidgetSelectionRange> ranges = m_grid->selectedRanges();
-    if (ranges.isEmpty())
-        return nullptr;
-    const int row = ranges.constFirst().topRow();
+    const int row = chosenRow();
     return row >= 0 && row < m_listed.size() ? &m_listed[row] : nullptr;
 }
 
@@ -191,7 +127,7 @@ void FrmOutbox::cancelMessage()
     reread();
 }
 
-void FrmOutbox::openBooking(int row)
+void FrmOutbox::openRow(int row)
 {
     if (row < 0 || row >= m_listed.size())
         return;

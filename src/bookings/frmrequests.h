@@ -2,13 +2,11 @@
 
 #include "db/recordsource.h"
 #include "domain/requests.h"
+#include "recordform/listwindow.h"
 
 #include <QList>
-#include <QWidget>
 
-class QLabel;
 class QPushButton;
-class QTableWidget;
 
 namespace bm
 {
@@ -17,35 +15,29 @@ namespace bm
 // earliest first, for the guide to accept or decline. The list reads
 // itself again whenever a booking changes, here or at another desk, so a
 // request shows as it arrives; a double-click opens the booking.
-class FrmRequests : public QWidget
+class FrmRequests : public ListWindow
 {
     Q_OBJECT
 public:
     explicit FrmRequests(QWidget *parent = nullptr);
 
-    QTableWidget *grid() const { return m_grid; }
     // The requests listed, in their order.
     const QList<requests::Request> &listed() const { return m_listed; }
-    // Reads the requests again, staying on the one chosen where it is still
-    // waiting.
-    void reread();
 
 private:
+    Status readRows(QList<Row> &rows) override;
+    QString countText() const override;
+    QString unreadText() const override;
+    void enableCommands() override;
+    void openRow(int row) override;
     void accept();
     void decline();
-    void openBooking(int row);
-    void enableCommands();
     // The request chosen, or none.
     const requests::Request *chosen() const;
 
-    QTableWidget *m_grid; // grdRequests
-    QLabel *m_count; // lblCount
     QPushButton *m_cmdAccept;
     QPushButton *m_cmdDecline;
-    QPushButton *m_cmdHelp;
-    QPushButton *m_cmdClose;
     QList<requests::Request> m_listed;
-    bool m_readFailed = false; // said once until the requests are read again
 };
 
 } // namespace bm

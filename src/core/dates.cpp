@@ -18,6 +18,15 @@ QString shortDate(const QDate &date, const QLocale &locale)
     return date.isValid() ? locale.toString(date, shortDateFormat(locale)) : QString();
 }
 
+QString shortDateTime(const QDateTime &moment, const QLocale &locale)
+{
+    if (!moment.isValid())
+        return {};
+    const QDateTime local = moment.toLocalTime();
+    return shortDate(local.date(), locale) + QLatin1Char(' ')
+        + locale.toString(local.time(), QLocale::ShortFormat);
+}
+
 QDate parseDate(const QString &text, const QLocale &locale)
 {
     const QString t = text.trimmed();

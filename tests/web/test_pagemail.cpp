@@ -61,6 +61,13 @@ private slots:
 private:
     // The mail server's settings as a desk keeps them, and the guide details.
     bool setUpMail(int port = 2525, const QString &login = QString());
+    // The tests' mail server, started, and mail set up to go to it; its
+    // port, or 0 when either failed.
+    int startMailServer(test::SmtpTestServer &smtp, const QString &folder)
+    {
+        const int port = smtp.start(QStringLiteral(SMTP_SERVER), folder);
+        return port > 0 && setUpMail(port) ? port : 0;
+    }
     // The outbox as "kind|recipient|state" rows, oldest first.
     QStringList outbox();
 
@@ -266,9 +273,8 @@ void TestPageMail::theServiceSendsTheOutbox()
         QSKIP("Debian's python3 has no aiosmtpd");
     QTemporaryDir out;
     test::SmtpTestServer smtp;
-    const int port = smtp.start(QStringLiteral(SMTP_SERVER), out.path());
+    const int port = startMailServer(smtp, out.path());
     QVERIFY(port > 0);
-    QVERIFY(setUpMail(port));
     web::PageMail page(*m_page);
     db::page::Compose compose;
     QVERIFY(page.composer(
@@ -323,9 +329,8 @@ void TestPageMail::theServiceAndADeskSendEachMessageOnce()
         QSKIP("Debian's python3 has no aiosmtpd");
     QTemporaryDir out;
     test::SmtpTestServer smtp;
-    const int port = smtp.start(QStringLiteral(SMTP_SERVER), out.path());
+    const int port = startMailServer(smtp, out.path());
     QVERIFY(port > 0);
-    QVERIFY(setUpMail(port));
     constexpr int messages = 40;
     {
         db::Transaction t(m_server.uri());
