@@ -3,14 +3,22 @@
 # Debian 12 server (PostgreSQL 15) and keeps the list of guides who may use it.
 # Run it as root on the server; --dry-run shows what it would do, as anyone.
 #
-# How the guides share the tables: one NOLOGIN group role (<database>_guides)
-# owns the database and its public schema. Every guide logs in as a role of
-# his own, member of the group, and that role's setting in the database is
-# "role = <group>": each of his sessions acts as the group, so the tables the
-# program lays in on the first connection, and everything made later, belong
-# to the group and every guide may read and write all of it. The server still
-# knows who is connected: session_user is the guide (what the program records
-# as the one who changed a record), current_user is the group.
+# How the guides share the tables: a NOLOGIN role of its own
+# (<database>_schema) owns the database, its public schema and every table;
+# nobody logs in as it. Every desk logs in as a role of his own, a member of
+# the desks' group (<database>_guides), which may connect. What a desk may
+# read and change is its role's: a guide only the bookings the roster names
+# him for (and their clients, invoices, trip logs, messages), an office desk
+# (member of <database>_office) every booking and the lodge's settings, an
+# owner (member of <database>_owners) everything, the roster too. The server
+# enforces it with grants and row policies, which the program lays in with
+# its tables (its function bm_apply_rights()); an owner's desk may act as
+# the tables' owner to lay them in and bring them up to date, through the
+# NOINHERIT group <database>_owners. The server knows who is connected:
+# session_user is the guide, who is recorded as the one who changed a record.
+#
+# A lodge set up by an earlier version of this script let every guide act
+# as the desks' group, which owned everything: update-rights brings it over.
 #
 # Nothing here keeps a password: add-guide asks for it twice (not echoed) and
 # hands it to psql's \password, which sends the server only the SCRAM verifier
@@ -30,9 +38,18 @@ usage: $ME [--dry-run] COMMAND [options]
       installs PostgreSQL when missing, makes the guides' group role and the
       database, lets the group connect from the networks over TLS, turns on
       TLS with a certificate of this server, reloads or restarts the cluster
-  add-guide LOGIN [--database NAME] [--cluster VER/NAME]
-      makes LOGIN a guide (or gives an existing guide a new password); the
-      password is asked twice on the terminal
+  add-guide LOGIN [--role owner|office|guide] [--database NAME] [--cluster VER/NAME]
+      makes LOGIN a desk of the lodge with that role (guide when not given;
+      an existing desk keeps his role unless one is given) or gives an
+      existing one a new password; the password is asked twice on the terminal
+  set-role LOGIN --role owner|office|guide [--database NAME] [--cluster VER/NAME]
+      gives a desk another role; his sessions end, so that his desk connects
+      again with the new role
+  update-rights --owner LOGIN [--owner LOGIN...] [--database NAME] [--cluster VER/NAME]
+      brings a lodge set up by an earlier version of this script over to the
+      rights: the tables go to the owner role, the desks stop acting as the
+      group, the logins named become owners and every other desk a guide;
+      no record is changed
   add-web LOGIN [--database NAME] [--cluster VER/NAME]
       makes LOGIN the booking page's own login (brindlemoor-web): it may
       connect and call the page's functions, and read no table; the password
@@ -40,9 +57,11 @@ usage: $ME [--dry-run] COMMAND [options]
   remove-guide LOGIN [--database NAME] [--cluster VER/NAME]
       ends LOGIN's sessions and drops the role
   list [--database NAME] [--cluster VER/NAME]
-      the guides, whether they have a password and how many sessions they have
+      the desks, their roles, whether they have a password and how many
+      sessions they have
 
-  --database NAME   default "lodge"; the group role is NAME_guides
+  --database NAME   default "lodge"; the roles are NAME_schema, NAME_guides,
+                    NAME_office and NAME_owners
   --cluster VER/NAME  default 15/main
   --dry-run         print the commands and SQL instead of running them
 EOF
@@ -292,27 +311,59 @@ ensure_postgresql() {
   run env DEBIAN_FRONTEND=noninteractive apt-get install -y postgresql
 }
 
-setup_database() {
-  local db group
+# sql_roles: the lodge's roles, made where missing. The owners' group
+# does not inherit the tables' owner: an owner's desk acts as it only when it
+# asks to (SET ROLE), to lay the tables in or bring them up to date.
+sql_roles() {
+  local r
+  for r in "$schema_role" "$group_name" "$office_group" "$owners_group"; do
+    echo "SELECT $(q_lit "CREATE ROLE $(q_ident "$r") NOLOGIN") WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = $(q_lit "$r")) \gexec"
+  done
+  cat <<EOF
+ALTER ROLE $(q_ident "$schema_role") NOLOGIN NOINHERIT;
+ALTER ROLE $(q_ident "$owners_group") NOLOGIN NOINHERIT;
+GRANT $(q_ident "$schema_role") TO $(q_ident "$owners_group");
+EOF
+}
+
+# sql_apply_rights: connected to the database, the rights the program laid
+# in with its tables are given to the roles again (once it has laid them in;
+# before that there is nothing to give).
+sql_apply_rights() {
+  echo "SELECT 'SELECT bm_apply_rights()' WHERE to_regprocedure('public.bm_apply_rights()') IS NOT NULL \gexec"
+}
+
+# sql_database: the database of the tables' owner, which only the desks may
+# connect to. CREATE DATABASE cannot run inside a transaction or a DO block,
+# so the "only when missing" goes through \gexec.
+sql_database() {
+  local db schema group
   db="$(q_ident "$database")"
+  schema="$(q_ident "$schema_role")"
   group="$(q_ident "$group_name")"
-  if [ "$dry_run" = 0 ]; then
-    local owner
-    owner="$(query "SELECT pg_get_userbyid(datdba) FROM pg_database WHERE datname = $(q_lit "$database")")"
-    if [ -n "$owner" ] && [ "$owner" != "$group_name" ]; then
-      die "database $database exists and belongs to $owner, not to $group_name: choose another name or give it to $group_name by hand"
-    fi
-  fi
-  # CREATE DATABASE cannot run inside a transaction or a DO block, so the
-  # "only when missing" goes through \gexec.
-  run_sql "the group role $group_name and the database $database" <<EOF
-SELECT $(q_lit "CREATE ROLE $group NOLOGIN") WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = $(q_lit "$group_name")) \gexec
-SELECT $(q_lit "CREATE DATABASE $db OWNER $group ENCODING 'UTF8' TEMPLATE template0 LC_COLLATE 'C' LC_CTYPE 'C.UTF-8'") WHERE NOT EXISTS (SELECT FROM pg_database WHERE datname = $(q_lit "$database")) \gexec
+  cat <<EOF
+SELECT $(q_lit "CREATE DATABASE $db OWNER $schema ENCODING 'UTF8' TEMPLATE template0 LC_COLLATE 'C' LC_CTYPE 'C.UTF-8'") WHERE NOT EXISTS (SELECT FROM pg_database WHERE datname = $(q_lit "$database")) \gexec
 REVOKE CONNECT, TEMPORARY ON DATABASE $db FROM PUBLIC;
 GRANT CONNECT, TEMPORARY ON DATABASE $db TO $group;
 \connect $db
-ALTER SCHEMA public OWNER TO $group;
+ALTER SCHEMA public OWNER TO $schema;
+REVOKE CREATE ON SCHEMA public FROM PUBLIC;
 EOF
+  sql_apply_rights
+}
+
+setup_database() {
+  if [ "$dry_run" = 0 ]; then
+    local owner
+    owner="$(query "SELECT pg_get_userbyid(datdba) FROM pg_database WHERE datname = $(q_lit "$database")")"
+    if [ "$owner" = "$group_name" ]; then
+      die "database $database was set up by an earlier version of $ME: bring it over with '$ME update-rights --owner LOGIN --database $database'"
+    fi
+    if [ -n "$owner" ] && [ "$owner" != "$schema_role" ]; then
+      die "database $database exists and belongs to $owner, not to $schema_role: choose another name or give it to $schema_role by hand"
+    fi
+  fi
+  { sql_roles && sql_database; } | run_sql "the roles of $database and the database"
 }
 
 # The certificate the cluster has, as "CERT KEY", or nothing. Debian's
@@ -549,38 +600,137 @@ set_password() {
   die "setting the password of $1 failed: $out"
 }
 
+# The lodge's roles, named after its database.
+set_names() {
+  group_name="${database}_guides"
+  schema_role="${database}_schema"
+  office_group="${database}_office"
+  owners_group="${database}_owners"
+  page_group="${database}_page"
+}
+
+# not_a_group NAME: stops the script when NAME is one of the lodge's roles
+# that nobody logs in as.
+not_a_group() {
+  case "$1" in
+    "$group_name" | "$schema_role" | "$office_group" | "$owners_group" | "$page_group")
+      die "$1 is one of the roles of $database nobody logs in as, not a desk's login"
+      ;;
+  esac
+}
+
+# A lodge of this version has the tables' owner and the three groups; one
+# set up by an earlier version only the desks' group.
+need_rights() {
+  [ "$dry_run" = 1 ] && return 0
+  local found
+  found="$(query "SELECT count(*) FROM pg_roles WHERE rolname IN ($(q_lit "$schema_role"), $(q_lit "$office_group"), $(q_lit "$owners_group")) AND NOT rolcanlogin")"
+  [ "$found" = 3 ] ||
+    die "$database has no rights of owner, office and guide yet: bring it over with '$ME update-rights --owner LOGIN --database $database' first"
+}
+
+valid_role() {
+  case "$1" in
+    owner | office | guide) return 0 ;;
+  esac
+  return 1
+}
+
+# sql_set_role LOGIN ROLE: takes the login out of the office's and the
+# owners' groups and puts him into the one of his role (a guide is in the
+# desks' group alone).
+sql_set_role() {
+  local login="$1" role="$2"
+  cat <<EOF
+SELECT format('REVOKE %I FROM %I', g.rolname, u.rolname) FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid JOIN pg_roles u ON u.oid = m.member WHERE u.rolname = $(q_lit "$login") AND g.rolname IN ($(q_lit "$office_group"), $(q_lit "$owners_group")) \gexec
+EOF
+  case "$role" in
+    office) echo "GRANT $(q_ident "$office_group") TO $(q_ident "$login");" ;;
+    owner) echo "GRANT $(q_ident "$owners_group") TO $(q_ident "$login");" ;;
+  esac
+}
+
+# sql_add_login LOGIN [ROLE]: the desk's login, a member of the desks'
+# group; with a role, that role. An earlier version of this script had his
+# sessions act as the group in the lodge's database: that setting goes.
+sql_add_login() {
+  local login="$1" role="${2:-}"
+  cat <<EOF
+SELECT $(q_lit "CREATE ROLE $(q_ident "$login") LOGIN INHERIT") WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = $(q_lit "$login")) \gexec
+ALTER ROLE $(q_ident "$login") LOGIN INHERIT NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION NOBYPASSRLS;
+GRANT $(q_ident "$group_name") TO $(q_ident "$login");
+ALTER ROLE $(q_ident "$login") IN DATABASE $(q_ident "$database") RESET role;
+EOF
+  [ -z "$role" ] || sql_set_role "$login" "$role"
+}
+
+# sql_end_sessions LOGIN: his desk connects again, with what he may now do.
+sql_end_sessions() {
+  cat <<EOF
+SELECT count(pg_terminate_backend(pid)) AS ended FROM pg_stat_activity WHERE usename = $(q_lit "$1") \gset
+\echo ended :ended session(s) of $1
+EOF
+}
+
+# sql_update_rights OWNER...: a lodge of an earlier version, where the
+# desks' group owned everything and every desk acted as it: the tables go to
+# the tables' owner, no desk acts as the group any more, the logins named
+# become owners (every other desk a guide until set-role says otherwise),
+# the program's rights are given, and every session of the database ends so
+# that each desk connects again under them. Ownership and settings change;
+# no record does.
+sql_update_rights() {
+  local db schema owner
+  db="$(q_ident "$database")"
+  schema="$(q_ident "$schema_role")"
+  sql_roles
+  cat <<EOF
+\connect $db
+BEGIN;
+REASSIGN OWNED BY $(q_ident "$group_name") TO $schema;
+ALTER DATABASE $db OWNER TO $schema;
+ALTER SCHEMA public OWNER TO $schema;
+REVOKE CREATE ON SCHEMA public FROM PUBLIC;
+-- What the group had as the owner went to the new owner with the rest.
+GRANT CONNECT, TEMPORARY ON DATABASE $db TO $(q_ident "$group_name");
+SELECT format('ALTER ROLE %I IN DATABASE %I RESET role', r.rolname, current_database()) FROM pg_db_role_setting s JOIN pg_roles r ON r.oid = s.setrole WHERE s.setdatabase = (SELECT oid FROM pg_database WHERE datname = current_database()) AND EXISTS (SELECT FROM unnest(s.setconfig) c WHERE c LIKE 'role=%') \gexec
+EOF
+  for owner in "$@"; do
+    sql_set_role "$owner" owner
+  done
+  sql_apply_rights
+  cat <<EOF
+COMMIT;
+SELECT count(pg_terminate_backend(pid)) AS ended FROM pg_stat_activity WHERE datname = current_database() AND pid <> pg_backend_pid() \gset
+\echo ended :ended session(s) of $database
+EOF
+}
+
 cmd_add_guide() {
   local login="$1" state=none
   check_name "login" "$login"
-  [ "$login" != "$group_name" ] || die "$login is the guides' group, not a guide"
+  not_a_group "$login"
   need_running_cluster
   need_group
+  need_rights
   if [ "$dry_run" = 0 ]; then
     state="$(guide_state "$login")"
     [ "$state" != other ] || die "a role $login exists and is not a guide of $database; it is left as it is"
   fi
+  # A new desk is a guide unless told; an existing one keeps his role.
+  local given="$desk_role"
+  [ -n "$given" ] || [ "$state" = guide ] || given=guide
   if [ "$dry_run" = 1 ]; then
     echo "would ask for ${login}'s password twice"
   else
     read_password "$login"
   fi
-  local role group db
-  role="$(q_ident "$login")"
-  group="$(q_ident "$group_name")"
-  db="$(q_ident "$database")"
-  # IN DATABASE: the setting applies only to his sessions in the lodge's
-  # database, where the group owns everything.
-  run_sql "the guide $login" <<EOF
-SELECT $(q_lit "CREATE ROLE $role LOGIN INHERIT") WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = $(q_lit "$login")) \gexec
-ALTER ROLE $role LOGIN INHERIT;
-GRANT $group TO $role;
-ALTER ROLE $role IN DATABASE $db SET role = $(q_lit "$group_name");
-EOF
+  sql_add_login "$login" "$given" | run_sql "the desk $login"
   if [ "$dry_run" = 1 ]; then
-    echo "would set the password with: psql --cluster $cluster -c '\\password $role' (as postgres, the password on its standard input)"
+    echo "would set the password with: psql --cluster $cluster -c '\\password $(q_ident "$login")' (as postgres, the password on its standard input)"
   else
     set_password "$login"
-    if [ "$state" = guide ]; then echo "$login has a new password"; else echo "$login is a guide of $database"; fi
+    if [ "$state" = guide ]; then echo "$login has a new password"; else echo "$login is a desk of $database ($given)"; fi
   fi
   local port
   port="$(cluster_port)"
@@ -590,7 +740,54 @@ On ${login}'s desk:
   - ~/.pgpass (mode 0600: chmod 600 ~/.pgpass), one line:
         $(server_name):$port:$database:$login:PASSWORD
   - Options > Shared Database..., user $login
-  - Options > Guides...: the Login of his roster entry is $login
+  - Options > Guides...: the Login of his roster entry is $login (a guide
+    sees the bookings of that roster entry)
+EOF
+}
+
+cmd_set_role() {
+  local login="$1"
+  check_name "login" "$login"
+  not_a_group "$login"
+  [ -n "$desk_role" ] || die "set-role needs --role owner, office or guide"
+  need_running_cluster
+  need_group
+  need_rights
+  if [ "$dry_run" = 0 ]; then
+    case "$(guide_state "$login")" in
+      none) die "there is no desk $login" ;;
+      other) die "$login is not a desk of $database; it is left as it is" ;;
+    esac
+  fi
+  { sql_set_role "$login" "$desk_role" && sql_end_sessions "$login"; } | run_sql "the role of $login"
+  [ "$dry_run" = 1 ] || echo "$login is now $desk_role of $database"
+}
+
+cmd_update_rights() {
+  [ "${#owners[@]}" -gt 0 ] || die "update-rights needs --owner LOGIN: the lodge's owner, who keeps every right"
+  need_running_cluster
+  need_group
+  local owner
+  for owner in "${owners[@]}"; do
+    check_name "login" "$owner"
+    not_a_group "$owner"
+    if [ "$dry_run" = 0 ]; then
+      [ "$(guide_state "$owner")" = guide ] || die "$owner is not a desk of $database"
+    fi
+  done
+  if [ "$dry_run" = 0 ]; then
+    local dba
+    dba="$(query "SELECT pg_get_userbyid(datdba) FROM pg_database WHERE datname = $(q_lit "$database")")"
+    [ -n "$dba" ] || die "there is no database $database"
+    [ "$dba" = "$group_name" ] || [ "$dba" = "$schema_role" ] ||
+      die "database $database belongs to $dba, not to $group_name: it is left as it is"
+  fi
+  sql_update_rights "${owners[@]}" | run_sql "bringing $database over to owner, office and guide"
+  [ "$dry_run" = 1 ] || cat <<EOF
+$database: the tables belong to $schema_role; ${owners[*]} may do everything, every other desk is a guide.
+Give the office its role with: $ME set-role LOGIN --role office --database $database${cluster_arg}
+A desk of a guide sees the bookings of the roster entry whose Login is his: check Options > Guides...
+If the program had not laid in its rights yet, the owner's desk does so when it next starts.
 EOF
 }
 
@@ -599,9 +796,9 @@ EOF
 # are the only way it reaches the lodge's records; each runs with the
 # rights of the tables' owner and hands back only what the page shows.
 cmd_add_web() {
-  local login="$1" state=none page_group="${database}_page"
+  local login="$1" state=none
   check_name "login" "$login"
-  [ "$login" != "$group_name" ] && [ "$login" != "$page_group" ] || die "$login is a group, not a login"
+  not_a_group "$login"
   need_running_cluster
   need_group
   if [ "$dry_run" = 0 ]; then
@@ -630,6 +827,7 @@ GRANT CONNECT ON DATABASE $db TO $pages;
 \connect $db
 REVOKE ALL ON ALL TABLES IN SCHEMA public FROM $pages, $role;
 REVOKE CREATE ON SCHEMA public FROM $pages, $role;
+$(sql_apply_rights)
 EOF
   if [ "$dry_run" = 1 ]; then
     echo "would set the password with: psql --cluster $cluster -c '\\password $role' (as postgres, the password on its standard input)"
@@ -655,7 +853,7 @@ EOF
 cmd_remove_guide() {
   local login="$1"
   check_name "login" "$login"
-  [ "$login" != "$group_name" ] || die "$login is the guides' group, not a guide"
+  not_a_group "$login"
   need_running_cluster
   need_group
   if [ "$dry_run" = 0 ]; then
@@ -666,19 +864,22 @@ cmd_remove_guide() {
       other) die "$login is not a guide of $database; it is left as it is" ;;
     esac
   fi
-  local role group db
+  local role heir="$group_name" db
   role="$(q_ident "$login")"
-  group="$(q_ident "$group_name")"
   db="$(q_ident "$database")"
+  if [ "$dry_run" = 1 ] || [ "$(query "SELECT count(*) FROM pg_roles WHERE rolname = $(q_lit "$schema_role")")" = 1 ]; then
+    heir="$schema_role"
+  fi
   # NOLOGIN first, so that a desk cannot connect again between the end of
-  # its sessions and the drop. Whatever he made himself outside the group's
-  # role goes to the group, so no table of the lodge is lost with him.
+  # its sessions and the drop. Whatever he made himself goes to the tables'
+  # owner (the group, in a lodge of an earlier version), so no table of the
+  # lodge is lost with him.
   run_sql "removing the guide $login" <<EOF
 ALTER ROLE $role NOLOGIN;
 SELECT count(pg_terminate_backend(pid)) AS ended FROM pg_stat_activity WHERE usename = $(q_lit "$login") \gset
 \echo ended :ended session(s) of $login
 \connect $db
-REASSIGN OWNED BY $role TO $group;
+REASSIGN OWNED BY $role TO $(q_ident "$heir");
 DROP OWNED BY $role;
 DROP ROLE $role;
 EOF
@@ -690,6 +891,12 @@ cmd_list() {
   need_group
   local sql
   sql="SELECT r.rolname AS login,
+       CASE WHEN pg_has_role(r.oid, (SELECT oid FROM pg_roles WHERE rolname = $(q_lit "$group_name")), 'USAGE')
+             AND EXISTS (SELECT FROM pg_database d WHERE d.datname = $(q_lit "$database") AND d.datdba = (SELECT oid FROM pg_roles WHERE rolname = $(q_lit "$group_name")))
+            THEN 'owner (earlier version: update-rights)'
+            WHEN pg_has_role(r.oid, (SELECT oid FROM pg_roles WHERE rolname = $(q_lit "$owners_group")), 'MEMBER') THEN 'owner'
+            WHEN pg_has_role(r.oid, (SELECT oid FROM pg_roles WHERE rolname = $(q_lit "$office_group")), 'MEMBER') THEN 'office'
+            ELSE 'guide' END AS role,
        CASE WHEN r.rolcanlogin THEN 'yes' ELSE 'no' END AS \"may log in\",
        CASE WHEN a.rolpassword IS NULL THEN 'no' ELSE 'yes' END AS \"has a password\",
        (SELECT count(*) FROM pg_stat_activity s WHERE s.usename = r.rolname) AS \"sessions now\"
@@ -721,13 +928,20 @@ main() {
   listen='*'
   new_certificate=0
   cluster_arg=""
+  desk_role=""
+  owners=()
   while [ $# -gt 0 ]; do
     case "$1" in
       --dry-run) dry_run=1 ;;
-      --database | --network | --cluster | --listen | --hostname)
+      --database | --network | --cluster | --listen | --hostname | --role | --owner)
         [ $# -ge 2 ] || die "$1 needs a value"
         case "$1" in
           --database) database="$2" ;;
+          --role)
+            valid_role "$2" || die "--role is owner, office or guide, not '$2'"
+            desk_role="$2"
+            ;;
+          --owner) owners+=("$2") ;;
           --network) networks+=("$2") ;;
           --cluster)
             set_cluster "$2"
@@ -758,7 +972,7 @@ main() {
   done
 
   check_name "database" "$database"
-  group_name="${database}_guides"
+  set_names
   [ "${#group_name}" -le 63 ] || die "the database name is too long for its group role ${group_name}"
   local net
   for net in "${networks[@]}"; do
@@ -771,8 +985,8 @@ main() {
   [[ $listen =~ ^[A-Za-z0-9.:*,\ -]+$ ]] || die "'$listen' is not a list of addresses to listen on"
 
   case "$command" in
-    setup | list) [ -z "$login" ] || die "$command takes no login" ;;
-    add-guide | remove-guide) [ -n "$login" ] || die "$command needs the guide's login" ;;
+    setup | list | update-rights) [ -z "$login" ] || die "$command takes no login" ;;
+    add-guide | remove-guide | set-role) [ -n "$login" ] || die "$command needs the guide's login" ;;
     add-web) [ -n "$login" ] || die "add-web needs the booking page's login" ;;
     "")
       usage >&2
@@ -789,6 +1003,8 @@ main() {
   case "$command" in
     setup) cmd_setup ;;
     add-guide) cmd_add_guide "$login" ;;
+    set-role) cmd_set_role "$login" ;;
+    update-rights) cmd_update_rights ;;
     add-web) cmd_add_web "$login" ;;
     remove-guide) cmd_remove_guide "$login" ;;
     list) cmd_list ;;

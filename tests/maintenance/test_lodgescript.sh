@@ -159,6 +159,9 @@ fn hba_rewrite "$work/broken" lodge lodge_guides 192.168.1.0/24 >/dev/null 2>&1 
 declare -a runs=(
   "setup --database lodge --network 192.168.1.0/24 --cluster 15/lodgetest"
   "add-guide ann --database lodge"
+  "add-guide ann --role office"
+  "set-role ann --role owner"
+  "update-rights --owner ann --owner bob"
   "remove-guide ann"
   "list"
 )
@@ -170,10 +173,25 @@ for args in "${runs[@]}"; do
 done
 dry setup --database lodge --network 192.168.1.0/24
 grep -q "would run: apt-get update" "$work/out" || fail "setup does not install a missing postgresql"
-grep -q "CREATE DATABASE \"lodge\" OWNER \"lodge_guides\"" "$work/out" || fail "setup makes no database for the group"
+grep -q "CREATE DATABASE \"lodge\" OWNER \"lodge_schema\"" "$work/out" || fail "setup makes no database for the tables' owner"
 grep -q "REVOKE CONNECT, TEMPORARY ON DATABASE \"lodge\" FROM PUBLIC" "$work/out" || fail "setup leaves the database open to everyone"
 dry add-guide ann
 grep -qi "password '" "$work/out" && fail "add-guide would send a clear password in SQL"
+# The options of the rights: what is refused before anything is done.
+while read -r why args; do
+  # shellcheck disable=SC2086
+  dry $args && fail "$why: '$args' taken"
+done <<EOF
+no-role set-role ann
+bad-role add-guide ann --role boss
+bad-role set-role ann --role Owner
+no-owner update-rights
+bad-owner update-rights --owner Ann
+group-owner update-rights --owner lodge_schema
+group-login add-guide lodge_owners
+group-login set-role lodge_office --role guide
+login-given update-rights ann --owner bob
+EOF
 dry setup --database lodge && fail "setup without --network taken"
 
 # ---------------------------------------------------------------------------

@@ -190,6 +190,10 @@ const QList<Step> &steps()
         // The shared database's functions of the outbox for the booking
         // page's service; the file has nothing to change.
         { 9, nullptr },
+        { 10, nullptr },
+        // The lodge's rights on the shared database; the file, one person
+        // with every right, has nothing to change.
+        { 11, nullptr },
     };
     return all;
 }

@@ -28,7 +28,8 @@ namespace bm
 // bookings there become Confirmed) and the tables of the booking page.
 // Layout 8 adds the outbox of mail, the mail server's settings and the mail
 // texts. Layout 9 changes only the shared database (the outbox's functions
-// for the booking page's service).
+// for the booking page's service). Layout 11 changes only the shared
+// database (the lodge's rights, rightssql.h).
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -39,7 +40,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 9;
+inline constexpr int currentVersion = 11;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

@@ -5,6 +5,7 @@
 #include "db/engine/live.h"
 #include "db/engine/migrations.h"
 #include "db/engine/pagesql.h"
+#include "db/engine/rightssql.h"
 #include "db/engine/serversql.h"
 #include "db/engine/sqlstate.h"
 #include "db/query.h"
@@ -239,6 +240,10 @@ QStringList layoutStatements(int version)
         sql << pagesql::functions();
     if (version == pagesql::mailSince)
         sql << pagesql::mailFunctions();
+    // The rights name the fields of the schedule's view and the tables they
+    // guard: every later layout lays them in again.
+    if (version >= rightssql::since)
+        sql << rightssql::statements(version);
     return sql;
 }
 
@@ -340,6 +345,37 @@ QString layInStarterRecords(QSqlDatabase &db)
     return error;
 }
 
+// A lodge's tables belong to a role nobody logs in as; only a desk whose
+// login may act as it (an owner's) changes them, for the transaction of the
+// change. A desk that may create tables itself (the database's owner, as on
+// a server of one guide or a lodge set up before the rights) needs no other
+// role. Empty when the session may change the layout, otherwise why not.
+QString actAsTablesOwner(QSqlDatabase &db)
+{
+    QString error;
+    const qlonglong may = number(db,
+        QStringLiteral("SELECT CASE WHEN has_schema_privilege(current_schema(), 'CREATE') "
+                       "THEN 1 ELSE 0 END"),
+        &error);
+    if (may < 0)
+        return error;
+    if (may == 1)
+        return {};
+    QSqlQuery q(db);
+    if (!q.exec(
+            QStringLiteral("SELECT pg_get_userbyid(nspowner), pg_has_role(session_user, nspowner, 'MEMBER') "
+                           "FROM pg_namespace WHERE nspname = current_schema()"))
+        || !q.next())
+        return q.lastError().isValid() ? reasonOf(q.lastError())
+                                       : QStringLiteral("its schema can not be found");
+    if (!q.value(1).toBool())
+        return QStringLiteral(
+            "it must be laid in or brought up to date by a desk of the lodge's owner first: "
+            "start Brindlemoor there");
+    const QString owner = q.value(0).toString();
+    return run(db, QStringLiteral("SET LOCAL ROLE %1").arg(schema::quoted(owner)));
+}
+
 // Lays the program's tables in an empty database, or brings an older
 // layout up to date, in one transaction; refuses a database of other
 // tables or of a newer layout. Empty when done, otherwise why not.
@@ -391,6 +427,8 @@ QString prepareLayout(QSqlDatabase &db)
         db.rollback();
         return {};
     }
+    if (QString e = actAsTablesOwner(db); !e.isEmpty())
+        return rollBack(e);
     for (int version = std::max(from, 0) + 1; version <= migrations::currentVersion; ++version)
         for (const QString &sql : layoutStatements(version))
             if (QString e = run(db, sql); !e.isEmpty())
