@@ -3,6 +3,7 @@
 #include "bookings/seasoncharts.h"
 #include "bookings/seasonprint.h"
 #include "db/changes.h"
+#include "db/rights.h"
 #include "domain/guides.h"
 #include "platform/filedialogs.h"
 #include "platform/mainhub.h"
@@ -293,6 +294,16 @@ void FrmSeason::readGuides()
     const QString chosen = guide();
     m_filling = true;
     m_guide->clear();
+    // A guide's desk reads his own trips only (the server shows it no
+    // other): the summary is his, and says so.
+    if (db::rights().isGuide()) {
+        m_guide->addItem(db::rights().guide, QString());
+        m_guide->setEnabled(false);
+        m_guide->setToolTip(db::notForRole(db::rights()));
+        m_filling = false;
+        m_guideBox->setVisible(true);
+        return;
+    }
     m_guide->addItem(QStringLiteral("All guides"), QString());
     // One guide or none: there is nothing to choose, every booking counts.
     if (several)

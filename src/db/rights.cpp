@@ -16,6 +16,18 @@ Rights &current()
     return held;
 }
 
+// Whether the server has the rights' functions. A database a desk may use
+// has them by now; a database of an older layout opened read-only does not,
+// and gives every right, as before.
+Status laidIn(Query &q, bool &there)
+{
+    QVariant value;
+    const Status s
+        = q.single(QStringLiteral("SELECT to_regprocedure('bm_role_of(text)') IS NOT NULL"), {}, value);
+    there = s && value.toBool();
+    return s;
+}
+
 } // namespace
 
 Status readRights(const QString &location, Rights &out)
@@ -24,14 +36,9 @@ Status readRights(const QString &location, Rights &out)
     if (!onServer(location))
         return Status::ok();
     Query q(location);
-    // The functions come with the rights' layout; a database a desk may
-    // use is of that layout by now, but a copy of the program's own
-    // older one never is: without them every right stays.
-    QVariant there;
-    if (Status s = q.single(QStringLiteral("SELECT to_regprocedure('bm_role()') IS NOT NULL"), {}, there); !s)
+    bool there = false;
+    if (Status s = laidIn(q, there); !s || !there)
         return s;
-    if (!there.toBool())
-        return Status::ok();
     if (Status s = q.run(QStringLiteral("SELECT bm_role() AS role, coalesce(bm_guide(), '') AS guide, "
                                         "CAST(session_user AS TEXT) AS login"));
         !s)
@@ -53,6 +60,22 @@ Status readRights(const QString &location, Rights &out)
                                          role.isEmpty() ? QStringLiteral("no desk of the lodge") : role,
                                          out.guide.isEmpty() ? QString()
                                                              : QStringLiteral(", guide %1").arg(out.guide));
+    return Status::ok();
+}
+
+Status roleOf(const QString &location, const QString &login, QString &role)
+{
+    role.clear();
+    if (!onServer(location) || login.isEmpty())
+        return Status::ok();
+    Query q(location);
+    bool there = false;
+    if (Status s = laidIn(q, there); !s || !there)
+        return s;
+    QVariant value;
+    if (Status s = q.single(QStringLiteral("SELECT bm_role_of(?)"), { login }, value); !s)
+        return s;
+    role = value.toString();
     return Status::ok();
 }
 

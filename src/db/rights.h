@@ -15,6 +15,12 @@ namespace bm::db
 // trip shown on his schedule as booked.
 enum class Role { Owner, Office, Guide };
 
+// The server's view of every trip a guide's schedule reads instead of
+// Booking: the other guides' trips with their date, start time, lake, guide
+// and state, and "booked" for the client.
+inline constexpr char scheduleView[] = "Schedule";
+inline constexpr char bookedByOthers[] = "booked";
+
 struct Rights {
     Role role = Role::Owner;
     QString login; // the server's login; empty on the file
@@ -32,6 +38,12 @@ struct Rights {
 // program's own database if empty). A database on a server laid in before
 // the lodge's rights gives every right, as before.
 [[nodiscard]] Status readRights(const QString &location, Rights &out);
+
+// The role a login has on the lodge's shared database at location, in the
+// server's words: "owner", "office", "guide", or empty for a login that is
+// no desk of the lodge. Empty on the file, and on a server laid in before
+// the lodge's rights.
+[[nodiscard]] Status roleOf(const QString &location, const QString &login, QString &role);
 
 // The rights read when the program's database was last opened (the program
 // keeps them for its windows; tests set them).

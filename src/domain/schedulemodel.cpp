@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/fieldvalue.h"
 #include "db/query.h"
+#include "db/rights.h"
 #include "schema/fields.h"
 
 #include <QDate>
@@ -26,6 +27,7 @@ constexpr qint64 last = std::numeric_limits<qint64>::max();
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 // The booking's Status as a page of rows reads it besides the columns.
 const QString statusName = QStringLiteral("RowStatus");
+const QString guideName = QStringLiteral("RowGuide");
 
 quint64 s_rowsRead = 0;
 
@@ -103,6 +105,24 @@ QStringList ScheduleModel::boardFields(bool withGuide)
     return fields;
 }
 
+void ScheduleModel::setOthersShown(const QString &mine)
+{
+    m_mine = mine;
+    m_relation = mine.isEmpty() ? QString::fromLatin1(table::Booking) : QString::fromLatin1(db::scheduleView);
+    reload();
+}
+
+bool ScheduleModel::isOthers(const QStringList &values) const
+{
+    return m_relation != QLatin1String(table::Booking) && values.size() == m_fields.size() + 2
+        && values.last() != m_mine;
+}
+
+bool ScheduleModel::isOthersRow(int row) const
+{
+    return row >= 0 && row < m_rows && isOthers(rowValues(row));
+}
+
 void ScheduleModel::setGuide(const QString &guide)
 {
     if (guide == m_guide)
@@ -135,7 +155,12 @@ Status ScheduleModel::read(const QString &sql, const QVariantList &binds, const 
     auto failed = [&] {
         return Status::failure(QStringLiteral("The bookings could not be %1: %2").arg(what, q.reason()));
     };
-    if (!q.run(sql, binds))
+    // Every statement of the model reads here: a guide's board reads every
+    // trip through the view that hides the others' clients and money.
+    QString statement = sql;
+    if (m_relation != QLatin1String(table::Booking))
+        statement.replace(QLatin1String("FROM Booking"), QLatin1String("FROM ") + schema::quoted(m_relation));
+    if (!q.run(statement, binds))
         return q.reason().isEmpty() ? q.status() : failed();
     // Each row hands its columns over by name, in the order asked for.
     QVariantList values(columns.size());
@@ -444,11 +469,14 @@ int ScheduleModel::columnCount(const QModelIndex &parent) const
 
 QVariant ScheduleModel::data(const QModelIndex &index, int role) const
 {
-    if ((role != Qt::DisplayRole && role != StatusRole) || !index.isValid() || index.row() >= m_rows
-        || index.column() >= m_fields.size())
+    if ((role != Qt::DisplayRole && role != StatusRole && role != OthersRole) || !index.isValid()
+        || index.row() >= m_rows || index.column() >= m_fields.size())
         return {};
     // A row that could not be read has no values at all, its Status neither.
-    return rowValues(index.row()).value(role == StatusRole ? m_fields.size() : index.column());
+    const QStringList &values = rowValues(index.row());
+    if (role == OthersRole)
+        return isOthers(values);
+    return values.value(role == StatusRole ? m_fields.size() : index.column());
 }
 
 QVariant ScheduleModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -537,17 +565,18 @@ void ScheduleModel::pageColumns(QStringList &columns, QStringList &selected) con
         columns << f;
         selected << schema::quoted(f);
     }
-    columns << statusName;
-    selected << schema::quoted(field::Booking::Status) + QStringLiteral(" AS ") + statusName;
+    columns << statusName << guideName;
+    selected << schema::quoted(field::Booking::Status) + QStringLiteral(" AS ") + statusName
+             << schema::quoted(field::Booking::Guide) + QStringLiteral(" AS ") + guideName;
 }
 
 QStringList ScheduleModel::shown(const QVariantList &row) const
 {
     QStringList values;
-    values.reserve(m_fields.size() + 1);
+    values.reserve(m_fields.size() + 2);
     for (qsizetype c = 0; c < m_fields.size(); ++c)
         values << fieldvalue::shownStored(m_kinds[c], row[c + 1]);
-    values << row[m_fields.size() + 1].toString();
+    values << row[m_fields.size() + 1].toString() << row[m_fields.size() + 2].toString();
     return values;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/status.h"
 #include "db/recordsource.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QAbstractTableModel>
@@ -49,6 +50,14 @@ public:
     // booking. The rows are read again in the record source's order.
     void setGuide(const QString &guide);
     const QString &guide() const { return m_guide; }
+    // A guide's board on a lodge's shared database: every trip, read from
+    // the server's view of the schedule, the other guides' ones as booked
+    // (their client and money hidden by the server). mine is the guide's
+    // name on the roster; empty reads Booking as it is.
+    void setOthersShown(const QString &mine);
+    // Whether the row is another guide's trip, which the record source of
+    // the guide's own bookings does not hold.
+    bool isOthersRow(int row) const;
 
     // Reads the bookings again. When they can not be read the rows stay as
     // they were and status() and readFailed() say why.
@@ -84,6 +93,8 @@ public:
     // none) in this role, whether or not Status is a column, so that a view
     // can mark requests and cancelled trips.
     static constexpr int StatusRole = Qt::UserRole + 1;
+    // True in every cell of another guide's trip (setOthersShown).
+    static constexpr int OthersRole = Qt::UserRole + 2;
 
 signals:
     // Reading the bookings has begun to fail (said once until a read
@@ -156,6 +167,9 @@ private:
     QStringList m_fields;
     QList<FieldKind> m_kinds;
     QString m_guide; // empty: every booking
+    QString m_mine; // a guide's name on his own board (setOthersShown)
+    QString m_relation = QString::fromLatin1(table::Booking); // what the rows are read from
+    bool isOthers(const QStringList &values) const;
     int m_rows = 0;
     QVector<qint64> m_sorted; // the keys in display order after a sort
     bool m_inRecordOrder = true;

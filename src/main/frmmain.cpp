@@ -131,14 +131,19 @@ const QList<FrmMain::Command> &FrmMain::commands()
             &FrmMain::importContacts },
         { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
         { {}, "mnuTripDay", "Trip Day...", {}, "weather-few-clouds", &FrmMain::openTripDay },
-        { {}, "mnuAssignGuide", "Assign Guide...", {}, "x-office-address-book", &FrmMain::openAssignGuide },
+        { {}, "mnuAssignGuide", "Assign Guide...", {}, "x-office-address-book", &FrmMain::openAssignGuide,
+            &db::Rights::mayChangeSettings },
         { {}, "mnuRequests", "Requests...", {}, "appointment", &FrmMain::openRequests },
         { {}, "mnuOutbox", "Outbox...", {}, "x-office-document", &FrmMain::openOutbox },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
-        { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides },
-        { {}, "mnuBookingPage", "Booking Page...", {}, "preferences-system", &FrmMain::openBookingPage },
-        { {}, "mnuMail", "Mail...", {}, "preferences-system", &FrmMain::openMail },
-        { {}, "mnuMailTexts", "Mail Texts...", {}, "accessories-text-editor", &FrmMain::openMailTexts },
+        { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides,
+            &db::Rights::mayChangeRoster },
+        { {}, "mnuBookingPage", "Booking Page...", {}, "preferences-system", &FrmMain::openBookingPage,
+            &db::Rights::mayChangeSettings },
+        { {}, "mnuMail", "Mail...", {}, "preferences-system", &FrmMain::openMail,
+            &db::Rights::mayChangeSettings },
+        { {}, "mnuMailTexts", "Mail Texts...", {}, "accessories-text-editor", &FrmMain::openMailTexts,
+            &db::Rights::mayChangeSettings },
         { {}, "mnuSharedDatabase", "Shared Database...", {}, "preferences-system",
             &FrmMain::openSharedDatabase },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
@@ -196,6 +201,13 @@ void FrmMain::buildMenus()
             Q_ASSERT(c != commands().cend());
             QAction *item = menu->addAction(programIcon(c->icon), c->caption);
             item->setObjectName(name);
+            // What the server would refuse this desk is not offered; the
+            // item says why.
+            if (c->allowed && !(db::rights().*(c->allowed))()) {
+                item->setEnabled(false);
+                item->setToolTip(db::notForRole(db::rights()));
+                menu->setToolTipsVisible(true);
+            }
             connect(item, &QAction::triggered, this, [this, c = &*c] { run(*c, true); });
         }
     }

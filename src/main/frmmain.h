@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/rights.h"
 #include "platform/help.h"
 #include "platform/mainhub.h"
 #include "platform/report.h"
@@ -86,6 +87,8 @@ private:
         QString tooltip; // the toolbar button's
         QString icon;
         void (FrmMain::*handler)();
+        // Whether the desk's rights allow the command; none: every desk's.
+        bool (db::Rights::*allowed)() const = nullptr;
     };
     static const QList<Command> &commands();
     static const Command *commandByKey(const QString &key);

@@ -3,6 +3,7 @@
 #include "bookings/bookingwindows.h"
 #include "db/changes.h"
 #include "db/recordsource.h"
+#include "db/rights.h"
 #include "domain/guides.h"
 #include "domain/schedulemodel.h"
 #include "main/viewparts.h"
@@ -43,6 +44,9 @@ void ScheduleMarks::initStyleOption(QStyleOptionViewItem *option, const QModelIn
         option->font.setStrikeOut(true);
         option->palette.setColor(QPalette::Text, option->palette.color(QPalette::Disabled, QPalette::Text));
     }
+    // Another guide's trip: there, but not this desk's to open.
+    if (index.data(ScheduleModel::OthersRole).toBool())
+        option->palette.setColor(QPalette::Text, option->palette.color(QPalette::Disabled, QPalette::Text));
 }
 
 ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
@@ -122,6 +126,10 @@ ScheduleView::ScheduleView(RecordSource &datBookings, QWidget *parent)
             if (changed == QLatin1String(table::Guides) && path == m_bookings.location())
                 readGuides();
         });
+    // A guide sees every trip of the lodge on his board, the others' ones
+    // as booked, and opens only his own.
+    if (db::rights().isGuide())
+        m_model->setOthersShown(db::rights().guide);
     readGuides();
     rewriteCount();
     showCurrent();
@@ -204,6 +212,8 @@ void ScheduleView::showCurrent()
 
 void ScheduleView::rowChosen(int row)
 {
+    if (m_model->isOthersRow(row))
+        return;
     const Bookmark chosen = m_model->bookmarkAt(row);
     if (chosen.isValid() && chosen != m_bookings.bookmark())
         platform::reportFailure(m_bookings.setBookmark(chosen), this);

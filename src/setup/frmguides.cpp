@@ -1,5 +1,7 @@
 #include "setup/frmguides.h"
 
+#include "db/database.h"
+#include "db/rights.h"
 #include "domain/guides.h"
 #include "platform/failures.h"
 #include "platform/follow.h"
@@ -47,6 +49,7 @@ FrmGuides::FrmGuides(QWidget *parent)
     , m_email(entryBox("txtEmail", this))
     , m_active(new QCheckBox(QStringLiteral("Takes bookings"), this))
     , m_login(entryBox("txtLogin", this))
+    , m_role(new QLabel(this))
     , m_navigation(QStringLiteral("Select a Guide"), QStringLiteral("Frame1"), this)
     , m_cmdHelp(commandButton("cmdHelp", QStringLiteral("&Help"), this))
     , m_cmdClose(commandButton("cmdClose", QStringLiteral("&Close"), this))
@@ -74,6 +77,14 @@ FrmGuides::FrmGuides(QWidget *parent)
     fields->addRow(QStringLiteral("E-&mail:"), m_email);
     fields->addRow(QStringLiteral("Active:"), m_active);
     fields->addRow(QStringLiteral("&Login:"), m_login);
+    // What the login may do is the server's (lodge-server.sh set-role);
+    // shown here, changed there.
+    m_role->setObjectName(QStringLiteral("lblRole"));
+    m_role->setToolTip(QStringLiteral("Given on the server with lodge-server.sh set-role"));
+    if (db::onServer(m_guides->location()))
+        fields->addRow(QStringLiteral("Role:"), m_role);
+    else
+        m_role->hide();
 
     const CommandMenu menuFrame(this);
     QGroupBox *menu = menuFrame.box;
@@ -140,7 +151,25 @@ FrmGuides::FrmGuides(QWidget *parent)
     platform::followTable(*m_guides);
 
     m_active->setEnabled(false);
+    connect(m_guides, &RecordSource::currentChanged, this, &FrmGuides::showRole);
     showActive();
+    showRole();
+}
+
+void FrmGuides::showRole()
+{
+    if (!m_role->isVisibleTo(this))
+        return;
+    const QString login = m_guides->text(field::Guides::Login).trimmed();
+    QString role;
+    if (const Status s = db::roleOf(m_guides->location(), login, role); !s) {
+        m_role->setText(QStringLiteral("(can not be read)"));
+        return;
+    }
+    if (login.isEmpty())
+        m_role->setText(QStringLiteral("(no login)"));
+    else
+        m_role->setText(role.isEmpty() ? QStringLiteral("no desk of the lodge") : role);
 }
 
 void FrmGuides::showActive()

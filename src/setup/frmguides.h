@@ -31,6 +31,7 @@ protected:
 private:
     // Shows the current guide's Active in the check box.
     void showActive();
+    void showRole();
     // Save's own checks: the name is no other guide's; a changed name is
     // carried to the guide's bookings before the rest is written.
     bool validate();
@@ -42,6 +43,7 @@ private:
     QLineEdit *m_email; // txtEmail
     QCheckBox *m_active; // chkActive
     QLineEdit *m_login; // txtLogin
+    QLabel *m_role; // lblRole: the login's role on the server
     NavigationFrame m_navigation;
     QPushButton *m_cmdHelp;
     QPushButton *m_cmdClose;

@@ -116,6 +116,9 @@ void TestRights::eachRole_data()
         "refused");
     row("book for himself", "cy", R"(INSERT INTO "Booking" ("Date", "Guide") VALUES ('2026-07-01', 'Cy'))",
         "done");
+    row("a new trip is his", "cy",
+        R"(WITH x AS (INSERT INTO "Booking" ("Date", "Guide") VALUES ('2026-07-01', '') RETURNING "Guide") SELECT * FROM x)",
+        "Cy");
     row("other trips on the schedule", "cy",
         R"(SELECT string_agg(concat_ws('/', "Name", "Guide", "Lake", "Total Charge"), ',' ORDER BY "ID") FROM "Schedule")",
         "Carl/Cy/Bull Shoals/4000000,booked/Dee/Table Rock");
@@ -262,8 +265,7 @@ QString TestRights::as(const QString &login, const QString &sql)
             result = QStringLiteral("refused");
             if (commits)
                 qWarning().noquote() << q.lastError().text();
-        }
-        else if (q.isSelect() && q.next())
+        } else if (q.isSelect() && q.next())
             result = q.isNull(0) ? QStringLiteral("<null>") : q.value(0).toString();
         else
             result = QStringLiteral("done");

@@ -116,8 +116,8 @@ bool LodgeServer::feed(const QString &bash, const QString &database, QString *ou
     QProcess p;
     p.setProgram(QStringLiteral("bash"));
     p.setArguments({ QStringLiteral("-c"),
-        QStringLiteral(
-            "set -o pipefail; { %1\n} | %2 -X -q -At -v ON_ERROR_STOP=1 -h \"$BM_FOLDER\" -U bm -d \"$BM_DB\"")
+        QStringLiteral("set -o pipefail; { %1\n} | %2 -X -q -At -v ON_ERROR_STOP=1 -h \"$BM_FOLDER\" -U bm "
+                       "-d \"$BM_DB\"")
             .arg(bash, psqlProgram()) });
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("BM_FOLDER"), serverFolder());

@@ -1,6 +1,7 @@
 #include "db/engine/rightssql.h"
 
 #include "db/engine/migrations.h"
+#include "db/rights.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 
@@ -90,13 +91,27 @@ QStringList statements(int layout)
             columns << QStringLiteral("b.") + name;
         else if (f.name == QLatin1String(field::Booking::Name))
             columns << QStringLiteral("CASE WHEN %1 THEN b.%2 ELSE %3 END AS %2")
-                           .arg(mine, name, literal(booked));
+                           .arg(mine, name, literal(bookedByOthers));
         else
             columns << QStringLiteral("CASE WHEN %1 THEN b.%2 END AS %2").arg(mine, name);
     }
     sql << QStringLiteral("DROP VIEW IF EXISTS %1").arg(schema::quoted(QLatin1String(scheduleView)))
         << QStringLiteral("CREATE VIEW %1 AS SELECT %2 FROM %3 b")
                .arg(schema::quoted(QLatin1String(scheduleView)), columns.join(QStringLiteral(", ")), booking);
+    // A booking a guide's desk makes is his, unless it names him already
+    // (the row policy refuses one of another guide's). Before the policy's
+    // check, which comes after the triggers.
+    sql << QStringLiteral(
+        "CREATE OR REPLACE FUNCTION bm_booking_guide() RETURNS trigger LANGUAGE plpgsql "
+        "SET search_path = public, pg_temp AS $$ BEGIN "
+        "IF coalesce(NEW.%1, '') = '' AND bm_role() = 'guide' THEN NEW.%1 := bm_guide(); END IF; "
+        "RETURN NEW; END $$")
+               .arg(schema::quoted(QLatin1String(field::Booking::Guide)))
+        << QStringLiteral("DROP TRIGGER IF EXISTS \"Booking guide\" ON %1").arg(booking)
+        << QStringLiteral(
+               "CREATE TRIGGER \"Booking guide\" BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
+               "bm_booking_guide()")
+               .arg(booking);
     // The change stamps and who changed a record are written for every desk
     // by the owner's rights: no desk writes them itself.
     for (const QString &t : schema::stampedTables())

@@ -29,12 +29,6 @@ namespace bm::db::rightssql
 // The layout that brings the rights in.
 inline constexpr int since = 11;
 
-// The view of every trip a guide's schedule reads instead of Booking.
-inline constexpr char scheduleView[] = "Schedule";
-
-// What the Name of another guide's trip shows on the schedule.
-inline constexpr char booked[] = "booked";
-
 // The statements that lay the rights in at a layout from since on (each
 // replaces what an earlier one laid in): the functions, the view of the
 // layout's fields, the trigger functions of the stamps and desk changes run
