@@ -5,7 +5,11 @@
 // inside each edit. This process listens as one more desk would.
 //   cmake -S . -B build-bench -DBM_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 //   cmake --build build-bench --target bench_desks
-//   ./build-bench/bench/bench_desks [seconds, default 60] [desks, default 10]
+//   ./build-bench/bench/bench_desks [seconds, default 60] [desks, default 10] [guides]
+// With "guides" every desk is a guide of a lodge set up by lodge-server.sh's
+// own statements, under the server's row policies: each sees and edits only
+// his own bookings (two of the shared ones each, so no desk overtakes
+// another), and the new bookings are counted by the server's superuser.
 // It reports the new bookings acknowledged against those present afterwards
 // (they must be equal), the edits saved and refused as overtaken, failures
 // (deadlocks apart), desks that did not finish or report, and how long a desk's save
@@ -17,6 +21,7 @@
 #include "db/database.h"
 #include "db/query.h"
 #include "db/recordsource.h"
+#include "lodgeserver.h"
 #include "serverdb.h"
 
 #include <QCoreApplication>
@@ -65,6 +70,17 @@ int desk(int number, const QString &uri, int seconds)
     Tally t;
     QRandomGenerator random(quint32(number) * 7919u + 1);
     RecordSource bookings("Data1", "Booking", nullptr, uri);
+    // The shared bookings this desk may edit: all of them, or a guide's own.
+    QList<qint64> shared;
+    {
+        db::Query q(uri);
+        if (!q.run("SELECT ID FROM Booking WHERE Name = 'shared' ORDER BY ID"))
+            qFatal("desk %d: the shared bookings can not be read", number);
+        while (q.next())
+            shared << q.value("ID").toLongLong();
+        if (shared.isEmpty())
+            qFatal("desk %d: no shared booking to edit", number);
+    }
     QElapsedTimer clock;
     clock.start();
     qint64 nextProbe = 0;
@@ -92,7 +108,7 @@ int desk(int number, const QString &uri, int seconds)
                 bookings.CancelUpdate();
             }
         } else if (what < 8) {
-            Status s = bookings.setBookmark(Bookmark { 1 + random.bounded(sharedBookings) });
+            Status s = bookings.setBookmark(Bookmark { shared[random.bounded(int(shared.size()))] });
             if (s)
                 s = bookings.Edit();
             if (s)
@@ -152,6 +168,7 @@ int main(int argc, char **argv)
         return desk(args[2].toInt(), args[3], args[4].toInt());
     const int seconds = args.size() > 1 ? args[1].toInt() : 60;
     const int desks = args.size() > 2 ? args[2].toInt() : 10;
+    const bool asGuides = args.size() > 3 && args[3] == "guides";
 
     QTemporaryDir work;
     qputenv("XDG_DATA_HOME", work.filePath("data").toLocal8Bit());
@@ -159,19 +176,49 @@ int main(int argc, char **argv)
     const QString state = work.filePath("server.state");
     serverCluster(BM_PGCLUSTER, "start", state);
     qputenv("BM_TEST_SERVER", state.toLocal8Bit());
-    const QString uri = test::freshServerDatabase("desks");
+    // The desks' databases: one for all, or each guide's login to the lodge's.
+    test::LodgeServer lodge;
+    QStringList desksUri;
+    QString uri;
+    if (asGuides) {
+        QList<test::LodgeServer::Desk> logins { { "own", "owner" } };
+        for (int d = 0; d < desks; ++d)
+            logins.append({ QString("g%1").arg(d), "guide" });
+        if (!lodge.setUp("deskguides", logins))
+            qFatal("the lodge can not be set up");
+        uri = lodge.uri("own");
+        for (int d = 0; d < desks; ++d)
+            desksUri << lodge.uri(QString("g%1").arg(d));
+    } else {
+        uri = test::freshServerDatabase("desks");
+    }
     setDatabaseLocation(uri);
     if (Status s = db::check(uri); !s)
         qFatal("%s", qPrintable(s.message()));
+    if (asGuides) {
+        QStringList roster;
+        for (int d = 0; d < desks; ++d)
+            roster << QString("('Guide %1', '%2', 'Yes')").arg(d).arg(lodge.login(QString("g%1").arg(d)));
+        if (!lodge.psql(
+                QString("DELETE FROM \"Guides\"; INSERT INTO \"Guides\" (\"Name\", \"Login\", \"Active\") "
+                        "VALUES %1;")
+                    .arg(roster.join(", "))))
+            qFatal("the roster can not be written");
+    }
     for (int i = 0; i < sharedBookings + 5; ++i)
-        if (Status s = db::write(
-                uri, "Booking", "INSERT INTO Booking (Name, Date) VALUES ('shared', '2027-01-01')", {});
+        if (Status s = db::write(uri, "Booking",
+                "INSERT INTO Booking (Name, Date, Guide) VALUES ('shared', '2027-01-01', ?)",
+                { asGuides ? QString("Guide %1").arg(i % desks) : QString() });
             !s)
             qFatal("%s", qPrintable(s.message()));
+    // Counted where every booking shows: the owner's desk, or the server's
+    // superuser under the policies' lodge.
+    const QString counting
+        = asGuides ? test::serverBaseUri().replace("/postgres?", "/" + lodge.name() + "?") : uri;
     qlonglong before = 0;
     {
         QVariant n;
-        if (!db::Query(uri).single("SELECT COUNT(*) FROM Booking WHERE Name LIKE 'desk %'", {}, n))
+        if (!db::Query(counting).single("SELECT COUNT(*) FROM Booking WHERE Name LIKE 'desk %'", {}, n))
             qFatal("the bookings can not be counted");
         before = n.toLongLong();
     }
@@ -206,7 +253,8 @@ int main(int argc, char **argv)
         env.insert("QT_LOGGING_RULES", "bm.data.warning=false");
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::SeparateChannels);
-        p->start(app.applicationFilePath(), { "--desk", QString::number(d), uri, QString::number(seconds) });
+        p->start(app.applicationFilePath(),
+            { "--desk", QString::number(d), asGuides ? desksUri[d] : uri, QString::number(seconds) });
         running << p;
     }
     QElapsedTimer clock;
@@ -245,10 +293,11 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "%s", errors.left(2000).constData());
     }
     QVariant present;
-    if (!db::Query(uri).single("SELECT COUNT(*) FROM Booking WHERE Name LIKE 'desk %'", {}, present))
+    if (!db::Query(counting).single("SELECT COUNT(*) FROM Booking WHERE Name LIKE 'desk %'", {}, present))
         qFatal("the bookings can not be counted");
 
-    std::printf("%d desks for %d s on one shared database\n", desks, seconds);
+    std::printf("%d desks%s for %d s on one shared database\n", desks,
+        asGuides ? ", each a guide under the row policies," : "", seconds);
     std::printf("  new bookings acknowledged: %lld, present afterwards: %lld (%s)\n", all.added,
         present.toLongLong() - before, all.added == present.toLongLong() - before ? "equal" : "NOT EQUAL");
     std::printf("  edits saved: %lld; saves refused as overtaken by another desk: %lld; edits given up after "
@@ -261,6 +310,8 @@ int main(int argc, char **argv)
         "  notification delay over %lld saves heard: median %.1f ms, 95th percentile %.1f ms, most %.1f ms\n",
         qlonglong(delays.size()), percentile(delays, 0.5), percentile(delays, 0.95), percentile(delays, 1.0));
     db::closeAll();
+    if (asGuides)
+        lodge.tearDown();
     serverCluster(BM_PGCLUSTER, "stop", state);
     return all.added == present.toLongLong() - before && unfinished == 0 && reported == desks
             && all.deadlocks == 0

@@ -1,5 +1,6 @@
 #include "setup/frmsetup.h"
 
+#include "db/rights.h"
 #include "platform/mainhub.h"
 #include "platform/windowrules.h"
 #include "recordform/recordform.h"
@@ -47,6 +48,12 @@ FrmSetup::FrmSetup(QWidget *parent)
     layout->addWidget(pages, 1);
 
     makeForms();
+    // The guide service's details are the lodge's: a guide's desk shows
+    // them and does not offer to change them.
+    if (!db::rights().mayChangeSettings()) {
+        m_cmdEditg->setEnabled(false);
+        m_cmdEditg->setToolTip(db::notForRole(db::rights()));
+    }
     showPage(Page::Info);
     resize(780, 600);
 }

@@ -243,10 +243,16 @@ private slots:
             "DROP TABLE \"Mail Texts\"" };
         const QStringList nine { "DROP FUNCTION bm_web_mail_queue", "DROP FUNCTION bm_web_mail_take",
             "DROP FUNCTION bm_web_mail_done" };
-        QTest::newRow("layout 8") << 8 << nine;
-        QTest::newRow("layout 7") << 7 << nine + eight;
-        QTest::newRow("layout 6") << 6 << nine + eight + seven;
-        QTest::newRow("layout 5") << 5 << nine + eight + seven + six;
+        // The rights of a database without the lodge's roles: functions and
+        // the view alone.
+        const QStringList eleven { "DROP VIEW \"Schedule\"", "DROP FUNCTION bm_booking_guide CASCADE",
+            "DROP FUNCTION bm_apply_rights", "DROP FUNCTION bm_role", "DROP FUNCTION bm_role_of",
+            "DROP FUNCTION bm_guide", "DROP FUNCTION bm_added_by_me" };
+        QTest::newRow("layout 10") << 10 << eleven;
+        QTest::newRow("layout 8") << 8 << eleven + nine;
+        QTest::newRow("layout 7") << 7 << eleven + nine + eight;
+        QTest::newRow("layout 6") << 6 << eleven + nine + eight + seven;
+        QTest::newRow("layout 5") << 5 << eleven + nine + eight + seven + six;
     }
 
     void earlierLayoutIsBroughtUp()
