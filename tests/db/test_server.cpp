@@ -4,6 +4,7 @@
 #include "testenv.h"
 
 #include "core/apppaths.h"
+#include "db/bin.h"
 #include "db/database.h"
 #include "db/engine/migrations.h"
 #include "db/filter.h"
@@ -225,7 +226,8 @@ private slots:
     // kept: the roster and the booking's guide are added, and every table
     // announces its changes and notes who made them; a booking gains its
     // Status (Confirmed for those there, with no change stamped on them),
-    // the booking page's tables and functions come in, and the outbox.
+    // the booking page's tables and functions come in, the outbox, and the
+    // history with the bin.
     void earlierLayoutIsBroughtUp_data()
     {
         QTest::addColumn<int>("layout");
@@ -243,10 +245,13 @@ private slots:
             "DROP TABLE \"Mail Texts\"" };
         const QStringList nine { "DROP FUNCTION bm_web_mail_queue", "DROP FUNCTION bm_web_mail_take",
             "DROP FUNCTION bm_web_mail_done" };
-        QTest::newRow("layout 8") << 8 << nine;
-        QTest::newRow("layout 7") << 7 << nine + eight;
-        QTest::newRow("layout 6") << 6 << nine + eight + seven;
-        QTest::newRow("layout 5") << 5 << nine + eight + seven + six;
+        const QStringList ten { "DROP TABLE \"History\"", "DROP TABLE \"Bin\"",
+            "DROP FUNCTION bm_history CASCADE" };
+        QTest::newRow("layout 9") << 9 << ten;
+        QTest::newRow("layout 8") << 8 << ten + nine;
+        QTest::newRow("layout 7") << 7 << ten + nine + eight;
+        QTest::newRow("layout 6") << 6 << ten + nine + eight + seven;
+        QTest::newRow("layout 5") << 5 << ten + nine + eight + seven + six;
     }
 
     void earlierLayoutIsBroughtUp()
@@ -295,6 +300,8 @@ private slots:
         QVERIFY(db::write(server, "Booking", "UPDATE Booking SET Guide = 'Ann' WHERE Name = 'kept'", {}));
         QCOMPARE(answers(server, "SELECT count(*) FROM \"Desk Changes\" WHERE \"Kind\" = 'Booking'"),
             QStringList { "1" });
+        // What was there has no history; what happens from now on has.
+        QCOMPARE(answers(server, "SELECT \"Field\" FROM \"History\""), QStringList { "Guide" });
         QCOMPARE(answers(server,
                      "SELECT count(*) FROM pg_trigger WHERE tgname LIKE '% announced' AND NOT tgisinternal"),
             QStringList { QString::number(schema::tables().size()) });
@@ -421,12 +428,25 @@ private slots:
         const Status copied = servercopy::copy(file, server, &report);
         QVERIFY2(copied, qPrintable(copied.message()));
         QVERIFY(report.summary().contains("Booking: 589"));
-        for (const QString table : { "Booking", "Phone", "Lures", "Change Stamp" }) {
+        for (const QString table : { "Booking", "Phone", "Lures", "Change Stamp", "History", "Bin" }) {
             const QString sql = table == QLatin1String("Change Stamp")
                 ? "SELECT Kind, Record, Sequence, Modified FROM \"Change Stamp\" ORDER BY Kind, Record"
+                : table == QLatin1String("Bin")
+                ? "SELECT ID, Kind, Record, Deleted, Login, Summary FROM \"Bin\" ORDER BY ID"
                 : QString("SELECT * FROM \"%1\" ORDER BY ID").arg(table);
             QCOMPARE(answers(server, sql), answers(file, sql));
         }
+        // A booking the file deleted comes back on the server as the file
+        // brings it back: every stored value, the amount too.
+        const QString binned = "SELECT ID FROM \"Bin\" WHERE Record = 100";
+        for (const QString &at : { file, server }) {
+            db::bin::Restored restored;
+            QVERIFY(db::bin::restore(at, answers(at, binned).value(0).toLongLong(), restored));
+            QCOMPARE(restored.outcome, db::bin::Outcome::SameId);
+        }
+        QCOMPARE(answers(server, "SELECT * FROM Booking WHERE ID = 100"),
+            answers(file, "SELECT * FROM Booking WHERE ID = 100"));
+        QCOMPARE(answers(server, "SELECT count(*) FROM Booking WHERE ID = 100"), QStringList { "1" });
         db::Written w;
         QVERIFY(db::write(server, "Booking", "INSERT INTO Booking (Name) VALUES ('after')", {}, &w));
         QCOMPARE(w.insertId, answers(file, "SELECT max(ID) FROM Booking").first().toLongLong() + 1);
@@ -434,7 +454,7 @@ private slots:
         const Status again = servercopy::copy(file, server);
         QVERIFY(!again);
         QVERIFY2(again.message().contains("already holds records"), qPrintable(again.message()));
-        QCOMPARE(answers(server, "SELECT COUNT(*) FROM Booking"), QStringList { "590" });
+        QCOMPARE(answers(server, "SELECT COUNT(*) FROM Booking"), QStringList { "591" });
     }
 };
 

@@ -28,7 +28,9 @@ namespace bm
 // bookings there become Confirmed) and the tables of the booking page.
 // Layout 8 adds the outbox of mail, the mail server's settings and the mail
 // texts. Layout 9 changes only the shared database (the outbox's functions
-// for the booking page's service).
+// for the booking page's service). Layout 10 adds the history of bookings
+// and contacts and the bin of deleted ones (schema.h, historySince), kept
+// by triggers.
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -39,7 +41,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 9;
+inline constexpr int currentVersion = 10;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";
