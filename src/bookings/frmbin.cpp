@@ -6,6 +6,7 @@
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
 #include "schema/fields.h"
+#include "schema/schema.h"
 
 #include <QPushButton>
 

@@ -448,11 +448,12 @@ QList<TriggerDef> historyTriggers(int layout)
                     .arg(quoted(field::Bin::Kind), quoted(field::Bin::Record), quoted(field::Bin::Login),
                         quoted(field::Bin::Summary), quoted(field::Bin::Row), kind, stampNow(), summary,
                         jsonObject(json))
-                + QStringLiteral("UPDATE %1 SET %2 = %3 WHERE %4 = %5 AND %6 = OLD.\"ID\"; "
-                                 "UPDATE %1 SET %2 = %7 WHERE %4 = %5 AND %6 = OLD.\"ID\"; ")
+                // The entry just written has the highest key.
+                + QStringLiteral("UPDATE %1 SET %2 = %3 WHERE \"ID\" = (SELECT max(\"ID\") FROM %1); "
+                                 "UPDATE %1 SET %2 = %4 WHERE \"ID\" = (SELECT max(\"ID\") FROM %1); ")
                       .arg(quoted(table::Bin), quoted(field::Bin::Row),
-                          controlEscapes(quoted(field::Bin::Row)).value(0), quoted(field::Bin::Kind), kind,
-                          quoted(field::Bin::Record), controlEscapes(quoted(field::Bin::Row)).value(1))
+                          controlEscapes(quoted(field::Bin::Row)).value(0),
+                          controlEscapes(quoted(field::Bin::Row)).value(1))
                 + event(QStringLiteral("OLD.\"ID\""), historyAction::deleted,
                     QStringLiteral("NULL, NULL, NULL")));
     }

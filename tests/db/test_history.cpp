@@ -112,8 +112,8 @@ private slots:
         const qint64 id = add(table::Booking,
             { Bk::Date, Bk::Name, Bk::Weather, Bk::Remarks, Bk::TotalCharge, Bk::DepositAmount, Bk::GSTotal,
                 Bk::Tax, Bk::LessDeposit, Bk::Picture, Bk::Status },
-            { "2027-06-12", "Ann Lee", "Overcast", "Two bass on a jig", 2500000, 500000, 123456, 0, -500000,
-                "/home/ann/pictures/trip.jpg", "Confirmed" });
+            { "2027-06-12", "Ann Lee", "Overcast", "Two bass \"on a jig\"\n\tC:\\lures\\ \x01 Zoë", 2500000,
+                500000, 123456, 0, -500000, "/home/ann/pictures/trip.jpg", "Confirmed" });
         add(table::Outbox, { field::Outbox::Kind, field::Outbox::Booking, field::Outbox::Subject },
             { "Reminder", QString::number(id), "Your trip" });
         const QList<QVariantList> before = recordOf(table::Booking, id);
