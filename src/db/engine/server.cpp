@@ -198,8 +198,8 @@ QStringList historyStatements()
                 text(B::Deleted, true), text(B::Login, false), text(B::Summary, false),
                 schema::quoted(B::Row)),
         // A save writes one event for each field whose value changed, in the
-        // table's order; what a list of the bin shows is a booking's date and
-        // client, a contact's name.
+        // table's order (the key is the record, as on the file); what a list of the bin shows is a booking's
+        // date and client, a contact's name.
         QStringLiteral(
             "CREATE OR REPLACE FUNCTION bm_history() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
             "SET search_path = public, pg_catalog, pg_temp AS $$ "
@@ -212,7 +212,7 @@ QStringList historyStatements()
             "IF OLD IS NOT DISTINCT FROM NEW THEN RETURN NULL; END IF; "
             "o := to_jsonb(OLD); n := to_jsonb(NEW); "
             "FOR f IN SELECT a.attname FROM pg_catalog.pg_attribute a WHERE a.attrelid = TG_RELID "
-            "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum LOOP "
+            "AND a.attnum > 0 AND NOT a.attisdropped AND a.attname <> 'ID' ORDER BY a.attnum LOOP "
             "IF (o -> f) IS DISTINCT FROM (n -> f) THEN %3 END IF; "
             "END LOOP; RETURN NULL; END IF; "
             "o := to_jsonb(OLD); "
