@@ -2,6 +2,8 @@
 
 #include "db/engine/migrations.h"
 #include "db/engine/schemacheck.h"
+#include "schema/fields.h"
+#include "schema/schema.h"
 
 #include <QFile>
 
@@ -39,7 +41,11 @@ Status build(const QByteArray &starterSql, const QString &output)
     if (failure.isEmpty()) {
         // The triggers that stamp records stay off on a guarded connection.
         sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
-        failure = run(db, "BEGIN;\n" + starterSql + "\nCOMMIT;");
+        // The starter records come with the file: they have no history of
+        // their own.
+        failure = run(db,
+            "BEGIN;\n" + starterSql + "\nDELETE FROM " + schema::quoted(table::History).toUtf8()
+                + ";\nCOMMIT;");
     }
     if (failure.isEmpty())
         failure = run(db, "PRAGMA application_id = 1112689234; VACUUM;");

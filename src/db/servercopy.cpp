@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "db/engine/server.h"
 #include "db/query.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QFile>
@@ -23,6 +24,9 @@ struct Source {
     QString table;
     QStringList columns; // quoted, the key first
     bool keyed = true;
+    // Written by the server's triggers as the records come in: emptied just
+    // before the file's rows are copied, and no guide's records.
+    bool byTriggers = false;
 };
 
 QList<Source> sources()
@@ -38,6 +42,19 @@ QList<Source> sources()
         { QStringLiteral("\"Kind\""), QStringLiteral("\"Record\""), QStringLiteral("\"Sequence\""),
             QStringLiteral("\"Modified\"") },
         false };
+    // The history and the bin go along with the records they tell of.
+    const QString key = schema::quoted(QLatin1String(schema::keyColumn));
+    namespace H = field::History;
+    namespace B = field::Bin;
+    all << Source { QLatin1String(table::History),
+        { key, schema::quoted(H::Kind), schema::quoted(H::Record), schema::quoted(H::At),
+            schema::quoted(H::Login), schema::quoted(H::Desk), schema::quoted(H::Action),
+            schema::quoted(H::Field), schema::quoted(H::Old), schema::quoted(H::New) },
+        true, true };
+    all << Source { QLatin1String(table::Bin),
+        { key, schema::quoted(B::Kind), schema::quoted(B::Record), schema::quoted(B::Deleted),
+            schema::quoted(B::Login), schema::quoted(B::Summary), schema::quoted(B::Row) },
+        true, true };
     return all;
 }
 
@@ -71,7 +88,7 @@ Status holdsNothingYet(const QString &uri)
     QFile::setPermissions(delivered, QFile::ReadOwner | QFile::WriteOwner);
     Status result = Status::ok();
     for (const Source &source : sources()) {
-        if (!source.keyed)
+        if (!source.keyed || source.byTriggers)
             continue;
         QList<QVariantList> there, starter;
         if (Status s = readAll(uri, source, there); !s) {
@@ -130,15 +147,15 @@ Status copy(const QString &file, const QString &uri, Report *report)
     if (Status s = t.begin(); !s)
         return s;
     const QList<Source> all = sources();
-    // The starter records go; the stamps the server makes as the records
-    // come in give way to the file's own.
+    // The starter records go; the stamps, history and bin the server makes
+    // as the records come in give way to the file's own.
     for (const Source &source : all)
         if (Status s
             = t.write(source.table, QStringLiteral("DELETE FROM %1").arg(schema::quoted(source.table)), {});
             !s)
             return s;
     for (const Source &source : all) {
-        if (!source.keyed)
+        if (!source.keyed || source.byTriggers)
             if (Status s = t.write(
                     source.table, QStringLiteral("DELETE FROM %1").arg(schema::quoted(source.table)), {});
                 !s)

@@ -21,11 +21,11 @@ struct Report {
 };
 
 // Copies the whole database file into the shared database at uri, in one
-// transaction: every record of every table with its key, and the change
-// stamps. The shared database must hold nothing a guide wrote (only what an
-// empty one is laid in with); one that does is refused and left as it is.
-// Afterwards every table is counted on the server and must hold as many
-// records as in the file, or nothing of the copy is kept.
+// transaction: every record of every table with its key, the change
+// stamps, and the history and bin of bookings and contacts. The shared database must hold nothing a guide
+// wrote (only what an empty one is laid in with); one that does is refused and left as it is. Afterwards
+// every table is counted on the server and must hold as many records as in the file, or nothing of the copy
+// is kept.
 [[nodiscard]] Status copy(const QString &file, const QString &uri, Report *report = nullptr);
 
 } // namespace bm::servercopy

@@ -2,6 +2,8 @@
 #include "platform/twips.h"
 
 #include "bookings/frmassignguide.h"
+#include "bookings/frmbin.h"
+#include "bookings/frmhistory.h"
 #include "bookings/frmoutbox.h"
 #include "bookings/frmrequests.h"
 #include "bookings/frmseason.h"
@@ -135,6 +137,9 @@ const QList<FrmMain::Command> &FrmMain::commands()
             &db::Rights::mayChangeSettings },
         { {}, "mnuRequests", "Requests...", {}, "appointment", &FrmMain::openRequests },
         { {}, "mnuOutbox", "Outbox...", {}, "x-office-document", &FrmMain::openOutbox },
+        { {}, "mnuHistory", "History...", {}, "accessories-text-editor", &FrmMain::openHistory },
+        { {}, "mnuBin", "Deleted Records...", {}, "x-office-document", &FrmMain::openBin,
+            &db::Rights::maySeeBin },
         { {}, "mnuDBOptions", "Database Options", {}, "preferences-system", &FrmMain::openDatabaseOptions },
         { {}, "mnuGuides", "Guides...", {}, "x-office-address-book", &FrmMain::openGuides,
             &db::Rights::mayChangeRoster },
@@ -182,7 +187,7 @@ void FrmMain::buildMenus()
                 "mnuImportContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
-                "mnuAssignGuide", "mnuRequests", "mnuOutbox" } },
+                "mnuAssignGuide", "mnuRequests", "mnuOutbox", "mnuHistory", "mnuBin" } },
         { "&Options", "mnuOptions",
             { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "mnuMail", "mnuMailTexts", "-",
                 "mnuSharedDatabase" } },
@@ -498,6 +503,16 @@ void FrmMain::openRequests()
 void FrmMain::openOutbox()
 {
     platform::showWindow<FrmOutbox>();
+}
+
+void FrmMain::openHistory()
+{
+    openHistoryOfCurrent(m_views->currentWidget() == m_contacts, this);
+}
+
+void FrmMain::openBin()
+{
+    platform::showWindow<FrmBin>();
 }
 
 void FrmMain::openAbout()

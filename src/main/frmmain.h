@@ -53,6 +53,11 @@ public:
     // Utilities > Requests: the trips clients asked for, to be answered.
     void openRequests();
     void openOutbox();
+    // Utilities > History: what happened to the current booking, or to the
+    // current contact while the contacts show.
+    void openHistory();
+    // Utilities > Deleted Records: the bin, to bring a record back.
+    void openBin();
 
     // A click on a toolbar button, dispatched on its key ("Schedule").
     void toolbarClick(const QString &key);

@@ -36,6 +36,10 @@ inline constexpr char PageRequests[] = "Page Requests";
 inline constexpr char Outbox[] = "Outbox";
 inline constexpr char MailSettings[] = "Mail Settings";
 inline constexpr char MailTexts[] = "Mail Texts";
+// The program's own record of what happened to bookings and contacts,
+// written by triggers alone (schema.h, historyTriggers).
+inline constexpr char History[] = "History";
+inline constexpr char Bin[] = "Bin";
 
 } // namespace bm::table
 
@@ -316,6 +320,35 @@ inline constexpr char Body[] = "Body";
 inline constexpr char Days[] = "Days";
 } // namespace MailTexts
 
+// One event of a booking or contact: Kind is its table's name, Record its
+// ID, At the moment (UTC, as the change stamps write it), Login and Desk who
+// made it (empty on the file), Action added, changed or deleted, and for a
+// change the field with its value before and after, as text.
+namespace History
+{
+inline constexpr char Kind[] = "Kind";
+inline constexpr char Record[] = "Record";
+inline constexpr char At[] = "At";
+inline constexpr char Login[] = "Login";
+inline constexpr char Desk[] = "Desk";
+inline constexpr char Action[] = "Action";
+inline constexpr char Field[] = "Field";
+inline constexpr char Old[] = "Old";
+inline constexpr char New[] = "New";
+} // namespace History
+
+// A deleted booking or contact: the whole record as a JSON object (field
+// name to value as stored, its ID included), with what a list shows of it.
+namespace Bin
+{
+inline constexpr char Kind[] = "Kind";
+inline constexpr char Record[] = "Record";
+inline constexpr char Deleted[] = "Deleted";
+inline constexpr char Login[] = "Login";
+inline constexpr char Summary[] = "Summary";
+inline constexpr char Row[] = "Row";
+} // namespace Bin
+
 } // namespace bm::field
 
 // The values of a booking's Status. A booking without one (written by a
@@ -342,3 +375,11 @@ inline constexpr char givenUp[] = "Given Up";
 inline constexpr char cancelled[] = "Cancelled";
 inline constexpr char dropped[] = "Dropped";
 } // namespace bm::mailState
+
+// The actions of the history of a record.
+namespace bm::historyAction
+{
+inline constexpr char added[] = "added";
+inline constexpr char changed[] = "changed";
+inline constexpr char deleted[] = "deleted";
+} // namespace bm::historyAction

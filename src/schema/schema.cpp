@@ -288,4 +288,181 @@ QList<TriggerDef> stampTriggers(int layout)
     return all;
 }
 
+const QStringList &historyTables()
+{
+    static const QStringList all { table::Booking, table::Phone };
+    return all;
+}
+
+QString createHistoryTable()
+{
+    return QStringLiteral(
+        "CREATE TABLE %1 (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, %2 TEXT NOT NULL, "
+        "%3 INTEGER NOT NULL, %4 TEXT NOT NULL, %5 TEXT, %6 TEXT, %7 TEXT NOT NULL, %8 TEXT, "
+        "%9 TEXT, %10 TEXT)")
+        .arg(quoted(table::History), quoted(field::History::Kind), quoted(field::History::Record),
+            quoted(field::History::At), quoted(field::History::Login), quoted(field::History::Desk),
+            quoted(field::History::Action), quoted(field::History::Field), quoted(field::History::Old))
+        .arg(quoted(field::History::New));
+}
+
+QString createBinTable()
+{
+    return QStringLiteral("CREATE TABLE %1 (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, %2 TEXT NOT NULL, "
+                          "%3 INTEGER NOT NULL, %4 TEXT NOT NULL, %5 TEXT, %6 TEXT, %7 TEXT NOT NULL)")
+        .arg(quoted(table::Bin), quoted(field::Bin::Kind), quoted(field::Bin::Record),
+            quoted(field::Bin::Deleted), quoted(field::Bin::Login), quoted(field::Bin::Summary),
+            quoted(field::Bin::Row));
+}
+
+QString createHistoryIndex()
+{
+    return QStringLiteral("CREATE INDEX %1 ON %2 (%3, %4)")
+        .arg(quoted(QLatin1String(historyIndex)), quoted(table::History), quoted(field::History::Kind),
+            quoted(field::History::Record));
+}
+
+namespace
+{
+
+// A field's value as the history keeps it: text, or null for none.
+QString asText(const QString &row, const QString &field)
+{
+    return QStringLiteral("CAST(%1.%2 AS TEXT)").arg(row, quoted(field));
+}
+
+// A field's value as the bin's JSON keeps it: as stored, a number as a
+// number and a text as a string. The program's connections do not trust a
+// file's schema, and this engine's JSON functions may not run from a
+// trigger then, so the JSON is written out here: a text has its backslashes
+// and quotes escaped (its control characters are escaped in the whole
+// object afterwards, controlEscapes). A blob, which the program never
+// writes, goes in as its text; a number past a double's range, as no value.
+QString jsonValue(const QString &field)
+{
+    const QString f = QStringLiteral("OLD.") + quoted(field);
+    return QStringLiteral(
+        "CASE typeof(%1) WHEN 'null' THEN 'null' WHEN 'integer' THEN CAST(%1 AS TEXT) "
+        "WHEN 'real' THEN CASE WHEN abs(%1) <= 1.7976931348623157e308 THEN CAST(%1 AS TEXT) "
+        "ELSE 'null' END ELSE '\"' || replace(replace(CAST(%1 AS TEXT), '\\', '\\\\'), '\"', '\\\"') || "
+        "'\"' END")
+        .arg(f);
+}
+
+// The control characters of a JSON text escaped, as a server's JSON wants
+// them: outside strings the text has none, so the whole object is done at
+// once. In two statements: the engine's parser takes only so many calls one
+// within another.
+QStringList controlEscapes(const QString &column)
+{
+    QStringList statements;
+    for (const auto &[from, to] : { std::pair { 1, 16 }, std::pair { 17, 31 } }) {
+        QString text = column;
+        for (int c = from; c <= to; ++c)
+            text = QStringLiteral("replace(%1, char(%2), '\\u%3')")
+                       .arg(text)
+                       .arg(c)
+                       .arg(c, 4, 16, QLatin1Char('0'));
+        statements << text;
+    }
+    return statements;
+}
+
+// The whole record as a JSON object, from its fields' names and values.
+QString jsonObject(const QList<std::pair<QString, QString>> &fields)
+{
+    QStringList members;
+    for (const auto &[name, value] : fields) {
+        QString key = name;
+        key.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('"'), QLatin1String("\\\""));
+        key.replace(QLatin1Char('\''), QLatin1String("''"));
+        members << QStringLiteral("'\"%1\":' || %2").arg(key, value);
+    }
+    return QStringLiteral("'{' || %1 || '}'").arg(members.join(QStringLiteral(" || ',' || ")));
+}
+
+} // namespace
+
+QList<TriggerDef> historyTriggers(int layout)
+{
+    QList<TriggerDef> all;
+    if (layout < historySince)
+        return all;
+    const QString history = quoted(table::History);
+    const QString columns = QStringList { quoted(field::History::Kind), quoted(field::History::Record),
+        quoted(field::History::At), quoted(field::History::Login), quoted(field::History::Desk),
+        quoted(field::History::Action), quoted(field::History::Field), quoted(field::History::Old),
+        quoted(field::History::New) }
+                                .join(QStringLiteral(", "));
+    for (const QString &name : historyTables()) {
+        const TableDef *def = table(name);
+        if (!def)
+            continue;
+        const QString kind = QLatin1Char('\'') + name + QLatin1Char('\'');
+        const QString on = quoted(name);
+        auto event = [&](const QString &record, const char *action, const QString &rest) {
+            return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3, %4, %5, '', '', '%6', %7);")
+                .arg(history, columns, kind, record, stampNow(), QLatin1String(action), rest);
+        };
+        QStringList changed, perField;
+        QList<std::pair<QString, QString>> json { { QLatin1String(keyColumn),
+            QStringLiteral("CAST(OLD.\"ID\" AS TEXT)") } };
+        for (const FieldDef &f : def->fields) {
+            if (f.since > layout)
+                continue;
+            changed << QStringLiteral("OLD.%1 IS NOT NEW.%1").arg(quoted(f.name));
+            perField << QStringLiteral(
+                "INSERT INTO %1 (%2) SELECT %3, NEW.\"ID\", %4, '', '', '%5', '%6', %7, %8 "
+                "WHERE OLD.%9 IS NOT NEW.%9;")
+                            .arg(history, columns, kind, stampNow(), QLatin1String(historyAction::changed),
+                                QString(f.name).replace(QLatin1Char('\''), QLatin1String("''")),
+                                asText(QStringLiteral("OLD"), f.name), asText(QStringLiteral("NEW"), f.name),
+                                quoted(f.name));
+            json.append({ f.name, jsonValue(f.name) });
+        }
+        // What a list of the bin shows: a booking's date and client, a
+        // contact's name.
+        const QString summary = name == QLatin1String(table::Booking)
+            ? QStringLiteral("trim(coalesce(OLD.%1, '') || ' ' || coalesce(OLD.%2, ''))")
+                  .arg(quoted(field::Booking::Date), quoted(field::Booking::Name))
+            : QStringLiteral("coalesce(OLD.%1, '')").arg(quoted(field::Phone::Name));
+        auto trigger = [&](const QString &event, const QString &when, const QString &body) {
+            const QString triggerName = QStringLiteral("%1 history on %2").arg(name, event.toLower());
+            all.append({ triggerName, name,
+                QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON %3%4 BEGIN %5 END")
+                    .arg(quoted(triggerName), event, on, when, body) });
+        };
+        trigger(QStringLiteral("INSERT"), QString(),
+            event(QStringLiteral("NEW.\"ID\""), historyAction::added, QStringLiteral("NULL, NULL, NULL")));
+        trigger(QStringLiteral("UPDATE"), QStringLiteral(" WHEN ") + changed.join(QLatin1String(" OR ")),
+            perField.join(QLatin1Char(' ')));
+        // The bin keeps a record binDays days: the older ones go as another
+        // comes in.
+        trigger(QStringLiteral("DELETE"), QString(),
+            QStringLiteral("DELETE FROM %1 WHERE %2 < strftime('%Y-%m-%dT%H:%M:%SZ', 'now', '-%3 days'); "
+                           "INSERT INTO %1 (%4, %5, %2, %6, %7, %8) VALUES (%9, OLD.\"ID\", %10, '', %11, "
+                           "%12); ")
+                    .arg(quoted(table::Bin), quoted(field::Bin::Deleted))
+                    .arg(binDays)
+                    .arg(quoted(field::Bin::Kind), quoted(field::Bin::Record), quoted(field::Bin::Login),
+                        quoted(field::Bin::Summary), quoted(field::Bin::Row), kind, stampNow(), summary,
+                        jsonObject(json))
+                // The entry just written has the highest key.
+                + QStringLiteral("UPDATE %1 SET %2 = %3 WHERE \"ID\" = (SELECT max(\"ID\") FROM %1); "
+                                 "UPDATE %1 SET %2 = %4 WHERE \"ID\" = (SELECT max(\"ID\") FROM %1); ")
+                      .arg(quoted(table::Bin), quoted(field::Bin::Row),
+                          controlEscapes(quoted(field::Bin::Row)).value(0),
+                          controlEscapes(quoted(field::Bin::Row)).value(1))
+                + event(QStringLiteral("OLD.\"ID\""), historyAction::deleted,
+                    QStringLiteral("NULL, NULL, NULL")));
+    }
+    return all;
+}
+
+QList<TriggerDef> ownTriggers(int layout)
+{
+    return stampTriggers(layout) + historyTriggers(layout);
+}
+
 } // namespace bm::schema

@@ -96,5 +96,33 @@ struct TriggerDef {
 // the stamp as it is.
 QList<TriggerDef> stampTriggers(int layout);
 
+// The history of bookings and contacts and the bin of the deleted ones
+// (fields.h: table::History, table::Bin), from layout historySince on. Both
+// are written by triggers alone: a new record writes one "added" event, a
+// save one "changed" event for each field whose value changed (a save that
+// changes nothing writes none), a deletion a "deleted" event and the whole
+// record into the bin, where it is kept binDays days. The file's triggers
+// write no login or desk; the server's write its session's.
+inline constexpr int historySince = 10;
+inline constexpr int binDays = 30;
+inline constexpr const char historyIndex[] = "History by Record";
+
+// The tables whose records have a history and go to the bin.
+const QStringList &historyTables();
+
+// The CREATE statements of the two tables and of the history's index, as
+// the file has them.
+QString createHistoryTable();
+QString createBinTable();
+QString createHistoryIndex();
+
+// The history's and the bin's triggers of a layout (none before
+// historySince), each naming the fields of its layout.
+QList<TriggerDef> historyTriggers(int layout);
+
+// Every trigger the program keeps in a file of the layout: the stamps' and
+// the history's.
+QList<TriggerDef> ownTriggers(int layout);
+
 } // namespace schema
 } // namespace bm

@@ -81,6 +81,8 @@ void TestHostileFiles::refused_data()
             "CREATE TRIGGER wipe AFTER INSERT ON Phone BEGIN DELETE FROM Booking; END",
             "holds a trigger named wipe, which Brindlemoor does not use. It was left as it is." },
         { "view in place of Phone with an INSTEAD OF trigger",
+            "DROP TRIGGER \"Phone history on insert\"; DROP TRIGGER \"Phone history on update\";"
+            "DROP TRIGGER \"Phone history on delete\";"
             "ALTER TABLE Phone RENAME TO \"Phone rows\";"
             "CREATE VIEW Phone AS SELECT * FROM \"Phone rows\";"
             "CREATE TRIGGER phone_add INSTEAD OF INSERT ON Phone BEGIN DELETE FROM Booking; END",
@@ -163,8 +165,27 @@ void TestHostileFiles::refused_data()
             "holds a trigger named Booking stamp on update, which Brindlemoor does not use" },
         { "table of a later layout in a file of an older one",
             "UPDATE \"Schema Version\" SET Version = 5; DROP TRIGGER \"Booking stamp on update\"; "
+            "DROP TRIGGER \"Booking history on insert\"; DROP TRIGGER \"Booking history on update\";"
+            "DROP TRIGGER \"Booking history on delete\"; DROP TRIGGER \"Phone history on insert\";"
+            "DROP TRIGGER \"Phone history on update\"; DROP TRIGGER \"Phone history on delete\";"
             "ALTER TABLE Booking DROP COLUMN Guide",
             "holds a table named Guides, which Brindlemoor does not use" },
+        { "a trigger of its own on the history",
+            "CREATE TRIGGER \"History forgets\" AFTER INSERT ON History BEGIN DELETE FROM History; END",
+            "holds a trigger named History forgets, which Brindlemoor does not use" },
+        { "the bin's trigger written otherwise",
+            "DROP TRIGGER \"Booking history on delete\"; CREATE TRIGGER \"Booking history on delete\" "
+            "AFTER DELETE ON Booking BEGIN SELECT 1; END",
+            "holds a trigger named Booking history on delete, which Brindlemoor does not use" },
+        { "the bin with a default of its own",
+            "DROP TABLE Bin; CREATE TABLE Bin (ID INTEGER PRIMARY KEY AUTOINCREMENT, Kind TEXT NOT NULL, "
+            "Record INTEGER NOT NULL, Deleted TEXT NOT NULL, Login TEXT DEFAULT 'x', Summary TEXT, Row TEXT "
+            "NOT "
+            "NULL)",
+            "holds a table named Bin that is not as Brindlemoor makes it" },
+        { "the history without its index", "DROP INDEX \"History by Record\"",
+            "is not a complete Brindlemoor database: the index History by Record of the table History is "
+            "missing." },
         { "mark of two rows", "INSERT INTO \"Schema Version\" (Version) VALUES (2)",
             "holds a version mark that can not be read (it holds 2 versions instead of one)" },
         { "mark that is no number", "UPDATE \"Schema Version\" SET Version = 'two'",
@@ -252,6 +273,9 @@ void TestHostileFiles::allowed_data()
             "Bait text /* COLLATE NOCASE */, PRIMARY KEY (\"ID\"))",
             "Lures" },
         { "first layout, without the mark",
+            "DROP TRIGGER \"Booking history on insert\"; DROP TRIGGER \"Booking history on update\";"
+            "DROP TRIGGER \"Booking history on delete\"; DROP TRIGGER \"Phone history on insert\";"
+            "DROP TRIGGER \"Phone history on update\"; DROP TRIGGER \"Phone history on delete\";"
             "DROP TABLE \"Schema Version\"; DROP INDEX \"Booking by Date\"; DROP INDEX \"Booking by Lake\";"
             "DROP INDEX \"Booking by Name\"; DROP INDEX \"Phone by Name\"; DROP INDEX \"Reminder by Date\";"
             "DROP INDEX \"Diary by Date\";"
@@ -264,7 +288,8 @@ void TestHostileFiles::allowed_data()
             "DROP TABLE \"Page Trips\"; DROP TABLE \"Days Off\"; DROP TABLE \"Page Requests\";"
             "ALTER TABLE Booking DROP COLUMN Status; ALTER TABLE Booking DROP COLUMN \"Party Size\";"
             "ALTER TABLE Booking DROP COLUMN \"Start Time\";"
-            "DROP TABLE Outbox; DROP TABLE \"Mail Settings\"; DROP TABLE \"Mail Texts\"",
+            "DROP TABLE Outbox; DROP TABLE \"Mail Settings\"; DROP TABLE \"Mail Texts\";"
+            "DROP TABLE History; DROP TABLE Bin",
             "Schema Version" },
     };
     for (const auto &f : files) {

@@ -6,6 +6,7 @@
 #include "db/dbfiles.h"
 #include "db/engine/migrations.h"
 #include "db/engine/schemacheck.h"
+#include "db/query.h"
 #include "schema/schema.h"
 
 #include <QDir>
@@ -64,6 +65,7 @@ QStringList programIndexes()
     QStringList names;
     for (const schema::IndexDef &i : schema::indexes())
         names << i.name;
+    names << QLatin1String(schema::historyIndex);
     names.sort();
     return names;
 }
@@ -77,9 +79,9 @@ void makeLayoutOne(const QString &path, const QString &contact)
     QVERIFY(QFile::copy(QStringLiteral(":/delivered/tallow.mdb"), path));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
     QString sql;
-    for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
+    for (const schema::TriggerDef &t : schema::ownTriggers(migrations::currentVersion))
         sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
-    sql += QStringLiteral("DROP TABLE %1; DROP TABLE \"Schema Version\";")
+    sql += QStringLiteral("DROP TABLE History; DROP TABLE Bin; DROP TABLE %1; DROP TABLE \"Schema Version\";")
                .arg(schema::quoted(QLatin1String(schema::stampTable)));
     for (const TableDef &t : schema::tables())
         if (t.since > 1)
@@ -121,6 +123,7 @@ private slots:
     void failedMigrationLeavesTheFileAsItWas();
     void laterLayoutAddsAFieldAndIsRefusedByThisVersion();
     void layoutSixBookingsBecomeConfirmed();
+    void layoutNineRecordsHistoryFromNowOn();
 };
 
 void TestMigrations::deliveredFileHasTheCurrentLayout()
@@ -198,6 +201,10 @@ void TestMigrations::failedMigrationLeavesTheFileAsItWas_data()
     QTest::newRow("the stamps made, then a failure")
         << QList<migrations::Step> { program[0], program[1], failingAfter(program[2], "the disk is full") }
         << "layout 3: the disk is full";
+    QTest::newRow("the history made, then a failure")
+        << QList<migrations::Step>(program.begin(), program.begin() + schema::historySince - 1)
+            + QList<migrations::Step> { failingAfter(program[schema::historySince - 1], "the disk is full") }
+        << QStringLiteral("layout %1: the disk is full").arg(schema::historySince);
     QTest::newRow("a statement the engine refuses") << QList<migrations::Step> { program[0], program[1],
         { 3, [](sqlite3 *db) {
              char *e = nullptr;
@@ -242,8 +249,8 @@ void TestMigrations::layoutSixBookingsBecomeConfirmed()
 {
     db::closeAll();
     const QString path = databasePath();
-    QString sql;
-    for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
+    QString sql = QStringLiteral("DROP TABLE History; DROP TABLE Bin;");
+    for (const schema::TriggerDef &t : schema::ownTriggers(migrations::currentVersion))
         sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
     for (const schema::IndexDef &i : schema::indexes())
         if (i.since >= 7)
@@ -278,6 +285,33 @@ void TestMigrations::layoutSixBookingsBecomeConfirmed()
             QStringLiteral("SELECT Kind, Record, Sequence, Modified FROM \"Change Stamp\" ORDER BY 1, 2")),
         stamps);
     QCOMPARE(indexNames(path), programIndexes());
+}
+
+// A file of the layout before the history: brought up to date, what was
+// there has no history and the bin is empty; what happens from then on is
+// recorded.
+void TestMigrations::layoutNineRecordsHistoryFromNowOn()
+{
+    db::closeAll();
+    const QString path = databasePath();
+    QString sql = QStringLiteral("DROP TABLE History; DROP TABLE Bin;");
+    for (const schema::TriggerDef &t : schema::historyTriggers(migrations::currentVersion))
+        sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
+    sql += QStringLiteral("UPDATE \"Schema Version\" SET Version = %1;"
+                          "INSERT INTO Booking (Name, Date) VALUES ('Ann Angler', '2027-05-01');")
+               .arg(schema::historySince - 1);
+    QVERIFY(test::execOnFile(path, sql));
+    QCOMPARE(schemacheck::inspect(path).version, schema::historySince - 1);
+
+    QVERIFY(db::prepare());
+    QVERIFY(db::write(path, QStringLiteral("Booking"),
+        QStringLiteral("UPDATE Booking SET Lake = 'Norfork' WHERE Name = 'Ann Angler'"), {}));
+    QVERIFY(db::write(path, QStringLiteral("Phone"), QStringLiteral("DELETE FROM Phone"), {}));
+    db::closeAll();
+    QCOMPARE(schemacheck::inspect(path).version, migrations::currentVersion);
+    QCOMPARE(rows(path, QStringLiteral("SELECT Kind, Action, Field, Old, New FROM History ORDER BY ID")),
+        QStringList({ "Booking|changed|Lake|<null>|Norfork", "Phone|deleted|<null>|<null>|<null>" }));
+    QCOMPARE(rows(path, QStringLiteral("SELECT Kind, Login FROM Bin")), QStringList { "Phone|" });
 }
 
 // A later layout adds a field by a step of its own; the file then carries

@@ -1,6 +1,7 @@
 // The lodge's rights, enforced by the server: each desk's login with plain
 // SQL, as a guide with psql and his password would try.
 
+#include "db/bin.h"
 #include "db/database.h"
 #include "db/rights.h"
 #include "lodgeserver.h"
@@ -26,6 +27,7 @@ private slots:
     void eachRole();
     void theDeskReadsItsRole_data();
     void theDeskReadsItsRole();
+    void theOfficeRestoresWhatWasDeleted();
     void anEarlierLodgeIsBroughtOver();
 
 private:
@@ -137,6 +139,19 @@ void TestRights::eachRole_data()
     row("forge who changed", "cy", R"(DELETE FROM "Desk Changes")", "refused");
     row("take the page's mail", "cy", R"(SELECT count(*) FROM bm_web_mail_take('x', 50))", "refused");
     row("guide's role", "cy", "SELECT bm_role()", "guide");
+    row("a contact he adds stays his", "cy",
+        R"(INSERT INTO "Phone" ("Name") VALUES ('Walk In'); SELECT count(*) FROM "Phone" WHERE "Name" = 'Walk In')",
+        "1");
+    row("history of his booking", "cy",
+        R"(SELECT count(*) > 0 FROM "History" WHERE "Kind" = 'Booking' AND "Record" = 101)", "true");
+    row("history of another's", "cy",
+        R"(SELECT count(*) FROM "History" WHERE "Kind" = 'Booking' AND "Record" = 102)", "0");
+    row("history of the clients", "cy", R"(SELECT count(*) FROM "History" WHERE "Kind" = 'Phone')", "1");
+    row("forge the history", "cy", R"(DELETE FROM "History")", "refused");
+    row("his change is in the history", "cy",
+        R"(UPDATE "Booking" SET "Notes" = 'rods' WHERE "ID" = 101; SELECT "Login" || ':' || "New" FROM "History" WHERE "Record" = 101 AND "Field" = 'Notes')",
+        "%cy%:rods");
+    row("look into the bin", "cy", R"(SELECT count(*) FROM "Bin")", "refused");
     row("the other guide's", "dee", R"(SELECT string_agg("Name", ',' ORDER BY "ID") FROM "Booking")", "Dora");
     // The office: every booking and client, the settings, not the roster.
     row("office's bookings", "bob", R"(SELECT count(*) FROM "Booking")", "2");
@@ -148,6 +163,9 @@ void TestRights::eachRole_data()
         "true");
     row("office's roster", "bob", R"(UPDATE "Guides" SET "Login" = '%bob%')", "refused");
     row("office's role", "bob", "SELECT bm_role()", "office");
+    row("office's bin", "bob",
+        R"(DELETE FROM "Booking" WHERE "ID" = 102; SELECT "Login" || ':' || "Summary" FROM "Bin" WHERE "Record" = 102)",
+        "%bob%:2026-06-02 Dora");
     // The owner: everything the program does, nothing the tables' owner does.
     row("owner's roster", "ann",
         R"(WITH x AS (UPDATE "Guides" SET "Phone" = '1' RETURNING 1) SELECT count(*) FROM x)", "2");
@@ -185,6 +203,33 @@ void TestRights::theDeskReadsItsRole()
     QCOMPARE(int(rights.role), role);
     QCOMPARE(rights.guide, guide);
     QCOMPARE(rights.login, m_lodge.login(login));
+}
+
+void TestRights::theOfficeRestoresWhatWasDeleted()
+{
+    QCOMPARE(as(QStringLiteral("dee"), QStringLiteral(R"(DELETE FROM "Booking" WHERE "ID" = 102; COMMIT)")),
+        QStringLiteral("done"));
+    // A guide's desk has no bin to read.
+    QList<db::bin::Entry> entries;
+    QVERIFY(!db::bin::read(m_lodge.uri(QStringLiteral("cy")), entries));
+    db::closeAll();
+    const QString office = m_lodge.uri(QStringLiteral("bob"));
+    QVERIFY(db::bin::read(office, entries));
+    const auto entry = std::find_if(
+        entries.cbegin(), entries.cend(), [](const db::bin::Entry &e) { return e.record == 102; });
+    QVERIFY(entry != entries.cend());
+    QCOMPARE(entry->login, m_lodge.login(QStringLiteral("dee")));
+    db::bin::Restored restored;
+    const Status s = db::bin::restore(office, entry->id, restored);
+    db::closeAll();
+    QVERIFY2(s, qPrintable(s.message()));
+    QCOMPARE(int(restored.outcome), int(db::bin::Outcome::SameId));
+    // Back with its money and its message, and his guide sees it again.
+    QCOMPARE(as(QStringLiteral("dee"),
+                 QStringLiteral(
+                     R"(SELECT b."Name" || ':' || b."Total Charge" || ':' || o."Recipient" FROM "Booking" b )"
+                     R"(JOIN "Outbox" o ON o."Booking" = CAST(b."ID" AS TEXT) WHERE b."ID" = 102)")),
+        QStringLiteral("Dora:5000000:dora@example.com"));
 }
 
 void TestRights::anEarlierLodgeIsBroughtOver()
@@ -251,12 +296,13 @@ QString TestRights::as(const QString &login, const QString &sql)
         QSqlQuery q(desk.database());
         if (!q.exec(QStringLiteral("BEGIN")))
             return QStringLiteral("no transaction");
-        // Statements ending in COMMIT are the lodge's records, one by one.
+        // Statements one by one (no row's text holds a semicolon); the
+        // answer is the last one's. Ending in COMMIT keeps them: the lodge's
+        // records.
         const bool commits = statement.trimmed().endsWith(QLatin1String("COMMIT"));
-        QStringList parts { statement };
-        if (commits)
-            parts = statement.left(statement.lastIndexOf(QLatin1String("COMMIT")))
-                        .split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        const QStringList parts
+            = (commits ? statement.left(statement.lastIndexOf(QLatin1String("COMMIT"))) : statement)
+                  .split(QLatin1Char(';'), Qt::SkipEmptyParts);
         bool ran = true;
         for (const QString &part : std::as_const(parts))
             if (!part.trimmed().isEmpty() && !(ran = q.exec(part)))

@@ -4,6 +4,7 @@
 #include "testenv.h"
 
 #include "core/apppaths.h"
+#include "db/bin.h"
 #include "db/database.h"
 #include "db/engine/migrations.h"
 #include "db/filter.h"
@@ -225,7 +226,8 @@ private slots:
     // kept: the roster and the booking's guide are added, and every table
     // announces its changes and notes who made them; a booking gains its
     // Status (Confirmed for those there, with no change stamped on them),
-    // the booking page's tables and functions come in, and the outbox.
+    // the booking page's tables and functions come in, the outbox, and the
+    // history with the bin.
     void earlierLayoutIsBroughtUp_data()
     {
         QTest::addColumn<int>("layout");
@@ -243,16 +245,19 @@ private slots:
             "DROP TABLE \"Mail Texts\"" };
         const QStringList nine { "DROP FUNCTION bm_web_mail_queue", "DROP FUNCTION bm_web_mail_take",
             "DROP FUNCTION bm_web_mail_done" };
+        const QStringList ten { "DROP TABLE \"History\"", "DROP TABLE \"Bin\"",
+            "DROP FUNCTION bm_history CASCADE" };
         // The rights of a database without the lodge's roles: functions and
         // the view alone.
         const QStringList eleven { "DROP VIEW \"Schedule\"", "DROP FUNCTION bm_booking_guide CASCADE",
             "DROP FUNCTION bm_apply_rights", "DROP FUNCTION bm_role", "DROP FUNCTION bm_role_of",
             "DROP FUNCTION bm_guide", "DROP FUNCTION bm_added_by_me" };
         QTest::newRow("layout 10") << 10 << eleven;
-        QTest::newRow("layout 8") << 8 << eleven + nine;
-        QTest::newRow("layout 7") << 7 << eleven + nine + eight;
-        QTest::newRow("layout 6") << 6 << eleven + nine + eight + seven;
-        QTest::newRow("layout 5") << 5 << eleven + nine + eight + seven + six;
+        QTest::newRow("layout 9") << 9 << eleven + ten;
+        QTest::newRow("layout 8") << 8 << eleven + ten + nine;
+        QTest::newRow("layout 7") << 7 << eleven + ten + nine + eight;
+        QTest::newRow("layout 6") << 6 << eleven + ten + nine + eight + seven;
+        QTest::newRow("layout 5") << 5 << eleven + ten + nine + eight + seven + six;
     }
 
     void earlierLayoutIsBroughtUp()
@@ -301,6 +306,8 @@ private slots:
         QVERIFY(db::write(server, "Booking", "UPDATE Booking SET Guide = 'Ann' WHERE Name = 'kept'", {}));
         QCOMPARE(answers(server, "SELECT count(*) FROM \"Desk Changes\" WHERE \"Kind\" = 'Booking'"),
             QStringList { "1" });
+        // What was there has no history; what happens from now on has.
+        QCOMPARE(answers(server, "SELECT \"Field\" FROM \"History\""), QStringList { "Guide" });
         QCOMPARE(answers(server,
                      "SELECT count(*) FROM pg_trigger WHERE tgname LIKE '% announced' AND NOT tgisinternal"),
             QStringList { QString::number(schema::tables().size()) });
@@ -427,12 +434,25 @@ private slots:
         const Status copied = servercopy::copy(file, server, &report);
         QVERIFY2(copied, qPrintable(copied.message()));
         QVERIFY(report.summary().contains("Booking: 589"));
-        for (const QString table : { "Booking", "Phone", "Lures", "Change Stamp" }) {
+        for (const QString table : { "Booking", "Phone", "Lures", "Change Stamp", "History", "Bin" }) {
             const QString sql = table == QLatin1String("Change Stamp")
                 ? "SELECT Kind, Record, Sequence, Modified FROM \"Change Stamp\" ORDER BY Kind, Record"
+                : table == QLatin1String("Bin")
+                ? "SELECT ID, Kind, Record, \"Deleted\", Login, \"Summary\" FROM \"Bin\" ORDER BY ID"
                 : QString("SELECT * FROM \"%1\" ORDER BY ID").arg(table);
             QCOMPARE(answers(server, sql), answers(file, sql));
         }
+        // A booking the file deleted comes back on the server as the file
+        // brings it back: every stored value, the amount too.
+        const QString binned = "SELECT ID FROM \"Bin\" WHERE Record = 50";
+        for (const QString &at : { file, server }) {
+            db::bin::Restored restored;
+            QVERIFY(db::bin::restore(at, answers(at, binned).value(0).toLongLong(), restored));
+            QCOMPARE(restored.outcome, db::bin::Outcome::SameId);
+        }
+        QCOMPARE(answers(server, "SELECT * FROM Booking WHERE ID = 50"),
+            answers(file, "SELECT * FROM Booking WHERE ID = 50"));
+        QCOMPARE(answers(server, "SELECT count(*) FROM Booking WHERE ID = 50"), QStringList { "1" });
         db::Written w;
         QVERIFY(db::write(server, "Booking", "INSERT INTO Booking (Name) VALUES ('after')", {}, &w));
         QCOMPARE(w.insertId, answers(file, "SELECT max(ID) FROM Booking").first().toLongLong() + 1);
@@ -440,7 +460,7 @@ private slots:
         const Status again = servercopy::copy(file, server);
         QVERIFY(!again);
         QVERIFY2(again.message().contains("already holds records"), qPrintable(again.message()));
-        QCOMPARE(answers(server, "SELECT COUNT(*) FROM Booking"), QStringList { "590" });
+        QCOMPARE(answers(server, "SELECT COUNT(*) FROM Booking"), QStringList { "591" });
     }
 };
 

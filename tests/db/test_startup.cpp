@@ -239,7 +239,7 @@ private slots:
         const QString path = databasePath();
         const QString blank = layout.isEmpty() ? QStringLiteral(" ") : layout;
         QString sql;
-        for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
+        for (const schema::TriggerDef &t : schema::ownTriggers(migrations::currentVersion))
             sql += QStringLiteral("DROP TRIGGER %1; %2;")
                        .arg(schema::quoted(t.name),
                            QString(t.sql).replace(QLatin1String(" BEGIN "), blank + "BEGIN" + blank));

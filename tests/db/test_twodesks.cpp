@@ -5,6 +5,7 @@
 #include "db/changes.h"
 #include "db/database.h"
 #include "db/engine/server.h"
+#include "db/history.h"
 #include "db/query.h"
 #include "db/recordsource.h"
 
@@ -36,6 +37,7 @@ private slots:
     void anotherDesksSaveIsHeard_data();
     void anotherDesksSaveIsHeard();
     void aDeskCatchesUpAfterItsConnectionIsBack();
+    void historyTellsWhichDeskAndLogin();
 
 private:
     // The other desk runs statements of the server's own; false fails the test.
@@ -360,6 +362,41 @@ void TestTwoDesks::newRecordsOfBothDesksStay()
     QVERIFY(db::Query(m_uri).single(
         QStringLiteral("SELECT COUNT(*) FROM Booking WHERE Name LIKE 'Here %'"), {}, mine));
     QCOMPARE(mine.toInt(), 5);
+}
+
+// Each desk's change is recorded with its own login and desk, also a
+// login that may not write the history itself: the server records it with
+// its own rights.
+void TestTwoDesks::historyTellsWhichDeskAndLogin()
+{
+    const QString guide = QStringLiteral("bm_history_guide");
+    QSqlQuery(m_other->database()).exec(QStringLiteral("CREATE ROLE %1").arg(guide)); // may be there already
+    QVERIFY(otherDesk(
+        QStringLiteral("GRANT SELECT, UPDATE ON \"Booking\", \"Change Stamp\", \"Desk Changes\" TO %1; "
+                       "GRANT INSERT ON \"Change Stamp\", \"Desk Changes\" TO %1; "
+                       "REVOKE ALL ON \"History\", \"Bin\" FROM %1")
+            .arg(guide)));
+    QVERIFY(db::write(m_uri, QStringLiteral("Booking"),
+        QStringLiteral("UPDATE Booking SET Lake = ? WHERE ID = ?"), { QStringLiteral("Norfork"), m_id }));
+    QVERIFY(otherDesk(QStringLiteral("SET SESSION AUTHORIZATION %1").arg(guide)));
+    QVERIFY(otherDesk(
+        QStringLiteral("UPDATE \"Booking\" SET \"Telephone\" = '555-0199' WHERE \"ID\" = %1").arg(m_id)));
+    QVERIFY(otherDesk(QStringLiteral("RESET SESSION AUTHORIZATION")));
+
+    QList<db::history::Event> events;
+    QVERIFY(db::history::read(m_uri, QStringLiteral("Booking"), m_id, events));
+    QCOMPARE(events.size(), 3);
+    QCOMPARE(events[0].field, QString("Telephone"));
+    QCOMPARE(events[0].before, QString("555-0100"));
+    QCOMPARE(events[0].after, QString("555-0199"));
+    QCOMPARE(events[0].login, guide);
+    QCOMPARE(events[0].desk, QString("cabin-2"));
+    QCOMPARE(events[1].field, QString("Lake"));
+    QVariant login;
+    QVERIFY(db::Query(m_uri).single(QStringLiteral("SELECT session_user"), {}, login));
+    QCOMPARE(events[1].login, login.toString());
+    QVERIFY(!events[1].desk.isEmpty() && events[1].desk != events[0].desk);
+    QCOMPARE(events[2].action, QString("added"));
 }
 
 BM_TEST_MAIN(TestTwoDesks)

@@ -789,9 +789,10 @@ private slots:
         db::closeAll();
         const QString path = databasePath();
         QString older;
-        for (const schema::TriggerDef &t : schema::stampTriggers(migrations::currentVersion))
+        for (const schema::TriggerDef &t : schema::ownTriggers(migrations::currentVersion))
             older += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
-        older += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(schema::stampTable));
+        older += QStringLiteral("DROP TABLE %1; DROP TABLE History; DROP TABLE Bin;")
+                     .arg(schema::quoted(schema::stampTable));
         for (const TableDef &t : schema::tables())
             if (t.since > layout)
                 older += QStringLiteral("DROP TABLE %1;").arg(schema::quoted(t.name));

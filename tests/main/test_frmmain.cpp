@@ -195,7 +195,8 @@ void TestFrmMain::menus_data()
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
                                       "mnuLog=Fishing Log", "mnuSeason=Season Summary",
                                       "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide...",
-                                      "mnuRequests=Requests...", "mnuOutbox=Outbox..." };
+                                      "mnuRequests=Requests...", "mnuOutbox=Outbox...",
+                                      "mnuHistory=History...", "mnuBin=Deleted Records..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
                                     "mnuGuides=Guides...", "mnuBookingPage=Booking Page...",
@@ -249,7 +250,7 @@ void TestFrmMain::commandEnabling_data()
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
              "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
              "mnuGuides", "mnuBookingPage", "mnuMail", "mnuMailTexts", "mnuAssignGuide", "mnuRequests",
-             "mnuOutbox", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+             "mnuOutbox", "mnuHistory", "mnuBin", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",
@@ -557,7 +558,7 @@ void TestFrmMain::topicsOfEveryWindow_data()
 {
     QTest::addColumn<QString>("number");
     for (const char *n : { "10", "400", "1200", "2200", "2300", "2600", "2700", "2800", "3000", "3200",
-             "3300", "3400", "3600", "3700", "3800" })
+             "3300", "3400", "3600", "3700", "3800", "3900", "4000" })
         QTest::newRow(n) << n;
 }
 

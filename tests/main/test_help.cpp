@@ -26,7 +26,7 @@ namespace
 const QList<int> &tableTopics()
 {
     static const QList<int> topics { 10, 400, 1200, 2200, 2300, 2600, 2700, 2800, 3000, 3200, 3300, 3400,
-        3500, 3600, 3700, 3800 };
+        3500, 3600, 3700, 3800, 3900, 4000 };
     return topics;
 }
 
@@ -327,6 +327,10 @@ void TestHelp::helpKeyInEveryWindow_data()
                             << "frmOutbox" << 3700;
     QTest::newRow("mail texts") << "mnuMailTexts"
                                 << "frmMailTexts" << 3800;
+    QTest::newRow("history") << "mnuHistory"
+                             << "frmHistory" << 3900;
+    QTest::newRow("deleted records") << "mnuBin"
+                                     << "frmBin" << 4000;
 }
 
 // F1 in each window runs that window's own Help command.

@@ -84,9 +84,9 @@ QString addLayout(sqlite3 *db, int version)
             !e.isEmpty())
             return e;
     }
-    // The stamp triggers name the fields they compare, so each layout from
-    // the stamps' on writes them anew, with its own fields.
-    for (const schema::TriggerDef &t : schema::stampTriggers(version))
+    // The stamp and history triggers name the fields they compare, so each
+    // layout from theirs on writes them anew, with its own fields.
+    for (const schema::TriggerDef &t : schema::ownTriggers(version))
         if (QString e
             = exec(db, QStringLiteral("DROP TRIGGER IF EXISTS %1; %2").arg(schema::quoted(t.name), t.sql));
             !e.isEmpty())
@@ -167,6 +167,18 @@ QString confirmBookings(sqlite3 *db)
                 QLatin1String(bookingStatus::confirmed)));
 }
 
+// Layout 10: the history of bookings and contacts and the bin of deleted
+// ones (their triggers are written by the runner). What happened before has
+// no history.
+QString createHistory(sqlite3 *db)
+{
+    for (const QString &sql :
+        { schema::createHistoryTable(), schema::createBinTable(), schema::createHistoryIndex() })
+        if (QString e = exec(db, sql); !e.isEmpty())
+            return e;
+    return {};
+}
+
 } // namespace
 
 const QList<Step> &steps()
@@ -190,7 +202,7 @@ const QList<Step> &steps()
         // The shared database's functions of the outbox for the booking
         // page's service; the file has nothing to change.
         { 9, nullptr },
-        { 10, nullptr },
+        { 10, createHistory },
         // The lodge's rights on the shared database; the file, one person
         // with every right, has nothing to change.
         { 11, nullptr },

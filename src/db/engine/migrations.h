@@ -28,8 +28,10 @@ namespace bm
 // bookings there become Confirmed) and the tables of the booking page.
 // Layout 8 adds the outbox of mail, the mail server's settings and the mail
 // texts. Layout 9 changes only the shared database (the outbox's functions
-// for the booking page's service). Layout 11 changes only the shared
-// database (the lodge's rights, rightssql.h).
+// for the booking page's service). Layout 10 adds the history of bookings
+// and contacts and the bin of deleted ones (schema.h, historySince), kept
+// by triggers. Layout 11 changes only the shared database (the lodge's
+// rights, rightssql.h).
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do

@@ -3,6 +3,7 @@
 #include "db/engine/engine.h"
 #include "db/engine/migrations.h"
 #include "schema/declarations.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QDir>
@@ -102,6 +103,8 @@ const Object *find(const QList<Object> &objects, const QString &type, const QStr
     return nullptr;
 }
 
+QString normalizedSql(const QString &sql);
+
 // A table of the file's layout (one a later layout brings in is not yet the
 // program's).
 bool isProgramTable(const QString &name, int version)
@@ -120,7 +123,18 @@ bool isAllowedOtherTable(const QString &name, int version)
     return sameName(name, QLatin1String(migrations::markTable))
         || sameName(name, QLatin1String("sqlite_sequence"))
         || name.startsWith(QLatin1String("sqlite_stat"), Qt::CaseInsensitive)
-        || (version >= schema::stampsSince && sameName(name, QLatin1String(schema::stampTable)));
+        || (version >= schema::stampsSince && sameName(name, QLatin1String(schema::stampTable)))
+        || (version >= schema::historySince
+            && (sameName(name, QLatin1String(table::History)) || sameName(name, QLatin1String(table::Bin))));
+}
+
+// The history's index, exactly as the program makes it, in the layouts that
+// have it.
+bool isHistoryIndex(const Object &index, int version)
+{
+    return version >= schema::historySince && sameName(index.name, QLatin1String(schema::historyIndex))
+        && sameName(index.table, QLatin1String(table::History))
+        && normalizedSql(index.sql) == normalizedSql(schema::createHistoryIndex());
 }
 
 // A statement with every run of blanks and line breaks outside quotes and
@@ -512,7 +526,7 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
 
     // Code of the file's own, before anything else is read. The program's
     // own triggers of the file's layout may stay, exactly as it writes them.
-    const QList<schema::TriggerDef> ownTriggers = schema::stampTriggers(version);
+    const QList<schema::TriggerDef> ownTriggers = schema::ownTriggers(version);
     for (const Object &o : objects) {
         if (o.type == QLatin1String("trigger") && !isOwnTrigger(o, ownTriggers))
             return refusal(shownAs, notUsed(QStringLiteral("a trigger named %1").arg(o.name)));
@@ -583,7 +597,7 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
             return refusal(shownAs, notUsed(QStringLiteral("a table named %1").arg(o.name)));
 
     for (const Object &o : objects) {
-        if (o.type != QLatin1String("index"))
+        if (o.type != QLatin1String("index") || isHistoryIndex(o, version))
             continue;
         QString error;
         const QString problem = indexProblem(db, o, version, &error);
@@ -627,6 +641,27 @@ Finding inspect(sqlite3 *db, const QString &shownAs, int newest, bool checkPages
             if (!find(objects, QStringLiteral("trigger"), t.name))
                 return refusal(shownAs,
                     incomplete(QStringLiteral("the trigger %1 of the table %2").arg(t.name, t.table)));
+    }
+
+    // The history and the bin of the file's layout, as the program makes
+    // them, and the history's index (their triggers are checked above).
+    if (version >= schema::historySince) {
+        for (const auto &[name, sql] :
+            { std::pair { QLatin1String(table::History), schema::createHistoryTable() },
+                std::pair { QLatin1String(table::Bin), schema::createBinTable() } }) {
+            const Object *t = find(objects, QStringLiteral("table"), name);
+            if (!t)
+                return refusal(shownAs, incomplete(QStringLiteral("the table %1").arg(name)));
+            if (normalizedSql(t->sql) != normalizedSql(sql))
+                return refusal(shownAs,
+                    notUsed(
+                        QStringLiteral("a table named %1 that is not as Brindlemoor makes it").arg(t->name)));
+        }
+        const Object *index = find(objects, QStringLiteral("index"), QLatin1String(schema::historyIndex));
+        if (!index || !isHistoryIndex(*index, version))
+            return refusal(shownAs,
+                incomplete(QStringLiteral("the index %1 of the table %2")
+                               .arg(QLatin1String(schema::historyIndex), QLatin1String(table::History))));
     }
 
     // Without the check of every page, each table's first and last records

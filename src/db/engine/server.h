@@ -67,6 +67,11 @@ struct LastChange {
 };
 [[nodiscard]] Status lastChange(const QString &uri, const QString &table, qint64 record, LastChange &out);
 
+// The computer's name in a session's application name, as the server
+// records it for a change ("Brindlemoor@ann-laptop": "ann-laptop"); another
+// program's name as it is.
+QString deskOf(const QString &applicationName);
+
 // A value of a result row as the file's engine would give it: integers as
 // qlonglong (true and false as 1 and 0), null as an invalid QVariant.
 QVariant asStored(const QVariant &value);

@@ -2,6 +2,7 @@
 
 #include "db/engine/migrations.h"
 #include "db/query.h"
+#include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QDate>
@@ -152,6 +153,10 @@ const QHash<QString, QString> &knownNames()
         add(QLatin1String(schema::stampTable));
         for (const char *f : { "Kind", "Record", "Sequence", "Modified" })
             add(QLatin1String(f));
+        // The history and the bin by their names alone: their fields' names
+        // (At, Row, New...) are words of the server's own as well.
+        add(QLatin1String(table::History));
+        add(QLatin1String(table::Bin));
         return all;
     }();
     return names;
