@@ -7,8 +7,8 @@
 # folder of its own (build-asan or build-tsan), and runs it RUNS times
 # (default 5) against a throwaway PostgreSQL server. Stops at the first run
 # the sanitizer, or the test, finds fault with; its report is in
-# BUILD/sanitized-desk.log. Qt is not built with the thread sanitizer: its
-# own threads' reports are suppressed (tests/tsan.supp), ours are not.
+# BUILD/sanitized-desk.log. Qt is not built with the thread sanitizer: a
+# suppressions file for Qt's own threads may be given in TSAN_SUPPRESSIONS.
 set -Eeuo pipefail
 
 kind="${1:-}"
@@ -36,7 +36,7 @@ bash tests/support/pgcluster.sh start "$state" >/dev/null
 export QT_QPA_PLATFORM=offscreen BM_TEST_SERVER="$state"
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp:${TSAN_OPTIONS:-}"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${TSAN_SUPPRESSIONS:+:suppressions=$TSAN_SUPPRESSIONS}:${TSAN_OPTIONS:-}"
 log="$build/sanitized-desk.log"
 for run in $(seq 1 "$runs"); do
   if ! nice -n 10 "$build/tests/main/test_busydesk" >"$log" 2>&1; then
