@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 namespace bm::db::live
 {
@@ -62,15 +63,10 @@ public:
         if (reopened) {
             // Whatever was saved while this desk could not hear: every
             // table is read again, once the caller that reopened is done.
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    qCInfo(dataLog).noquote() << QStringLiteral("%1 answers again; every list is read anew.")
-                                                     .arg(server::displayName(m_location));
-                    for (const TableDef &t : schema::tables())
-                        changedElsewhere(t.name);
-                },
-                Qt::QueuedConnection);
+            qCInfo(dataLog).noquote() << QStringLiteral("%1 answers again; every list is read anew.")
+                                             .arg(server::displayName(m_location));
+            for (const TableDef &t : schema::tables())
+                changedElsewhere(t.name);
         }
     }
 
@@ -85,10 +81,28 @@ private:
             changedElsewhere(table);
     }
 
+    // What was cached is stale at once; the windows are told later, from
+    // the event loop, each table once however often it was written
+    // meanwhile. The driver says what it heard from inside its own reading
+    // of the connection, which the windows' reads would re-enter (and
+    // which a connection opened afresh by them would delete under it); and
+    // a lodge saving faster than this desk reads its lists would otherwise
+    // keep it reading them and never let it paint or close a window.
     void changedElsewhere(const QString &table)
     {
         bumpGeneration(m_location);
-        DataChanges::instance().notifyFromElsewhere(m_location, table);
+        if (m_heard.contains(table))
+            return;
+        m_heard.append(table);
+        if (m_heard.size() == 1)
+            QMetaObject::invokeMethod(this, &Follower::tell, Qt::QueuedConnection);
+    }
+
+    void tell()
+    {
+        const QStringList tables = std::exchange(m_heard, {});
+        for (const QString &table : tables)
+            DataChanges::instance().notifyFromElsewhere(m_location, table);
     }
 
     // A connection the server has lost is opened again once the server
@@ -129,6 +143,7 @@ private:
     QString m_connection;
     QTimer m_watch;
     QPointer<QThread> m_probe;
+    QStringList m_heard; // tables written elsewhere, not yet told
     int m_retryMs = watchMs;
     int m_waitedMs = 0;
 };
