@@ -104,7 +104,7 @@ void FrmOutbox::sendAgain()
     if (!m)
         return;
     bool changed = false;
-    if (platform::reportFailure(
+    if (!platform::reportFailure(
             db::outbox::sendAgain(databasePath(), m->id, QDateTime::currentDateTimeUtc(), changed), this))
         return;
     if (!changed)
@@ -119,7 +119,7 @@ void FrmOutbox::cancelMessage()
     if (!m)
         return;
     bool changed = false;
-    if (platform::reportFailure(db::outbox::cancel(databasePath(), m->id, changed), this))
+    if (!platform::reportFailure(db::outbox::cancel(databasePath(), m->id, changed), this))
         return;
     if (!changed)
         platform::inform(

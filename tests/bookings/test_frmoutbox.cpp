@@ -1,5 +1,6 @@
 #include "bookings/frmoutbox.h"
 #include "core/apppaths.h"
+#include "db/database.h"
 #include "db/outbox.h"
 #include "db/query.h"
 #include "main/frmmain.h"
@@ -11,6 +12,7 @@
 
 #include <QAction>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTest>
 
@@ -96,6 +98,17 @@ void TestFrmOutbox::cancelAndSendAgain()
     QVERIFY(queued(QStringLiteral("bob@example.com"), QStringLiteral("Reminder")) > 0);
     QCOMPARE(w->grid()->rowCount(), 3);
     QCOMPARE(w->grid()->item(0, 3)->text(), QStringLiteral("Reminder"));
+
+    // Sent by another sender before the window heard of it: one box says so.
+    w->grid()->selectRow(0);
+    QVERIFY(cancel->isEnabled());
+    QVERIFY(QSqlQuery(db::connection(databasePath()))
+                .exec(QStringLiteral("UPDATE \"Outbox\" SET \"State\" = 'Sent' WHERE \"Recipient\" = "
+                                     "'bob@example.com'")));
+    messages.expect();
+    cancel->click();
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(messages.last().text.contains(QLatin1String("can no longer be cancelled")));
 }
 
 BM_TEST_MAIN(TestFrmOutbox)

@@ -165,7 +165,7 @@ void TestGuideDesk::commandsTheRoleMayNotUse_data()
     const QStringList settings { "mnuAssignGuide", "mnuBookingPage", "mnuMail", "mnuMailTexts" };
     QTest::newRow("owner") << "ann" << QStringList {};
     QTest::newRow("office") << "bob" << QStringList { "mnuGuides" };
-    QTest::newRow("guide") << "cy" << settings + QStringList { "mnuGuides" };
+    QTest::newRow("guide") << "cy" << settings + QStringList { "mnuGuides", "mnuBin" };
 }
 
 void TestGuideDesk::commandsTheRoleMayNotUse()
@@ -175,7 +175,7 @@ void TestGuideDesk::commandsTheRoleMayNotUse()
     openAs(login);
     QStringList found;
     for (const char *item : { "mnuAssignGuide", "mnuBookingPage", "mnuMail", "mnuMailTexts", "mnuGuides",
-             "mnuSeason", "mnuOutbox", "mnuRequests" }) {
+             "mnuSeason", "mnuOutbox", "mnuRequests", "mnuHistory", "mnuBin" }) {
         auto *action = m_main->findChild<QAction *>(item);
         QVERIFY2(action, item);
         if (!action->isEnabled()) {
