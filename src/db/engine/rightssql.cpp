@@ -68,11 +68,15 @@ QStringList statements(int layout)
     // yet. Runs with the owner's rights, since the history's own rows are
     // shown by what a guide may see of the records.
     sql << QStringLiteral(
-        "CREATE OR REPLACE FUNCTION bm_added_by_me(kind text, record bigint) RETURNS boolean LANGUAGE "
-        "plpgsql "
-        "STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$ BEGIN "
-        "RETURN EXISTS (SELECT 1 FROM \"History\" h WHERE h.\"Kind\" = kind AND h.\"Record\" = record "
-        "AND h.\"Action\" = 'added' AND h.\"Login\" = CAST(session_user AS text)); END $$");
+        "CREATE OR REPLACE FUNCTION bm_added_by_me(kind text, record bigint) RETURNS boolean "
+        "LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$ BEGIN "
+        "RETURN EXISTS (SELECT 1 FROM %1 h WHERE h.%2 = kind AND h.%3 = record "
+        "AND h.%4 = %5 AND h.%6 = CAST(session_user AS text)); END $$")
+               .arg(schema::quoted(QLatin1String(table::History)),
+                   schema::quoted(QLatin1String(field::History::Kind)),
+                   schema::quoted(QLatin1String(field::History::Record)),
+                   schema::quoted(QLatin1String(field::History::Action)), literal(historyAction::added),
+                   schema::quoted(QLatin1String(field::History::Login)));
     // Another guide's trip on a guide's schedule: when, where and whose, and
     // "booked" for the client.
     const TableDef *def = schema::table(QLatin1String(table::Booking));
