@@ -40,6 +40,11 @@ inline constexpr char MailTexts[] = "Mail Texts";
 // written by triggers alone (schema.h, historyTriggers).
 inline constexpr char History[] = "History";
 inline constexpr char Bin[] = "Bin";
+// The state's logbook: who was aboard a trip, what each caught where, and
+// the state's codes of the waters fished.
+inline constexpr char Party[] = "Party";
+inline constexpr char Catch[] = "Catch";
+inline constexpr char SiteCodes[] = "Site Codes";
 
 } // namespace bm::table
 
@@ -96,6 +101,7 @@ inline constexpr char ZipCode[] = "ZipCode";
 inline constexpr char Phone[] = "Phone";
 inline constexpr char Email[] = "Email";
 inline constexpr char Website[] = "Website";
+inline constexpr char License[] = "License No";
 } // namespace GuideInfo
 
 namespace Phone
@@ -169,6 +175,7 @@ inline constexpr char Guide[] = "Guide";
 inline constexpr char Status[] = "Status";
 inline constexpr char PartySize[] = "Party Size";
 inline constexpr char StartTime[] = "Start Time";
+inline constexpr char Days[] = "Days";
 } // namespace Booking
 
 namespace Reminder
@@ -244,6 +251,7 @@ inline constexpr char Phone[] = "Phone";
 inline constexpr char Email[] = "Email";
 inline constexpr char Active[] = "Active";
 inline constexpr char Login[] = "Login";
+inline constexpr char License[] = "License No";
 } // namespace Guides
 
 namespace BookingPage
@@ -349,6 +357,47 @@ inline constexpr char Summary[] = "Summary";
 inline constexpr char Row[] = "Row";
 } // namespace Bin
 
+// One person aboard a trip: Booking is the trip's ID, Role one of
+// partyRole, License his fishing licence number (the state's angler ID);
+// the emergency contact is for the passenger manifest. A trip's party is
+// listed in the order of the hidden key.
+namespace Party
+{
+inline constexpr char Booking[] = "Booking";
+inline constexpr char Angler[] = "Angler";
+inline constexpr char License[] = "License No";
+inline constexpr char Role[] = "Role";
+inline constexpr char EmergencyContact[] = "Emergency Contact";
+inline constexpr char EmergencyPhone[] = "Emergency Phone";
+} // namespace Party
+
+// One line of a trip's catch: on Day (one of the trip's days) at Site (a
+// site code) on Water, the fish of one Species one Angler kept and
+// released, as whole numbers. Origin and Life Stage are given for salmon
+// and steelhead (catchOrigin, catchStage). A line with no Species says the
+// angler fished the site and caught nothing.
+namespace Catch
+{
+inline constexpr char Booking[] = "Booking";
+inline constexpr char Day[] = "Day";
+inline constexpr char Site[] = "Site";
+inline constexpr char Water[] = "Water";
+inline constexpr char Angler[] = "Angler";
+inline constexpr char Species[] = "Species";
+inline constexpr char Origin[] = "Origin";
+inline constexpr char LifeStage[] = "Life Stage";
+inline constexpr char Kept[] = "Kept";
+inline constexpr char Released[] = "Released";
+} // namespace Catch
+
+// The state's list of fishing sites: its code and the water and stretch it
+// names.
+namespace SiteCodes
+{
+inline constexpr char Code[] = "Code";
+inline constexpr char Name[] = "Name";
+} // namespace SiteCodes
+
 } // namespace bm::field
 
 // The values of a booking's Status. A booking without one (written by a
@@ -383,3 +432,24 @@ inline constexpr char added[] = "added";
 inline constexpr char changed[] = "changed";
 inline constexpr char deleted[] = "deleted";
 } // namespace bm::historyAction
+
+// Who a person aboard is, as the state's logbook asks: a paying client, the
+// boat's crew, or an angler fishing free of charge.
+namespace bm::partyRole
+{
+inline constexpr char client[] = "Client";
+inline constexpr char crew[] = "Crew";
+inline constexpr char comped[] = "Comped";
+} // namespace bm::partyRole
+
+// The origin and life stage of a salmon or steelhead.
+namespace bm::catchOrigin
+{
+inline constexpr char hatchery[] = "Hatchery";
+inline constexpr char wild[] = "Wild";
+} // namespace bm::catchOrigin
+namespace bm::catchStage
+{
+inline constexpr char adult[] = "Adult";
+inline constexpr char jack[] = "Jack";
+} // namespace bm::catchStage

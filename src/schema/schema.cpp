@@ -32,6 +32,7 @@ QList<TableDef> makeTables()
         texts({ field::GuideInfo::GuideName, field::GuideInfo::Address, field::GuideInfo::City,
             field::GuideInfo::State, field::GuideInfo::ZipCode, field::GuideInfo::Phone,
             field::GuideInfo::Email, field::GuideInfo::Website }) });
+    t.last().fields.append({ field::GuideInfo::License, T, 12 });
     t.append({ table::Phone,
         texts({ field::Phone::Name, field::Phone::Address, field::Phone::City, field::Phone::State,
             field::Phone::ZipCode, field::Phone::HomeTelephoneNumber, field::Phone::WorkTelephoneNumber,
@@ -58,7 +59,8 @@ QList<TableDef> makeTables()
             { field::Booking::TaxRate, T }, { field::Booking::Tax, A }, { field::Booking::ChargeTotal, A },
             { field::Booking::LessDeposit, A }, { field::Booking::Picture, T },
             { field::Booking::Guide, T, 6 }, { field::Booking::Status, T, 7 },
-            { field::Booking::PartySize, T, 7 }, { field::Booking::StartTime, T, 7 } } });
+            { field::Booking::PartySize, T, 7 }, { field::Booking::StartTime, T, 7 },
+            { field::Booking::Days, T, 12 } } });
     t.append({ table::Reminder, { { field::Reminder::Date, D }, { field::Reminder::Reminder, T } } });
     t.append({ table::Diary,
         { { field::Diary::Date, D }, { field::Diary::Subject, T }, { field::Diary::Page, T } } });
@@ -85,7 +87,8 @@ QList<TableDef> makeTables()
     // server, which tells who saved what.
     t.append({ table::Guides,
         { { field::Guides::Name, T, 6 }, { field::Guides::Phone, T, 6 }, { field::Guides::Email, T, 6 },
-            { field::Guides::Active, T, 6 }, { field::Guides::Login, T, 6 } },
+            { field::Guides::Active, T, 6 }, { field::Guides::Login, T, 6 },
+            { field::Guides::License, T, 12 } },
         6 });
     // The booking page: what makes a day open to clients (one record;
     // Weekdays holds the worked days as digits, 1 for Monday to 7 for
@@ -134,6 +137,22 @@ QList<TableDef> makeTables()
             { field::MailTexts::Subject, T, 8 }, { field::MailTexts::Body, T, 8 },
             { field::MailTexts::Days, T, 8 } },
         8 });
+    // The state's logbook: the people aboard a trip and each one's catch,
+    // by the trip's ID (Days is how many days a trip lasts, empty for
+    // one), and the state's site codes.
+    t.append({ table::Party,
+        { { field::Party::Booking, T, 12 }, { field::Party::Angler, T, 12 }, { field::Party::License, T, 12 },
+            { field::Party::Role, T, 12 }, { field::Party::EmergencyContact, T, 12 },
+            { field::Party::EmergencyPhone, T, 12 } },
+        12 });
+    t.append({ table::Catch,
+        { { field::Catch::Booking, T, 12 }, { field::Catch::Day, D, 12 }, { field::Catch::Site, T, 12 },
+            { field::Catch::Water, T, 12 }, { field::Catch::Angler, T, 12 }, { field::Catch::Species, T, 12 },
+            { field::Catch::Origin, T, 12 }, { field::Catch::LifeStage, T, 12 },
+            { field::Catch::Kept, T, 12 }, { field::Catch::Released, T, 12 } },
+        12 });
+    t.append(
+        { table::SiteCodes, { { field::SiteCodes::Code, T, 12 }, { field::SiteCodes::Name, T, 12 } }, 12 });
     return t;
 }
 
@@ -168,6 +187,10 @@ const QList<IndexDef> &indexes()
         { QStringLiteral("Outbox by State"), table::Outbox, field::Outbox::State, 8 },
         { QStringLiteral("Outbox by Booking"), table::Outbox, field::Outbox::Booking, 8 },
         { QStringLiteral("Outbox by Plan Key"), table::Outbox, field::Outbox::PlanKey, 8, true },
+        { QStringLiteral("Party by Booking"), table::Party, field::Party::Booking, 12 },
+        { QStringLiteral("Catch by Booking"), table::Catch, field::Catch::Booking, 12 },
+        { QStringLiteral("Catch by Day"), table::Catch, field::Catch::Day, 12 },
+        { QStringLiteral("Site Codes by Code"), table::SiteCodes, field::SiteCodes::Code, 12 },
     };
     return all;
 }

@@ -295,8 +295,14 @@ void TestMigrations::layoutNineRecordsHistoryFromNowOn()
     db::closeAll();
     const QString path = databasePath();
     QString sql = QStringLiteral("DROP TABLE History; DROP TABLE Bin;");
-    for (const schema::TriggerDef &t : schema::historyTriggers(migrations::currentVersion))
+    for (const schema::TriggerDef &t : schema::ownTriggers(migrations::currentVersion))
         sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
+    sql += QStringLiteral(
+        "DROP TABLE Party; DROP TABLE Catch; DROP TABLE \"Site Codes\";"
+        "ALTER TABLE Booking DROP COLUMN Days; ALTER TABLE \"Guide Info\" DROP COLUMN \"License No\";"
+        "ALTER TABLE Guides DROP COLUMN \"License No\";");
+    for (const schema::TriggerDef &t : schema::stampTriggers(schema::historySince - 1))
+        sql += t.sql + QLatin1Char(';');
     sql += QStringLiteral("UPDATE \"Schema Version\" SET Version = %1;"
                           "INSERT INTO Booking (Name, Date) VALUES ('Ann Angler', '2027-05-01');")
                .arg(schema::historySince - 1);

@@ -84,6 +84,8 @@ void TestRights::aGuideCanNotLayTheTablesIn()
         INSERT INTO "Outbox" ("Kind", "Booking", "Recipient", "Subject", "Body", "State")
             VALUES ('Confirmed', '101', 'carl@example.com', 's', 'b', 'Sent'),
                    ('Confirmed', '102', 'dora@example.com', 's', 'b', 'Sent');
+        INSERT INTO "Party" ("Booking", "Angler", "License No") VALUES ('101', 'Carl', 'WA-1'), ('102', 'Dora', 'WA-2');
+        INSERT INTO "Catch" ("Booking", "Angler", "Kept") VALUES ('101', 'Carl', '2'), ('102', 'Dora', '3');
         COMMIT)")),
         QStringLiteral("done"));
 }
@@ -101,6 +103,14 @@ void TestRights::eachRole_data()
     row("guide's bookings", "cy", R"(SELECT string_agg("Name", ',' ORDER BY "ID") FROM "Booking")", "Carl");
     row("guide's clients", "cy", R"(SELECT string_agg("Name", ',' ORDER BY "Name") FROM "Phone")", "Carl");
     row("guide's messages", "cy", R"(SELECT string_agg("Recipient", ',') FROM "Outbox")", "carl@example.com");
+    row("guide's party and catch", "cy",
+        R"(SELECT concat((SELECT string_agg("License No", ',') FROM "Party"), '/', (SELECT string_agg("Kept", ',') FROM "Catch")))",
+        "WA-1/2");
+    row("catch on another's trip", "cy", R"(INSERT INTO "Catch" ("Booking", "Kept") VALUES ('102', '9'))",
+        "refused");
+    row("site codes are the lodge's", "cy",
+        R"(INSERT INTO "Site Codes" ("Code", "Name") VALUES ('X1', 'Somewhere'); SELECT count(*) FROM "Site Codes" WHERE "Code" = 'X1')",
+        "1");
     row("another's booking by key", "cy", R"(SELECT count(*) FROM "Booking" WHERE "ID" = 102)", "0");
     row("update another's", "cy",
         R"(WITH x AS (UPDATE "Booking" SET "Notes" = 'x' WHERE "ID" = 102 RETURNING 1) SELECT count(*) FROM x)",
@@ -156,6 +166,7 @@ void TestRights::eachRole_data()
     // The office: every booking and client, the settings, not the roster.
     row("office's bookings", "bob", R"(SELECT count(*) FROM "Booking")", "2");
     row("office's clients", "bob", R"(SELECT count(*) FROM "Phone")", "2");
+    row("office's catch", "bob", R"(SELECT count(*) FROM "Catch")", "2");
     row("office deletes any", "bob",
         R"(WITH x AS (DELETE FROM "Booking" WHERE "ID" = 102 RETURNING 1) SELECT count(*) FROM x)", "1");
     row("office's settings", "bob",

@@ -249,15 +249,23 @@ private slots:
             "DROP FUNCTION bm_history CASCADE" };
         // The rights of a database without the lodge's roles: functions and
         // the view alone.
-        const QStringList eleven { "DROP VIEW \"Schedule\"", "DROP FUNCTION bm_booking_guide CASCADE",
-            "DROP FUNCTION bm_apply_rights", "DROP FUNCTION bm_role", "DROP FUNCTION bm_role_of",
-            "DROP FUNCTION bm_guide", "DROP FUNCTION bm_added_by_me" };
-        QTest::newRow("layout 10") << 10 << eleven;
-        QTest::newRow("layout 9") << 9 << eleven + ten;
-        QTest::newRow("layout 8") << 8 << eleven + ten + nine;
-        QTest::newRow("layout 7") << 7 << eleven + ten + nine + eight;
-        QTest::newRow("layout 6") << 6 << eleven + ten + nine + eight + seven;
-        QTest::newRow("layout 5") << 5 << eleven + ten + nine + eight + seven + six;
+        const QStringList eleven { "DROP VIEW IF EXISTS \"Schedule\"",
+            "DROP FUNCTION bm_booking_guide CASCADE", "DROP FUNCTION bm_apply_rights",
+            "DROP FUNCTION bm_role", "DROP FUNCTION bm_role_of", "DROP FUNCTION bm_guide",
+            "DROP FUNCTION bm_added_by_me" };
+        // The schedule's view names every field of the booking.
+        const QStringList twelve { "DROP VIEW IF EXISTS \"Schedule\"", "DROP TABLE \"Party\"",
+            "DROP TABLE \"Catch\"", "DROP TABLE \"Site Codes\"",
+            "ALTER TABLE \"Booking\" DROP COLUMN \"Days\"",
+            "ALTER TABLE \"Guide Info\" DROP COLUMN \"License No\"",
+            "ALTER TABLE \"Guides\" DROP COLUMN \"License No\"" };
+        QTest::newRow("layout 11") << 11 << twelve;
+        QTest::newRow("layout 10") << 10 << twelve + eleven;
+        QTest::newRow("layout 9") << 9 << twelve + eleven + ten;
+        QTest::newRow("layout 8") << 8 << twelve + eleven + ten + nine;
+        QTest::newRow("layout 7") << 7 << twelve + eleven + ten + nine + eight;
+        QTest::newRow("layout 6") << 6 << twelve + eleven + ten + nine + eight + seven;
+        QTest::newRow("layout 5") << 5 << twelve + eleven + ten + nine + eight + seven + six;
     }
 
     void earlierLayoutIsBroughtUp()

@@ -206,6 +206,10 @@ const QList<Step> &steps()
         // The lodge's rights on the shared database; the file, one person
         // with every right, has nothing to change.
         { 11, nullptr },
+        // A trip's party, its catch by angler and site, the state's site
+        // codes, the guides' licence numbers and a trip's days, which the
+        // runner adds.
+        { 12, nullptr },
     };
     return all;
 }

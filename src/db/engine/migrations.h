@@ -31,7 +31,9 @@ namespace bm
 // for the booking page's service). Layout 10 adds the history of bookings
 // and contacts and the bin of deleted ones (schema.h, historySince), kept
 // by triggers. Layout 11 changes only the shared database (the lodge's
-// rights, rightssql.h).
+// rights, rightssql.h). Layout 12 adds a trip's party and its catch by
+// angler and site, the state's site codes, a trip's number of days and the
+// guides' licence numbers.
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -42,7 +44,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 11;
+inline constexpr int currentVersion = 12;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

@@ -5,11 +5,16 @@
 #include "schema/fields.h"
 #include "schema/schema.h"
 
+#include <string_view>
+
 namespace bm::db::rightssql
 {
 
 namespace
 {
+
+static_assert(std::string_view(field::Party::Booking) == field::Catch::Booking,
+    "the party's and the catch's policy name one field");
 
 QString literal(const char *text)
 {
@@ -17,12 +22,14 @@ QString literal(const char *text)
         + QLatin1Char('\'');
 }
 
-// An ARRAY[...] of table names, as plpgsql's FOREACH takes them.
-QString names(std::initializer_list<const char *> tables)
+// An ARRAY[...] of table names, as plpgsql's FOREACH takes them; with a
+// layout, only the program's tables that layout has (and every other name).
+QString names(std::initializer_list<const char *> tables, int layout = migrations::currentVersion)
 {
     QStringList all;
     for (const char *t : tables)
-        all << literal(t);
+        if (const TableDef *def = schema::table(QString::fromUtf8(t)); !def || def->since <= layout)
+            all << literal(t);
     return QStringLiteral("ARRAY[%1]::text[]").arg(all.join(QStringLiteral(", ")));
 }
 
@@ -159,6 +166,11 @@ BEGIN
   EXECUTE format('CREATE POLICY guide ON %5 TO %%I USING (%6 IN (SELECT b.%7 FROM %3 b) OR bm_added_by_me(%%L, "ID")) WITH CHECK (true)', g, %8);
   EXECUTE format('CREATE POLICY guide ON %9 TO %%I USING (%10 IN %11) WITH CHECK (%10 IN %11)', g);
   EXECUTE format('CREATE POLICY guide ON %12 TO %%I USING (%13 IN %11) WITH CHECK (%13 IN %11)', g);
+  -- A trip's party and catch are the trip's guide's (their Booking fields
+  -- share one name).
+  FOREACH t IN ARRAY %18 LOOP
+    EXECUTE format('CREATE POLICY guide ON %%I TO %%I USING (%19 IN %11) WITH CHECK (%19 IN %11)', t, g);
+  END LOOP;
   -- The lodge's settings: every desk reads them, the office and the owner
   -- change them; the roster only the owner.
   FOREACH t IN ARRAY %14 LOOP
@@ -193,12 +205,15 @@ BEGIN
   END LOOP;
   RETURN true;
 END $f$)sql")
-               .arg(
-                   names({ table::LakesFished, table::Marinas, table::Lures, table::LureColor, table::Species,
-                       table::TripType, table::TripRates, table::Deposits, table::Reminder, table::Diary,
-                       table::Patterns, table::Rods, table::Boat, table::Equipment, table::HomeWater }),
-                   names({ table::Booking, table::Phone, table::Outbox, table::PageRequests }), booking,
-                   schema::quoted(QLatin1String(field::Booking::Guide)),
+               .arg(names({ table::LakesFished, table::Marinas, table::Lures, table::LureColor,
+                              table::Species, table::TripType, table::TripRates, table::Deposits,
+                              table::Reminder, table::Diary, table::Patterns, table::Rods, table::Boat,
+                              table::Equipment, table::HomeWater, table::SiteCodes },
+                        layout),
+                   names({ table::Booking, table::Phone, table::Outbox, table::PageRequests, table::Party,
+                             table::Catch },
+                       layout),
+                   booking, schema::quoted(QLatin1String(field::Booking::Guide)),
                    schema::quoted(QLatin1String(table::Phone)),
                    schema::quoted(QLatin1String(field::Phone::Name)),
                    schema::quoted(QLatin1String(field::Booking::Name)), literal(table::Phone),
@@ -209,7 +224,8 @@ END $f$)sql")
                    names({ table::GuideInfo, table::BookingPage, table::PageTrips, table::DaysOff,
                        table::MailSettings, table::MailTexts }),
                    guides, names({ migrations::markTable, schema::stampTable, "Desk Changes", scheduleView }),
-                   literal(table::Booking))
+                   literal(table::Booking), names({ table::Party, table::Catch }, layout),
+                   schema::quoted(QLatin1String(field::Party::Booking)))
                .replace(QLatin1String("%%"), QLatin1String("%"));
     sql << QStringLiteral("REVOKE ALL ON FUNCTION bm_apply_rights() FROM PUBLIC")
         << QStringLiteral("SELECT bm_apply_rights()");
