@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlit
           pkgconf libical-dev libcsv-dev libvformat-dev libnova-dev desktop-file-utils appstream
           dpkg-dev fonts-urw-base35 poppler-utils clang-format-14 postgresql libqt6sql6-psql libpq-dev
           libcpp-httplib-dev chromium chromium-driver python3-selenium libcurl4-openssl-dev
-          python3-aiosmtpd openssl qtkeychain-qt6-dev "$@")
+          python3-aiosmtpd openssl qtkeychain-qt6-dev radicale "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
