@@ -23,8 +23,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_CO
   -DBM_BUILD_FUZZ=ON -DBM_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
 
 # harness, longest input, seeds beside tests/fuzz/corpus/<harness>
-harnesses=(vcard csv filter report schemacheck picture web mail)
-declare -A maxLen=([vcard]=65536 [csv]=65536 [filter]=4096 [report]=65536 [schemacheck]=131072
+harnesses=(vcard csv sitecodes filter report schemacheck picture web mail)
+declare -A maxLen=([vcard]=65536 [csv]=65536 [sitecodes]=65536 [filter]=4096 [report]=65536 [schemacheck]=131072
                    [picture]=65536 [web]=20000 [mail]=4096)
 targets=()
 for h in "${harnesses[@]}"; do targets+=("fuzz_$h"); done

@@ -1,6 +1,9 @@
 #include "bookings/frmaddtrip.h"
 
+#include "bookings/frmcatch.h"
+
 #include "platform/failures.h"
+#include "platform/windows.h"
 #include "recordform/recordform.h"
 #include "schema/fields.h"
 
@@ -104,6 +107,7 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
             else
                 fillList(combo, e.entries);
             m_binder->bind(combo, name);
+            m_fields << name;
             form->addRow(QString::fromLatin1(e.label), combo);
         }
         return box;
@@ -118,6 +122,7 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     remarks->setTabChangesFocus(true);
     remarks->setFixedHeight(96);
     m_binder->bind(remarks, field::Booking::Remarks);
+    m_fields << QString::fromLatin1(field::Booking::Remarks);
     static_cast<QFormLayout *>(caughtBox->layout())->addRow(QStringLiteral("Remarks:"), remarks);
 
     auto *left = new QVBoxLayout;
@@ -131,7 +136,14 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
     auto *cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    // Below the written results, at the left of the commands.
+    auto *cmdCatch = new QPushButton(QStringLiteral("Ca&tch..."), this);
+    cmdCatch->setObjectName(QStringLiteral("cmdCatch"));
+    cmdCatch->setAutoDefault(false);
+    cmdCatch->setToolTip(QStringLiteral("What each angler kept and released, site by site"));
+    connect(cmdCatch, &QPushButton::clicked, this, [this] { openCatch(); });
     auto *commands = new QHBoxLayout;
+    commands->addWidget(cmdCatch);
     commands->addStretch();
     commands->addWidget(cmdSave);
     commands->addWidget(cmdCancel);
@@ -152,6 +164,7 @@ FrmAddtrip::FrmAddtrip(QWidget *parent)
     setTabOrder(previous, remarks);
     setTabOrder(remarks, cmdSave);
     setTabOrder(cmdSave, cmdCancel);
+    setTabOrder(cmdCancel, cmdCatch);
     resize(sizeHint());
 
     // In edit mode while shown, on the booking it was opened for: Save
@@ -213,6 +226,38 @@ bool FrmAddtrip::save()
 void FrmAddtrip::cancel()
 {
     m_form->cancel();
+}
+
+FrmCatch *FrmAddtrip::openCatch()
+{
+    auto *w = new FrmCatch(this);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    if (!w->openTrip(m_booking->bookmark())) {
+        delete w;
+        return nullptr;
+    }
+    connect(w, &FrmCatch::saved, this, &FrmAddtrip::catchSaved);
+    platform::bringToFront(w);
+    return w;
+}
+
+void FrmAddtrip::catchSaved()
+{
+    QHash<QString, QString> typed;
+    for (const QString &f : std::as_const(m_fields))
+        if (const QString text = FieldBinder::widgetText(m_binder->widgetFor(f)); text != m_booking->text(f))
+            typed.insert(f, text);
+    if (!startEdit(m_booking->bookmark()))
+        return;
+    // The catch's total stands; whatever else the guide typed is his.
+    typed.remove(QString::fromLatin1(field::Booking::TotalFish));
+    for (auto it = typed.cbegin(); it != typed.cend(); ++it) {
+        QWidget *box = m_binder->widgetFor(it.key());
+        if (auto *combo = qobject_cast<QComboBox *>(box))
+            combo->setEditText(it.value());
+        else if (auto *text = qobject_cast<QPlainTextEdit *>(box))
+            text->setPlainText(it.value());
+    }
 }
 
 } // namespace bm

@@ -8,6 +8,7 @@ namespace bm
 {
 
 class FieldBinder;
+class FrmCatch;
 class RecordForm;
 
 // The trip log entry: the weather, conditions and catch of a trip, entered
@@ -30,8 +31,15 @@ public:
     bool save();
     void cancel();
 
+    // Catch...: the catch of the trip by angler and site, over this window.
+    FrmCatch *openCatch();
+
 private:
     QWidget *buildSummary();
+    // The catch window wrote the trip's Total Fish (and perhaps its
+    // Species): the change goes on from the booking as it is now, with what
+    // the guide typed here and did not save yet.
+    void catchSaved();
 
     RecordSource *m_booking;
     RecordSource *m_dataSpecies;
@@ -39,6 +47,7 @@ private:
     RecordSource *m_dataColor;
     FieldBinder *m_binder;
     RecordForm *m_form = nullptr;
+    QStringList m_fields; // of the entry boxes
 };
 
 } // namespace bm

@@ -49,6 +49,7 @@ FrmGuides::FrmGuides(QWidget *parent)
     , m_email(entryBox("txtEmail", this))
     , m_active(new QCheckBox(QStringLiteral("Takes bookings"), this))
     , m_login(entryBox("txtLogin", this))
+    , m_license(entryBox("txtLicense", this))
     , m_role(new QLabel(this))
     , m_navigation(QStringLiteral("Select a Guide"), QStringLiteral("Frame1"), this)
     , m_cmdHelp(commandButton("cmdHelp", QStringLiteral("&Help"), this))
@@ -70,6 +71,7 @@ FrmGuides::FrmGuides(QWidget *parent)
     binder->bind(m_phone, field::Guides::Phone);
     binder->bind(m_email, field::Guides::Email);
     binder->bind(m_login, field::Guides::Login);
+    binder->bind(m_license, field::Guides::License);
 
     auto *fields = new QFormLayout;
     fields->addRow(QStringLiteral("&Name:"), m_name);
@@ -85,6 +87,8 @@ FrmGuides::FrmGuides(QWidget *parent)
         fields->addRow(QStringLiteral("Role:"), m_role);
     else
         m_role->hide();
+    m_license->setToolTip(QStringLiteral("The guide's licence number, as the state's logbook asks it"));
+    fields->addRow(QStringLiteral("License No.:"), m_license);
 
     const CommandMenu menuFrame(this);
     QGroupBox *menu = menuFrame.box;

@@ -43,6 +43,7 @@ private:
     QLineEdit *m_email; // txtEmail
     QCheckBox *m_active; // chkActive
     QLineEdit *m_login; // txtLogin
+    QLineEdit *m_license; // txtLicense
     QLabel *m_role; // lblRole: the login's role on the server
     NavigationFrame m_navigation;
     QPushButton *m_cmdHelp;

@@ -1,7 +1,13 @@
 #include "setup/frmsetup.h"
 
 #include "db/rights.h"
+#include "domain/sitecodes.h"
+#include "exchange/sitecodefile.h"
+#include "platform/failures.h"
+#include "platform/filedialogs.h"
+#include "platform/follow.h"
 #include "platform/mainhub.h"
+#include "platform/messages.h"
 #include "platform/windowrules.h"
 #include "recordform/recordform.h"
 #include "schema/fields.h"
@@ -35,6 +41,7 @@ FrmSetup::FrmSetup(QWidget *parent)
     m_instructions = makeInstructions();
     m_picFish = makeListPage(QStringLiteral("PicFish"), ListEditorDef::FishingPage);
     m_picTrip = makeListPage(QStringLiteral("PicTrip"), ListEditorDef::TripRatesPage);
+    m_picLogbook = makeLogbookPage();
     grid->addWidget(m_picInfo, 0, 0);
     grid->addWidget(m_instructions, 1, 0);
     grid->setRowStretch(2, 1);
@@ -42,6 +49,7 @@ FrmSetup::FrmSetup(QWidget *parent)
     // instructions below them.
     grid->addWidget(m_picFish, 0, 0, 3, 1);
     grid->addWidget(m_picTrip, 0, 0, 3, 1);
+    grid->addWidget(m_picLogbook, 0, 0, 3, 1);
 
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(makeLeftColumn());
@@ -75,6 +83,7 @@ QWidget *FrmSetup::makeLeftColumn()
     m_cmdInfo = button("cmdInfo", QStringLiteral("&Service Info"), 48);
     m_cmdRates = button("cmdRates", QStringLiteral("&Trip Rates"), 48);
     m_cmdFishing = button("cmdFishing", QStringLiteral("&Fishing"), 48);
+    m_cmdLogbook = button("cmdLogbook", QStringLiteral("&Logbook"), 48);
 
     m_notice = new QLabel(QStringLiteral(" You must Save or Cancel your changes before exiting. "), column);
     m_notice->setObjectName(QStringLiteral("Label13"));
@@ -89,7 +98,10 @@ QWidget *FrmSetup::makeLeftColumn()
     connect(m_cmdInfo, &QPushButton::clicked, this, [this] { showPage(Page::Info); });
     connect(m_cmdFishing, &QPushButton::clicked, this, [this] { showPage(Page::Fishing); });
     connect(m_cmdRates, &QPushButton::clicked, this, [this] { showPage(Page::TripRates); });
-    connect(m_cmdHelp, &QPushButton::clicked, this, [] { platform::showHelpTopic(QStringLiteral("3400")); });
+    connect(m_cmdLogbook, &QPushButton::clicked, this, [this] { showPage(Page::Logbook); });
+    connect(m_cmdHelp, &QPushButton::clicked, this, [this] {
+        platform::showHelpTopic(m_picLogbook->isVisible() ? QStringLiteral("4400") : QStringLiteral("3400"));
+    });
     platform::addHelpCommand(this, m_cmdHelp);
     connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
     return column;
@@ -134,6 +146,8 @@ QGroupBox *FrmSetup::makeGuidePage()
     entry("Text5", QStringLiteral("Phone:"), field::GuideInfo::Phone, 4);
     entry("Text6", QStringLiteral("Email:"), field::GuideInfo::Email, 5);
     entry("Text7", QStringLiteral("Website:"), field::GuideInfo::Website, 6);
+    entry("txtLicense", QStringLiteral("License No.:"), field::GuideInfo::License, 7)
+        ->setToolTip(QStringLiteral("Your guide licence number, as the state's logbook asks it"));
 
     auto *row = new QHBoxLayout;
     auto button = [&](const char *name, const char *caption) {
@@ -147,7 +161,7 @@ QGroupBox *FrmSetup::makeGuidePage()
     m_cmdCancelg = button("cmdCancelg", "Cancel");
     m_cmdSaveg = button("cmdSaveg", "Save");
     row->addStretch(1);
-    grid->addLayout(row, 7, 0, 1, 4);
+    grid->addLayout(row, 8, 0, 1, 4);
     return page;
 }
 
@@ -191,9 +205,66 @@ QWidget *FrmSetup::makeListPage(const QString &name, ListEditorDef::Page page)
     return w;
 }
 
+QWidget *FrmSetup::makeLogbookPage()
+{
+    QWidget *page = makeListPage(QStringLiteral("PicLogbook"), ListEditorDef::LogbookPage);
+    ListEditor *sites = editor(QStringLiteral("k"));
+    sites->addField(QStringLiteral("Name:"), field::SiteCodes::Name, QStringLiteral("txtSiteName"));
+    // Codes imported here, or added at another desk, show at once.
+    platform::followTable(*sites->source());
+
+    auto *import = new QWidget(page);
+    auto *row = new QHBoxLayout(import);
+    auto *hint = new QLabel(QStringLiteral("The state's list of sites, from a CSV file of two columns: "
+                                           "the code, then the name."),
+        import);
+    hint->setWordWrap(true);
+    m_cmdImportSites = new QPushButton(QStringLiteral("&Import..."), import);
+    m_cmdImportSites->setObjectName(QStringLiteral("cmdImportSites"));
+    m_cmdImportSites->setAutoDefault(false);
+    row->addWidget(hint, 1);
+    row->addWidget(m_cmdImportSites);
+    // Below the editor, above the page's stretch.
+    auto *v = static_cast<QVBoxLayout *>(page->layout());
+    v->insertWidget(v->count() - 1, import);
+    connect(m_cmdImportSites, &QPushButton::clicked, this, &FrmSetup::importSites);
+    return page;
+}
+
+void FrmSetup::importSites()
+{
+    platform::FileRequest request;
+    request.title = QStringLiteral("Import Site Codes");
+    request.filter = QStringLiteral("CSV Files (*.csv);;All Files (*)");
+    const QString path = platform::openFileName(request, this);
+    if (path.isEmpty())
+        return;
+    sitecodefile::Contents contents;
+    if (!platform::reportFailure(sitecodefile::read(path, contents), this))
+        return;
+    QList<sitecodes::SiteCode> codes;
+    for (const sitecodefile::Site &site : std::as_const(contents.sites))
+        codes.append({ site.code, site.name });
+    int added = 0;
+    int changed = 0;
+    if (!platform::reportFailure(sitecodes::merge(codes, added, changed), this))
+        return;
+    QString text = QStringLiteral("%1 site codes added, %2 changed.").arg(added).arg(changed);
+    if (!contents.bad.isEmpty()) {
+        constexpr int listed = 10;
+        text += QStringLiteral("\n\nThese lines were passed over:");
+        for (qsizetype i = 0; i < contents.bad.size() && i < listed; ++i)
+            text += QStringLiteral("\nLine %1: %2.").arg(contents.bad[i].line).arg(contents.bad[i].why);
+        if (contents.bad.size() > listed)
+            text += QStringLiteral("\n... and %1 more.").arg(contents.bad.size() - listed);
+    }
+    platform::inform(text, this);
+}
+
 void FrmSetup::makeForms()
 {
-    const QList<QObject *> windowCommands { m_cmdHelp, m_cmdClose, m_cmdInfo, m_cmdRates, m_cmdFishing };
+    const QList<QObject *> windowCommands { m_cmdHelp, m_cmdClose, m_cmdInfo, m_cmdRates, m_cmdFishing,
+        m_cmdLogbook, m_cmdImportSites };
 
     FormDeclaration g;
     g.source = m_guideDetails;
@@ -231,6 +302,7 @@ void FrmSetup::showPage(Page page)
 {
     m_picFish->setVisible(page == Page::Fishing);
     m_picTrip->setVisible(page == Page::TripRates);
+    m_picLogbook->setVisible(page == Page::Logbook);
     m_picInfo->setVisible(page == Page::Info);
     m_instructions->setVisible(page == Page::Info);
 }

@@ -43,6 +43,9 @@ const QVector<ListEditorDef> &listEditorDefs()
         { S::TripRatesPage, "Picture4", "Deposit Amounts", "Deposits:", "Data9", table::Deposits,
             field::Deposits::Deposits, "Text15", "d", "Deposit Amount", "Deposit Amount", "Deposit Amount",
             atLeastOne, Reposition::MoveLast, true, true, true },
+        { S::LogbookPage, "Picture10", "Site Codes", "Code:", "Data10", table::SiteCodes,
+            field::SiteCodes::Code, "txtSiteCode", "k", "Site Code", "Site Code", "Site Code", atLeastOne,
+            Reposition::LastModified, true, true, false },
     };
     return specs;
 }
@@ -143,8 +146,25 @@ ListEditor::ListEditor(const ListEditorDef &def, QWidget *window, QWidget *paren
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fieldRow);
     layout->addLayout(commandRow);
+    m_fieldRows = 1;
 
     m_binder->bind(m_entry, def.field);
+}
+
+QLineEdit *ListEditor::addField(const QString &label, const QString &field, const QString &entryName)
+{
+    auto *entry = new QLineEdit(this);
+    entry->setObjectName(entryName);
+    auto *row = new QHBoxLayout;
+    auto *caption = new QLabel(label, this);
+    caption->setMinimumWidth(80);
+    caption->setBuddy(entry);
+    row->addWidget(caption);
+    row->addWidget(entry, 1);
+    static_cast<QVBoxLayout *>(layout())->insertLayout(m_fieldRows++, row);
+    m_binder->bind(entry, field);
+    setTabOrder(m_entry, entry);
+    return entry;
 }
 
 QPushButton *ListEditor::command(FormCommand command) const

@@ -14,7 +14,7 @@ namespace bm
 // One pick-list editor of the setup window, as data: where it stands, its
 // names and texts, and what it does after Save and Cancel.
 struct ListEditorDef {
-    enum Page { FishingPage, TripRatesPage };
+    enum Page { FishingPage, TripRatesPage, LogbookPage };
     Page page;
     QString panel; // "Picture6"
     QString title; // "Lakes and Rivers Fished"
@@ -34,7 +34,7 @@ struct ListEditorDef {
     bool amount; // a "$" before the entry field
 };
 
-// The eight editors, in the order their panels stand on their pages.
+// The editors, in the order their panels stand on their pages.
 const QVector<ListEditorDef> &listEditorDefs();
 
 // The texts of an editor's record form.
@@ -48,6 +48,10 @@ class ListEditor : public QGroupBox
     Q_OBJECT
 public:
     ListEditor(const ListEditorDef &def, QWidget *window, QWidget *parent);
+
+    // A second field of the record, in a row of its own below the first
+    // (which stays the one Save asks for). Before makeForm().
+    QLineEdit *addField(const QString &label, const QString &field, const QString &entryName);
 
     // Makes the record form once every panel of the window exists.
     void makeForm(const QList<QObject *> &windowCommands, const QList<QWidget *> &siblings, QWidget *notice);
@@ -66,6 +70,7 @@ private:
     QLineEdit *m_entry;
     QHash<int, QPushButton *> m_buttons;
     RecordForm *m_form = nullptr;
+    int m_fieldRows = 0; // the rows of fields above the commands
 };
 
 } // namespace bm

@@ -113,11 +113,14 @@ void TestGuides::renamingCarriesTheBookings()
     click("cmdEdit");
     child<QLineEdit>("txtName")->setText(QStringLiteral("James"));
     child<QLineEdit>("txtEmail")->setText(QStringLiteral("james@example.com"));
+    child<QLineEdit>("txtLicense")->setText(QStringLiteral("WA-G-0417"));
     click("cmdSave");
     QVERIFY(!m_window->form()->isEditing());
     QCOMPARE(stored("SELECT Name || '/' || COALESCE(Email, '') FROM Guides ORDER BY ID"),
         QStringList({ "James/james@example.com", "Kay/" }));
     QCOMPARE(stored("SELECT Guide FROM Booking ORDER BY ID"), QStringList({ "James", "Kay", "James" }));
+    QCOMPARE(stored(R"(SELECT COALESCE("License No", '') FROM Guides ORDER BY ID)"),
+        QStringList({ "WA-G-0417", "" }));
 }
 
 void TestGuides::deletingLeavesTheBookings()

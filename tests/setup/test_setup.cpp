@@ -413,7 +413,8 @@ private slots:
         QVERIFY(name->hasFocus());
         checkOnlyUsable({ cmd("cmdSaveg"), cmd("cmdCancelg") },
             { name, child<QLineEdit>(w, "Text2"), city, child<QLineEdit>(w, "Text4"),
-                child<QLineEdit>(w, "Text5"), child<QLineEdit>(w, "Text6"), child<QLineEdit>(w, "Text7") });
+                child<QLineEdit>(w, "Text5"), child<QLineEdit>(w, "Text6"), child<QLineEdit>(w, "Text7"),
+                child<QLineEdit>(w, "txtLicense") });
         QVERIFY(child<QLabel>(w, "Label13")->isVisible());
 
         // No name: the message, and edit mode stays.
