@@ -84,7 +84,8 @@ FrmCatch::FrmCatch(QWidget *parent)
     auto *middle = new QHBoxLayout;
     m_recorded->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_recorded->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_recorded->setMaximumWidth(330);
+    m_recorded->setMinimumWidth(340);
+    m_recorded->setMaximumWidth(380);
     middle->addWidget(m_recorded);
     middle->addWidget(buildLines(), 1);
     top->addLayout(middle, 1);
@@ -109,7 +110,7 @@ FrmCatch::FrmCatch(QWidget *parent)
         if (item)
             moveTo(item->data(Qt::UserRole).toDate(), item->data(Qt::UserRole + 1).toString());
     });
-    resize(900, 480);
+    resize(1000, 480);
 }
 
 QWidget *FrmCatch::buildChoices()
@@ -155,9 +156,10 @@ QWidget *FrmCatch::buildLines()
     m_grid->setItemDelegateForColumn(Species, new ChoiceCells(&m_species, true, m_grid));
     m_grid->setItemDelegateForColumn(Origin, new ChoiceCells(&m_origins, false, m_grid));
     m_grid->setItemDelegateForColumn(Stage, new ChoiceCells(&m_stages, false, m_grid));
-    m_grid->setColumnWidth(Angler, 150);
+    m_grid->setColumnWidth(Angler, 130);
     m_grid->setColumnWidth(Species, 150);
-    m_grid->setColumnWidth(Kept, 60);
+    m_grid->setColumnWidth(Kept, 50);
+    m_grid->setColumnWidth(Origin, 90);
     m_grid->setColumnWidth(Released, 70);
     connect(m_grid, &QTableWidget::cellChanged, this, &FrmCatch::lineChanged);
     v->addWidget(m_grid, 1);
