@@ -111,7 +111,7 @@ FrmParty::FrmParty(QWidget *parent)
         [this](const QString &location, const QString &table) {
             if (location == databasePath() && m_booking.isValid() && !hasChanges()
                 && (table == QLatin1String(table::Party) || table == QLatin1String(table::Booking)))
-                load(m_booking);
+                load(m_booking, true);
         });
     m_cmdSave->setEnabled(false);
     resize(sizeHint().expandedTo(QSize(760, 320)));
@@ -121,19 +121,29 @@ bool FrmParty::showBooking(Bookmark booking)
 {
     if (booking != m_booking && !settle())
         return false;
-    return load(booking);
+    return load(booking, false);
 }
 
-bool FrmParty::load(Bookmark booking)
+bool FrmParty::load(Bookmark booking, bool following)
 {
     party::Trip trip;
     QList<party::Angler> read;
-    if (!platform::reportFailure(party::readTrip(booking, trip), this)
-        || !platform::reportFailure(party::read(booking, read), this)) {
+    Status s = party::readTrip(booking, trip);
+    if (s)
+        s = party::read(booking, read);
+    if (!s) {
+        // Said once while following the tables: an outage is not told at
+        // every change another desk makes.
+        if (following && m_followFailed)
+            platform::logFailure(s);
+        else
+            platform::reportFailure(s, this);
+        m_followFailed = following;
         // Read never, there is nothing to tell a change from.
         m_cmdSave->setEnabled(m_booking == booking);
         return false;
     }
+    m_followFailed = false;
     m_booking = booking;
     m_trip = trip;
     m_read = read;

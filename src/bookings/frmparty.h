@@ -48,7 +48,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    bool load(Bookmark booking);
+    // following: read again after a change of the tables, not asked for.
+    bool load(Bookmark booking, bool following);
     void addRow(const party::Angler &angler);
     QList<party::Angler> shownParty() const;
     void commitOpenEdit();
@@ -70,6 +71,7 @@ private:
     QPushButton *m_cmdCancel;
     QPushButton *m_cmdHelp;
     bool m_leaving = false; // Save or Cancel is closing the window
+    bool m_followFailed = false; // reading again after a change failed, and was said
 };
 
 // Opens the party window (or brings it forward) on the booking's party.
