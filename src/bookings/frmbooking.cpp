@@ -3,6 +3,7 @@
 #include "bookings/numberkeys.h"
 
 #include "bookings/bookingwindows.h"
+#include "bookings/frmparty.h"
 #include "core/entries.h"
 #include "core/money.h"
 #include "db/changes.h"
@@ -23,6 +24,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -209,11 +211,16 @@ void FrmBooking::buildForm()
     m_partySize = named(new QLineEdit(stateGroup), "txtPartySize");
     m_startTime = named(new QLineEdit(stateGroup), "txtStartTime");
     m_startTime->setPlaceholderText(QStringLiteral("hh:mm"));
+    // How many days the trip lasts: empty for one.
+    m_days = named(new QLineEdit(stateGroup), "txtDays");
+    m_days->setPlaceholderText(QStringLiteral("1"));
     const int narrow = m_startTime->fontMetrics().horizontalAdvance(QStringLiteral("00:00")) * 2 + 12;
     m_partySize->setFixedWidth(narrow);
     m_startTime->setFixedWidth(narrow);
+    m_days->setFixedWidth(narrow);
     const QList<QPair<QString, QWidget *>> stateRow { { QStringLiteral("Status:"), m_status },
-        { QStringLiteral("Party Size:"), m_partySize }, { QStringLiteral("Start Time:"), m_startTime } };
+        { QStringLiteral("Party Size:"), m_partySize }, { QStringLiteral("Start Time:"), m_startTime },
+        { QStringLiteral("Days:"), m_days } };
     for (const auto &[caption, box] : stateRow) {
         auto *label = new QLabel(caption, stateGroup);
         label->setBuddy(box);
@@ -222,7 +229,12 @@ void FrmBooking::buildForm()
         state->addSpacing(12);
     }
     state->addStretch(1);
-    for (QLineEdit *box : { m_partySize, m_startTime })
+    // Who is aboard: the party of a saved booking.
+    m_cmdParty = named(new QPushButton(QStringLiteral("&Party..."), stateGroup), "cmdParty");
+    m_cmdParty->setAutoDefault(false);
+    connect(m_cmdParty, &QPushButton::clicked, this, &FrmBooking::showParty);
+    state->addWidget(m_cmdParty);
+    for (QLineEdit *box : { m_partySize, m_startTime, m_days })
         connect(box, &QLineEdit::textEdited, this, [box] { box->setPalette(QPalette()); });
     connect(m_booking, &RecordSource::currentChanged, this, &FrmBooking::showStatus);
     // A message to the client the mail server refused for good, until one
@@ -272,6 +284,7 @@ void FrmBooking::buildForm()
         { billingNotes, field::Booking::BillingNotes },
         { m_partySize, field::Booking::PartySize },
         { m_startTime, field::Booking::StartTime },
+        { m_days, field::Booking::Days },
     };
     QWidget *previous = nullptr;
     for (const auto &[widget, field] : bindings) {
@@ -285,7 +298,8 @@ void FrmBooking::buildForm()
             setTabOrder(previous, widget);
         previous = widget;
     }
-    setTabOrder(previous, m_cmdOK);
+    setTabOrder(previous, m_cmdParty);
+    setTabOrder(m_cmdParty, m_cmdOK);
     setTabOrder(m_cmdOK, m_cmdCancel);
     setTabOrder(m_cmdCancel, m_cmdHelp);
 
@@ -330,12 +344,16 @@ void FrmBooking::startOver(const QString &title)
     markAmount(m_depositAmount, false);
     m_partySize->setPalette(QPalette());
     m_startTime->setPalette(QPalette());
+    m_days->setPalette(QPalette());
 }
 
 void FrmBooking::startNew(const QDate &date)
 {
     startOver(newTitle);
     m_form->add();
+    // A new booking has no party until it is saved.
+    m_cmdParty->setEnabled(false);
+    m_cmdParty->setToolTip(QStringLiteral("Save the new booking first; then enter its party here."));
     if (!m_form->isEditing())
         return;
     // The new record takes the chosen date; a field it can not take is
@@ -351,7 +369,46 @@ bool FrmBooking::startEdit(Bookmark bookmark)
     if (!platform::reportFailure(m_booking->setBookmark(bookmark), this))
         return false;
     m_form->edit();
+    m_cmdParty->setEnabled(m_form->isEditing());
+    m_cmdParty->setToolTip(QStringLiteral("Who is aboard this trip"));
     return m_form->isEditing();
+}
+
+void FrmBooking::showParty()
+{
+    if (m_booking->editMode() != RecordSource::EditMode::Edit)
+        return;
+    if (FrmParty *party = openParty(m_booking->bookmark()))
+        connect(party, &FrmParty::partySaved, this, &FrmBooking::partySaved, Qt::UniqueConnection);
+}
+
+void FrmBooking::partySaved(Bookmark booking)
+{
+    if (!m_form->isEditing() || m_booking->editMode() != RecordSource::EditMode::Edit
+        || m_booking->bookmark() != booking)
+        return;
+    // What the guide changed here so far, field by field as shown.
+    const QStringList fields = m_booking->fieldNames();
+    QHash<QString, QString> shown;
+    for (const QString &f : fields)
+        shown.insert(f, m_booking->text(f));
+    m_binder->collect();
+    QList<QPair<QString, QVariant>> typed;
+    for (const QString &f : fields)
+        if (f != QLatin1String(field::Booking::PartySize) && m_booking->text(f) != shown.value(f))
+            typed.append({ f, m_booking->value(f) });
+    const QString statusChosen = m_status->currentText();
+    const QString statusBefore = m_statusShown;
+    // The booking as saved now, the party's Party Size with it, so that
+    // this save does not take the party's own for another desk's.
+    if (!platform::reportFailure(m_booking->Edit(), this))
+        return;
+    for (const auto &[f, value] : std::as_const(typed))
+        platform::reportFailure(m_booking->setValue(f, value), this);
+    m_binder->showRecord();
+    if (statusChosen != statusBefore)
+        m_status->setCurrentText(statusChosen);
+    m_partySize->setPalette(QPalette());
 }
 
 void FrmBooking::markAmount(QComboBox *box, bool error)
@@ -440,8 +497,8 @@ bool FrmBooking::refuseEntry(QLineEdit *box, const QString &message)
     return false;
 }
 
-// Save's check of the party and the start time; what they read as is what
-// is kept ("6:30" is kept as "06:30").
+// Save's check of the party, the start time and the days; what they read
+// as is what is kept ("6:30" is kept as "06:30").
 bool FrmBooking::checkPartyAndStart()
 {
     const std::optional<QString> party = entries::wholeNumber(m_partySize->text(), 1, 99);
@@ -453,8 +510,14 @@ bool FrmBooking::checkPartyAndStart()
         return refuseEntry(m_startTime,
             QStringLiteral(
                 "Please enter the Start Time as hours and minutes, like 06:30, or leave it empty."));
+    const std::optional<QString> days = entries::wholeNumber(m_days->text(), 1, 30);
+    if (!days)
+        return refuseEntry(m_days,
+            QStringLiteral("Please enter the Days as a whole number from 1 to 30, or leave it empty for a "
+                           "trip of one day."));
     m_partySize->setText(*party);
     m_startTime->setText(*start);
+    m_days->setText(*days);
     return true;
 }
 

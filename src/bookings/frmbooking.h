@@ -57,6 +57,12 @@ private:
     void showStatus();
     void handOverStatus();
     bool checkPartyAndStart();
+
+    // The party window on this booking (a saved one only), and its save:
+    // the booking is edited afresh with the Party Size it wrote, keeping
+    // what the guide typed here meanwhile.
+    void showParty();
+    void partySaved(Bookmark booking);
     bool refuseEntry(QLineEdit *box, const QString &message);
 
     // The client's mail: whether the save calls for a message to him (the
@@ -84,6 +90,8 @@ private:
     QComboBox *m_status; // cboStatus
     QLineEdit *m_partySize; // txtPartySize
     QLineEdit *m_startTime; // txtStartTime
+    QLineEdit *m_days; // txtDays
+    QPushButton *m_cmdParty; // cmdParty
     QLineEdit *m_email; // Text8
     QLabel *m_mailRefused; // lblMailRefused
     QString m_statusShown; // the state the booking had when shown

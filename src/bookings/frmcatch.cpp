@@ -201,7 +201,7 @@ bool FrmCatch::openTrip(Bookmark booking)
         return false;
     }
     QStringList anglers;
-    if (!platform::reportFailure(party::anglersOf(booking.id, anglers), this))
+    if (!platform::reportFailure(party::anglersOf(booking, anglers), this))
         return false;
     m_booking = booking;
     m_lake = trip.text(field::Booking::Lake);

@@ -5,11 +5,11 @@
 #include "db/fieldvalue.h"
 #include "db/query.h"
 #include "domain/failures.h"
+#include "domain/rowwrites.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 
 #include <QRegularExpression>
-#include <QSet>
 
 #include <algorithm>
 
@@ -26,14 +26,12 @@ namespace
 const QString keyName = QString::fromLatin1(schema::keyColumn);
 
 using domain::failed;
+using domain::kept;
+using domain::KeptRow;
+using domain::quotedList;
 using domain::where;
 
-// Values as the record sources keep them: an empty text, no date and no
-// amount are no value.
-QVariant kept(const QString &text)
-{
-    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
-}
+// Values as the record sources keep them: no date and no amount are no value.
 QVariant kept(const QDate &date)
 {
     return fieldvalue::toStored(date.isValid() ? QVariant(date) : QVariant());
@@ -42,20 +40,6 @@ QVariant kept(const std::optional<Money> &amount)
 {
     return fieldvalue::toStored(amount ? QVariant::fromValue(*amount) : QVariant());
 }
-
-QString quotedList(const QStringList &fields)
-{
-    QStringList quoted;
-    for (const QString &f : fields)
-        quoted << schema::quoted(f);
-    return quoted.join(QLatin1String(", "));
-}
-
-// One record as its fields' kept values, in the order of the table's list.
-struct Row {
-    qint64 id = 0;
-    QVariantList values;
-};
 
 const QStringList settingFields { P::SeasonStart, P::SeasonEnd, P::Weekdays, P::TripsPerGuide, P::NoticeDays,
     P::DaysAhead, P::CancelDays };
@@ -70,9 +54,9 @@ QVariantList values(const Settings &s)
         QString::number(s.noticeDays), QString::number(s.daysAhead), QString::number(s.cancelDays) };
 }
 
-QList<Row> rows(const QList<Trip> &trips)
+QList<KeptRow> rows(const QList<Trip> &trips)
 {
-    QList<Row> r;
+    QList<KeptRow> r;
     for (const Trip &t : trips)
         r.append({ t.id,
             { kept(t.tripType), kept(t.length), kept(t.startTime), kept(t.price), kept(t.deposit),
@@ -80,78 +64,12 @@ QList<Row> rows(const QList<Trip> &trips)
     return r;
 }
 
-QList<Row> rows(const QList<DayOff> &days)
+QList<KeptRow> rows(const QList<DayOff> &days)
 {
-    QList<Row> r;
+    QList<KeptRow> r;
     for (const DayOff &d : days)
         r.append({ d.id, { kept(d.date), kept(d.guide) } });
     return r;
-}
-
-Status insert(db::Transaction &t, const QString &table, const QStringList &fields, const QVariantList &values)
-{
-    return t.write(table,
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(schema::quoted(table), quotedList(fields),
-                QStringList(fields.size(), QStringLiteral("?")).join(QLatin1String(", "))),
-        values);
-}
-
-// The fields whose values differ, as "a = ?, b = ?", with their values.
-QString changes(
-    const QStringList &fields, const QVariantList &before, const QVariantList &after, QVariantList &binds)
-{
-    QStringList set;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (before.value(i) == after.value(i))
-            continue;
-        set << schema::quoted(fields[i]) + QStringLiteral(" = ?");
-        binds << after.value(i);
-    }
-    return set.join(QLatin1String(", "));
-}
-
-// The records of a list table as the guide left them: those gone from the
-// list are deleted, new ones inserted, changed ones updated field by field.
-Status writeRows(db::Transaction &t, const QString &table, const QStringList &fields,
-    const QList<Row> &before, const QList<Row> &after)
-{
-    QSet<qint64> staying;
-    for (const Row &r : after)
-        if (r.id > 0)
-            staying.insert(r.id);
-    for (const Row &r : before)
-        if (!staying.contains(r.id))
-            if (Status s = t.write(table,
-                    QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(schema::quoted(table), keyName),
-                    { r.id });
-                !s)
-                return s;
-    for (const Row &r : after) {
-        const auto was = std::find_if(
-            before.cbegin(), before.cend(), [&](const Row &b) { return r.id > 0 && b.id == r.id; });
-        if (was == before.cend()) {
-            if (Status s = insert(t, table, fields, r.values); !s)
-                return s;
-            continue;
-        }
-        QVariantList binds;
-        const QString set = changes(fields, was->values, r.values, binds);
-        if (set.isEmpty())
-            continue;
-        db::Written written;
-        if (Status s = t.write(table,
-                QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(schema::quoted(table), set, keyName),
-                binds << r.id, &written);
-            !s)
-            return s;
-        // Removed at another desk while the guide changed it here: what he
-        // typed is kept as a new record.
-        if (written.rowsAffected == 0)
-            if (Status s = insert(t, table, fields, r.values); !s)
-                return s;
-    }
-    return Status::ok();
 }
 
 QString weekdaysOf(const QVariant &kept)
@@ -252,7 +170,8 @@ Status save(const Page &before, const Page &after, const QString &path)
     if (Status s = t.begin(); !s)
         return failed(what, s);
     QVariantList binds;
-    const QString set = changes(settingFields, values(before.settings), values(after.settings), binds);
+    const QString set
+        = domain::changedFields(settingFields, values(before.settings), values(after.settings), binds);
     if (!set.isEmpty()) {
         const QString table = QLatin1String(table::BookingPage);
         db::Written written;
@@ -263,14 +182,14 @@ Status save(const Page &before, const Page &after, const QString &path)
             !s)
             return failed(what, s);
         if (written.rowsAffected == 0)
-            if (Status s = insert(t, table, settingFields, values(after.settings)); !s)
+            if (Status s = domain::insertRow(t, table, settingFields, values(after.settings)); !s)
                 return failed(what, s);
     }
-    if (Status s
-        = writeRows(t, QLatin1String(table::PageTrips), tripFields, rows(before.trips), rows(after.trips));
+    if (Status s = domain::writeRows(
+            t, QLatin1String(table::PageTrips), tripFields, rows(before.trips), rows(after.trips));
         !s)
         return failed(what, s);
-    if (Status s = writeRows(
+    if (Status s = domain::writeRows(
             t, QLatin1String(table::DaysOff), dayOffFields, rows(before.daysOff), rows(after.daysOff));
         !s)
         return failed(what, s);

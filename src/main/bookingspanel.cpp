@@ -88,6 +88,7 @@ BookingsPanel::BookingsPanel(RecordSource &datBookings, QWidget *parent)
         { "cmdInvoice", "&Show Invoice", nullptr, &BookingsPanel::showInvoice },
         { "cmdPrintbooking", "&Print Booking", nullptr, &BookingsPanel::printBooking },
         { "cmdPictures", "&View Pictures", "View Picture from trip", &BookingsPanel::viewPictures },
+        { "cmdManifest", "Ma&nifest...", "Print who is aboard this trip", &BookingsPanel::printManifest },
     };
     auto *commands = new QHBoxLayout;
     for (const Command &c : table) {
@@ -336,6 +337,13 @@ void BookingsPanel::deleteBooking()
 void BookingsPanel::printBooking()
 {
     platform::printReport(QStringLiteral("trip.rpt"));
+}
+
+// The passenger manifest of the current booking: who is aboard, where and
+// when the trip leaves.
+void BookingsPanel::printManifest()
+{
+    platform::printReport(QStringLiteral("manifest.rpt"), m_source.bookmark());
 }
 
 // The customer's address handed to the system's e-mail program.

@@ -38,6 +38,7 @@ private:
     void editBooking();
     void deleteBooking();
     void printBooking();
+    void printManifest();
     void emailCustomer();
     // The windows of the trip's results, its invoice and its pictures.
     void addTripResults();

@@ -98,6 +98,8 @@ private slots:
     void stateAndPartyRoundTrip();
     void badPartyOrStartRefused_data();
     void badPartyOrStartRefused();
+    void daysBox_data();
+    void daysBox();
     void untouchedStateIsKept_data();
     void untouchedStateIsKept();
     void stateFieldsAfterTheWrittenOnes();
@@ -866,6 +868,55 @@ void TestBooking::badPartyOrStartRefused()
     QCOMPARE(bookingCount(), 3);
 }
 
+void TestBooking::daysBox_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept"); // null: refused
+    QTest::newRow("empty, one day") << ""
+                                    << "";
+    QTest::newRow("one") << "1"
+                         << "1";
+    QTest::newRow("blanks and a nought") << " 07 "
+                                         << "7";
+    QTest::newRow("a month") << "30"
+                             << "30";
+    QTest::newRow("none") << "0" << QString();
+    QTest::newRow("more than a month") << "31" << QString();
+    QTest::newRow("half a day") << "2.5" << QString();
+    QTest::newRow("below none") << "-3" << QString();
+    QTest::newRow("in words") << "two" << QString();
+}
+
+// How many days a trip lasts: a whole number of 1 to 30, or nothing.
+void TestBooking::daysBox()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    FrmBooking *w = openEdit();
+    QVERIFY(w);
+    QLineEdit *days = child<QLineEdit>("txtDays");
+    days->setText(typed);
+    if (kept.isNull())
+        m_messages->expect(Answer::Ok);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    const QString stored
+        = test::rowsBehind(QStringLiteral("SELECT Days FROM Booking WHERE Name = 'Sample Customer'"))
+              .value(0)
+              .value(0)
+              .toString();
+    if (kept.isNull()) {
+        QCOMPARE(m_messages->last().text,
+            QStringLiteral("Please enter the Days as a whole number from 1 to 30, or leave it empty for a "
+                           "trip of one day."));
+        QVERIFY(w->isVisible());
+        QCOMPARE(QApplication::focusWidget(), days);
+        QCOMPARE(stored, QString());
+        return;
+    }
+    QVERIFY(!w->isVisible());
+    QCOMPARE(stored, kept);
+}
+
 void TestBooking::untouchedStateIsKept_data()
 {
     QTest::addColumn<QVariant>("stored"); // null: none
@@ -908,11 +959,12 @@ void TestBooking::stateFieldsAfterTheWrittenOnes()
     openNew();
     focus(child<QPlainTextEdit>("Text11"));
     QStringList order;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(order, QStringList({ "cboStatus", "txtPartySize", "txtStartTime", "cmdOK" }));
+    // Party... waits until the new booking is saved.
+    QCOMPARE(order, QStringList({ "cboStatus", "txtPartySize", "txtStartTime", "txtDays", "cmdOK" }));
     if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
         m_window->grab().save(folder + "/booking.png");
 }

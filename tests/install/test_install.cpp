@@ -183,7 +183,7 @@ void TestInstall::installedProgramStarts()
         QVERIFY2(contents(folder.filePath(it.fileName())) == contents(source), qPrintable(it.fileName()));
         ++reports;
     }
-    QCOMPARE(reports, 11); // the ten of old and the schedule by guide
+    QCOMPARE(reports, 12); // the ten of old, the schedule by guide and the manifest
 }
 
 BM_TEST_MAIN(TestInstall)

@@ -386,20 +386,25 @@ void TestBookingsPanel::printsTheFixedReport_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("report");
+    QTest::addColumn<bool>("forTheBooking"); // handed the current booking, else none
     QTest::newRow("Print Booking") << "cmdPrintbooking"
-                                   << "/trip.rpt";
+                                   << "/trip.rpt" << false;
     QTest::newRow("Print Schedule") << "cmdPrintsched"
-                                    << "/schedule.rpt";
+                                    << "/schedule.rpt" << false;
+    QTest::newRow("Manifest") << "cmdManifest"
+                              << "/manifest.rpt" << true;
 }
 
 void TestBookingsPanel::printsTheFixedReport()
 {
     QFETCH(QString, command);
     QFETCH(QString, report);
+    QFETCH(bool, forTheBooking);
     test::layInBookings({ { "Ann Lee", "2005-05-14", "" }, { "Bob Smith", "2005-12-30", "" } });
     openPanel();
     test::RecordingReports reports;
-    // Whatever booking is current, the report is handed no selection.
+    // Whatever booking is current, a report of every trip is handed no
+    // selection; the manifest is the current trip's.
     BM_VERIFY(m_hub->datBookings().MoveLast());
     QPushButton *button = m_panel->findChild<QPushButton *>(command);
     if (!button)
@@ -408,7 +413,8 @@ void TestBookingsPanel::printsTheFixedReport()
     button->click();
     QCOMPARE(reports.files.size(), 1);
     QVERIFY2(reports.files[0].endsWith(report), qPrintable(reports.files[0]));
-    QVERIFY(!reports.selections[0].isValid());
+    QCOMPARE(reports.selections[0], forTheBooking ? m_hub->datBookings().bookmark() : Bookmark {});
+    QVERIFY(!forTheBooking || reports.selections[0].isValid());
     QVERIFY(m_messages->shown.isEmpty());
 }
 

@@ -9,6 +9,7 @@
 #include "db/database.h"
 #include "db/recordsource.h"
 #include "db/rights.h"
+#include "domain/party.h"
 #include "domain/schedulemodel.h"
 #include "domain/season.h"
 #include "main/frmmain.h"
@@ -35,6 +36,7 @@ private slots:
     void theScheduleShowsTheOthersAsBooked();
     void commandsTheRoleMayNotUse_data();
     void commandsTheRoleMayNotUse();
+    void partyOfHisOwnTripsOnly();
 
 private:
     void openAs(const QString &login);
@@ -186,6 +188,44 @@ void TestGuideDesk::commandsTheRoleMayNotUse()
     found.sort();
     disabled.sort();
     QCOMPARE(found, disabled);
+}
+
+// The party of another guide's trip is hidden from a guide's desk, and the
+// server refuses to add to it: nothing of the save is written. His own
+// trip's party and Party Size are his to write.
+void TestGuideDesk::partyOfHisOwnTripsOnly()
+{
+    QString ids;
+    QVERIFY(m_lodge.psql(
+        QStringLiteral(
+            "SELECT \"ID\" FROM \"Booking\" WHERE \"Name\" IN ('Carl', 'Dora') ORDER BY \"Name\";"),
+        &ids));
+    const QStringList both = ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(both.size(), 2);
+    const Bookmark carl { both[0].toLongLong() }, dora { both[1].toLongLong() };
+    QVERIFY(m_lodge.psql(QStringLiteral("INSERT INTO \"Party\" (\"Booking\", \"Angler\", \"Role\") VALUES "
+                                        "('%1', 'Dora', 'Client');")
+                             .arg(dora.id)));
+    openAs(QStringLiteral("cy"));
+    QList<party::Angler> seen { { 1, QStringLiteral("left over"), {}, {}, {}, {} } };
+    QVERIFY(party::read(dora, seen));
+    QVERIFY(seen.isEmpty());
+    const QList<party::Angler> eve { { 0, QStringLiteral("Eve"), {}, QLatin1String(partyRole::client), {},
+        {} } };
+    int size = -1;
+    QVERIFY(!party::save(dora, {}, eve, size));
+    QCOMPARE(size, 0);
+    QVERIFY(party::save(carl, {}, eve, size));
+    QCOMPARE(size, 1);
+    QString written;
+    QVERIFY(
+        m_lodge.psql(QStringLiteral("SELECT p.\"Angler\" || ':' || b.\"Name\" || ':' || "
+                                    "coalesce(b.\"Party Size\", '') FROM \"Party\" p JOIN \"Booking\" b ON "
+                                    "p.\"Booking\" = CAST(b.\"ID\" AS TEXT) ORDER BY p.\"ID\";"),
+            &written));
+    QCOMPARE(written.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+        QStringList({ QStringLiteral("Dora:Dora:"), QStringLiteral("Eve:Carl:1") }));
+    QVERIFY(m_lodge.psql(QStringLiteral("DELETE FROM \"Party\";")));
 }
 
 BM_TEST_MAIN(TestGuideDesk)

@@ -182,6 +182,81 @@ private slots:
                                .arg(want.at(p).join(QLatin1Char('\n')), got.at(p).join(QLatin1Char('\n')))));
     }
 
+    // The manifest of one trip is one page: everyone aboard in the order
+    // entered, or the client alone with his phone.
+    void manifestPage_data()
+    {
+        QTest::addColumn<bool>("withParty");
+        QTest::addColumn<QStringList>("inOrder"); // each in a line after the one before
+        QTest::addColumn<QStringList>("absent");
+        QTest::newRow("party") << true
+                               << QStringList { "Bluegill Bay Guide Service", "Passenger Manifest",
+                                      "7/4/2026, 3 days", "05:30", "Pontiac Marina", "Bull Shoals",
+                                      "Guide Al Brook", "Rita Ross",
+                                      "1 Rita Ross Client WA-100 Sam Ross 555-0110", "2 Cy Crew Crew",
+                                      "3 Cam Comp Comped WA-300" }
+                               << QStringList { "555-0142", "Other Trip" };
+        QTest::newRow("client alone") << false
+                                      << QStringList { "Bluegill Bay Guide Service", "Passenger Manifest",
+                                             "7/4/2026", "Guide Bluegill Bay Guide Service", "Rita Ross",
+                                             "1 Rita Ross Client his own phone 555-0142" }
+                                      << QStringList { "days", "Cy Crew", "Other Trip" };
+    }
+
+    void manifestPage()
+    {
+        QFETCH(bool, withParty);
+        QFETCH(QStringList, inOrder);
+        QFETCH(QStringList, absent);
+        test::exec(QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\", \"Lake\", \"Meet At\", "
+                                  "\"Start Time\", \"Telephone\", \"Guide\", \"Days\") VALUES ('2026-07-04', "
+                                  "'Rita Ross', 'Bull Shoals', 'Pontiac Marina', '05:30', '555-0142', ?, ?)"),
+            { withParty ? QVariant(QStringLiteral("Al Brook")) : QVariant(),
+                withParty ? QVariant(QStringLiteral("3")) : QVariant() });
+        const qint64 trip = test::lastId(QStringLiteral("Booking"));
+        test::exec(
+            QStringLiteral("INSERT INTO Booking (\"Date\", \"Name\") VALUES ('2026-07-04', 'Other Trip')"));
+        const QString other = QString::number(test::lastId(QStringLiteral("Booking")));
+        test::exec(
+            QStringLiteral("INSERT INTO Party (Booking, Angler, Role) VALUES (?, 'Other Trip', 'Client')"),
+            { other });
+        const QList<QStringList> aboard { { "Rita Ross", "Client", "WA-100", "Sam Ross", "555-0110" },
+            { "Cy Crew", "Crew", "", "", "" }, { "Cam Comp", "Comped", "WA-300", "", "" } };
+        for (const QStringList &a : aboard)
+            if (withParty)
+                test::exec(
+                    QStringLiteral("INSERT INTO Party (Booking, Angler, Role, \"License No\", "
+                                   "\"Emergency Contact\", \"Emergency Phone\") VALUES (?, ?, ?, ?, ?, ?)"),
+                    { QString::number(trip), a[0], a[1], a[2], a[3], a[4] });
+        report::Request request;
+        request.definitionPath = appFile(QStringLiteral("manifest.rpt"));
+        request.selection = Bookmark { trip };
+        request.printDate = QDate(2026, 12, 8);
+        report::Rendered rendered;
+        const Status s = report::render(request, rendered);
+        QVERIFY2(s, qPrintable(s.message()));
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("manifest.pdf"));
+        const platform::ReportPages pages(rendered);
+        const Status saved = pages.savePdf(pdf);
+        QVERIFY2(saved, qPrintable(saved.message()));
+        if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
+            QFile::copy(pdf, QStringLiteral("%1/manifest-%2.pdf").arg(folder, QTest::currentDataTag()));
+        const QList<QStringList> got = pagesOf(pdf);
+        QCOMPARE(got.size(), 1);
+        const QStringList &lines = got.constFirst();
+        const QString text = lines.join(QLatin1Char('\n'));
+        qsizetype at = 0;
+        for (const QString &expected : std::as_const(inOrder)) {
+            const qsizetype found = text.indexOf(expected, at);
+            QVERIFY2(found >= 0,
+                qPrintable(QStringLiteral("\"%1\" not after %2 in\n%3").arg(expected).arg(at).arg(text)));
+            at = found + expected.size();
+        }
+        for (const QString &missing : std::as_const(absent))
+            QVERIFY2(!text.contains(missing), qPrintable(missing + QStringLiteral(" in\n") + text));
+    }
+
     // A page looks the same whatever was painted before it: its document
     // laid out again after others took its place, its foot after another's.
     void samePageWhateverCameBefore_data()
