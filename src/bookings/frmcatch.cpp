@@ -44,12 +44,6 @@ QTableWidget *gridOf(const char *name, const QStringList &columns, QWidget *pare
     return t;
 }
 
-QString cell(const QTableWidget *t, int row, int column)
-{
-    const QTableWidgetItem *item = t->item(row, column);
-    return item ? item->text() : QString();
-}
-
 } // namespace
 
 FrmCatch::FrmCatch(QWidget *parent)
@@ -367,7 +361,7 @@ void FrmCatch::addNothingCaught()
     for (const QString &angler : std::as_const(m_anglers)) {
         bool hasLine = false;
         for (int r = 0; r < m_grid->rowCount() && !hasLine; ++r)
-            hasLine = cell(m_grid, r, Angler) == angler;
+            hasLine = cellText(m_grid, r, Angler) == angler;
         if (hasLine)
             continue;
         addLine({ angler, {}, {}, {}, 0, 0 });
@@ -402,7 +396,7 @@ void FrmCatch::lineChanged(int row, int column)
 // other species they are cleared and can not be chosen.
 void FrmCatch::askOriginAndStage(int row)
 {
-    const bool asked = catches::asksOriginAndStage(cell(m_grid, row, Species));
+    const bool asked = catches::asksOriginAndStage(cellText(m_grid, row, Species));
     const bool filling = std::exchange(m_filling, true);
     for (const int c : { int(Origin), int(Stage) }) {
         QTableWidgetItem *item = m_grid->item(row, c);
@@ -420,13 +414,14 @@ QList<catches::TypedLine> FrmCatch::typedLines() const
 {
     QList<catches::TypedLine> typed;
     for (int r = 0; r < m_grid->rowCount(); ++r)
-        typed.append({ cell(m_grid, r, Angler), cell(m_grid, r, Species), cell(m_grid, r, Origin),
-            cell(m_grid, r, Stage), cell(m_grid, r, Kept), cell(m_grid, r, Released) });
+        typed.append({ cellText(m_grid, r, Angler), cellText(m_grid, r, Species), cellText(m_grid, r, Origin),
+            cellText(m_grid, r, Stage), cellText(m_grid, r, Kept), cellText(m_grid, r, Released) });
     return typed;
 }
 
 bool FrmCatch::save()
 {
+    commitOpenEditor(m_grid);
     const QString site = m_shownSite.isEmpty() ? chosenSite() : m_shownSite;
     if (site.isEmpty()) {
         platform::warn(QStringLiteral("Please choose the site fished, or type its code."), this);

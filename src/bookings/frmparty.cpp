@@ -27,12 +27,6 @@ namespace
 
 enum Column { AnglerColumn, LicenseColumn, RoleColumn, ContactColumn, PhoneColumn, Columns };
 
-QString cell(const QTableWidget *grid, int row, int column)
-{
-    const QTableWidgetItem *item = grid->item(row, column);
-    return item ? item->text().trimmed() : QString();
-}
-
 } // namespace
 
 FrmParty::FrmParty(QWidget *parent)
@@ -178,8 +172,9 @@ QList<party::Angler> FrmParty::shownParty() const
     QList<party::Angler> shown;
     for (int r = 0; r < m_grid->rowCount(); ++r) {
         const party::Angler a { m_grid->item(r, AnglerColumn)->data(Qt::UserRole).toLongLong(),
-            cell(m_grid, r, AnglerColumn), cell(m_grid, r, LicenseColumn), cell(m_grid, r, RoleColumn),
-            cell(m_grid, r, ContactColumn), cell(m_grid, r, PhoneColumn) };
+            cellText(m_grid, r, AnglerColumn), cellText(m_grid, r, LicenseColumn),
+            cellText(m_grid, r, RoleColumn), cellText(m_grid, r, ContactColumn),
+            cellText(m_grid, r, PhoneColumn) };
         // A row added and left empty is no one.
         if (a.id == 0 && a.name.isEmpty() && a.license.isEmpty() && a.emergencyContact.isEmpty()
             && a.emergencyPhone.isEmpty())
@@ -196,9 +191,7 @@ bool FrmParty::hasChanges() const
 
 void FrmParty::commitOpenEdit()
 {
-    // A cell being typed in hands its text over first.
-    if (QWidget *editor = m_grid->indexWidget(m_grid->currentIndex()))
-        emit m_grid->itemDelegateForIndex(m_grid->currentIndex())->commitData(editor);
+    commitOpenEditor(m_grid);
 }
 
 void FrmParty::rewriteCount()
@@ -217,8 +210,9 @@ bool FrmParty::save()
         platform::warn(refused->message, this);
         // The row refused, as listed (rows left empty are not counted).
         for (int r = 0, listed = -1; r < m_grid->rowCount(); ++r) {
-            if (!cell(m_grid, r, AnglerColumn).isEmpty() || !cell(m_grid, r, LicenseColumn).isEmpty()
-                || !cell(m_grid, r, ContactColumn).isEmpty() || !cell(m_grid, r, PhoneColumn).isEmpty()
+            if (!cellText(m_grid, r, AnglerColumn).isEmpty() || !cellText(m_grid, r, LicenseColumn).isEmpty()
+                || !cellText(m_grid, r, ContactColumn).isEmpty()
+                || !cellText(m_grid, r, PhoneColumn).isEmpty()
                 || m_grid->item(r, AnglerColumn)->data(Qt::UserRole).toLongLong() != 0)
                 ++listed;
             if (listed == refused->angler) {

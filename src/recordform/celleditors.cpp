@@ -1,5 +1,7 @@
 #include "recordform/celleditors.h"
 
+#include <QTableWidget>
+
 #include "core/dates.h"
 #include "recordform/binder.h"
 #include "recordform/datepicker.h"
@@ -60,6 +62,18 @@ void DateCells::setEditorData(QWidget *editor, const QModelIndex &index) const
 void DateCells::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
 {
     model->setData(index, shortDate(static_cast<DatePicker *>(editor)->value()));
+}
+
+QString cellText(const QTableWidget *grid, int row, int column)
+{
+    const QTableWidgetItem *item = grid->item(row, column);
+    return item ? item->text().trimmed() : QString();
+}
+
+void commitOpenEditor(QTableWidget *grid)
+{
+    if (QWidget *editor = grid->indexWidget(grid->currentIndex()))
+        emit grid->itemDelegateForIndex(grid->currentIndex())->commitData(editor);
 }
 
 } // namespace bm

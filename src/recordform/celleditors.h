@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QStyledItemDelegate>
 
+class QTableWidget;
+
 namespace bm
 {
 
@@ -35,5 +37,13 @@ public:
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 };
+
+// The text of a grid's cell without blanks around it; empty when the cell
+// has none.
+QString cellText(const QTableWidget *grid, int row, int column);
+
+// The cell of a grid being typed in, if one is, hands its text over to the
+// grid (as leaving it would), so a save by its shortcut keeps what was typed.
+void commitOpenEditor(QTableWidget *grid);
 
 } // namespace bm

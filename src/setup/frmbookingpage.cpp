@@ -63,12 +63,6 @@ QSpinBox *counter(const char *name, const BP::Bounds &bounds, const QString &suf
     return box;
 }
 
-QString cell(const QTableWidget *grid, int row, int column)
-{
-    const QTableWidgetItem *item = grid->item(row, column);
-    return item ? item->text().trimmed() : QString();
-}
-
 QString amountText(const std::optional<Money> &amount)
 {
     return amount ? amount->toString() : QString();
@@ -308,7 +302,7 @@ QStringList FrmBookingPage::shownValues() const
         v << QString::number(g->rowCount());
         for (int r = 0; r < g->rowCount(); ++r)
             for (int c = 0; c < g->columnCount(); ++c)
-                v << cell(g, r, c) + QLatin1Char('/') + g->item(r, 0)->data(Qt::UserRole).toString();
+                v << cellText(g, r, c) + QLatin1Char('/') + g->item(r, 0)->data(Qt::UserRole).toString();
     }
     return v;
 }
@@ -347,12 +341,12 @@ bool FrmBookingPage::readPage(BP::Page &page)
     s.cancelDays = m_cancelDays->value();
 
     for (int r = 0; r < m_trips->rowCount(); ++r) {
-        BP::Trip t { m_trips->item(r, 0)->data(Qt::UserRole).toLongLong(), cell(m_trips, r, TripType),
-            cell(m_trips, r, Length), {}, {}, {}, {} };
-        const auto start = entries::startTime(cell(m_trips, r, StartTime));
-        const auto party = entries::wholeNumber(
-            cell(m_trips, r, LargestParty), BP::largestPartyBounds.lowest, BP::largestPartyBounds.highest);
-        const QString price = cell(m_trips, r, Price), deposit = cell(m_trips, r, Deposit);
+        BP::Trip t { m_trips->item(r, 0)->data(Qt::UserRole).toLongLong(), cellText(m_trips, r, TripType),
+            cellText(m_trips, r, Length), {}, {}, {}, {} };
+        const auto start = entries::startTime(cellText(m_trips, r, StartTime));
+        const auto party = entries::wholeNumber(cellText(m_trips, r, LargestParty),
+            BP::largestPartyBounds.lowest, BP::largestPartyBounds.highest);
+        const QString price = cellText(m_trips, r, Price), deposit = cellText(m_trips, r, Deposit);
         t.price = Money::parse(price);
         t.deposit = Money::parse(deposit);
         if (t.tripType.isEmpty() && t.length.isEmpty() && start == QString() && price.isEmpty()
@@ -384,7 +378,7 @@ bool FrmBookingPage::readPage(BP::Page &page)
     }
 
     for (int r = 0; r < m_daysOff->rowCount(); ++r) {
-        const QString date = cell(m_daysOff, r, DayDate), guide = cell(m_daysOff, r, DayGuide);
+        const QString date = cellText(m_daysOff, r, DayDate), guide = cellText(m_daysOff, r, DayGuide);
         BP::DayOff d { m_daysOff->item(r, 0)->data(Qt::UserRole).toLongLong(), parseDate(date),
             guide == everyone ? QString() : guide };
         if (date.isEmpty() && d.guide.isEmpty())
@@ -401,10 +395,8 @@ bool FrmBookingPage::readPage(BP::Page &page)
 
 void FrmBookingPage::commitOpenEdits()
 {
-    // A cell being typed in hands its text over first.
     for (QTableWidget *g : { m_trips, m_daysOff })
-        if (QWidget *editor = g->indexWidget(g->currentIndex()))
-            emit g->itemDelegateForIndex(g->currentIndex())->commitData(editor);
+        commitOpenEditor(g);
 }
 
 bool FrmBookingPage::save()
