@@ -379,7 +379,7 @@ QStringList columnNames()
         QStringLiteral("Water"), QStringLiteral("Site Code"), QStringLiteral("Site"),
         QStringLiteral("Angler"), QStringLiteral("Angler License"), QStringLiteral("Role"),
         QStringLiteral("Species"), QStringLiteral("Kept"), QStringLiteral("Released"),
-        QStringLiteral("Origin"), QStringLiteral("Life Stage"), QStringLiteral("Booking") };
+        QStringLiteral("Origin"), QStringLiteral("Life Stage") };
 }
 
 QList<QStringList> tableRows(const Month &month, QList<int> *visitOfRow)
