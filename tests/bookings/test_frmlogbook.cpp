@@ -6,8 +6,10 @@
 #include "bookings/frmbooking.h"
 #include "bookings/frmlogbook.h"
 #include "core/apppaths.h"
+#include "db/query.h"
 #include "main/frmmain.h"
 #include "platform/windows.h"
+#include "schema/schema.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -35,6 +37,7 @@ private slots:
     void problemOpensItsTrip();
     void readsAgainWhenTheCatchChanges();
     void opensFromTheUtilitiesMenu();
+    void mainWindowRemindsOnce();
 
 private:
     FrmLogbook *open();
@@ -193,6 +196,47 @@ void TestFrmLogbook::opensFromTheUtilitiesMenu()
     item->trigger();
     QVERIFY(platform::findWindow(QStringLiteral("frmLogbook")));
     m_messages->expect(platform::Answer::No); // the backup question
+    main->close();
+}
+
+// At start, and on the day after, the reminder of November's logbook is
+// there once; a new start after the guide deleted it leaves it deleted.
+void TestFrmLogbook::mainWindowRemindsOnce()
+{
+    const QString text = QStringLiteral("Send the state's logbook for November 2026");
+    auto reminders = [&text] {
+        db::Query q;
+        QVariant n;
+        if (!q.single(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?")
+                          .arg(schema::quoted(QLatin1String(table::Reminder)),
+                              schema::quoted(QLatin1String(field::Reminder::Reminder))),
+                { text }, n))
+            return -1;
+        return n.toInt();
+    };
+    auto start = [this] {
+        auto *main = new FrmMain;
+        main->show();
+        QCoreApplication::processEvents();
+        return main;
+    };
+    FrmMain *main = start();
+    QTRY_COMPARE(reminders(), 1);
+    m_clock->date = QDate(2026, 12, 9);
+    main->becomeActive();
+    QCOMPARE(reminders(), 1);
+    m_messages->expect(platform::Answer::No); // the backup question
+    main->close();
+
+    QVERIFY(db::write(databasePath(), QLatin1String(table::Reminder),
+        QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+            .arg(schema::quoted(QLatin1String(table::Reminder)),
+                schema::quoted(QLatin1String(field::Reminder::Reminder))),
+        { text })
+                .isOk());
+    main = start();
+    QCOMPARE(reminders(), 0);
+    m_messages->expect(platform::Answer::No);
     main->close();
 }
 
