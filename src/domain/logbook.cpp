@@ -25,7 +25,7 @@ namespace C = field::Catch;
 
 // A trip longer than this is read as this many days: a typing mistake in
 // Days must not make a trip of every day for years.
-constexpr int maxDays = 60;
+constexpr int maxDays = 99;
 
 QString q(const char *name)
 {
