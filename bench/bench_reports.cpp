@@ -115,7 +115,7 @@ bool renderSchedule(benchmark::State &state, report::Rendered &rendered)
 void BM_ScheduleFirstPage(benchmark::State &state)
 {
     for (auto _ : state) {
-        platform::reportService().run(appFile(QStringLiteral("schedule.rpt")), {}, {});
+        platform::reportService().run(appFile(QStringLiteral("schedule.rpt")), {}, {}, {});
         auto *preview
             = qobject_cast<platform::ReportPreview *>(platform::findWindow(QStringLiteral("frmPreview")));
         if (!preview) {

@@ -190,10 +190,14 @@ Status ReadOnlyConnection::prepare(
                 sqlite3_bind_int64(stmt, p, values.booking);
             else
                 sqlite3_bind_null(stmt, p);
-        } else if (named.compare(QLatin1String("guide"), Qt::CaseInsensitive) == 0) {
-            if (!values.guide.isEmpty()) {
-                const QByteArray guide = values.guide.toUtf8();
-                sqlite3_bind_text(stmt, p, guide.constData(), int(guide.size()), SQLITE_TRANSIENT);
+        } else if (named.compare(QLatin1String("guide"), Qt::CaseInsensitive) == 0
+            || named.compare(QLatin1String("month"), Qt::CaseInsensitive) == 0) {
+            const QString &text = named.compare(QLatin1String("guide"), Qt::CaseInsensitive) == 0
+                ? values.guide
+                : values.month;
+            if (!text.isEmpty()) {
+                const QByteArray utf8 = text.toUtf8();
+                sqlite3_bind_text(stmt, p, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
             } else {
                 sqlite3_bind_null(stmt, p);
             }

@@ -28,6 +28,7 @@ enum class Code; // the server's error codes (engine/sqlstate.h)
 struct ReportValues {
     qint64 booking = 0; // :booking, the booking printed (the invoice); 0 binds null
     QString guide; // :guide, the guide whose trips are printed; empty binds null
+    QString month; // :month, the month printed as "yyyy-MM" (the logbook); empty binds null
 };
 
 // A connection of a report's own to a database file that can only read:
@@ -55,7 +56,7 @@ public:
     [[nodiscard]] Status open(const QString &location, const QLocale &locale);
 
     // The statement guard: prepares a report's query as one statement that
-    // only reads and gives rows, and binds :booking and :guide to their
+    // only reads and gives rows, and binds :booking, :guide and :month to their
     // values (null for none). Any other value, a second statement, a
     // statement that would write or a function reports may not call is
     // refused, in words that name the query. A query that runs away (an

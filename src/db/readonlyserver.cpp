@@ -90,9 +90,12 @@ Status ReadOnlyConnection::serverText(
         return s;
     const QVariant booking = values.booking > 0 ? QVariant(values.booking) : QVariant();
     const QVariant guide = values.guide.isEmpty() ? QVariant() : QVariant(values.guide);
+    const QVariant month = values.month.isEmpty() ? QVariant() : QVariant(values.month);
     const QVariantMap named { { QStringLiteral("booking"), booking }, { QStringLiteral("Booking"), booking },
         { QStringLiteral("BOOKING"), booking }, { QStringLiteral("guide"), guide },
-        { QStringLiteral("Guide"), guide }, { QStringLiteral("GUIDE"), guide } };
+        { QStringLiteral("Guide"), guide }, { QStringLiteral("GUIDE"), guide },
+        { QStringLiteral("month"), month }, { QStringLiteral("Month"), month },
+        { QStringLiteral("MONTH"), month } };
     serversql::Translated translated;
     if (Status s = serversql::translate(sql, {}, translated, named); !s) {
         static const QRegularExpression noValue(QStringLiteral("no value is given for :(\\w+)"));

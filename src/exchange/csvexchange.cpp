@@ -207,4 +207,24 @@ Status exportTable(const QString &databasePath, const QString &table, const QStr
     return Status::ok();
 }
 
+Status writeRows(const QString &filePath, const QStringList &header, const QList<QStringList> &rows)
+{
+    QSaveFile file(filePath);
+    if (Status s = openOwnerOnly(file); !s)
+        return s;
+    QByteArray buffer("\xEF\xBB\xBF");
+    auto appendLine = [&buffer, &header](const QStringList &fields) {
+        for (qsizetype i = 0; i < header.size(); ++i)
+            appendField(buffer, protectedText(fields.value(i)).toUtf8(), i == 0);
+        buffer.append("\r\n");
+    };
+    appendLine(header);
+    for (const QStringList &row : rows)
+        appendLine(row);
+    if (file.write(buffer) != buffer.size() || !file.commit())
+        return Status::failure(QStringLiteral("The file %1 could not be written: %2. Nothing was saved.")
+                                   .arg(shownFileName(filePath), file.errorString()));
+    return Status::ok();
+}
+
 } // namespace bm::csv

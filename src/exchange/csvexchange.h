@@ -56,6 +56,13 @@ const QList<ExportTable> &exportTables();
 Status exportTable(
     const QString &databasePath, const QString &table, const QString &filePath, int *rows = nullptr);
 
+// Writes a header and rows of text (each as long as the header) to a CSV
+// file in the form exportTable() writes: UTF-8 with a byte order mark, CRLF
+// line ends, text a spreadsheet would take for a formula protected. The file
+// appears whole or not at all, readable by its owner only.
+[[nodiscard]] Status writeRows(
+    const QString &filePath, const QStringList &header, const QList<QStringList> &rows);
+
 // The name of a file as messages show it.
 QString shownFileName(const QString &path);
 

@@ -4,12 +4,15 @@
 #include "bookings/frmassignguide.h"
 #include "bookings/frmbin.h"
 #include "bookings/frmhistory.h"
+#include "bookings/frmlogbook.h"
 #include "bookings/frmoutbox.h"
 #include "bookings/frmrequests.h"
 #include "bookings/frmseason.h"
 #include "bookings/frmtripday.h"
+#include "core/apppaths.h"
 #include "core/dates.h"
 #include "db/recordsource.h"
+#include "domain/logbook.h"
 #include "gear/frmfgear.h"
 #include "main/bookingspanel.h"
 #include "main/contactspanel.h"
@@ -19,6 +22,7 @@
 #include "maintenance/frmdbutility.h"
 #include "maintenance/frmshareddatabase.h"
 #include "maintenance/frmupdate.h"
+#include "platform/failures.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/windows.h"
@@ -37,14 +41,18 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPointer>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -88,6 +96,14 @@ FrmMain::FrmMain(QWidget *parent)
     buildMenus();
     buildToolbar();
     buildStatusStrip();
+
+    // The logbook's reminder at start, and when the day turns while the
+    // program runs.
+    QTimer::singleShot(0, this, &FrmMain::planLogbookReminder);
+    auto *dayWatch = new QTimer(this);
+    dayWatch->setObjectName(QStringLiteral("tmrDay"));
+    connect(dayWatch, &QTimer::timeout, this, &FrmMain::planLogbookReminder);
+    dayWatch->start(10 * 60 * 1000);
 
     // F1 opens the help file at its contents.
     auto *contents = new QAction(this);
@@ -133,6 +149,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
             &FrmMain::importContacts },
         { {}, "mnuSeason", "Season Summary", {}, "x-office-spreadsheet", &FrmMain::openSeasonSummary },
         { {}, "mnuTripDay", "Trip Day...", {}, "weather-few-clouds", &FrmMain::openTripDay },
+        { {}, "mnuLogbook", "Logbook...", {}, "accessories-text-editor", &FrmMain::openLogbook },
         { {}, "mnuAssignGuide", "Assign Guide...", {}, "x-office-address-book", &FrmMain::openAssignGuide,
             &db::Rights::mayChangeSettings },
         { {}, "mnuRequests", "Requests...", {}, "appointment", &FrmMain::openRequests },
@@ -187,7 +204,7 @@ void FrmMain::buildMenus()
                 "mnuImportContacts", "-", "mnuExit" } },
         { "&Utilities", "mnuUtilities",
             { "mnuReminders", "mnuCalendar", "mnuGear", "mnuPatterns", "mnuLog", "mnuSeason", "mnuTripDay",
-                "mnuAssignGuide", "mnuRequests", "mnuOutbox", "mnuHistory", "mnuBin" } },
+                "mnuLogbook", "mnuAssignGuide", "mnuRequests", "mnuOutbox", "mnuHistory", "mnuBin" } },
         { "&Options", "mnuOptions",
             { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "mnuMail", "mnuMailTexts", "-",
                 "mnuSharedDatabase" } },
@@ -320,9 +337,28 @@ void FrmMain::exitProgram()
     close();
 }
 
+void FrmMain::planLogbookReminder()
+{
+    const QDate today = platform::today();
+    if (today == m_reminderDay)
+        return;
+    // Once a day, also when it fails: the failure is told once, and tried
+    // again the next day or at the next start.
+    m_reminderDay = today;
+    QSettings desk(QDir(appFolder()).filePath(QStringLiteral("logbook.ini")), QSettings::IniFormat);
+    const QString key
+        = QStringLiteral("reminded/") + QString::fromLatin1(QUrl::toPercentEncoding(databasePath()));
+    QString planned = desk.value(key).toString();
+    logbook::Reminded outcome {};
+    if (!platform::reportFailure(logbook::planReminder(today, planned, outcome), this))
+        return;
+    desk.setValue(key, planned);
+}
+
 void FrmMain::becomeActive()
 {
     m_date->setText(shortDate(platform::today()));
+    planLogbookReminder();
     m_contacts->rewriteCount();
     m_schedule->rewriteCount();
     m_bookings->rewriteCount();
@@ -468,6 +504,11 @@ void FrmMain::openSeasonSummary()
 void FrmMain::openTripDay()
 {
     platform::showWindow<FrmTripDay>();
+}
+
+void FrmMain::openLogbook()
+{
+    platform::showWindow<FrmLogbook>();
 }
 
 void FrmMain::openAssignGuide()

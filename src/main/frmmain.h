@@ -5,6 +5,7 @@
 #include "platform/mainhub.h"
 #include "platform/report.h"
 
+#include <QDate>
 #include <QHash>
 #include <QMainWindow>
 
@@ -40,6 +41,8 @@ public:
     void openSeasonSummary();
     // Utilities > Trip Day: the moon and sun of the current booking's day.
     void openTripDay();
+    // Utilities > Logbook: the state's logbook of a month.
+    void openLogbook();
     // Utilities > Assign Guide: the guide of the current booking.
     void openAssignGuide();
     // Options > Guides: the lodge's roster of guides.
@@ -126,6 +129,12 @@ private:
     void showHelp();
     void showHelpContents();
 
+    // Adds the reminder to send the state's logbook of the month just ended,
+    // once a day at most; this desk remembers the month it planned last
+    // (logbook.ini in the data folder), so a reminder the guide deleted
+    // stays deleted.
+    void planLogbookReminder();
+
     // Closes every other window of the program; one that refuses stays.
     void closeOtherWindows();
 
@@ -140,6 +149,7 @@ private:
     BookingsPanel *m_bookings = nullptr;
     QLabel *m_date = nullptr;
     bool m_closing = false;
+    QDate m_reminderDay; // the day the logbook's reminder was planned on
 };
 
 } // namespace bm

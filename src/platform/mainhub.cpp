@@ -69,4 +69,15 @@ void printReport(const QString &reportFileName, Bookmark selection, const QStrin
     r.showPreview();
 }
 
+void printMonthReport(const QString &reportFileName, const QDate &month, const QString &guide)
+{
+    if (!hub || !month.isValid())
+        return;
+    ReportComponent &r = hub->report();
+    r.setReportFileName(appFile(reportFileName));
+    r.setGuide(guide);
+    r.setMonth(month.toString(QStringLiteral("yyyy-MM")));
+    r.showPreview();
+}
+
 } // namespace bm::platform

@@ -5,6 +5,7 @@
 #include "platform/help.h"
 #include "platform/report.h"
 
+#include <QDate>
 #include <QObject>
 
 class QWidget;
@@ -59,5 +60,8 @@ void showHelpTopic(const QString &topicNumber);
 // ("contacts.rpt") through the main window's report component. selection
 // is bound to the report's :booking, guide to its :guide (empty: none).
 void printReport(const QString &reportFileName, Bookmark selection = {}, const QString &guide = {});
+// The same of a month's report (the logbook): month is bound to its :month
+// as "yyyy-MM" (the month of the date given), guide to its :guide.
+void printMonthReport(const QString &reportFileName, const QDate &month, const QString &guide = {});
 
 } // namespace bm::platform

@@ -23,7 +23,8 @@ namespace
 class PreviewReports : public ReportService
 {
 public:
-    void run(const QString &reportFile, Bookmark selection, const QString &guide) override
+    void run(
+        const QString &reportFile, Bookmark selection, const QString &guide, const QString &month) override
     {
         // A delivered definition that was deleted is laid in again first.
         const QFileInfo file(reportFile);
@@ -40,6 +41,7 @@ public:
         request.definitionPath = reportFile;
         request.selection = selection;
         request.guide = guide;
+        request.month = month;
         request.printDate = today();
         request.progress = &watch;
         report::Rendered rendered;
@@ -69,9 +71,11 @@ void ReportComponent::showPreview()
 {
     const Bookmark selection = m_selection;
     const QString guide = m_guide;
+    const QString month = m_month;
     m_selection = {};
     m_guide.clear();
-    reportService().run(m_file, selection, guide);
+    m_month.clear();
+    reportService().run(m_file, selection, guide, month);
 }
 
 } // namespace bm::platform

@@ -16,7 +16,10 @@ public:
     virtual ~ReportService() = default;
     // selection: the one record the report is for (the invoice), or none;
     // guide: the one guide whose trips it prints, or empty for every guide.
-    virtual void run(const QString &reportFile, Bookmark selection, const QString &guide) = 0;
+    // month: the month it prints as "yyyy-MM" (the logbook), or empty.
+    virtual void run(
+        const QString &reportFile, Bookmark selection, const QString &guide, const QString &month)
+        = 0;
 };
 
 ReportService &reportService();
@@ -37,6 +40,8 @@ public:
     // The guide whose trips are printed (empty: every guide); cleared after
     // each run.
     void setGuide(const QString &guide) { m_guide = guide; }
+    // The month printed, "yyyy-MM" (empty: none); cleared after each run.
+    void setMonth(const QString &month) { m_month = month; }
     // Runs the report and shows it in the print preview window.
     void showPreview();
 
@@ -44,6 +49,7 @@ private:
     QString m_file;
     Bookmark m_selection;
     QString m_guide;
+    QString m_month;
 };
 
 } // namespace bm::platform

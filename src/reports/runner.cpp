@@ -95,8 +95,8 @@ Status runQueries(const Request &request, const Definition &def, const QSet<QStr
             return says::stopped();
         db::Query statement(connection);
         km::data rows;
-        if (const Status s
-            = connection.prepare(q.name, q.sql, { request.selection.id, request.guide }, statement);
+        if (const Status s = connection.prepare(
+                q.name, q.sql, { request.selection.id, request.guide, request.month }, statement);
             !s)
             return s;
         if (const Status s = readRows(q, statement, request.locale, used, budget, progress, rows, known); !s)

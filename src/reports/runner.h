@@ -19,6 +19,7 @@ struct Request {
     QString databasePath; // empty: the application's tallow.mdb
     Bookmark selection; // bound to :booking in the queries; none gives null
     QString guide; // bound to :guide: the one guide whose trips are printed; empty gives null
+    QString month; // bound to :month: the month printed, "yyyy-MM" (the logbook); empty gives null
     QDate printDate;
     QLocale locale = QLocale();
     // Told how far the work has come: while the queries are read, the rows

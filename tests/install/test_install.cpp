@@ -183,7 +183,7 @@ void TestInstall::installedProgramStarts()
         QVERIFY2(contents(folder.filePath(it.fileName())) == contents(source), qPrintable(it.fileName()));
         ++reports;
     }
-    QCOMPARE(reports, 12); // the ten of old, the schedule by guide and the manifest
+    QCOMPARE(reports, 13); // the ten of old, the schedule by guide, the manifest and the logbook
 }
 
 BM_TEST_MAIN(TestInstall)

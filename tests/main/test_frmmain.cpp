@@ -194,9 +194,10 @@ void TestFrmMain::menus_data()
                                << QStringList { "mnuReminders=Reminders", "mnuCalendar=Calendar",
                                       "mnuGear=Fishing Gear", "mnuPatterns=Fishing Patterns",
                                       "mnuLog=Fishing Log", "mnuSeason=Season Summary",
-                                      "mnuTripDay=Trip Day...", "mnuAssignGuide=Assign Guide...",
-                                      "mnuRequests=Requests...", "mnuOutbox=Outbox...",
-                                      "mnuHistory=History...", "mnuBin=Deleted Records..." };
+                                      "mnuTripDay=Trip Day...", "mnuLogbook=Logbook...",
+                                      "mnuAssignGuide=Assign Guide...", "mnuRequests=Requests...",
+                                      "mnuOutbox=Outbox...", "mnuHistory=History...",
+                                      "mnuBin=Deleted Records..." };
     QTest::newRow("Options") << "&Options"
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
                                     "mnuGuides=Guides...", "mnuBookingPage=Booking Page...",

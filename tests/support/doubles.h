@@ -173,15 +173,18 @@ class RecordingReports : public platform::ReportService
 public:
     RecordingReports();
     ~RecordingReports() override;
-    void run(const QString &reportFile, Bookmark selection, const QString &guide) override
+    void run(
+        const QString &reportFile, Bookmark selection, const QString &guide, const QString &month) override
     {
         files.append(reportFile);
         selections.append(selection);
         guides.append(guide);
+        months.append(month);
     }
     QStringList files;
     QList<Bookmark> selections;
     QStringList guides;
+    QStringList months;
 };
 
 // A plain widget standing in for the main window, made before the hub.
