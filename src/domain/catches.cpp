@@ -8,6 +8,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -22,11 +23,20 @@ using domain::where;
 
 bool asksOriginAndStage(const QString &species)
 {
-    // Whole words, so that a "Salmonfly" hatch or "chumming" is no salmon.
-    static const QRegularExpression salmonAndSteelhead(
-        QStringLiteral("\\b(salmon|steelhead|chinook|coho|sockeye|chum)\\b"),
-        QRegularExpression::CaseInsensitiveOption);
-    return salmonAndSteelhead.match(species).hasMatch();
+    // "King Salmon", "Hatchery Steelhead", "coho": any word of the name; the
+    // words that name other fish too ("king mackerel", "pink shrimp") only
+    // alone.
+    static const QSet<QString> words { QStringLiteral("salmon"), QStringLiteral("steelhead"),
+        QStringLiteral("chinook"), QStringLiteral("coho"), QStringLiteral("sockeye"),
+        QStringLiteral("chum") };
+    static const QSet<QString> alone { QStringLiteral("king"), QStringLiteral("silver"),
+        QStringLiteral("pink") };
+    static const QRegularExpression nonWord(
+        QStringLiteral("\\W+"), QRegularExpression::UseUnicodePropertiesOption);
+    const QStringList parts = species.toCaseFolded().split(nonWord, Qt::SkipEmptyParts);
+    if (parts.size() == 1 && alone.contains(parts.first()))
+        return true;
+    return std::any_of(parts.cbegin(), parts.cend(), [](const QString &p) { return words.contains(p); });
 }
 
 QList<QDate> tripDays(const QDate &start, const QString &days)

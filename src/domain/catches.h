@@ -11,7 +11,8 @@ namespace bm::catches
 
 // Whether the state asks the origin (hatchery or wild) and life stage
 // (adult or jack) of a fish of this species: salmon and steelhead, known by
-// their names ("King Salmon", "Coho", "Steelhead Trout"), in any case.
+// their names ("King Salmon", "Coho", "Steelhead Trout"; "king", "silver"
+// and "pink" alone), in any case.
 bool asksOriginAndStage(const QString &species);
 
 // The days of a trip that starts on start and lasts Days days: one day when

@@ -3,6 +3,7 @@
 #include "core/dates.h"
 #include "db/fieldvalue.h"
 #include "db/query.h"
+#include "domain/catches.h"
 #include "schema/fields.h"
 #include "schema/schema.h"
 
@@ -156,7 +157,7 @@ void logDay(const Trip &trip, const QDate &day, const QList<Person> &party, cons
     for (const CatchLine &c : lines) {
         if (c.site.isEmpty())
             problems.add(QStringLiteral("A catch line of %1 has no site code.").arg(named(c.angler)));
-        if (isSalmonid(c.line.species)
+        if (catches::asksOriginAndStage(c.line.species)
             && (c.line.origin.trimmed().isEmpty() || c.line.stage.trimmed().isEmpty()))
             problems.add(QStringLiteral("The %1 of %2 needs its origin (hatchery or wild) and life stage "
                                         "(adult or jack).")
@@ -197,24 +198,6 @@ void logDay(const Trip &trip, const QDate &day, const QList<Person> &party, cons
 }
 
 } // namespace
-
-bool isSalmonid(const QString &species)
-{
-    // "King Salmon", "Hatchery Steelhead", "coho": any word of the name; the
-    // words that name other fish too ("king mackerel", "pink shrimp") only
-    // alone.
-    static const QSet<QString> words { QStringLiteral("salmon"), QStringLiteral("steelhead"),
-        QStringLiteral("chinook"), QStringLiteral("coho"), QStringLiteral("sockeye"),
-        QStringLiteral("chum") };
-    static const QSet<QString> alone { QStringLiteral("king"), QStringLiteral("silver"),
-        QStringLiteral("pink") };
-    static const QRegularExpression nonWord(
-        QStringLiteral("\\W+"), QRegularExpression::UseUnicodePropertiesOption);
-    const QStringList parts = species.toCaseFolded().split(nonWord, Qt::SkipEmptyParts);
-    if (parts.size() == 1 && alone.contains(parts.first()))
-        return true;
-    return std::any_of(parts.cbegin(), parts.cend(), [](const QString &p) { return words.contains(p); });
-}
 
 Status read(const QDate &month, const QString &guide, Month &out, const QString &location)
 {

@@ -14,12 +14,6 @@ namespace bm::logbook
 // The state's logbook of guided trips: for each day of each trip, each site
 // fished that day, who was aboard and what each kept and released.
 
-// Whether a species is a salmon or a steelhead, for which the state asks
-// the origin (hatchery or wild) and the life stage (adult or jack): salmon,
-// steelhead and the Pacific salmon by their common names (chinook or king,
-// coho or silver, sockeye, chum, pink), in any case.
-bool isSalmonid(const QString &species);
-
 // One catch line of an angler at a site: an empty species says he fished
 // and caught nothing.
 struct Line {

@@ -2,6 +2,7 @@
 #include "testenv.h"
 
 #include "db/query.h"
+#include "domain/catches.h"
 #include "domain/logbook.h"
 #include "schema/schema.h"
 
@@ -79,7 +80,7 @@ void TestLogbook::salmonAndSteelhead()
 {
     QFETCH(QString, species);
     QFETCH(bool, salmonid);
-    QCOMPARE(logbook::isSalmonid(species), salmonid);
+    QCOMPARE(catches::asksOriginAndStage(species), salmonid);
 }
 
 void TestLogbook::monthRows_data()

@@ -63,10 +63,9 @@ private slots:
 
     void deliveredDefinitions()
     {
-        for (const char *name :
-            { "contacts.rpt", "trip.rpt", "schedule.rpt", "invoice.rpt", "reminders.rpt", "log.rpt",
-                "patterns.rpt", "rods.rpt", "boat.rpt", "equipment.rpt", "guides.rpt", "manifest.rpt",
-                "logbook.rpt" }) {
+        for (const char *name : { "contacts.rpt", "trip.rpt", "schedule.rpt", "invoice.rpt", "reminders.rpt",
+                 "log.rpt", "patterns.rpt", "rods.rpt", "boat.rpt", "equipment.rpt", "guides.rpt",
+                 "manifest.rpt", "logbook.rpt" }) {
             QFile f(appFile(QString::fromLatin1(name)));
             QVERIFY2(f.open(QIODevice::ReadOnly), name);
             // The format is explained to the guide at the top of the file.
