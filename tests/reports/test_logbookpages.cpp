@@ -1,11 +1,11 @@
 #include "logbookfixture.h"
+#include "pdftext.h"
 #include "testenv.h"
 
 #include "core/apppaths.h"
 #include "platform/reportpreviewdocument.h"
 #include "reports/runner.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,27 +17,6 @@ using namespace bm;
 
 namespace
 {
-
-// The text of each page, its lines trimmed, blank ones dropped.
-QList<QStringList> pagesOf(const QString &pdf)
-{
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"),
-        { QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
-            QStringLiteral("-") });
-    if (!text.waitForFinished(60000) || text.exitCode() != 0)
-        return {};
-    QList<QStringList> pages;
-    for (const QString &page : QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'))) {
-        QStringList lines;
-        for (const QString &line : page.split(QLatin1Char('\n')))
-            if (!line.trimmed().isEmpty())
-                lines.append(line.trimmed());
-        if (!lines.isEmpty())
-            pages.append(lines);
-    }
-    return pages;
-}
 
 // Whether every wanted line stands on the page, each after the one before.
 QString missingFrom(const QStringList &page, const QStringList &wanted)
@@ -130,7 +109,7 @@ void TestLogbookPages::onePagePerTripDay()
     QVERIFY2(saved, qPrintable(saved.message()));
     if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
         QFile::copy(pdf, QStringLiteral("%1/logbook-%2.pdf").arg(folder, QTest::currentDataTag()));
-    const QList<QStringList> got = pagesOf(pdf);
+    const QList<QStringList> got = test::pagesOf(pdf);
     QCOMPARE(got.size(), pages.size());
     for (int p = 0; p < pages.size(); ++p) {
         const QString missing = missingFrom(got.at(p), pages.at(p));

@@ -1,3 +1,4 @@
+#include "pdftext.h"
 #include "reportfixture.h"
 #include "testenv.h"
 
@@ -10,7 +11,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -59,28 +59,6 @@ void addSeason()
                 QStringLiteral("555-%1").arg(1000 + i, 4, 10, QLatin1Char('0')),
                 i % 3 ? QStringLiteral("contact%1@example.com").arg(i) : QString() });
     db.commit();
-}
-
-// The text of each page, a list of lines (blanks at the ends dropped).
-QList<QStringList> pagesOf(const QString &pdf)
-{
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"),
-        { QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
-            QStringLiteral("-") });
-    if (!text.waitForFinished(60000) || text.exitCode() != 0)
-        return {};
-    QList<QStringList> pages;
-    for (const QString &page : QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'))) {
-        QStringList lines;
-        for (const QString &line : page.split(QLatin1Char('\n')))
-            if (!line.trimmed().isEmpty())
-                lines.append(line.trimmed());
-        pages.append(lines);
-    }
-    while (!pages.isEmpty() && pages.constLast().isEmpty())
-        pages.removeLast();
-    return pages;
 }
 
 QString expectedPath(const QString &report, const QString &how)
@@ -161,7 +139,7 @@ private slots:
         }
         if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty() && !printed)
             QFile::copy(pdf, QStringLiteral("%1/%2.pdf").arg(folder, report));
-        const QList<QStringList> got = pagesOf(pdf);
+        const QList<QStringList> got = test::pagesOf(pdf);
         QVERIFY2(got.size() > 1, qPrintable(report));
         QCOMPARE(got.size(), pages.pageCount());
 
@@ -242,7 +220,7 @@ private slots:
         QVERIFY2(saved, qPrintable(saved.message()));
         if (const QString folder = qEnvironmentVariable("BM_SHOTS"); !folder.isEmpty())
             QFile::copy(pdf, QStringLiteral("%1/manifest-%2.pdf").arg(folder, QTest::currentDataTag()));
-        const QList<QStringList> got = pagesOf(pdf);
+        const QList<QStringList> got = test::pagesOf(pdf);
         QCOMPARE(got.size(), 1);
         const QStringList &lines = got.constFirst();
         const QString text = lines.join(QLatin1Char('\n'));
