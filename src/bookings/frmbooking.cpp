@@ -8,6 +8,7 @@
 #include "core/money.h"
 #include "db/changes.h"
 #include "domain/bookingmail.h"
+#include "domain/busytimes.h"
 #include "mail/queue.h"
 #include "platform/failures.h"
 #include "platform/mainhub.h"
@@ -121,7 +122,11 @@ void FrmBooking::declareForm()
         askAboutMail();
         return true;
     };
-    d.saved = d.cancelled = [this] { close(); };
+    d.saved = [this] {
+        noteBusyDays();
+        close();
+    };
+    d.cancelled = [this] { close(); };
     m_form = new RecordForm(std::move(d), this);
     m_form->attach(FormCommand::Save, m_cmdOK);
     m_form->attach(FormCommand::Cancel, m_cmdCancel);
@@ -472,6 +477,26 @@ void FrmBooking::askAboutMail()
                     .arg(s.message()));
         return Status::ok();
     });
+}
+
+void FrmBooking::noteBusyDays()
+{
+    if (m_booking->text(field::Booking::Status) == QLatin1String(bookingStatus::cancelled))
+        return;
+    const QDate first = m_tripDate->value();
+    if (!first.isValid())
+        return;
+    const int days = std::clamp(m_booking->text(field::Booking::Days).toInt(), 1, 99);
+    QStringList notices;
+    if (const Status s = busytimes::onDays(
+            first, first.addDays(days - 1), m_booking->text(field::Booking::Guide), notices, m_booking->location());
+        !s) {
+        platform::warn(QStringLiteral("The booking was saved.\n%1").arg(s.message()), this);
+        return;
+    }
+    if (!notices.isEmpty())
+        platform::inform(
+            QStringLiteral("Your own calendar holds this day:\n%1").arg(notices.join(QLatin1Char('\n'))), this);
 }
 
 void FrmBooking::showMailRefused()

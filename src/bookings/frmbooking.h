@@ -71,6 +71,9 @@ private:
     // mail server refused one.
     void askAboutMail();
     void showMailRefused();
+    // After a save: what the guide's own calendar holds on the trip's days,
+    // said, not refused (it may be what the trip is planned around).
+    void noteBusyDays();
 
     RecordSource *m_booking;
     FieldBinder *m_binder;

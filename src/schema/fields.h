@@ -45,6 +45,9 @@ inline constexpr char Bin[] = "Bin";
 inline constexpr char Party[] = "Party";
 inline constexpr char Catch[] = "Catch";
 inline constexpr char SiteCodes[] = "Site Codes";
+// What the guide's own calendar holds: the times he is busy, read from it
+// by the desk that syncs with it.
+inline constexpr char BusyTimes[] = "Busy Times";
 
 } // namespace bm::table
 
@@ -397,6 +400,18 @@ namespace SiteCodes
 inline constexpr char Code[] = "Code";
 inline constexpr char Name[] = "Name";
 } // namespace SiteCodes
+
+// One day of a guide's own busy time (an event of several days is a row a
+// day): from Start Time to End Time ("HH:mm", "24:00" for the day's end),
+// and the event's summary. An empty Guide is the whole service's.
+namespace BusyTimes
+{
+inline constexpr char Guide[] = "Guide";
+inline constexpr char Date[] = "Date";
+inline constexpr char StartTime[] = "Start Time";
+inline constexpr char EndTime[] = "End Time";
+inline constexpr char Summary[] = "Summary";
+} // namespace BusyTimes
 
 } // namespace bm::field
 

@@ -153,6 +153,12 @@ QList<TableDef> makeTables()
         12 });
     t.append(
         { table::SiteCodes, { { field::SiteCodes::Code, T, 12 }, { field::SiteCodes::Name, T, 12 } }, 12 });
+    // The guide's own calendar's busy times, a row a day.
+    t.append({ table::BusyTimes,
+        { { field::BusyTimes::Guide, T, 13 }, { field::BusyTimes::Date, D, 13 },
+            { field::BusyTimes::StartTime, T, 13 }, { field::BusyTimes::EndTime, T, 13 },
+            { field::BusyTimes::Summary, T, 13 } },
+        13 });
     return t;
 }
 
@@ -191,6 +197,7 @@ const QList<IndexDef> &indexes()
         { QStringLiteral("Catch by Booking"), table::Catch, field::Catch::Booking, 12 },
         { QStringLiteral("Catch by Day"), table::Catch, field::Catch::Day, 12 },
         { QStringLiteral("Site Codes by Code"), table::SiteCodes, field::SiteCodes::Code, 12 },
+        { QStringLiteral("Busy Times by Date"), table::BusyTimes, field::BusyTimes::Date, 13 },
     };
     return all;
 }

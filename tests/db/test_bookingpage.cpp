@@ -133,6 +133,16 @@ void TestBookingPage::dayStates_data()
         guide.arg("Bo", "Yes"),
         QStringLiteral("INSERT INTO \"Days Off\" (\"Guide\", \"Date\") VALUES ('Bo', '%1')"),
         book.arg("%1", "'Al'", "NULL") } << 10 << "full";
+    const QString busy = QStringLiteral("INSERT INTO \"Busy Times\" (\"Guide\", \"Date\", \"Start Time\", "
+                                        "\"End Time\", \"Summary\") VALUES (%1, '%2', '14:00', '15:00', 'Dentist')");
+    QTest::newRow("the one guide's own calendar busy") << QStringList { busy.arg("''", "%1") } << 10 << "closed";
+    QTest::newRow("two guides, one busy in his calendar, the other booked")
+        << QStringList { guide.arg("Al", "Yes"), guide.arg("Bo", "Yes"), busy.arg("'Bo'", "%1"),
+               book.arg("%1", "'Al'", "NULL") }
+        << 10 << "full";
+    QTest::newRow("a busy time the day before")
+        << QStringList { busy.arg("''", "%1").replace("'%1'", "to_char(DATE '%1' - 1, 'YYYY-MM-DD')") } << 10
+        << "open";
     QTest::newRow("the whole service off")
         << QStringList { QStringLiteral("INSERT INTO \"Days Off\" (\"Date\") VALUES ('%1')") } << 10
         << "closed";
@@ -267,7 +277,7 @@ void TestBookingPage::pageLoginReachesNoTable_data()
 {
     QTest::addColumn<QString>("statement");
     for (const char *table : { "Booking", "Phone", "Guide Info", "Page Requests", "Booking Page", "Guides",
-             "Diary", "Days Off", "Change Stamp", "Desk Changes", "Schema Version" })
+             "Diary", "Days Off", "Busy Times", "Change Stamp", "Desk Changes", "Schema Version" })
         QTest::newRow(table) << QStringLiteral("SELECT * FROM \"%1\"").arg(QLatin1String(table));
     QTest::newRow("change a booking") << QStringLiteral("UPDATE \"Booking\" SET \"Name\" = 'x'");
     QTest::newRow("delete contacts") << QStringLiteral("DELETE FROM \"Phone\"");

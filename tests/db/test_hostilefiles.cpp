@@ -282,6 +282,7 @@ void TestHostileFiles::allowed_data()
             "DROP TRIGGER \"Booking stamp on insert\"; DROP TRIGGER \"Booking stamp on update\";"
             "DROP TRIGGER \"Booking stamp on delete\"; DROP TRIGGER \"Reminder stamp on insert\";"
             "DROP TRIGGER \"Reminder stamp on update\"; DROP TRIGGER \"Reminder stamp on delete\";"
+            "DROP TABLE \"Busy Times\";"
             "DROP TABLE Party; DROP TABLE Catch; DROP TABLE \"Site Codes\"; ALTER TABLE Booking DROP COLUMN "
             "Days;"
             "ALTER TABLE \"Guide Info\" DROP COLUMN \"License No\";"

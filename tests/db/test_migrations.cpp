@@ -298,7 +298,7 @@ void TestMigrations::layoutNineRecordsHistoryFromNowOn()
     for (const schema::TriggerDef &t : schema::ownTriggers(migrations::currentVersion))
         sql += QStringLiteral("DROP TRIGGER %1;").arg(schema::quoted(t.name));
     sql += QStringLiteral(
-        "DROP TABLE Party; DROP TABLE Catch; DROP TABLE \"Site Codes\";"
+        "DROP TABLE \"Busy Times\"; DROP TABLE Party; DROP TABLE Catch; DROP TABLE \"Site Codes\";"
         "ALTER TABLE Booking DROP COLUMN Days; ALTER TABLE \"Guide Info\" DROP COLUMN \"License No\";"
         "ALTER TABLE Guides DROP COLUMN \"License No\";");
     for (const schema::TriggerDef &t : schema::stampTriggers(schema::historySince - 1))

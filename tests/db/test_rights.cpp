@@ -86,6 +86,7 @@ void TestRights::aGuideCanNotLayTheTablesIn()
                    ('Confirmed', '102', 'dora@example.com', 's', 'b', 'Sent');
         INSERT INTO "Party" ("Booking", "Angler", "License No") VALUES ('101', 'Carl', 'WA-1'), ('102', 'Dora', 'WA-2');
         INSERT INTO "Catch" ("Booking", "Angler", "Kept") VALUES ('101', 'Carl', '2'), ('102', 'Dora', '3');
+        INSERT INTO "Busy Times" ("Guide", "Date", "Summary") VALUES ('Cy', '2026-06-03', 'Dentist'), ('Dee', '2026-06-03', 'Vet');
         COMMIT)")),
         QStringLiteral("done"));
 }
@@ -111,6 +112,12 @@ void TestRights::eachRole_data()
     row("site codes are the lodge's", "cy",
         R"(INSERT INTO "Site Codes" ("Code", "Name") VALUES ('X1', 'Somewhere'); SELECT count(*) FROM "Site Codes" WHERE "Code" = 'X1')",
         "1");
+    row("guide's own busy times", "cy", R"(SELECT string_agg("Summary", ',') FROM "Busy Times")", "Dentist");
+    row("busy time for another guide", "cy",
+        R"(INSERT INTO "Busy Times" ("Guide", "Date", "Summary") VALUES ('Dee', '2026-06-04', 'x'))", "refused");
+    row("busy time of his own", "cy",
+        R"(INSERT INTO "Busy Times" ("Guide", "Date", "Summary") VALUES ('Cy', '2026-06-04', 'Vet'); SELECT count(*) FROM "Busy Times")",
+        "2");
     row("another's booking by key", "cy", R"(SELECT count(*) FROM "Booking" WHERE "ID" = 102)", "0");
     row("update another's", "cy",
         R"(WITH x AS (UPDATE "Booking" SET "Notes" = 'x' WHERE "ID" = 102 RETURNING 1) SELECT count(*) FROM x)",
@@ -167,6 +174,7 @@ void TestRights::eachRole_data()
     row("office's bookings", "bob", R"(SELECT count(*) FROM "Booking")", "2");
     row("office's clients", "bob", R"(SELECT count(*) FROM "Phone")", "2");
     row("office's catch", "bob", R"(SELECT count(*) FROM "Catch")", "2");
+    row("office's busy times", "bob", R"(SELECT count(*) FROM "Busy Times")", "2");
     row("office deletes any", "bob",
         R"(WITH x AS (DELETE FROM "Booking" WHERE "ID" = 102 RETURNING 1) SELECT count(*) FROM x)", "1");
     row("office's settings", "bob",

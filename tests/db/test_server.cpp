@@ -259,13 +259,16 @@ private slots:
             "ALTER TABLE \"Booking\" DROP COLUMN \"Days\"",
             "ALTER TABLE \"Guide Info\" DROP COLUMN \"License No\"",
             "ALTER TABLE \"Guides\" DROP COLUMN \"License No\"" };
-        QTest::newRow("layout 11") << 11 << twelve;
-        QTest::newRow("layout 10") << 10 << twelve + eleven;
-        QTest::newRow("layout 9") << 9 << twelve + eleven + ten;
-        QTest::newRow("layout 8") << 8 << twelve + eleven + ten + nine;
-        QTest::newRow("layout 7") << 7 << twelve + eleven + ten + nine + eight;
-        QTest::newRow("layout 6") << 6 << twelve + eleven + ten + nine + eight + seven;
-        QTest::newRow("layout 5") << 5 << twelve + eleven + ten + nine + eight + seven + six;
+        // The day's function of the page reads the busy times.
+        const QStringList thirteen { "DROP TABLE \"Busy Times\"" };
+        QTest::newRow("layout 12") << 12 << thirteen;
+        QTest::newRow("layout 11") << 11 << thirteen + twelve;
+        QTest::newRow("layout 10") << 10 << thirteen + twelve + eleven;
+        QTest::newRow("layout 9") << 9 << thirteen + twelve + eleven + ten;
+        QTest::newRow("layout 8") << 8 << thirteen + twelve + eleven + ten + nine;
+        QTest::newRow("layout 7") << 7 << thirteen + twelve + eleven + ten + nine + eight;
+        QTest::newRow("layout 6") << 6 << thirteen + twelve + eleven + ten + nine + eight + seven;
+        QTest::newRow("layout 5") << 5 << thirteen + twelve + eleven + ten + nine + eight + seven + six;
     }
 
     void earlierLayoutIsBroughtUp()

@@ -210,6 +210,9 @@ const QList<Step> &steps()
         // codes, the guides' licence numbers and a trip's days, which the
         // runner adds.
         { 12, nullptr },
+        // The busy times of the guide's own calendar, which the runner
+        // adds; on the shared database they close the booking page's days.
+        { 13, nullptr },
     };
     return all;
 }

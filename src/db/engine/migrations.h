@@ -33,7 +33,8 @@ namespace bm
 // by triggers. Layout 11 changes only the shared database (the lodge's
 // rights, rightssql.h). Layout 12 adds a trip's party and its catch by
 // angler and site, the state's site codes, a trip's number of days and the
-// guides' licence numbers.
+// guides' licence numbers. Layout 13 adds the busy times read from the
+// guide's own calendar.
 //
 // To add a field or a table later: give its FieldDef or TableDef in
 // schema.cpp `since = N` and append a step of version N (its apply may do
@@ -44,7 +45,7 @@ namespace migrations
 {
 
 // The layout this program writes and reads.
-inline constexpr int currentVersion = 12;
+inline constexpr int currentVersion = 13;
 
 // The version mark: one row, its Version a whole number.
 inline constexpr const char markTable[] = "Schema Version";

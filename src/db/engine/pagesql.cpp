@@ -44,9 +44,10 @@ END $$;
 // and the trips still free: closed (not offered: outside the season, a
 // weekday not worked, within the shortest notice, past how far ahead the
 // page shows, no trip offered or no guide working), full, few or open. Each
-// active guide not off that day holds per_guide trips; a booking that is
-// not cancelled takes one of its guide's, and one without a guide of the
-// roster takes one from any guide. Without an active guide on the roster
+// active guide not off that day, and whose own calendar holds nothing that
+// day (Busy Times; an empty Guide is every guide's), holds per_guide trips;
+// a booking that is not cancelled takes one of its guide's, and one without
+// a guide of the roster takes one from any guide. Without an active guide on the roster
 // the service is one guide, who holds every booking.
 const char dayFunction[] = R"sql(
 CREATE OR REPLACE FUNCTION bm_page_places(first_day date, last_day date)
@@ -66,7 +67,9 @@ BEGIN
   crew AS (SELECT name FROM roster UNION ALL SELECT '' WHERE NOT EXISTS (SELECT 1 FROM roster)),
   working AS (SELECT d.day, d.stored, c.name FROM days d CROSS JOIN crew c
                WHERE NOT EXISTS (SELECT 1 FROM "Days Off" o WHERE o."Date" = d.stored
-                                    AND (coalesce(o."Guide", '') = '' OR o."Guide" = c.name))),
+                                    AND (coalesce(o."Guide", '') = '' OR o."Guide" = c.name))
+                 AND NOT EXISTS (SELECT 1 FROM "Busy Times" x WHERE x."Date" = d.stored
+                                    AND (coalesce(x."Guide", '') = '' OR x."Guide" = c.name))),
   booked AS (SELECT b."Date" AS stored,
                     CASE WHEN NOT EXISTS (SELECT 1 FROM roster) THEN ''
                          WHEN b."Guide" IN (SELECT name FROM named) THEN b."Guide" END AS holder
@@ -338,6 +341,11 @@ QStringList statementsOf(std::initializer_list<const char *> texts)
 }
 
 } // namespace
+
+QStringList dayFunctions()
+{
+    return statementsOf({ dayFunction });
+}
 
 QStringList functions()
 {

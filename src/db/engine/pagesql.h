@@ -17,6 +17,11 @@ inline constexpr int since = 7;
 // The statements that lay the functions in (each replaces an older one).
 QStringList functions();
 
+// The layout from which a guide's own busy times close his days on the
+// page, and the statements that lay the day's function in again.
+inline constexpr int busySince = 13;
+QStringList dayFunctions();
+
 // The layout that brings in the functions of the outbox's side for the web
 // service, and their statements.
 inline constexpr int mailSince = 9;

@@ -15,6 +15,8 @@ namespace
 
 static_assert(std::string_view(field::Party::Booking) == field::Catch::Booking,
     "the party's and the catch's policy name one field");
+static_assert(std::string_view(field::Booking::Guide) == field::BusyTimes::Guide,
+    "the bookings' and the busy times' policy name one field");
 
 QString literal(const char *text)
 {
@@ -163,6 +165,10 @@ BEGIN
     EXECUTE format('CREATE POLICY lodge ON %%I TO %%I, %%I, %%I USING (true) WITH CHECK (true)', t, s, o, w);
   END LOOP;
   EXECUTE format('CREATE POLICY guide ON %3 TO %%I USING (%4 = (SELECT bm_guide())) WITH CHECK (%4 = (SELECT bm_guide()))', g);
+  -- A guide's own calendar's busy times are his alone.
+  FOREACH t IN ARRAY %20 LOOP
+    EXECUTE format('CREATE POLICY guide ON %%I TO %%I USING (%4 = (SELECT bm_guide())) WITH CHECK (%4 = (SELECT bm_guide()))', t, g);
+  END LOOP;
   EXECUTE format('CREATE POLICY guide ON %5 TO %%I USING (%6 IN (SELECT b.%7 FROM %3 b) OR bm_added_by_me(%%L, "ID")) WITH CHECK (true)', g, %8);
   EXECUTE format('CREATE POLICY guide ON %9 TO %%I USING (%10 IN %11) WITH CHECK (%10 IN %11)', g);
   EXECUTE format('CREATE POLICY guide ON %12 TO %%I USING (%13 IN %11) WITH CHECK (%13 IN %11)', g);
@@ -211,7 +217,7 @@ END $f$)sql")
                               table::Equipment, table::HomeWater, table::SiteCodes },
                         layout),
                    names({ table::Booking, table::Phone, table::Outbox, table::PageRequests, table::Party,
-                             table::Catch },
+                             table::Catch, table::BusyTimes },
                        layout),
                    booking, schema::quoted(QLatin1String(field::Booking::Guide)),
                    schema::quoted(QLatin1String(table::Phone)),
@@ -225,7 +231,7 @@ END $f$)sql")
                        table::MailSettings, table::MailTexts }),
                    guides, names({ migrations::markTable, schema::stampTable, "Desk Changes", scheduleView }),
                    literal(table::Booking), names({ table::Party, table::Catch }, layout),
-                   schema::quoted(QLatin1String(field::Party::Booking)))
+                   schema::quoted(QLatin1String(field::Party::Booking)), names({ table::BusyTimes }, layout))
                .replace(QLatin1String("%%"), QLatin1String("%"));
     sql << QStringLiteral("REVOKE ALL ON FUNCTION bm_apply_rights() FROM PUBLIC")
         << QStringLiteral("SELECT bm_apply_rights()");

@@ -329,6 +329,8 @@ QStringList layoutStatements(int version)
         sql << pagesql::functions();
     if (version == pagesql::mailSince)
         sql << pagesql::mailFunctions();
+    if (version == pagesql::busySince)
+        sql << pagesql::dayFunctions();
     if (version == schema::historySince)
         sql << historyStatements();
     // The rights name the fields of the schedule's view and the tables they
