@@ -10,6 +10,7 @@
 #include "core/apppaths.h"
 #include "core/money.h"
 #include "db/database.h"
+#include "domain/busytimes.h"
 #include "platform/windows.h"
 #include "recordform/datepicker.h"
 
@@ -100,6 +101,8 @@ private slots:
     void badPartyOrStartRefused();
     void daysBox_data();
     void daysBox();
+    void busyDaysAreNamedOnSave_data();
+    void busyDaysAreNamedOnSave();
     void untouchedStateIsKept_data();
     void untouchedStateIsKept();
     void stateFieldsAfterTheWrittenOnes();
@@ -915,6 +918,45 @@ void TestBooking::daysBox()
     }
     QVERIFY(!w->isVisible());
     QCOMPARE(stored, kept);
+}
+
+void TestBooking::busyDaysAreNamedOnSave_data()
+{
+    QTest::addColumn<int>("busyDay"); // days after the trip's
+    QTest::addColumn<QString>("days");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("notice"); // empty: none
+    QTest::newRow("busy that day") << 0 << "" << "" << "Dentist 14:00\u201315:00";
+    QTest::newRow("busy the next day") << 1 << "" << "" << "";
+    QTest::newRow("busy on the trip's second day") << 1 << "2" << "" << "12/9/26: Dentist 14:00\u201315:00";
+    QTest::newRow("a cancelled trip") << 0 << "" << "Cancelled" << "";
+}
+
+// Saving a trip on a day the guide's own calendar is busy says so and saves.
+void TestBooking::busyDaysAreNamedOnSave()
+{
+    QFETCH(int, busyDay);
+    QFETCH(QString, days);
+    QFETCH(QString, status);
+    QFETCH(QString, notice);
+    const QDate busy = day.addDays(busyDay);
+    BM_VERIFY(busytimes::replace(QString(), day.addDays(-7), day.addDays(7),
+        { { QDateTime(busy, QTime(14, 0)), QDateTime(busy, QTime(15, 0)), QStringLiteral("Dentist") } }));
+    FrmBooking *w = openNew();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("Ann Angler"));
+    child<QLineEdit>("txtDays")->setText(days);
+    if (!status.isEmpty())
+        combo("cboStatus")->setCurrentText(status);
+    const qsizetype before = m_messages->shown.size();
+    if (!notice.isEmpty())
+        m_messages->expect(Answer::Ok);
+    QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(bookingCount(), 3);
+    if (notice.isEmpty())
+        QCOMPARE(m_messages->shown.size(), before);
+    else
+        QCOMPARE(m_messages->last().text, QStringLiteral("Your own calendar holds this day:\n") + notice);
 }
 
 void TestBooking::untouchedStateIsKept_data()
