@@ -140,5 +140,5 @@ void TestBusyTimes::replacingKeepsOtherGuidesAndDays()
     QCOMPARE(said, (QStringList { "6/5/27: Dentist 14:00\u201315:00", "7/10/27: July 09:00\u201310:00" }));
 }
 
-QTEST_MAIN(TestBusyTimes)
+BM_TEST_MAIN(TestBusyTimes)
 #include "test_busytimes.moc"
