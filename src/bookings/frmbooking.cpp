@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 
 namespace bm
@@ -120,6 +121,10 @@ void FrmBooking::declareForm()
         if (!checkPartyAndStart())
             return false;
         askAboutMail();
+        // The trip's days as saved: the form shows another record once it has.
+        m_saving = { m_tripDate->value(), std::clamp(m_days->text().trimmed().toInt(), 1, 99),
+            m_booking->text(field::Booking::Guide),
+            m_status->currentText() == QLatin1String(bookingStatus::cancelled) };
         return true;
     };
     d.saved = [this] {
@@ -481,22 +486,20 @@ void FrmBooking::askAboutMail()
 
 void FrmBooking::noteBusyDays()
 {
-    if (m_booking->text(field::Booking::Status) == QLatin1String(bookingStatus::cancelled))
+    const Saving trip = m_saving;
+    if (trip.cancelled || !trip.date.isValid())
         return;
-    const QDate first = m_tripDate->value();
-    if (!first.isValid())
-        return;
-    const int days = std::clamp(m_booking->text(field::Booking::Days).toInt(), 1, 99);
     QStringList notices;
     if (const Status s = busytimes::onDays(
-            first, first.addDays(days - 1), m_booking->text(field::Booking::Guide), notices, m_booking->location());
+            trip.date, trip.date.addDays(trip.days - 1), trip.guide, notices, m_booking->location());
         !s) {
         platform::warn(QStringLiteral("The booking was saved.\n%1").arg(s.message()), this);
         return;
     }
     if (!notices.isEmpty())
         platform::inform(
-            QStringLiteral("Your own calendar holds this day:\n%1").arg(notices.join(QLatin1Char('\n'))), this);
+            QStringLiteral("Your own calendar holds this day:\n%1").arg(notices.join(QLatin1Char('\n'))),
+            this);
 }
 
 void FrmBooking::showMailRefused()

@@ -102,6 +102,13 @@ private:
     QPushButton *m_cmdCancel;
     QPushButton *m_cmdHelp;
     QComboBox *m_amountEntered = nullptr; // the money box that holds the focus
+    // The trip being saved, for what the guide's own calendar holds then.
+    struct Saving {
+        QDate date;
+        int days = 1;
+        QString guide;
+        bool cancelled = false;
+    } m_saving;
 };
 
 } // namespace bm

@@ -30,8 +30,9 @@ QString clock(const QDateTime &t, const QDate &day)
 
 QString columns()
 {
-    return QStringLiteral("%1, %2, %3, %4").arg(schema::quoted(X::Date), schema::quoted(X::StartTime),
-        schema::quoted(X::EndTime), schema::quoted(X::Summary));
+    return QStringLiteral("%1, %2, %3, %4")
+        .arg(schema::quoted(X::Date), schema::quoted(X::StartTime), schema::quoted(X::EndTime),
+            schema::quoted(X::Summary));
 }
 
 // The kept days of the guide from..to, in daysOf()'s order.
@@ -46,8 +47,9 @@ Status kept(db::Query &q, const QString &guide, const QDate &from, const QDate &
         !s)
         return s;
     while (q.next())
-        days.append({ QDate::fromString(q.value(X::Date).toString(), Qt::ISODate),
-            q.value(X::StartTime).toString(), q.value(X::EndTime).toString(), q.value(X::Summary).toString() });
+        days.append(
+            { QDate::fromString(q.value(X::Date).toString(), Qt::ISODate), q.value(X::StartTime).toString(),
+                q.value(X::EndTime).toString(), q.value(X::Summary).toString() });
     return q.status();
 }
 
@@ -78,8 +80,8 @@ QList<Day> daysOf(const QList<Busy> &times, const QDate &from, const QDate &to)
     return days;
 }
 
-Status replace(const QString &guide, const QDate &from, const QDate &to, const QList<Busy> &times, bool *changed,
-    const QString &path)
+Status replace(const QString &guide, const QDate &from, const QDate &to, const QList<Busy> &times,
+    bool *changed, const QString &path)
 {
     if (changed)
         *changed = false;
@@ -108,8 +110,8 @@ Status replace(const QString &guide, const QDate &from, const QDate &to, const Q
     const QString insert = QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?, ?, ?, ?)")
                                .arg(schema::quoted(table::BusyTimes), schema::quoted(X::Guide), columns());
     for (const Day &d : days)
-        if (const Status s = t.write(table::BusyTimes, insert,
-                { guide, d.date.toString(Qt::ISODate), d.start, d.end, d.summary });
+        if (const Status s = t.write(
+                table::BusyTimes, insert, { guide, d.date.toString(Qt::ISODate), d.start, d.end, d.summary });
             !s)
             return failed(what, s);
     if (const Status s = t.commit(); !s)
@@ -119,7 +121,8 @@ Status replace(const QString &guide, const QDate &from, const QDate &to, const Q
     return Status::ok();
 }
 
-Status onDays(const QDate &first, const QDate &last, const QString &guide, QStringList &notices, const QString &path)
+Status onDays(
+    const QDate &first, const QDate &last, const QString &guide, QStringList &notices, const QString &path)
 {
     notices.clear();
     const QDate end = std::min(last, first.addDays(98));
@@ -130,10 +133,10 @@ Status onDays(const QDate &first, const QDate &last, const QString &guide, QStri
     QVariantList values { first.toString(Qt::ISODate), end.toString(Qt::ISODate) };
     if (!mine.isEmpty())
         values << guide.trimmed();
-    if (const Status s = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?%4 ORDER BY %3, %5, %6, %7")
-                                   .arg(columns(), schema::quoted(table::BusyTimes), schema::quoted(X::Date), mine,
-                                       schema::quoted(X::StartTime), schema::quoted(X::EndTime),
-                                       schema::quoted(X::Summary)),
+    if (const Status s
+        = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?%4 ORDER BY %3, %5, %6, %7")
+                    .arg(columns(), schema::quoted(table::BusyTimes), schema::quoted(X::Date), mine,
+                        schema::quoted(X::StartTime), schema::quoted(X::EndTime), schema::quoted(X::Summary)),
             values);
         !s)
         return failed(QStringLiteral("Your calendar's busy times could not be read"), s);

@@ -40,15 +40,15 @@ QList<Day> daysOf(const QList<Busy> &times, const QDate &from, const QDate &to);
 // service's) in place of what was kept of those days, in one transaction.
 // Nothing is written when the days kept are those given already; changed
 // tells whether they were not.
-[[nodiscard]] Status replace(const QString &guide, const QDate &from, const QDate &to, const QList<Busy> &times,
-    bool *changed = nullptr, const QString &path = QString());
+[[nodiscard]] Status replace(const QString &guide, const QDate &from, const QDate &to,
+    const QList<Busy> &times, bool *changed = nullptr, const QString &path = QString());
 
 // What the guide's calendar holds on the days first..last (at most 99),
 // one line an event: "Dentist 14:00–15:00", "Holidays (all day)", each
 // after its day's short date when there are several days. Busy time kept
 // for the whole service counts for every guide; a booking without a guide
 // sees every guide's.
-[[nodiscard]] Status onDays(
-    const QDate &first, const QDate &last, const QString &guide, QStringList &notices, const QString &path = QString());
+[[nodiscard]] Status onDays(const QDate &first, const QDate &last, const QString &guide, QStringList &notices,
+    const QString &path = QString());
 
 } // namespace bm::busytimes

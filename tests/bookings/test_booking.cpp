@@ -926,10 +926,18 @@ void TestBooking::busyDaysAreNamedOnSave_data()
     QTest::addColumn<QString>("days");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("notice"); // empty: none
-    QTest::newRow("busy that day") << 0 << "" << "" << "Dentist 14:00\u201315:00";
-    QTest::newRow("busy the next day") << 1 << "" << "" << "";
-    QTest::newRow("busy on the trip's second day") << 1 << "2" << "" << "12/9/26: Dentist 14:00\u201315:00";
-    QTest::newRow("a cancelled trip") << 0 << "" << "Cancelled" << "";
+    QTest::newRow("busy that day") << 0 << ""
+                                   << ""
+                                   << "Dentist 14:00\u201315:00";
+    QTest::newRow("busy the next day") << 1 << ""
+                                       << ""
+                                       << "";
+    QTest::newRow("busy on the trip's second day") << 1 << "2"
+                                                   << ""
+                                                   << "12/9/2026: Dentist 14:00\u201315:00";
+    QTest::newRow("a cancelled trip") << 0 << ""
+                                      << "Cancelled"
+                                      << "";
 }
 
 // Saving a trip on a day the guide's own calendar is busy says so and saves.

@@ -133,13 +133,14 @@ void TestBookingPage::dayStates_data()
         guide.arg("Bo", "Yes"),
         QStringLiteral("INSERT INTO \"Days Off\" (\"Guide\", \"Date\") VALUES ('Bo', '%1')"),
         book.arg("%1", "'Al'", "NULL") } << 10 << "full";
-    const QString busy = QStringLiteral("INSERT INTO \"Busy Times\" (\"Guide\", \"Date\", \"Start Time\", "
-                                        "\"End Time\", \"Summary\") VALUES (%1, '%2', '14:00', '15:00', 'Dentist')");
-    QTest::newRow("the one guide's own calendar busy") << QStringList { busy.arg("''", "%1") } << 10 << "closed";
-    QTest::newRow("two guides, one busy in his calendar, the other booked")
-        << QStringList { guide.arg("Al", "Yes"), guide.arg("Bo", "Yes"), busy.arg("'Bo'", "%1"),
-               book.arg("%1", "'Al'", "NULL") }
-        << 10 << "full";
+    const QString busy
+        = QStringLiteral("INSERT INTO \"Busy Times\" (\"Guide\", \"Date\", \"Start Time\", "
+                         "\"End Time\", \"Summary\") VALUES (%1, '%2', '14:00', '15:00', 'Dentist')");
+    QTest::newRow("the one guide's own calendar busy")
+        << QStringList { busy.arg("''", "%1") } << 10 << "closed";
+    QTest::newRow("two guides, one busy in his calendar, the other booked") << QStringList {
+        guide.arg("Al", "Yes"), guide.arg("Bo", "Yes"), busy.arg("'Bo'", "%1"), book.arg("%1", "'Al'", "NULL")
+    } << 10 << "full";
     QTest::newRow("a busy time the day before")
         << QStringList { busy.arg("''", "%1").replace("'%1'", "to_char(DATE '%1' - 1, 'YYYY-MM-DD')") } << 10
         << "open";

@@ -114,7 +114,8 @@ void TestRights::eachRole_data()
         "1");
     row("guide's own busy times", "cy", R"(SELECT string_agg("Summary", ',') FROM "Busy Times")", "Dentist");
     row("busy time for another guide", "cy",
-        R"(INSERT INTO "Busy Times" ("Guide", "Date", "Summary") VALUES ('Dee', '2026-06-04', 'x'))", "refused");
+        R"(INSERT INTO "Busy Times" ("Guide", "Date", "Summary") VALUES ('Dee', '2026-06-04', 'x'))",
+        "refused");
     row("busy time of his own", "cy",
         R"(INSERT INTO "Busy Times" ("Guide", "Date", "Summary") VALUES ('Cy', '2026-06-04', 'Vet'); SELECT count(*) FROM "Busy Times")",
         "2");
