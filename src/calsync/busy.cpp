@@ -47,10 +47,11 @@ QString shownSummary(const char *text)
     for (const QChar c : all) {
         if (out.size() >= maxSummaryLength)
             break;
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator
-            || c == QChar::ParagraphSeparator)
+        // A line break or tab parts words; any other control character goes.
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t')
+            || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             out += QLatin1Char(' ');
-        else
+        else if (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format)
             out += c;
     }
     out = out.simplified();
