@@ -43,7 +43,9 @@ struct Component {
 QString shownSummary(const char *text)
 {
     QString out;
-    const QString all = QString::fromUtf8(QByteArrayView(text ? text : "").left(maxSummaryLength * 4));
+    const QByteArrayView bytes(text ? text : "");
+    const QString all
+        = QString::fromUtf8(bytes.first(std::min(bytes.size(), qsizetype(maxSummaryLength) * 4)));
     for (const QChar c : all) {
         if (out.size() >= maxSummaryLength)
             break;

@@ -29,7 +29,7 @@ constexpr qsizetype maxEtag = 200;
 // Text from a server shown to the guide: printable, one line, bounded.
 QString shownText(QByteArrayView bytes, qsizetype limit = maxReason)
 {
-    QString text = QString::fromUtf8(bytes.left(limit * 4));
+    QString text = QString::fromUtf8(bytes.first(std::min(bytes.size(), limit * 4)));
     QString out;
     out.reserve(std::min(text.size(), limit));
     for (const QChar c : text) {
@@ -78,12 +78,12 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
         const QByteArrayView rest = line.trimmed();
         const qsizetype first = rest.indexOf(' ');
         const qsizetype second = first < 0 ? -1 : rest.indexOf(' ', first + 1);
-        c->statusText = second < 0 ? QString() : shownText(rest.mid(second + 1));
+        c->statusText = second < 0 ? QString() : shownText(rest.sliced(second + 1));
         return n;
     }
     const qsizetype colon = line.indexOf(':');
     if (colon > 0 && line.first(colon).trimmed().compare("etag", Qt::CaseInsensitive) == 0) {
-        const QByteArrayView value = line.mid(colon + 1).trimmed();
+        const QByteArrayView value = line.sliced(colon + 1).trimmed();
         bool printable = value.size() > 0 && value.size() <= maxEtag;
         for (const char ch : value)
             printable = printable && ch >= 0x21 && ch <= 0x7e;

@@ -11,6 +11,8 @@ namespace bm::calsync
 namespace
 {
 
+using Header = std::pair<QByteArray, QByteArray>;
+
 // The event's title as the guide knows it, for the log.
 QString summaryOf(const Change &c)
 {
@@ -19,8 +21,7 @@ QString summaryOf(const Change &c)
         const qsizetype colon = c.text.indexOf(':', at);
         const qsizetype end = c.text.indexOf('\n', at + 1);
         if (colon > 0 && (end < 0 || colon < end)) {
-            const QString s
-                = QString::fromUtf8(c.text.mid(colon + 1, end < 0 ? -1 : end - colon - 1)).trimmed();
+            QString s = QString::fromUtf8(c.text.mid(colon + 1, end < 0 ? -1 : end - colon - 1)).trimmed();
             if (!s.isEmpty())
                 return s.replace(QLatin1String("\\,"), QLatin1String(","))
                     .replace(QLatin1String("\\;"), QLatin1String(";"));
@@ -127,8 +128,8 @@ Outcome carryOut(const Account &account, const Target &target, Journal &journal,
         if (c.kind == Change::Put) {
             const Headers type { { "Content-Type", "text/calendar; charset=utf-8" } };
             Headers first = type;
-            first.append(c.etag.isEmpty() ? std::pair<QByteArray, QByteArray>("If-None-Match", "*")
-                                          : std::pair<QByteArray, QByteArray>("If-Match", c.etag.toLatin1()));
+            first.append(
+                c.etag.isEmpty() ? Header("If-None-Match", "*") : Header("If-Match", c.etag.toLatin1()));
             Reply r = send("PUT", url, first, c.text);
             bool over = false;
             if (r.status && r.code == 412) {
@@ -140,9 +141,9 @@ Outcome carryOut(const Account &account, const Target &target, Journal &journal,
                 } else {
                     Headers again = type;
                     if (gone(now))
-                        again.append({ "If-None-Match", "*" });
+                        again.append(Header("If-None-Match", "*"));
                     else if (!now.etag.isEmpty())
-                        again.append({ "If-Match", now.etag.toLatin1() });
+                        again.append(Header("If-Match", now.etag.toLatin1()));
                     r = send("PUT", url, again, c.text);
                     over = !c.etag.isEmpty() && !gone(now);
                 }
@@ -181,7 +182,7 @@ Outcome carryOut(const Account &account, const Target &target, Journal &journal,
         } else {
             Headers condition;
             if (!c.etag.isEmpty())
-                condition.append({ "If-Match", c.etag.toLatin1() });
+                condition.append(Header("If-Match", c.etag.toLatin1()));
             Reply r = send("DELETE", url, condition, {});
             if (r.status && r.code == 412)
                 r = send("DELETE", url, {}, {});
