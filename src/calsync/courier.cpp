@@ -74,13 +74,14 @@ Courier::~Courier()
 void Courier::start(int intervalMs)
 {
     m_interval.start(std::max(1000, intervalMs));
-    connect(
-        &DataChanges::instance(), &DataChanges::tableChanged, this,
-        [this](const QString &, const QString &table) {
-            if (table == QLatin1String(bm::table::Booking) || table == QLatin1String(bm::table::Reminder))
-                m_soon.start(3000);
-        },
-        Qt::UniqueConnection);
+    if (!m_listening) {
+        m_listening = true;
+        connect(&DataChanges::instance(), &DataChanges::tableChanged, this,
+            [this](const QString &, const QString &table) {
+                if (table == QLatin1String(bm::table::Booking) || table == QLatin1String(bm::table::Reminder))
+                    m_soon.start(3000);
+            });
+    }
     syncNow();
 }
 

@@ -70,6 +70,7 @@ private:
     std::shared_ptr<Work> m_work;
     std::atomic_bool m_stop { false };
     bool m_again = false;
+    bool m_listening = false;
     Round m_last;
 };
 

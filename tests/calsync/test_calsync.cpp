@@ -289,7 +289,7 @@ private slots:
         QList<Change> planned;
         const Outcome o = round(*server, target, &planned);
         BM_VERIFY(o.status);
-        QVERIFY(planned.size() < 300 - 60);
+        QVERIFY2(planned.size() <= 300 - 60, qPrintable(QString::number(planned.size())));
         QCOMPARE(byName(serverEvents(*server)), expectedEvents(false));
     }
 
@@ -435,9 +435,9 @@ private slots:
             << QDateTime(QDate(2027, 6, 2), QTime(10, 0)) << QDateTime(QDate(2027, 6, 2), QTime(10, 0)) << 1
             << QString(200, 'x');
         QTest::newRow("line breaks and controls")
-            << event + "DTSTART:20270602T100000\r\nSUMMARY:a\\nb\x01c\r\n"
+            << event + "DTSTART:20270602T100000\r\nSUMMARY:a\\nb\x7f\tc\r\n"
             << QDateTime(QDate(2027, 6, 2), QTime(10, 0)) << QDateTime(QDate(2027, 6, 2), QTime(10, 0)) << 1
-            << "a bc";
+            << "a b c";
         QTest::newRow("daily rule, held to the days") << event
                 + "DTSTART:20270101T080000\r\nDTEND:20270101T090000\r\nRRULE:FREQ=DAILY\r\nEXDATE:"
                   "20270601T080000\r\nSUMMARY:E\r\n" << QDateTime(QDate(2027, 6, 2), QTime(8, 0))
