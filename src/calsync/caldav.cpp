@@ -48,6 +48,7 @@ struct Collected {
     bool tooLong = false;
     bool badHeader = false;
     QString etag;
+    QString location;
     QString statusText;
 };
 
@@ -75,6 +76,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     if (line.startsWith("HTTP/")) {
         // A new answer (after a 100 Continue): "HTTP/1.1 507 Insufficient Storage".
         c->etag.clear();
+        c->location.clear();
         const QByteArrayView rest = line.trimmed();
         const qsizetype first = rest.indexOf(' ');
         const qsizetype second = first < 0 ? -1 : rest.indexOf(' ', first + 1);
@@ -82,13 +84,21 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
         return n;
     }
     const qsizetype colon = line.indexOf(':');
-    if (colon > 0 && line.first(colon).trimmed().compare("etag", Qt::CaseInsensitive) == 0) {
-        const QByteArrayView value = line.sliced(colon + 1).trimmed();
-        bool printable = value.size() > 0 && value.size() <= maxEtag;
+    if (colon <= 0)
+        return n;
+    const QByteArrayView name = line.first(colon).trimmed();
+    const QByteArrayView value = line.sliced(colon + 1).trimmed();
+    // Kept only when short and printable: they go into later requests.
+    auto printable = [&](qsizetype limit) {
+        bool ok = value.size() > 0 && value.size() <= limit;
         for (const char ch : value)
-            printable = printable && ch >= 0x21 && ch <= 0x7e;
-        c->etag = printable ? QString::fromLatin1(value) : QString();
-    }
+            ok = ok && ch >= 0x21 && ch <= 0x7e;
+        return ok ? QString::fromLatin1(value) : QString();
+    };
+    if (name.compare("etag", Qt::CaseInsensitive) == 0)
+        c->etag = printable(maxEtag);
+    else if (name.compare("location", Qt::CaseInsensitive) == 0)
+        c->location = printable(2048);
     return n;
 }
 
@@ -200,6 +210,7 @@ Reply request(const Account &account, const QByteArray &method, const QString &u
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
     reply.code = int(code);
     reply.etag = got.etag;
+    reply.location = got.location;
     reply.body = std::move(got.body);
     if (got.tooLong || result == CURLE_FILESIZE_EXCEEDED)
         return unanswered(QStringLiteral("The server's answer was longer than %1 MB and was not read.")

@@ -26,6 +26,7 @@ struct Reply {
     QByteArray body;
     QString etag;
     QString reason; // the server's status text or the error, bounded, no control characters
+    QString location; // where a move (3xx) points, as sent: printable, bounded; not followed here
     Status status; // a failure means no answer at all (connection, certificate, timeout)
 };
 

@@ -33,8 +33,18 @@ Status failed(const QString &words)
 Status propfind(const Account &account, const QString &url, const QByteArray &depth, const QByteArray &body,
     QList<DavResponse> &out)
 {
-    const Reply r = request(account, "PROPFIND", url,
-        { { "Depth", depth }, { "Content-Type", "application/xml; charset=utf-8" } }, body);
+    const Headers headers { { "Depth", depth }, { "Content-Type", "application/xml; charset=utf-8" } };
+    Reply r = request(account, "PROPFIND", url, headers, body);
+    // A server's well-known address usually points elsewhere on it: that
+    // move is followed once, and only on the same server.
+    QString asked = url;
+    if (r.status && (r.code == 301 || r.code == 302 || r.code == 307 || r.code == 308)) {
+        const QString moved = sameServer(url, r.location);
+        if (!moved.isEmpty()) {
+            asked = moved;
+            r = request(account, "PROPFIND", moved, headers, body);
+        }
+    }
     if (!r.status)
         return r.status;
     if (r.code != 207) {
@@ -46,7 +56,7 @@ Status propfind(const Account &account, const QString &url, const QByteArray &de
                           .arg(r.reason)
                           .trimmed());
     }
-    return parseMultistatus(r.body, url, out);
+    return parseMultistatus(r.body, asked, out);
 }
 
 QString firstOf(const QList<DavResponse> &responses, QString DavResponse::*field)

@@ -4,6 +4,8 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace bm::calsync
@@ -129,7 +131,8 @@ Status Journal::append(const QByteArray &line)
     if (m_file.write(line) != line.size() || !m_file.flush() || ::fsync(m_file.handle()) != 0)
         return failed(m_path, m_file.errorString());
     ++m_lines;
-    if (m_lines > 2 * m_entries.size() + 16)
+    // Grown past twice what it describes: written again whole.
+    if (m_lines > 2 * std::max<qsizetype>(m_entries.size(), 8))
         return rewrite();
     return Status::ok();
 }

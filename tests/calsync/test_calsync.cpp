@@ -298,6 +298,8 @@ private slots:
     {
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QString>("words");
+        QTest::newRow("password over plain http") << "plain"
+                                                  << "not sent without encryption";
         QTest::newRow("wrong password") << "password"
                                         << "refused the user name or password";
         QTest::newRow("calendar deleted") << "deleted"
@@ -324,6 +326,10 @@ private slots:
             QCOMPARE(request(server->account(), "DELETE", target.calendarUrl).code, 200);
         if (setting == "tls")
             settings.account.caFile.clear();
+        if (setting == "plain") {
+            settings.account.server = "http://192.0.2.1/";
+            settings.target.calendarUrl = "http://192.0.2.1/guide/trips/";
+        }
         if (setting == "refuse") {
             refusing.Put(".*", [](const httplib::Request &, httplib::Response &res) {
                 res.status = 507;
@@ -355,11 +361,22 @@ private slots:
         }
     }
 
+    // From the server's top, or through its well-known address when the
+    // address given shows no principal.
+    void discoveryFindsCalendar_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("the server's top") << "";
+        QTest::newRow("well-known address") << "nothing/here/";
+    }
     void discoveryFindsCalendar()
     {
+        QFETCH(QString, path);
         fresh();
+        Account account = server->account();
+        account.server += path;
         QList<Calendar> found;
-        BM_VERIFY(findCalendars(server->account(), found));
+        BM_VERIFY(findCalendars(account, found));
         QCOMPARE(found.size(), 1);
         QCOMPARE(found[0].name, "Guided trips");
         QCOMPARE(found[0].url, target.calendarUrl);
