@@ -23,9 +23,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_CO
   -DBM_BUILD_FUZZ=ON -DBM_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
 
 # harness, longest input, seeds beside tests/fuzz/corpus/<harness>
-harnesses=(vcard csv sitecodes filter report schemacheck picture web mail)
+harnesses=(vcard csv sitecodes filter report schemacheck picture web mail caldav)
 declare -A maxLen=([vcard]=65536 [csv]=65536 [sitecodes]=65536 [filter]=4096 [report]=65536 [schemacheck]=131072
-                   [picture]=65536 [web]=20000 [mail]=4096)
+                   [picture]=65536 [web]=20000 [mail]=4096 [caldav]=65536)
 targets=()
 for h in "${harnesses[@]}"; do targets+=("fuzz_$h"); done
 # The delivered database seeds the inspection's fuzzer.

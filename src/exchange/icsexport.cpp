@@ -14,6 +14,7 @@
 
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace bm::ics
@@ -125,13 +126,13 @@ public:
     Event(const Event &) = delete;
     Event &operator=(const Event &) = delete;
 
-    void set(const QByteArray &uid, const QDate &date, const QByteArray &summary)
+    void set(const QDate &date, const QByteArray &summary, int days)
     {
-        icalproperty_set_uid(m_uid, uid.constData());
         icalproperty_set_dtstart(m_start, dateValue(date));
-        icalproperty_set_dtend(m_end, dateValue(date.addDays(1)));
+        icalproperty_set_dtend(m_end, dateValue(date.addDays(days)));
         icalproperty_set_summary(m_summary, summary.constData());
     }
+    void setUid(const QByteArray &uid) { icalproperty_set_uid(m_uid, uid.constData()); }
     void setLocation(const QByteArray &text) { setOptional(m_location, icalproperty_set_location, text); }
     void setDescription(const QByteArray &text)
     {
@@ -183,6 +184,25 @@ QByteArray bookingSummary(QByteArrayView name, QByteArrayView lake)
     return n.toByteArray() + QByteArrayLiteral(" \xE2\x80\x93 ") + l.toByteArray(); // an en dash
 }
 
+// The calendar's own lines up to its first event: the file's publishes the
+// calendar by name; a server's resource holds one event and no method.
+QByteArray calendarHead(bool file)
+{
+    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    icalcomponent_add_property(calendar.c, icalproperty_new_version("2.0"));
+    icalcomponent_add_property(calendar.c, icalproperty_new_prodid("-//Brindlemoor//Guide Service//EN"));
+    icalcomponent_add_property(calendar.c, icalproperty_new_calscale("GREGORIAN"));
+    if (file) {
+        icalcomponent_add_property(calendar.c, icalproperty_new_method(ICAL_METHOD_PUBLISH));
+        icalproperty *name = icalproperty_new_x("Brindlemoor");
+        icalproperty_set_x_name(name, "X-WR-CALNAME");
+        icalcomponent_add_property(calendar.c, name);
+    }
+    QByteArray shell;
+    const qsizetype end = appendSerialized(shell, calendar.c) ? shell.lastIndexOf("END:VCALENDAR") : -1;
+    return end < 0 ? QByteArray() : shell.left(end);
+}
+
 } // namespace
 
 QString databaseIdentity(const QString &databasePath)
@@ -198,19 +218,33 @@ QString eventUid(const QString &kind, qint64 key, const QString &identity)
     return QStringLiteral("%1-%2.%3@brindlemoor").arg(kind).arg(key).arg(identity);
 }
 
-Status exportCalendar(const QString &databasePath, const QString &filePath, Counts *counts)
+namespace
 {
-    if (counts)
-        *counts = Counts();
+
+// A trip lasts its Days: empty or not a whole number is one day, and no
+// trip is longer than the booking form lets it be.
+constexpr int longestTrip = 99;
+
+int tripDays(const QVariant &stored)
+{
+    bool ok = false;
+    const int days = stored.toString().trimmed().toInt(&ok);
+    return ok && days > 0 ? std::min(days, longestTrip) : 1;
+}
+
+} // namespace
+
+Status eachEvent(const QString &databasePath, const EventChoice &choice,
+    const std::function<Status(const EventText &)> &each)
+{
     const QString identity = databaseIdentity(databasePath);
     if (identity.isEmpty())
         return Status::failure(
-            QStringLiteral("The calendar could not be written: the database file %1 can not "
-                           "be changed.")
+            QStringLiteral("The calendar could not be made: the database file %1 can not be changed.")
                 .arg(csv::shownFileName(databasePath)));
 
     // Each record with its change stamp, when it has one.
-    auto withStamps = [&](const QString &table, const QStringList &fields) {
+    auto withStamps = [&](const QString &table, const QStringList &fields, const QString &where) {
         QStringList columns { QStringLiteral("r.ID AS ID") };
         for (const QString &f : fields)
             columns << QStringLiteral("r.%1 AS %1").arg(schema::quoted(f));
@@ -218,63 +252,61 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
                 << QStringLiteral("s.\"Modified\" AS \"Modified\"");
         return QStringLiteral(
             "SELECT %1 FROM %2 AS r LEFT JOIN %3 AS s ON s.\"Kind\" = '%4' AND s.\"Record\" = "
-            "r.ID WHERE r.%5 IS NOT NULL ORDER BY r.ID")
+            "r.ID WHERE r.%5 IS NOT NULL%6 ORDER BY r.ID")
             .arg(columns.join(QLatin1String(", ")), schema::quoted(table),
                 schema::quoted(QLatin1String(schema::stampTable)), table,
-                schema::quoted(field::Booking::Date));
+                schema::quoted(field::Booking::Date), where);
     };
     namespace B = field::Booking;
     db::Query bookings(databasePath), reminders(databasePath);
-    if (Status s = bookings.run(withStamps(table::Booking,
-            { B::Date, B::Name, B::Lake, B::MeetAt, B::Type, B::Telephone, B::CellPhone, B::Notes }));
-        !s)
-        return unreadable(QStringLiteral("bookings"), s);
-    if (Status s
-        = reminders.run(withStamps(table::Reminder, { field::Reminder::Date, field::Reminder::Reminder }));
-        !s)
-        return unreadable(QStringLiteral("reminders"), s);
-
-    // The calendar's own lines; the events go in before its end.
-    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
-    icalcomponent_add_property(calendar.c, icalproperty_new_version("2.0"));
-    icalcomponent_add_property(calendar.c, icalproperty_new_prodid("-//Brindlemoor//Guide Service//EN"));
-    icalcomponent_add_property(calendar.c, icalproperty_new_calscale("GREGORIAN"));
-    icalcomponent_add_property(calendar.c, icalproperty_new_method(ICAL_METHOD_PUBLISH));
-    icalproperty *name = icalproperty_new_x("Brindlemoor");
-    icalproperty_set_x_name(name, "X-WR-CALNAME");
-    icalcomponent_add_property(calendar.c, name);
-    QByteArray shell;
-    const qsizetype end = appendSerialized(shell, calendar.c) ? shell.lastIndexOf("END:VCALENDAR") : -1;
-    if (end < 0)
-        return Status::failure(QStringLiteral("The calendar could not be made."));
-
-    const QString shown = csv::shownFileName(filePath);
-    QSaveFile file(filePath);
-    if (Status s = csv::openOwnerOnly(file); !s)
-        return s;
-    constexpr qsizetype chunk = 1024 * 1024;
-    QByteArray buffer;
-    buffer.reserve(chunk + 64 * 1024);
-    buffer.append(shell.left(end));
-    const icaltimetype stamp = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
-    Counts written;
-    bool failed = false;
-    auto flush = [&](bool always) {
-        if (!failed && (always || buffer.size() > chunk)) {
-            failed = file.write(buffer) != buffer.size();
-            buffer.resize(0); // keeps its room for the next chunk
+    if (choice.bookings) {
+        QString where;
+        QVariantList binds;
+        if (choice.skipCancelled) {
+            where += QStringLiteral(" AND (r.%1 IS NULL OR r.%1 <> ?)").arg(schema::quoted(B::Status));
+            binds << QString::fromLatin1(bookingStatus::cancelled);
         }
+        if (!choice.guide.isEmpty()) {
+            where += QStringLiteral(" AND r.%1 = ?").arg(schema::quoted(B::Guide));
+            binds << choice.guide;
+        }
+        if (Status s = bookings.run(withStamps(table::Booking,
+                                        { B::Date, B::Days, B::Name, B::Lake, B::MeetAt, B::Type,
+                                            B::Telephone, B::CellPhone, B::Notes },
+                                        where),
+                binds);
+            !s)
+            return unreadable(QStringLiteral("bookings"), s);
+    }
+    if (choice.reminders) {
+        if (Status s = reminders.run(
+                withStamps(table::Reminder, { field::Reminder::Date, field::Reminder::Reminder }, {}));
+            !s)
+            return unreadable(QStringLiteral("reminders"), s);
+    }
+
+    const icaltimetype stamp = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
+    Event event(stamp);
+    const QString uidTail = QLatin1Char('.') + identity + QLatin1String("@brindlemoor");
+    const QString id = QString::fromLatin1(schema::keyColumn);
+    EventText text;
+    auto give = [&](const db::Query &row) {
+        text.key = row.value(id).toLongLong();
+        text.uid = text.kind + QLatin1Char('-') + QString::number(text.key) + uidTail;
+        event.setUid(text.uid.toLatin1());
+        const QVariant sequence = row.value(QStringLiteral("Sequence"));
+        text.sequence = sequence.isNull() ? 0 : sequence.toInt();
+        text.vevent.resize(0);
+        return event.appendTo(text.vevent);
     };
 
-    Event event(stamp);
-    const QByteArray uidTail = '.' + identity.toLatin1() + "@brindlemoor";
-    const QString id = QString::fromLatin1(schema::keyColumn);
-    while (!failed && bookings.next()) {
+    text.kind = QStringLiteral("booking");
+    while (choice.bookings && bookings.next()) {
         const QDate date = dateOf(bookings);
         if (!date.isValid())
             continue;
-        event.set("booking-" + QByteArray::number(bookings.value(id).toLongLong()) + uidTail, date,
-            withLineFeeds(bookingSummary(bookings.text(B::Name), bookings.text(B::Lake))));
+        event.set(date, withLineFeeds(bookingSummary(bookings.text(B::Name), bookings.text(B::Lake))),
+            tripDays(bookings.value(B::Days)));
         event.setLocation(withLineFeeds(bookings.text(B::MeetAt)));
         event.setChanges(
             bookings.value(QStringLiteral("Sequence")), bookings.value(QStringLiteral("Modified")));
@@ -290,34 +322,80 @@ Status exportCalendar(const QString &databasePath, const QString &filePath, Coun
             }
         }
         event.setDescription(withLineFeeds(description));
-        if (!event.appendTo(buffer))
+        if (!give(bookings))
             return Status::failure(QStringLiteral("The calendar could not be made."));
-        ++written.bookings;
-        flush(false);
+        if (Status s = each(text); !s)
+            return s;
     }
-    if (!failed && !bookings.status())
+    if (choice.bookings && !bookings.status())
         return unreadable(QStringLiteral("bookings"), bookings.status());
+
+    text.kind = QStringLiteral("reminder");
     event.setLocation({});
     event.setTransparent(true); // a reminder does not make the guide busy
-    while (!failed && reminders.next()) {
+    while (choice.reminders && reminders.next()) {
         const QDate date = dateOf(reminders);
         if (!date.isValid())
             continue;
         const QByteArray reminder = withLineFeeds(reminders.text(field::Reminder::Reminder));
         const QByteArray firstLine = reminder.trimmed().split('\n').first().trimmed();
-        event.set("reminder-" + QByteArray::number(reminders.value(id).toLongLong()) + uidTail, date,
-            firstLine.isEmpty() ? QByteArrayLiteral("Reminder") : firstLine);
+        event.set(date, firstLine.isEmpty() ? QByteArrayLiteral("Reminder") : firstLine, 1);
         event.setDescription(reminder.trimmed() != firstLine ? reminder : QByteArray());
         event.setChanges(
             reminders.value(QStringLiteral("Sequence")), reminders.value(QStringLiteral("Modified")));
-        if (!event.appendTo(buffer))
+        if (!give(reminders))
             return Status::failure(QStringLiteral("The calendar could not be made."));
-        ++written.reminders;
-        flush(false);
+        if (Status s = each(text); !s)
+            return s;
     }
-    if (!failed && !reminders.status())
+    if (choice.reminders && !reminders.status())
         return unreadable(QStringLiteral("reminders"), reminders.status());
-    buffer += shell.mid(end);
+    return Status::ok();
+}
+
+QByteArray calendarText(const QByteArray &vevent)
+{
+    return calendarHead(false) + vevent + QByteArrayLiteral("END:VCALENDAR\r\n");
+}
+
+Status exportCalendar(const QString &databasePath, const QString &filePath, Counts *counts)
+{
+    if (counts)
+        *counts = Counts();
+    if (databaseIdentity(databasePath).isEmpty())
+        return Status::failure(
+            QStringLiteral("The calendar could not be written: the database file %1 can not "
+                           "be changed.")
+                .arg(csv::shownFileName(databasePath)));
+    const QByteArray head = calendarHead(true);
+    if (head.isEmpty())
+        return Status::failure(QStringLiteral("The calendar could not be made."));
+
+    const QString shown = csv::shownFileName(filePath);
+    QSaveFile file(filePath);
+    if (Status s = csv::openOwnerOnly(file); !s)
+        return s;
+    constexpr qsizetype chunk = 1024 * 1024;
+    QByteArray buffer;
+    buffer.reserve(chunk + 64 * 1024);
+    buffer.append(head);
+    Counts written;
+    bool failed = false;
+    auto flush = [&](bool always) {
+        if (!failed && (always || buffer.size() > chunk)) {
+            failed = file.write(buffer) != buffer.size();
+            buffer.resize(0); // keeps its room for the next chunk
+        }
+    };
+    const Status read = eachEvent(databasePath, EventChoice(), [&](const EventText &event) {
+        buffer += event.vevent;
+        ++(event.kind == QLatin1String("booking") ? written.bookings : written.reminders);
+        flush(false);
+        return failed ? Status::failure(QStringLiteral("-")) : Status::ok();
+    });
+    if (!read && !failed)
+        return read;
+    buffer += QByteArrayLiteral("END:VCALENDAR\r\n");
     flush(true);
     if (failed || !file.commit())
         return Status::failure(QStringLiteral("The file %1 could not be written: %2. Nothing was saved.")

@@ -2,7 +2,10 @@
 
 #include "core/status.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <functional>
 
 namespace bm::ics
 {
@@ -15,6 +18,32 @@ QString databaseIdentity(const QString &databasePath);
 
 // The UID of the event of one record: "booking-42.1a2b3c4d@brindlemoor".
 QString eventUid(const QString &kind, qint64 key, const QString &identity);
+
+// Which records become events.
+struct EventChoice {
+    bool bookings = true;
+    bool reminders = true;
+    bool skipCancelled = false; // leave out bookings whose Status is Cancelled
+    QString guide; // non-empty: only the bookings whose Guide is this
+};
+
+// One record's event, as the calendar file and the calendar server get it.
+struct EventText {
+    QString kind; // "booking" or "reminder"
+    qint64 key = 0;
+    QString uid;
+    int sequence = 0;
+    QByteArray vevent; // one serialized VEVENT
+};
+
+// Calls each for every record with a date, bookings then reminders, each in
+// ID order; stops with the first failure, the callback's included. A
+// booking's event lasts its Days (empty: one day, at most 99).
+[[nodiscard]] Status eachEvent(const QString &databasePath, const EventChoice &choice,
+    const std::function<Status(const EventText &)> &each);
+
+// A whole VCALENDAR around one VEVENT, as a calendar server keeps each event.
+QByteArray calendarText(const QByteArray &vevent);
 
 struct Counts {
     int bookings = 0;

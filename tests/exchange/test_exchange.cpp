@@ -703,6 +703,46 @@ private slots:
         QCOMPARE(reminder.description, read);
     }
 
+    // A trip of several days is one all-day event over all of them; a Days
+    // that is not a whole number of at least one is a day, and no trip is
+    // longer than the booking form allows. A cancelled trip stays in the file.
+    void calendarTripDays_data()
+    {
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("length");
+        QTest::newRow("empty") << ""
+                               << "" << 1;
+        QTest::newRow("three days") << "3"
+                                    << "" << 3;
+        QTest::newRow("spaces around") << " 2 "
+                                       << "" << 2;
+        QTest::newRow("zero") << "0"
+                              << "" << 1;
+        QTest::newRow("not a number") << "two"
+                                      << "" << 1;
+        QTest::newRow("beyond the longest") << "150"
+                                            << "" << 99;
+        QTest::newRow("cancelled, still written") << "4"
+                                                  << "Cancelled" << 4;
+    }
+    void calendarTripDays()
+    {
+        QFETCH(QString, days);
+        QFETCH(QString, status);
+        QFETCH(int, length);
+        sql("DELETE FROM Booking");
+        test::FieldValues values { { "Date", QDate(2025, 12, 30) }, { "Name", "Ann Lee" }, { "Days", days } };
+        if (!status.isEmpty())
+            values.append({ "Status", status });
+        test::addRecord("Booking", values);
+        const QMap<QString, Event> events = exportedEvents(*dir);
+        const Event trip = events.value(
+            ics::eventUid("booking", lastKey("Booking"), ics::databaseIdentity(databasePath())));
+        QCOMPARE(trip.start, QDate(2025, 12, 30));
+        QCOMPARE(trip.end, QDate(2025, 12, 30).addDays(length));
+    }
+
     // Each change of a booking or reminder saved through a window makes its
     // event's SEQUENCE one more and its LAST-MODIFIED the time of the change.
     // A save that changes nothing, an export, and a change of another record
