@@ -2,6 +2,7 @@
 #include "db/changes.h"
 #include "db/database.h"
 #include "db/pagecheck.h"
+#include "main/calendarcourier.h"
 #include "main/frmmain.h"
 #include "main/mailcourier.h"
 #include "main/startdatabase.h"
@@ -45,6 +46,9 @@ int main(int argc, char *argv[])
         pages.start();
     // The mail that goes by itself, once Options > Mail is set up.
     const auto courier = bm::startMailCourier();
+    // The trips on the guide's own calendar, and his busy time back, once
+    // Options > Calendar Sync is set up.
+    const auto calendar = bm::startCalendarCourier();
     const int result = app.exec();
     // The main window is discarded when it closes; its record sources write
     // what is pending as they close with it.

@@ -32,6 +32,7 @@
 #include "reminders/frmcalendar.h"
 #include "reminders/frmreminder.h"
 #include "setup/frmbookingpage.h"
+#include "setup/frmcalendarsync.h"
 #include "setup/frmguides.h"
 #include "setup/frmmail.h"
 #include "setup/frmmailtexts.h"
@@ -168,6 +169,7 @@ const QList<FrmMain::Command> &FrmMain::commands()
             &db::Rights::mayChangeSettings },
         { {}, "mnuSharedDatabase", "Shared Database...", {}, "preferences-system",
             &FrmMain::openSharedDatabase },
+        { {}, "mnuCalendarSync", "Calendar Sync...", {}, "x-office-calendar", &FrmMain::openCalendarSync },
         { {}, "mnuShowhelp", "Show Help", {}, "help-browser", &FrmMain::showHelp },
         { {}, "mnuUpdate", "Check for Updates", {}, "system-software-update", &FrmMain::openUpdate },
         { {}, "mnuAbout", "About", {}, "dialog-information", &FrmMain::openAbout },
@@ -207,7 +209,7 @@ void FrmMain::buildMenus()
                 "mnuLogbook", "mnuAssignGuide", "mnuRequests", "mnuOutbox", "mnuHistory", "mnuBin" } },
         { "&Options", "mnuOptions",
             { "mnuDBOptions", "mnuSearch", "mnuGuides", "mnuBookingPage", "mnuMail", "mnuMailTexts", "-",
-                "mnuSharedDatabase" } },
+                "mnuSharedDatabase", "mnuCalendarSync" } },
         { "&Help", "mnuHelp", { "mnuShowhelp", "mnuUpdate", "-", "mnuAbout" } },
     };
     for (const auto &m : menus) {
@@ -529,6 +531,11 @@ void FrmMain::openBookingPage()
 void FrmMain::openMail()
 {
     platform::showWindow<FrmMail>();
+}
+
+void FrmMain::openCalendarSync()
+{
+    platform::showWindow<FrmCalendarSync>();
 }
 
 void FrmMain::openMailTexts()

@@ -51,6 +51,7 @@ public:
     void openBookingPage();
     // Options > Mail: the mail server and the sender the clients see.
     void openMail();
+    void openCalendarSync();
     // Options > Mail Texts: what each kind of mail the program sends says.
     void openMailTexts();
     // Utilities > Requests: the trips clients asked for, to be answered.

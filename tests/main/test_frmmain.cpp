@@ -202,7 +202,8 @@ void TestFrmMain::menus_data()
                              << QStringList { "mnuDBOptions=Database Options", "mnuSearch=Search",
                                     "mnuGuides=Guides...", "mnuBookingPage=Booking Page...",
                                     "mnuMail=Mail...", "mnuMailTexts=Mail Texts...", "-",
-                                    "mnuSharedDatabase=Shared Database..." };
+                                    "mnuSharedDatabase=Shared Database...",
+                                    "mnuCalendarSync=Calendar Sync..." };
     QTest::newRow("Help") << "&Help"
                           << QStringList { "mnuShowhelp=Show Help", "mnuUpdate=Check for Updates", "-",
                                  "mnuAbout=About" };
@@ -250,8 +251,8 @@ void TestFrmMain::commandEnabling_data()
                            << "toolbar" << key << true;
     for (const char *item : { "mnuSchedule", "mnuBookings", "mnuContacts", "mnuReminders", "mnuCalendar",
              "mnuGear", "mnuPatterns", "mnuLog", "mnuSearch", "mnuExit", "mnuDBOptions", "mnuSharedDatabase",
-             "mnuGuides", "mnuBookingPage", "mnuMail", "mnuMailTexts", "mnuAssignGuide", "mnuRequests",
-             "mnuOutbox", "mnuHistory", "mnuBin", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
+             "mnuCalendarSync", "mnuGuides", "mnuBookingPage", "mnuMail", "mnuMailTexts", "mnuAssignGuide",
+             "mnuRequests", "mnuOutbox", "mnuHistory", "mnuBin", "mnuShowhelp", "mnuUpdate", "mnuAbout" })
         QTest::newRow(item) << "browsing"
                             << "menu" << item << true;
     for (const char *name : { "cmdEditbooking", "cmdDeletebooking", "cmdAddtrip", "cmdInvoice", "cmdPictures",

@@ -26,7 +26,7 @@ namespace
 const QList<int> &tableTopics()
 {
     static const QList<int> topics { 10, 400, 1200, 2200, 2300, 2600, 2700, 2800, 3000, 3200, 3300, 3400,
-        3500, 3600, 3700, 3800, 3900, 4000, 4100, 4200, 4300, 4400, 4500 };
+        3500, 3600, 3700, 3800, 3900, 4000, 4100, 4200, 4300, 4400, 4500, 4600 };
     return topics;
 }
 
@@ -333,6 +333,8 @@ void TestHelp::helpKeyInEveryWindow_data()
                                      << "frmBin" << 4000;
     QTest::newRow("logbook") << "mnuLogbook"
                              << "frmLogbook" << 4500;
+    QTest::newRow("calendar sync") << "mnuCalendarSync"
+                                   << "frmCalendarSync" << 4600;
 }
 
 // F1 in each window runs that window's own Help command.
