@@ -166,8 +166,9 @@ void Courier::finish()
     round.outcome = work->outcome;
     QStringList busyFailures = work->busyFailures;
     // Busy time is stored only when every address was read: a calendar that
-    // could not be read does not empty the guide's busy days.
-    if (!work->settings.busyAddresses.isEmpty() && busyFailures.isEmpty() && !work->busyStopped) {
+    // could not be read does not empty the guide's busy days. Without an
+    // address, what was read before goes.
+    if (busyFailures.isEmpty() && !work->busyStopped) {
         if (Status s = m_store(work->from, work->to, work->busy); !s)
             busyFailures << s.message();
         else

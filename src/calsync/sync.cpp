@@ -71,11 +71,17 @@ Status plan(const Target &target, const Journal &journal, QList<Change> &out)
     choice.guide = target.guide;
     QSet<QString> present;
     const auto &known = journal.entries();
+    // An event the calendar has as it is (or refused as it is) is not made again.
+    const auto unchanged = [&](const QString &uid, int sequence) {
+        const auto it = known.constFind(uid);
+        return it != known.cend() && (it->sequence == sequence || it->refused == sequence);
+    };
+    choice.wanted = [&](const QString &uid, int sequence) { return !unchanged(uid, sequence); };
     const Status read = ics::eachEvent(target.location, choice, [&](const ics::EventText &e) {
         present.insert(e.uid);
-        const auto it = known.constFind(e.uid);
-        if (it != known.cend() && (it->sequence == e.sequence || it->refused == e.sequence))
+        if (unchanged(e.uid, e.sequence))
             return Status::ok();
+        const auto it = known.constFind(e.uid);
         out << Change { Change::Put, e.uid, e.sequence, ics::calendarText(e.vevent),
             it != known.cend() && it->sequence >= 0 ? it->etag : QString() };
         return Status::ok();

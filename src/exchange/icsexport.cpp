@@ -290,13 +290,17 @@ Status eachEvent(const QString &databasePath, const EventChoice &choice,
     const QString uidTail = QLatin1Char('.') + identity + QLatin1String("@brindlemoor");
     const QString id = QString::fromLatin1(schema::keyColumn);
     EventText text;
-    auto give = [&](const db::Query &row) {
+    // The record's uid and sequence; false when its event is not wanted.
+    auto identify = [&](const db::Query &row) {
         text.key = row.value(id).toLongLong();
         text.uid = text.kind + QLatin1Char('-') + QString::number(text.key) + uidTail;
-        event.setUid(text.uid.toLatin1());
         const QVariant sequence = row.value(QStringLiteral("Sequence"));
         text.sequence = sequence.isNull() ? 0 : sequence.toInt();
         text.vevent.resize(0);
+        return !choice.wanted || choice.wanted(text.uid, text.sequence);
+    };
+    auto give = [&] {
+        event.setUid(text.uid.toLatin1());
         return event.appendTo(text.vevent);
     };
 
@@ -305,6 +309,11 @@ Status eachEvent(const QString &databasePath, const EventChoice &choice,
         const QDate date = dateOf(bookings);
         if (!date.isValid())
             continue;
+        if (!identify(bookings)) {
+            if (Status s = each(text); !s)
+                return s;
+            continue;
+        }
         event.set(date, withLineFeeds(bookingSummary(bookings.text(B::Name), bookings.text(B::Lake))),
             tripDays(bookings.value(B::Days)));
         event.setLocation(withLineFeeds(bookings.text(B::MeetAt)));
@@ -322,7 +331,7 @@ Status eachEvent(const QString &databasePath, const EventChoice &choice,
             }
         }
         event.setDescription(withLineFeeds(description));
-        if (!give(bookings))
+        if (!give())
             return Status::failure(QStringLiteral("The calendar could not be made."));
         if (Status s = each(text); !s)
             return s;
@@ -337,13 +346,18 @@ Status eachEvent(const QString &databasePath, const EventChoice &choice,
         const QDate date = dateOf(reminders);
         if (!date.isValid())
             continue;
+        if (!identify(reminders)) {
+            if (Status s = each(text); !s)
+                return s;
+            continue;
+        }
         const QByteArray reminder = withLineFeeds(reminders.text(field::Reminder::Reminder));
         const QByteArray firstLine = reminder.trimmed().split('\n').first().trimmed();
         event.set(date, firstLine.isEmpty() ? QByteArrayLiteral("Reminder") : firstLine, 1);
         event.setDescription(reminder.trimmed() != firstLine ? reminder : QByteArray());
         event.setChanges(
             reminders.value(QStringLiteral("Sequence")), reminders.value(QStringLiteral("Modified")));
-        if (!give(reminders))
+        if (!give())
             return Status::failure(QStringLiteral("The calendar could not be made."));
         if (Status s = each(text); !s)
             return s;

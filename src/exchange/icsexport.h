@@ -25,6 +25,9 @@ struct EventChoice {
     bool reminders = true;
     bool skipCancelled = false; // leave out bookings whose Status is Cancelled
     QString guide; // non-empty: only the bookings whose Guide is this
+    // When given, only the events it wants are written out; the others come
+    // with their uid and sequence and an empty vevent, at little cost.
+    std::function<bool(const QString &uid, int sequence)> wanted;
 };
 
 // One record's event, as the calendar file and the calendar server get it.
@@ -33,7 +36,7 @@ struct EventText {
     qint64 key = 0;
     QString uid;
     int sequence = 0;
-    QByteArray vevent; // one serialized VEVENT
+    QByteArray vevent; // one serialized VEVENT; empty when not wanted
 };
 
 // Calls each for every record with a date, bookings then reminders, each in
