@@ -6,7 +6,6 @@
 #include "domain/guides.h"
 #include "platform/failures.h"
 #include "platform/help.h"
-#include "platform/keyring.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
@@ -53,8 +52,8 @@ QString nameOf(const QString &url)
 
 FrmCalendarSync::FrmCalendarSync(QWidget *parent)
     : QWidget(parent, Qt::Window)
+    , m_password(this, QStringLiteral("Kept in the desktop's keyring, never in a file"))
     , m_cmdFind(commandButton(QStringLiteral("cmdFind"), QStringLiteral("&Find Calendars"), this))
-    , m_keyringNote(new QLabel(this))
     , m_state(new QLabel(this))
     , m_log(new QPlainTextEdit(this))
     , m_cmdSyncNow(commandButton(QStringLiteral("cmdSyncNow"), QStringLiteral("Sync &Now"), this))
@@ -71,13 +70,10 @@ FrmCalendarSync::FrmCalendarSync(QWidget *parent)
     m_server->setPlaceholderText(QStringLiteral("https://dav.example.com/"));
     m_server->setToolTip(QStringLiteral("The CalDAV address your phone's calendar uses"));
     m_user = textField("txtUser", server);
-    m_password = textField("txtPassword", server);
-    m_password->setEchoMode(QLineEdit::Password);
-    m_password->setToolTip(QStringLiteral("Kept in the desktop's keyring, never in a file"));
     auto *serverForm = new QFormLayout(server);
     serverForm->addRow(QStringLiteral("Server:"), m_server);
     serverForm->addRow(QStringLiteral("User:"), m_user);
-    serverForm->addRow(QStringLiteral("Password:"), m_password);
+    serverForm->addRow(QStringLiteral("Password:"), m_password.field());
     serverForm->addRow(QString(), m_cmdFind);
 
     auto *trips = new QGroupBox(QStringLiteral("Trips"), this);
@@ -119,9 +115,6 @@ FrmCalendarSync::FrmCalendarSync(QWidget *parent)
              static_cast<QWidget *>(m_subscription) })
         field->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 44);
 
-    m_keyringNote->setObjectName(QStringLiteral("lblKeyring"));
-    m_keyringNote->setWordWrap(true);
-    m_keyringNote->hide();
     m_state->setObjectName(QStringLiteral("lblState"));
     m_state->setWordWrap(true);
     m_state->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -141,7 +134,7 @@ FrmCalendarSync::FrmCalendarSync(QWidget *parent)
     layout->addWidget(server);
     layout->addWidget(trips);
     layout->addWidget(busy);
-    layout->addWidget(m_keyringNote);
+    layout->addWidget(m_password.note());
     layout->addWidget(m_log);
     layout->addWidget(m_state);
     layout->addStretch(1);
@@ -175,21 +168,10 @@ FrmCalendarSync::~FrmCalendarSync()
 void FrmCalendarSync::load()
 {
     m_read = calsync::Config();
-    m_passwordRead.clear();
-    m_passwordKnown = true;
     if (!platform::reportFailure(calsync::readConfig(m_read), this))
         m_read = calsync::Config();
-    if (const QString key = calsync::keyringKey(m_read); !key.isEmpty()) {
-        bool found = false;
-        const Status s = platform::readSecret(key, m_passwordRead, found);
-        m_passwordKnown = s.isOk();
-        m_keyringNote->setText(s.message());
-        m_keyringNote->setVisible(!s);
-        if (!s)
-            platform::logFailure(s);
-    }
     showConfig(m_read);
-    m_password->setText(m_passwordRead);
+    m_password.load(calsync::keyringKey(m_read));
     m_shown = shownConfig();
 }
 
@@ -273,7 +255,7 @@ calsync::Config FrmCalendarSync::shownConfig() const
 
 bool FrmCalendarSync::hasChanges() const
 {
-    return shownConfig() != m_shown || m_password->text() != m_passwordRead;
+    return shownConfig() != m_shown || m_password.changed();
 }
 
 void FrmCalendarSync::closeEvent(QCloseEvent *event)
@@ -287,24 +269,6 @@ void FrmCalendarSync::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-Status FrmCalendarSync::keepPassword(const calsync::Config &saved)
-{
-    const QString before = calsync::keyringKey(m_read), after = calsync::keyringKey(saved);
-    const QString password = m_password->text();
-    if (!after.isEmpty()) {
-        if (!password.isEmpty() && (after != before || !m_passwordKnown || password != m_passwordRead)) {
-            if (Status s = platform::writeSecret(after, password); !s)
-                return s;
-        } else if (password.isEmpty() && after == before && m_passwordKnown && !m_passwordRead.isEmpty()) {
-            if (Status s = platform::removeSecret(after); !s)
-                return s;
-        }
-    }
-    if (!before.isEmpty() && before != after)
-        return platform::removeSecret(before);
-    return Status::ok();
-}
-
 bool FrmCalendarSync::save()
 {
     const calsync::Config c = shownConfig();
@@ -315,15 +279,10 @@ bool FrmCalendarSync::save()
     }
     if (!platform::reportFailure(calsync::writeConfig(c), this))
         return false;
-    const Status kept = keepPassword(c);
+    const Status kept = m_password.keep(calsync::keyringKey(m_read), calsync::keyringKey(c));
     m_read = c;
     m_shown = c;
-    m_passwordKnown = kept.isOk();
-    m_passwordRead = kept ? m_password->text() : QString();
-    m_keyringNote->setVisible(!kept);
-    m_keyringNote->setText(kept.message());
     if (!kept) {
-        platform::logFailure(kept);
         platform::warn(
             QStringLiteral("The calendar settings were saved, but the password was not. %1\n\nSave "
                            "again once the keyring can be reached: until then the calendar can not "
@@ -355,7 +314,7 @@ void FrmCalendarSync::findCalendars()
     calsync::Account account;
     account.server = c.server;
     account.user = c.user;
-    account.password = m_password->text();
+    account.password = m_password.text();
     using Found = std::pair<Status, QList<calsync::Calendar>>;
     m_finding = new QFutureWatcher<Found>(this);
     connect(m_finding, &QFutureWatcherBase::finished, this, [this] {

@@ -2,6 +2,7 @@
 
 #include "calsync/config.h"
 #include "calsync/discovery.h"
+#include "setup/keptpassword.h"
 
 #include <QFutureWatcher>
 #include <QPointer>
@@ -52,7 +53,6 @@ private:
     void load();
     void showConfig(const calsync::Config &c);
     calsync::Config shownConfig() const;
-    Status keepPassword(const calsync::Config &saved);
     void findCalendars();
     void found(const Status &status, const QList<calsync::Calendar> &calendars);
     void listCalendars(const QList<calsync::Calendar> &calendars, const calsync::Config &chosen);
@@ -62,7 +62,7 @@ private:
 
     QLineEdit *m_server; // txtServer
     QLineEdit *m_user; // txtUser
-    QLineEdit *m_password; // txtPassword
+    KeptPassword m_password; // txtPassword, lblKeyring
     QPushButton *m_cmdFind; // cmdFind
     QComboBox *m_calendar; // cboCalendar
     QListWidget *m_busy; // lstBusyCalendars
@@ -70,7 +70,6 @@ private:
     QCheckBox *m_reminders; // chkReminders
     QComboBox *m_guide; // cboGuide
     QLabel *m_guideCaption;
-    QLabel *m_keyringNote; // lblKeyring
     QLabel *m_state; // lblState
     QPlainTextEdit *m_log; // txtLog
     QPushButton *m_cmdSyncNow;
@@ -80,8 +79,6 @@ private:
 
     calsync::Config m_read; // as read or last saved
     calsync::Config m_shown; // the fields as they showed m_read
-    QString m_passwordRead;
-    bool m_passwordKnown = false;
     bool m_leaving = false;
     QPointer<QFutureWatcher<std::pair<Status, QList<calsync::Calendar>>>> m_finding;
 };

@@ -3,7 +3,6 @@
 #include "platform/failures.h"
 #include "platform/help.h"
 #include "platform/input.h"
-#include "platform/keyring.h"
 #include "platform/mainhub.h"
 #include "platform/messages.h"
 #include "recordform/commandbutton.h"
@@ -40,7 +39,7 @@ QLineEdit *textField(const char *name, QWidget *parent)
 
 FrmMail::FrmMail(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_keyringNote(new QLabel(this))
+    , m_password(this, QStringLiteral("Kept in the desktop's keyring, never in the database"))
     , m_cmdTestMessage(
           commandButton(QStringLiteral("cmdTestMessage"), QStringLiteral("Send a &Test Message"), this))
     , m_cmdSave(commandButton(QStringLiteral("cmdSave"), QStringLiteral("&Save"), this))
@@ -63,15 +62,12 @@ FrmMail::FrmMail(QWidget *parent)
     m_security->setToolTip(QStringLiteral("STARTTLS usually goes with port 587, TLS with port 465"));
     m_user = textField("txtUser", server);
     m_user->setToolTip(QStringLiteral("Leave it empty when the server takes mail without a login"));
-    m_password = textField("txtPassword", server);
-    m_password->setEchoMode(QLineEdit::Password);
-    m_password->setToolTip(QStringLiteral("Kept in the desktop's keyring, never in the database"));
     auto *serverForm = new QFormLayout(server);
     serverForm->addRow(QStringLiteral("Server:"), m_server);
     serverForm->addRow(QStringLiteral("Port:"), m_port);
     serverForm->addRow(QStringLiteral("Security:"), m_security);
     serverForm->addRow(QStringLiteral("User:"), m_user);
-    serverForm->addRow(QStringLiteral("Password:"), m_password);
+    serverForm->addRow(QStringLiteral("Password:"), m_password.field());
 
     auto *sender = new QGroupBox(QStringLiteral("Sender"), this);
     sender->setObjectName(QStringLiteral("fraSender"));
@@ -101,12 +97,9 @@ FrmMail::FrmMail(QWidget *parent)
     }
     for (QWidget *label : std::as_const(labels))
         label->setMinimumWidth(widest);
-    for (QLineEdit *field : { m_server, m_user, m_password, m_senderAddress, m_senderName, m_guideAddress })
+    for (QLineEdit *field :
+        { m_server, m_user, m_password.field(), m_senderAddress, m_senderName, m_guideAddress })
         field->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 36);
-
-    m_keyringNote->setObjectName(QStringLiteral("lblKeyring"));
-    m_keyringNote->setWordWrap(true);
-    m_keyringNote->hide();
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdTestMessage);
@@ -117,7 +110,7 @@ FrmMail::FrmMail(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(server);
     layout->addWidget(sender);
-    layout->addWidget(m_keyringNote);
+    layout->addWidget(m_password.note());
     layout->addStretch(1);
     layout->addLayout(buttons);
 
@@ -155,30 +148,16 @@ FrmMail::~FrmMail()
 void FrmMail::load()
 {
     m_read = MS::Settings();
-    m_passwordRead.clear();
-    m_passwordKnown = true;
     if (!platform::reportFailure(MS::read(m_read), this))
         m_read = MS::Settings();
-    if (const QString key = MS::keyringKey(m_read); !key.isEmpty()) {
-        bool found = false;
-        const Status s = platform::readSecret(key, m_passwordRead, found);
-        m_passwordKnown = s.isOk();
-        // Said in the window, not in a box: the settings can be changed
-        // all the same, and a password typed is kept once the keyring
-        // answers.
-        m_keyringNote->setText(s.message());
-        m_keyringNote->setVisible(!s);
-        if (!s)
-            platform::logFailure(s);
-    }
     showSettings(m_read);
-    m_password->setText(m_passwordRead);
+    m_password.load(MS::keyringKey(m_read));
     m_shown = shownSettings();
 }
 
 bool FrmMail::hasChanges() const
 {
-    return shownSettings() != m_shown || m_password->text() != m_passwordRead;
+    return shownSettings() != m_shown || m_password.changed();
 }
 
 void FrmMail::closeEvent(QCloseEvent *event)
@@ -252,26 +231,6 @@ void FrmMail::refuse(const Status &why, MS::Field field)
         where->setFocus();
 }
 
-Status FrmMail::keepPassword(const MS::Settings &saved)
-{
-    const QString before = MS::keyringKey(m_read), after = MS::keyringKey(saved);
-    const QString password = m_password->text();
-    if (!after.isEmpty()) {
-        if (!password.isEmpty() && (after != before || !m_passwordKnown || password != m_passwordRead)) {
-            if (Status s = platform::writeSecret(after, password); !s)
-                return s;
-        } else if (password.isEmpty() && after == before && m_passwordKnown && !m_passwordRead.isEmpty()) {
-            // The guide emptied the field: the login has no password now.
-            if (Status s = platform::removeSecret(after); !s)
-                return s;
-        }
-    }
-    // A password stays with its own user and server only.
-    if (!before.isEmpty() && before != after)
-        return platform::removeSecret(before);
-    return Status::ok();
-}
-
 bool FrmMail::save()
 {
     const MS::Settings s = shownSettings();
@@ -285,15 +244,10 @@ bool FrmMail::save()
     m_saving = false;
     if (!platform::reportFailure(written, this))
         return false;
-    const Status kept = keepPassword(s);
+    const Status kept = m_password.keep(MS::keyringKey(m_read), MS::keyringKey(s));
     m_read = s;
     m_shown = s;
-    m_passwordKnown = kept.isOk();
-    m_passwordRead = kept ? m_password->text() : QString();
-    m_keyringNote->setVisible(!kept);
-    m_keyringNote->setText(kept.message());
     if (!kept) {
-        platform::logFailure(kept);
         platform::warn(QStringLiteral("The mail settings were saved, but the password was not. %1\n\nSave "
                                       "again once the keyring can be reached: until then mail can not go out "
                                       "through a server that needs the password.")
@@ -316,7 +270,7 @@ void FrmMail::sendTestMessage()
     }
     mail::SmtpSettings smtp;
     mail::Mailbox from;
-    if (!platform::reportFailure(MS::forSending(s, m_password->text(), smtp, from), this))
+    if (!platform::reportFailure(MS::forSending(s, m_password.text(), smtp, from), this))
         return;
     const auto answer
         = platform::askText({ QStringLiteral("Send a Test Message"),

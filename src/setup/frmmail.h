@@ -2,6 +2,7 @@
 
 #include "mail/settings.h"
 #include "mail/smtp.h"
+#include "setup/keptpassword.h"
 
 #include <QFutureWatcher>
 #include <QPointer>
@@ -48,9 +49,6 @@ private:
     mailsettings::Settings shownSettings() const;
     // Shows why a value is refused and puts the cursor in its field.
     void refuse(const Status &why, mailsettings::Field field);
-    // The password as the keyring should hold it after the record was
-    // written with `saved`.
-    Status keepPassword(const mailsettings::Settings &saved);
     void sendTestMessage();
     void tested(const mail::SendResult &result, const QString &to);
 
@@ -58,11 +56,10 @@ private:
     QLineEdit *m_port; // txtPort
     QComboBox *m_security; // cboSecurity
     QLineEdit *m_user; // txtUser
-    QLineEdit *m_password; // txtPassword
+    KeptPassword m_password; // txtPassword, lblKeyring
     QLineEdit *m_senderAddress; // txtSenderAddress
     QLineEdit *m_senderName; // txtSenderName
     QLineEdit *m_guideAddress; // txtGuideAddress
-    QLabel *m_keyringNote; // lblKeyring
     QPushButton *m_cmdTestMessage;
     QPushButton *m_cmdSave;
     QPushButton *m_cmdCancel;
@@ -70,8 +67,6 @@ private:
 
     mailsettings::Settings m_read; // the record as read, or as last saved
     mailsettings::Settings m_shown; // the fields as they showed m_read
-    QString m_passwordRead; // what the keyring held for m_read's key
-    bool m_passwordKnown = false; // whether the keyring could be asked
     bool m_saving = false; // its own writes are not followed
     bool m_leaving = false; // Cancel: closes without asking
     QPointer<QFutureWatcher<mail::SendResult>> m_sending;
