@@ -172,6 +172,7 @@ Reply request(const Account &account, const QByteArray &method, const QString &u
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(std::max(1000, account.timeoutMs)));
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(c, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2));
     curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(maxAnswerBytes));
     const QByteArray caFile = account.caFile.toLocal8Bit();
     if (!caFile.isEmpty())
