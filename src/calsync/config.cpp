@@ -143,7 +143,7 @@ QString journalPath(const Config &config, const QString &location)
 {
     const Config c = trimmed(config);
     QByteArray what;
-    for (const QString &part : { location, c.calendarUrl, c.guide, QString::number(c.reminders) })
+    for (const QString &part : { location, c.calendarUrl })
         what += part.toUtf8() + '\n';
     const QByteArray digest = QCryptographicHash::hash(what, QCryptographicHash::Sha256).toHex().left(16);
     return QDir(appFolder())

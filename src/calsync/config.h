@@ -48,8 +48,9 @@ inline bool isSetUp(const Config &c)
 QString keyringKey(const Config &config);
 
 // Where this desk keeps what it has put on the calendar, for the database
-// at location: a file of its own in the data folder for each database,
-// calendar and choice of trips, so another choice starts afresh.
+// at location: a file of its own in the data folder for each database and
+// calendar. Another choice of trips keeps the file, so that what no longer
+// goes (the reminders, another guide's trips) is taken off the calendar.
 QString journalPath(const Config &config, const QString &location);
 
 // How the last round went, kept so that the window shows it after a start.

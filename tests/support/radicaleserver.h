@@ -88,6 +88,11 @@ public:
     }
     QString calendarUrl() const { return base() + QStringLiteral("guide/trips/"); }
     QString caFile() const { return m_tls ? path("cert.pem") : QString(); }
+    // The folder of the guide's calendar as Radicale keeps it: a file an event.
+    QString calendarFolder() const
+    {
+        return path("collections") + QStringLiteral("/collection-root/guide/trips");
+    }
     calsync::Account account() const
     {
         calsync::Account a;
