@@ -74,7 +74,10 @@ bool seed()
         std::fprintf(stderr, "the calendar could not be laid in: %s\n", qPrintable(laid.message()));
         return false;
     }
-    const calsync::Reply r = calsync::request(server->account(), "PROPFIND", server->calendarUrl(),
+    // Radicale reads every event the first time it is asked for them all.
+    calsync::Account patient = server->account();
+    patient.timeoutMs = 15 * 60 * 1000;
+    const calsync::Reply r = calsync::request(patient, "PROPFIND", server->calendarUrl(),
         { { "Depth", "1" }, { "Content-Type", "application/xml" } },
         "<?xml version=\"1.0\"?><d:propfind xmlns:d=\"DAV:\"><d:prop><d:getetag/></d:prop></d:propfind>");
     QList<calsync::DavResponse> answers;

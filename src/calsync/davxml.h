@@ -22,7 +22,8 @@ struct DavResponse {
     QByteArray calendarData; // calendar-data of a REPORT
 };
 
-inline constexpr int maxDavResponses = 10000;
+inline constexpr int maxDavResponses
+    = 50000; // a calendar of twenty years of trips, within the 8 MB of an answer
 inline constexpr int maxDavDepth = 64;
 
 // Reads a multistatus answer to a request sent to requestUrl. Refuses a
