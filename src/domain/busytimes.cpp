@@ -28,22 +28,16 @@ QString clock(const QDateTime &t, const QDate &day)
     return t.date() > day ? QStringLiteral("24:00") : t.time().toString(QStringLiteral("HH:mm"));
 }
 
-QString columns()
+// The days kept where condition holds (its values in binds), in daysOf()'s
+// order.
+Status keptDays(const QString &path, const QString &condition, const QVariantList &binds, QList<Day> &days)
 {
-    return QStringLiteral("%1, %2, %3, %4")
-        .arg(schema::quoted(X::Date), schema::quoted(X::StartTime), schema::quoted(X::EndTime),
-            schema::quoted(X::Summary));
-}
-
-// The kept days of the guide from..to, in daysOf()'s order.
-Status kept(db::Query &q, const QString &guide, const QDate &from, const QDate &to, QList<Day> &days)
-{
-    if (const Status s = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? AND %4 BETWEEN ? AND ? "
-                                              "ORDER BY %4, %5, %6, %7")
-                                   .arg(columns(), schema::quoted(table::BusyTimes), schema::quoted(X::Guide),
-                                       schema::quoted(X::Date), schema::quoted(X::StartTime),
-                                       schema::quoted(X::EndTime), schema::quoted(X::Summary)),
-            { guide, from.toString(Qt::ISODate), to.toString(Qt::ISODate) });
+    db::Query q(where(path));
+    if (const Status s = q.run(
+            QStringLiteral("SELECT %2, %3, %4, %5 FROM %1 WHERE %6 ORDER BY %2, %3, %4, %5")
+                .arg(schema::quoted(table::BusyTimes), schema::quoted(X::Date), schema::quoted(X::StartTime),
+                    schema::quoted(X::EndTime), schema::quoted(X::Summary), condition),
+            binds);
         !s)
         return s;
     while (q.next())
@@ -90,25 +84,26 @@ Status replace(const QString &guide, const QDate &from, const QDate &to, const Q
     db::Transaction t(where(path));
     if (const Status s = t.begin(); !s)
         return failed(what, s);
+    const QVariantList mine { guide, from.toString(Qt::ISODate), to.toString(Qt::ISODate) };
+    const QString guideAndDays = QStringLiteral("%1 = ? AND %2 BETWEEN ? AND ?")
+                                     .arg(schema::quoted(X::Guide), schema::quoted(X::Date));
     QList<Day> before;
-    {
-        db::Query q(where(path));
-        if (const Status s = kept(q, guide, from, to, before); !s)
-            return failed(what, s);
-    }
+    if (const Status s = keptDays(path, guideAndDays, mine, before); !s)
+        return failed(what, s);
     if (before == days) {
         if (const Status s = t.commit(); !s)
             return failed(what, s);
         return Status::ok();
     }
     if (const Status s = t.write(table::BusyTimes,
-            QStringLiteral("DELETE FROM %1 WHERE %2 = ? AND %3 BETWEEN ? AND ?")
-                .arg(schema::quoted(table::BusyTimes), schema::quoted(X::Guide), schema::quoted(X::Date)),
-            { guide, from.toString(Qt::ISODate), to.toString(Qt::ISODate) });
+            QStringLiteral("DELETE FROM %1 WHERE %2").arg(schema::quoted(table::BusyTimes), guideAndDays),
+            mine);
         !s)
         return failed(what, s);
-    const QString insert = QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?, ?, ?, ?)")
-                               .arg(schema::quoted(table::BusyTimes), schema::quoted(X::Guide), columns());
+    const QString insert
+        = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6) VALUES (?, ?, ?, ?, ?)")
+              .arg(schema::quoted(table::BusyTimes), schema::quoted(X::Guide), schema::quoted(X::Date),
+                  schema::quoted(X::StartTime), schema::quoted(X::EndTime), schema::quoted(X::Summary));
     for (const Day &d : days)
         if (const Status s = t.write(
                 table::BusyTimes, insert, { guide, d.date.toString(Qt::ISODate), d.start, d.end, d.summary });
@@ -125,37 +120,25 @@ Status onDays(
     const QDate &first, const QDate &last, const QString &guide, QStringList &notices, const QString &path)
 {
     notices.clear();
-    const QDate end = std::min(last, first.addDays(98));
-    db::Query q(where(path));
-    const QString mine = guide.trimmed().isEmpty()
-        ? QString()
-        : QStringLiteral(" AND (coalesce(%1, '') = '' OR %1 = ?)").arg(schema::quoted(X::Guide));
-    QVariantList values { first.toString(Qt::ISODate), end.toString(Qt::ISODate) };
-    if (!mine.isEmpty())
-        values << guide.trimmed();
-    if (const Status s
-        = q.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?%4 ORDER BY %3, %5, %6, %7")
-                    .arg(columns(), schema::quoted(table::BusyTimes), schema::quoted(X::Date), mine,
-                        schema::quoted(X::StartTime), schema::quoted(X::EndTime), schema::quoted(X::Summary)),
-            values);
-        !s)
-        return failed(QStringLiteral("Your calendar's busy times could not be read"), s);
-    QStringList read;
-    while (q.next()) {
-        const QString start = q.value(X::StartTime).toString(), end = q.value(X::EndTime).toString();
-        const QString summary = q.value(X::Summary).toString();
-        QString line = start == QLatin1String("00:00") && end == QLatin1String("24:00")
-            ? QStringLiteral("%1 (all day)").arg(summary)
-            : QStringLiteral("%1 %2\u2013%3").arg(summary, start, end);
-        if (first != last)
-            line = QStringLiteral("%1: %2").arg(
-                shortDate(QDate::fromString(q.value(X::Date).toString(), Qt::ISODate)), line);
-        if (!read.contains(line))
-            read << line;
+    QString condition = QStringLiteral("%1 BETWEEN ? AND ?").arg(schema::quoted(X::Date));
+    QVariantList binds { first.toString(Qt::ISODate),
+        std::min(last, first.addDays(98)).toString(Qt::ISODate) };
+    if (!guide.trimmed().isEmpty()) {
+        condition += QStringLiteral(" AND (coalesce(%1, '') = '' OR %1 = ?)").arg(schema::quoted(X::Guide));
+        binds << guide.trimmed();
     }
-    if (!q.status())
-        return failed(QStringLiteral("Your calendar's busy times could not be read"), q.status());
-    notices = read;
+    QList<Day> days;
+    if (const Status s = keptDays(path, condition, binds, days); !s)
+        return failed(QStringLiteral("Your calendar's busy times could not be read"), s);
+    for (const Day &d : std::as_const(days)) {
+        QString line = d.start == QLatin1String("00:00") && d.end == QLatin1String("24:00")
+            ? QStringLiteral("%1 (all day)").arg(d.summary)
+            : QStringLiteral("%1 %2\u2013%3").arg(d.summary, d.start, d.end);
+        if (first != last)
+            line = QStringLiteral("%1: %2").arg(shortDate(d.date), line);
+        if (!notices.contains(line))
+            notices << line;
+    }
     return Status::ok();
 }
 

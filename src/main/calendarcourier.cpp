@@ -6,12 +6,16 @@
 #include "domain/busytimes.h"
 #include "platform/keyring.h"
 
+#include <memory>
+
 namespace bm
 {
 
 std::unique_ptr<calsync::Courier> startCalendarCourier(QObject *parent)
 {
-    const auto settings = [](calsync::Settings &out) {
+    // The guide whose busy time the round reads, as its settings said.
+    const auto guide = std::make_shared<QString>();
+    const auto settings = [guide](calsync::Settings &out) {
         out = calsync::Settings();
         calsync::Config c;
         if (Status read = calsync::readConfig(c); !read)
@@ -32,6 +36,7 @@ std::unique_ptr<calsync::Courier> startCalendarCourier(QObject *parent)
         out.target.calendarUrl = c.calendarUrl;
         out.target.reminders = c.reminders;
         out.target.guide = c.guide;
+        *guide = c.guide;
         out.target.journalPath = calsync::journalPath(c, out.target.location);
         out.busyAddresses = c.busyAddresses;
         if (!c.subscription.isEmpty())
@@ -39,15 +44,12 @@ std::unique_ptr<calsync::Courier> startCalendarCourier(QObject *parent)
         out.setUp = true;
         return Status::ok();
     };
-    const auto store = [](const QDate &from, const QDate &to, const QList<calsync::BusyTime> &times) {
-        calsync::Config c;
-        if (Status read = calsync::readConfig(c); !read)
-            return read;
+    const auto store = [guide](const QDate &from, const QDate &to, const QList<calsync::BusyTime> &times) {
         QList<busytimes::Busy> busy;
         busy.reserve(times.size());
         for (const calsync::BusyTime &t : times)
             busy.append({ t.start, t.end, t.summary });
-        return busytimes::replace(c.guide, from, to, busy);
+        return busytimes::replace(*guide, from, to, busy);
     };
     auto courier = std::make_unique<calsync::Courier>(settings, store, parent);
     QObject::connect(
